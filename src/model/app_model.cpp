@@ -1,0 +1,260 @@
+#include "model/app_model.h"
+
+#include <algorithm>
+
+#include "model/constants.h"
+#include "model/text.h"
+#include "model/url.h"
+
+namespace vesk {
+
+namespace {
+// Clamps into [low, high]; a value that is not a number falls to the lower bound.
+double clamp(double value, double low, double high) {
+  if (value != value) return low;
+  return std::min(std::max(value, low), high);
+}
+
+std::string_view keyFor(ShortcutAction action) {
+  switch (action) {
+    case ShortcutAction::show:
+      return SettingsKey::shortcut;
+    case ShortcutAction::nextSite:
+      return SettingsKey::nextShortcut;
+    case ShortcutAction::previousSite:
+      return SettingsKey::previousShortcut;
+  }
+  return SettingsKey::shortcut;
+}
+}  // namespace
+
+AppModel::AppModel(SettingsStore& store) : store_(store) { load(); }
+
+void AppModel::load() {
+  // Sites: a stored list that decodes is used as it is, even when empty.
+  auto storedSites = store_.data(SettingsKey::sites);
+  std::optional<std::vector<LinkSite>> decoded;
+  if (storedSites) decoded = decodeSites(*storedSites);
+  if (decoded) {
+    sites.set(std::move(*decoded));
+  } else {
+    // Never destroy what the user had: keep unreadable site data before the defaults replace it.
+    if (storedSites) store_.keepUnreadable(SettingsKey::sites, *storedSites);
+    std::vector<LinkSite> defaults;
+    for (const auto& site : defaultSites) defaults.emplace_back(std::string(site.name), std::string(site.address));
+    sites.set(std::move(defaults));
+    saveSites();
+  }
+
+  // Selection: the stored id when it names a record, otherwise the first record.
+  std::optional<Uuid> selection;
+  if (auto text = store_.string(SettingsKey::selected)) {
+    if (auto id = Uuid::parse(*text)) {
+      bool known = std::any_of(sites().begin(), sites().end(), [&](const LinkSite& s) { return s.id == *id; });
+      if (known) selection = id;
+    }
+  }
+  if (!selection && !sites().empty()) selection = sites().front().id;
+  selectedID.set(selection);
+
+  if (auto data = store_.data(SettingsKey::shortcut)) {
+    if (auto decodedShortcut = Shortcut::decode(*data)) shortcut.set(*decodedShortcut);
+  }
+  if (auto data = store_.data(SettingsKey::nextShortcut)) nextShortcut.set(Shortcut::decode(*data));
+  if (auto data = store_.data(SettingsKey::previousShortcut)) previousShortcut.set(Shortcut::decode(*data));
+
+  auto storedTheme = store_.string(SettingsKey::theme);
+  theme.set(storedTheme ? linkThemeFromRaw(*storedTheme).value_or(LinkTheme::graphite) : LinkTheme::graphite);
+
+  double width = store_.doubleValue(SettingsKey::panelWidth);
+  double height = store_.doubleValue(SettingsKey::panelHeight);
+  if (width > 0) panelWidth.set(clamp(width, PanelLimits::minWidth, PanelLimits::maxWidth));
+  if (height > 0) panelHeight.set(clamp(height, PanelLimits::minHeight, PanelLimits::maxHeight));
+
+  double zoom = store_.doubleValue(SettingsKey::pageZoom);
+  if (zoom > 0) pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
+}
+
+void AppModel::saveSites() {
+  if (auto json = encodeSites(sites())) {
+    store_.setData(SettingsKey::sites, *json);
+  } else {
+    store_.remove(SettingsKey::sites);
+  }
+}
+
+std::optional<LinkSite> AppModel::selectedSite() const {
+  if (!selectedID()) return std::nullopt;
+  for (const auto& site : sites()) {
+    if (site.id == *selectedID()) return site;
+  }
+  return std::nullopt;
+}
+
+void AppModel::select(const LinkSite& site) {
+  selectedID.set(site.id);
+  store_.setString(SettingsKey::selected, site.id.toString());
+}
+
+std::string AppModel::siteName(std::string_view name, const std::string& normalizedAddress) const {
+  std::string trimmedName = text::trimmed(name);
+  if (!trimmedName.empty()) return trimmedName;
+  auto parsed = parseUrl(normalizedAddress);
+  if (parsed && parsed->host) return *parsed->host;
+  return "Website";
+}
+
+std::optional<std::string> AppModel::add(std::string_view name, std::string_view address) {
+  auto normalized = Address::normalized(address);
+  if (!normalized) return std::string(ModelMessage::invalidAddress);
+  for (const auto& site : sites()) {
+    if (text::canonicallyEqual(site.address, *normalized)) {
+      LinkSite existing = site;
+      select(existing);
+      return std::nullopt;
+    }
+  }
+  LinkSite site(siteName(name, *normalized), *normalized);
+  auto list = sites();
+  list.push_back(site);
+  sites.set(std::move(list));
+  saveSites();
+  select(site);
+  return std::nullopt;
+}
+
+std::optional<std::string> AppModel::update(const LinkSite& site, std::string_view name, std::string_view address) {
+  auto normalized = Address::normalized(address);
+  if (!normalized) return std::string(ModelMessage::invalidAddress);
+  auto it = std::find_if(sites().begin(), sites().end(), [&](const LinkSite& s) { return s.id == site.id; });
+  if (it == sites().end()) return std::string(ModelMessage::siteNotFound);
+  auto index = static_cast<std::size_t>(it - sites().begin());
+  std::string newName = siteName(name, *normalized);
+
+  auto list = sites();
+  list[index].name = std::move(newName);
+  sites.set(list);
+  list[index].address = *normalized;
+  sites.set(std::move(list));
+  saveSites();
+  return std::nullopt;
+}
+
+void AppModel::remove(const LinkSite& site) {
+  auto list = sites();
+  std::erase_if(list, [&](const LinkSite& s) { return s.id == site.id; });
+  sites.set(std::move(list));
+  if (selectedID() == site.id) {
+    selectedID.set(sites().empty() ? std::nullopt : std::optional<Uuid>(sites().front().id));
+  }
+  saveSites();
+}
+
+void AppModel::move(const LinkSite& site, int by) {
+  auto it = std::find_if(sites().begin(), sites().end(), [&](const LinkSite& s) { return s.id == site.id; });
+  if (it == sites().end()) return;
+  auto source = static_cast<long long>(it - sites().begin());
+  long long target = source + by;
+  if (target < 0 || target >= static_cast<long long>(sites().size())) return;
+  auto list = sites();
+  std::swap(list[static_cast<std::size_t>(source)], list[static_cast<std::size_t>(target)]);
+  sites.set(std::move(list));
+  saveSites();
+}
+
+void AppModel::cycleSite(int by) {
+  if (sites().empty()) return;
+  auto count = static_cast<long long>(sites().size());
+  long long current = 0;
+  if (selectedID()) {
+    for (long long i = 0; i < count; ++i) {
+      if (sites()[static_cast<std::size_t>(i)].id == *selectedID()) {
+        current = i;
+        break;
+      }
+    }
+  }
+  // Steps larger than the list wrap as many times as needed.
+  long long next = ((current + by) % count + count) % count;
+  LinkSite site = sites()[static_cast<std::size_t>(next)];
+  select(site);
+}
+
+std::optional<Shortcut> AppModel::shortcutFor(ShortcutAction action) const {
+  switch (action) {
+    case ShortcutAction::show:
+      return shortcut();
+    case ShortcutAction::nextSite:
+      return nextShortcut();
+    case ShortcutAction::previousSite:
+      return previousShortcut();
+  }
+  return std::nullopt;
+}
+
+Published<std::optional<Shortcut>>* AppModel::optionalShortcutField(ShortcutAction action) {
+  if (action == ShortcutAction::nextSite) return &nextShortcut;
+  if (action == ShortcutAction::previousSite) return &previousShortcut;
+  return nullptr;
+}
+
+void AppModel::changeShortcut(const Shortcut& newShortcut, ShortcutAction action) {
+  for (auto other : allShortcutActions) {
+    if (other == action) continue;
+    auto existing = shortcutFor(other);
+    if (existing && *existing == newShortcut) {
+      shortcutError.set(std::string(ModelMessage::duplicateShortcut));
+      return;
+    }
+  }
+  if (onShortcutChange) {
+    if (auto message = onShortcutChange(action, newShortcut)) {
+      shortcutError.set(std::move(message));
+      return;
+    }
+  }
+  if (auto* field = optionalShortcutField(action)) {
+    field->set(newShortcut);
+  } else {
+    shortcut.set(newShortcut);
+  }
+  if (auto json = newShortcut.encode()) {
+    store_.setData(keyFor(action), *json);
+  } else {
+    store_.remove(keyFor(action));
+  }
+  shortcutError.set(std::nullopt);
+}
+
+void AppModel::removeShortcut(ShortcutAction action) {
+  auto* field = optionalShortcutField(action);
+  if (!field) return;  // the show-panel combination cannot be removed
+  if (onShortcutRemoval) onShortcutRemoval(action);
+  field->set(std::nullopt);
+  store_.remove(keyFor(action));
+  shortcutError.set(std::nullopt);
+}
+
+void AppModel::changePanelSize(std::optional<double> width, std::optional<double> height) {
+  if (width) {
+    panelWidth.set(clamp(*width, PanelLimits::minWidth, PanelLimits::maxWidth));
+    store_.setDouble(SettingsKey::panelWidth, panelWidth());
+  }
+  if (height) {
+    panelHeight.set(clamp(*height, PanelLimits::minHeight, PanelLimits::maxHeight));
+    store_.setDouble(SettingsKey::panelHeight, panelHeight());
+  }
+  if (onPanelSizeChange) onPanelSizeChange();
+}
+
+void AppModel::changePageZoom(double zoom) {
+  pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
+  store_.setDouble(SettingsKey::pageZoom, pageZoom());
+}
+
+void AppModel::changeTheme(LinkTheme newTheme) {
+  store_.setString(SettingsKey::theme, rawValue(newTheme));
+  theme.set(newTheme);
+}
+
+}  // namespace vesk

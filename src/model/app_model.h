@@ -1,0 +1,97 @@
+// The application's one observable state: saved sites, selection, key combinations,
+// theme, panel size and zoom. Loads everything at construction and writes every change
+// to the settings store inside the operation that makes it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/link_site.h"
+#include "model/published.h"
+#include "model/settings_store.h"
+#include "model/shortcut.h"
+#include "model/uuid.h"
+
+namespace vesk {
+
+namespace SettingsKey {
+inline constexpr std::string_view sites = "vesk.sites.v1";
+inline constexpr std::string_view selected = "vesk.selected.v1";
+inline constexpr std::string_view shortcut = "vesk.shortcut.v1";
+inline constexpr std::string_view nextShortcut = "vesk.shortcut.next.v1";
+inline constexpr std::string_view previousShortcut = "vesk.shortcut.previous.v1";
+inline constexpr std::string_view theme = "vesk.theme.v1";
+inline constexpr std::string_view panelWidth = "vesk.panel.width.v1";
+inline constexpr std::string_view panelHeight = "vesk.panel.height.v1";
+inline constexpr std::string_view pageZoom = "vesk.panel.zoom.v1";
+}  // namespace SettingsKey
+
+namespace PanelLimits {
+inline constexpr double minWidth = 400, maxWidth = 680, defaultWidth = 500;
+inline constexpr double minHeight = 500, maxHeight = 900, defaultHeight = 700;
+inline constexpr double minZoom = 0.75, maxZoom = 1.25, defaultZoom = 1.0;
+}  // namespace PanelLimits
+
+namespace ModelMessage {
+inline constexpr std::string_view invalidAddress = "Enter a valid web address.";
+inline constexpr std::string_view siteNotFound = "Site not found.";
+inline constexpr std::string_view duplicateShortcut = "Choose a different key combination for each action.";
+}  // namespace ModelMessage
+
+class AppModel {
+ public:
+  // Loads every stored value; may write the default site list once.
+  explicit AppModel(SettingsStore& store);
+  AppModel(const AppModel&) = delete;
+  AppModel& operator=(const AppModel&) = delete;
+
+  Published<std::vector<LinkSite>> sites;
+  Published<std::optional<Uuid>> selectedID;
+  Published<Shortcut> shortcut{Shortcut::standard()};
+  Published<std::optional<Shortcut>> nextShortcut;
+  Published<std::optional<Shortcut>> previousShortcut;
+  Published<std::optional<std::string>> shortcutError;
+  Published<std::int64_t> showCount{0};
+  Published<std::int64_t> settingsRequestCount{0};
+  Published<LinkTheme> theme{LinkTheme::graphite};
+  Published<double> panelWidth{PanelLimits::defaultWidth};
+  Published<double> panelHeight{PanelLimits::defaultHeight};
+  Published<double> pageZoom{PanelLimits::defaultZoom};
+
+  // Installed by the application shell once launching finishes.
+  std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;
+  std::function<void(ShortcutAction)> onShortcutRemoval;
+  std::function<void()> onPanelSizeChange;
+
+  // Sites and selection.
+  std::optional<LinkSite> selectedSite() const;
+  void select(const LinkSite& site);
+  std::optional<std::string> add(std::string_view name, std::string_view address);
+  std::optional<std::string> update(const LinkSite& site, std::string_view name, std::string_view address);
+  void remove(const LinkSite& site);
+  void move(const LinkSite& site, int by);
+  void cycleSite(int by);
+
+  // Key combinations, panel size, zoom and theme.
+  std::optional<Shortcut> shortcutFor(ShortcutAction action) const;
+  void changeShortcut(const Shortcut& newShortcut, ShortcutAction action);
+  void removeShortcut(ShortcutAction action);
+  void changePanelSize(std::optional<double> width, std::optional<double> height);
+  void changePageZoom(double zoom);
+  void changeTheme(LinkTheme newTheme);
+
+  SettingsStore& store() const { return store_; }
+
+ private:
+  void load();
+  void saveSites();
+  std::string siteName(std::string_view name, const std::string& normalizedAddress) const;
+  Published<std::optional<Shortcut>>* optionalShortcutField(ShortcutAction action);
+
+  SettingsStore& store_;
+};
+
+}  // namespace vesk

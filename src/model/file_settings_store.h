@@ -1,0 +1,52 @@
+// The settings file: one [vesk] group in $XDG_CONFIG_HOME/vesk/settings.ini, replaced
+// atomically and durably on every write.
+#pragma once
+
+#include <glib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "model/settings_store.h"
+
+namespace vesk {
+
+class FileSettingsStore final : public SettingsStore {
+ public:
+  // Opens (or prepares) the file at `path`. A file that cannot be parsed is renamed
+  // aside to "<name>.unreadable-<UTC time>" so that no later write destroys it.
+  explicit FileSettingsStore(std::filesystem::path path);
+  ~FileSettingsStore() override;
+
+  // $XDG_CONFIG_HOME/vesk/settings.ini
+  static std::filesystem::path defaultPath();
+
+  std::optional<std::string> data(std::string_view key) const override;
+  std::optional<std::string> string(std::string_view key) const override;
+  double doubleValue(std::string_view key) const override;
+  void setData(std::string_view key, std::string_view bytes) override;
+  void setString(std::string_view key, std::string_view text) override;
+  void setDouble(std::string_view key, double value) override;
+  void remove(std::string_view key) override;
+  void keepUnreadable(std::string_view key, std::string_view bytes) override;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Where an unparseable file was moved at opening, if it was.
+  const std::optional<std::filesystem::path>& setAsidePath() const { return setAside_; }
+  // The message of the last failed write, if the last write failed.
+  const std::optional<std::string>& lastWriteError() const { return lastWriteError_; }
+
+ private:
+  void write();
+
+  std::filesystem::path path_;
+  GKeyFile* file_;
+  std::optional<std::filesystem::path> setAside_;
+  std::optional<std::string> lastWriteError_;
+};
+
+// "20261207T080102Z": a UTC time stamp usable in file names.
+std::string utcStamp();
+
+}  // namespace vesk

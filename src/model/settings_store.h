@@ -1,0 +1,30 @@
+// The per-user settings store: typed values by key, kept across restarts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+
+  // A byte string; absent when the key is absent.
+  virtual std::optional<std::string> data(std::string_view key) const = 0;
+  // A text; absent when the key is absent.
+  virtual std::optional<std::string> string(std::string_view key) const = 0;
+  // A double; 0 when the key is absent or its value is not a number.
+  virtual double doubleValue(std::string_view key) const = 0;
+
+  virtual void setData(std::string_view key, std::string_view bytes) = 0;
+  virtual void setString(std::string_view key, std::string_view text) = 0;
+  virtual void setDouble(std::string_view key, double value) = 0;
+  virtual void remove(std::string_view key) = 0;
+
+  // Keeps a copy of a value that could not be read, before it is replaced.
+  virtual void keepUnreadable(std::string_view key, std::string_view bytes) = 0;
+};
+
+}  // namespace vesk

@@ -1,0 +1,59 @@
+#include "model/text.h"
+
+#include <glib.h>
+
+#include <memory>
+
+namespace vesk::text {
+
+namespace {
+struct GFreeDeleter {
+  void operator()(gchar* p) const { g_free(p); }
+};
+using GString_ = std::unique_ptr<gchar, GFreeDeleter>;
+}  // namespace
+
+bool isValidUtf8(std::string_view s) { return g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr); }
+
+bool isWhitespaceOrNewline(char32_t c) {
+  if ((c >= 0x09 && c <= 0x0D) || c == 0x85) return true;
+  switch (g_unichar_type(static_cast<gunichar>(c))) {
+    case G_UNICODE_SPACE_SEPARATOR:
+    case G_UNICODE_LINE_SEPARATOR:
+    case G_UNICODE_PARAGRAPH_SEPARATOR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string trimmed(std::string_view s) {
+  if (!isValidUtf8(s)) return std::string(s);
+  const char* begin = s.data();
+  const char* end = s.data() + s.size();
+  while (begin < end && isWhitespaceOrNewline(g_utf8_get_char(begin))) begin = g_utf8_next_char(begin);
+  while (end > begin) {
+    const char* prev = g_utf8_find_prev_char(begin, end);
+    if (!prev || !isWhitespaceOrNewline(g_utf8_get_char(prev))) break;
+    end = prev;
+  }
+  return std::string(begin, end);
+}
+
+bool canonicallyEqual(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  // Embedded NULs cannot pass through GLib's normaliser; compare such texts byte for byte.
+  if (a.find('\0') != std::string_view::npos || b.find('\0') != std::string_view::npos) return false;
+  if (!isValidUtf8(a) || !isValidUtf8(b)) return false;
+  GString_ na(g_utf8_normalize(a.data(), static_cast<gssize>(a.size()), G_NORMALIZE_NFD));
+  GString_ nb(g_utf8_normalize(b.data(), static_cast<gssize>(b.size()), G_NORMALIZE_NFD));
+  return na && nb && std::string_view(na.get()) == std::string_view(nb.get());
+}
+
+std::string uppercased(std::string_view s) {
+  if (!isValidUtf8(s)) return std::string(s);
+  GString_ up(g_utf8_strup(s.data(), static_cast<gssize>(s.size())));
+  return up ? std::string(up.get()) : std::string(s);
+}
+
+}  // namespace vesk::text

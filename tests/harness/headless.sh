@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Runs a command on a private headless desktop: Xvfb on a free display, a private D-Bus
+# session bus and fresh XDG directories; with --wm also xfwm4, with --tray also
+# xfce4-panel hosting the system tray. Everything it starts is stopped when it ends.
+#   headless.sh [--wm] [--tray] [--size WxH] -- command args...
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+wm=0 tray=0 size=1280x800
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --wm) wm=1 ;;
+    --tray) tray=1 wm=1 ;;
+    --size) size=$2; shift ;;
+    --) shift; break ;;
+    *) echo "headless.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ $# -gt 0 ] || { echo "usage: headless.sh [--wm] [--tray] -- command..." >&2; exit 2; }
+
+work=$(mktemp -d /tmp/vesk-headless.XXXXXX)
+pids=()
+cleanup() {
+  local status=$?
+  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+  exit $status
+}
+trap cleanup EXIT INT TERM
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" XDG_DOWNLOAD_DIR="$work/home/Downloads"
+mkdir -p "$HOME/Downloads" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export VESK_TEST_TMP="$work" NO_AT_BRIDGE=1 GTK_A11Y=none GDK_BACKEND=x11
+unset WAYLAND_DISPLAY SESSION_MANAGER
+
+# Xvfb picks a free display number itself and writes it to the pipe.
+exec {dfd}<> <(:)
+Xvfb -displayfd "$dfd" -screen 0 "${size}x24" -nolisten tcp -noreset +extension XInputExtension \
+  >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+display=""
+for _ in $(seq 1 100); do
+  if read -r -t 0.1 -u "$dfd" display && [ -n "$display" ]; then break; fi
+done
+[ -n "$display" ] || { echo "headless.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$display"
+
+if [ $tray -eq 1 ]; then
+  bus_args=(--session)
+  mkdir -p "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+  cp "$here/xfce4-panel.xml" "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/"
+else
+  bus_args=(--config-file="$here/session-bus.conf")
+fi
+bus_address=$(dbus-daemon "${bus_args[@]}" --fork --print-address=1 --print-pid=1 | head -n 2)
+DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+pids+=("$(sed -n 2p <<<"$bus_address")")
+export DBUS_SESSION_BUS_ADDRESS
+
+if [ $wm -eq 1 ]; then
+  xfwm4 --compositor=off >"$work/xfwm4.log" 2>&1 &
+  pids+=($!)
+fi
+if [ $tray -eq 1 ]; then
+  xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
+  pids+=($!)
+  export VESK_PANEL_PID=$!
+  # Wait until the tray host owns the StatusNotifierWatcher name.
+  for _ in $(seq 1 100); do
+    if dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+         string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'; then break; fi
+    sleep 0.1
+  done
+fi
+if [ $wm -eq 1 ]; then
+  for _ in $(seq 1 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+fi
+
+"$@"

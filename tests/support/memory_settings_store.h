@@ -1,0 +1,69 @@
+// An in-memory settings store for tests: records every write and what was kept aside.
+#pragma once
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/settings_store.h"
+
+namespace vesk::testing {
+
+class MemorySettingsStore final : public SettingsStore {
+ public:
+  struct Write {
+    std::string key;
+    std::optional<std::string> value;  // absent for a removal
+  };
+
+  std::optional<std::string> data(std::string_view key) const override { return lookup(key); }
+  std::optional<std::string> string(std::string_view key) const override { return lookup(key); }
+  double doubleValue(std::string_view key) const override {
+    auto text = lookup(key);
+    if (!text) return 0;
+    char* end = nullptr;
+    double value = std::strtod(text->c_str(), &end);
+    return (end && *end == '\0' && !text->empty()) ? value : 0;
+  }
+  void setData(std::string_view key, std::string_view bytes) override { put(key, std::string(bytes)); }
+  void setString(std::string_view key, std::string_view text) override { put(key, std::string(text)); }
+  void setDouble(std::string_view key, double value) override {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    put(key, buffer);
+  }
+  void remove(std::string_view key) override {
+    values.erase(std::string(key));
+    writes.push_back({std::string(key), std::nullopt});
+  }
+  void keepUnreadable(std::string_view key, std::string_view bytes) override {
+    keptAside.emplace_back(std::string(key), std::string(bytes));
+  }
+
+  // Sets a value without recording it as a write (for preparing a test).
+  void seed(std::string_view key, std::string value) { values[std::string(key)] = std::move(value); }
+  bool has(std::string_view key) const { return values.count(std::string(key)) > 0; }
+  std::size_t writesTo(std::string_view key) const {
+    std::size_t n = 0;
+    for (const auto& w : writes) n += w.key == key;
+    return n;
+  }
+
+  std::map<std::string, std::string, std::less<>> values;
+  std::vector<Write> writes;
+  std::vector<std::pair<std::string, std::string>> keptAside;
+
+ private:
+  std::optional<std::string> lookup(std::string_view key) const {
+    auto it = values.find(key);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  void put(std::string_view key, std::string value) {
+    values[std::string(key)] = value;
+    writes.push_back({std::string(key), std::move(value)});
+  }
+};
+
+}  // namespace vesk::testing
