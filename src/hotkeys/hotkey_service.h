@@ -1,0 +1,23 @@
+// The desktop's global hot-key service: grabs key combinations system-wide and reports presses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace vesk {
+
+class HotkeyService {
+ public:
+  virtual ~HotkeyService() = default;
+
+  // Grabs the combination (key code and modifier mask in the stored numbering) under `id`.
+  // Returns false when the desktop refuses it (another client holds it, or grabs are impossible).
+  virtual bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) = 0;
+  virtual void unregisterHotkey(std::uint32_t id) = 0;
+
+  // Called from the desktop's event dispatch with the id of every pressed combination.
+  // Auto-repeat and key releases are not reported.
+  std::function<void(std::uint32_t id)> onPressed;
+};
+
+}  // namespace vesk
