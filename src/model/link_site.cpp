@@ -22,8 +22,7 @@ std::string LinkSite::host() const {
 }
 
 bool LinkSite::operator==(const LinkSite& other) const {
-  return id == other.id && text::canonicallyEqual(name, other.name) &&
-         text::canonicallyEqual(address, other.address);
+  return id == other.id && text::canonicallyEqual(name, other.name) && text::canonicallyEqual(address, other.address);
 }
 
 namespace {

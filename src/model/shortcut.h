@@ -61,8 +61,7 @@ std::string_view title(ShortcutAction action);
 
 enum class LinkTheme { graphite, midnight, obsidian };
 
-inline constexpr std::array<LinkTheme, 3> allLinkThemes{LinkTheme::graphite, LinkTheme::midnight,
-                                                        LinkTheme::obsidian};
+inline constexpr std::array<LinkTheme, 3> allLinkThemes{LinkTheme::graphite, LinkTheme::midnight, LinkTheme::obsidian};
 std::string_view rawValue(LinkTheme theme);
 std::optional<LinkTheme> linkThemeFromRaw(std::string_view raw);
 std::string title(LinkTheme theme);

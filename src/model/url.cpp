@@ -11,16 +11,52 @@ namespace {
 bool allowedInUri(unsigned char c) {
   if (std::isalnum(c)) return true;
   switch (c) {
-    case '-': case '.': case '_': case '~':                                   // unreserved
-    case ':': case '/': case '?': case '#': case '[': case ']': case '@':     // gen-delims
-    case '!': case '$': case '&': case '\'': case '(': case ')': case '*':    // sub-delims
-    case '+': case ',': case ';': case '=':
+    case '-':
+    case '.':
+    case '_':
+    case '~':  // unreserved
+    case ':':
+    case '/':
+    case '?':
+    case '#':
+    case '[':
+    case ']':
+    case '@':  // gen-delims
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':  // sub-delims
+    case '+':
+    case ',':
+    case ';':
+    case '=':
     case '%':
       return true;
     default:
       return false;
   }
 }
+// The host of the authority component ("//userinfo@host:port"), if the text has one.
+std::optional<std::string_view> hostAsWritten(std::string_view text) {
+  auto firstDelimiter = text.find_first_of(":/?#");
+  std::size_t start = 0;
+  if (firstDelimiter != std::string_view::npos && text[firstDelimiter] == ':' && firstDelimiter > 0) {
+    start = firstDelimiter + 1;  // after the scheme
+  }
+  if (text.substr(start, 2) != "//") return std::nullopt;
+  std::string_view authority = text.substr(start + 2);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  if (!authority.empty() && authority.front() == '[') {
+    auto close = authority.find(']');
+    return close == std::string_view::npos ? authority : authority.substr(1, close - 1);
+  }
+  return authority.substr(0, authority.find(':'));
+}
+
 }  // namespace
 
 std::optional<ParsedUrl> parseUrl(std::string_view text) {
@@ -36,21 +72,23 @@ std::optional<ParsedUrl> parseUrl(std::string_view text) {
   gchar* scheme = nullptr;
   gchar* host = nullptr;
   GError* error = nullptr;
-  gboolean ok = g_uri_split(owned.c_str(), G_URI_FLAGS_ENCODED, &scheme, nullptr, &host, nullptr, nullptr, nullptr,
-                            nullptr, &error);
+  gboolean ok = g_uri_split(owned.c_str(), static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_NON_DNS), &scheme,
+                            nullptr, &host, nullptr, nullptr, nullptr, nullptr, &error);
   if (!ok) {
     g_clear_error(&error);
     return std::nullopt;
   }
   ParsedUrl result;
+  g_free(host);
+  host = nullptr;
   if (scheme) {
     gchar* lower = g_ascii_strdown(scheme, -1);
     result.scheme = std::string(lower);
     g_free(lower);
   }
-  if (host && *host) result.host = std::string(host);
+  // GLib decodes the host; take it from the text so it stays exactly as written.
+  if (auto written = hostAsWritten(text); written && !written->empty()) result.host = std::string(*written);
   g_free(scheme);
-  g_free(host);
   return result;
 }
 

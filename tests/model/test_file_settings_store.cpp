@@ -1,1 +1,170 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "model/app_model.h"
+#include "model/file_settings_store.h"
+
+namespace fs = std::filesystem;
+
+namespace vesk {
+namespace {
+
+class FileSettingsStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vesk-store-XXXXXX";
+    dir = mkdtemp(pattern);
+    path = dir / "vesk" / "settings.ini";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string read(const fs::path& p) const {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void writeRaw(const std::string& contents) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << contents;
+  }
+  std::vector<fs::path> filesNamed(const std::string& prefix) const {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(path.parent_path())) {
+      if (e.path().filename().string().rfind(prefix, 0) == 0) out.push_back(e.path());
+    }
+    return out;
+  }
+  fs::path dir, path;
+};
+
+TEST_F(FileSettingsStoreTest, ValuesSurviveReopeningInOneVeskGroup) {
+  {
+    FileSettingsStore store(path);
+    EXPECT_FALSE(store.string("vesk.theme.v1"));
+    EXPECT_EQ(store.doubleValue("vesk.panel.width.v1"), 0);
+    store.setString("vesk.theme.v1", "midnight");
+    store.setData("vesk.sites.v1", R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"A;b\n=c","address":"x"}])");
+    store.setDouble("vesk.panel.width.v1", 501.25);
+    store.setString("vesk.selected.v1", "temp");
+    store.remove("vesk.selected.v1");
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  std::string text = read(path);
+  EXPECT_EQ(text.rfind("[vesk]\n", 0), 0u) << text;
+  EXPECT_NE(text.find("vesk.panel.width.v1=501.25"), std::string::npos);
+
+  FileSettingsStore reopened(path);
+  EXPECT_EQ(reopened.string("vesk.theme.v1"), "midnight");
+  EXPECT_EQ(reopened.data("vesk.sites.v1"),
+            R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"A;b\n=c","address":"x"}])");
+  EXPECT_EQ(reopened.doubleValue("vesk.panel.width.v1"), 501.25);
+  EXPECT_FALSE(reopened.string("vesk.selected.v1"));
+  EXPECT_FALSE(reopened.setAsidePath());
+}
+
+TEST_F(FileSettingsStoreTest, DoublesThatAreNotNumbersReadAsZero) {
+  writeRaw("[vesk]\nvesk.panel.width.v1=wide\nvesk.panel.height.v1=12abc\nvesk.panel.zoom.v1=nan\n");
+  FileSettingsStore store(path);
+  EXPECT_EQ(store.doubleValue("vesk.panel.width.v1"), 0);
+  EXPECT_EQ(store.doubleValue("vesk.panel.height.v1"), 0);
+  EXPECT_EQ(store.doubleValue("vesk.panel.zoom.v1"), 0);
+}
+
+TEST_F(FileSettingsStoreTest, AnUnparseableFileIsSetAsideBeforeAnyWrite) {
+  std::string junk = "this is not\x01\xff an ini file\n[[[\n";
+  writeRaw(junk);
+  FileSettingsStore store(path);
+  ASSERT_TRUE(store.setAsidePath());
+  EXPECT_EQ(read(*store.setAsidePath()), junk);
+  EXPECT_NE(store.setAsidePath()->filename().string().find("settings.ini.unreadable-"), std::string::npos);
+  store.setString("vesk.theme.v1", "obsidian");
+  EXPECT_EQ(read(*store.setAsidePath()), junk);
+  EXPECT_EQ(FileSettingsStore(path).string("vesk.theme.v1"), "obsidian");
+}
+
+TEST_F(FileSettingsStoreTest, ModelKeepsUnreadableSiteDataBesideTheFile) {
+  writeRaw("[vesk]\nvesk.sites.v1=[{\"id\":\"broken\"}]\nvesk.theme.v1=midnight\n");
+  {
+    FileSettingsStore store(path);
+    AppModel model(store);
+    EXPECT_EQ(model.sites().size(), 3u);
+    EXPECT_EQ(model.theme(), LinkTheme::midnight);
+  }
+  auto backups = filesNamed("vesk.sites.v1.unreadable-");
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(read(backups[0]), R"([{"id":"broken"}])");
+  // Other readable values are untouched by the rewrite.
+  EXPECT_EQ(FileSettingsStore(path).string("vesk.theme.v1"), "midnight");
+}
+
+TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
+  if (geteuid() == 0) {
+    // root ignores permissions; make the parent a file instead so no directory can be made.
+    fs::create_directories(dir);
+    std::ofstream(dir / "blocked") << "x";
+    FileSettingsStore store(dir / "blocked" / "settings.ini");
+    store.setString("vesk.theme.v1", "midnight");
+    EXPECT_TRUE(store.lastWriteError());
+    EXPECT_EQ(store.string("vesk.theme.v1"), "midnight");  // still served from memory
+    return;
+  }
+  fs::create_directories(path.parent_path());
+  fs::permissions(path.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+  FileSettingsStore store(path);
+  store.setString("vesk.theme.v1", "midnight");
+  EXPECT_TRUE(store.lastWriteError());
+  fs::permissions(path.parent_path(), fs::perms::owner_all);
+}
+
+// A child keeps changing settings through the model; it is killed at random moments.
+// Every time, the file must parse and hold a panel width that the child had written.
+TEST_F(FileSettingsStoreTest, SigkillDuringWritesNeverLeavesATornFile) {
+  const int rounds = 30;
+  std::mt19937 random(12345);
+  for (int round = 0; round < rounds; ++round) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FileSettingsStore store(path);
+      AppModel model(store);
+      for (int i = 0;; ++i) {
+        model.changePanelSize(400 + (i % 280), std::nullopt);
+        model.changeTheme(allLinkThemes[static_cast<std::size_t>(i) % 3]);
+        if (i % 7 == 0) model.add("", "site" + std::to_string(i % 50) + ".example.com");
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    FileSettingsStore reopened(path);
+    ASSERT_FALSE(reopened.setAsidePath()) << "round " << round << ": the file did not parse";
+    double width = reopened.doubleValue("vesk.panel.width.v1");
+    if (width != 0) {
+      EXPECT_GE(width, 400);
+      EXPECT_LE(width, 679);
+      EXPECT_EQ(width, static_cast<int>(width));
+    }
+    auto sites = reopened.data("vesk.sites.v1");
+    ASSERT_TRUE(sites);
+    EXPECT_TRUE(decodeSites(*sites)) << "round " << round;
+  }
+  EXPECT_TRUE(filesNamed("vesk.sites.v1.unreadable-").empty());
+}
+
+}  // namespace
+}  // namespace vesk
