@@ -1,0 +1,168 @@
+#include "browser/browser_store.h"
+
+#include <algorithm>
+
+#include "model/constants.h"
+
+namespace vesk {
+
+namespace {
+
+std::string asciiLower(std::string_view text) {
+  std::string result(text);
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
+  return result;
+}
+
+bool isSchemeCharacter(char c, bool first) {
+  bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (first) return letter;
+  return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+}  // namespace
+
+AddressParts splitAddress(std::string_view address) {
+  AddressParts parts;
+  std::string_view rest = address;
+  auto colon = address.find(':');
+  if (colon != std::string_view::npos && colon > 0) {
+    std::string_view scheme = address.substr(0, colon);
+    bool valid = true;
+    for (std::size_t i = 0; i < scheme.size(); ++i) valid = valid && isSchemeCharacter(scheme[i], i == 0);
+    if (valid) {
+      parts.scheme = asciiLower(scheme);
+      rest = address.substr(colon + 1);
+    }
+  }
+  if (rest.substr(0, 2) != "//") return parts;
+  std::string_view authority = rest.substr(2);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
+  std::string_view host;
+  if (!authority.empty() && authority.front() == '[') {
+    auto close = authority.find(']');
+    host = close == std::string_view::npos ? authority : authority.substr(0, close + 1);
+  } else {
+    host = authority.substr(0, authority.find(':'));
+  }
+  if (!host.empty()) parts.host = asciiLower(host);
+  return parts;
+}
+
+BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace)
+    : factory_(factory), clipboard_(clipboard), workspace_(workspace) {}
+
+// Pages go first: they may still report to the store while they are being torn down.
+BrowserStore::~BrowserStore() { views_.clear(); }
+
+WebPage* BrowserStore::activePage() const {
+  if (!activeID_) return nullptr;
+  auto found = views_.find(*activeID_);
+  return found == views_.end() ? nullptr : found->second.get();
+}
+
+WebPage& BrowserStore::view(const LinkSite& site) {
+  if (auto found = views_.find(site.id); found != views_.end()) {
+    WebPage& page = *found->second;
+    auto address = addresses_.find(site.id);
+    if (address != addresses_.end() && address->second == site.address) return page;
+    addresses_[site.id] = site.address;
+    if (auto url = site.url()) page.load(*url);
+    return page;
+  }
+  // Record the page before loading: the load may report back synchronously.
+  WebPage& page = *views_.emplace(site.id, factory_.createPage(*this)).first->second;
+  page.setZoom(zoom_);
+  addresses_[site.id] = site.address;
+  if (auto url = site.url()) page.load(*url);
+  return page;
+}
+
+void BrowserStore::activate(const LinkSite& site) {
+  activeID_ = site.id;
+  errorText.set(std::nullopt);
+  requiresExternalSignIn.set(false);
+  refreshState();
+}
+
+void BrowserStore::goBack() {
+  if (auto* page = activePage()) page->goBack();
+}
+
+void BrowserStore::goForward() {
+  if (auto* page = activePage()) page->goForward();
+}
+
+void BrowserStore::reload() {
+  if (auto* page = activePage()) page->reload();
+}
+
+void BrowserStore::setZoom(double zoom) {
+  zoom_ = zoom;
+  for (auto& [id, page] : views_) page->setZoom(zoom);
+}
+
+void BrowserStore::copyCurrentAddress(const LinkSite& site) {
+  std::string text = site.address;
+  if (activeID_ == site.id) {
+    if (auto* page = activePage()) {
+      if (auto address = page->currentAddress()) text = *address;
+    }
+  }
+  clipboard_.setText(text);
+}
+
+void BrowserStore::refreshState() {
+  WebPage* page = activePage();
+  canGoBack.set(page && page->canGoBack());
+  canGoForward.set(page && page->canGoForward());
+  isLoading.set(page && page->isLoading());
+  currentAddress.set(page ? page->currentAddress() : std::nullopt);
+}
+
+void BrowserStore::pageDidStartLoading(WebPage& page) {
+  if (&page != activePage()) return;
+  errorText.set(std::nullopt);
+  requiresExternalSignIn.set(false);
+  refreshState();
+}
+
+void BrowserStore::pageDidFinishLoading(WebPage& page) { pageDidStartLoading(page); }
+
+void BrowserStore::pageDidFailLoading(WebPage& page, const LoadError& error) { showNavigationError(error, page); }
+
+void BrowserStore::showNavigationError(const LoadError& error, WebPage& page) {
+  if (&page != activePage()) return;
+  bool cancelled = error.domain == LoadErrorKind::networkDomain && error.code == LoadErrorKind::cancelled;
+  bool interrupted = error.domain == LoadErrorKind::policyDomain && error.code == LoadErrorKind::interruptedByPolicy;
+  if (!cancelled && !interrupted) errorText.set(error.message);
+  refreshState();
+}
+
+PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationRequest& request) {
+  if (!request.address) return PolicyDecision::cancel;
+  AddressParts parts = splitAddress(*request.address);
+  if (parts.host == signInHost) {
+    if (&page == activePage()) {
+      requiresExternalSignIn.set(true);
+      errorText.set(std::nullopt);
+    }
+    return PolicyDecision::cancel;
+  }
+  if (!parts.scheme) return PolicyDecision::allow;
+  if (std::find(allowedSchemes.begin(), allowedSchemes.end(), *parts.scheme) != allowedSchemes.end()) {
+    return PolicyDecision::allow;
+  }
+  // Other schemes belong to desktop applications. Only a navigation the user started goes
+  // there, so a page's own script cannot launch local programs; local files never do.
+  if (request.userGesture && *parts.scheme != "file") workspace_.openAddress(*request.address);
+  return PolicyDecision::cancel;
+}
+
+void BrowserStore::pageRequestsNewWindow(WebPage& page, const std::string& address) {
+  if (!address.empty()) page.load(address);
+}
+
+}  // namespace vesk

@@ -1,0 +1,96 @@
+// Owns one web page per saved site, publishes the active page's navigation state and
+// decides which navigations stay inside the panel.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "browser/clipboard.h"
+#include "browser/web_page.h"
+#include "browser/workspace.h"
+#include "model/link_site.h"
+#include "model/published.h"
+#include "model/uuid.h"
+
+namespace vesk {
+
+// Schemes whose navigations stay inside the panel.
+inline constexpr std::array<std::string_view, 5> allowedSchemes{"http", "https", "about", "blob", "data"};
+
+// Scheme and host of an address as the navigation policy reads them: both lower-cased, the host
+// in its percent-encoded form without user info or port. Either is absent when the address has none.
+struct AddressParts {
+  std::optional<std::string> scheme;
+  std::optional<std::string> host;
+};
+AddressParts splitAddress(std::string_view address);
+
+// One store per panel, kept for the whole run. Pages are created on first use and never released
+// while the store lives, so every site keeps its page, history and sign-in state. All calls and
+// all page events happen on the main thread.
+class BrowserStore final : private WebPageDelegate {
+ public:
+  // The factory, clipboard and workspace must outlive the store.
+  BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace);
+  ~BrowserStore() override;
+  BrowserStore(const BrowserStore&) = delete;
+  BrowserStore& operator=(const BrowserStore&) = delete;
+
+  // State of the active page. Observers run before each assignment, also when the value is unchanged.
+  Published<bool> canGoBack{false};
+  Published<bool> canGoForward{false};
+  Published<bool> isLoading{false};
+  Published<std::optional<std::string>> errorText;  // last load failure of the active page
+  Published<bool> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
+  Published<std::optional<std::string>> currentAddress;
+
+  // The site whose page is shown, if any.
+  const std::optional<Uuid>& activeID() const { return activeID_; }
+
+  // The site's page: created and loaded on first use, reloaded in place when the site's
+  // address differs from the one it was last given, otherwise returned untouched.
+  // An address that does not parse loads nothing (the page stays blank).
+  WebPage& view(const LinkSite& site);
+  // Makes the site active, clears the error and sign-in flags and republishes the state.
+  // Does not create a page; call view() first.
+  void activate(const LinkSite& site);
+
+  // Commands for the active page; nothing happens without one. The published state follows
+  // when the resulting navigation starts.
+  void goBack();
+  void goForward();
+  void reload();
+
+  // Applies the page zoom (1.0 = 100 %) to every page, active or not, and to pages made later.
+  void setZoom(double zoom);
+  double zoom() const { return zoom_; }
+
+  // Copies the active page's address when `site` is active and its page has one, otherwise the
+  // site's saved address.
+  void copyCurrentAddress(const LinkSite& site);
+
+ private:
+  WebPage* activePage() const;
+  void refreshState();
+  void showNavigationError(const LoadError& error, WebPage& page);
+
+  void pageDidStartLoading(WebPage& page) override;
+  void pageDidFinishLoading(WebPage& page) override;
+  void pageDidFailLoading(WebPage& page, const LoadError& error) override;
+  PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) override;
+  void pageRequestsNewWindow(WebPage& page, const std::string& address) override;
+
+  WebPageFactory& factory_;
+  Clipboard& clipboard_;
+  Workspace& workspace_;
+  std::optional<Uuid> activeID_;
+  std::map<Uuid, std::unique_ptr<WebPage>> views_;
+  std::map<Uuid, std::string> addresses_;
+  double zoom_ = 1.0;
+};
+
+}  // namespace vesk

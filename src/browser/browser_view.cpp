@@ -1,0 +1,76 @@
+#include "browser/browser_view.h"
+
+#include <glibmm/main.h>
+#include <gtk/gtk.h>
+
+namespace vesk {
+
+void updateBrowserHost(PageHolder& holder, const LinkSite& site, BrowserStore& store) {
+  WebPage& page = store.view(site);
+  if (!holder.isShowing(page)) holder.show(page);
+  if (store.activeID() != site.id) store.activate(site);
+}
+
+BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), site_(std::move(site)) {
+  set_visible_window(false);
+  // The page's widget belongs to the store: hand it back before GTK destroys this container's
+  // children (a window being destroyed destroys everything inside it).
+  g_signal_connect(gobj(), "destroy",
+                   G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->releaseChild(); }),
+                   this);
+  auto schedule = [this](const auto&) { scheduleUpdate(); };
+  subscriptions_.push_back(store_.canGoBack.observe(schedule));
+  subscriptions_.push_back(store_.canGoForward.observe(schedule));
+  subscriptions_.push_back(store_.isLoading.observe(schedule));
+  subscriptions_.push_back(store_.errorText.observe(schedule));
+  subscriptions_.push_back(store_.requiresExternalSignIn.observe(schedule));
+  subscriptions_.push_back(store_.currentAddress.observe(schedule));
+  update();
+}
+
+BrowserView::~BrowserView() {
+  pendingUpdate_.disconnect();
+  subscriptions_.clear();
+  releaseChild();
+}
+
+void BrowserView::releaseChild() {
+  if (get_child()) remove();
+  shown_ = nullptr;
+}
+
+void BrowserView::setSite(LinkSite site) {
+  site_ = std::move(site);
+  update();
+}
+
+void BrowserView::update() {
+  pendingUpdate_.disconnect();
+  updateBrowserHost(*this, site_, store_);
+}
+
+void BrowserView::scheduleUpdate() {
+  if (pendingUpdate_.connected()) return;
+  pendingUpdate_ = Glib::signal_idle().connect([this] {
+    update();
+    return false;
+  });
+}
+
+bool BrowserView::isShowing(const WebPage& page) const {
+  if (shown_ != &page) return false;
+  // Another host may have taken the widget since.
+  return get_child() == page.widget();
+}
+
+void BrowserView::show(WebPage& page) {
+  releaseChild();
+  if (Gtk::Widget* widget = page.widget()) {
+    if (Gtk::Container* parent = widget->get_parent()) parent->remove(*widget);
+    add(*widget);
+    widget->show();
+  }
+  shown_ = &page;
+}
+
+}  // namespace vesk

@@ -1,0 +1,25 @@
+// Where downloads are saved and how the user hears about them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// The user's Download folder: the desktop's configured one, else $XDG_DOWNLOAD_DIR, else ~/Downloads.
+std::string downloadDirectory();
+
+// A file name for `suggested` that is safe to create in a folder: no path separators or
+// control characters, no leading dots, never empty.
+std::string safeFileName(std::string_view suggested);
+
+// Creates a new empty file in `directory` named after `suggested`, or "name (1).ext", "name (2).ext"
+// ... when that name is taken, so nothing existing is ever overwritten. Returns its path, or an empty
+// text when no file could be created (the reason in `error`).
+std::string reserveDownloadFile(const std::string& directory, std::string_view suggested, std::string* error);
+
+// Shows a desktop notification, best effort: through the running GApplication when there is one,
+// otherwise straight to the desktop's notification service over D-Bus. Never blocks.
+void notifyDesktop(const std::string& title, const std::string& body);
+
+}  // namespace vesk

@@ -1,0 +1,144 @@
+#include "browser/web_engine.h"
+
+#include <glib/gstdio.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+
+#include "browser/downloads.h"
+
+namespace vesk {
+
+namespace {
+
+std::string joinPath(const char* base, const char* a, const char* b) {
+  gchar* path = g_build_filename(base, a, b, nullptr);
+  std::string result = path;
+  g_free(path);
+  return result;
+}
+
+// What a download needs to remember between its signals.
+struct DownloadState {
+  std::weak_ptr<WebEngine*> engine;  // expires with the engine
+  std::string path;
+  std::string failure;
+  bool failed = false;
+};
+
+std::string displayName(const std::string& path) {
+  gchar* base = g_path_get_basename(path.c_str());
+  gchar* display = g_filename_display_name(base);
+  std::string result = display;
+  g_free(display);
+  g_free(base);
+  return result;
+}
+
+std::string displayFolder(const std::string& path) {
+  gchar* folder = g_path_get_dirname(path.c_str());
+  gchar* display = g_filename_display_name(folder);
+  std::string result = display;
+  g_free(display);
+  g_free(folder);
+  return result;
+}
+
+}  // namespace
+
+WebEngine::Paths WebEngine::defaultPaths() {
+  return {joinPath(g_get_user_data_dir(), "vesk", "web"), joinPath(g_get_user_cache_dir(), "vesk", "web")};
+}
+
+WebEngine::WebEngine(Paths paths) : paths_(std::move(paths)) {}
+
+WebEngine::~WebEngine() {
+  if (!context_) return;
+  g_signal_handlers_disconnect_by_data(context_, this);
+  g_object_unref(context_);
+}
+
+WebKitWebContext* WebEngine::context() {
+  if (context_) return context_;
+  g_mkdir_with_parents(paths_.dataDirectory.c_str(), 0700);
+  g_mkdir_with_parents(paths_.cacheDirectory.c_str(), 0700);
+  WebKitWebsiteDataManager* manager =
+      webkit_website_data_manager_new("base-data-directory", paths_.dataDirectory.c_str(), "base-cache-directory",
+                                      paths_.cacheDirectory.c_str(), nullptr);
+  context_ = webkit_web_context_new_with_website_data_manager(manager);
+  // Must happen before the first web process starts, that is before the first page loads.
+  webkit_web_context_set_sandbox_enabled(context_, TRUE);
+  std::string cookies = joinPath(paths_.dataDirectory.c_str(), "cookies.sqlite", nullptr);
+  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies.c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  g_object_unref(manager);
+  g_signal_connect(context_, "download-started",
+                   G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
+                     static_cast<WebEngine*>(self)->downloadStarted(download);
+                   }),
+                   this);
+  return context_;
+}
+
+void WebEngine::downloadStarted(WebKitDownload* download) {
+  auto* state = new DownloadState{self_, {}, {}, false};
+  g_object_set_data_full(G_OBJECT(download), "vesk-download", state,
+                         [](gpointer data) { delete static_cast<DownloadState*>(data); });
+
+  g_signal_connect(download, "decide-destination",
+                   G_CALLBACK(+[](WebKitDownload* download, gchar* suggested, gpointer data) -> gboolean {
+                     auto* state = static_cast<DownloadState*>(data);
+                     std::string directory = downloadDirectory();
+                     std::string error;
+                     state->path = reserveDownloadFile(directory, suggested ? suggested : "", &error);
+                     if (state->path.empty()) {
+                       state->path =
+                           joinPath(directory.c_str(), safeFileName(suggested ? suggested : "").c_str(), nullptr);
+                       state->failed = true;
+                       state->failure = error;
+                       webkit_download_cancel(download);
+                       return TRUE;
+                     }
+                     // The file was just created empty for this download alone.
+                     webkit_download_set_allow_overwrite(download, TRUE);
+                     gchar* uri = g_filename_to_uri(state->path.c_str(), nullptr, nullptr);
+                     webkit_download_set_destination(download, uri);
+                     g_free(uri);
+                     return TRUE;
+                   }),
+                   state);
+
+  g_signal_connect(download, "failed", G_CALLBACK(+[](WebKitDownload*, GError* error, gpointer data) {
+                     auto* state = static_cast<DownloadState*>(data);
+                     if (!state->failed) state->failure = error ? error->message : "";
+                     state->failed = true;
+                   }),
+                   state);
+
+  g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload*, gpointer data) {
+                     auto* state = static_cast<DownloadState*>(data);
+                     DownloadReport report;
+                     report.path = state->path;
+                     report.succeeded = !state->failed;
+                     std::string name =
+                         state->path.empty() ? std::string("The file") : "“" + displayName(state->path) + "”";
+                     if (report.succeeded) {
+                       report.message = name + " was saved in " + displayFolder(state->path) + ".";
+                       notifyDesktop("Download finished", report.message);
+                     } else {
+                       // Leave no empty placeholder behind.
+                       GStatBuf info;
+                       if (!state->path.empty() && g_stat(state->path.c_str(), &info) == 0 && info.st_size == 0) {
+                         g_unlink(state->path.c_str());
+                       }
+                       report.message = name + " could not be downloaded";
+                       report.message += state->failure.empty() ? "." : ": " + state->failure;
+                       if (report.message.back() != '.') report.message += ".";
+                       notifyDesktop("Download failed", report.message);
+                     }
+                     if (auto engine = state->engine.lock()) (*engine)->downloadEnded.emit(report);
+                   }),
+                   state);
+}
+
+}  // namespace vesk

@@ -1,0 +1,54 @@
+// The one web-engine context shared by every page: persistent cookies and site data, sandboxed
+// web processes, and downloads saved into the user's Download folder.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "model/published.h"
+
+struct _WebKitWebContext;
+struct _WebKitDownload;
+
+namespace vesk {
+
+// How one download ended; reported after the desktop notification went out.
+struct DownloadReport {
+  std::string path;  // where the file was (or would have been) saved
+  bool succeeded = false;
+  std::string message;  // the notification's text
+};
+
+class WebEngine {
+ public:
+  struct Paths {
+    std::string dataDirectory;   // cookies, local storage, caches of site data
+    std::string cacheDirectory;  // the HTTP disk cache
+  };
+  // $XDG_DATA_HOME/vesk/web and $XDG_CACHE_HOME/vesk/web.
+  static Paths defaultPaths();
+
+  // Creates nothing yet: the context and its web processes start with the first page.
+  explicit WebEngine(Paths paths = defaultPaths());
+  ~WebEngine();
+  WebEngine(const WebEngine&) = delete;
+  WebEngine& operator=(const WebEngine&) = delete;
+
+  // The shared context, created on the first call. Pages made from it share cookies and site data,
+  // which survive restarts.
+  _WebKitWebContext* context();
+  bool isStarted() const { return context_ != nullptr; }
+  const Paths& paths() const { return paths_; }
+
+  // Every download that ended, successfully or not.
+  Signal<const DownloadReport&> downloadEnded;
+
+ private:
+  void downloadStarted(_WebKitDownload* download);
+
+  Paths paths_;
+  _WebKitWebContext* context_ = nullptr;
+  std::shared_ptr<WebEngine*> self_ = std::make_shared<WebEngine*>(this);  // lets downloads outlive us
+};
+
+}  // namespace vesk

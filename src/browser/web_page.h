@@ -1,0 +1,110 @@
+// One embedded web page as the browser store sees it: loading, history, zoom, state and events.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Gtk {
+class Widget;
+}
+
+namespace vesk {
+
+// Every load gives up when the page's main request makes no progress for this long.
+inline constexpr std::chrono::seconds pageLoadTimeout{60};
+
+// Why a load failed. `domain` is the error domain's name as the engine reports it
+// (for GLib errors the quark's text, e.g. "WebKitNetworkError" or "g-io-error-quark").
+struct LoadError {
+  std::string domain;
+  int code = 0;
+  std::string message;  // one readable sentence, shown to the user unchanged
+};
+
+// Error domains and codes the store treats specially.
+namespace LoadErrorKind {
+inline constexpr std::string_view networkDomain = "WebKitNetworkError";
+inline constexpr int cancelled = 302;  // the load was stopped or replaced by another one
+inline constexpr std::string_view policyDomain = "WebKitPolicyError";
+inline constexpr int interruptedByPolicy = 102;  // a response decision stopped the frame load
+
+// Reported by the page itself when a load made no progress for `pageLoadTimeout`.
+inline constexpr std::string_view timeoutDomain = "g-io-error-quark";
+inline constexpr int timedOut = 24;  // G_IO_ERROR_TIMED_OUT
+inline constexpr std::string_view timedOutMessage = "The request timed out.";
+
+// Reported by the page itself when its web process ended (crash, memory limit, killed).
+inline constexpr std::string_view processDomain = "vesk-web-process-error";
+inline constexpr int processCrashed = 1;
+inline constexpr int processExceededMemory = 2;
+inline constexpr int processTerminated = 3;
+inline constexpr std::string_view processCrashedMessage = "The page stopped unexpectedly. Try again to reload it.";
+inline constexpr std::string_view processExceededMemoryMessage =
+    "The page used too much memory and was stopped. Try again to reload it.";
+}  // namespace LoadErrorKind
+
+// A navigation the page asks permission for.
+struct NavigationRequest {
+  std::optional<std::string> address;  // absent when the request carries no address
+  bool userGesture = false;            // started by the user (a click, a key) rather than the page's own script
+  bool newWindow = false;              // the page asked for the address in a new window
+};
+
+enum class PolicyDecision { allow, cancel };
+
+class WebPage;
+
+// Receives a page's events, all on the main thread. The browser store implements it.
+class WebPageDelegate {
+ public:
+  virtual ~WebPageDelegate() = default;
+
+  // A main-frame load began (the request is on its way; the page's address may not have changed yet).
+  virtual void pageDidStartLoading(WebPage& page) = 0;
+  // A main-frame load completed successfully.
+  virtual void pageDidFinishLoading(WebPage& page) = 0;
+  // A load failed before or after its first data arrived, timed out, or the page's web process ended.
+  // The page keeps its previous content and history.
+  virtual void pageDidFailLoading(WebPage& page, const LoadError& error) = 0;
+  // Decides every navigation of the page, answered synchronously.
+  virtual PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) = 0;
+  // The page wants `address` in a new window; no new page or window is ever created for it.
+  virtual void pageRequestsNewWindow(WebPage& page, const std::string& address) = 0;
+};
+
+class WebPage {
+ public:
+  virtual ~WebPage() = default;
+
+  // Starts loading `address` (an absolute URL); it fails with a timeout error when the
+  // load makes no progress for `pageLoadTimeout`.
+  virtual void load(const std::string& address) = 0;
+  virtual void goBack() = 0;
+  virtual void goForward() = 0;
+  virtual void reload() = 0;
+  // Page zoom factor, 1.0 = 100 %.
+  virtual void setZoom(double zoom) = 0;
+
+  // Absolute address of the page shown (or being loaded), absent when the page never had one.
+  virtual std::optional<std::string> currentAddress() const = 0;
+  virtual bool canGoBack() const = 0;
+  virtual bool canGoForward() const = 0;
+  virtual bool isLoading() const = 0;
+
+  // The widget that shows the page, owned by the page; null for pages without one.
+  // Hosts may move it between containers; it lives as long as the page.
+  virtual Gtk::Widget* widget() const = 0;
+};
+
+// Makes pages; the browser store asks it for one page per site.
+class WebPageFactory {
+ public:
+  virtual ~WebPageFactory() = default;
+  // The delegate outlives the page and receives all of its events.
+  virtual std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) = 0;
+};
+
+}  // namespace vesk

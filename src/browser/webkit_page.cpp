@@ -1,0 +1,186 @@
+#include "browser/webkit_page.h"
+
+#include <gtkmm/widget.h>
+#include <webkit2/webkit2.h>
+
+namespace vesk {
+
+WebKitPage::WebKitPage(WebKitWebContext* context, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
+    : delegate_(delegate), loadTimeout_(loadTimeout) {
+  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  // The page owns its view; hosts only borrow it, so it survives moving between containers.
+  g_object_ref_sink(view_);
+  WebKitSettings* settings = webkit_web_view_get_settings(view_);
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
+
+  g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+                     static_cast<WebKitPage*>(self)->loadChanged(event);
+                   }),
+                   this);
+  g_signal_connect(view_, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) -> gboolean {
+                     static_cast<WebKitPage*>(self)->loadFailed(error);
+                     return TRUE;  // keep the previous content instead of WebKit's error page
+                   }),
+                   this);
+  g_signal_connect(view_, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                  gpointer self) -> gboolean {
+                     return static_cast<WebKitPage*>(self)->decidePolicy(decision, type);
+                   }),
+                   this);
+  g_signal_connect(view_, "create",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
+                     auto* page = static_cast<WebKitPage*>(self);
+                     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+                     const gchar* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+                     if (uri && *uri) page->delegate_.pageRequestsNewWindow(*page, uri);
+                     return nullptr;  // never a second view or window
+                   }),
+                   this);
+  g_signal_connect(view_, "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
+                     static_cast<WebKitPage*>(self)->webProcessTerminated(reason);
+                   }),
+                   this);
+
+  widget_ = Glib::wrap(GTK_WIDGET(view_));
+  gtk_widget_show(GTK_WIDGET(view_));
+}
+
+WebKitPage::~WebKitPage() {
+  disarmTimeout();
+  g_signal_handlers_disconnect_by_data(view_, this);
+  // Destroying the view also takes it out of whatever container shows it and ends its page.
+  gtk_widget_destroy(GTK_WIDGET(view_));
+  g_object_unref(view_);
+}
+
+void WebKitPage::load(const std::string& address) { webkit_web_view_load_uri(view_, address.c_str()); }
+void WebKitPage::goBack() { webkit_web_view_go_back(view_); }
+void WebKitPage::goForward() { webkit_web_view_go_forward(view_); }
+void WebKitPage::reload() { webkit_web_view_reload(view_); }
+void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
+
+std::optional<std::string> WebKitPage::currentAddress() const {
+  const gchar* uri = webkit_web_view_get_uri(view_);
+  if (!uri || !*uri) return std::nullopt;
+  return std::string(uri);
+}
+
+bool WebKitPage::canGoBack() const { return webkit_web_view_can_go_back(view_); }
+bool WebKitPage::canGoForward() const { return webkit_web_view_can_go_forward(view_); }
+bool WebKitPage::isLoading() const { return webkit_web_view_is_loading(view_); }
+
+void WebKitPage::loadChanged(int event) {
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      pendingFailure_.reset();
+      timedOut_ = false;
+      armTimeout();
+      delegate_.pageDidStartLoading(*this);
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      // Each hop of a redirect is a new request with its own time limit.
+      armTimeout();
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      // The main request has its response.
+      disarmTimeout();
+      break;
+    case WEBKIT_LOAD_FINISHED: {
+      disarmTimeout();
+      // WebKit reports a failure first and then finishes the load; the failure is passed on here,
+      // once the view no longer counts as loading.
+      if (timedOut_ && !pendingFailure_) {
+        pendingFailure_ = LoadError{std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
+                                    std::string(LoadErrorKind::timedOutMessage)};
+      }
+      timedOut_ = false;
+      if (auto failure = std::exchange(pendingFailure_, std::nullopt)) {
+        delegate_.pageDidFailLoading(*this, *failure);
+      } else {
+        delegate_.pageDidFinishLoading(*this);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void WebKitPage::loadFailed(const GError* error) {
+  disarmTimeout();
+  if (timedOut_ && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+    // The cancellation came from our own time limit.
+    pendingFailure_ = LoadError{std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
+                                std::string(LoadErrorKind::timedOutMessage)};
+    return;
+  }
+  pendingFailure_ = LoadError{g_quark_to_string(error->domain), error->code, error->message ? error->message : ""};
+}
+
+int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    return FALSE;  // responses: WebKit shows what it can and downloads the rest
+  }
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  NavigationRequest request;
+  request.userGesture = webkit_navigation_action_is_user_gesture(action);
+  request.newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+  if (WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action)) {
+    const gchar* uri = webkit_uri_request_get_uri(uriRequest);
+    if (uri && *uri) request.address = uri;
+  }
+  if (delegate_.pageDecidePolicy(*this, request) == PolicyDecision::allow) {
+    webkit_policy_decision_use(decision);
+  } else {
+    webkit_policy_decision_ignore(decision);
+  }
+  return TRUE;
+}
+
+void WebKitPage::webProcessTerminated(int reason) {
+  disarmTimeout();
+  pendingFailure_.reset();
+  timedOut_ = false;
+  LoadError error{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
+                  std::string(LoadErrorKind::processCrashedMessage)};
+  if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
+    error.code = LoadErrorKind::processExceededMemory;
+    error.message = LoadErrorKind::processExceededMemoryMessage;
+  } else if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
+    error.code = LoadErrorKind::processTerminated;
+  }
+  delegate_.pageDidFailLoading(*this, error);
+}
+
+void WebKitPage::armTimeout() {
+  disarmTimeout();
+  timeoutSource_ = g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(loadTimeout_.count()),
+      +[](gpointer self) -> gboolean {
+        auto* page = static_cast<WebKitPage*>(self);
+        page->timeoutSource_ = 0;
+        page->timeoutExpired();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
+}
+
+void WebKitPage::disarmTimeout() {
+  if (timeoutSource_) g_source_remove(std::exchange(timeoutSource_, 0u));
+}
+
+void WebKitPage::timeoutExpired() {
+  timedOut_ = true;
+  webkit_web_view_stop_loading(view_);
+}
+
+std::unique_ptr<WebPage> WebKitPageFactory::createPage(WebPageDelegate& delegate) {
+  return std::make_unique<WebKitPage>(engine_.context(), delegate, loadTimeout_);
+}
+
+}  // namespace vesk

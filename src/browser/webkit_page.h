@@ -1,0 +1,71 @@
+// A WebPage backed by a WebKitGTK web view on the shared web-engine context.
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+#include "browser/web_engine.h"
+#include "browser/web_page.h"
+
+struct _GError;
+struct _WebKitPolicyDecision;
+struct _WebKitWebView;
+
+namespace vesk {
+
+class WebKitPage final : public WebPage {
+ public:
+  // `loadTimeout` is how long a main-frame request may wait for its response.
+  WebKitPage(_WebKitWebContext* context, WebPageDelegate& delegate,
+             std::chrono::milliseconds loadTimeout = pageLoadTimeout);
+  ~WebKitPage() override;
+  WebKitPage(const WebKitPage&) = delete;
+  WebKitPage& operator=(const WebKitPage&) = delete;
+
+  void load(const std::string& address) override;
+  void goBack() override;
+  void goForward() override;
+  void reload() override;
+  void setZoom(double zoom) override;
+
+  std::optional<std::string> currentAddress() const override;
+  bool canGoBack() const override;
+  bool canGoForward() const override;
+  bool isLoading() const override;
+
+  Gtk::Widget* widget() const override { return widget_; }
+  _WebKitWebView* webView() const { return view_; }
+
+ private:
+  void loadChanged(int event);
+  void loadFailed(const _GError* error);
+  int decidePolicy(_WebKitPolicyDecision* decision, int type);
+  void webProcessTerminated(int reason);
+  void armTimeout();
+  void disarmTimeout();
+  void timeoutExpired();
+
+  _WebKitWebView* view_ = nullptr;
+  Gtk::Widget* widget_ = nullptr;
+  WebPageDelegate& delegate_;
+  std::chrono::milliseconds loadTimeout_;
+  unsigned timeoutSource_ = 0;
+  bool timedOut_ = false;
+  std::optional<LoadError> pendingFailure_;
+};
+
+// Makes WebKitPages on the engine's shared context, starting the engine with the first page.
+class WebKitPageFactory final : public WebPageFactory {
+ public:
+  // The engine must outlive the factory and every page it makes.
+  explicit WebKitPageFactory(WebEngine& engine, std::chrono::milliseconds loadTimeout = pageLoadTimeout)
+      : engine_(engine), loadTimeout_(loadTimeout) {}
+
+  std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
+
+ private:
+  WebEngine& engine_;
+  std::chrono::milliseconds loadTimeout_;
+};
+
+}  // namespace vesk
