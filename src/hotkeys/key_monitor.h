@@ -1,0 +1,31 @@
+// Key presses sent to the application's own windows, shown to installed handlers before any
+// widget sees them; each handler may let a press through or swallow it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "model/shortcut.h"
+
+namespace vesk {
+
+struct MonitoredKeyPress {
+  KeyEventRecord record;              // key code in the stored numbering, modifiers, characters
+  std::uint32_t hardwareKeycode = 0;  // the keyboard's own code for the key (X keycode)
+};
+
+class KeyMonitor {
+ public:
+  // Returns true to swallow the press: later handlers and the window's widgets do not see it.
+  using Handler = std::function<bool(const MonitoredKeyPress&)>;
+  using Token = std::uint64_t;
+
+  virtual ~KeyMonitor() = default;
+
+  // Handlers run in the order they were installed. A handler may install or remove handlers
+  // (itself included) while it runs.
+  virtual Token install(Handler handler) = 0;
+  virtual void remove(Token token) = 0;
+};
+
+}  // namespace vesk

@@ -1,0 +1,203 @@
+#include "hotkeys/x11_hotkey_service.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <gdk/gdk.h>
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+
+#include "hotkeys/key_table.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr unsigned int combinationModifiers = ControlMask | ShiftMask | Mod1Mask | Mod4Mask;
+
+Display* xdisplayOf(GdkDisplay* display) { return GDK_DISPLAY_XDISPLAY(display); }
+
+Window rootOf(GdkDisplay* display) { return DefaultRootWindow(xdisplayOf(display)); }
+
+}  // namespace
+
+X11HotkeyService::X11HotkeyService() : X11HotkeyService(gdk_display_get_default()) {}
+
+X11HotkeyService::X11HotkeyService(GdkDisplay* display) : display_(display) {}
+
+X11HotkeyService::~X11HotkeyService() {
+  for (const auto& [id, grab] : grabs_) ungrab(grab);
+  grabs_.clear();
+  removeFilter();
+  onPressed = nullptr;
+}
+
+bool X11HotkeyService::isX11() const { return display_ != nullptr && GDK_IS_X11_DISPLAY(display_); }
+
+unsigned int X11HotkeyService::numLockMask() const {
+  Display* xdisplay = xdisplayOf(display_);
+  ::KeyCode numLock = XKeysymToKeycode(xdisplay, XK_Num_Lock);
+  if (numLock == 0) return 0;
+  XModifierKeymap* map = XGetModifierMapping(xdisplay);
+  if (map == nullptr) return 0;
+  unsigned int mask = 0;
+  for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
+    for (int i = 0; i < map->max_keypermod; ++i) {
+      if (map->modifiermap[modifier * map->max_keypermod + i] == numLock) {
+        mask = 1u << modifier;
+        break;
+      }
+    }
+  }
+  XFreeModifiermap(map);
+  return mask;
+}
+
+std::optional<unsigned int> X11HotkeyService::keycodeFor(std::uint32_t keyCode) const {
+  auto keysym = keysymForKeyCode(keyCode);
+  if (!keysym) return std::nullopt;
+  unsigned long alternative = 0;
+  for (const auto& entry : keyTable()) {
+    if (entry.keyCode == keyCode) alternative = entry.levelZeroKeysym;
+  }
+  // The key that gives the symbol unmodified in the first layout: the same key the key code
+  // was read from when the combination was recorded.
+  GdkKeymap* keymap = gdk_keymap_get_for_display(display_);
+  for (unsigned long symbol : {*keysym, alternative}) {
+    if (symbol == 0) continue;
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (!gdk_keymap_get_entries_for_keyval(keymap, static_cast<guint>(symbol), &keys, &count)) continue;
+    std::optional<unsigned int> found;
+    for (gint i = 0; i < count && !found; ++i) {
+      if (keys[i].group == 0 && keys[i].level == 0) found = keys[i].keycode;
+    }
+    g_free(keys);
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+bool X11HotkeyService::registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) {
+  unregisterHotkey(id);
+  if (!isX11()) return false;
+  auto keycode = keycodeFor(keyCode);
+  if (!keycode) return false;
+
+  Grab grab;
+  grab.keycode = *keycode;
+  grab.modifiers = xModifiersForMask(modifiers);
+  // One press must name one id: a combination this service already holds is not shared.
+  for (const auto& [otherId, other] : grabs_) {
+    if (other.keycode == grab.keycode && other.modifiers == grab.modifiers) return false;
+  }
+
+  // Grabs match modifier state exactly, so the combination is grabbed again with every
+  // combination of the lock modifiers to keep working with CapsLock or NumLock on.
+  unsigned int numLock = numLockMask();
+  std::vector<unsigned int> lockStates{0, LockMask};
+  if (numLock != 0 && numLock != LockMask && (numLock & grab.modifiers) == 0) {
+    lockStates.push_back(numLock);
+    lockStates.push_back(numLock | LockMask);
+  }
+
+  Display* xdisplay = xdisplayOf(display_);
+  Window root = rootOf(display_);
+  for (unsigned int lockState : lockStates) {
+    unsigned int state = grab.modifiers | lockState;
+    gdk_x11_display_error_trap_push(display_);
+    XGrabKey(xdisplay, static_cast<int>(grab.keycode), state, root, False, GrabModeAsync, GrabModeAsync);
+    int error = gdk_x11_display_error_trap_pop(display_);
+    if (error != 0) {
+      // BadAccess: another client holds this variant. Release the variants we already hold
+      // so a refusal leaves nothing behind.
+      ungrab(grab);
+      return false;
+    }
+    grab.grabbedStates.push_back(state);
+  }
+
+  installFilter();
+  grabs_[id] = std::move(grab);
+  return true;
+}
+
+void X11HotkeyService::unregisterHotkey(std::uint32_t id) {
+  auto it = grabs_.find(id);
+  if (it == grabs_.end()) return;
+  Grab grab = std::move(it->second);
+  grabs_.erase(it);
+  ungrab(grab);
+  bool keyStillGrabbed = std::any_of(grabs_.begin(), grabs_.end(),
+                                     [&](const auto& entry) { return entry.second.keycode == grab.keycode; });
+  if (!keyStillGrabbed) keysDown_.erase(grab.keycode);
+  if (grabs_.empty()) removeFilter();
+}
+
+void X11HotkeyService::ungrab(const Grab& grab) {
+  if (grab.grabbedStates.empty() || !isX11()) return;
+  Display* xdisplay = xdisplayOf(display_);
+  Window root = rootOf(display_);
+  gdk_x11_display_error_trap_push(display_);
+  for (unsigned int state : grab.grabbedStates) XUngrabKey(xdisplay, static_cast<int>(grab.keycode), state, root);
+  gdk_x11_display_error_trap_pop_ignored(display_);
+  XFlush(xdisplay);
+}
+
+void X11HotkeyService::installFilter() {
+  if (filterInstalled_) return;
+  // Auto-repeat then arrives as presses without releases in between, which handle() skips.
+  Bool supported = False;
+  XkbSetDetectableAutoRepeat(xdisplayOf(display_), True, &supported);
+  gdk_window_add_filter(gdk_screen_get_root_window(gdk_display_get_default_screen(display_)),
+                        reinterpret_cast<GdkFilterFunc>(&X11HotkeyService::filter), this);
+  filterInstalled_ = true;
+}
+
+void X11HotkeyService::removeFilter() {
+  if (!filterInstalled_) return;
+  gdk_window_remove_filter(gdk_screen_get_root_window(gdk_display_get_default_screen(display_)),
+                           reinterpret_cast<GdkFilterFunc>(&X11HotkeyService::filter), this);
+  filterInstalled_ = false;
+  keysDown_.clear();
+}
+
+int X11HotkeyService::filter(XEvent* xevent, GdkEvent*, void* data) {
+  if (xevent == nullptr || (xevent->type != KeyPress && xevent->type != KeyRelease)) return GDK_FILTER_CONTINUE;
+  auto* self = static_cast<X11HotkeyService*>(data);
+  if (xevent->xkey.window != rootOf(self->display_)) return GDK_FILTER_CONTINUE;
+  self->handle(*xevent);
+  return GDK_FILTER_REMOVE;
+}
+
+void X11HotkeyService::handle(const XEvent& xevent) {
+  const XKeyEvent& key = xevent.xkey;
+  if (xevent.type == KeyRelease) {
+    if (keysDown_.erase(key.keycode) != 0) {
+      lastReleaseKeycode_ = key.keycode;
+      lastReleaseTime_ = key.time;
+    }
+    return;
+  }
+
+  bool grabbedKey =
+      std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& entry) { return entry.second.keycode == key.keycode; });
+  if (!grabbedKey) return;  // another key pressed while one of ours holds the keyboard
+
+  // A repeat is a press of a key that is still down, or, where the server cannot report
+  // repeats that way, a press stamped with the same time as the release just before it.
+  bool repeat = keysDown_.contains(key.keycode) || (key.keycode == lastReleaseKeycode_ && key.time == lastReleaseTime_);
+  keysDown_.insert(key.keycode);
+  if (repeat) return;
+
+  unsigned int state = key.state & combinationModifiers;
+  for (const auto& [id, grab] : grabs_) {
+    if (grab.keycode == key.keycode && grab.modifiers == state) {
+      if (auto pressed = onPressed) pressed(id);
+      return;
+    }
+  }
+}
+
+}  // namespace vesk

@@ -1,0 +1,42 @@
+// A key monitor for tests: presses are fed by hand and report whether a handler swallowed them.
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "hotkeys/key_monitor.h"
+
+namespace vesk::testing {
+
+class FakeKeyMonitor final : public KeyMonitor {
+ public:
+  Token install(Handler handler) override {
+    auto token = ++nextToken_;
+    handlers_.emplace_back(token, std::make_shared<Handler>(std::move(handler)));
+    return token;
+  }
+  void remove(Token token) override {
+    std::erase_if(handlers_, [token](const auto& entry) { return entry.first == token; });
+  }
+
+  std::size_t installedCount() const { return handlers_.size(); }
+
+  // Returns true when a handler swallowed the press, as a window would then not see it.
+  bool press(const KeyEventRecord& record) {
+    auto snapshot = handlers_;
+    for (const auto& [token, handler] : snapshot) {
+      bool installed = std::any_of(handlers_.begin(), handlers_.end(),
+                                   [token = token](const auto& entry) { return entry.first == token; });
+      if (installed && (*handler)(MonitoredKeyPress{record, 0})) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;
+  Token nextToken_ = 0;
+};
+
+}  // namespace vesk::testing
