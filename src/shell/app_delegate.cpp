@@ -1,0 +1,205 @@
+#include "shell/app_delegate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vesk {
+
+std::string trayToolTip(const Shortcut& showShortcut) {
+  return "Vesk — " + showShortcut.label + " · Double-click for options";
+}
+
+AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform)
+    : model_(store),
+      hotkey_(hotkeyService, platform.mainQueue),
+      platform_(std::move(platform)),
+      alive_(std::make_shared<AppDelegate*>(this)) {}
+
+AppDelegate::~AppDelegate() {
+  *alive_ = nullptr;
+  outsideClickMonitor_.reset();
+  localClickMonitor_.reset();
+  hotkey_.action = nullptr;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  std::weak_ptr<AppDelegate*> weak = alive_;
+  auto withSelf = [weak](auto&& body) {
+    if (auto self = weak.lock(); self && *self) body(**self);
+  };
+
+  // Vesk has no main window and no taskbar entry: there is nothing to switch off here.
+
+  // The tray icon, its tooltip and its click action.
+  statusItem_ = platform_.makeTrayItem();
+  if (statusItem_) {
+    statusItem_->setToolTip(trayToolTip(model_.shortcut()));
+    statusItem_->onClick = [withSelf](const TrayClick& click) {
+      withSelf([&](AppDelegate& self) { self.toggleFromMenuBar(click); });
+    };
+    statusItem_->onSettings = [withSelf] { withSelf([](AppDelegate& self) { self.openSettings(); }); };
+    statusItem_->onQuit = [withSelf] { withSelf([](AppDelegate& self) { self.quitVesk(); }); };
+  }
+
+  // The panel window, sized from the stored size without clamping; its content is built the
+  // first time it is shown, so nothing heavy is created at start-up.
+  popover_ = platform_.makePanelWindow();
+  if (popover_) {
+    popover_->setContentSize(static_cast<int>(std::lround(model_.panelWidth())),
+                             static_cast<int>(std::lround(model_.panelHeight())));
+  }
+
+  hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.performAction(id); }); };
+
+  model_.onShortcutChange = [weak](ShortcutAction action, const Shortcut& shortcut) -> std::optional<std::string> {
+    auto self = weak.lock();
+    if (!self || !*self) return std::string(shortcutUpdateFailed);
+    return (*self)->shortcutChanged(action, shortcut);
+  };
+  model_.onShortcutRemoval = [withSelf](ShortcutAction action) {
+    withSelf([action](AppDelegate& self) { self.hotkey_.unregister(rawValue(action)); });
+  };
+  model_.onPanelSizeChange = [withSelf] { withSelf([](AppDelegate& self) { self.updatePopoverSize(); }); };
+
+  model_.shortcutError.set(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
+  if (const auto& next = model_.nextShortcut()) {
+    if (auto message = hotkey_.registerShortcut(*next, rawValue(ShortcutAction::nextSite))) {
+      model_.shortcutError.set(std::string(nextWebsiteErrorPrefix) + *message);
+    }
+  }
+  if (const auto& previous = model_.previousShortcut()) {
+    if (auto message = hotkey_.registerShortcut(*previous, rawValue(ShortcutAction::previousSite))) {
+      model_.shortcutError.set(std::string(previousWebsiteErrorPrefix) + *message);
+    }
+  }
+}
+
+void AppDelegate::toggleFromMenuBar(const TrayClick& click) {
+  if (click.clickCount >= 2) {
+    lastOutsideClose_.reset();
+    hide();
+    if (statusItem_) statusItem_->popUpMenu();
+    return;
+  }
+  if (isPanelShown()) {
+    hide();
+    return;
+  }
+  // The outside-click monitor sees a press on the icon just before the tray reports it. If that
+  // press already closed the panel, this activation is the same click: leave the panel closed.
+  if (auto closed = std::exchange(lastOutsideClose_, std::nullopt)) {
+    const bool recent = platform_.now() - closed->time <= iconClickWindow;
+    std::optional<ScreenRect> icon = click.iconArea;
+    if (!icon && click.point) icon = ScreenRect{click.point->x - 12, click.point->y - 12, 24, 24};
+    if (recent && (!icon || icon->contains(closed->point))) return;
+  }
+  show();
+}
+
+void AppDelegate::performAction(std::uint32_t id) {
+  switch (id) {
+    case rawValue(ShortcutAction::show):
+      if (isPanelShown()) {
+        hide();
+      } else {
+        show();
+      }
+      break;
+    case rawValue(ShortcutAction::nextSite):
+    case rawValue(ShortcutAction::previousSite):
+      model_.cycleSite(id == rawValue(ShortcutAction::nextSite) ? 1 : -1);
+      if (!isPanelShown()) show();
+      break;
+    default:
+      break;
+  }
+}
+
+void AppDelegate::reveal() {
+  if (!isPanelShown()) show();
+}
+
+bool AppDelegate::isPanelShown() const { return popover_ && popover_->isShown(); }
+
+void AppDelegate::show() {
+  if (!statusItem_ || !popover_) return;
+  updatePopoverSize();
+  if (!popover_->hasContent() && platform_.makePanelContent) {
+    std::weak_ptr<AppDelegate*> weak = alive_;
+    popover_->setContent(platform_.makePanelContent(model_, [weak] {
+      if (auto self = weak.lock(); self && *self) (*self)->hide();
+    }));
+  }
+  popover_->showUnder(statusItem_->iconArea());
+  model_.showCount.set(model_.showCount() + 1);
+  beginOutsideClickMonitoring();
+}
+
+void AppDelegate::hide() {
+  if (popover_ && popover_->isShown()) popover_->close();
+  outsideClickMonitor_.reset();
+  localClickMonitor_.reset();
+}
+
+void AppDelegate::updatePopoverSize() {
+  if (!popover_) return;
+  std::optional<ScreenRect> area = popover_->workArea(statusItem_ ? statusItem_->iconArea() : std::nullopt);
+  const double visibleWidth = area ? area->width : fallbackScreenWidth;
+  const double visibleHeight = area ? area->height : fallbackScreenHeight;
+  const double width = std::min(model_.panelWidth(), visibleWidth - 8);
+  const double height = std::min(model_.panelHeight(), visibleHeight - 20);
+  popover_->setContentSize(static_cast<int>(std::lround(width)), static_cast<int>(std::lround(height)));
+}
+
+void AppDelegate::beginOutsideClickMonitoring() {
+  if (!platform_.clickMonitors) return;
+  std::weak_ptr<AppDelegate*> weak = alive_;
+  if (!outsideClickMonitor_) {
+    outsideClickMonitor_ = platform_.clickMonitors->addGlobalMonitor([weak](ScreenPoint point) {
+      auto self = weak.lock();
+      if (!self || !*self) return;
+      AppDelegate& delegate = **self;
+      if (delegate.isPanelShown()) delegate.lastOutsideClose_ = OutsideClose{point, delegate.platform_.now()};
+      delegate.hide();
+    });
+  }
+  if (!localClickMonitor_) {
+    localClickMonitor_ = platform_.clickMonitors->addLocalMonitor([weak](ClickTarget target) {
+      auto self = weak.lock();
+      if (!self || !*self) return;
+      // Presses in the panel, on the icon (its own action decides) and in the panel's menus,
+      // drop-downs and dialogs keep the panel open.
+      if ((*self)->isPanelShown() && target == ClickTarget::other) (*self)->hide();
+    });
+  }
+}
+
+std::optional<std::string> AppDelegate::shortcutChanged(ShortcutAction action, const Shortcut& shortcut) {
+  auto message = hotkey_.registerShortcut(shortcut, rawValue(action));
+  if (message) {
+    if (auto previous = model_.shortcutFor(action)) hotkey_.registerShortcut(*previous, rawValue(action));
+    return message;
+  }
+  if (action == ShortcutAction::show && statusItem_) statusItem_->setToolTip(trayToolTip(shortcut));
+  return std::nullopt;
+}
+
+void AppDelegate::openSettings() {
+  if (!isPanelShown()) show();
+  std::weak_ptr<AppDelegate*> weak = alive_;
+  if (platform_.mainQueue) {
+    platform_.mainQueue([weak] {
+      if (auto self = weak.lock(); self && *self) {
+        AppModel& model = (*self)->model_;
+        model.settingsRequestCount.set(model.settingsRequestCount() + 1);
+      }
+    });
+  }
+}
+
+void AppDelegate::quitVesk() {
+  if (platform_.quit) platform_.quit();
+}
+
+}  // namespace vesk

@@ -1,0 +1,94 @@
+// The application shell: owns the model and the hot-key registry, puts the icon in the tray and
+// decides when the panel is shown, resized and closed (icon clicks, global key combinations,
+// clicks outside the panel, the panel's own close request).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "hotkeys/hotkey_manager.h"
+#include "model/app_model.h"
+#include "shell/click_monitor.h"
+#include "shell/panel_window.h"
+#include "shell/tray_item.h"
+
+namespace vesk {
+
+inline constexpr std::string_view shortcutUpdateFailed = "Could not update the shortcut.";
+inline constexpr std::string_view nextWebsiteErrorPrefix = "Next website: ";
+inline constexpr std::string_view previousWebsiteErrorPrefix = "Previous website: ";
+
+// "Vesk — ⌃⌥ Space · Double-click for options"
+std::string trayToolTip(const Shortcut& showShortcut);
+
+// Builds the panel's content (the first time the panel is shown); `close` hides the panel.
+using PanelContentFactory = std::function<Gtk::Widget*(AppModel& model, std::function<void()> close)>;
+
+// The desktop services the shell runs on.
+struct ShellPlatform {
+  std::function<std::unique_ptr<TrayItem>()> makeTrayItem;
+  std::function<std::unique_ptr<PanelWindow>()> makePanelWindow;
+  std::unique_ptr<ClickMonitors> clickMonitors;
+  PanelContentFactory makePanelContent;
+  MainQueue mainQueue;
+  std::function<void()> quit;
+  std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+};
+
+class AppDelegate {
+ public:
+  // The panel size used when no screen is known.
+  static constexpr int fallbackScreenWidth = 1000, fallbackScreenHeight = 800;
+  // A click on the tray icon reaches the outside-click monitor a moment before the tray reports
+  // it; an activation this soon after the monitor closed the panel at the icon is that same click.
+  static constexpr std::chrono::milliseconds iconClickWindow{300};
+
+  AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform);
+  ~AppDelegate();
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  void applicationDidFinishLaunching();
+
+  // The tray icon's click action.
+  void toggleFromMenuBar(const TrayClick& click);
+  void openSettings();
+  void quitVesk();
+  // The hot-key action; also used by the command line (--toggle, --next, --previous).
+  void performAction(std::uint32_t id);
+  // Shows the panel unless it is shown already (a second launch of the program).
+  void reveal();
+
+  bool isPanelShown() const;
+  AppModel& model() { return model_; }
+  HotkeyManager& hotkey() { return hotkey_; }
+
+ private:
+  void show();
+  void hide();
+  void updatePopoverSize();
+  void beginOutsideClickMonitoring();
+  std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
+
+  AppModel model_;
+  HotkeyManager hotkey_;
+  ShellPlatform platform_;
+  std::unique_ptr<TrayItem> statusItem_;
+  std::unique_ptr<PanelWindow> popover_;
+  std::unique_ptr<ClickMonitorToken> outsideClickMonitor_;
+  std::unique_ptr<ClickMonitorToken> localClickMonitor_;
+
+  // Where and when the outside-click monitor last closed the panel.
+  struct OutsideClose {
+    ScreenPoint point;
+    std::chrono::steady_clock::time_point time;
+  };
+  std::optional<OutsideClose> lastOutsideClose_;
+
+  std::shared_ptr<AppDelegate*> alive_;
+};
+
+}  // namespace vesk

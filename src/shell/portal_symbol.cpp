@@ -1,0 +1,79 @@
+#include "shell/portal_symbol.h"
+
+#include <cairomm/context.h>
+#include <gdk/gdk.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace vesk {
+namespace {
+
+// Adds a rounded rectangle in cairo's top-left, y-down space; the radius is clamped to half the
+// shorter side, as rounded-rectangle paths of other toolkits do.
+void roundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double width, double height,
+                      double radius) {
+  radius = std::min({radius, width / 2, height / 2});
+  constexpr double quarter = std::numbers::pi / 2;
+  cr->begin_new_sub_path();
+  cr->arc(x + width - radius, y + radius, radius, -quarter, 0);
+  cr->arc(x + width - radius, y + height - radius, radius, 0, quarter);
+  cr->arc(x + radius, y + height - radius, radius, quarter, 2 * quarter);
+  cr->arc(x + radius, y + radius, radius, 2 * quarter, 3 * quarter);
+  cr->close_path();
+}
+
+}  // namespace
+
+Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) {
+  const int pixels = std::max(1, static_cast<int>(std::ceil(size)));
+  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, pixels, pixels);
+  auto cr = Cairo::Context::create(surface);
+  const double u = size / 18.0;
+  // The geometry is defined with the origin at the bottom left and y growing upwards; cairo's
+  // origin is the top left, so a rectangle (x, y, w, h) lands at (x, size - y - h, w, h).
+  auto flipY = [size](double y, double height) { return size - y - height; };
+
+  cr->set_source_rgba(color.red, color.green, color.blue, color.alpha);
+  roundedRectangle(cr, 4 * u, flipY(2 * u, 14 * u), 10 * u, 14 * u, 5 * u);
+  cr->set_line_width(1.8 * u);
+  cr->stroke();
+
+  roundedRectangle(cr, 7 * u, flipY(5 * u, 1.6 * u), 4 * u, 1.6 * u, 0.8 * u);
+  cr->fill();
+  surface->flush();
+  return surface;
+}
+
+Glib::RefPtr<Gdk::Pixbuf> portalSymbolPixbuf(double size, SymbolColor color) {
+  auto surface = portalSymbol(size, color);
+  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, surface->get_width(), surface->get_height());
+  return Glib::wrap(pixbuf);
+}
+
+std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color) {
+  auto surface = portalSymbol(size, color);
+  const int width = surface->get_width(), height = surface->get_height(), stride = surface->get_stride();
+  const unsigned char* data = surface->get_data();
+  std::vector<std::uint8_t> out;
+  out.reserve(static_cast<std::size_t>(width) * height * 4);
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t pixel = row[x];  // premultiplied, native byte order
+      const std::uint32_t a = pixel >> 24;
+      auto channel = [&](int shift) -> std::uint8_t {
+        const std::uint32_t c = (pixel >> shift) & 0xff;
+        return a == 0 ? 0 : static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+      };
+      out.push_back(static_cast<std::uint8_t>(a));
+      out.push_back(channel(16));
+      out.push_back(channel(8));
+      out.push_back(channel(0));
+    }
+  }
+  return out;
+}
+
+}  // namespace vesk

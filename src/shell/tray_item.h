@@ -1,0 +1,62 @@
+// The tray icon: shows the drawn symbol and a tooltip, reports clicks with their click count,
+// and offers a menu with "Settings…" and "Quit Vesk".
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "shell/geometry.h"
+
+namespace vesk {
+
+inline constexpr std::string_view trayMenuSettings = "Settings…";
+inline constexpr std::string_view trayMenuQuit = "Quit Vesk";
+
+struct TrayClick {
+  // 1 for a single click (and the first click of a double click), 2 or more for later clicks.
+  int clickCount = 1;
+  // Where the pointer was when the icon was clicked, when the tray host tells.
+  std::optional<ScreenPoint> point;
+  // The icon's area on the screen, when the tray host tells.
+  std::optional<ScreenRect> iconArea;
+};
+
+class TrayItem {
+ public:
+  virtual ~TrayItem() = default;
+
+  virtual void setToolTip(const std::string& text) = 0;
+  // Pops up the item's own menu at the icon.
+  virtual void popUpMenu() = 0;
+  // The icon's last known area on the screen; absent until the icon has been clicked or placed.
+  virtual std::optional<ScreenRect> iconArea() const = 0;
+
+  std::function<void(const TrayClick&)> onClick;
+  std::function<void()> onSettings;
+  std::function<void()> onQuit;
+};
+
+// Counts clicks that arrive as separate activations: an activation within the desktop's
+// double-click time of the previous one continues the count, a later one starts again at 1.
+class ClickCounter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit ClickCounter(std::chrono::milliseconds doubleClickTime) : doubleClickTime_(doubleClickTime) {}
+
+  int click(Clock::time_point now) {
+    count_ = (last_ && now - *last_ <= doubleClickTime_) ? count_ + 1 : 1;
+    last_ = now;
+    return count_;
+  }
+  void setDoubleClickTime(std::chrono::milliseconds time) { doubleClickTime_ = time; }
+
+ private:
+  std::chrono::milliseconds doubleClickTime_;
+  std::optional<Clock::time_point> last_;
+  int count_ = 0;
+};
+
+}  // namespace vesk

@@ -1,0 +1,134 @@
+// Fakes of the shell's desktop services, recording what the application shell asks of them.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hotkeys/hotkey_service.h"
+#include "shell/app_delegate.h"
+
+namespace vesk::testing {
+
+// Shared journal of calls, so tests can check the order across services.
+using Journal = std::vector<std::string>;
+
+class FakeHotkeyService final : public HotkeyService {
+ public:
+  explicit FakeHotkeyService(Journal& journal) : journal_(journal) {}
+  bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override {
+    journal_.push_back("register " + std::to_string(id));
+    if (beforeRegister) beforeRegister(id);
+    if (refused.count(keyCode)) return false;
+    registered[id] = {keyCode, modifiers};
+    return true;
+  }
+  void unregisterHotkey(std::uint32_t id) override { registered.erase(id); }
+  void press(std::uint32_t id) {
+    if (onPressed) onPressed(id);
+  }
+
+  std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> registered;  // id -> (key, modifiers)
+  std::set<std::uint32_t> refused;                                              // key codes to refuse
+  std::function<void(std::uint32_t)> beforeRegister;
+
+ private:
+  Journal& journal_;
+};
+
+class FakeTrayItem final : public TrayItem {
+ public:
+  explicit FakeTrayItem(Journal& journal) : journal_(journal) {}
+  void setToolTip(const std::string& text) override {
+    journal_.push_back("tooltip");
+    toolTip = text;
+  }
+  void popUpMenu() override { ++menuPopUps; }
+  std::optional<ScreenRect> iconArea() const override { return area; }
+
+  std::string toolTip;
+  int menuPopUps = 0;
+  std::optional<ScreenRect> area = ScreenRect{1200, 0, 24, 28};
+
+ private:
+  Journal& journal_;
+};
+
+class FakePanelWindow final : public PanelWindow {
+ public:
+  explicit FakePanelWindow(Journal& journal) : journal_(journal) {}
+  bool isShown() const override { return shown; }
+  void setContentSize(int width, int height) override { size = {width, height}; }
+  void setContent(Gtk::Widget*) override { ++contentSets; }
+  bool hasContent() const override { return contentSets > 0; }
+  void showUnder(const std::optional<ScreenRect>& anchor) override {
+    journal_.push_back("show panel");
+    shown = true;
+    ++shows;
+    lastAnchor = anchor;
+  }
+  void close() override {
+    journal_.push_back("close panel");
+    shown = false;
+    ++closes;
+  }
+  std::optional<ScreenRect> workArea(const std::optional<ScreenRect>&) const override { return screen; }
+
+  bool shown = false;
+  int shows = 0, closes = 0, contentSets = 0;
+  std::pair<int, int> size{0, 0};
+  std::optional<ScreenRect> lastAnchor;
+  std::optional<ScreenRect> screen = ScreenRect{0, 28, 1280, 772};
+
+ private:
+  Journal& journal_;
+};
+
+class FakeClickMonitors final : public ClickMonitors {
+ public:
+  struct Token final : ClickMonitorToken {
+    Token(FakeClickMonitors& owner, bool global) : owner(owner), global(global) {}
+    ~Token() override {
+      if (global) {
+        owner.global = nullptr;
+      } else {
+        owner.local = nullptr;
+      }
+    }
+    FakeClickMonitors& owner;
+    bool global;
+  };
+  std::unique_ptr<ClickMonitorToken> addGlobalMonitor(std::function<void(ScreenPoint)> handler) override {
+    global = std::move(handler);
+    return std::make_unique<Token>(*this, true);
+  }
+  std::unique_ptr<ClickMonitorToken> addLocalMonitor(std::function<void(ClickTarget)> handler) override {
+    local = std::move(handler);
+    return std::make_unique<Token>(*this, false);
+  }
+  std::function<void(ScreenPoint)> global;
+  std::function<void(ClickTarget)> local;
+};
+
+// A main queue whose tasks run only when the test says so.
+struct ManualQueue {
+  std::deque<std::function<void()>> tasks;
+  MainQueue queue() {
+    return [this](std::function<void()> task) { tasks.push_back(std::move(task)); };
+  }
+  void runAll() {
+    while (!tasks.empty()) {
+      auto task = std::move(tasks.front());
+      tasks.pop_front();
+      task();
+    }
+  }
+};
+
+}  // namespace vesk::testing

@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include "shell/app_delegate.h"
+#include "shell_fakes.h"
+#include "support/memory_settings_store.h"
+
+namespace vesk {
+namespace {
+
+using testing::FakeClickMonitors;
+using testing::FakeHotkeyService;
+using testing::FakePanelWindow;
+using testing::FakeTrayItem;
+using testing::Journal;
+using testing::ManualQueue;
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t keyN = 45, keyP = 35, keyK = 40;
+
+class AppDelegateTest : public ::testing::Test {
+ protected:
+  void launch() {
+    ShellPlatform platform;
+    platform.makeTrayItem = [this] {
+      journal.push_back("make tray");
+      auto item = std::make_unique<FakeTrayItem>(journal);
+      tray = item.get();
+      return item;
+    };
+    platform.makePanelWindow = [this] {
+      journal.push_back("make panel");
+      auto window = std::make_unique<FakePanelWindow>(journal);
+      panel = window.get();
+      return window;
+    };
+    auto monitors = std::make_unique<FakeClickMonitors>();
+    clicks = monitors.get();
+    platform.clickMonitors = std::move(monitors);
+    platform.makePanelContent = [this](AppModel&, std::function<void()> close) -> Gtk::Widget* {
+      ++contentBuilt;
+      closePanel = std::move(close);
+      return nullptr;
+    };
+    platform.mainQueue = queue.queue();
+    platform.quit = [this] { ++quits; };
+    platform.now = [this] { return clock; };
+    delegate = std::make_unique<AppDelegate>(store, hotkeys, std::move(platform));
+    delegate->applicationDidFinishLaunching();
+  }
+
+  AppModel& model() { return delegate->model(); }
+  void pressHotkey(std::uint32_t id) {
+    hotkeys.press(id);
+    queue.runAll();
+  }
+  void click(int count = 1, ScreenPoint at = {1210, 14}) { tray->onClick(TrayClick{count, at, std::nullopt}); }
+  static std::string shortcutJson(std::uint32_t key, const char* label) {
+    return Shortcut{key, ModifierMask::control | ModifierMask::option, label}.encode().value();
+  }
+
+  testing::MemorySettingsStore store;
+  Journal journal;
+  FakeHotkeyService hotkeys{journal};
+  ManualQueue queue;
+  FakeTrayItem* tray = nullptr;
+  FakePanelWindow* panel = nullptr;
+  FakeClickMonitors* clicks = nullptr;
+  int contentBuilt = 0, quits = 0;
+  std::function<void()> closePanel;
+  std::chrono::steady_clock::time_point clock{std::chrono::seconds(1000)};
+  std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegistering) {
+  hotkeys.beforeRegister = [this](std::uint32_t) {
+    EXPECT_TRUE(model().onShortcutChange);
+    EXPECT_TRUE(model().onShortcutRemoval);
+    EXPECT_TRUE(model().onPanelSizeChange);
+    EXPECT_TRUE(delegate->hotkey().action);
+  };
+  store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
+  store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
+  launch();
+  EXPECT_EQ(journal, (Journal{"make tray", "tooltip", "make panel", "register 1", "register 2", "register 3"}));
+  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ Space · Double-click for options");
+  EXPECT_EQ(model().shortcutError(), std::nullopt);
+  EXPECT_FALSE(panel->shown) << "the panel is not shown at launch";
+  EXPECT_EQ(contentBuilt, 0) << "the panel content waits for the first show";
+  EXPECT_EQ(panel->size, std::make_pair(500, 700)) << "the stored size, unclamped";
+}
+
+TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {
+  store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
+  hotkeys.refused = {keyN};
+  launch();
+  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(hotkeyRefusedMessage));
+
+  delegate.reset();
+  journal.clear();
+  store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
+  hotkeys.refused = {keyN, keyP, KeyCode::space};
+  launch();
+  EXPECT_EQ(model().shortcutError(), "Previous website: " + std::string(hotkeyRefusedMessage));
+
+  delegate.reset();
+  store.remove("vesk.shortcut.next.v1");
+  store.remove("vesk.shortcut.previous.v1");
+  launch();
+  EXPECT_EQ(model().shortcutError(), std::string(hotkeyRefusedMessage)) << "no prefix for the show combination";
+}
+
+TEST_F(AppDelegateTest, ShowCombinationTogglesAndEveryShowCountsAndBuildsContentOnce) {
+  launch();
+  pressHotkey(1);
+  EXPECT_TRUE(panel->shown);
+  EXPECT_EQ(model().showCount(), 1);
+  EXPECT_TRUE(clicks->global && clicks->local) << "monitors exist while shown";
+  pressHotkey(1);
+  EXPECT_FALSE(panel->shown);
+  EXPECT_FALSE(clicks->global || clicks->local) << "hide removes the monitors";
+  pressHotkey(1);
+  EXPECT_EQ(model().showCount(), 2);
+  EXPECT_EQ(contentBuilt, 1);
+  EXPECT_EQ(panel->lastAnchor, tray->area) << "the panel opens under the icon";
+  pressHotkey(99);
+  EXPECT_TRUE(panel->shown) << "unknown ids do nothing";
+}
+
+TEST_F(AppDelegateTest, NextSiteOpensClosedPanelOnTheNextSiteAndOnlySwitchesWhenOpen) {
+  launch();
+  ASSERT_EQ(model().sites().size(), 3u);
+  const auto first = model().selectedID();
+  std::optional<Uuid> selectedWhenShown;
+  auto watch = model().showCount.observe([&](const std::int64_t&) { selectedWhenShown = model().selectedID(); });
+
+  pressHotkey(2);
+  EXPECT_TRUE(panel->shown);
+  EXPECT_NE(model().selectedID(), first);
+  EXPECT_EQ(selectedWhenShown, model().selectedID()) << "the site changes before the panel opens";
+  EXPECT_EQ(store.data("vesk.selected.v1").value_or(""), model().selectedID()->toString());
+
+  pressHotkey(2);
+  EXPECT_TRUE(panel->shown);
+  EXPECT_EQ(panel->shows, 1) << "with the panel open only the site switches";
+  EXPECT_EQ(model().selectedID(), model().sites()[2].id);
+
+  pressHotkey(3);
+  pressHotkey(3);
+  EXPECT_EQ(model().selectedID(), first);
+  EXPECT_EQ(panel->shows, 1);
+}
+
+TEST_F(AppDelegateTest, SingleClickTogglesAndDoubleClickEndsClosedWithTheMenuOpen) {
+  launch();
+  click(1);
+  EXPECT_TRUE(panel->shown);
+  click(1);
+  EXPECT_FALSE(panel->shown);
+
+  // Double click with the panel closed: the first click opens it, the second closes it again.
+  click(1);
+  click(2);
+  EXPECT_FALSE(panel->shown);
+  EXPECT_EQ(tray->menuPopUps, 1);
+}
+
+TEST_F(AppDelegateTest, IconClickWhileOpenClosesOnceThoughTheOutsideMonitorSeesItFirst) {
+  launch();
+  click(1);
+  ASSERT_TRUE(panel->shown);
+  // The press on the icon reaches the outside-click monitor a few milliseconds before the activation.
+  clicks->global({1210, 14});
+  EXPECT_FALSE(panel->shown);
+  clock += 3ms;
+  click(1, {1210, 14});
+  EXPECT_FALSE(panel->shown) << "the same click must not reopen the panel";
+  EXPECT_EQ(panel->closes, 1);
+
+  // The guard is used up: the next click on the icon opens the panel again.
+  clock += 50ms;
+  click(1, {1210, 14});
+  EXPECT_TRUE(panel->shown);
+}
+
+TEST_F(AppDelegateTest, OutsideCloseDoesNotSwallowALaterOrDistantIconClick) {
+  launch();
+  click(1);
+  clicks->global({300, 400});  // a click into another application
+  EXPECT_FALSE(panel->shown);
+  clock += 3ms;
+  click(1, {1210, 14});
+  EXPECT_TRUE(panel->shown) << "the outside click was elsewhere";
+
+  clicks->global({1210, 14});
+  clock += 2s;
+  click(1, {1210, 14});
+  EXPECT_TRUE(panel->shown) << "too long ago to be the same click";
+}
+
+TEST_F(AppDelegateTest, DoubleClickWhileOpenEndsClosedWithTheMenuOpen) {
+  launch();
+  click(1);
+  clicks->global({1210, 14});
+  click(1);
+  clock += 100ms;
+  click(2);
+  EXPECT_FALSE(panel->shown);
+  EXPECT_EQ(tray->menuPopUps, 1);
+}
+
+TEST_F(AppDelegateTest, LocalClicksCloseOnlyForWindowsThatAreNotThePanels) {
+  launch();
+  click(1);
+  clicks->local(ClickTarget::panel);
+  clicks->local(ClickTarget::ownTransient);  // a drop-down menu or a file chooser of the page
+  clicks->local(ClickTarget::trayIcon);
+  EXPECT_TRUE(panel->shown);
+  clicks->local(ClickTarget::other);
+  EXPECT_FALSE(panel->shown);
+}
+
+TEST_F(AppDelegateTest, OversizePanelIsClampedToTheScreenAndTheStoredSizeKept) {
+  store.setDouble("vesk.panel.width.v1", 680);
+  store.setDouble("vesk.panel.height.v1", 900);
+  launch();
+  panel->screen = ScreenRect{0, 28, 600, 700};
+  click(1);
+  EXPECT_EQ(panel->size, std::make_pair(592, 680));
+  EXPECT_EQ(model().panelWidth(), 680);
+  EXPECT_EQ(store.doubleValue("vesk.panel.height.v1"), 900);
+
+  panel->screen.reset();
+  model().changePanelSize(680, 900);
+  EXPECT_EQ(panel->size, std::make_pair(680, 780)) << "a 1000 x 800 area without screen information";
+  model().changePanelSize(450, 520);
+  EXPECT_EQ(panel->size, std::make_pair(450, 520)) << "size changes apply at once";
+}
+
+TEST_F(AppDelegateTest, ChangingTheShowCombinationUpdatesTheTooltip) {
+  launch();
+  model().changeShortcut(Shortcut{keyK, ModifierMask::control | ModifierMask::option, "⌃⌥ K"}, ShortcutAction::show);
+  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ K · Double-click for options");
+  EXPECT_EQ(hotkeys.registered.at(1).first, keyK);
+  EXPECT_EQ(model().shortcutError(), std::nullopt);
+}
+
+TEST_F(AppDelegateTest, RefusedChangeKeepsTheOldCombinationRegisteredAndTheOldTooltip) {
+  launch();
+  hotkeys.refused = {keyK};
+  model().changeShortcut(Shortcut{keyK, ModifierMask::control, "⌃ K"}, ShortcutAction::show);
+  EXPECT_EQ(model().shortcutError(), std::string(hotkeyRefusedMessage));
+  ASSERT_TRUE(hotkeys.registered.count(1));
+  EXPECT_EQ(hotkeys.registered.at(1).first, KeyCode::space);
+  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ Space · Double-click for options");
+  EXPECT_EQ(model().shortcut().label, "⌃⌥ Space");
+
+  // An action without an old combination is simply left unregistered.
+  model().changeShortcut(Shortcut{keyK, ModifierMask::control, "⌃ K"}, ShortcutAction::nextSite);
+  EXPECT_FALSE(hotkeys.registered.count(2));
+  model().changeShortcut(Shortcut{keyN, ModifierMask::control, "⌃ N"}, ShortcutAction::nextSite);
+  EXPECT_TRUE(hotkeys.registered.count(2));
+  model().removeShortcut(ShortcutAction::nextSite);
+  EXPECT_FALSE(hotkeys.registered.count(2));
+}
+
+TEST_F(AppDelegateTest, SettingsWhileHiddenOpensThePanelThenRequestsSettingsOneHopLater) {
+  launch();
+  std::vector<std::string> order;
+  auto a = model().showCount.observe([&](const std::int64_t&) { order.push_back("shown"); });
+  auto b = model().settingsRequestCount.observe([&](const std::int64_t&) { order.push_back("settings"); });
+  tray->onSettings();
+  EXPECT_TRUE(panel->shown);
+  EXPECT_EQ(model().settingsRequestCount(), 0) << "not before the queued hop";
+  queue.runAll();
+  EXPECT_EQ(model().settingsRequestCount(), 1);
+  EXPECT_EQ(order, (std::vector<std::string>{"shown", "settings"}));
+
+  tray->onSettings();  // already open: no second show
+  queue.runAll();
+  EXPECT_EQ(model().showCount(), 1);
+  EXPECT_EQ(model().settingsRequestCount(), 2);
+}
+
+TEST_F(AppDelegateTest, QuitAndThePanelsCloseAction) {
+  launch();
+  click(1);
+  ASSERT_TRUE(closePanel);
+  closePanel();
+  EXPECT_FALSE(panel->shown);
+  tray->onQuit();
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(AppDelegateTest, ClosuresDoNothingOnceTheDelegateIsGone) {
+  launch();
+  auto onChange = model().onShortcutChange;
+  click(1);
+  auto close = closePanel;
+  tray->onSettings();  // leaves a queued task behind
+  auto trayItemKeepsNothing = tray->onClick;
+  delegate.reset();
+  EXPECT_EQ(onChange(ShortcutAction::show, Shortcut::standard()), std::string(shortcutUpdateFailed));
+  close();
+  queue.runAll();
+  trayItemKeepsNothing(TrayClick{});
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace vesk
