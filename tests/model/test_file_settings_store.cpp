@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -130,18 +131,24 @@ TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
 }
 
 // A child keeps changing settings through the model; it is killed at random moments.
-// Every time, the file must parse and hold a panel width that the child had written.
-TEST_F(FileSettingsStoreTest, SigkillDuringWritesNeverLeavesATornFile) {
-  const int rounds = 30;
+// Every time, the file must parse and hold exactly a state that the child wrote.
+// VESK_SOAK_ROUNDS sets the number of kills (the long soak uses 1000).
+TEST_F(FileSettingsStoreTest, SigkillDuringWritesNeverLeavesATornOrLostFile) {
+  const char* env = std::getenv("VESK_SOAK_ROUNDS");
+  const int rounds = env ? std::atoi(env) : 30;
   std::mt19937 random(12345);
+  int checked = 0;
+  std::string previousTheme;  // what the file held when this round's child started
   for (int round = 0; round < rounds; ++round) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       FileSettingsStore store(path);
       AppModel model(store);
+      // Step i writes width 400 + i mod 279, then theme i mod 3, so a width names its step's
+      // theme (or the previous step's, between the two writes).
       for (int i = 0;; ++i) {
-        model.changePanelSize(400 + (i % 280), std::nullopt);
+        model.changePanelSize(400 + (i % 279), std::nullopt);
         model.changeTheme(allLinkThemes[static_cast<std::size_t>(i) % 3]);
         if (i % 7 == 0) model.add("", "site" + std::to_string(i % 50) + ".example.com");
       }
@@ -153,17 +160,26 @@ TEST_F(FileSettingsStoreTest, SigkillDuringWritesNeverLeavesATornFile) {
 
     FileSettingsStore reopened(path);
     ASSERT_FALSE(reopened.setAsidePath()) << "round " << round << ": the file did not parse";
-    double width = reopened.doubleValue("vesk.panel.width.v1");
-    if (width != 0) {
-      EXPECT_GE(width, 400);
-      EXPECT_LE(width, 679);
-      EXPECT_EQ(width, static_cast<int>(width));
-    }
     auto sites = reopened.data("vesk.sites.v1");
-    ASSERT_TRUE(sites);
+    ASSERT_TRUE(sites) << "round " << round << ": the site list was lost";
     EXPECT_TRUE(decodeSites(*sites)) << "round " << round;
+    double width = reopened.doubleValue("vesk.panel.width.v1");
+    auto theme = reopened.string("vesk.theme.v1");
+    if (width == 0) continue;  // killed before the first size change of this round's file
+    ASSERT_TRUE(theme) << "round " << round;
+    int step = static_cast<int>(width) - 400;
+    ASSERT_EQ(width, 400 + step);
+    ASSERT_TRUE(step >= 0 && step < 279) << width;
+    auto index = static_cast<std::size_t>(step % 3);
+    bool written = *theme == rawValue(allLinkThemes[index]) || *theme == rawValue(allLinkThemes[(index + 2) % 3]) ||
+                   (step == 0 && *theme == previousTheme);
+    EXPECT_TRUE(written) << "round " << round << ": width " << width << " with theme " << *theme;
+    previousTheme = *theme;
+    ++checked;
   }
+  EXPECT_GT(checked, rounds / 2);
   EXPECT_TRUE(filesNamed("vesk.sites.v1.unreadable-").empty());
+  EXPECT_TRUE(filesNamed("settings.ini.unreadable-").empty());
 }
 
 }  // namespace
