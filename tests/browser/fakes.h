@@ -1,0 +1,82 @@
+// Test doubles for the browser layer's services: scripted web pages, clipboard and workspace.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browser/browser_store.h"
+#include "browser/clipboard.h"
+#include "browser/web_page.h"
+#include "browser/workspace.h"
+
+namespace vesk::test {
+
+// A page whose state the test sets and whose events the test fires.
+class FakeWebPage : public WebPage {
+ public:
+  explicit FakeWebPage(WebPageDelegate& delegate) : delegate(delegate) {}
+
+  void load(const std::string& address) override {
+    loads.push_back(address);
+    if (onLoad) onLoad(address);
+  }
+  void goBack() override { ++backCount; }
+  void goForward() override { ++forwardCount; }
+  void reload() override { ++reloadCount; }
+  void setZoom(double value) override { zoom = value; }
+  std::optional<std::string> currentAddress() const override { return address; }
+  bool canGoBack() const override { return back; }
+  bool canGoForward() const override { return forward; }
+  bool isLoading() const override { return loading; }
+  Gtk::Widget* widget() const override { return nullptr; }
+
+  // Engine events.
+  void start() { delegate.pageDidStartLoading(*this); }
+  void finish() { delegate.pageDidFinishLoading(*this); }
+  void fail(std::string domain, int code, std::string message) {
+    delegate.pageDidFailLoading(*this, LoadError{std::move(domain), code, std::move(message)});
+  }
+  PolicyDecision navigate(std::optional<std::string> target, bool userGesture = true) {
+    return delegate.pageDecidePolicy(*this, NavigationRequest{std::move(target), userGesture, false});
+  }
+  void requestNewWindow(const std::string& target) { delegate.pageRequestsNewWindow(*this, target); }
+
+  WebPageDelegate& delegate;
+  std::vector<std::string> loads;
+  std::function<void(const std::string&)> onLoad;
+  int backCount = 0, forwardCount = 0, reloadCount = 0;
+  std::optional<double> zoom;
+  std::optional<std::string> address;
+  bool back = false, forward = false, loading = false;
+};
+
+class FakePageFactory : public WebPageFactory {
+ public:
+  std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override {
+    auto page = std::make_unique<FakeWebPage>(delegate);
+    pages.push_back(page.get());
+    if (onCreate) onCreate(*page);
+    return page;
+  }
+  std::vector<FakeWebPage*> pages;
+  std::function<void(FakeWebPage&)> onCreate;
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  void setText(const std::string& text) override { texts.push_back(text); }
+  void requestText(std::function<void(std::optional<std::string>)> done) override {
+    done(texts.empty() ? std::nullopt : std::optional<std::string>(texts.back()));
+  }
+  std::vector<std::string> texts;
+};
+
+class FakeWorkspace : public Workspace {
+ public:
+  void openAddress(const std::string& address) override { opened.push_back(address); }
+  std::vector<std::string> opened;
+};
+
+}  // namespace vesk::test

@@ -1,0 +1,358 @@
+#include "browser/browser_store.h"
+
+#include <gtest/gtest.h>
+
+#include "browser/fakes.h"
+#include "model/constants.h"
+
+namespace vesk {
+namespace {
+
+using test::FakeWebPage;
+
+class BrowserStoreTest : public ::testing::Test {
+ protected:
+  FakeWebPage& page(const LinkSite& site) { return static_cast<FakeWebPage&>(store.view(site)); }
+  // Shows the site the way the host does: page first, then activation.
+  FakeWebPage& show(const LinkSite& site) {
+    FakeWebPage& shown = page(site);
+    store.activate(site);
+    return shown;
+  }
+
+  test::FakePageFactory factory;
+  test::FakeClipboard clipboard;
+  test::FakeWorkspace workspace;
+  BrowserStore store{factory, clipboard, workspace};
+  LinkSite a{"A", "https://a.example/start"};
+  LinkSite b{"B", "https://b.example/"};
+};
+
+TEST_F(BrowserStoreTest, StartsEmptyAndCreatesNoPageUntilAsked) {
+  EXPECT_FALSE(store.canGoBack());
+  EXPECT_FALSE(store.canGoForward());
+  EXPECT_FALSE(store.isLoading());
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_FALSE(store.currentAddress());
+  EXPECT_FALSE(store.activeID());
+  EXPECT_TRUE(factory.pages.empty());
+}
+
+TEST_F(BrowserStoreTest, ViewTwiceForTheSameSiteReturnsTheSamePageWithoutReloading) {
+  FakeWebPage& first = page(a);
+  FakeWebPage& second = page(a);
+  EXPECT_EQ(&first, &second);
+  EXPECT_EQ(factory.pages.size(), 1u);
+  EXPECT_EQ(first.loads, std::vector<std::string>{"https://a.example/start"});
+}
+
+TEST_F(BrowserStoreTest, EachSiteGetsItsOwnPage) {
+  EXPECT_NE(&page(a), &page(b));
+  EXPECT_EQ(factory.pages.size(), 2u);
+}
+
+TEST_F(BrowserStoreTest, ChangedAddressReloadsTheSamePage) {
+  FakeWebPage& original = page(a);
+  a.address = "https://a.example/edited";
+  FakeWebPage& again = page(a);
+  EXPECT_EQ(&original, &again);
+  EXPECT_EQ(original.loads, (std::vector<std::string>{"https://a.example/start", "https://a.example/edited"}));
+  page(a);
+  EXPECT_EQ(original.loads.size(), 2u);
+}
+
+TEST_F(BrowserStoreTest, AddressThatDoesNotParseLoadsNothingAndIsNotRetried) {
+  LinkSite broken{"Broken", "not an address"};
+  FakeWebPage& blank = page(broken);
+  EXPECT_TRUE(blank.loads.empty());
+  page(broken);
+  EXPECT_TRUE(blank.loads.empty());
+  // Editing it into a valid address loads it in the same page.
+  broken.address = "https://fixed.example/";
+  EXPECT_EQ(&page(broken), &blank);
+  EXPECT_EQ(blank.loads, std::vector<std::string>{"https://fixed.example/"});
+}
+
+TEST_F(BrowserStoreTest, ActivateClearsFlagsAndPublishesThePageState) {
+  FakeWebPage& pageA = show(a);
+  pageA.fail("g-io-error-quark", 39, "Connection refused");
+  pageA.navigate("https://accounts.google.com/signin");
+  ASSERT_TRUE(store.requiresExternalSignIn());
+
+  FakeWebPage& pageB = page(b);
+  pageB.back = true;
+  pageB.loading = true;
+  pageB.address = "https://b.example/inner";
+  store.activate(b);
+  EXPECT_EQ(store.activeID(), b.id);
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_TRUE(store.canGoBack());
+  EXPECT_FALSE(store.canGoForward());
+  EXPECT_TRUE(store.isLoading());
+  EXPECT_EQ(store.currentAddress(), "https://b.example/inner");
+}
+
+TEST_F(BrowserStoreTest, ActivatingASiteWithoutAPageCreatesNoneAndPublishesNothing) {
+  show(a).address = "https://a.example/start";
+  store.activate(a);
+  ASSERT_TRUE(store.currentAddress());
+  store.activate(b);
+  EXPECT_EQ(factory.pages.size(), 1u);
+  EXPECT_EQ(store.activeID(), b.id);
+  EXPECT_FALSE(store.currentAddress());
+  EXPECT_FALSE(store.canGoBack());
+}
+
+TEST_F(BrowserStoreTest, PublishedFieldsNotifyOnEveryAssignmentEvenWhenUnchanged) {
+  int loadingNotices = 0, errorNotices = 0;
+  auto loading = store.isLoading.observe([&](bool) { ++loadingNotices; });
+  auto error = store.errorText.observe([&](const auto&) { ++errorNotices; });
+  show(a);
+  store.activate(a);
+  EXPECT_EQ(loadingNotices, 2);
+  EXPECT_EQ(errorNotices, 2);
+}
+
+TEST_F(BrowserStoreTest, StateIsReadOnlyWhenTheActivePageReportsOrTheSiteIsActivated) {
+  FakeWebPage& active = show(a);
+  active.back = true;
+  active.address = "https://a.example/next";
+  EXPECT_FALSE(store.canGoBack());  // commands and page changes alone publish nothing
+  store.goBack();
+  EXPECT_FALSE(store.canGoBack());
+  active.start();
+  EXPECT_TRUE(store.canGoBack());
+  EXPECT_EQ(store.currentAddress(), "https://a.example/next");
+}
+
+TEST_F(BrowserStoreTest, CommandsGoToTheActivePageOnly) {
+  store.goBack();
+  store.goForward();
+  store.reload();  // no active site: nothing happens
+  FakeWebPage& inactive = page(b);
+  FakeWebPage& active = show(a);
+  store.goBack();
+  store.goForward();
+  store.goForward();
+  store.reload();
+  EXPECT_EQ(active.backCount, 1);
+  EXPECT_EQ(active.forwardCount, 2);
+  EXPECT_EQ(active.reloadCount, 1);
+  EXPECT_EQ(inactive.backCount + inactive.forwardCount + inactive.reloadCount, 0);
+}
+
+TEST_F(BrowserStoreTest, ZoomReachesEveryExistingPageAndPagesMadeLater) {
+  FakeWebPage& early = page(a);
+  EXPECT_EQ(early.zoom, 1.0);
+  show(b);
+  store.setZoom(1.25);
+  EXPECT_EQ(early.zoom, 1.25);  // inactive
+  EXPECT_EQ(factory.pages[1]->zoom, 1.25);
+  LinkSite later{"C", "https://c.example/"};
+  EXPECT_EQ(page(later).zoom, 1.25);
+  EXPECT_EQ(store.zoom(), 1.25);
+}
+
+TEST_F(BrowserStoreTest, CopyUsesTheLiveAddressOnlyForTheActiveSite) {
+  FakeWebPage& active = show(a);
+  active.address = "https://a.example/deep/page";
+  FakeWebPage& inactive = page(b);
+  inactive.address = "https://b.example/somewhere/else";
+  LinkSite never{"Never shown", "https://never.example/"};
+
+  store.copyCurrentAddress(a);
+  store.copyCurrentAddress(b);
+  store.copyCurrentAddress(never);
+  active.address.reset();
+  store.copyCurrentAddress(a);
+  EXPECT_EQ(clipboard.texts, (std::vector<std::string>{"https://a.example/deep/page", "https://b.example/",
+                                                       "https://never.example/", "https://a.example/start"}));
+}
+
+TEST_F(BrowserStoreTest, StartAndFinishOfTheActivePageClearFlagsAndRefresh) {
+  FakeWebPage& active = show(a);
+  active.fail("g-io-error-quark", 39, "Could not connect: Connection refused");
+  active.navigate("https://accounts.google.com/");
+  active.loading = true;
+  active.start();
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_TRUE(store.isLoading());
+
+  active.fail("g-io-error-quark", 39, "Could not connect: Connection refused");
+  active.loading = false;
+  active.finish();
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.isLoading());
+}
+
+TEST_F(BrowserStoreTest, ReportsOfInactivePagesAreIgnored) {
+  FakeWebPage& inactive = page(b);
+  FakeWebPage& active = show(a);
+  active.fail("g-io-error-quark", 39, "Connection refused");
+  inactive.loading = true;
+  inactive.address = "https://b.example/moved";
+  inactive.start();
+  inactive.finish();
+  inactive.fail("g-io-error-quark", 24, "Timed out");
+  EXPECT_EQ(store.errorText(), "Connection refused");
+  EXPECT_FALSE(store.isLoading());
+  EXPECT_FALSE(store.currentAddress());
+}
+
+struct FailureCase {
+  const char* name;
+  std::string domain;
+  int code;
+  std::string message;
+  bool shown;
+};
+
+class BrowserStoreFailureTest : public BrowserStoreTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(BrowserStoreFailureTest, OnlyRealFailuresOfTheActivePageBecomeErrorText) {
+  const FailureCase& failure = GetParam();
+  FakeWebPage& active = show(a);
+  active.back = true;
+  active.fail(failure.domain, failure.code, failure.message);
+  EXPECT_EQ(store.errorText(), failure.shown ? std::optional<std::string>(failure.message) : std::nullopt);
+  EXPECT_TRUE(store.canGoBack());  // every failure republishes the state
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, BrowserStoreFailureTest,
+    ::testing::Values(
+        FailureCase{"Cancelled", "WebKitNetworkError", 302, "Load request cancelled", false},
+        FailureCase{"InterruptedByPolicy", "WebKitPolicyError", 102, "Frame load was interrupted", false},
+        FailureCase{"ConnectionRefused", "g-io-error-quark", 39, "Could not connect: Connection refused", true},
+        FailureCase{"TimedOut", std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
+                    std::string(LoadErrorKind::timedOutMessage), true},
+        FailureCase{"WebProcessEnded", std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
+                    std::string(LoadErrorKind::processCrashedMessage), true},
+        FailureCase{"OtherNetworkError", "WebKitNetworkError", 399, "Load request failed", true},
+        FailureCase{"CancelledCodeInAnotherDomain", "g-io-error-quark", 302, "Something else", true},
+        FailureCase{"PolicyCodeInAnotherDomain", "WebKitNetworkError", 102, "Something else", true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(BrowserStoreTest, SignInHostIsRefusedAndFlaggedForTheActiveSite) {
+  FakeWebPage& active = show(a);
+  active.fail("g-io-error-quark", 39, "Connection refused");
+  EXPECT_EQ(active.navigate("https://accounts.google.com/ServiceLogin?continue=x"), PolicyDecision::cancel);
+  EXPECT_TRUE(store.requiresExternalSignIn());
+  EXPECT_FALSE(store.errorText());
+  store.activate(b);
+  EXPECT_FALSE(store.requiresExternalSignIn());
+}
+
+TEST_F(BrowserStoreTest, SignInHostMatchesIgnoringCaseWithPortOrUserInfo) {
+  FakeWebPage& active = show(a);
+  for (const char* address : {"HTTPS://ACCOUNTS.GOOGLE.COM/", "https://Accounts.Google.com:443/x",
+                              "http://user:pw@accounts.google.com/", "wss://accounts.google.com/"}) {
+    store.activate(a);
+    EXPECT_EQ(active.navigate(address), PolicyDecision::cancel) << address;
+    EXPECT_TRUE(store.requiresExternalSignIn()) << address;
+  }
+  EXPECT_TRUE(workspace.opened.empty());
+}
+
+TEST_F(BrowserStoreTest, HostsThatOnlyResembleTheSignInHostStayInside) {
+  FakeWebPage& active = show(a);
+  for (const char* address : {"https://mail.accounts.google.com/", "https://myaccounts.google.com/",
+                              "https://accounts.google.com.example/", "https://google.com/accounts.google.com"}) {
+    EXPECT_EQ(active.navigate(address), PolicyDecision::allow) << address;
+  }
+  EXPECT_FALSE(store.requiresExternalSignIn());
+}
+
+TEST_F(BrowserStoreTest, SignInHostInAnInactivePageIsCancelledWithoutTouchingTheFlags) {
+  FakeWebPage& inactive = page(b);
+  FakeWebPage& active = show(a);
+  active.fail("g-io-error-quark", 39, "Connection refused");
+  EXPECT_EQ(inactive.navigate("https://accounts.google.com/", false), PolicyDecision::cancel);
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_EQ(store.errorText(), "Connection refused");
+}
+
+TEST_F(BrowserStoreTest, AllowedSchemesAndAddressesWithoutSchemeStayInside) {
+  FakeWebPage& active = show(a);
+  for (const char* address : {"http://x.example/", "https://x.example/", "HTTPS://X.EXAMPLE/", "about:blank",
+                              "blob:https://x.example/5a1c", "data:text/html,<p>hi there</p>", "relative/path"}) {
+    EXPECT_EQ(active.navigate(address, false), PolicyDecision::allow) << address;
+  }
+  EXPECT_TRUE(workspace.opened.empty());
+}
+
+TEST_F(BrowserStoreTest, NavigationWithoutAnAddressIsCancelledSilently) {
+  FakeWebPage& active = show(a);
+  EXPECT_EQ(active.navigate(std::nullopt), PolicyDecision::cancel);
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_TRUE(workspace.opened.empty());
+}
+
+TEST_F(BrowserStoreTest, OtherSchemesGoToTheDesktopOnlyWhenTheUserStartedThem) {
+  FakeWebPage& active = show(a);
+  FakeWebPage& inactive = page(b);
+  EXPECT_EQ(active.navigate("mailto:someone@example.com", true), PolicyDecision::cancel);
+  EXPECT_EQ(active.navigate("mailto:script@example.com", false), PolicyDecision::cancel);
+  EXPECT_EQ(active.navigate("zoommtg://zoom.us/join?confno=1", true), PolicyDecision::cancel);
+  EXPECT_EQ(active.navigate("steam://run/1", false), PolicyDecision::cancel);
+  EXPECT_EQ(inactive.navigate("MAILTO:other@example.com", true), PolicyDecision::cancel);
+  EXPECT_EQ(workspace.opened, (std::vector<std::string>{"mailto:someone@example.com", "zoommtg://zoom.us/join?confno=1",
+                                                        "MAILTO:other@example.com"}));
+}
+
+TEST_F(BrowserStoreTest, LocalFilesAreNeverOpenedNorShown) {
+  FakeWebPage& active = show(a);
+  EXPECT_EQ(active.navigate("file:///usr/bin/xterm", true), PolicyDecision::cancel);
+  EXPECT_EQ(active.navigate("FILE:///etc/passwd", false), PolicyDecision::cancel);
+  EXPECT_TRUE(workspace.opened.empty());
+}
+
+TEST_F(BrowserStoreTest, NewWindowRequestsLoadInTheRequestingPage) {
+  FakeWebPage& inactive = page(b);
+  FakeWebPage& active = show(a);
+  active.requestNewWindow("https://elsewhere.example/popup");
+  inactive.requestNewWindow("https://b.example/popup");
+  active.requestNewWindow("");
+  EXPECT_EQ(active.loads.back(), "https://elsewhere.example/popup");
+  EXPECT_EQ(active.loads.size(), 2u);
+  EXPECT_EQ(inactive.loads.back(), "https://b.example/popup");
+  EXPECT_EQ(factory.pages.size(), 2u);
+}
+
+TEST_F(BrowserStoreTest, APageThatReportsFromInsideItsFirstLoadIsAlreadyTheActivePage) {
+  factory.onCreate = [](FakeWebPage& made) {
+    made.onLoad = [&made](const std::string& address) {
+      made.loading = true;
+      made.address = address;
+      made.start();
+    };
+  };
+  store.activate(a);
+  page(a);
+  EXPECT_TRUE(store.isLoading());
+  EXPECT_EQ(store.currentAddress(), "https://a.example/start");
+}
+
+TEST(SplitAddressTest, ReadsSchemeAndHostAsThePolicyNeedsThem) {
+  auto parts = splitAddress("HTTPS://User:Pw@Sub.Example.COM:8443/a?b#c");
+  EXPECT_EQ(parts.scheme, "https");
+  EXPECT_EQ(parts.host, "sub.example.com");
+  parts = splitAddress("http://[::1]:8080/");
+  EXPECT_EQ(parts.host, "[::1]");
+  parts = splitAddress("mailto:a@b.example");
+  EXPECT_EQ(parts.scheme, "mailto");
+  EXPECT_FALSE(parts.host);
+  parts = splitAddress("//host.example/path");
+  EXPECT_FALSE(parts.scheme);
+  EXPECT_EQ(parts.host, "host.example");
+  parts = splitAddress("1http://x");
+  EXPECT_FALSE(parts.scheme);
+  parts = splitAddress("https://x%41.example/");
+  EXPECT_EQ(parts.host, "x%41.example");
+}
+
+}  // namespace
+}  // namespace vesk
