@@ -1,0 +1,233 @@
+#include "panel/vesk_view_state.h"
+
+#include <glib.h>
+
+#include <utility>
+
+#include "model/constants.h"
+#include "model/text.h"
+#include "model/url.h"
+#include "panel/search.h"
+
+namespace vesk {
+
+namespace {
+
+std::string lowercased(const std::string& text) {
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    gchar* lower = g_ascii_strdown(text.data(), static_cast<gssize>(text.size()));
+    std::string result(lower);
+    g_free(lower);
+    return result;
+  }
+  gchar* lower = g_utf8_strdown(text.data(), static_cast<gssize>(text.size()));
+  std::string result(lower);
+  g_free(lower);
+  return result;
+}
+
+}  // namespace
+
+BrowserContentKind browserContentKind(const std::optional<LinkSite>& site, bool requiresExternalSignIn,
+                                      const std::optional<Uuid>& activeID) {
+  if (!site) return BrowserContentKind::emptyState;
+  if (lowercased(site->host()) == handoffHost) return BrowserContentKind::handoff;
+  if (requiresExternalSignIn && activeID == site->id) return BrowserContentKind::handoff;
+  return BrowserContentKind::webView;
+}
+
+VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::function<void()> close)
+    : model(model),
+      browser(services.pages, services.clipboard, services.workspace),
+      recorder(services.keyMonitor),
+      services_(std::move(services)),
+      close_(std::move(close)),
+      alive_(std::make_shared<VeskViewState*>(this)) {
+  loginItemEnabled.set(services_.loginItemEnabled ? services_.loginItemEnabled() : false);
+
+  // The counters only say that something happened: every change is one request.
+  subscriptions_.push_back(model.showCount.observe([this](const std::int64_t& count) {
+    if (count == this->model.showCount()) return;
+    showSettings.set(false);
+    showSearch.set(false);
+    query.set("");
+  }));
+  subscriptions_.push_back(model.settingsRequestCount.observe([this](const std::int64_t& count) {
+    if (count == this->model.settingsRequestCount()) return;
+    showSettings.set(true);
+    showSearch.set(false);
+    query.set("");
+  }));
+  subscriptions_.push_back(model.pageZoom.observe([this](const double& zoom) {
+    if (zoom != this->model.pageZoom()) browser.setZoom(zoom);
+  }));
+
+  // Escape pressed in the panel. A shortcut recording in progress sees it first (it cancels the
+  // recording), so the press is left alone then.
+  std::weak_ptr<VeskViewState*> weak = alive_;
+  escapeHandler_ = services_.keyMonitor.install([weak](const MonitoredKeyPress& press) {
+    auto self = weak.lock();
+    if (!self || !*self) return false;
+    const KeyEventRecord& key = press.record;
+    if (key.keyCode != KeyCode::escape || key.control || key.option || key.command) return false;
+    if ((*self)->recorder.isRecording()) return false;
+    (*self)->escape();
+    return true;
+  });
+}
+
+VeskViewState::~VeskViewState() {
+  *alive_ = nullptr;
+  if (escapeHandler_) services_.keyMonitor.remove(*escapeHandler_);
+  subscriptions_.clear();
+}
+
+void VeskViewState::appeared() { browser.setZoom(model.pageZoom()); }
+
+void VeskViewState::disappeared() { recorder.stop(); }
+
+void VeskViewState::escape() {
+  if (showSearch()) {
+    showSearch.set(false);
+    query.set("");
+    return;
+  }
+  if (showSettings()) {
+    showSettings.set(false);
+    return;
+  }
+  close();
+}
+
+void VeskViewState::close() {
+  if (close_) close_();
+}
+
+void VeskViewState::backToBrowser() {
+  showSettings.set(false);
+  query.set("");
+}
+
+std::string VeskViewState::siteMenuTitle() const {
+  if (browser.activeID() == model.selectedID() && browser.currentAddress()) return *browser.currentAddress();
+  if (auto site = model.selectedSite()) return site->name;
+  return "Choose a website";
+}
+
+void VeskViewState::chooseSite(const LinkSite& site) {
+  model.select(site);
+  searchFocused.set(false);
+  showSearch.set(false);
+  query.set("");
+}
+
+void VeskViewState::addWebsite() {
+  editing.set(std::nullopt);
+  isAdding.set(true);
+  settingsTab.set(SettingsTab::websites);
+  showSettings.set(true);
+}
+
+void VeskViewState::toggleSearch() {
+  showSearch.set(!showSearch());
+  query.set("");
+  if (!showSearch() || !services_.runAfter) return;
+  // The field exists only once the row is on screen; it is not cancelled if the row closes meanwhile.
+  std::weak_ptr<VeskViewState*> weak = alive_;
+  services_.runAfter(searchFocusDelay, [weak] {
+    if (auto self = weak.lock(); self && *self) (*self)->searchFocused.set(true);
+  });
+}
+
+void VeskViewState::openSettings() {
+  settingsTab.set(SettingsTab::general);
+  showSettings.set(true);
+  showSearch.set(false);
+}
+
+void VeskViewState::setQuery(std::string text) {
+  if (text != query()) query.set(std::move(text));
+}
+
+void VeskViewState::clearQuery() { query.set(""); }
+
+std::vector<LinkSite> VeskViewState::matches() const { return matchingSites(model.sites(), query()); }
+
+bool VeskViewState::offersQuickAdd() const { return Address::normalized(query()).has_value(); }
+
+bool VeskViewState::showsNoMatches() const { return matches().empty() && !offersQuickAdd(); }
+
+void VeskViewState::finishSearch() {
+  query.set("");
+  searchFocused.set(false);
+  showSearch.set(false);
+}
+
+void VeskViewState::chooseResult(const LinkSite& site) {
+  model.select(site);
+  finishSearch();
+}
+
+void VeskViewState::openFirstResult() {
+  auto found = matches();
+  if (!found.empty()) {
+    model.select(found.front());
+    finishSearch();
+    return;
+  }
+  if (offersQuickAdd()) addPastedLink();
+}
+
+void VeskViewState::pasteClipboardLink() {
+  std::weak_ptr<VeskViewState*> weak = alive_;
+  services_.clipboard.requestText([weak](std::optional<std::string> pasted) {
+    auto self = weak.lock();
+    if (!self || !*self || !pasted) return;
+    std::string trimmed = text::trimmed(*pasted);
+    if (trimmed.empty()) return;
+    VeskViewState& state = **self;
+    state.query.set(trimmed);
+    if (Address::normalized(trimmed)) state.addPastedLink();
+  });
+}
+
+void VeskViewState::addPastedLink() {
+  const std::string text = query();
+  std::string name = "Website";
+  if (auto normalized = Address::normalized(text)) {
+    if (auto parsed = parseUrl(*normalized); parsed && parsed->host) name = *parsed->host;
+  }
+  if (model.add(name, text)) return;
+  finishSearch();
+}
+
+BrowserContentKind VeskViewState::browserContent() const {
+  return browserContentKind(model.selectedSite(), browser.requiresExternalSignIn(), browser.activeID());
+}
+
+void VeskViewState::addFirstWebsite() {
+  isAdding.set(true);
+  settingsTab.set(SettingsTab::websites);
+  showSettings.set(true);
+}
+
+void VeskViewState::switchWebsite() { model.cycleSite(1); }
+
+ToolbarState VeskViewState::toolbar() const {
+  ToolbarState state;
+  state.backEnabled = browser.canGoBack();
+  state.forwardEnabled = browser.canGoForward();
+  state.spinner = browser.isLoading();
+  state.site = model.selectedSite();
+  if (state.site) state.hostText = state.site->host();
+  return state;
+}
+
+void VeskViewState::openExternally(const LinkSite& site) {
+  // The saved address, not the page the web view is on; an address that does not parse is ignored.
+  if (auto address = site.url()) services_.workspace.openAddress(*address);
+}
+
+void VeskViewState::copyLink(const LinkSite& site) { browser.copyCurrentAddress(site); }
+
+}  // namespace vesk

@@ -1,0 +1,123 @@
+// The panel's transient interface state and every action of the browsing screen, free of any
+// widget so it runs without a display. The widgets render it and call its actions.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browser/browser_store.h"
+#include "hotkeys/shortcut_recorder.h"
+#include "model/app_model.h"
+#include "panel/panel_services.h"
+#include "panel/settings_tab.h"
+
+namespace vesk {
+
+// The search field takes keyboard focus this long after the search row opens.
+inline constexpr std::chrono::milliseconds searchFocusDelay{80};
+
+enum class PanelScreen { browsing, settings };
+
+// What the browser area shows for the selected site.
+enum class BrowserContentKind { emptyState, handoff, webView };
+
+// The toolbar's state for one redraw.
+struct ToolbarState {
+  bool backEnabled = false;
+  bool forwardEnabled = false;
+  bool spinner = false;
+  // The selected site: its host text and its copy and open buttons are shown only with one.
+  std::optional<LinkSite> site;
+  std::string hostText;
+};
+
+// The browser content for `site` given the store's state: the hand-off card for the hand-off host
+// (its host compared lower-cased) or for the active site after a refused sign-in, else the web view.
+BrowserContentKind browserContentKind(const std::optional<LinkSite>& site, bool requiresExternalSignIn,
+                                      const std::optional<Uuid>& activeID);
+
+class VeskViewState {
+ public:
+  // Services must outlive the state. `close` hides the panel.
+  VeskViewState(AppModel& model, PanelServices services, std::function<void()> close);
+  ~VeskViewState();
+  VeskViewState(const VeskViewState&) = delete;
+  VeskViewState& operator=(const VeskViewState&) = delete;
+
+  AppModel& model;
+  BrowserStore browser;
+  ShortcutRecorder recorder;
+
+  Published<std::string> query;
+  Published<std::optional<LinkSite>> editing;  // the site open in the site editor
+  Published<bool> isAdding{false};             // the site editor is open for a new site
+  Published<bool> showSettings{false};
+  Published<bool> showSearch{false};
+  Published<SettingsTab> settingsTab{SettingsTab::general};
+  Published<bool> loginItemEnabled{false};
+  Published<std::optional<std::string>> loginItemError;
+  Published<std::optional<ShortcutAction>> recordingAction;
+  Published<bool> searchFocused{false};
+
+  Workspace& workspace() const { return services_.workspace; }
+  Clipboard& clipboard() const { return services_.clipboard; }
+
+  // Screens.
+  PanelScreen screen() const { return showSettings() ? PanelScreen::settings : PanelScreen::browsing; }
+  // The results list replaces the browser area while the search row holds any text.
+  bool showsResults() const { return showSearch() && !query().empty(); }
+  bool showsBrowserArea() const { return !showSettings() && !showsResults(); }
+
+  // Lifecycle of the panel's view.
+  void appeared();
+  void disappeared();
+
+  // Escape: closes the search row, else leaves settings, else hides the panel.
+  void escape();
+  void close();
+
+  // Settings header.
+  void backToBrowser();
+
+  // Site bar.
+  std::string siteMenuTitle() const;
+  void chooseSite(const LinkSite& site);
+  void addWebsite();
+  void toggleSearch();
+  void openSettings();
+
+  // Search row and results.
+  void setQuery(std::string text);
+  void clearQuery();
+  std::vector<LinkSite> matches() const;
+  bool offersQuickAdd() const;  // the query is a valid address
+  bool showsNoMatches() const;  // nothing matches and the query is not an address
+  void chooseResult(const LinkSite& site);
+  void openFirstResult();
+  void pasteClipboardLink();
+  void addPastedLink();
+
+  // Browser area and toolbar.
+  BrowserContentKind browserContent() const;
+  void addFirstWebsite();
+  void switchWebsite();
+  ToolbarState toolbar() const;
+  void openExternally(const LinkSite& site);
+  void copyLink(const LinkSite& site);
+
+ private:
+  void finishSearch();
+
+  PanelServices services_;
+  std::function<void()> close_;
+  std::vector<Subscription> subscriptions_;
+  std::optional<KeyMonitor::Token> escapeHandler_;
+  // Points at this state until it is destroyed; deferred tasks hold it weakly.
+  std::shared_ptr<VeskViewState*> alive_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include "model/constants.h"
+#include "panel/search.h"
+#include "panel/vesk_view_state.h"
+#include "panel_fakes.h"
+
+namespace vesk {
+namespace {
+
+using testing::PanelFixture;
+
+const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
+const LinkSite beta{"Beta", "https://beta.example.org/path?q=docs"};
+const LinkSite gamma{"Gamma Mail", "https://mail.gamma.net/"};
+
+struct StateTest : ::testing::Test {
+  PanelFixture fx{{alpha, beta, gamma}};
+  VeskViewState state{*fx.model, fx.services(), [this] { ++fx.closes; }};
+};
+
+// Screens and the model's signals
+
+TEST_F(StateTest, StartsOnThePlainBrowsingScreen) {
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.settingsTab(), SettingsTab::general);
+  EXPECT_TRUE(state.loginItemEnabled());
+  EXPECT_TRUE(state.showsBrowserArea());
+}
+
+TEST_F(StateTest, ShowingThePanelResetsSettingsAndSearch) {
+  state.openSettings();
+  fx.model->showCount.set(fx.model->showCount() + 1);
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);
+
+  state.toggleSearch();
+  state.setQuery("docs");
+  fx.model->showCount.set(fx.model->showCount() + 1);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, SettingsRequestClosesSearchAndOpensSettingsAfterTheShowReset) {
+  state.toggleSearch();
+  state.setQuery("be");
+  fx.model->showCount.set(fx.model->showCount() + 1);
+  fx.model->settingsRequestCount.set(fx.model->settingsRequestCount() + 1);
+  EXPECT_EQ(state.screen(), PanelScreen::settings);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, PageZoomFollowsTheModelOnAppearAndOnChange) {
+  state.browser.view(alpha);
+  fx.model->changePageZoom(1.2);
+  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom, 1.2);
+  state.browser.setZoom(1.0);
+  state.appeared();
+  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom, 1.2);
+}
+
+TEST_F(StateTest, DisappearingStopsARecording) {
+  state.recorder.start([](const Shortcut&) {});
+  ASSERT_TRUE(state.recorder.isRecording());
+  state.disappeared();
+  EXPECT_FALSE(state.recorder.isRecording());
+}
+
+// Escape
+
+TEST_F(StateTest, EscapeClosesSearchThenHidesThePanel) {
+  state.toggleSearch();
+  state.setQuery("al");
+  EXPECT_TRUE(fx.keys.press(testing::escapeKey()));
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+  EXPECT_EQ(fx.closes, 0);
+  fx.keys.press(testing::escapeKey());
+  EXPECT_EQ(fx.closes, 1);
+}
+
+TEST_F(StateTest, EscapeOnSettingsReturnsToBrowsingWithoutHiding) {
+  state.openSettings();
+  state.escape();
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);
+  EXPECT_EQ(fx.closes, 0);
+}
+
+TEST_F(StateTest, AddWhileSearchingKeepsTheHiddenSearchRowForTheFirstEscape) {
+  state.toggleSearch();
+  state.setQuery("zzz");
+  state.addWebsite();
+  EXPECT_EQ(state.screen(), PanelScreen::settings);
+  EXPECT_TRUE(state.showSearch());
+  state.escape();
+  EXPECT_EQ(state.screen(), PanelScreen::settings);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+  state.escape();
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);
+  EXPECT_EQ(fx.closes, 0);
+}
+
+TEST_F(StateTest, BackButtonAfterAddReturnsToAnOpenEmptySearchRow) {
+  state.toggleSearch();
+  state.setQuery("zzz");
+  state.addWebsite();
+  state.backToBrowser();
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);
+  EXPECT_TRUE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, EscapeDuringARecordingIsLeftToTheRecorder) {
+  state.openSettings();
+  state.recorder.start([](const Shortcut&) {});
+  fx.keys.press(testing::escapeKey());
+  EXPECT_FALSE(state.recorder.isRecording());
+  EXPECT_EQ(state.screen(), PanelScreen::settings);
+}
+
+TEST_F(StateTest, EscapeWithCommandModifiersIsNotTheEscapeRule) {
+  auto key = testing::escapeKey();
+  key.control = true;
+  EXPECT_FALSE(fx.keys.press(key));
+  EXPECT_EQ(fx.closes, 0);
+}
+
+// Site bar
+
+TEST_F(StateTest, MenuTitleFollowsTheActiveSitesAddress) {
+  EXPECT_EQ(state.siteMenuTitle(), "Alpha Docs");
+  state.browser.view(alpha);
+  state.browser.activate(alpha);
+  fx.pages.pages[0]->address = "https://alpha.example.com/deep/page";
+  state.browser.reload();
+  state.browser.activate(alpha);  // republishes the page's address
+  EXPECT_EQ(state.siteMenuTitle(), "https://alpha.example.com/deep/page");
+  fx.model->select(beta);
+  EXPECT_EQ(state.siteMenuTitle(), "Beta");
+}
+
+TEST(StateNoSites, TitleAsksToChooseAWebsite) {
+  PanelFixture fx;
+  VeskViewState state{*fx.model, fx.services(), [] {}};
+  EXPECT_EQ(state.siteMenuTitle(), "Choose a website");
+  EXPECT_EQ(state.browserContent(), BrowserContentKind::emptyState);
+  auto toolbar = state.toolbar();
+  EXPECT_FALSE(toolbar.site);
+  EXPECT_FALSE(toolbar.backEnabled);
+  EXPECT_FALSE(toolbar.forwardEnabled);
+  state.addFirstWebsite();
+  EXPECT_EQ(state.screen(), PanelScreen::settings);
+  EXPECT_EQ(state.settingsTab(), SettingsTab::websites);
+  EXPECT_TRUE(state.isAdding());
+}
+
+TEST_F(StateTest, ChoosingTheSelectedSiteStillClosesTheSearch) {
+  state.toggleSearch();
+  state.setQuery("a");
+  state.searchFocused.set(true);
+  state.chooseSite(alpha);
+  EXPECT_EQ(fx.model->selectedID(), alpha.id);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_FALSE(state.searchFocused());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, AddButtonOpensWebsitesTabAndSettingsButtonGeneral) {
+  state.settingsTab.set(SettingsTab::appearance);
+  state.editing.set(beta);
+  state.addWebsite();
+  EXPECT_EQ(state.settingsTab(), SettingsTab::websites);
+  EXPECT_TRUE(state.isAdding());
+  EXPECT_FALSE(state.editing());
+  state.backToBrowser();
+  state.toggleSearch();
+  state.setQuery("kept");
+  state.openSettings();
+  EXPECT_EQ(state.settingsTab(), SettingsTab::general);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "kept");  // cleared by the next opening of the row
+}
+
+TEST_F(StateTest, SearchButtonFocusesTheFieldLaterAndTwiceLeavesItClosed) {
+  state.toggleSearch();
+  ASSERT_EQ(fx.timers.tasks.size(), 1u);
+  EXPECT_EQ(fx.timers.tasks[0].first, std::chrono::milliseconds(80));
+  EXPECT_FALSE(state.searchFocused());
+  state.toggleSearch();
+  fx.timers.runAll();
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+  EXPECT_TRUE(state.searchFocused());  // the hidden field may stay marked focused
+}
+
+// Search and quick add
+
+TEST(Matching, FoldsCaseAndCompositionAndKeepsOrder) {
+  EXPECT_TRUE(localizedCaseInsensitiveContains("Straße", "STRASSE"));
+  EXPECT_TRUE(localizedCaseInsensitiveContains("Caf\u00e9 Noir", "CAFE\u0301"));
+  EXPECT_TRUE(localizedCaseInsensitiveContains("ÉCOLE", "école"));
+  EXPECT_FALSE(localizedCaseInsensitiveContains("café", "cafe"));
+  EXPECT_FALSE(localizedCaseInsensitiveContains("anything", ""));
+  EXPECT_TRUE(localizedCaseInsensitiveContains("\xff\xfe Bad", "bad"));
+  auto found = matchingSites({gamma, alpha, beta}, "A");
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].name, "Gamma Mail");
+}
+
+TEST_F(StateTest, MatchesNameOrHostButNotPath) {
+  state.setQuery("docs");
+  ASSERT_EQ(state.matches().size(), 1u);  // beta's path holds "docs" but only its host is searched
+  EXPECT_EQ(state.matches()[0].name, "Alpha Docs");
+  state.setQuery("GAMMA.NET");
+  EXPECT_EQ(state.matches().size(), 1u);
+}
+
+TEST_F(StateTest, ASingleSpaceShowsResultsAndNoMatchingSitesWithoutSpacedNames) {
+  PanelFixture other{{beta}};
+  VeskViewState plain{*other.model, other.services(), [] {}};
+  plain.toggleSearch();
+  plain.setQuery(" ");
+  EXPECT_TRUE(plain.showsResults());
+  EXPECT_FALSE(plain.showsBrowserArea());
+  EXPECT_TRUE(plain.matches().empty());
+  EXPECT_TRUE(plain.showsNoMatches());
+  EXPECT_FALSE(plain.offersQuickAdd());
+
+  state.toggleSearch();
+  state.setQuery(" ");
+  EXPECT_EQ(state.matches().size(), 2u);  // "Alpha Docs" and "Gamma Mail"
+}
+
+TEST_F(StateTest, ReturnOpensAMatchBeforeAdding) {
+  state.toggleSearch();
+  state.setQuery("beta.example.org");
+  EXPECT_TRUE(state.offersQuickAdd());
+  EXPECT_EQ(state.matches().size(), 1u);
+  state.openFirstResult();
+  EXPECT_EQ(fx.model->selectedID(), beta.id);
+  EXPECT_EQ(fx.model->sites().size(), 3u);
+  EXPECT_FALSE(state.showSearch());
+}
+
+TEST_F(StateTest, ReturnAddsAnUnmatchedAddressNamedAfterItsHost) {
+  state.toggleSearch();
+  state.setQuery("news.example.com/today");
+  EXPECT_FALSE(state.showsNoMatches());
+  state.openFirstResult();
+  ASSERT_EQ(fx.model->sites().size(), 4u);
+  EXPECT_EQ(fx.model->sites().back().name, "news.example.com");
+  EXPECT_EQ(fx.model->selectedID(), fx.model->sites().back().id);
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, ReturnWithNeitherMatchNorAddressKeepsTheText) {
+  state.toggleSearch();
+  state.setQuery("no such thing");
+  state.openFirstResult();
+  EXPECT_TRUE(state.showSearch());
+  EXPECT_EQ(state.query(), "no such thing");
+  EXPECT_EQ(fx.model->sites().size(), 3u);
+}
+
+TEST_F(StateTest, AddingASavedAddressSelectsItWithoutASecondRecord) {
+  state.toggleSearch();
+  state.setQuery("https://mail.gamma.net/");
+  state.addPastedLink();
+  EXPECT_EQ(fx.model->sites().size(), 3u);
+  EXPECT_EQ(fx.model->selectedID(), gamma.id);
+}
+
+TEST_F(StateTest, PasteOfAPaddedAddressAddsAndCloses) {
+  state.toggleSearch();
+  fx.clipboard.text = "  \n https://pasted.example.com/x \n";
+  state.pasteClipboardLink();
+  ASSERT_EQ(fx.model->sites().size(), 4u);
+  EXPECT_EQ(fx.model->sites().back().address, "https://pasted.example.com/x");
+  EXPECT_EQ(fx.model->sites().back().name, "pasted.example.com");
+  EXPECT_FALSE(state.showSearch());
+  EXPECT_EQ(state.query(), "");
+}
+
+TEST_F(StateTest, PasteOfPlainTextStaysASearchAndBlankPasteDoesNothing) {
+  state.toggleSearch();
+  fx.clipboard.text = "  gamma mail ";
+  state.pasteClipboardLink();
+  EXPECT_EQ(state.query(), "gamma mail");
+  EXPECT_TRUE(state.showSearch());
+  fx.clipboard.text = " \n\t";
+  state.pasteClipboardLink();
+  EXPECT_EQ(state.query(), "gamma mail");
+  fx.clipboard.text.reset();
+  state.pasteClipboardLink();
+  EXPECT_EQ(state.query(), "gamma mail");
+}
+
+TEST_F(StateTest, ClearKeepsTheRowOpenAndBringsBackTheBrowserArea) {
+  state.toggleSearch();
+  state.setQuery("x");
+  EXPECT_FALSE(state.showsBrowserArea());
+  state.clearQuery();
+  EXPECT_TRUE(state.showSearch());
+  EXPECT_TRUE(state.showsBrowserArea());
+}
+
+// Browser area
+
+TEST(BrowserContent, HandoffHostInUpperCaseGetsTheCard) {
+  LinkSite site{"G", "https://GEMINI.Google.COM/app"};
+  EXPECT_EQ(browserContentKind(site, false, std::nullopt), BrowserContentKind::handoff);
+  LinkSite sub{"G", "https://x.gemini.google.com/"};
+  EXPECT_EQ(browserContentKind(sub, false, std::nullopt), BrowserContentKind::webView);
+}
+
+TEST_F(StateTest, SignInFlagCountsOnlyForTheActiveSite) {
+  state.browser.view(alpha);
+  state.browser.activate(alpha);
+  state.browser.requiresExternalSignIn.set(true);
+  EXPECT_EQ(state.browserContent(), BrowserContentKind::handoff);
+  fx.model->select(beta);  // not yet active: its web view is shown
+  EXPECT_EQ(state.browserContent(), BrowserContentKind::webView);
+}
+
+TEST_F(StateTest, ToolbarFollowsTheStoreAndOpensTheSavedAddress) {
+  state.browser.view(alpha);
+  fx.pages.pages[0]->back = true;
+  fx.pages.pages[0]->loading = true;
+  state.browser.activate(alpha);
+  auto toolbar = state.toolbar();
+  EXPECT_TRUE(toolbar.backEnabled);
+  EXPECT_FALSE(toolbar.forwardEnabled);
+  EXPECT_TRUE(toolbar.spinner);
+  EXPECT_EQ(toolbar.hostText, "alpha.example.com");
+
+  fx.pages.pages[0]->address = "https://alpha.example.com/elsewhere";
+  state.openExternally(*toolbar.site);
+  EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
+  state.openExternally(LinkSite{"Bad", "not an address"});
+  EXPECT_EQ(fx.workspace.opened.size(), 1u);
+
+  state.copyLink(alpha);
+  EXPECT_EQ(fx.clipboard.text, "https://alpha.example.com/elsewhere");
+}
+
+TEST(Toolbar, HostTextOfAnUnparsableAddressIsTheRawAddress) {
+  PanelFixture fx{{LinkSite{"Odd", "not a url"}}};
+  VeskViewState state{*fx.model, fx.services(), [] {}};
+  EXPECT_EQ(state.toolbar().hostText, "not a url");
+}
+
+TEST_F(StateTest, SwitchWebsiteCyclesAndKeepsASingleSite) {
+  state.switchWebsite();
+  EXPECT_EQ(fx.model->selectedID(), beta.id);
+  PanelFixture one{{alpha}};
+  VeskViewState single{*one.model, one.services(), [] {}};
+  single.switchWebsite();
+  EXPECT_EQ(one.model->selectedID(), alpha.id);
+}
+
+TEST(StateLifetime, DeferredTasksAfterDestructionDoNothing) {
+  PanelFixture fx{{alpha}};
+  {
+    VeskViewState state{*fx.model, fx.services(), [] {}};
+    state.toggleSearch();
+  }
+  fx.timers.runAll();
+  EXPECT_EQ(fx.keys.installedCount(), 0u);
+}
+
+}  // namespace
+}  // namespace vesk
