@@ -32,4 +32,10 @@ class ClickMonitors {
   virtual std::unique_ptr<ClickMonitorToken> addLocalMonitor(std::function<void(ClickTarget)> handler) = 0;
 };
 
+// The X11 monitors: global presses are XInput2 raw button presses selected on the root window
+// (positions from the pointer, presses over Vesk's own windows left to the local monitor);
+// local presses are read from Vesk's own event stream before GTK handles them. `panelWindow`
+// tells which toplevel is the panel.
+std::unique_ptr<ClickMonitors> makeX11ClickMonitors(std::function<void*()> panelWindow);
+
 }  // namespace vesk

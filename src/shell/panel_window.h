@@ -1,13 +1,12 @@
 // The window that holds the panel under the tray icon: shown, resized and closed only when told.
+// GtkPanelWindow is the GTK one: undecorated, always dark, kept above, inside the work area.
 #pragma once
+
+#include <gtkmm/window.h>
 
 #include <optional>
 
 #include "shell/geometry.h"
-
-namespace Gtk {
-class Widget;
-}
 
 namespace vesk {
 
@@ -27,6 +26,32 @@ class PanelWindow {
   virtual void close() = 0;
   // The usable area of the monitor showing `anchor` (or the primary monitor); absent with no screen.
   virtual std::optional<ScreenRect> workArea(const std::optional<ScreenRect>& anchor) const = 0;
+};
+
+// The panel window on GTK.
+class GtkPanelWindow final : public PanelWindow {
+ public:
+  GtkPanelWindow();
+  ~GtkPanelWindow() override;
+
+  bool isShown() const override;
+  void setContentSize(int width, int height) override;
+  void setContent(Gtk::Widget* content) override;
+  bool hasContent() const override;
+  void showUnder(const std::optional<ScreenRect>& anchor) override;
+  void close() override;
+  std::optional<ScreenRect> workArea(const std::optional<ScreenRect>& anchor) const override;
+
+  Gtk::Window& window() { return window_; }
+
+  // Where a panel of `width` x `height` goes for an icon at `anchor` on a monitor whose usable
+  // area is `area`: centred under the icon (above it when the icon is in the lower half), at the
+  // top right without an icon, and always inside the area.
+  static ScreenPoint placement(const std::optional<ScreenRect>& anchor, const ScreenRect& area, int width, int height);
+
+ private:
+  Gtk::Window window_;
+  int width_ = 500, height_ = 700;
 };
 
 }  // namespace vesk

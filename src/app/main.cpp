@@ -1,0 +1,156 @@
+// Program entry: one Vesk per desktop session. The first launch puts the icon in the tray; later
+// launches hand their command line to it (no options: show the panel).
+#include <gdk/gdk.h>
+#include <glibmm/main.h>
+#include <gtk/gtk.h>
+#include <gtkmm/application.h>
+#include <gtkmm/settings.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "hotkeys/main_queue.h"
+#include "hotkeys/x11_hotkey_service.h"
+#include "model/constants.h"
+#include "model/file_settings_store.h"
+#include "shell/app_delegate.h"
+#include "shell/click_monitor.h"
+#include "shell/panel_window.h"
+#include "shell/placeholder_view.h"
+#include "shell/system_tray_item.h"
+
+namespace {
+
+struct Running {
+  std::unique_ptr<vesk::FileSettingsStore> store;
+  std::unique_ptr<vesk::X11HotkeyService> hotkeys;
+  std::unique_ptr<vesk::AppDelegate> delegate;
+  vesk::GtkPanelWindow* panel = nullptr;
+};
+
+bool asksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--help", 6) == 0 || std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "-?") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool hasIcon(const std::filesystem::path& dir) {
+  std::error_code error;
+  return std::filesystem::exists(dir / "hicolor/symbolic/apps" / (std::string(vesk::trayIconName) + ".svg"), error);
+}
+
+// The icon folder the tray host reads our symbolic icon from: the installed one next to the
+// binary's prefix, else the build tree's copy.
+std::string iconThemePath() {
+  std::error_code error;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    auto installed = exe.parent_path().parent_path() / "share" / "icons";
+    if (hasIcon(installed)) return installed.string();
+  }
+  if (hasIcon(VESK_BUILD_ICON_DIR)) return VESK_BUILD_ICON_DIR;
+  return {};
+}
+
+void start(Gtk::Application& app, Running& running) {
+  app.hold();  // no main window keeps the application alive: the tray icon does
+  Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
+
+  running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
+  running.hotkeys = std::make_unique<vesk::X11HotkeyService>();
+
+  vesk::ShellPlatform platform;
+  const std::string icons = iconThemePath();
+  platform.makeTrayItem = [icons] { return std::make_unique<vesk::SystemTrayItem>(icons); };
+  platform.makePanelWindow = [&running] {
+    auto panel = std::make_unique<vesk::GtkPanelWindow>();
+    running.panel = panel.get();
+    return panel;
+  };
+  platform.clickMonitors = vesk::makeX11ClickMonitors(
+      [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
+  platform.makePanelContent = [](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
+    return Gtk::manage(new vesk::PlaceholderView(model, std::move(close)));
+  };
+  platform.mainQueue = vesk::glibMainQueue();
+  platform.quit = [&app] { app.quit(); };
+
+  running.delegate = std::make_unique<vesk::AppDelegate>(*running.store, *running.hotkeys, std::move(platform));
+  running.delegate->applicationDidFinishLaunching();
+}
+
+int commandLine(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine, Running& running) {
+  if (!running.delegate) return 1;
+  auto options = commandLine->get_options_dict();
+  auto delegate = running.delegate.get();
+  bool acted = false;
+  auto flag = [&](const char* name) {
+    bool set = false;
+    const bool present = options->lookup_value(name, set) && set;
+    acted |= present;
+    return present;
+  };
+  if (flag("quit")) {
+    delegate->quitVesk();
+    return 0;
+  }
+  if (flag("toggle")) delegate->performAction(vesk::rawValue(vesk::ShortcutAction::show));
+  if (flag("next")) delegate->performAction(vesk::rawValue(vesk::ShortcutAction::nextSite));
+  if (flag("previous")) delegate->performAction(vesk::rawValue(vesk::ShortcutAction::previousSite));
+  if (flag("settings")) delegate->openSettings();
+  // Launching Vesk again while it runs shows its panel.
+  if (!acted && commandLine->is_remote()) delegate->reveal();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!asksForHelp(argc, argv)) {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+      std::cerr << "vesk: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); start Vesk from a "
+                   "desktop session.\n";
+      return 1;
+    }
+    // Global key grabs and placing the panel under the icon need X11 (also through XWayland).
+    gdk_set_allowed_backends("x11,*");
+    if (!gtk_init_check(nullptr, nullptr)) {
+      std::cerr << "vesk: cannot open the display " << (x11 && *x11 ? x11 : wayland) << ".\n";
+      return 1;
+    }
+  }
+
+  auto app = Gtk::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
+  app->set_option_context_summary(
+      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
+      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
+      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
+      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
+  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "toggle", '\0', "Show or hide the panel");
+  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "next", '\0',
+                             "Switch to the next website and show the panel");
+  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "previous", '\0',
+                             "Switch to the previous website and show the panel");
+  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0', "Open the panel's settings");
+  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
+
+  Running running;
+  app->signal_startup().connect([&] { start(*app.get(), running); });
+  app->signal_command_line().connect(
+      [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& line) { return commandLine(line, running); }, false);
+  app->signal_shutdown().connect([&] {
+    running.delegate.reset();
+    running.hotkeys.reset();
+  });
+  return app->run(argc, argv);
+}

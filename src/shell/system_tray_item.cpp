@@ -1,0 +1,386 @@
+#include "shell/system_tray_item.h"
+
+#include <gdk/gdk.h>
+#include <gtk/gtk.h>
+#include <libdbusmenu-glib/menuitem.h>
+#include <libdbusmenu-glib/server.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <utility>
+
+#include "shell/portal_symbol.h"
+
+namespace vesk {
+namespace {
+
+constexpr const char* itemPath = "/StatusNotifierItem";
+constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* menuPath = "/MenuBar";
+constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+constexpr const char* watcherPath = "/StatusNotifierWatcher";
+
+constexpr const char* introspectionXml = R"xml(<node>
+  <interface name="org.kde.StatusNotifierItem">
+    <property name="Category" type="s" access="read"/>
+    <property name="Id" type="s" access="read"/>
+    <property name="Title" type="s" access="read"/>
+    <property name="Status" type="s" access="read"/>
+    <property name="WindowId" type="i" access="read"/>
+    <property name="IconName" type="s" access="read"/>
+    <property name="IconPixmap" type="a(iiay)" access="read"/>
+    <property name="IconThemePath" type="s" access="read"/>
+    <property name="OverlayIconName" type="s" access="read"/>
+    <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
+    <property name="AttentionIconName" type="s" access="read"/>
+    <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
+    <property name="AttentionMovieName" type="s" access="read"/>
+    <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+    <property name="ItemIsMenu" type="b" access="read"/>
+    <property name="Menu" type="o" access="read"/>
+    <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="SecondaryActivate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Scroll"><arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/></method>
+    <signal name="NewTitle"/>
+    <signal name="NewIcon"/>
+    <signal name="NewAttentionIcon"/>
+    <signal name="NewOverlayIcon"/>
+    <signal name="NewToolTip"/>
+    <signal name="NewStatus"><arg name="status" type="s"/></signal>
+  </interface>
+</node>)xml";
+
+// The pixmap sizes offered to hosts that draw pixmaps instead of themed icons.
+constexpr int pixmapSizes[] = {16, 22, 32, 48};
+
+std::chrono::milliseconds doubleClickTime() {
+  int time = 400;
+  if (GtkSettings* settings = gtk_settings_get_default()) g_object_get(settings, "gtk-double-click-time", &time, nullptr);
+  return std::chrono::milliseconds(time > 0 ? time : 400);
+}
+
+}  // namespace
+
+SystemTrayItem::SystemTrayItem(std::string iconThemePath)
+    : iconThemePath_(std::move(iconThemePath)),
+      busName_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-1"),
+      cancellable_(g_cancellable_new()) {
+  counter_.setDoubleClickTime(doubleClickTime());
+  GError* error = nullptr;
+  connection_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (!connection_) {
+    // No session bus: only the XEmbed icon can work.
+    g_clear_error(&error);
+    showFallbackIcon();
+    return;
+  }
+  exportItem();
+}
+
+SystemTrayItem::~SystemTrayItem() {
+  g_cancellable_cancel(cancellable_);
+  if (watcherId_) g_bus_unwatch_name(watcherId_);
+  if (ownerId_) g_bus_unown_name(ownerId_);
+  if (objectId_) g_dbus_connection_unregister_object(connection_, objectId_);
+  if (menuServer_) g_object_unref(menuServer_);
+  if (introspection_) g_dbus_node_info_unref(introspection_);
+  hideFallbackIcon();
+  if (statusIcon_) g_object_unref(statusIcon_);
+  if (menu_) gtk_widget_destroy(menu_);
+  if (connection_) g_object_unref(connection_);
+  g_object_unref(cancellable_);
+}
+
+void SystemTrayItem::exportItem() {
+  introspection_ = g_dbus_node_info_new_for_xml(introspectionXml, nullptr);
+  static const GDBusInterfaceVTable vtable = {&SystemTrayItem::onMethodCall, &SystemTrayItem::onGetProperty,
+                                              nullptr, {}};
+  objectId_ = g_dbus_connection_register_object(connection_, itemPath, introspection_->interfaces[0], &vtable, this,
+                                                nullptr, nullptr);
+  buildDbusMenu();
+
+  ownerId_ = g_bus_own_name_on_connection(
+      connection_, busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
+      [](GDBusConnection*, const char*, gpointer self) {
+        auto* item = static_cast<SystemTrayItem*>(self);
+        item->nameOwned_ = true;
+        item->registerWithWatcher();
+      },
+      [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->nameOwned_ = false; },
+      this, nullptr);
+
+  // The watcher belongs to the tray host: register again every time it (re)appears, and fall
+  // back to an XEmbed icon while there is none.
+  watcherId_ = g_bus_watch_name_on_connection(
+      connection_, watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, gpointer self) {
+        static_cast<SystemTrayItem*>(self)->watcherAppeared();
+      },
+      [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->watcherVanished(); },
+      this, nullptr);
+}
+
+void SystemTrayItem::watcherAppeared() {
+  watcherPresent_ = true;
+  hideFallbackIcon();
+  registerWithWatcher();
+}
+
+void SystemTrayItem::watcherVanished() {
+  watcherPresent_ = false;
+  showFallbackIcon();
+}
+
+void SystemTrayItem::registerWithWatcher() {
+  if (!nameOwned_ || !watcherPresent_) return;
+  g_dbus_connection_call(
+      connection_, watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
+      g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+      [](GObject* source, GAsyncResult* result, gpointer self) {
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        if (reply) {
+          g_variant_unref(reply);
+          return;
+        }
+        const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        g_clear_error(&error);
+        // A watcher that refuses the item leaves the desktop without our icon: draw it ourselves.
+        if (!cancelled) static_cast<SystemTrayItem*>(self)->showFallbackIcon();
+      },
+      this);
+}
+
+void SystemTrayItem::onMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
+                                  GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
+  auto* item = static_cast<SystemTrayItem*>(self);
+  const std::string name = method;
+  int x = 0, y = 0;
+  if (name == "Activate" || name == "SecondaryActivate" || name == "ContextMenu") {
+    g_variant_get(parameters, "(ii)", &x, &y);
+  }
+  // Answer first: the host waits for the reply, and what follows may open a menu with a grab.
+  g_dbus_method_invocation_return_value(invocation, nullptr);
+  if (name == "Activate") {
+    item->activated(x, y);
+  } else if (name == "ContextMenu") {
+    item->popUpMenuAt({x, y});
+  }
+  // SecondaryActivate (middle click) and Scroll have no meaning for Vesk.
+}
+
+GVariant* SystemTrayItem::onGetProperty(GDBusConnection*, const char*, const char*, const char*, const char* name,
+                                        GError** error, gpointer self) {
+  GVariant* value = static_cast<SystemTrayItem*>(self)->property(name);
+  if (!value) g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "No property %s", name);
+  return value;
+}
+
+GVariant* SystemTrayItem::property(const char* name) const {
+  const std::string key = name;
+  if (key == "Category") return g_variant_new_string("ApplicationStatus");
+  if (key == "Id") return g_variant_new_string("vesk");
+  if (key == "Title") return g_variant_new_string("Vesk");
+  if (key == "Status") return g_variant_new_string("Active");
+  if (key == "WindowId") return g_variant_new_int32(0);
+  if (key == "IconName") return g_variant_new_string(std::string(trayIconName).c_str());
+  if (key == "IconPixmap") return pixmaps();
+  if (key == "IconThemePath") return g_variant_new_string(iconThemePath_.c_str());
+  if (key == "OverlayIconName" || key == "AttentionIconName" || key == "AttentionMovieName") {
+    return g_variant_new_string("");
+  }
+  if (key == "OverlayIconPixmap" || key == "AttentionIconPixmap") {
+    return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0);
+  }
+  if (key == "ToolTip") return toolTipVariant();
+  if (key == "ItemIsMenu") return g_variant_new_boolean(false);
+  if (key == "Menu") return g_variant_new_object_path(menuPath);
+  return nullptr;
+}
+
+GVariant* SystemTrayItem::pixmaps() const {
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
+  for (int size : pixmapSizes) {
+    auto argb = portalSymbolArgb(size, symbolLight);
+    GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
+    g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
+  }
+  return g_variant_builder_end(&builder);
+}
+
+GVariant* SystemTrayItem::toolTipVariant() const {
+  return g_variant_new("(s@a(iiay)ss)", std::string(trayIconName).c_str(), pixmaps(), toolTip_.c_str(), "");
+}
+
+void SystemTrayItem::emitSignal(const char* name, GVariant* parameters) {
+  if (!connection_) return;
+  g_dbus_connection_emit_signal(connection_, nullptr, itemPath, itemInterface, name, parameters, nullptr);
+}
+
+void SystemTrayItem::setToolTip(const std::string& text) {
+  if (text == toolTip_) return;
+  toolTip_ = text;
+  emitSignal("NewToolTip");
+  if (statusIcon_) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
+#pragma GCC diagnostic pop
+  }
+}
+
+void SystemTrayItem::activated(int x, int y) {
+  const int count = counter_.click(std::chrono::steady_clock::now());
+  lastClick_ = ScreenPoint{x, y};
+  // The host tells only where the pointer was; the icon is the small square around it.
+  lastArea_ = ScreenRect{x - 12, y - 12, 24, 24};
+  if (onClick) onClick(TrayClick{count, lastClick_, std::nullopt});
+}
+
+std::optional<ScreenRect> SystemTrayItem::iconArea() const {
+  if (statusIcon_) {
+    GdkRectangle area{};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const bool known = gtk_status_icon_get_geometry(statusIcon_, nullptr, &area, nullptr);
+#pragma GCC diagnostic pop
+    if (known && area.width > 0) return ScreenRect{area.x, area.y, area.width, area.height};
+  }
+  return lastArea_;
+}
+
+void SystemTrayItem::buildDbusMenu() {
+  menuServer_ = dbusmenu_server_new(menuPath);
+  DbusmenuMenuitem* root = dbusmenu_menuitem_new();
+  auto addItem = [&](const char* label, void (*handler)(DbusmenuMenuitem*, guint, gpointer)) {
+    DbusmenuMenuitem* item = dbusmenu_menuitem_new();
+    dbusmenu_menuitem_property_set(item, DBUSMENU_MENUITEM_PROP_LABEL, label);
+    g_signal_connect(item, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED, G_CALLBACK(handler), this);
+    dbusmenu_menuitem_child_append(root, item);
+    g_object_unref(item);
+  };
+  addItem(std::string(trayMenuSettings).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+    auto* item = static_cast<SystemTrayItem*>(self);
+    if (item->onSettings) item->onSettings();
+  });
+  DbusmenuMenuitem* separator = dbusmenu_menuitem_new();
+  dbusmenu_menuitem_property_set(separator, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
+  dbusmenu_menuitem_child_append(root, separator);
+  g_object_unref(separator);
+  addItem(std::string(trayMenuQuit).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+    auto* item = static_cast<SystemTrayItem*>(self);
+    if (item->onQuit) item->onQuit();
+  });
+  dbusmenu_server_set_root(menuServer_, root);
+  g_object_unref(root);
+}
+
+GtkWidget* SystemTrayItem::menu() {
+  if (menu_) return menu_;
+  menu_ = gtk_menu_new();
+  g_object_ref_sink(menu_);
+  auto addItem = [&](std::string_view label, void (*handler)(GtkMenuItem*, gpointer)) {
+    GtkWidget* item = gtk_menu_item_new_with_label(std::string(label).c_str());
+    g_signal_connect(item, "activate", G_CALLBACK(handler), this);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu_), item);
+  };
+  addItem(trayMenuSettings, [](GtkMenuItem*, gpointer self) {
+    auto* item = static_cast<SystemTrayItem*>(self);
+    if (item->onSettings) item->onSettings();
+  });
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu_), gtk_separator_menu_item_new());
+  addItem(trayMenuQuit, [](GtkMenuItem*, gpointer self) {
+    auto* item = static_cast<SystemTrayItem*>(self);
+    if (item->onQuit) item->onQuit();
+  });
+  gtk_widget_show_all(menu_);
+  return menu_;
+}
+
+void SystemTrayItem::popUpMenu() {
+  if (auto area = iconArea()) {
+    popUpMenuAt({area->x + area->width / 2, area->y + area->height / 2});
+    return;
+  }
+  if (lastClick_) popUpMenuAt(*lastClick_);
+}
+
+void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return;
+  GdkWindow* root = gdk_get_default_root_window();
+  // The request came over the bus, not from one of our windows: give the menu an event of its
+  // own so it can take the pointer and keyboard.
+  GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
+  trigger->button.window = GDK_WINDOW(g_object_ref(root));
+  trigger->button.send_event = TRUE;
+  trigger->button.time = GDK_CURRENT_TIME;
+  trigger->button.button = 1;
+  trigger->button.x = trigger->button.x_root = point.x;
+  trigger->button.y = trigger->button.y_root = point.y;
+  gdk_event_set_device(trigger, gdk_seat_get_pointer(gdk_display_get_default_seat(display)));
+  GdkRectangle rect{point.x, point.y, 1, 1};
+  gtk_menu_popup_at_rect(GTK_MENU(menu()), root, &rect, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
+  gdk_event_free(trigger);
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+// GtkStatusIcon is deprecated, but it is GTK 3's XEmbed tray icon and the only way to reach
+// desktops whose tray has no StatusNotifierWatcher.
+void SystemTrayItem::showFallbackIcon() {
+  if (!gdk_display_get_default()) return;
+  if (!statusIcon_) {
+    statusIcon_ = gtk_status_icon_new();
+    gtk_status_icon_set_name(statusIcon_, "vesk");
+    gtk_status_icon_set_title(statusIcon_, "Vesk");
+    gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
+    fallbackSizeChanged(22);
+    g_signal_connect(statusIcon_, "size-changed", G_CALLBACK(+[](GtkStatusIcon*, int size, gpointer self) -> gboolean {
+                       static_cast<SystemTrayItem*>(self)->fallbackSizeChanged(size);
+                       return TRUE;
+                     }),
+                     this);
+    g_signal_connect(statusIcon_, "button-press-event",
+                     G_CALLBACK(+[](GtkStatusIcon*, GdkEventButton* event, gpointer self) -> gboolean {
+                       return static_cast<SystemTrayItem*>(self)->fallbackButtonPressed(event);
+                     }),
+                     this);
+  }
+  gtk_status_icon_set_visible(statusIcon_, TRUE);
+}
+
+void SystemTrayItem::hideFallbackIcon() {
+  if (!statusIcon_) return;
+  gtk_status_icon_set_visible(statusIcon_, FALSE);
+  g_signal_handlers_disconnect_by_data(statusIcon_, this);
+  g_object_unref(statusIcon_);
+  statusIcon_ = nullptr;
+}
+
+void SystemTrayItem::fallbackSizeChanged(int size) {
+  if (size <= 0) return;
+  auto pixbuf = portalSymbolPixbuf(size, symbolLight);
+  gtk_status_icon_set_from_pixbuf(statusIcon_, pixbuf->gobj());
+}
+#pragma GCC diagnostic pop
+
+bool SystemTrayItem::fallbackButtonPressed(GdkEventButton* event) {
+  const ScreenPoint point{static_cast<int>(std::lround(event->x_root)), static_cast<int>(std::lround(event->y_root))};
+  if (event->button == GDK_BUTTON_PRIMARY && (event->type == GDK_BUTTON_PRESS || event->type == GDK_2BUTTON_PRESS)) {
+    lastClick_ = point;
+    auto area = iconArea();
+    if (area) lastArea_ = area;
+    if (onClick) onClick(TrayClick{event->type == GDK_2BUTTON_PRESS ? 2 : 1, point, area});
+    return true;
+  }
+  if (event->button == GDK_BUTTON_SECONDARY && event->type == GDK_BUTTON_PRESS) {
+    gtk_menu_popup_at_pointer(GTK_MENU(menu()), reinterpret_cast<GdkEvent*>(event));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace vesk

@@ -1,0 +1,84 @@
+// The tray icon on the Linux desktop: a StatusNotifierItem on the session bus with its menu
+// exported over dbusmenu, or an XEmbed icon when no StatusNotifierWatcher is running.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "shell/tray_item.h"
+
+typedef struct _DbusmenuServer DbusmenuServer;
+typedef struct _DbusmenuMenuitem DbusmenuMenuitem;
+typedef struct _GtkStatusIcon GtkStatusIcon;
+typedef struct _GtkWidget GtkWidget;
+typedef union _GdkEvent GdkEvent;
+typedef struct _GdkEventButton GdkEventButton;
+
+namespace vesk {
+
+inline constexpr std::string_view trayIconName = "io.github.vesk.Vesk-symbolic";
+
+class SystemTrayItem final : public TrayItem {
+ public:
+  // `iconThemePath` is the folder holding hicolor/…/io.github.vesk.Vesk-symbolic.svg (may be empty).
+  explicit SystemTrayItem(std::string iconThemePath);
+  ~SystemTrayItem() override;
+  SystemTrayItem(const SystemTrayItem&) = delete;
+  SystemTrayItem& operator=(const SystemTrayItem&) = delete;
+
+  void setToolTip(const std::string& text) override;
+  void popUpMenu() override;
+  std::optional<ScreenRect> iconArea() const override;
+
+  // The bus name the item is exported under ("org.kde.StatusNotifierItem-<pid>-1").
+  const std::string& busName() const { return busName_; }
+  // Whether the XEmbed fallback icon is in use.
+  bool usesFallbackIcon() const { return statusIcon_ != nullptr; }
+
+ private:
+  void exportItem();
+  void registerWithWatcher();
+  void watcherAppeared();
+  void watcherVanished();
+  void activated(int x, int y);
+  void popUpMenuAt(ScreenPoint point);
+  GVariant* property(const char* name) const;
+  GVariant* pixmaps() const;
+  GVariant* toolTipVariant() const;
+  void emitSignal(const char* name, GVariant* parameters = nullptr);
+  void buildDbusMenu();
+  GtkWidget* menu();
+  void showFallbackIcon();
+  void hideFallbackIcon();
+  bool fallbackButtonPressed(GdkEventButton* event);
+  void fallbackSizeChanged(int size);
+
+  static void onMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
+                           GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
+  static GVariant* onGetProperty(GDBusConnection*, const char*, const char*, const char*, const char* name,
+                                 GError**, gpointer self);
+
+  std::string iconThemePath_;
+  std::string toolTip_;
+  std::string busName_;
+  GDBusConnection* connection_ = nullptr;
+  GDBusNodeInfo* introspection_ = nullptr;
+  guint objectId_ = 0;
+  guint ownerId_ = 0;
+  guint watcherId_ = 0;
+  bool nameOwned_ = false;
+  bool watcherPresent_ = false;
+  GCancellable* cancellable_ = nullptr;
+  DbusmenuServer* menuServer_ = nullptr;
+  GtkWidget* menu_ = nullptr;
+  GtkStatusIcon* statusIcon_ = nullptr;
+  ClickCounter counter_{std::chrono::milliseconds(400)};
+  std::optional<ScreenPoint> lastClick_;
+  std::optional<ScreenRect> lastArea_;
+};
+
+}  // namespace vesk
