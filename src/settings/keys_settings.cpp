@@ -1,0 +1,49 @@
+#include "settings/keys_settings.h"
+
+namespace vesk {
+
+std::string_view shortcutDescription(ShortcutAction action) {
+  return action == ShortcutAction::show ? "Open or close the menu bar panel." : "Switch through your saved websites.";
+}
+
+bool ShortcutRows::isRecording(ShortcutAction action) const {
+  return recorder_.isRecording.get() && recordingAction_.get() == action;
+}
+
+std::string ShortcutRows::caption(ShortcutAction action) const {
+  if (isRecording(action)) return std::string(KeysText::recording);
+  if (auto shortcut = model_.shortcutFor(action)) return shortcut->label;
+  return std::string(KeysText::unset);
+}
+
+bool ShortcutRows::hasClearButton(ShortcutAction action) const {
+  return action != ShortcutAction::show && model_.shortcutFor(action).has_value();
+}
+
+void ShortcutRows::pressSetButton(ShortcutAction action) {
+  if (isRecording(action)) {
+    recorder_.stop();
+    recordingAction_.set(std::nullopt);
+    return;
+  }
+  recordingAction_.set(action);
+  // The handler keeps its own copy of the references (model, recorder, panel state), which live as
+  // long as the panel; the widgets holding this object may be gone by the time keys are pressed.
+  recorder_.start([rows = *this, action](const Shortcut& shortcut) mutable { rows.captured(action, shortcut); });
+}
+
+void ShortcutRows::pressClearButton(ShortcutAction action) { model_.removeShortcut(action); }
+
+void ShortcutRows::captured(ShortcutAction action, const Shortcut& shortcut) {
+  model_.changeShortcut(shortcut, action);
+  recordingAction_.set(std::nullopt);
+}
+
+void chooseSettingsTab(Published<SettingsTab>& settingsTab, ShortcutRecorder& recorder,
+                       Published<std::optional<ShortcutAction>>& recordingAction, SettingsTab tab) {
+  settingsTab.set(tab);
+  recorder.stop();
+  recordingAction.set(std::nullopt);
+}
+
+}  // namespace vesk

@@ -1,0 +1,57 @@
+// The rows of the Keys tab: what each row shows and what its buttons do, in plain C++ over the
+// model, the panel's shortcut recorder and the action whose row asked for a recording.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hotkeys/shortcut_recorder.h"
+#include "model/app_model.h"
+#include "model/published.h"
+#include "settings/settings_tab.h"
+
+namespace vesk {
+
+namespace KeysText {
+inline constexpr std::string_view recording = "Press keys…";
+inline constexpr std::string_view unset = "Set keys";
+inline constexpr std::string_view clearTooltip = "Clear shortcut";
+inline constexpr std::string_view help =
+    "Set each key combination by pressing it. Next and previous can also reveal the panel while you work in "
+    "another app.";
+}  // namespace KeysText
+
+// "Open or close the menu bar panel." or "Switch through your saved websites."
+std::string_view shortcutDescription(ShortcutAction action);
+
+class ShortcutRows {
+ public:
+  ShortcutRows(AppModel& model, ShortcutRecorder& recorder, Published<std::optional<ShortcutAction>>& recordingAction)
+      : model_(model), recorder_(recorder), recordingAction_(recordingAction) {}
+
+  // The recorder is running and this row asked for it last.
+  bool isRecording(ShortcutAction action) const;
+  // "Press keys…" while recording, else the combination's label, else "Set keys".
+  std::string caption(ShortcutAction action) const;
+  // Only next and previous, and only while they hold a combination.
+  bool hasClearButton(ShortcutAction action) const;
+
+  // A second press cancels this row's recording; otherwise this row starts recording (which
+  // ends any other row's recording).
+  void pressSetButton(ShortcutAction action);
+  void pressClearButton(ShortcutAction action);
+  // What the recorder calls with a captured combination for `action`.
+  void captured(ShortcutAction action, const Shortcut& shortcut);
+
+ private:
+  AppModel& model_;
+  ShortcutRecorder& recorder_;
+  Published<std::optional<ShortcutAction>>& recordingAction_;
+};
+
+// The tab buttons' action: select `tab` (also when already selected) and end any recording.
+void chooseSettingsTab(Published<SettingsTab>& settingsTab, ShortcutRecorder& recorder,
+                       Published<std::optional<ShortcutAction>>& recordingAction, SettingsTab tab);
+
+}  // namespace vesk

@@ -1,0 +1,68 @@
+#include "settings/website_settings.h"
+
+namespace vesk {
+namespace {
+
+std::optional<Uuid> idOf(const std::optional<LinkSite>& site) {
+  if (!site) return std::nullopt;
+  return site->id;
+}
+
+}  // namespace
+
+void WebsiteFormBinding::add() const {
+  editing.set(std::nullopt);
+  isAdding.set(true);
+}
+
+void WebsiteFormBinding::edit(const LinkSite& site) const {
+  editing.set(site);
+  isAdding.set(false);
+}
+
+void WebsiteFormBinding::cancel() const {
+  isAdding.set(false);
+  editing.set(std::nullopt);
+}
+
+void WebsiteFormBinding::saved() const {
+  isAdding.set(false);
+  editing.set(std::nullopt);
+  if (closeSettings) closeSettings();
+}
+
+std::string siteRowHost(const LinkSite& site) {
+  auto host = site.host();
+  return host.empty() ? site.address : host;
+}
+
+bool isFirstSite(const AppModel& model, const LinkSite& site) {
+  return !model.sites->empty() && model.sites->front().id == site.id;
+}
+
+bool isLastSite(const AppModel& model, const LinkSite& site) {
+  return !model.sites->empty() && model.sites->back().id == site.id;
+}
+
+std::string editTooltip(const LinkSite& site) { return "Edit " + site.name; }
+std::string removeTooltip(const LinkSite& site) { return "Remove " + site.name; }
+
+void SiteEditorState::appear() {
+  name = existing_ ? existing_->name : std::string();
+  address = existing_ ? existing_->address : std::string();
+}
+
+void SiteEditorState::setExisting(std::optional<LinkSite> existing) {
+  bool changed = idOf(existing) != idOf(existing_);
+  existing_ = std::move(existing);
+  if (!changed) return;
+  appear();
+  error.reset();
+}
+
+bool SiteEditorState::save() {
+  error = existing_ ? model_.update(*existing_, name, address) : model_.add(name, address);
+  return !error.has_value();
+}
+
+}  // namespace vesk

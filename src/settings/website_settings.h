@@ -1,0 +1,83 @@
+// The Websites tab in plain C++: the list rows' rules, the add/edit form's open state, and the
+// site editor's own state with its refill and save rules.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/app_model.h"
+#include "model/published.h"
+
+namespace vesk {
+
+namespace WebsitesText {
+inline constexpr std::string_view addWebsite = "Add website";
+inline constexpr std::string_view editWebsite = "Edit website";
+inline constexpr std::string_view addSite = "Add site";
+inline constexpr std::string_view saveChanges = "Save changes";
+inline constexpr std::string_view cancel = "Cancel";
+inline constexpr std::string_view namePlaceholder = "Name";
+inline constexpr std::string_view addressPlaceholder = "https://example.com";
+inline constexpr std::string_view moveUp = "Move up";
+inline constexpr std::string_view moveDown = "Move down";
+inline constexpr std::string_view note =
+    "Sites open inside Vesk. Some providers block sign-in in embedded browsers; use the external button when "
+    "needed.";
+}  // namespace WebsitesText
+
+// The panel's state that the Websites tab reads and changes.
+struct WebsiteFormBinding {
+  Published<std::optional<LinkSite>>& editing;
+  Published<bool>& isAdding;
+  // Leaves the settings screen for the browsing screen.
+  std::function<void()> closeSettings;
+
+  bool isOpen() const { return isAdding.get() || editing.get().has_value(); }
+  // The add button: the form opens empty for a new site (nothing changes when it already is).
+  void add() const;
+  // The pencil of `site`: the form opens filled from a copy of `site`.
+  void edit(const LinkSite& site) const;
+  // Cancel: the form closes; the settings screen stays.
+  void cancel() const;
+  // After a successful save: the form and the settings screen close.
+  void saved() const;
+};
+
+// The second line of a site row: the address's host, or the whole address when it has none.
+std::string siteRowHost(const LinkSite& site);
+bool isFirstSite(const AppModel& model, const LinkSite& site);
+bool isLastSite(const AppModel& model, const LinkSite& site);
+std::string editTooltip(const LinkSite& site);
+std::string removeTooltip(const LinkSite& site);
+
+// The form's own state. It lives only while the form is on screen.
+class SiteEditorState {
+ public:
+  SiteEditorState(AppModel& model, std::optional<LinkSite> existing) : model_(model), existing_(std::move(existing)) {}
+
+  // When the form appears: the fields take the site's stored name and address, or stay empty.
+  void appear();
+  // The site open in the form changed (another site, or add mode): refill and drop the message.
+  // Nothing happens when the identity is the same.
+  void setExisting(std::optional<LinkSite> existing);
+
+  // Adds or updates with the texts exactly as typed; the model's message, if any, is kept.
+  // Returns true when the model accepted them.
+  bool save();
+
+  const std::optional<LinkSite>& existing() const { return existing_; }
+  std::string_view title() const { return existing_ ? WebsitesText::editWebsite : WebsitesText::addWebsite; }
+  std::string_view saveCaption() const { return existing_ ? WebsitesText::saveChanges : WebsitesText::addSite; }
+
+  std::string name;
+  std::string address;
+  std::optional<std::string> error;
+
+ private:
+  AppModel& model_;
+  std::optional<LinkSite> existing_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "hotkeys/fake_key_monitor.h"
+#include "settings/keys_settings.h"
+#include "support/memory_settings_store.h"
+
+namespace vesk {
+namespace {
+
+KeyEventRecord controlOption(std::uint16_t keyCode, std::string character) {
+  KeyEventRecord record;
+  record.control = true;
+  record.option = true;
+  record.keyCode = keyCode;
+  record.charactersIgnoringModifiers = std::move(character);
+  return record;
+}
+
+KeyEventRecord escape() {
+  KeyEventRecord record;
+  record.keyCode = KeyCode::escape;
+  record.charactersIgnoringModifiers = "\x1b";
+  return record;
+}
+
+class KeysRowsTest : public ::testing::Test {
+ protected:
+  testing::MemorySettingsStore store;
+  AppModel model{store};
+  testing::FakeKeyMonitor keys;
+  ShortcutRecorder recorder{keys};
+  Published<std::optional<ShortcutAction>> recordingAction;
+  Published<SettingsTab> tab{SettingsTab::shortcuts};
+  ShortcutRows rows{model, recorder, recordingAction};
+};
+
+TEST_F(KeysRowsTest, FreshRowsShowLabelsOrSetKeysAndClearOnlyForSetNextAndPrevious) {
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
+  EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
+  EXPECT_FALSE(rows.hasClearButton(ShortcutAction::show));
+  EXPECT_FALSE(rows.hasClearButton(ShortcutAction::nextSite));
+  EXPECT_EQ(shortcutDescription(ShortcutAction::show), "Open or close the menu bar panel.");
+  EXPECT_EQ(shortcutDescription(ShortcutAction::previousSite), "Switch through your saved websites.");
+}
+
+TEST_F(KeysRowsTest, SecondPressCancelsWithoutStoring) {
+  rows.pressSetButton(ShortcutAction::nextSite);
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Press keys…");
+  EXPECT_TRUE(recorder.isRecording());
+  rows.pressSetButton(ShortcutAction::nextSite);
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
+  EXPECT_FALSE(recorder.isRecording());
+  EXPECT_EQ(recordingAction(), std::nullopt);
+  EXPECT_FALSE(keys.press(controlOption(40, "k")));  // the press goes on to the panel
+  EXPECT_FALSE(model.nextShortcut());
+  EXPECT_FALSE(store.has(SettingsKey::nextShortcut));
+}
+
+TEST_F(KeysRowsTest, CapturedCombinationIsStoredAndRecordingEnds) {
+  rows.pressSetButton(ShortcutAction::nextSite);
+  EXPECT_TRUE(keys.press(controlOption(40, "k")));
+  ASSERT_TRUE(model.nextShortcut());
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), model.nextShortcut()->label);
+  EXPECT_NE(rows.caption(ShortcutAction::nextSite), "Set keys");
+  EXPECT_TRUE(rows.hasClearButton(ShortcutAction::nextSite));
+  EXPECT_FALSE(recorder.isRecording());
+  EXPECT_EQ(recordingAction(), std::nullopt);
+  EXPECT_TRUE(store.has(SettingsKey::nextShortcut));
+}
+
+TEST_F(KeysRowsTest, DuplicateKeepsThePreviousCaptionAndShowsTheMessage) {
+  rows.pressSetButton(ShortcutAction::previousSite);
+  EXPECT_TRUE(keys.press(controlOption(KeyCode::space, " ")));  // the show combination
+  EXPECT_EQ(model.shortcutError(), std::optional<std::string>("Choose a different key combination for each action."));
+  EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
+  EXPECT_FALSE(recorder.isRecording());
+  // Changing the tab does not clear the model's message.
+  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::general);
+  EXPECT_TRUE(model.shortcutError());
+}
+
+TEST_F(KeysRowsTest, RefusalByTheSystemKeepsTheOldLabel) {
+  model.onShortcutChange = [](ShortcutAction, const Shortcut&) {
+    return std::optional<std::string>("That shortcut is used by another app. Try a different one.");
+  };
+  rows.pressSetButton(ShortcutAction::show);
+  keys.press(controlOption(40, "k"));
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  EXPECT_EQ(model.shortcutError(),
+            std::optional<std::string>("That shortcut is used by another app. Try a different one."));
+}
+
+TEST_F(KeysRowsTest, AnotherRowTakesOverTheRecording) {
+  rows.pressSetButton(ShortcutAction::nextSite);
+  rows.pressSetButton(ShortcutAction::previousSite);
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
+  EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Press keys…");
+  keys.press(controlOption(40, "k"));
+  EXPECT_FALSE(model.nextShortcut());
+  EXPECT_TRUE(model.previousShortcut());
+  EXPECT_EQ(keys.installedCount(), 0u);
+}
+
+TEST_F(KeysRowsTest, EscapeCancelsAndTheNextPressStartsAgain) {
+  rows.pressSetButton(ShortcutAction::nextSite);
+  EXPECT_TRUE(keys.press(escape()));  // swallowed: the panel does not see it
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
+  // recordingAction may still name the row, but the row is not recording.
+  rows.pressSetButton(ShortcutAction::nextSite);
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Press keys…");
+}
+
+TEST_F(KeysRowsTest, ChoosingAnyTabEndsTheRecording) {
+  rows.pressSetButton(ShortcutAction::show);
+  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::shortcuts);
+  EXPECT_EQ(tab(), SettingsTab::shortcuts);
+  EXPECT_FALSE(recorder.isRecording());
+  EXPECT_EQ(recordingAction(), std::nullopt);
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::panel);
+  EXPECT_EQ(tab(), SettingsTab::panel);
+}
+
+TEST_F(KeysRowsTest, ClearingRemovesTheCombinationAndTheMessage) {
+  rows.pressSetButton(ShortcutAction::previousSite);
+  keys.press(controlOption(40, "k"));
+  model.changeShortcut(Shortcut::standard(), ShortcutAction::nextSite);  // duplicate: sets the message
+  ASSERT_TRUE(model.shortcutError());
+  rows.pressClearButton(ShortcutAction::previousSite);
+  EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
+  EXPECT_FALSE(rows.hasClearButton(ShortcutAction::previousSite));
+  EXPECT_FALSE(model.shortcutError());
+}
+
+TEST_F(KeysRowsTest, CaptureAfterTheRowsAreGoneStillReachesTheModel) {
+  {
+    ShortcutRows shortLived{model, recorder, recordingAction};
+    shortLived.pressSetButton(ShortcutAction::nextSite);
+  }
+  keys.press(controlOption(40, "k"));
+  EXPECT_TRUE(model.nextShortcut());
+  EXPECT_EQ(recordingAction(), std::nullopt);
+}
+
+TEST(SettingsTabValues, TitlesAndStrictParsing) {
+  EXPECT_EQ(settingsTabFromRaw("Keys"), SettingsTab::shortcuts);
+  EXPECT_EQ(settingsTabFromRaw("keys"), std::nullopt);
+  EXPECT_EQ(settingsTabFromRaw("shortcuts"), std::nullopt);
+  EXPECT_EQ(settingsTabFromRaw("General "), std::nullopt);
+  for (auto tab : allSettingsTabs) EXPECT_EQ(settingsTabFromRaw(rawValue(tab)), tab);
+  EXPECT_EQ(rawValue(allSettingsTabs[0]), "General");
+  EXPECT_EQ(rawValue(allSettingsTabs[4]), "Appearance");
+  EXPECT_EQ(contentSpacing(SettingsTab::shortcuts), 10);
+  EXPECT_EQ(contentSpacing(SettingsTab::panel), 16);
+  EXPECT_EQ(contentSpacing(SettingsTab::websites), 0);
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "settings/website_settings.h"
+#include "support/memory_settings_store.h"
+
+namespace vesk {
+namespace {
+
+class WebsitesTest : public ::testing::Test {
+ protected:
+  testing::MemorySettingsStore store;
+  AppModel model{store};
+  Published<std::optional<LinkSite>> editing;
+  Published<bool> isAdding{false};
+  int settingsClosed = 0;
+  WebsiteFormBinding form{editing, isAdding, [this] { ++settingsClosed; }};
+
+  const LinkSite& site(std::size_t index) const { return model.sites->at(index); }
+};
+
+TEST_F(WebsitesTest, TransitionsBetweenListAddingAndEditing) {
+  EXPECT_FALSE(form.isOpen());
+  form.add();
+  EXPECT_TRUE(isAdding());
+  EXPECT_FALSE(editing());
+  EXPECT_TRUE(form.isOpen());
+
+  form.edit(site(1));
+  EXPECT_FALSE(isAdding());
+  EXPECT_EQ(editing()->id, site(1).id);
+
+  form.edit(site(2));
+  EXPECT_EQ(editing()->id, site(2).id);
+
+  form.cancel();
+  EXPECT_FALSE(form.isOpen());
+  EXPECT_EQ(settingsClosed, 0);
+
+  form.add();
+  form.saved();
+  EXPECT_FALSE(form.isOpen());
+  EXPECT_EQ(settingsClosed, 1);
+}
+
+TEST_F(WebsitesTest, EditorFillsOnAppearAndRefillsOnlyWhenTheSiteChanges) {
+  SiteEditorState editor(model, site(0));
+  EXPECT_EQ(editor.title(), "Edit website");
+  EXPECT_EQ(editor.saveCaption(), "Save changes");
+  EXPECT_EQ(editor.name, "");
+  editor.appear();
+  EXPECT_EQ(editor.name, "ChatGPT");
+  EXPECT_EQ(editor.address, site(0).address);
+
+  editor.address = "not an address";
+  EXPECT_FALSE(editor.save());
+  EXPECT_EQ(editor.error, std::optional<std::string>("Enter a valid web address."));
+
+  // The same site again (a copy with another name) is no change: typed text and message stay.
+  LinkSite renamed = site(0);
+  renamed.name = "Other";
+  editor.setExisting(renamed);
+  EXPECT_EQ(editor.address, "not an address");
+  EXPECT_TRUE(editor.error);
+
+  editor.setExisting(site(1));
+  EXPECT_EQ(editor.name, "Claude");
+  EXPECT_EQ(editor.address, site(1).address);
+  EXPECT_FALSE(editor.error);
+
+  editor.setExisting(std::nullopt);
+  EXPECT_EQ(editor.title(), "Add website");
+  EXPECT_EQ(editor.saveCaption(), "Add site");
+  EXPECT_EQ(editor.name, "");
+  EXPECT_EQ(editor.address, "");
+}
+
+TEST_F(WebsitesTest, SavingANewSiteAddsAndSelectsIt) {
+  SiteEditorState editor(model, std::nullopt);
+  editor.appear();
+  editor.name = "  Docs ";
+  editor.address = "example.org/docs";
+  EXPECT_TRUE(editor.save());
+  EXPECT_FALSE(editor.error);
+  ASSERT_EQ(model.sites->size(), 4u);
+  EXPECT_EQ(site(3).name, "Docs");
+  EXPECT_EQ(model.selectedID(), site(3).id);
+}
+
+TEST_F(WebsitesTest, SavingARemovedSiteReportsSiteNotFound) {
+  LinkSite gone = site(1);
+  SiteEditorState editor(model, gone);
+  editor.appear();
+  model.remove(gone);
+  EXPECT_FALSE(editor.save());
+  EXPECT_EQ(editor.error, std::optional<std::string>("Site not found."));
+  EXPECT_EQ(editor.title(), "Edit website");
+}
+
+TEST_F(WebsitesTest, SavingAnEditUpdatesInPlace) {
+  SiteEditorState editor(model, site(2));
+  editor.appear();
+  editor.name = "Mail";
+  editor.address = "https://mail.example.com";
+  EXPECT_TRUE(editor.save());
+  EXPECT_EQ(site(2).name, "Mail");
+  EXPECT_EQ(site(2).address, "https://mail.example.com");
+  EXPECT_EQ(model.sites->size(), 3u);
+}
+
+TEST_F(WebsitesTest, RowRulesFollowTheListOrder) {
+  EXPECT_TRUE(isFirstSite(model, site(0)));
+  EXPECT_FALSE(isLastSite(model, site(0)));
+  EXPECT_TRUE(isLastSite(model, site(2)));
+  LinkSite first = site(0);
+  model.move(first, 1);
+  EXPECT_FALSE(isFirstSite(model, first));
+  EXPECT_EQ(site(1).id, first.id);
+  EXPECT_EQ(editTooltip(first), "Edit ChatGPT");
+  EXPECT_EQ(removeTooltip(first), "Remove ChatGPT");
+
+  EXPECT_EQ(siteRowHost(LinkSite("A", "https://example.com/path")), "example.com");
+  EXPECT_EQ(siteRowHost(LinkSite("B", "no host here")), "no host here");
+  EXPECT_EQ(siteRowHost(LinkSite("C", "file:///tmp/x")), "file:///tmp/x");
+}
+
+}  // namespace
+}  // namespace vesk
