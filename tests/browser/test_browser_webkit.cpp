@@ -1,0 +1,382 @@
+// The browser store, its host and the engine context on the real WebKitGTK engine, against a
+// loopback HTTP server.
+#include <glib/gstdio.h>
+#include <gtest/gtest.h>
+#include <gtkmm/clipboard.h>
+#include <gtkmm/window.h>
+#include <webkit2/webkit2.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "browser/browser_store.h"
+#include "browser/browser_view.h"
+#include "browser/downloads.h"
+#include "browser/fakes.h"
+#include "browser/system_clipboard.h"
+#include "browser/web_engine.h"
+#include "browser/webkit_page.h"
+#include "browser/webkit_support.h"
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One engine for the whole process, as in the application.
+WebEngine& sharedEngine() {
+  static auto* engine = new WebEngine();
+  return *engine;
+}
+
+std::string page(const std::string& body, const std::string& script = "") {
+  return "<!doctype html><html><head><title>t</title></head><body>" + body + "<script>" + script +
+         "</script></body></html>";
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+class WebKitBrowserTest : public ::testing::Test {
+ protected:
+  WebKitBrowserTest() { test::ensureGtk(); }
+
+  void SetUp() override {
+    window = std::make_unique<Gtk::Window>();
+    window->set_default_size(800, 600);
+    server.route("/", Reply(page("<h1>Home</h1><a id='next' href='/next'>next</a>")));
+    server.route("/next", Reply(page("<h1>Next</h1>")));
+  }
+
+  void TearDown() override {
+    host.reset();
+    window.reset();
+  }
+
+  static test::Reply Reply(std::string body) {
+    test::Reply reply;
+    reply.body = std::move(body);
+    return reply;
+  }
+
+  // Shows the site in a host inside a mapped window, as the panel does.
+  void show(const LinkSite& site) {
+    if (!host) {
+      host = std::make_unique<BrowserView>(store, site);
+      window->add(*host);
+      window->show_all();
+    } else {
+      host->setSite(site);
+    }
+  }
+
+  WebKitWebView* webView(const LinkSite& site) { return static_cast<WebKitPage&>(store.view(site)).webView(); }
+
+  // Runs script in the page from the application side (counts as a user action).
+  void runScript(const LinkSite& site, const std::string& script) {
+    webkit_web_view_evaluate_javascript(webView(site), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+
+  bool settledAt(const std::string& address) {
+    return test::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; });
+  }
+
+  test::LoopbackServer server;
+  test::FakeWorkspace workspace;
+  SystemClipboard clipboard;
+  WebKitPageFactory factory{sharedEngine()};
+  BrowserStore store{factory, clipboard, workspace};
+  std::unique_ptr<Gtk::Window> window;
+  std::unique_ptr<BrowserView> host;
+};
+
+TEST_F(WebKitBrowserTest, LoadSettlesAndAFollowedLinkEnablesBackAndForward) {
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(sharedEngine().isStarted());
+  EXPECT_TRUE(webkit_web_context_get_sandbox_enabled(sharedEngine().context()));
+  ASSERT_TRUE(settledAt(server.url("/")));
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.canGoBack());
+
+  runScript(site, "document.getElementById('next').click()");
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  EXPECT_TRUE(store.canGoBack());
+  EXPECT_FALSE(store.canGoForward());
+
+  store.goBack();
+  ASSERT_TRUE(settledAt(server.url("/")));
+  EXPECT_TRUE(store.canGoForward());
+}
+
+TEST_F(WebKitBrowserTest, TargetBlankLinkAndWindowOpenLoadInTheSameView) {
+  server.route("/", Reply(page("<a id='blank' target='_blank' href='/popup'>popup</a>")));
+  server.route("/popup", Reply(page("<p>popup</p>", "setTimeout(() => window.open('/opened'), 10)")));
+  server.route("/opened", Reply(page("<p>opened by script</p>")));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  auto windowsBefore = Gtk::Window::list_toplevels().size();
+
+  runScript(site, "document.getElementById('blank').click()");
+  // The link's target, then the page's own window.open(), both end up in this view.
+  ASSERT_TRUE(settledAt(server.url("/opened")));
+  EXPECT_EQ(server.count("/popup"), 1);
+  EXPECT_TRUE(store.canGoBack());
+  EXPECT_EQ(Gtk::Window::list_toplevels().size(), windowsBefore);
+  EXPECT_EQ(host->get_child(), static_cast<WebKitPage&>(store.view(site)).widget());
+}
+
+TEST_F(WebKitBrowserTest, ConnectionRefusedSetsErrorTextAndKeepsThePage) {
+  LinkSite site{"Closed", "http://127.0.0.1:" + std::to_string(test::closedLoopbackPort()) + "/"};
+  show(site);
+  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value() && !store.isLoading(); }));
+  EXPECT_FALSE(store.errorText()->empty());
+}
+
+TEST_F(WebKitBrowserTest, RapidReloadsProduceNoErrorText) {
+  test::Reply slow = Reply(page("<p>slow</p>"));
+  slow.delayMs = 300;
+  server.route("/", slow);
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  std::vector<std::optional<std::string>> errors;
+  auto watch = store.errorText.observe([&](const auto& text) { errors.push_back(text); });
+  // Each reload replaces the one still waiting for the slow server.
+  for (int i = 0; i < 4; ++i) {
+    store.reload();
+    test::spinFor(50);
+  }
+  ASSERT_TRUE(test::waitFor([&] { return server.count("/") >= 3; }));
+  ASSERT_TRUE(settledAt(server.url("/")));
+  test::spinFor(300);
+  for (const auto& error : errors) EXPECT_FALSE(error) << *error;
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST_F(WebKitBrowserTest, SignInLinkIsRefusedBeforeAnyNetworkAccess) {
+  server.route("/", Reply(page("<a id='signin' href='http://accounts.google.com/ServiceLogin'>sign in</a>")));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  runScript(site, "document.getElementById('signin').click()");
+  ASSERT_TRUE(test::waitFor([&] { return store.requiresExternalSignIn(); }));
+  test::spinFor(300);
+  EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
+  EXPECT_FALSE(store.errorText());
+  EXPECT_FALSE(store.isLoading());
+}
+
+TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
+  server.route("/", Reply(page("<a id='mail' href='mailto:clicked@example.com'>mail</a>"
+                               "<a id='timer' href='/timer'>timer</a>")));
+  // The page's own script tries to open the mail client, then moves on.
+  server.route("/timer", Reply(page("<p>timer</p>",
+                                    "setTimeout(() => { location.href = 'mailto:script@example.com';"
+                                    " setTimeout(() => location.href = '/done', 100); }, 50)")));
+  server.route("/done", Reply(page("<p>done</p>")));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+
+  runScript(site, "document.getElementById('mail').click()");
+  ASSERT_TRUE(test::waitFor([&] { return !workspace.opened.empty(); }));
+  EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
+  EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
+
+  runScript(site, "document.getElementById('timer').click()");
+  ASSERT_TRUE(settledAt(server.url("/done")));
+  EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
+}
+
+TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  webkit_web_view_terminate_web_process(webView(site));
+  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value(); }));
+  EXPECT_EQ(*store.errorText(), LoadErrorKind::processCrashedMessage);
+
+  store.reload();
+  ASSERT_TRUE(test::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
+  EXPECT_EQ(store.currentAddress(), server.url("/"));
+  // The page runs again: its link works.
+  runScript(site, "document.getElementById('next').click()");
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
+  test::ensureGtk();
+  test::LoopbackServer server;
+  test::Reply hang;
+  hang.hold = true;
+  server.route("/hang", hang);
+  test::FakeWorkspace workspace;
+  test::FakeClipboard clipboard;
+  WebKitPageFactory quick{sharedEngine(), 1500ms};
+  BrowserStore store{quick, clipboard, workspace};
+  LinkSite site{"Hang", server.url("/hang")};
+  store.view(site);
+  store.activate(site);
+  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value(); }));
+  EXPECT_EQ(*store.errorText(), LoadErrorKind::timedOutMessage);
+  EXPECT_TRUE(test::waitFor([&] { return !store.isLoading(); }));
+}
+
+TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
+  std::string folder = downloadDirectory();
+  if (const char* configured = g_getenv("XDG_DOWNLOAD_DIR")) {
+    EXPECT_EQ(folder, configured);
+  }
+  ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
+  std::string existing = folder + "/report.txt";
+  { std::ofstream(existing) << "older file"; }
+  test::Reply file;
+  file.contentType = "application/octet-stream";
+  file.body = "downloaded content";
+  file.headers = {{"Content-Disposition", "attachment; filename=\"report.txt\""}};
+  server.route("/report", file);
+  server.route("/", Reply(page("<a id='get' href='/report'>get</a>")));
+
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  runScript(site, "document.getElementById('get').click()");
+  ASSERT_TRUE(test::waitFor([&] { return !reports.empty(); }));
+  EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
+  EXPECT_EQ(reports[0].path, folder + "/report (1).txt");
+  EXPECT_EQ(readFile(folder + "/report (1).txt"), "downloaded content");
+  EXPECT_EQ(readFile(existing), "older file");
+  EXPECT_NE(reports[0].message.find("report (1).txt"), std::string::npos);
+  // The page stays where it was and the interrupted navigation is no error.
+  EXPECT_TRUE(settledAt(server.url("/")));
+  EXPECT_FALSE(store.errorText());
+  g_unlink(existing.c_str());
+  g_unlink((folder + "/report (1).txt").c_str());
+}
+
+TEST_F(WebKitBrowserTest, CopiedAddressIsReadableByAnotherProcess) {
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  runScript(site, "document.getElementById('next').click()");
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  store.copyCurrentAddress(site);
+
+  std::string out = std::string(g_get_tmp_dir()) + "/vesk-clipboard-" + std::to_string(getpid());
+  int status = test::runChildTest("WebKitChildProcess.ReadClipboard", {{"VESK_TEST_CLIPBOARD_OUT", out}});
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(readFile(out), server.url("/next"));
+  g_unlink(out.c_str());
+}
+
+TEST_F(WebKitBrowserTest, CookiesSurviveARestartOnTheSameDataFolder) {
+  test::Reply setter = Reply(page("<p>cookie set</p>"));
+  setter.headers = {{"Set-Cookie", "vesk_session=kept; Max-Age=3600; Path=/"}};
+  server.route("/set", setter);
+  server.route("/check", Reply(page("<p>checked</p>")));
+  LinkSite site{"Cookie", server.url("/set")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/set")));
+
+  // A fresh process builds its own context on the same folders, as the next launch does.
+  EXPECT_TRUE(g_file_test((sharedEngine().paths().dataDirectory + "/cookies.sqlite").c_str(), G_FILE_TEST_EXISTS));
+  int status = test::runChildTest("WebKitChildProcess.LoadAddress", {{"VESK_TEST_LOAD", server.url("/check")}});
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(server.count("/check"), 1);
+  for (const auto& request : server.requests()) {
+    if (request.path == "/check") {
+      EXPECT_EQ(request.cookie, "vesk_session=kept");
+    }
+  }
+}
+
+TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  Gtk::Widget* widget = static_cast<WebKitPage&>(store.view(site)).widget();
+  ASSERT_EQ(host->get_child(), widget);
+
+  window->resize(640, 480);
+  ASSERT_TRUE(test::waitFor([&] {
+    auto outer = host->get_allocation();
+    auto inner = widget->get_allocation();
+    return outer.get_width() == 640 && inner.get_width() == outer.get_width() &&
+           inner.get_height() == outer.get_height();
+  }));
+
+  // A second host for the same site takes the widget over; the first is left empty.
+  auto other = std::make_unique<Gtk::Window>();
+  auto second = std::make_unique<BrowserView>(store, site);
+  other->add(*second);
+  other->show_all();
+  EXPECT_EQ(second->get_child(), widget);
+  EXPECT_EQ(host->get_child(), nullptr);
+
+  // Destroying a window with its host inside leaves the page alive for the next host.
+  second.release();  // the window destroys it
+  other.reset();
+  BrowserView third(store, site);
+  EXPECT_EQ(third.get_child(), widget);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST_F(WebKitBrowserTest, FileChooserOpensAttachedToTheHostWindow) {
+  server.route("/", Reply(page("<input id='pick' type='file'>")));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  runScript(site, "document.getElementById('pick').click()");
+  GtkWindow* dialog = nullptr;
+  ASSERT_TRUE(test::waitFor([&] {
+    for (Gtk::Window* candidate : Gtk::Window::list_toplevels()) {
+      if (GTK_IS_FILE_CHOOSER_DIALOG(candidate->gobj()) && gtk_widget_get_visible(GTK_WIDGET(candidate->gobj()))) {
+        dialog = candidate->gobj();
+      }
+    }
+    return dialog != nullptr;
+  }));
+  EXPECT_EQ(gtk_window_get_transient_for(dialog), window->gobj());
+  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+  test::spinFor(200);
+}
+
+// Run only as child processes of the tests above.
+TEST(WebKitChildProcess, LoadAddress) {
+  const char* address = g_getenv("VESK_TEST_LOAD");
+  if (!address) GTEST_SKIP() << "runs as a child process only";
+  test::ensureGtk();
+  test::FakeWorkspace workspace;
+  test::FakeClipboard clipboard;
+  WebKitPageFactory factory{sharedEngine()};
+  BrowserStore store{factory, clipboard, workspace};
+  LinkSite site{"Check", address};
+  store.view(site);
+  store.activate(site);
+  ASSERT_TRUE(test::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; }));
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST(WebKitChildProcess, ReadClipboard) {
+  const char* out = g_getenv("VESK_TEST_CLIPBOARD_OUT");
+  if (!out) GTEST_SKIP() << "runs as a child process only";
+  test::ensureGtk();
+  SystemClipboard clipboard;
+  std::optional<std::optional<std::string>> text;
+  clipboard.requestText([&](std::optional<std::string> received) { text = std::move(received); });
+  ASSERT_TRUE(test::waitFor([&] { return text.has_value(); }));
+  ASSERT_TRUE(text->has_value());
+  std::ofstream(out) << **text;
+}
+
+}  // namespace
+}  // namespace vesk

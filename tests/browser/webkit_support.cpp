@@ -1,0 +1,168 @@
+#include "browser/webkit_support.h"
+
+#include <arpa/inet.h>
+#include <gtk/gtk.h>
+#include <gtkmm/main.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace vesk::test {
+
+void ensureGtk() {
+  static bool started = [] {
+    if (!gtk_init_check(nullptr, nullptr)) return false;
+    Gtk::Main::init_gtkmm_internals();
+    return true;
+  }();
+  ASSERT_TRUE(started) << "no display";
+}
+
+bool waitFor(const std::function<bool()>& condition, int limitSeconds) {
+  gint64 deadline = g_get_monotonic_time() + gint64(limitSeconds) * G_USEC_PER_SEC;
+  // A ticking source keeps the iteration from sleeping past the deadline.
+  guint tick = g_timeout_add(
+      50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  bool held = condition();
+  while (!held && g_get_monotonic_time() < deadline) {
+    g_main_context_iteration(nullptr, TRUE);
+    held = condition();
+  }
+  g_source_remove(tick);
+  return held;
+}
+
+void spinFor(int milliseconds) {
+  gint64 end = g_get_monotonic_time() + gint64(milliseconds) * 1000;
+  waitFor([end] { return g_get_monotonic_time() >= end; }, milliseconds / 1000 + 5);
+}
+
+LoopbackServer::LoopbackServer() {
+  server_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "vesk-test", nullptr));
+  soup_server_add_handler(server_, nullptr, &LoopbackServer::handle, this, nullptr);
+  GError* error = nullptr;
+  if (!soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+    ADD_FAILURE() << "cannot listen: " << error->message;
+    g_clear_error(&error);
+    return;
+  }
+  GSList* uris = soup_server_get_uris(server_);
+  if (uris) port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
+  g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+}
+
+LoopbackServer::~LoopbackServer() {
+  soup_server_disconnect(server_);
+  for (auto* message : held_) g_object_unref(message);
+  g_object_unref(server_);
+}
+
+std::string LoopbackServer::url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+int LoopbackServer::count(const std::string& path) const {
+  int seen = 0;
+  for (const auto& request : requests_) seen += request.path == path;
+  return seen;
+}
+
+void LoopbackServer::handle(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer self) {
+  auto* server = static_cast<LoopbackServer*>(self);
+  SeenRequest seen{path, std::nullopt};
+  if (const char* cookie = soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Cookie")) {
+    seen.cookie = cookie;
+  }
+  server->requests_.push_back(seen);
+  auto found = server->routes_.find(path);
+  if (found == server->routes_.end()) {
+    soup_server_message_set_status(message, 404, nullptr);
+    return;
+  }
+  const Reply& reply = found->second;
+  if (reply.hold) {
+    soup_server_message_pause(message);
+    server->held_.push_back(SOUP_SERVER_MESSAGE(g_object_ref(message)));
+    return;
+  }
+  if (reply.delayMs > 0) {
+    // Answer later from the main loop, like a slow server.
+    soup_server_message_pause(message);
+    server->respond(message, reply);
+    g_timeout_add(
+        reply.delayMs,
+        +[](gpointer data) -> gboolean {
+          auto* message = static_cast<SoupServerMessage*>(data);
+          soup_server_message_unpause(message);
+          g_object_unref(message);
+          return G_SOURCE_REMOVE;
+        },
+        g_object_ref(message));
+    return;
+  }
+  server->respond(message, reply);
+}
+
+void LoopbackServer::respond(SoupServerMessage* message, const Reply& reply) {
+  soup_server_message_set_status(message, reply.status, nullptr);
+  auto* headers = soup_server_message_get_response_headers(message);
+  for (const auto& [name, value] : reply.headers) soup_message_headers_append(headers, name.c_str(), value.c_str());
+  soup_server_message_set_response(message, reply.contentType.c_str(), SOUP_MEMORY_COPY, reply.body.data(),
+                                   reply.body.size());
+}
+
+int closedLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  int port = ntohs(address.sin_port);
+  close(fd);  // bound but never listening: connections are refused
+  return port;
+}
+
+int runChildTest(const std::string& testFilter, const std::map<std::string, std::string>& environment) {
+  gchar* self = g_file_read_link("/proc/self/exe", nullptr);
+  std::string filter = "--gtest_filter=" + testFilter;
+  gchar* argv[] = {self, filter.data(), nullptr};
+  gchar** env = g_get_environ();
+  for (const auto& [name, value] : environment) env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
+  GPid pid = 0;
+  GError* error = nullptr;
+  bool spawned = g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, &error);
+  g_strfreev(env);
+  g_free(self);
+  if (!spawned) {
+    ADD_FAILURE() << error->message;
+    g_clear_error(&error);
+    return -1;
+  }
+  int status = -1;
+  bool ended = false;
+  guint watch = g_child_watch_add_full(
+      G_PRIORITY_DEFAULT, pid,
+      +[](GPid, gint waitStatus, gpointer data) {
+        auto* result = static_cast<std::pair<int*, bool*>*>(data);
+        *result->first = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+        *result->second = true;
+      },
+      new std::pair<int*, bool*>(&status, &ended),
+      [](gpointer data) { delete static_cast<std::pair<int*, bool*>*>(data); });
+  if (!waitFor([&] { return ended; }, 120)) {
+    g_source_remove(watch);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+  }
+  g_spawn_close_pid(pid);
+  return status;
+}
+
+}  // namespace vesk::test
