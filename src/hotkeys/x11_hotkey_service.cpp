@@ -3,7 +3,6 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <gdk/gdk.h>
 #include <gdk/gdkx.h>
 
 #include <algorithm>
@@ -20,6 +19,10 @@ Display* xdisplayOf(GdkDisplay* display) { return GDK_DISPLAY_XDISPLAY(display);
 
 Window rootOf(GdkDisplay* display) { return DefaultRootWindow(xdisplayOf(display)); }
 
+GdkWindow* gdkRootOf(GdkDisplay* display) {
+  return gdk_screen_get_root_window(gdk_display_get_default_screen(display));
+}
+
 }  // namespace
 
 X11HotkeyService::X11HotkeyService() : X11HotkeyService(gdk_display_get_default()) {}
@@ -27,9 +30,9 @@ X11HotkeyService::X11HotkeyService() : X11HotkeyService(gdk_display_get_default(
 X11HotkeyService::X11HotkeyService(GdkDisplay* display) : display_(display) {}
 
 X11HotkeyService::~X11HotkeyService() {
-  for (const auto& [id, grab] : grabs_) ungrab(grab);
+  for (auto& [id, grab] : grabs_) ungrab(grab);
   grabs_.clear();
-  removeFilter();
+  stopListening();
   onPressed = nullptr;
 }
 
@@ -62,7 +65,7 @@ std::optional<unsigned int> X11HotkeyService::keycodeFor(std::uint32_t keyCode) 
     if (entry.keyCode == keyCode) alternative = entry.levelZeroKeysym;
   }
   // The key that gives the symbol unmodified in the first layout: the same key the key code
-  // was read from when the combination was recorded.
+  // is read from when a combination is recorded.
   GdkKeymap* keymap = gdk_keymap_get_for_display(display_);
   for (unsigned long symbol : {*keysym, alternative}) {
     if (symbol == 0) continue;
@@ -85,85 +88,116 @@ bool X11HotkeyService::registerHotkey(std::uint32_t id, std::uint32_t keyCode, s
   auto keycode = keycodeFor(keyCode);
   if (!keycode) return false;
 
-  Grab grab;
-  grab.keycode = *keycode;
-  grab.modifiers = xModifiersForMask(modifiers);
+  Grab entry;
+  entry.keyCode = keyCode;
+  entry.keycode = *keycode;
+  entry.modifiers = xModifiersForMask(modifiers);
   // One press must name one id: a combination this service already holds is not shared.
   for (const auto& [otherId, other] : grabs_) {
-    if (other.keycode == grab.keycode && other.modifiers == grab.modifiers) return false;
+    if (other.keycode == entry.keycode && other.modifiers == entry.modifiers) return false;
   }
-
-  // Grabs match modifier state exactly, so the combination is grabbed again with every
-  // combination of the lock modifiers to keep working with CapsLock or NumLock on.
-  unsigned int numLock = numLockMask();
-  std::vector<unsigned int> lockStates{0, LockMask};
-  if (numLock != 0 && numLock != LockMask && (numLock & grab.modifiers) == 0) {
-    lockStates.push_back(numLock);
-    lockStates.push_back(numLock | LockMask);
-  }
-
-  Display* xdisplay = xdisplayOf(display_);
-  Window root = rootOf(display_);
-  for (unsigned int lockState : lockStates) {
-    unsigned int state = grab.modifiers | lockState;
-    gdk_x11_display_error_trap_push(display_);
-    XGrabKey(xdisplay, static_cast<int>(grab.keycode), state, root, False, GrabModeAsync, GrabModeAsync);
-    int error = gdk_x11_display_error_trap_pop(display_);
-    if (error != 0) {
-      // BadAccess: another client holds this variant. Release the variants we already hold
-      // so a refusal leaves nothing behind.
-      ungrab(grab);
-      return false;
-    }
-    grab.grabbedStates.push_back(state);
-  }
-
-  installFilter();
-  grabs_[id] = std::move(grab);
+  if (!grab(entry)) return false;
+  startListening();
+  grabs_[id] = std::move(entry);
   return true;
 }
 
 void X11HotkeyService::unregisterHotkey(std::uint32_t id) {
   auto it = grabs_.find(id);
   if (it == grabs_.end()) return;
-  Grab grab = std::move(it->second);
+  Grab entry = std::move(it->second);
   grabs_.erase(it);
-  ungrab(grab);
-  bool keyStillGrabbed = std::any_of(grabs_.begin(), grabs_.end(),
-                                     [&](const auto& entry) { return entry.second.keycode == grab.keycode; });
-  if (!keyStillGrabbed) keysDown_.erase(grab.keycode);
-  if (grabs_.empty()) removeFilter();
+  ungrab(entry);
+  if (grabs_.empty()) stopListening();
 }
 
-void X11HotkeyService::ungrab(const Grab& grab) {
-  if (grab.grabbedStates.empty() || !isX11()) return;
+bool X11HotkeyService::grab(Grab& entry) {
+  // Grabs match the modifier state exactly, so the combination is grabbed once more for each
+  // combination of the lock modifiers, to keep working with CapsLock or NumLock on.
+  entry.numLock = numLockMask();
+  std::vector<unsigned int> lockStates{0, LockMask};
+  if (entry.numLock != 0 && entry.numLock != LockMask && (entry.numLock & entry.modifiers) == 0) {
+    lockStates.push_back(entry.numLock);
+    lockStates.push_back(entry.numLock | LockMask);
+  }
+
   Display* xdisplay = xdisplayOf(display_);
   Window root = rootOf(display_);
-  gdk_x11_display_error_trap_push(display_);
-  for (unsigned int state : grab.grabbedStates) XUngrabKey(xdisplay, static_cast<int>(grab.keycode), state, root);
-  gdk_x11_display_error_trap_pop_ignored(display_);
-  XFlush(xdisplay);
+  for (unsigned int lockState : lockStates) {
+    unsigned int state = entry.modifiers | lockState;
+    gdk_x11_display_error_trap_push(display_);
+    XGrabKey(xdisplay, static_cast<int>(entry.keycode), state, root, False, GrabModeAsync, GrabModeAsync);
+    if (gdk_x11_display_error_trap_pop(display_) != 0) {
+      // BadAccess: another client holds this variant. Release the variants already taken so
+      // a refusal leaves nothing behind.
+      ungrab(entry);
+      return false;
+    }
+    entry.grabbedStates.push_back(state);
+  }
+  return true;
 }
 
-void X11HotkeyService::installFilter() {
-  if (filterInstalled_) return;
+void X11HotkeyService::ungrab(Grab& entry) {
+  if (!entry.grabbedStates.empty() && isX11()) {
+    Display* xdisplay = xdisplayOf(display_);
+    Window root = rootOf(display_);
+    gdk_x11_display_error_trap_push(display_);
+    for (unsigned int state : entry.grabbedStates) {
+      XUngrabKey(xdisplay, static_cast<int>(entry.keycode), state, root);
+    }
+    gdk_x11_display_error_trap_pop_ignored(display_);
+    XFlush(xdisplay);
+  }
+  entry.grabbedStates.clear();
+  bool keyStillGrabbed = std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& other) {
+    return &other.second != &entry && other.second.keycode == entry.keycode && !other.second.grabbedStates.empty();
+  });
+  if (!keyStillGrabbed) keysDown_.erase(entry.keycode);
+}
+
+void X11HotkeyService::keysChanged() {
+  // A new keyboard layout can move a symbol to another key or NumLock to another modifier:
+  // grab each combination again where its key now is. A combination that cannot be grabbed
+  // any more stays listed and is tried again at the next change.
+  unsigned int numLock = numLockMask();
+  for (auto& [id, entry] : grabs_) {
+    auto keycode = keycodeFor(entry.keyCode);
+    bool unchanged = keycode && *keycode == entry.keycode && numLock == entry.numLock;
+    if (unchanged && !entry.grabbedStates.empty()) continue;
+    ungrab(entry);
+    entry.keycode = keycode.value_or(0);
+    bool taken = std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& other) {
+      return other.first != id && !other.second.grabbedStates.empty() && other.second.keycode == entry.keycode &&
+             other.second.modifiers == entry.modifiers;
+    });
+    if (entry.keycode != 0 && !taken) grab(entry);
+  }
+}
+
+void X11HotkeyService::startListening() {
+  if (listening_) return;
   // Auto-repeat then arrives as presses without releases in between, which handle() skips.
   Bool supported = False;
   XkbSetDetectableAutoRepeat(xdisplayOf(display_), True, &supported);
-  gdk_window_add_filter(gdk_screen_get_root_window(gdk_display_get_default_screen(display_)),
-                        reinterpret_cast<GdkFilterFunc>(&X11HotkeyService::filter), this);
-  filterInstalled_ = true;
+  gdk_window_add_filter(gdkRootOf(display_), &X11HotkeyService::filter, this);
+  keysChangedHandler_ =
+      g_signal_connect_swapped(gdk_keymap_get_for_display(display_), "keys-changed",
+                               G_CALLBACK(+[](X11HotkeyService* self) { self->keysChanged(); }), this);
+  listening_ = true;
 }
 
-void X11HotkeyService::removeFilter() {
-  if (!filterInstalled_) return;
-  gdk_window_remove_filter(gdk_screen_get_root_window(gdk_display_get_default_screen(display_)),
-                           reinterpret_cast<GdkFilterFunc>(&X11HotkeyService::filter), this);
-  filterInstalled_ = false;
+void X11HotkeyService::stopListening() {
+  if (!listening_) return;
+  gdk_window_remove_filter(gdkRootOf(display_), &X11HotkeyService::filter, this);
+  g_signal_handler_disconnect(gdk_keymap_get_for_display(display_), keysChangedHandler_);
+  keysChangedHandler_ = 0;
+  listening_ = false;
   keysDown_.clear();
 }
 
-int X11HotkeyService::filter(XEvent* xevent, GdkEvent*, void* data) {
+GdkFilterReturn X11HotkeyService::filter(GdkXEvent* gdkXEvent, GdkEvent*, gpointer data) {
+  auto* xevent = static_cast<XEvent*>(gdkXEvent);
   if (xevent == nullptr || (xevent->type != KeyPress && xevent->type != KeyRelease)) return GDK_FILTER_CONTINUE;
   auto* self = static_cast<X11HotkeyService*>(data);
   if (xevent->xkey.window != rootOf(self->display_)) return GDK_FILTER_CONTINUE;
@@ -181,19 +215,20 @@ void X11HotkeyService::handle(const XEvent& xevent) {
     return;
   }
 
-  bool grabbedKey =
-      std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& entry) { return entry.second.keycode == key.keycode; });
+  bool grabbedKey = std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& entry) {
+    return entry.second.keycode == key.keycode && !entry.second.grabbedStates.empty();
+  });
   if (!grabbedKey) return;  // another key pressed while one of ours holds the keyboard
 
-  // A repeat is a press of a key that is still down, or, where the server cannot report
+  // A repeat is a press of a key that is still down or, where the server cannot report
   // repeats that way, a press stamped with the same time as the release just before it.
   bool repeat = keysDown_.contains(key.keycode) || (key.keycode == lastReleaseKeycode_ && key.time == lastReleaseTime_);
   keysDown_.insert(key.keycode);
   if (repeat) return;
 
   unsigned int state = key.state & combinationModifiers;
-  for (const auto& [id, grab] : grabs_) {
-    if (grab.keycode == key.keycode && grab.modifiers == state) {
+  for (const auto& [id, entry] : grabs_) {
+    if (entry.keycode == key.keycode && entry.modifiers == state && !entry.grabbedStates.empty()) {
       if (auto pressed = onPressed) pressed(id);
       return;
     }

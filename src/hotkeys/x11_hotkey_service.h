@@ -2,6 +2,8 @@
 // event stream before GTK sees them.
 #pragma once
 
+#include <gdk/gdk.h>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,9 +12,7 @@
 
 #include "hotkeys/hotkey_service.h"
 
-typedef struct _GdkDisplay GdkDisplay;
 typedef union _XEvent XEvent;
-typedef union _GdkEvent GdkEvent;
 
 namespace vesk {
 
@@ -25,30 +25,36 @@ class X11HotkeyService : public HotkeyService {
   X11HotkeyService(const X11HotkeyService&) = delete;
   X11HotkeyService& operator=(const X11HotkeyService&) = delete;
 
-  // False when the display is not an X11 display, the key has no key on the keyboard, the
-  // combination is already held under another id, or another client holds any lock variant.
+  // False when the display is not an X11 display (Wayland), the keyboard has no key for the
+  // key code, the combination is already held here under another id, or another client holds
+  // the combination in any lock state.
   bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
   void unregisterHotkey(std::uint32_t id) override;
 
  private:
   struct Grab {
-    unsigned int keycode = 0;
+    std::uint32_t keyCode = 0;                // in the stored numbering
+    unsigned int keycode = 0;                 // the X keycode grabbed; 0 while not grabbed
     unsigned int modifiers = 0;               // X modifier state without lock bits
+    unsigned int numLock = 0;                 // the NumLock modifier when grabbed
     std::vector<unsigned int> grabbedStates;  // the modifier states actually grabbed
   };
 
   bool isX11() const;
   unsigned int numLockMask() const;
   std::optional<unsigned int> keycodeFor(std::uint32_t keyCode) const;
-  void ungrab(const Grab& grab);
-  void installFilter();
-  void removeFilter();
-  static int filter(XEvent* xevent, GdkEvent* event, void* data);
+  bool grab(Grab& grab);
+  void ungrab(Grab& grab);
+  void keysChanged();
+  void startListening();
+  void stopListening();
+  static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent* event, gpointer data);
   void handle(const XEvent& xevent);
 
   GdkDisplay* display_;
   std::map<std::uint32_t, Grab> grabs_;
-  bool filterInstalled_ = false;
+  bool listening_ = false;
+  gulong keysChangedHandler_ = 0;
   std::set<unsigned int> keysDown_;  // grabbed keys pressed and not yet released
   unsigned int lastReleaseKeycode_ = 0;
   unsigned long lastReleaseTime_ = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "hotkeys/hotkey_manager.h"
@@ -222,6 +223,48 @@ TEST_F(X11HotkeyTest, TeardownReleasesEveryGrab) {
     EXPECT_TRUE(other.grab(k, controlAlt | locks)) << "variant with lock state " << locks << " left grabbed";
     other.ungrab(k, controlAlt | locks);
   }
+}
+
+// The key that gives `keysym` unmodified in the first layout.
+unsigned int levelZeroKeycode(guint keysym) {
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  unsigned int keycode = 0;
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keysym, &keys, &count)) {
+    for (gint i = 0; i < count; ++i) {
+      if (keys[i].group == 0 && keys[i].level == 0) keycode = keys[i].keycode;
+    }
+  }
+  g_free(keys);
+  return keycode;
+}
+
+// Switches the keyboard layout and waits until the keymap change has been handled.
+void switchLayout(const std::string& layout) {
+  bool changed = false;
+  GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_display_get_default());
+  // Connected after the service's handler, so it runs after the grabs have moved.
+  gulong handler =
+      g_signal_connect_swapped(keymap, "keys-changed", G_CALLBACK(+[](bool* flag) { *flag = true; }), &changed);
+  ASSERT_EQ(std::system(("setxkbmap -layout " + layout).c_str()), 0);
+  EXPECT_TRUE(runUntil([&] { return changed; })) << "no keymap change for " << layout;
+  g_signal_handler_disconnect(keymap, handler);
+}
+
+TEST_F(X11HotkeyTest, CombinationsFollowTheirSymbolWhenTheLayoutChanges) {
+  Shortcut controlOptionZ{6, ModifierMask::control | ModifierMask::option, "⌃⌥ Z"};
+  ASSERT_EQ(manager->registerShortcut(controlOptionZ, 1), std::nullopt);
+  unsigned int usZ = levelZeroKeycode(GDK_KEY_z);
+  switchLayout("de");  // Z and Y swap places
+  ASSERT_NE(levelZeroKeycode(GDK_KEY_z), usZ);
+  for (const char* layout : {"", "us"}) {
+    if (*layout) switchLayout(layout);
+    ASSERT_TRUE(xdotool("key ctrl+alt+z"));
+    EXPECT_EQ(presses(), Ids{1});
+    ASSERT_TRUE(xdotool("key ctrl+alt+y"));
+    EXPECT_EQ(presses(), Ids{});
+  }
+  EXPECT_EQ(levelZeroKeycode(GDK_KEY_z), usZ);
 }
 
 TEST_F(X11HotkeyTest, KeysWithoutAKeyAndCombinationsHeldUnderAnotherIdAreRefused) {
