@@ -1,6 +1,7 @@
 // Program entry: one Vesk per desktop session. The first launch puts the icon in the tray; later
 // launches hand their command line to it (no options: show the panel).
 #include <gdk/gdk.h>
+#include <giomm/init.h>
 #include <glibmm/main.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
@@ -111,10 +112,33 @@ int commandLine(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine, Ru
   return 0;
 }
 
+// The options every Vesk launch understands; they act on the running instance.
+void addOptions(Gio::Application& app) {
+  app.set_option_context_summary(
+      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
+      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
+      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
+      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "toggle", '\0', "Show or hide the panel");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "next", '\0',
+                            "Switch to the next website and show the panel");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "previous", '\0',
+                            "Switch to the previous website and show the panel");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0', "Open the panel's settings");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!asksForHelp(argc, argv)) {
+  if (asksForHelp(argc, argv)) {
+    // Help needs no display: a plain application object prints it and exits.
+    Gio::init();
+    auto helper = Gio::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_NON_UNIQUE);
+    addOptions(*helper.get());
+    return helper->run(argc, argv);
+  }
+  {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!x11 || !*x11) && (!wayland || !*wayland)) {
@@ -131,18 +155,7 @@ int main(int argc, char** argv) {
   }
 
   auto app = Gtk::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
-  app->set_option_context_summary(
-      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
-      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
-      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
-      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
-  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "toggle", '\0', "Show or hide the panel");
-  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "next", '\0',
-                             "Switch to the next website and show the panel");
-  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "previous", '\0',
-                             "Switch to the previous website and show the panel");
-  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0', "Open the panel's settings");
-  app->add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
+  addOptions(*app.get());
 
   Running running;
   app->signal_startup().connect([&] { start(*app.get(), running); });

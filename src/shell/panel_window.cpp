@@ -16,8 +16,8 @@ GdkMonitor* monitorFor(const std::optional<ScreenRect>& anchor) {
   GdkDisplay* display = gdk_display_get_default();
   if (!display) return nullptr;
   GdkMonitor* monitor = nullptr;
-  if (anchor) monitor = gdk_display_get_monitor_at_point(display, anchor->x + anchor->width / 2,
-                                                         anchor->y + anchor->height / 2);
+  if (anchor)
+    monitor = gdk_display_get_monitor_at_point(display, anchor->x + anchor->width / 2, anchor->y + anchor->height / 2);
   if (!monitor) monitor = gdk_display_get_primary_monitor(display);
   if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
   return monitor;
@@ -27,6 +27,7 @@ GdkMonitor* monitorFor(const std::optional<ScreenRect>& anchor) {
 
 GtkPanelWindow::GtkPanelWindow() {
   window_.set_title("Vesk");
+  window_.set_role("vesk-panel");
   window_.set_decorated(false);
   window_.set_resizable(false);
   window_.set_skip_taskbar_hint(true);

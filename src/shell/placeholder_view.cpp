@@ -23,8 +23,8 @@ PlaceholderView::PlaceholderView(AppModel& model, std::function<void()> close)
   signal_hierarchy_changed().connect([this](Gtk::Widget*) {
     keyConnection_.disconnect();
     if (auto* window = dynamic_cast<Gtk::Window*>(get_toplevel())) {
-      keyConnection_ = window->signal_key_press_event().connect(sigc::mem_fun(*this, &PlaceholderView::keyPressed),
-                                                                false);
+      keyConnection_ =
+          window->signal_key_press_event().connect(sigc::mem_fun(*this, &PlaceholderView::keyPressed), false);
     }
   });
   refresh();

@@ -56,7 +56,8 @@ constexpr int pixmapSizes[] = {16, 22, 32, 48};
 
 std::chrono::milliseconds doubleClickTime() {
   int time = 400;
-  if (GtkSettings* settings = gtk_settings_get_default()) g_object_get(settings, "gtk-double-click-time", &time, nullptr);
+  if (GtkSettings* settings = gtk_settings_get_default())
+    g_object_get(settings, "gtk-double-click-time", &time, nullptr);
   return std::chrono::milliseconds(time > 0 ? time : 400);
 }
 
@@ -94,8 +95,8 @@ SystemTrayItem::~SystemTrayItem() {
 
 void SystemTrayItem::exportItem() {
   introspection_ = g_dbus_node_info_new_for_xml(introspectionXml, nullptr);
-  static const GDBusInterfaceVTable vtable = {&SystemTrayItem::onMethodCall, &SystemTrayItem::onGetProperty,
-                                              nullptr, {}};
+  static const GDBusInterfaceVTable vtable = {
+      &SystemTrayItem::onMethodCall, &SystemTrayItem::onGetProperty, nullptr, {}};
   objectId_ = g_dbus_connection_register_object(connection_, itemPath, introspection_->interfaces[0], &vtable, this,
                                                 nullptr, nullptr);
   buildDbusMenu();
@@ -117,8 +118,8 @@ void SystemTrayItem::exportItem() {
       [](GDBusConnection*, const char*, const char*, gpointer self) {
         static_cast<SystemTrayItem*>(self)->watcherAppeared();
       },
-      [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->watcherVanished(); },
-      this, nullptr);
+      [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->watcherVanished(); }, this,
+      nullptr);
 }
 
 void SystemTrayItem::watcherAppeared() {

@@ -59,8 +59,8 @@ class SystemTrayItem final : public TrayItem {
 
   static void onMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                            GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
-  static GVariant* onGetProperty(GDBusConnection*, const char*, const char*, const char*, const char* name,
-                                 GError**, gpointer self);
+  static GVariant* onGetProperty(GDBusConnection*, const char*, const char*, const char*, const char* name, GError**,
+                                 gpointer self);
 
   std::string iconThemePath_;
   std::string toolTip_;

@@ -1,0 +1,99 @@
+# Helpers for the end-to-end tests: they drive the real vesk binary on the headless desktop
+# (tests/harness/headless.sh) with xdotool and read its state from X11 and D-Bus.
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND until it succeeds or SECONDS have passed.
+wait_for() {
+  local limit=$1
+  shift
+  local deadline=$((SECONDS + limit))
+  while ! "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+watcher_items() {
+  dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems 2>/dev/null
+}
+
+item_registered() { watcher_items | grep -q "org.kde.StatusNotifierItem-$1-1"; }
+
+# The title of the item's ToolTip property.
+item_tooltip() {
+  dbus-send --session --print-reply --dest="org.kde.StatusNotifierItem-$1-1" /StatusNotifierItem \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:ToolTip 2>/dev/null |
+    grep -E '^ +string ' | sed -n 2p | sed -E 's/^ +string "(.*)"$/\1/'
+}
+
+# The panel window: Vesk's visible toplevel with the role "vesk-panel".
+panel_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null); do
+    if xprop -id "$id" WM_WINDOW_ROLE 2>/dev/null | grep -q '"vesk-panel"'; then
+      echo "$id"
+      return 0
+    fi
+  done
+}
+panel_shown() { [ -n "$(panel_window)" ]; }
+panel_hidden() { [ -z "$(panel_window)" ]; }
+
+# A visible pop-up menu of the process with pid $1.
+menu_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    if xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_POPUP_MENU; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+active_window() { xprop -root _NET_ACTIVE_WINDOW | sed -E 's/.*# (0x[0-9a-f]+).*/\1/'; }
+panel_focused() {
+  local panel
+  panel=$(panel_window)
+  [ -n "$panel" ] && [ "$((panel))" -eq "$(($(active_window)))" ] && [ "$(xdotool getwindowfocus)" -eq "$panel" ]
+}
+
+# Finds the tray icon in the panel strip at the top of the screen: the left-most group of
+# bright pixels (the systray sits left of the clock, the expanding separator draws nothing).
+# Sets ICON_X and ICON_Y to its centre.
+find_tray_icon() {
+  local strip=${1:-29}
+  local found
+  found=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -F'[,: ()]+' '
+    NR > 1 {
+      x = $1; y = $2; r = $3; g = $4; b = $5
+      if (r > 150 && g > 150 && b > 150) { bright[x] = 1; if (!(x in top) || y < top[x]) top[x] = y; if (y > bottom[x]) bottom[x] = y }
+    }
+    END {
+      start = -1
+      for (x = 0; x < 1280; x++) {
+        if (x in bright) { if (start < 0) start = x; last = x; miny = (miny == "" || top[x] < miny) ? top[x] : miny; maxy = (bottom[x] > maxy) ? bottom[x] : maxy }
+        else if (start >= 0 && x - last > 3) break
+      }
+      if (start >= 0) printf "%d %d\n", int((start + last) / 2), int((miny + maxy) / 2)
+    }')
+  [ -n "$found" ] || return 1
+  read -r ICON_X ICON_Y <<<"$found"
+}
+
+click_at() {
+  xdotool mousemove "$1" "$2" click 1
+}
+
+no_menu() { ! menu_window "$1" >/dev/null; }
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
+watcher_gone() {
+  ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'
+}

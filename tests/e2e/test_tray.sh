@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The real vesk binary with xfce4-panel as its tray host: the StatusNotifierItem, its tooltip,
+# opening and closing the panel by icon clicks, outside clicks, hot keys and the command line,
+# the double-click menu, and the icon coming back when the panel restarts.
+#   headless.sh --tray -- test_tray.sh path/to/vesk
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+vesk=$1
+[ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+}
+trap cleanup EXIT
+step() { echo "--- $*"; }
+
+# A next-website combination (Ctrl+Alt+N: key code 45, control|option) set before launch.
+mkdir -p "$XDG_CONFIG_HOME/vesk"
+printf '[vesk]\nvesk.shortcut.next.v1={"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}\n' \
+  >"$XDG_CONFIG_HOME/vesk/settings.ini"
+settings="$XDG_CONFIG_HOME/vesk/settings.ini"
+selected() { grep '^vesk.selected.v1=' "$settings" | cut -d= -f2-; }
+
+"$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+
+step "the icon is registered with the tray host and shows its tooltip"
+wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(watcher_items)"
+tooltip=$(item_tooltip "$vp")
+[ "$tooltip" = "Vesk — ⌃⌥ Space · Double-click for options" ] || fail "tooltip is '$tooltip'"
+wait_for 20 find_tray_icon || fail "no icon drawn in the panel"
+echo "icon at $ICON_X,$ICON_Y"
+panel_hidden || fail "the panel must not be shown at launch"
+
+# Clicks on the icon that are further apart than the double-click time.
+pause_between_clicks() { sleep 0.6; }
+
+step "a click on the icon shows the panel under it, inside the screen, focused"
+click_at "$ICON_X" "$ICON_Y"
+wait_for 20 panel_shown || fail "the panel did not open"
+eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
+echo "panel at $X,$Y size ${WIDTH}x$HEIGHT"
+[ "$X" -le "$ICON_X" ] && [ "$ICON_X" -le $((X + WIDTH)) ] || fail "the panel is not under the icon"
+[ "$Y" -ge 28 ] && [ "$Y" -le $((ICON_Y + 40)) ] || fail "the panel is not right below the tray ($Y)"
+[ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 800 ] && [ "$X" -ge 0 ] || fail "the panel leaves the screen"
+wait_for 10 panel_focused || fail "the panel has no keyboard focus (active $(active_window), focus $(xdotool getwindowfocus))"
+[ -n "${VESK_SCREENSHOT:-}" ] && import -window root "$VESK_SCREENSHOT"
+
+step "a click elsewhere hides it"
+click_at 300 500
+wait_for 10 panel_hidden || fail "an outside click did not hide the panel"
+
+step "a click on the icon while open closes it exactly once"
+pause_between_clicks
+click_at "$ICON_X" "$ICON_Y"
+wait_for 20 panel_shown || fail "the panel did not open again"
+pause_between_clicks
+click_at "$ICON_X" "$ICON_Y"
+wait_for 10 panel_hidden || fail "a click on the icon did not close the panel"
+pause_between_clicks
+panel_hidden || fail "the icon click closed the panel and opened it again"
+
+step "a double click ends with the panel closed and the menu open"
+xdotool mousemove "$ICON_X" "$ICON_Y" click --repeat 2 --delay 80 1
+wait_for 10 menu_window "$vp" || fail "no menu after a double click"
+panel_hidden || fail "the panel is open after a double click"
+xdotool key Escape
+wait_for 10 no_menu "$vp" || fail "the menu did not close"
+
+step "the show combination toggles the panel"
+xdotool key ctrl+alt+space
+wait_for 20 panel_shown || fail "Ctrl+Alt+Space did not open the panel"
+wait_for 10 panel_focused || fail "the panel opened by key has no focus"
+xdotool key ctrl+alt+space
+wait_for 10 panel_hidden || fail "Ctrl+Alt+Space did not close the panel"
+
+step "the next-website combination opens the closed panel on the next site"
+before=$(selected)
+xdotool key ctrl+alt+n
+wait_for 20 panel_shown || fail "Ctrl+Alt+N did not open the panel"
+wait_for 10 test "$(selected)" != "$before" || fail "the selection did not change ($before)"
+second=$(selected)
+xdotool key ctrl+alt+n
+wait_for 10 test "$(selected)" != "$second" || fail "the second press did not switch the site"
+panel_shown || fail "switching with the panel open must keep it open"
+xdotool key Escape
+wait_for 10 panel_hidden || fail "Escape did not close the panel"
+
+step "the command line acts on the running instance"
+timeout 20 "$vesk" --toggle || fail "vesk --toggle failed"
+wait_for 10 panel_shown || fail "vesk --toggle did not open the panel"
+timeout 20 "$vesk" --toggle || fail "vesk --toggle failed"
+wait_for 10 panel_hidden || fail "vesk --toggle did not close the panel"
+timeout 20 "$vesk" || fail "a second launch failed"
+wait_for 10 panel_shown || fail "a second launch did not show the running panel"
+kill -0 "$vp" || fail "the first instance is gone"
+
+step "restarting the tray host brings the icon back"
+kill "$VESK_PANEL_PID"
+wait_for 20 watcher_gone || fail "the tray host did not stop"
+xfce4-panel --disable-wm-check >"$VESK_TEST_TMP/panel2.log" 2>&1 &
+pids+=($!)
+wait_for 30 item_registered "$vp" || fail "the icon did not come back: $(watcher_items)"
+wait_for 20 find_tray_icon || fail "the icon is not drawn after the restart"
+
+step "vesk --quit ends the running instance"
+timeout 20 "$vesk" --quit || fail "vesk --quit failed"
+wait_for 20 process_gone "$vp" || fail "vesk is still running"
+echo "all tray checks passed"

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks that every file lands where desktops look.
+set -euo pipefail
+build=$1 root=$2
+rm -rf "$root"
+cmake --install "$build" --prefix "$root" >/dev/null
+for file in bin/vesk share/applications/io.github.vesk.Vesk.desktop share/metainfo/io.github.vesk.Vesk.metainfo.xml \
+  share/icons/hicolor/scalable/apps/io.github.vesk.Vesk.svg \
+  share/icons/hicolor/symbolic/apps/io.github.vesk.Vesk-symbolic.svg; do
+  [ -f "$root/$file" ] || { echo "FAIL: $file not installed" >&2; exit 1; }
+done
+[ -x "$root/bin/vesk" ] || { echo "FAIL: bin/vesk is not executable" >&2; exit 1; }
+desktop-file-validate "$root/share/applications/io.github.vesk.Vesk.desktop"
+appstreamcli validate --no-net "$root/share/metainfo/io.github.vesk.Vesk.metainfo.xml" >/dev/null
+rm -rf "$root"
+echo "1 passed, 0 failed"
