@@ -85,6 +85,11 @@ void BrowserStore::activate(const LinkSite& site) {
   errorText.set(std::nullopt);
   requiresExternalSignIn.set(false);
   refreshState();
+  // A page whose web process ended while another site was shown is blank: say so, so the user
+  // knows to reload it.
+  if (WebPage* page = activePage()) {
+    if (auto failure = page->processFailure()) errorText.set(failure->message);
+  }
 }
 
 void BrowserStore::goBack() {

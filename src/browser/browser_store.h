@@ -55,7 +55,8 @@ class BrowserStore final : private WebPageDelegate {
   // address differs from the one it was last given, otherwise returned untouched.
   // An address that does not parse loads nothing (the page stays blank).
   WebPage& view(const LinkSite& site);
-  // Makes the site active, clears the error and sign-in flags and republishes the state.
+  // Makes the site active, clears the error and sign-in flags and republishes the state. When the
+  // site's web process ended and the page was not loaded since, errorText says so.
   // Does not create a page; call view() first.
   void activate(const LinkSite& site);
 

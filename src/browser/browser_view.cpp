@@ -28,7 +28,9 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   update();
 }
 
-BrowserView::~BrowserView() {
+BrowserView::~BrowserView() { detach(); }
+
+void BrowserView::detach() {
   pendingUpdate_.disconnect();
   subscriptions_.clear();
   releaseChild();

@@ -49,6 +49,7 @@ class BrowserView final : public Gtk::EventBox, private PageHolder {
   void show(WebPage& page) override;
   void scheduleUpdate();
   void releaseChild();
+  void detach();
 
   BrowserStore& store_;
   LinkSite site_;

@@ -93,6 +93,8 @@ class WebPage {
   virtual bool canGoBack() const = 0;
   virtual bool canGoForward() const = 0;
   virtual bool isLoading() const = 0;
+  // Why the page's web process ended, while it has not been loaded again; absent when it runs.
+  virtual std::optional<LoadError> processFailure() const = 0;
 
   // The widget that shows the page, owned by the page; null for pages without one.
   // Hosts may move it between containers; it lives as long as the page.

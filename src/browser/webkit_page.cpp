@@ -77,6 +77,7 @@ void WebKitPage::loadChanged(int event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
       pendingFailure_.reset();
+      processFailure_.reset();
       timedOut_ = false;
       armTimeout();
       delegate_.pageDidStartLoading(*this);
@@ -154,6 +155,7 @@ void WebKitPage::webProcessTerminated(int reason) {
   } else if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
     error.code = LoadErrorKind::processTerminated;
   }
+  processFailure_ = error;
   delegate_.pageDidFailLoading(*this, error);
 }
 

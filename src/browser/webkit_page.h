@@ -32,6 +32,7 @@ class WebKitPage final : public WebPage {
   bool canGoBack() const override;
   bool canGoForward() const override;
   bool isLoading() const override;
+  std::optional<LoadError> processFailure() const override { return processFailure_; }
 
   Gtk::Widget* widget() const override { return widget_; }
   _WebKitWebView* webView() const { return view_; }
@@ -52,6 +53,7 @@ class WebKitPage final : public WebPage {
   unsigned timeoutSource_ = 0;
   bool timedOut_ = false;
   std::optional<LoadError> pendingFailure_;
+  std::optional<LoadError> processFailure_;
 };
 
 // Makes WebKitPages on the engine's shared context, starting the engine with the first page.

@@ -30,6 +30,7 @@ class FakeWebPage : public WebPage {
   bool canGoBack() const override { return back; }
   bool canGoForward() const override { return forward; }
   bool isLoading() const override { return loading; }
+  std::optional<LoadError> processFailure() const override { return ended; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   // Engine events.
@@ -50,6 +51,7 @@ class FakeWebPage : public WebPage {
   std::optional<double> zoom;
   std::optional<std::string> address;
   bool back = false, forward = false, loading = false;
+  std::optional<LoadError> ended;
 };
 
 class FakePageFactory : public WebPageFactory {

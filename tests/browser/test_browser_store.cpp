@@ -202,6 +202,22 @@ TEST_F(BrowserStoreTest, ReportsOfInactivePagesAreIgnored) {
   EXPECT_FALSE(store.currentAddress());
 }
 
+TEST_F(BrowserStoreTest, AWebProcessThatEndedWhileHiddenShowsAsAnErrorWhenTheSiteReturns) {
+  FakeWebPage& pageA = show(a);
+  show(b);
+  LoadError crash{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
+                  std::string(LoadErrorKind::processCrashedMessage)};
+  pageA.ended = crash;
+  pageA.fail(crash.domain, crash.code, crash.message);
+  EXPECT_FALSE(store.errorText());  // not the shown site
+  store.activate(a);
+  EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage);
+  pageA.ended.reset();  // reloaded
+  store.activate(b);
+  store.activate(a);
+  EXPECT_FALSE(store.errorText());
+}
+
 struct FailureCase {
   const char* name;
   std::string domain;

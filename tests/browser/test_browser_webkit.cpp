@@ -202,6 +202,13 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
   ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value(); }));
   EXPECT_EQ(*store.errorText(), LoadErrorKind::processCrashedMessage);
 
+  // Still reported after switching away and back.
+  LinkSite other{"Other", server.url("/next")};
+  show(other);
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  show(site);
+  EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage);
+
   store.reload();
   ASSERT_TRUE(test::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
   EXPECT_EQ(store.currentAddress(), server.url("/"));
@@ -315,14 +322,13 @@ TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
 
   // A second host for the same site takes the widget over; the first is left empty.
   auto other = std::make_unique<Gtk::Window>();
-  auto second = std::make_unique<BrowserView>(store, site);
+  auto* second = Gtk::manage(new BrowserView(store, site));
   other->add(*second);
   other->show_all();
   EXPECT_EQ(second->get_child(), widget);
   EXPECT_EQ(host->get_child(), nullptr);
 
   // Destroying a window with its host inside leaves the page alive for the next host.
-  second.release();  // the window destroys it
   other.reset();
   BrowserView third(store, site);
   EXPECT_EQ(third.get_child(), widget);
