@@ -5,6 +5,10 @@
 
 namespace vesk {
 
+static_assert(WEBKIT_NETWORK_ERROR_CANCELLED == LoadErrorKind::cancelled);
+static_assert(WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE == LoadErrorKind::interruptedByPolicy);
+static_assert(G_IO_ERROR_TIMED_OUT == LoadErrorKind::timedOut);
+
 WebKitPage::WebKitPage(WebKitWebContext* context, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
     : delegate_(delegate), loadTimeout_(loadTimeout) {
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));

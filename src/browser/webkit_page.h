@@ -1,4 +1,6 @@
 // A WebPage backed by a WebKitGTK web view on the shared web-engine context.
+// Wiring: WebEngine engine; WebKitPageFactory factory{engine}; BrowserStore store{factory, clipboard, workspace};
+// the engine starts (and its web processes with it) only when the store makes its first page.
 #pragma once
 
 #include <chrono>

@@ -94,6 +94,12 @@ class WebKitBrowserTest : public ::testing::Test {
   std::unique_ptr<BrowserView> host;
 };
 
+TEST(WebKitErrorDomainsTest, MatchTheNamesTheStoreChecks) {
+  EXPECT_EQ(g_quark_to_string(WEBKIT_NETWORK_ERROR), LoadErrorKind::networkDomain);
+  EXPECT_EQ(g_quark_to_string(WEBKIT_POLICY_ERROR), LoadErrorKind::policyDomain);
+  EXPECT_EQ(g_quark_to_string(G_IO_ERROR), LoadErrorKind::timeoutDomain);
+}
+
 TEST_F(WebKitBrowserTest, LoadSettlesAndAFollowedLinkEnablesBackAndForward) {
   LinkSite site{"Home", server.url("/")};
   show(site);
