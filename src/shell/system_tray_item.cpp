@@ -6,6 +6,8 @@
 #include <libdbusmenu-glib/server.h>
 #include <unistd.h>
 
+#include <cairomm/context.h>
+
 #include <cmath>
 #include <utility>
 
@@ -312,6 +314,15 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
   GdkDisplay* display = gdk_display_get_default();
   if (!display) return;
   GdkWindow* root = gdk_get_default_root_window();
+  GdkRectangle rect{point.x, point.y, 1, 1};
+  // A click on our own XEmbed icon is the event being handled: the menu takes over its grab.
+  if (GdkEvent* current = gtk_get_current_event()) {
+    const bool usable = current->type == GDK_BUTTON_PRESS || current->type == GDK_2BUTTON_PRESS ||
+                        current->type == GDK_BUTTON_RELEASE || current->type == GDK_KEY_PRESS;
+    if (usable) gtk_menu_popup_at_rect(GTK_MENU(menu()), root, &rect, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, current);
+    gdk_event_free(current);
+    if (usable) return;
+  }
   // The request came over the bus, not from one of our windows: give the menu an event of its
   // own so it can take the pointer and keyboard.
   GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
@@ -322,7 +333,6 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
   trigger->button.x = trigger->button.x_root = point.x;
   trigger->button.y = trigger->button.y_root = point.y;
   gdk_event_set_device(trigger, gdk_seat_get_pointer(gdk_display_get_default_seat(display)));
-  GdkRectangle rect{point.x, point.y, 1, 1};
   gtk_menu_popup_at_rect(GTK_MENU(menu()), root, &rect, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
   gdk_event_free(trigger);
 }
@@ -363,8 +373,21 @@ void SystemTrayItem::hideFallbackIcon() {
 
 void SystemTrayItem::fallbackSizeChanged(int size) {
   if (size <= 0) return;
-  auto pixbuf = portalSymbolPixbuf(size, symbolLight);
-  gtk_status_icon_set_from_pixbuf(statusIcon_, pixbuf->gobj());
+  // XEmbed trays do not tint icons and may be light or dark: draw the light symbol over a thin
+  // dark halo so it reads on both.
+  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
+  auto cr = Cairo::Context::create(surface);
+  auto halo = portalSymbol(size, SymbolColor{0.1, 0.1, 0.1, 0.8});
+  for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+    cr->set_source(halo, dx, dy);
+    cr->paint();
+  }
+  cr->set_source(portalSymbol(size, symbolLight), 0, 0);
+  cr->paint();
+  surface->flush();
+  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size);
+  gtk_status_icon_set_from_pixbuf(statusIcon_, pixbuf);
+  g_object_unref(pixbuf);
 }
 #pragma GCC diagnostic pop
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# With no StatusNotifierWatcher on the bus, vesk falls back to an XEmbed tray icon: it docks into
+# an XEmbed-only tray (trayer) and opens, closes and offers its menu from there.
+#   headless.sh --wm -- test_xembed.sh path/to/vesk
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+vesk=$1
+command -v trayer >/dev/null || fail "trayer (an XEmbed tray host) is not installed: bash scripts/install-deps.sh"
+watcher_gone || fail "a StatusNotifierWatcher is running; run me under headless.sh --wm without --tray"
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+}
+trap cleanup EXIT
+step() { echo "--- $*"; }
+
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true --SetPartialStrut true \
+  >"$VESK_TEST_TMP/trayer.log" 2>&1 &
+pids+=($!)
+wait_for 20 bash -c "xprop -root | grep -q _NET_SYSTEM_TRAY || xdotool search --name '^panel$'" || true
+
+"$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+
+# The docked icon: a window of vesk that announces XEmbed and sits inside the tray.
+icon_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$vp" 2>/dev/null); do
+    if xprop -id "$id" _XEMBED_INFO 2>/dev/null | grep -q '= 0x'; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+step "the XEmbed icon docks into the tray"
+wait_for 30 icon_window || fail "no docked XEmbed icon"
+icon=$(icon_window)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+icon_x=$((X + WIDTH / 2)) icon_y=$((Y + HEIGHT / 2))
+echo "icon at $icon_x,$icon_y (${WIDTH}x$HEIGHT)"
+[ "$Y" -lt 28 ] || fail "the icon is not in the tray at the top ($Y)"
+[ -n "${VESK_SCREENSHOT:-}" ] && import -window root "$VESK_SCREENSHOT"
+
+pause_between_clicks() { sleep 0.6; }
+
+step "a click on the icon opens the panel under it, focused"
+click_at "$icon_x" "$icon_y"
+wait_for 20 panel_shown || fail "the panel did not open"
+eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
+[ "$X" -le "$icon_x" ] && [ "$icon_x" -le $((X + WIDTH)) ] && [ "$Y" -ge "$icon_y" ] || fail "the panel is not under the icon"
+wait_for 10 panel_focused || fail "the panel has no focus"
+
+step "a click elsewhere hides it; a click on the icon while open closes it once"
+click_at 300 500
+wait_for 10 panel_hidden || fail "an outside click did not hide the panel"
+pause_between_clicks
+click_at "$icon_x" "$icon_y"
+wait_for 20 panel_shown || fail "the panel did not open again"
+pause_between_clicks
+click_at "$icon_x" "$icon_y"
+wait_for 10 panel_hidden || fail "a click on the icon did not close the panel"
+pause_between_clicks
+panel_hidden || fail "the icon click reopened the panel"
+
+step "a double click ends with the panel closed and the menu open; right click opens the menu"
+xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
+wait_for 10 menu_window "$vp" || fail "no menu after a double click"
+panel_hidden || fail "the panel is open after a double click"
+xdotool key Escape
+wait_for 10 no_menu "$vp" || fail "the menu did not close"
+pause_between_clicks
+xdotool mousemove "$icon_x" "$icon_y" click 3
+wait_for 10 menu_window "$vp" || fail "no menu on right click"
+xdotool key Escape
+echo "all XEmbed checks passed"
