@@ -6,6 +6,7 @@
 #include <gtkmm/window.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -79,6 +80,56 @@ class WebKitBrowserTest : public ::testing::Test {
   // Runs script in the page from the application side (counts as a user action).
   void runScript(const LinkSite& site, const std::string& script) {
     webkit_web_view_evaluate_javascript(webView(site), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+
+  // Runs script in the page and waits for its result as text.
+  std::optional<std::string> evaluate(const LinkSite& site, const std::string& script) {
+    std::optional<std::string> result;
+    bool done = false;
+    struct Call {
+      std::optional<std::string>* result;
+      bool* done;
+    } call{&result, &done};
+    webkit_web_view_evaluate_javascript(
+        webView(site), script.c_str(), -1, nullptr, nullptr, nullptr,
+        +[](GObject* view, GAsyncResult* outcome, gpointer data) {
+          auto* call = static_cast<Call*>(data);
+          if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), outcome, nullptr)) {
+            gchar* text = jsc_value_to_string(value);
+            *call->result = text;
+            g_free(text);
+            g_object_unref(value);
+          }
+          *call->done = true;
+        },
+        &call);
+    test::waitFor([&] { return done; });
+    return result;
+  }
+
+  // Clicks with the real pointer (through the X server) at the centre of the element with `id`.
+  void clickElement(const LinkSite& site, const std::string& id) {
+    auto centre =
+        evaluate(site, "(() => { const r = document.getElementById('" + id +
+                           "').getBoundingClientRect();"
+                           " return Math.round(r.left + r.width / 2) + ' ' + Math.round(r.top + r.height / 2); })()");
+    ASSERT_TRUE(centre);
+    int x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(centre->c_str(), "%d %d", &x, &y), 2);
+    GtkWidget* widget = GTK_WIDGET(webView(site));
+    int originX = 0, originY = 0;
+    gdk_window_get_origin(gtk_widget_get_window(widget), &originX, &originY);
+    if (!gtk_widget_get_has_window(widget)) {
+      GtkAllocation allocation;
+      gtk_widget_get_allocation(widget, &allocation);
+      originX += allocation.x;
+      originY += allocation.y;
+    }
+    std::string command =
+        "xdotool mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 1";
+    gint status = -1;
+    ASSERT_TRUE(g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr));
+    ASSERT_EQ(status, 0);
   }
 
   bool settledAt(const std::string& address) {
@@ -179,8 +230,9 @@ TEST_F(WebKitBrowserTest, SignInLinkIsRefusedBeforeAnyNetworkAccess) {
 }
 
 TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
-  server.route("/", Reply(page("<a id='mail' href='mailto:clicked@example.com'>mail</a>"
-                               "<a id='timer' href='/timer'>timer</a>")));
+  server.route("/", Reply(page("<p><a id='mail' href='mailto:clicked@example.com'>mail</a></p>"
+                               "<p><a id='pointer' href='mailto:pointer@example.com'>pointer</a></p>"
+                               "<p><a id='timer' href='/timer'>timer</a></p>")));
   // The page's own script tries to open the mail client, then moves on.
   server.route("/timer", Reply(page("<p>timer</p>",
                                     "setTimeout(() => { location.href = 'mailto:script@example.com';"
@@ -195,9 +247,14 @@ TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
   EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
 
+  // A real pointer click through the X server.
+  clickElement(site, "pointer");
+  ASSERT_TRUE(test::waitFor([&] { return workspace.opened.size() == 2; }));
+  EXPECT_EQ(workspace.opened[1], "mailto:pointer@example.com");
+
   runScript(site, "document.getElementById('timer').click()");
   ASSERT_TRUE(settledAt(server.url("/done")));
-  EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
+  EXPECT_EQ(workspace.opened.size(), 2u);
 }
 
 TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
