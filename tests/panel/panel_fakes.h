@@ -32,6 +32,7 @@ class FakeWebPage final : public WebPage {
   bool canGoBack() const override { return back; }
   bool canGoForward() const override { return forward; }
   bool isLoading() const override { return loading; }
+  std::optional<LoadError> processFailure() const override { return std::nullopt; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   WebPageDelegate& delegate;

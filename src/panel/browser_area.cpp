@@ -1,0 +1,227 @@
+#include "panel/browser_area.h"
+
+namespace vesk {
+
+namespace {
+
+Gtk::Button* textButton(const std::string& text, std::initializer_list<const char*> classes) {
+  auto* button = Gtk::make_managed<Gtk::Button>(text);
+  button->set_focus_on_click(false);
+  addClasses(*button, classes);
+  return button;
+}
+
+// A card's centred, wrapping text.
+Gtk::Label* cardText(const std::string& text, std::initializer_list<const char*> classes) {
+  auto* label = styledLabel(text, classes);
+  label->set_line_wrap(true);
+  label->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+  label->set_justify(Gtk::JUSTIFY_CENTER);
+  // Asks for a wide line; the card's maximum width makes it wrap.
+  label->set_max_width_chars(200);
+  return label;
+}
+
+// A frame that fills the area and centres `child`.
+void centreIn(Gtk::Box& frame, Gtk::Widget& child) {
+  frame.set_hexpand(true);
+  frame.set_vexpand(true);
+  child.set_halign(Gtk::ALIGN_CENTER);
+  child.set_valign(Gtk::ALIGN_CENTER);
+  child.set_vexpand(true);
+  frame.pack_start(child, Gtk::PACK_EXPAND_WIDGET);
+}
+
+}  // namespace
+
+BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL), state_(state) {
+  set_vexpand(true);
+  webLayer_.set_vexpand(true);
+  webLayer_.set_hexpand(true);
+  pack_start(webLayer_, Gtk::PACK_EXPAND_WIDGET);
+  buildErrorLayer();
+  buildHandoffCard();
+  buildEmptyState();
+  show_all();
+  render(true);
+}
+
+BrowserContent::~BrowserContent() { dropHost(); }
+
+void BrowserContent::buildErrorLayer() {
+  addClasses(errorLayer_, {"vesk-error-layer"});
+  errorLayer_.set_halign(Gtk::ALIGN_FILL);
+  errorLayer_.set_valign(Gtk::ALIGN_FILL);
+  auto* card = Gtk::make_managed<BoundedBox>(360, 11);
+  addClasses(*card, {"vesk-card", "vesk-error-card"});
+  card->set_halign(Gtk::ALIGN_CENTER);
+  card->set_valign(Gtk::ALIGN_CENTER);
+
+  card->pack_start(*symbolImage("wifi.exclamationmark", 24), Gtk::PACK_SHRINK);
+  card->pack_start(*styledLabel("This site couldn\u2019t load", {"vesk-error-title"}), Gtk::PACK_SHRINK);
+  errorText_ = cardText("", {"vesk-error-text"});
+  card->pack_start(*errorText_, Gtk::PACK_SHRINK);
+
+  auto* buttons = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 9);
+  buttons->set_halign(Gtk::ALIGN_CENTER);
+  tryAgain_ = textButton("Try again", {"vesk-bordered"});
+  openInBrowser_ = textButton("Open in browser", {"vesk-prominent"});
+  buttons->pack_start(*tryAgain_, Gtk::PACK_SHRINK);
+  buttons->pack_start(*openInBrowser_, Gtk::PACK_SHRINK);
+  card->pack_start(*buttons, Gtk::PACK_SHRINK);
+  tryAgain_->signal_clicked().connect([this] { state_.browser.reload(); });
+  openInBrowser_->signal_clicked().connect([this] {
+    if (auto site = state_.model.selectedSite()) state_.openExternally(*site);
+  });
+
+  errorLayer_.add(*card);
+  webLayer_.add_overlay(errorLayer_);
+}
+
+void BrowserContent::buildHandoffCard() {
+  auto* card = Gtk::make_managed<BoundedBox>(350, 12);
+  addClasses(*card, {"vesk-card", "vesk-handoff-card"});
+  card->pack_start(*symbolImage("globe", 28, {"vesk-accent"}), Gtk::PACK_SHRINK);
+  card->pack_start(*styledLabel("Continue in your browser", {"vesk-handoff-title"}), Gtk::PACK_SHRINK);
+  handoffText_ = cardText(
+      "Google requires account sign-in outside embedded panels. This link stays saved here for one-click access.",
+      {"vesk-handoff-text"});
+  card->pack_start(*handoffText_, Gtk::PACK_SHRINK);
+
+  handoffOpen_ = textButton("Open", {"vesk-prominent"});
+  handoffOpen_->set_halign(Gtk::ALIGN_CENTER);
+  handoffOpen_->signal_clicked().connect([this] {
+    if (handoffSite_) state_.openExternally(*handoffSite_);
+  });
+  card->pack_start(*handoffOpen_, Gtk::PACK_SHRINK);
+
+  switchWebsite_ = textButton("Switch website", {"vesk-plain-button", "vesk-switch-button"});
+  switchWebsite_->set_relief(Gtk::RELIEF_NONE);
+  switchWebsite_->set_halign(Gtk::ALIGN_CENTER);
+  switchWebsite_->signal_clicked().connect([this] { state_.switchWebsite(); });
+  card->pack_start(*switchWebsite_, Gtk::PACK_SHRINK);
+
+  centreIn(handoffFrame_, *card);
+  pack_start(handoffFrame_, Gtk::PACK_EXPAND_WIDGET);
+}
+
+void BrowserContent::buildEmptyState() {
+  auto* stack = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 9);
+  stack->pack_start(*symbolImage("link", 25, {"vesk-secondary"}), Gtk::PACK_SHRINK);
+  stack->pack_start(*styledLabel("Add a site to get started", {"vesk-empty-title"}), Gtk::PACK_SHRINK);
+  addWebsite_ = textButton("Add website", {"vesk-bordered"});
+  addWebsite_->set_halign(Gtk::ALIGN_CENTER);
+  addWebsite_->signal_clicked().connect([this] { state_.addFirstWebsite(); });
+  stack->pack_start(*addWebsite_, Gtk::PACK_SHRINK);
+  centreIn(emptyFrame_, *stack);
+  pack_start(emptyFrame_, Gtk::PACK_EXPAND_WIDGET);
+}
+
+void BrowserContent::render(bool onScreen) {
+  const auto site = state_.model.selectedSite();
+  shownKind_ = state_.browserContent();
+  const bool web = shownKind_ == BrowserContentKind::webView;
+
+  webLayer_.set_visible(web);
+  handoffFrame_.set_visible(shownKind_ == BrowserContentKind::handoff);
+  emptyFrame_.set_visible(shownKind_ == BrowserContentKind::emptyState);
+
+  if (web && onScreen && site) {
+    placeHost(*site);
+  } else {
+    // The hand-off site never gets a web view from here; a hidden area holds none either.
+    dropHost();
+  }
+
+  const auto& error = state_.browser.errorText();
+  errorLayer_.set_visible(web && error.has_value());
+  if (error && errorText_->get_text() != *error) errorText_->set_text(*error);
+
+  if (shownKind_ == BrowserContentKind::handoff && site) {
+    handoffSite_ = site;
+    const std::string title = "Open " + site->name;
+    if (handoffOpen_->get_label() != title) handoffOpen_->set_label(title);
+  } else {
+    handoffSite_.reset();
+  }
+}
+
+void BrowserContent::placeHost(const LinkSite& site) {
+  if (host_ && host_->site().id == site.id) {
+    // Same identity: an edited address or name is given to the same host.
+    if (host_->site().address != site.address || host_->site().name != site.name) host_->setSite(site);
+    return;
+  }
+  // A new selection gets a new host rather than an updated one.
+  dropHost();
+  host_ = std::make_unique<BrowserView>(state_.browser, site);
+  host_->set_hexpand(true);
+  host_->set_vexpand(true);
+  webLayer_.add(*host_);
+  static_cast<Gtk::Widget&>(*host_).show();
+}
+
+void BrowserContent::dropHost() {
+  if (!host_) return;
+  webLayer_.remove();
+  host_.reset();
+}
+
+BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 13), state_(state) {
+  addClasses(*this, {"vesk-toolbar"});
+  set_size_request(-1, 40);
+
+  back_ = IconButtonStyle::make("chevron.left");
+  forward_ = IconButtonStyle::make("chevron.right");
+  reload_ = IconButtonStyle::make("arrow.clockwise");
+  for (Gtk::Button* button : {back_, forward_, reload_}) pack_start(*button, Gtk::PACK_SHRINK);
+  back_->signal_clicked().connect([this] { state_.browser.goBack(); });
+  forward_->signal_clicked().connect([this] { state_.browser.goForward(); });
+  reload_->signal_clicked().connect([this] { state_.browser.reload(); });
+
+  auto* spacer = Gtk::make_managed<Gtk::Box>();
+  spacer->set_hexpand(true);
+  pack_start(*spacer, Gtk::PACK_EXPAND_WIDGET);
+
+  spinner_.set_size_request(12, 12);
+  spinner_.set_valign(Gtk::ALIGN_CENTER);
+  pack_start(spinner_, Gtk::PACK_SHRINK);
+
+  addClasses(host_, {"vesk-host-text"});
+  host_.set_single_line_mode(true);
+  host_.set_ellipsize(Pango::ELLIPSIZE_END);
+  pack_start(host_, Gtk::PACK_SHRINK);
+
+  copy_ = IconButtonStyle::make("doc.on.doc", "Copy current page link");
+  open_ = IconButtonStyle::make("arrow.up.right.square", "Open in default browser if sign-in is blocked here");
+  pack_start(*copy_, Gtk::PACK_SHRINK);
+  pack_start(*open_, Gtk::PACK_SHRINK);
+  copy_->signal_clicked().connect([this] {
+    if (site_) state_.copyLink(*site_);
+  });
+  open_->signal_clicked().connect([this] {
+    if (site_) state_.openExternally(*site_);
+  });
+
+  show_all();
+  render();
+}
+
+void BrowserToolbar::render() {
+  const ToolbarState toolbar = state_.toolbar();
+  back_->set_sensitive(toolbar.backEnabled);
+  forward_->set_sensitive(toolbar.forwardEnabled);
+  spinner_.set_visible(toolbar.spinner);
+  if (toolbar.spinner) {
+    spinner_.start();
+  } else {
+    spinner_.stop();
+  }
+  site_ = toolbar.site;
+  host_.set_visible(site_.has_value());
+  copy_->set_visible(site_.has_value());
+  open_->set_visible(site_.has_value());
+  if (host_.get_text() != toolbar.hostText) host_.set_text(toolbar.hostText);
+}
+
+}  // namespace vesk

@@ -1,0 +1,210 @@
+#include "panel/vesk_view.h"
+
+#include <glibmm/main.h>
+#include <gtkmm/window.h>
+
+#include "browser/desktop_workspace.h"
+#include "browser/system_clipboard.h"
+#include "browser/web_engine.h"
+#include "browser/webkit_page.h"
+#include "hotkeys/gtk_key_monitor.h"
+#include "panel/palette.h"
+#include "panel/widgets.h"
+#include "shell/portal_symbol.h"
+
+namespace vesk {
+
+VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()> close,
+                   SettingsContentFactory settingsContent)
+    : Gtk::Box(Gtk::ORIENTATION_VERTICAL),
+      state_(std::make_unique<VeskViewState>(model, std::move(services), std::move(close))),
+      style_(std::make_unique<PanelStyle>(model.store())),
+      settingsContent_(std::move(settingsContent)) {
+  addClasses(*this, {"vesk-panel"});
+  set_hexpand(true);
+  set_vexpand(true);
+
+  // Browsing screen.
+  siteBar_ = Gtk::make_managed<SiteBar>(*state_);
+  searchRow_ = Gtk::make_managed<SearchRow>(*state_);
+  content_ = Gtk::make_managed<BrowserContent>(*state_);
+  toolbar_ = Gtk::make_managed<BrowserToolbar>(*state_);
+  results_ = Gtk::make_managed<SearchResults>(*state_);
+  results_->set_vexpand(true);
+  browserArea_.pack_start(*content_, Gtk::PACK_EXPAND_WIDGET);
+  browserArea_.pack_start(*toolbar_, Gtk::PACK_SHRINK);
+  browsing_.pack_start(*siteBar_, Gtk::PACK_SHRINK);
+  browsing_.pack_start(*divider(), Gtk::PACK_SHRINK);
+  browsing_.pack_start(*searchRow_, Gtk::PACK_SHRINK);
+  browsing_.pack_start(browserArea_, Gtk::PACK_EXPAND_WIDGET);
+  browsing_.pack_start(*results_, Gtk::PACK_EXPAND_WIDGET);
+  pack_start(browsing_, Gtk::PACK_EXPAND_WIDGET);
+
+  // Settings screen.
+  buildHeader();
+  settings_.pack_start(header_, Gtk::PACK_SHRINK);
+  settings_.pack_start(*divider(), Gtk::PACK_SHRINK);
+  settingsSlot_.set_vexpand(true);
+  settings_.pack_start(settingsSlot_, Gtk::PACK_EXPAND_WIDGET);
+  pack_start(settings_, Gtk::PACK_EXPAND_WIDGET);
+
+  show_all();
+  observe();
+
+  signal_map().connect([this] {
+    state_->appeared();
+    render();
+  });
+  signal_unmap().connect([this] { state_->disappeared(); });
+  render();
+}
+
+VeskView::~VeskView() {
+  pendingRender_.disconnect();
+  subscriptions_.clear();
+  // Children use the state, and the state's pages and key handler use the services kept alive
+  // here: take them down in that order, before the containers go.
+  for (Gtk::Widget* child : settingsSlot_.get_children()) gtk_widget_destroy(child->gobj());
+  for (Gtk::Widget* child : std::initializer_list<Gtk::Widget*>{siteBar_, searchRow_, content_, toolbar_, results_}) {
+    gtk_widget_destroy(child->gobj());
+  }
+  state_.reset();
+  keptAlive_.clear();
+}
+
+void VeskView::buildHeader() {
+  addClasses(header_, {"vesk-settings-header"});
+  header_.set_size_request(-1, 51);
+
+  // Product mark: the tray symbol in the accent colour on a faint accent square.
+  addClasses(mark_, {"vesk-mark"});
+  mark_.set_size_request(26, 26);
+  mark_.set_valign(Gtk::ALIGN_CENTER);
+  markSymbol_.set_halign(Gtk::ALIGN_CENTER);
+  markSymbol_.set_valign(Gtk::ALIGN_CENTER);
+  mark_.pack_start(markSymbol_, Gtk::PACK_EXPAND_WIDGET);
+  renderMark();
+  header_.pack_start(mark_, Gtk::PACK_SHRINK);
+
+  header_.pack_start(*styledLabel("Vesk", {"vesk-product-name"}), Gtk::PACK_SHRINK);
+  auto* spacer = Gtk::make_managed<Gtk::Box>();
+  spacer->set_hexpand(true);
+  header_.pack_start(*spacer, Gtk::PACK_EXPAND_WIDGET);
+
+  addClasses(badge_, {"vesk-badge"});
+  badge_.set_valign(Gtk::ALIGN_CENTER);
+  header_.pack_start(badge_, Gtk::PACK_SHRINK);
+
+  back_ = IconButtonStyle::make("arrow.left", "Back to browser");
+  close_ = IconButtonStyle::make("xmark", "Close panel");
+  header_.pack_start(*back_, Gtk::PACK_SHRINK);
+  header_.pack_start(*close_, Gtk::PACK_SHRINK);
+  back_->signal_clicked().connect([this] { state_->backToBrowser(); });
+  close_->signal_clicked().connect([this] { state_->close(); });
+}
+
+void VeskView::renderMark() {
+  const Color accent = Palette::accent(state_->model.store());
+  markSymbol_.set(portalSymbolPixbuf(16, SymbolColor{accent.red, accent.green, accent.blue, accent.alpha}));
+}
+
+void VeskView::observe() {
+  auto schedule = [this](const auto&) { scheduleRender(); };
+  AppModel& model = state_->model;
+  subscriptions_.push_back(model.sites.observe(schedule));
+  subscriptions_.push_back(model.selectedID.observe(schedule));
+  subscriptions_.push_back(model.shortcut.observe(schedule));
+  subscriptions_.push_back(model.theme.observe([this](const LinkTheme&) {
+    restyle_ = true;
+    scheduleRender();
+  }));
+  BrowserStore& browser = state_->browser;
+  subscriptions_.push_back(browser.canGoBack.observe(schedule));
+  subscriptions_.push_back(browser.canGoForward.observe(schedule));
+  subscriptions_.push_back(browser.isLoading.observe(schedule));
+  subscriptions_.push_back(browser.errorText.observe(schedule));
+  subscriptions_.push_back(browser.requiresExternalSignIn.observe(schedule));
+  subscriptions_.push_back(browser.currentAddress.observe(schedule));
+  VeskViewState& s = *state_;
+  subscriptions_.push_back(s.query.observe(schedule));
+  subscriptions_.push_back(s.showSettings.observe(schedule));
+  subscriptions_.push_back(s.showSearch.observe(schedule));
+  subscriptions_.push_back(s.searchFocused.observe(schedule));
+  subscriptions_.push_back(s.isAdding.observe(schedule));
+  subscriptions_.push_back(s.editing.observe(schedule));
+  subscriptions_.push_back(s.settingsTab.observe(schedule));
+}
+
+void VeskView::scheduleRender() {
+  // Published fields notify before they change: render once, on the next idle, after a burst.
+  if (pendingRender_.connected()) return;
+  pendingRender_ = Glib::signal_idle().connect([this] {
+    render();
+    return false;
+  });
+}
+
+void VeskView::render() {
+  pendingRender_.disconnect();
+  if (restyle_) {
+    restyle_ = false;
+    style_->refresh();
+    renderMark();
+  }
+  VeskViewState& s = *state_;
+  const bool settings = s.screen() == PanelScreen::settings;
+  browsing_.set_visible(!settings);
+  settings_.set_visible(settings);
+
+  if (settings) {
+    if (!settingsBuilt_ && settingsContent_) {
+      settingsBuilt_ = true;
+      if (Gtk::Widget* content = settingsContent_(s)) {
+        content->set_vexpand(true);
+        settingsSlot_.pack_start(*content, Gtk::PACK_EXPAND_WIDGET);
+        content->show();
+      }
+    }
+    const std::string& label = s.model.shortcut().label;
+    if (badge_.get_text() != label) badge_.set_text(label);
+  }
+
+  siteBar_->render();
+  searchRow_->set_visible(s.showSearch());
+  searchRow_->render();
+  const bool results = s.showsResults();
+  browserArea_.set_visible(!results);
+  results_->set_visible(results);
+  if (results) results_->render();
+  content_->render(s.showsBrowserArea() && get_mapped());
+  toolbar_->render();
+}
+
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent) {
+  // The real services, owned by the view: nothing here starts the web engine before a page is made.
+  struct Platform {
+    WebEngine engine;
+    WebKitPageFactory pages{engine};
+    SystemClipboard clipboard;
+    DesktopWorkspace workspace;
+    GtkKeyMonitor keys;
+  };
+  auto platform = std::make_shared<Platform>();
+  RunAfter runAfter = [](std::chrono::milliseconds delay, std::function<void()> task) {
+    Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
+  };
+  PanelServices services{platform->pages, platform->clipboard, platform->workspace,
+                         platform->keys,  std::move(runAfter), {}};
+  auto* view = Gtk::make_managed<VeskView>(model, services, std::move(close), std::move(settingsContent));
+  view->keepAlive(platform);
+  // Key presses reach the panel through its window once the view is placed in one.
+  std::weak_ptr<Platform> weak = platform;
+  view->signal_hierarchy_changed().connect([view, weak](Gtk::Widget*) {
+    auto platform = weak.lock();
+    if (!platform) return;
+    if (auto* window = dynamic_cast<Gtk::Window*>(view->get_toplevel())) platform->keys.attach(*window);
+  });
+  return view;
+}
+
+}  // namespace vesk

@@ -1,0 +1,94 @@
+// The panel's root view: the browsing screen (site bar, search, browser area and toolbar, or the
+// search results) and the settings screen (header and the settings content).
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/image.h>
+#include <gtkmm/label.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/app_model.h"
+#include "panel/browser_area.h"
+#include "panel/panel_services.h"
+#include "panel/panel_style.h"
+#include "panel/search_view.h"
+#include "panel/site_bar.h"
+#include "panel/vesk_view_state.h"
+
+namespace vesk {
+
+// Builds the settings content for the settings screen (the first time it is shown). The widget
+// is owned by the view; it reads and changes the panel's state.
+using SettingsContentFactory = std::function<Gtk::Widget*(VeskViewState& state)>;
+
+class VeskView : public Gtk::Box {
+ public:
+  // `services` must outlive the view; `close` hides the panel.
+  VeskView(AppModel& model, PanelServices services, std::function<void()> close,
+           SettingsContentFactory settingsContent = {});
+  ~VeskView() override;
+
+  VeskViewState& state() { return *state_; }
+
+  // Renders now instead of on the next idle (tests, first show).
+  void render();
+
+  Gtk::Widget& browsingScreen() { return browsing_; }
+  Gtk::Widget& settingsScreen() { return settings_; }
+  SiteBar& siteBar() { return *siteBar_; }
+  SearchRow& searchRow() { return *searchRow_; }
+  SearchResults& searchResults() { return *results_; }
+  BrowserContent& browserContent() { return *content_; }
+  BrowserToolbar& browserToolbar() { return *toolbar_; }
+  Gtk::Label& shortcutBadge() { return badge_; }
+  Gtk::Button& backButton() { return *back_; }
+  Gtk::Button& closeButton() { return *close_; }
+  // Where the settings content goes.
+  Gtk::Box& settingsSlot() { return settingsSlot_; }
+
+  // Keeps an object (the real services behind `services`) alive as long as the view.
+  void keepAlive(std::shared_ptr<void> object) { keptAlive_.push_back(std::move(object)); }
+
+ private:
+  void buildHeader();
+  void observe();
+  void scheduleRender();
+  void renderMark();
+
+  std::unique_ptr<VeskViewState> state_;
+  std::unique_ptr<PanelStyle> style_;
+  SettingsContentFactory settingsContent_;
+  bool settingsBuilt_ = false;
+
+  Gtk::Box browsing_{Gtk::ORIENTATION_VERTICAL};
+  SiteBar* siteBar_;
+  SearchRow* searchRow_;
+  Gtk::Box browserArea_{Gtk::ORIENTATION_VERTICAL};
+  BrowserContent* content_;
+  BrowserToolbar* toolbar_;
+  SearchResults* results_;
+
+  Gtk::Box settings_{Gtk::ORIENTATION_VERTICAL};
+  Gtk::Box header_{Gtk::ORIENTATION_HORIZONTAL, 10};
+  Gtk::Box mark_;
+  Gtk::Image markSymbol_;
+  Gtk::Label badge_;
+  Gtk::Button* back_;
+  Gtk::Button* close_;
+  Gtk::Box settingsSlot_{Gtk::ORIENTATION_VERTICAL};
+
+  std::vector<Subscription> subscriptions_;
+  sigc::connection pendingRender_;
+  bool restyle_ = false;
+  std::vector<std::shared_ptr<void>> keptAlive_;
+};
+
+// The panel view on the real desktop services: the shared web engine, the clipboard, the default
+// browser and the panel window's key presses. Returns a managed widget for the panel window.
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent = {});
+
+}  // namespace vesk

@@ -1,0 +1,102 @@
+#include "panel/widgets.h"
+
+#include <algorithm>
+
+#include "panel/symbols.h"
+
+namespace vesk {
+
+void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes) {
+  auto context = widget.get_style_context();
+  for (const char* name : classes) context->add_class(name);
+}
+
+Gtk::Image* symbolImage(std::string_view symbol, double points, std::initializer_list<const char*> classes) {
+  auto* image = Gtk::make_managed<Gtk::Image>();
+  setSymbol(*image, symbol, points);
+  addClasses(*image, classes);
+  return image;
+}
+
+void setSymbol(Gtk::Image& image, std::string_view symbol, double points) {
+  image.set_from_icon_name(std::string(symbolIconName(symbol)), Gtk::ICON_SIZE_BUTTON);
+  image.set_pixel_size(symbolPixelSize(points));
+}
+
+Gtk::Label* styledLabel(const std::string& text, std::initializer_list<const char*> classes) {
+  auto* label = Gtk::make_managed<Gtk::Label>(text);
+  addClasses(*label, classes);
+  return label;
+}
+
+Gtk::Button* IconButtonStyle::make(std::string_view symbol, const std::string& tooltip) {
+  auto* button = Gtk::make_managed<Gtk::Button>();
+  button->set_image(*symbolImage(symbol, symbolPoints));
+  button->set_always_show_image(true);
+  if (!tooltip.empty()) button->set_tooltip_text(tooltip);
+  apply(*button);
+  return button;
+}
+
+void IconButtonStyle::apply(Gtk::Button& button) {
+  addClasses(button, {"vesk-icon-button"});
+  button.set_relief(Gtk::RELIEF_NONE);
+  button.set_focus_on_click(false);
+  button.set_size_request(side, side);
+  button.set_valign(Gtk::ALIGN_CENTER);
+  button.set_halign(Gtk::ALIGN_CENTER);
+}
+
+Gtk::Widget* divider() {
+  auto* rule = Gtk::make_managed<Gtk::Box>();
+  addClasses(*rule, {"vesk-divider"});
+  rule->set_size_request(-1, 1);
+  rule->set_hexpand(true);
+  return rule;
+}
+
+BoundedBox::BoundedBox(int maxWidth, int spacing) : Gtk::Box(Gtk::ORIENTATION_VERTICAL, spacing), maxWidth_(maxWidth) {}
+
+void BoundedBox::get_preferred_width_vfunc(int& minimum, int& natural) const {
+  Gtk::Box::get_preferred_width_vfunc(minimum, natural);
+  natural = std::max(minimum, std::min(natural, maxWidth_));
+}
+
+ShrinkableBin::ShrinkableBin() { set_has_window(false); }
+
+void ShrinkableBin::get_preferred_height_vfunc(int& minimum, int& natural) const {
+  minimum = 0;
+  natural = 0;
+  if (const Gtk::Widget* child = get_child(); child && child->get_visible()) {
+    int childMinimum = 0;
+    child->get_preferred_height(childMinimum, natural);
+  }
+}
+
+void ShrinkableBin::get_preferred_height_for_width_vfunc(int width, int& minimum, int& natural) const {
+  minimum = 0;
+  natural = 0;
+  if (const Gtk::Widget* child = get_child(); child && child->get_visible()) {
+    int childMinimum = 0;
+    child->get_preferred_height_for_width(width, childMinimum, natural);
+  }
+}
+
+void ShrinkableBin::on_size_allocate(Gtk::Allocation& allocation) {
+  set_allocation(allocation);
+  if (Gtk::Widget* child = get_child(); child && child->get_visible()) {
+    int childMinimum = 0, childNatural = 0;
+    child->get_preferred_height_for_width(allocation.get_width(), childMinimum, childNatural);
+    Gtk::Allocation childAllocation = allocation;
+    childAllocation.set_height(std::max(allocation.get_height(), childMinimum));
+    child->size_allocate(childAllocation);
+  }
+}
+
+bool ShrinkableBin::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
+  cr->rectangle(0, 0, get_allocated_width(), get_allocated_height());
+  cr->clip();
+  return Gtk::Bin::on_draw(cr);
+}
+
+}  // namespace vesk

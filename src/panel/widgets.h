@@ -1,0 +1,66 @@
+// Small widget helpers shared by the panel's views: symbols, the icon button style, dividers and
+// two containers that adjust size requests (a maximum width, a shrinkable height).
+#pragma once
+
+#include <gtkmm/bin.h>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/image.h>
+#include <gtkmm/label.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes);
+
+// A managed image of one of the panel's symbols, sized for a font of `points`.
+Gtk::Image* symbolImage(std::string_view symbol, double points, std::initializer_list<const char*> classes = {});
+// Changes the symbol an image shows, keeping its size.
+void setSymbol(Gtk::Image& image, std::string_view symbol, double points);
+
+// A managed label with the given style classes.
+Gtk::Label* styledLabel(const std::string& text, std::initializer_list<const char*> classes);
+
+// The shared look of the panel's square symbol buttons: a 27-point square hit area, the symbol in
+// the secondary colour, and a surface fill while pressed. No hover or disabled look of its own.
+struct IconButtonStyle {
+  static constexpr int side = 27;
+  static constexpr double symbolPoints = 12;
+
+  // A managed button with `symbol` and an optional tooltip.
+  static Gtk::Button* make(std::string_view symbol, const std::string& tooltip = {});
+  static void apply(Gtk::Button& button);
+};
+
+// A full-width rule, white at opacity 0.1, one point high.
+Gtk::Widget* divider();
+
+// A vertical box whose natural width never exceeds `maxWidth` (its content wraps instead).
+class BoundedBox : public Gtk::Box {
+ public:
+  BoundedBox(int maxWidth, int spacing);
+
+ protected:
+  void get_preferred_width_vfunc(int& minimum, int& natural) const override;
+
+ private:
+  int maxWidth_;
+};
+
+// A bin that asks for no minimum height: content taller than the space it gets is cut off at the
+// bottom instead of growing the panel.
+class ShrinkableBin : public Gtk::Bin {
+ public:
+  ShrinkableBin();
+
+ protected:
+  void get_preferred_height_vfunc(int& minimum, int& natural) const override;
+  void get_preferred_height_for_width_vfunc(int width, int& minimum, int& natural) const override;
+  void on_size_allocate(Gtk::Allocation& allocation) override;
+  bool on_draw(const Cairo::RefPtr<Cairo::Context>& cr) override;
+};
+
+}  // namespace vesk

@@ -1,0 +1,384 @@
+#include <gtkmm/menuitem.h>
+
+#include "browser/web_engine.h"
+#include "browser/webkit_page.h"
+#include "model/constants.h"
+#include "panel/vesk_view.h"
+#include "panel_fakes.h"
+#include "ui_support.h"
+
+namespace vesk {
+namespace {
+
+using testing::PanelFixture;
+
+const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
+const LinkSite beta{"Beta", "https://beta.example.org/"};
+const LinkSite gemini{"Gemini", "https://GEMINI.google.com/app"};
+
+// The panel view in a 500 by 700 window on fake services.
+struct PanelWindowTest : ::testing::Test {
+  explicit PanelWindowTest(std::vector<LinkSite> sites = {alpha, beta}) : fx(std::move(sites)) {}
+
+  void SetUp() override {
+    testing::ensureGtk();
+    window = std::make_unique<Gtk::Window>();
+    window->set_default_size(500, 700);
+    view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [this] { ++fx.closes; });
+    window->add(*view);
+    window->show_all();
+    testing::waitFor([&] { return view->get_mapped(); }, 20);
+    testing::settle();
+  }
+  void TearDown() override { window.reset(); }
+
+  void refresh() {
+    testing::settle();
+    view->render();
+  }
+
+  PanelFixture fx;
+  std::unique_ptr<Gtk::Window> window;
+  VeskView* view = nullptr;
+};
+
+struct EmptyPanelTest : PanelWindowTest {
+  EmptyPanelTest() : PanelWindowTest({}) {}
+};
+
+struct HandoffPanelTest : PanelWindowTest {
+  HandoffPanelTest() : PanelWindowTest({gemini, alpha}) {}
+};
+
+std::string tooltip(Gtk::Widget& widget) { return widget.get_tooltip_text(); }
+
+TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
+  EXPECT_TRUE(view->browsingScreen().is_visible());
+  EXPECT_FALSE(view->settingsScreen().is_visible());
+  SiteBar& bar = view->siteBar();
+  EXPECT_EQ(bar.titleLabel().get_text(), "Alpha Docs");
+  EXPECT_EQ(tooltip(bar.siteMenuButton()), "Switch website");
+  EXPECT_EQ(tooltip(bar.addButton()), "Add a website");
+  EXPECT_EQ(tooltip(bar.searchButton()), "Find a site or paste a link");
+  EXPECT_EQ(tooltip(bar.settingsButton()), "Settings");
+  EXPECT_TRUE(bar.linkSymbol().is_visible());
+  EXPECT_FALSE(bar.spinner().is_visible());
+  EXPECT_FALSE(view->searchRow().is_visible());
+  EXPECT_FALSE(view->searchResults().is_visible());
+  EXPECT_EQ(view->browserContent().shownKind(), BrowserContentKind::webView);
+  ASSERT_NE(view->browserContent().host(), nullptr);
+  EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
+  EXPECT_FALSE(view->browserContent().errorLayer().is_visible());
+
+  BrowserToolbar& toolbar = view->browserToolbar();
+  EXPECT_FALSE(toolbar.backButton().is_sensitive());
+  EXPECT_FALSE(toolbar.forwardButton().is_sensitive());
+  EXPECT_TRUE(toolbar.reloadButton().is_sensitive());
+  EXPECT_EQ(toolbar.hostLabel().get_text(), "alpha.example.com");
+  EXPECT_EQ(tooltip(toolbar.copyButton()), "Copy current page link");
+  EXPECT_EQ(tooltip(toolbar.openButton()), "Open in default browser if sign-in is blocked here");
+  EXPECT_EQ(toolbar.reloadButton().get_allocated_width(), 27);
+  EXPECT_EQ(toolbar.reloadButton().get_allocated_height(), 27);
+  EXPECT_EQ(bar.get_allocated_height(), 43);
+  EXPECT_EQ(toolbar.get_allocated_height(), 40);
+
+  // Toolbar buttons act on the store.
+  fx.pages.pages.at(0)->back = true;
+  view->state().browser.activate(alpha);
+  refresh();
+  EXPECT_TRUE(toolbar.backButton().is_sensitive());
+  gtk_button_clicked(toolbar.backButton().gobj());
+  gtk_button_clicked(toolbar.reloadButton().gobj());
+  EXPECT_EQ(fx.pages.pages[0]->backs, 1);
+  EXPECT_EQ(fx.pages.pages[0]->reloads, 1);
+  gtk_button_clicked(toolbar.openButton().gobj());
+  EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
+  gtk_button_clicked(toolbar.copyButton().gobj());
+  EXPECT_EQ(fx.clipboard.text, "https://alpha.example.com/");
+}
+
+TEST_F(PanelWindowTest, LoadingShowsSpinnersInsteadOfTheLinkSymbol) {
+  fx.pages.pages.at(0)->loading = true;
+  view->state().browser.activate(alpha);
+  refresh();
+  EXPECT_TRUE(view->siteBar().spinner().is_visible());
+  EXPECT_FALSE(view->siteBar().linkSymbol().is_visible());
+  EXPECT_TRUE(view->browserToolbar().spinner().is_visible());
+}
+
+TEST_F(PanelWindowTest, SiteMenuListsSitesWithMarksAndSwitches) {
+  std::vector<std::string> labels;
+  std::vector<Gtk::MenuItem*> items;
+  for (Gtk::Widget* child : view->siteBar().siteMenu().get_children()) {
+    auto* item = dynamic_cast<Gtk::MenuItem*>(child);
+    ASSERT_NE(item, nullptr);
+    items.push_back(item);
+    std::string text;
+    std::string icon;
+    if (auto* row = dynamic_cast<Gtk::Box*>(item->get_child())) {
+      for (Gtk::Widget* part : row->get_children()) {
+        if (auto* label = dynamic_cast<Gtk::Label*>(part)) text = label->get_text();
+        if (auto* image = dynamic_cast<Gtk::Image*>(part)) icon = image->get_icon_name();
+      }
+    }
+    labels.push_back(icon + "|" + text);
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{"object-select-symbolic|Alpha Docs", "web-browser-symbolic|Beta", "|",
+                                              "|Add website\u2026"}));
+  items[1]->activate();
+  refresh();
+  EXPECT_EQ(fx.model->selectedID(), beta.id);
+  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "Beta");
+  // The menu was rebuilt for the new selection.
+  auto children = view->siteBar().siteMenu().get_children();
+  ASSERT_EQ(children.size(), 4u);
+  dynamic_cast<Gtk::MenuItem*>(children.back())->activate();
+  refresh();
+  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
+}
+
+TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
+  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  refresh();
+  SearchRow& row = view->searchRow();
+  ASSERT_TRUE(row.is_visible());
+  EXPECT_EQ(row.field().get_placeholder_text(), "Find a site or paste a link");
+  EXPECT_EQ(tooltip(row.pasteButton()), "Add a link from your clipboard");
+  EXPECT_FALSE(row.clearButton().is_visible());
+  EXPECT_TRUE(view->browserContent().is_visible());
+  // The field takes focus a moment after the row opens.
+  EXPECT_EQ(fx.timers.tasks.size(), 1u);
+  fx.timers.runAll();
+  refresh();
+  EXPECT_TRUE(row.field().is_focus());
+
+  row.field().set_text("example");
+  refresh();
+  SearchResults& results = view->searchResults();
+  EXPECT_TRUE(results.is_visible());
+  EXPECT_FALSE(view->browserContent().is_visible());
+  EXPECT_FALSE(view->browserToolbar().is_visible());
+  EXPECT_EQ(results.heading().get_text(), "SITES");
+  EXPECT_EQ(results.rows().size(), 2u);
+  EXPECT_EQ(results.quickAddRow(), nullptr);
+  EXPECT_FALSE(results.noMatches().is_visible());
+  EXPECT_TRUE(row.clearButton().is_visible());
+  testing::saveScreenshot(*window, "search-results");
+
+  row.field().set_text("beta.example.org");
+  refresh();
+  ASSERT_EQ(results.rows().size(), 2u);  // Beta's row, then the quick-add row
+  ASSERT_NE(results.quickAddRow(), nullptr);
+  EXPECT_EQ(results.rows()[1], results.quickAddRow());
+  // Return opens the match instead of adding.
+  row.field().activate();
+  refresh();
+  EXPECT_EQ(fx.model->selectedID(), beta.id);
+  EXPECT_EQ(fx.model->sites().size(), 2u);
+  EXPECT_FALSE(row.is_visible());
+  EXPECT_EQ(row.field().get_text(), "");
+}
+
+TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
+  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  refresh();
+  view->searchRow().field().set_text("news.example.net");
+  refresh();
+  SearchResults& results = view->searchResults();
+  EXPECT_TRUE(results.rows().size() == 1u && results.quickAddRow() == results.rows()[0]);
+  EXPECT_FALSE(results.noMatches().is_visible());
+  testing::saveScreenshot(*window, "quick-add");
+  gtk_button_clicked(results.quickAddRow()->gobj());
+  refresh();
+  ASSERT_EQ(fx.model->sites().size(), 3u);
+  EXPECT_EQ(fx.model->sites().back().name, "news.example.net");
+  EXPECT_FALSE(view->searchRow().is_visible());
+
+  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  refresh();
+  view->searchRow().field().set_text("qq zz");
+  refresh();
+  EXPECT_TRUE(results.is_visible());
+  EXPECT_TRUE(results.rows().empty());
+  EXPECT_TRUE(results.noMatches().is_visible());
+  EXPECT_EQ(results.noMatches().get_text(), "No matching sites");
+  gtk_button_clicked(view->searchRow().clearButton().gobj());
+  refresh();
+  EXPECT_TRUE(view->searchRow().is_visible());
+  EXPECT_TRUE(view->browserContent().is_visible());
+}
+
+TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
+  view->state().browser.errorText.set("Could not connect: Connection refused");
+  refresh();
+  BrowserContent& content = view->browserContent();
+  EXPECT_TRUE(content.errorLayer().is_visible());
+  EXPECT_EQ(content.errorText().get_text(), "Could not connect: Connection refused");
+  EXPECT_EQ(content.tryAgainButton().get_label(), "Try again");
+  EXPECT_EQ(content.openInBrowserButton().get_label(), "Open in browser");
+  EXPECT_TRUE(view->browserToolbar().is_visible());
+  testing::saveScreenshot(*window, "error-card");
+  gtk_button_clicked(content.tryAgainButton().gobj());
+  EXPECT_EQ(fx.pages.pages.at(0)->reloads, 1);
+  gtk_button_clicked(content.openInBrowserButton().gobj());
+  EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
+}
+
+TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
+  BrowserContent& content = view->browserContent();
+  EXPECT_EQ(content.shownKind(), BrowserContentKind::handoff);
+  EXPECT_TRUE(content.handoffCard().is_visible());
+  EXPECT_EQ(content.host(), nullptr);  // no web view is made for the hand-off host
+  EXPECT_TRUE(fx.pages.pages.empty());
+  EXPECT_EQ(content.handoffOpenButton().get_label(), "Open Gemini");
+  testing::saveScreenshot(*window, "handoff-card");
+  gtk_button_clicked(content.handoffOpenButton().gobj());
+  EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://GEMINI.google.com/app"});
+  gtk_button_clicked(content.switchWebsiteButton().gobj());
+  refresh();
+  EXPECT_EQ(fx.model->selectedID(), alpha.id);
+  EXPECT_EQ(content.shownKind(), BrowserContentKind::webView);
+}
+
+TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
+  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "Choose a website");
+  BrowserContent& content = view->browserContent();
+  EXPECT_TRUE(content.emptyState().is_visible());
+  BrowserToolbar& toolbar = view->browserToolbar();
+  EXPECT_TRUE(toolbar.backButton().is_visible());
+  EXPECT_TRUE(toolbar.forwardButton().is_visible());
+  EXPECT_TRUE(toolbar.reloadButton().is_visible());
+  EXPECT_FALSE(toolbar.backButton().is_sensitive());
+  EXPECT_FALSE(toolbar.forwardButton().is_sensitive());
+  EXPECT_FALSE(toolbar.hostLabel().is_visible());
+  EXPECT_FALSE(toolbar.copyButton().is_visible());
+  EXPECT_FALSE(toolbar.openButton().is_visible());
+  EXPECT_EQ(content.addWebsiteButton().get_label(), "Add website");
+  testing::saveScreenshot(*window, "empty-state");
+
+  gtk_button_clicked(content.addWebsiteButton().gobj());
+  refresh();
+  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
+  EXPECT_TRUE(view->state().isAdding());
+}
+
+TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
+  gtk_button_clicked(view->siteBar().settingsButton().gobj());
+  refresh();
+  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_FALSE(view->browsingScreen().is_visible());
+  EXPECT_EQ(view->shortcutBadge().get_text(), Shortcut::standard().label);
+  EXPECT_EQ(tooltip(view->backButton()), "Back to browser");
+  EXPECT_EQ(tooltip(view->closeButton()), "Close panel");
+  EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen
+  testing::saveScreenshot(*window, "settings-header");
+
+  gtk_button_clicked(view->backButton().gobj());
+  refresh();
+  EXPECT_TRUE(view->browsingScreen().is_visible());
+  ASSERT_NE(view->browserContent().host(), nullptr);
+
+  gtk_button_clicked(view->siteBar().settingsButton().gobj());
+  refresh();
+  gtk_button_clicked(view->closeButton().gobj());
+  EXPECT_EQ(fx.closes, 1);
+  fx.keys.press(testing::escapeKey());
+  refresh();
+  EXPECT_TRUE(view->browsingScreen().is_visible());
+  fx.keys.press(testing::escapeKey());
+  EXPECT_EQ(fx.closes, 2);
+}
+
+TEST_F(PanelWindowTest, SettingsContentComesFromTheFactoryOnce) {
+  int built = 0;
+  auto* other = Gtk::make_managed<VeskView>(
+      *fx.model, fx.services(), [] {},
+      [&built](VeskViewState&) {
+        ++built;
+        return Gtk::make_managed<Gtk::Label>("settings content");
+      });
+  window->remove();
+  window->add(*other);
+  other->show();
+  testing::settle();
+  EXPECT_EQ(built, 0);
+  other->state().openSettings();
+  other->render();
+  other->state().backToBrowser();
+  other->state().openSettings();
+  other->render();
+  EXPECT_EQ(built, 1);
+  EXPECT_EQ(other->settingsSlot().get_children().size(), 1u);
+  view = nullptr;
+}
+
+// The background colour GTK computed for a widget.
+GdkRGBA backgroundOf(Gtk::Widget& widget) {
+  GdkRGBA* color = nullptr;
+  GtkStyleContext* context = gtk_widget_get_style_context(widget.gobj());
+  gtk_style_context_get(context, gtk_style_context_get_state(context), "background-color", &color, nullptr);
+  GdkRGBA result = *color;
+  gdk_rgba_free(color);
+  return result;
+}
+
+TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
+  GdkRGBA graphite = backgroundOf(*view);
+  EXPECT_NEAR(graphite.red, 0.075, 0.002);
+  EXPECT_NEAR(graphite.blue, 0.105, 0.002);
+  fx.model->changeTheme(LinkTheme::obsidian);
+  testing::settle();
+  GdkRGBA obsidian = backgroundOf(*view);
+  EXPECT_NEAR(obsidian.red, 0.035, 0.002);
+  EXPECT_NEAR(obsidian.green, 0.039, 0.002);
+  EXPECT_NEAR(obsidian.blue, 0.043, 0.002);
+  GdkRGBA bar = backgroundOf(view->siteBar());
+  EXPECT_NEAR(bar.red, 0.085, 0.002);
+}
+
+TEST_F(PanelWindowTest, ShowingThePanelAgainClosesSearchAndSettings) {
+  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  view->state().setQuery("alp");
+  fx.model->showCount.set(fx.model->showCount() + 1);
+  refresh();
+  EXPECT_FALSE(view->searchRow().is_visible());
+  EXPECT_TRUE(view->browserContent().is_visible());
+}
+
+// The plain browsing screen on the real web engine with a page served on loopback.
+TEST(PanelWebView, LoadedLoopbackPage) {
+  testing::ensureGtk();
+  testing::LoopbackPage page(
+      "<!doctype html><html><head><title>Loopback</title></head>"
+      "<body style='font-family:sans-serif;background:#f6f4fb;color:#222;margin:24px'>"
+      "<h1>Loopback page</h1><p>Served on 127.0.0.1 for the panel test.</p></body></html>");
+  const char* tmp = std::getenv("VESK_TEST_TMP");
+  std::string base = tmp ? tmp : "/tmp";
+  WebEngine engine(WebEngine::Paths{base + "/panel-web-data", base + "/panel-web-cache"});
+  WebKitPageFactory factory(engine);
+  PanelFixture fx{{LinkSite{"Loopback", page.url("/")}, alpha}};
+  PanelServices services{factory, fx.clipboard, fx.workspace, fx.keys, fx.timers.runAfter(), {}};
+  {
+    Gtk::Window window;
+    window.set_default_size(500, 700);
+    auto* view = Gtk::make_managed<VeskView>(*fx.model, services, [] {});
+    window.add(*view);
+    window.show_all();
+    BrowserStore& store = view->state().browser;
+    ASSERT_TRUE(testing::waitFor(
+        [&] { return store.currentAddress() == page.url("/") && !store.isLoading() && !store.errorText(); }, 60));
+    testing::settle();
+    EXPECT_EQ(view->siteBar().titleLabel().get_text(), page.url("/"));
+    EXPECT_EQ(view->browserToolbar().hostLabel().get_text(), "127.0.0.1");
+    // Give the web process a moment to paint its first frame.
+    gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC;
+    testing::waitFor([&] { return g_get_monotonic_time() > until; }, 5);
+    testing::saveScreenshot(window, "browsing");
+  }
+  testing::settle();
+}
+
+}  // namespace
+}  // namespace vesk
