@@ -39,11 +39,4 @@ void ShortcutRows::captured(ShortcutAction action, const Shortcut& shortcut) {
   recordingAction_.set(std::nullopt);
 }
 
-void chooseSettingsTab(Published<SettingsTab>& settingsTab, ShortcutRecorder& recorder,
-                       Published<std::optional<ShortcutAction>>& recordingAction, SettingsTab tab) {
-  settingsTab.set(tab);
-  recorder.stop();
-  recordingAction.set(std::nullopt);
-}
-
 }  // namespace vesk

@@ -9,7 +9,6 @@
 #include "hotkeys/shortcut_recorder.h"
 #include "model/app_model.h"
 #include "model/published.h"
-#include "settings/settings_tab.h"
 
 namespace vesk {
 
@@ -49,9 +48,5 @@ class ShortcutRows {
   ShortcutRecorder& recorder_;
   Published<std::optional<ShortcutAction>>& recordingAction_;
 };
-
-// The tab buttons' action: select `tab` (also when already selected) and end any recording.
-void chooseSettingsTab(Published<SettingsTab>& settingsTab, ShortcutRecorder& recorder,
-                       Published<std::optional<ShortcutAction>>& recordingAction, SettingsTab tab);
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 
 #include "hotkeys/fake_key_monitor.h"
 #include "settings/keys_settings.h"
+#include "settings/settings_frame.h"
 #include "support/memory_settings_store.h"
 
 namespace vesk {
@@ -30,7 +31,7 @@ class KeysRowsTest : public ::testing::Test {
   testing::FakeKeyMonitor keys;
   ShortcutRecorder recorder{keys};
   Published<std::optional<ShortcutAction>> recordingAction;
-  Published<SettingsTab> tab{SettingsTab::shortcuts};
+  Published<SettingsTab> tab{SettingsTab::keys};
   ShortcutRows rows{model, recorder, recordingAction};
 };
 
@@ -113,8 +114,8 @@ TEST_F(KeysRowsTest, EscapeCancelsAndTheNextPressStartsAgain) {
 
 TEST_F(KeysRowsTest, ChoosingAnyTabEndsTheRecording) {
   rows.pressSetButton(ShortcutAction::show);
-  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::shortcuts);
-  EXPECT_EQ(tab(), SettingsTab::shortcuts);
+  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::keys);
+  EXPECT_EQ(tab(), SettingsTab::keys);
   EXPECT_FALSE(recorder.isRecording());
   EXPECT_EQ(recordingAction(), std::nullopt);
   EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
@@ -144,14 +145,14 @@ TEST_F(KeysRowsTest, CaptureAfterTheRowsAreGoneStillReachesTheModel) {
 }
 
 TEST(SettingsTabValues, TitlesAndStrictParsing) {
-  EXPECT_EQ(settingsTabFromRaw("Keys"), SettingsTab::shortcuts);
+  EXPECT_EQ(settingsTabFromRaw("Keys"), SettingsTab::keys);
   EXPECT_EQ(settingsTabFromRaw("keys"), std::nullopt);
   EXPECT_EQ(settingsTabFromRaw("shortcuts"), std::nullopt);
   EXPECT_EQ(settingsTabFromRaw("General "), std::nullopt);
   for (auto tab : allSettingsTabs) EXPECT_EQ(settingsTabFromRaw(rawValue(tab)), tab);
   EXPECT_EQ(rawValue(allSettingsTabs[0]), "General");
   EXPECT_EQ(rawValue(allSettingsTabs[4]), "Appearance");
-  EXPECT_EQ(contentSpacing(SettingsTab::shortcuts), 10);
+  EXPECT_EQ(contentSpacing(SettingsTab::keys), 10);
   EXPECT_EQ(contentSpacing(SettingsTab::panel), 16);
   EXPECT_EQ(contentSpacing(SettingsTab::websites), 0);
 }

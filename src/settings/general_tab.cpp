@@ -1,0 +1,71 @@
+// The General tab: launch at login, the lock-screen note and "Quit Vesk".
+#include "settings/settings_widgets.h"
+
+namespace vesk {
+
+namespace GeneralText {
+constexpr std::string_view section = "STARTUP";
+constexpr std::string_view launchAtLogin = "Launch at login";
+constexpr std::string_view launchDetail = "Keep Vesk ready in your menu bar.";
+constexpr std::string_view note =
+    "Works while your Mac is unlocked. macOS does not show third-party panels on its lock screen.";
+constexpr std::string_view quit = "Quit Vesk";
+}  // namespace GeneralText
+
+GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
+    : SettingsTabView(0), state_(state), services_(services) {
+  pack_start(*sectionLabel(GeneralText::section), Gtk::PACK_SHRINK);
+
+  auto* row = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
+  auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 4));
+  texts->pack_start(*makeLabel(GeneralText::launchAtLogin, {"settings-row-title"}), Gtk::PACK_SHRINK);
+  texts->pack_start(*makeLabel(GeneralText::launchDetail, {"settings-detail"}, true), Gtk::PACK_SHRINK);
+  row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+  loginSwitch.set_valign(Gtk::ALIGN_CENTER);
+  loginSwitch.get_accessible()->set_name(std::string(GeneralText::launchAtLogin));
+  row->pack_end(loginSwitch, Gtk::PACK_SHRINK);
+  pack_start(*settingsCard(row, 13), Gtk::PACK_SHRINK);
+
+  // The switch shows only what the service reports: a click asks, and the answer sets it.
+  loginSwitch.property_active().signal_changed().connect([this] {
+    if (!syncing_) requested(loginSwitch.get_active());
+  });
+
+  message = makeLabel("", {"settings-login-error"}, true);
+  message->set_margin_top(7);
+  message->set_no_show_all(true);
+  pack_start(*message, Gtk::PACK_SHRINK);
+
+  auto* note = makeLabel(GeneralText::note, {"settings-detail"}, true);
+  note->set_margin_top(22);
+  pack_start(*note, Gtk::PACK_SHRINK);
+
+  quitButton = Gtk::manage(new Gtk::Button(std::string(GeneralText::quit)));
+  quitButton->set_relief(Gtk::RELIEF_NONE);
+  quitButton->set_halign(Gtk::ALIGN_START);
+  quitButton->set_margin_top(20);
+  addClasses(*quitButton, {"settings-plain"});
+  quitButton->signal_clicked().connect([this] {
+    if (services_.quit) services_.quit();
+  });
+  pack_start(*quitButton, Gtk::PACK_SHRINK);
+}
+
+void GeneralTab::requested(bool on) {
+  LoginItemState result = changeLoginItem(services_.loginItems, on);
+  state_.loginItemEnabled.set(result.enabled);
+  state_.loginItemError.set(result.error);
+  refresh();  // the switch springs back at once when the service said no
+}
+
+void GeneralTab::refresh() {
+  syncing_ = true;
+  loginSwitch.set_active(state_.loginItemEnabled());
+  loginSwitch.set_state(state_.loginItemEnabled());
+  syncing_ = false;
+  const auto& error = state_.loginItemError();
+  message->set_text(error.value_or(""));
+  message->set_visible(error.has_value());
+}
+
+}  // namespace vesk

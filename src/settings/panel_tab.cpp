@@ -1,0 +1,76 @@
+// The Panel tab: width, height and zoom sliders that apply while dragging, and a reset.
+#include "settings/settings_widgets.h"
+
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+constexpr std::string_view section = "PANEL SIZE";
+}
+
+PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
+  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+
+  for (std::size_t i = 0; i < allPanelSliders.size(); ++i) {
+    Card& card = cards[i];
+    card.slider = allPanelSliders[i];
+    const SliderSpec& spec = sliderSpec(card.slider);
+
+    auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 7));
+    auto* header = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 8));
+    addClasses(*header, {"settings-value-row"});
+    header->pack_start(*makeLabel(spec.label, {}), Gtk::PACK_EXPAND_WIDGET);
+    card.value = makeLabel("", {"settings-value"});
+    card.value->set_xalign(1);
+    header->pack_end(*card.value, Gtk::PACK_SHRINK);
+    stack->pack_start(*header, Gtk::PACK_SHRINK);
+
+    auto adjustment = Gtk::Adjustment::create(spec.lower, spec.lower, spec.upper, spec.step, spec.step, 0);
+    card.scale = Gtk::manage(new Gtk::Scale(adjustment, Gtk::ORIENTATION_HORIZONTAL));
+    card.scale->set_draw_value(false);
+    card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
+    card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding
+    card.scale->set_has_origin(true);
+    card.scale->get_accessible()->set_name(std::string(spec.label));
+    addClasses(*card.scale, {"settings-slider"});
+    card.scale->signal_value_changed().connect([this, &card] { changed(card); });
+    stack->pack_start(*card.scale, Gtk::PACK_SHRINK);
+
+    pack_start(*settingsCard(stack, 13), Gtk::PACK_SHRINK);
+  }
+
+  resetButton = Gtk::manage(new Gtk::Button(std::string(PanelText::reset)));
+  resetButton->set_halign(Gtk::ALIGN_START);
+  resetButton->signal_clicked().connect([this] { resetPanel(state_.model); });
+  pack_start(*resetButton, Gtk::PACK_SHRINK);
+
+  pack_start(*makeLabel(PanelText::note, {"settings-detail"}, true), Gtk::PACK_SHRINK);
+}
+
+void PanelTab::changed(Card& card) {
+  if (syncing_) return;
+  const SliderSpec& spec = sliderSpec(card.slider);
+  const double value = card.scale->get_value();
+  const double snapped = snapToStep(spec, value);
+  if (snapped != value) {
+    // Land on the step; this comes back here with the snapped value.
+    card.scale->set_value(snapped);
+    return;
+  }
+  // Every step of a drag goes to the model at once (the open panel resizes as the slider moves).
+  if (snapped != sliderValue(state_.model, card.slider)) changeSlider(state_.model, card.slider, snapped);
+  card.value->set_text(sliderValueText(card.slider, sliderValue(state_.model, card.slider)));
+}
+
+void PanelTab::refresh() {
+  syncing_ = true;
+  for (Card& card : cards) {
+    const double value = sliderValue(state_.model, card.slider);
+    if (card.scale->get_value() != value) card.scale->set_value(value);
+    card.value->set_text(sliderValueText(card.slider, value));
+  }
+  syncing_ = false;
+}
+
+}  // namespace vesk

@@ -1,0 +1,76 @@
+// The panel's settings screen: a scrolling column with the title, the tab strip and the
+// selected tab's content, rendered from the panel's state and drawn in the current theme.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "panel/vesk_view_state.h"
+#include "settings/login_items.h"
+
+namespace vesk {
+
+// What the settings screen works with besides the panel's state.
+struct SettingsServices {
+  LoginItems& loginItems;
+  // Ends the application at once.
+  std::function<void()> quit;
+};
+
+// One tab's content: its children go into the content column, and it redraws from state.
+class SettingsTabView : public Gtk::Box {
+ public:
+  explicit SettingsTabView(int spacing) : Gtk::Box(Gtk::ORIENTATION_VERTICAL, spacing) {}
+  virtual void refresh() = 0;
+};
+
+class SettingsScreen : public Gtk::ScrolledWindow {
+ public:
+  SettingsScreen(VeskViewState& state, SettingsServices services);
+  ~SettingsScreen() override;
+
+  // Redraws now what changed since the last redraw (normally done on the next idle).
+  void refresh();
+
+  // For tests and the panel: the parts of the frame.
+  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_[static_cast<std::size_t>(tab)]; }
+  SettingsTabView* content() const { return content_; }
+  SettingsTab shownTab() const { return shownTab_; }
+
+ private:
+  void scheduleRefresh();
+  void rebuildContent();
+  void updateStyle();
+
+  VeskViewState& state_;
+  SettingsServices services_;
+  Gtk::Box column_{Gtk::ORIENTATION_VERTICAL, 0};
+  Gtk::Label title_;
+  Gtk::Label subtitle_;
+  Gtk::Box stripFrame_{Gtk::ORIENTATION_HORIZONTAL, 0};
+  Gtk::Box strip_{Gtk::ORIENTATION_HORIZONTAL, 5};
+  std::array<Gtk::Button*, 5> tabButtons_{};
+  Gtk::Box contentSlot_{Gtk::ORIENTATION_VERTICAL, 0};
+  SettingsTabView* content_ = nullptr;
+  SettingsTab shownTab_ = SettingsTab::general;
+  // Set while the screen was off screen: the tab's transient state starts again when it returns.
+  bool stale_ = false;
+
+  Glib::RefPtr<Gtk::CssProvider> css_;
+  std::string loadedCss_;
+  std::vector<Subscription> subscriptions_;
+  sigc::connection pendingRefresh_;
+};
+
+// The style sheet of the settings screen for the current theme.
+std::string settingsCss(const SettingsStore& store);
+
+}  // namespace vesk

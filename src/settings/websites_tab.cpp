@@ -1,0 +1,210 @@
+// The Websites tab: the saved sites with move, edit and remove buttons, and the inline form.
+#include "settings/settings_widgets.h"
+
+namespace vesk {
+
+namespace {
+constexpr std::string_view section = "YOUR WEBSITES";
+}
+
+// ---- Site editor -----------------------------------------------------------------------------
+
+SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::function<void()> cancel,
+                       std::function<void()> saved)
+    : Gtk::Box(Gtk::ORIENTATION_VERTICAL, 0),
+      state_(model, std::move(existing)),
+      cancel_(std::move(cancel)),
+      saved_(std::move(saved)) {
+  addClasses(*this, {"settings-card"});
+  auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 10));
+  for (auto margin : {&Gtk::Widget::set_margin_top, &Gtk::Widget::set_margin_bottom, &Gtk::Widget::set_margin_start,
+                      &Gtk::Widget::set_margin_end}) {
+    (stack->*margin)(13);
+  }
+
+  title.set_xalign(0);
+  addClasses(title, {"settings-form-title"});
+  stack->pack_start(title, Gtk::PACK_SHRINK);
+
+  auto setUpField = [&](Gtk::Entry& field, std::string_view placeholder, std::string& bound) {
+    field.set_placeholder_text(std::string(placeholder));
+    field.set_has_frame(false);
+    field.set_activates_default(false);
+    field.get_accessible()->set_name(std::string(placeholder));
+    addClasses(field, {"settings-field"});
+    field.signal_changed().connect([this, &field, &bound] {
+      if (!syncing_) bound = field.get_text();
+    });
+    stack->pack_start(field, Gtk::PACK_SHRINK);
+  };
+  setUpField(nameField, WebsitesText::namePlaceholder, state_.name);
+  setUpField(addressField, WebsitesText::addressPlaceholder, state_.address);
+
+  error.set_xalign(0);
+  error.set_line_wrap(true);
+  error.set_width_chars(1);
+  error.set_max_width_chars(1);
+  error.set_no_show_all(true);
+  addClasses(error, {"settings-form-error"});
+  stack->pack_start(error, Gtk::PACK_SHRINK);
+
+  auto* buttons = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
+  cancelButton.set_label(std::string(WebsitesText::cancel));
+  cancelButton.set_relief(Gtk::RELIEF_NONE);
+  cancelButton.set_valign(Gtk::ALIGN_CENTER);
+  addClasses(cancelButton, {"settings-plain", "settings-cancel"});
+  cancelButton.signal_clicked().connect([this] {
+    if (cancel_) cancel_();
+  });
+  saveButton.set_valign(Gtk::ALIGN_CENTER);
+  addClasses(saveButton, {"settings-prominent"});
+  saveButton.signal_clicked().connect([this] { save(); });
+  buttons->pack_start(cancelButton, Gtk::PACK_SHRINK);
+  buttons->pack_end(saveButton, Gtk::PACK_SHRINK);
+  stack->pack_start(*buttons, Gtk::PACK_SHRINK);
+
+  pack_start(*stack, Gtk::PACK_SHRINK);
+  state_.appear();
+  fill();
+}
+
+void SiteEditor::setExisting(std::optional<LinkSite> existing) {
+  state_.setExisting(std::move(existing));
+  fill();
+}
+
+void SiteEditor::fill() {
+  syncing_ = true;
+  title.set_text(std::string(state_.title()));
+  saveButton.set_label(std::string(state_.saveCaption()));
+  if (nameField.get_text() != state_.name) nameField.set_text(state_.name);
+  if (addressField.get_text() != state_.address) addressField.set_text(state_.address);
+  error.set_text(state_.error.value_or(""));
+  error.set_visible(state_.error.has_value());
+  syncing_ = false;
+}
+
+void SiteEditor::save() {
+  bool accepted = state_.save();
+  fill();
+  if (accepted && saved_) saved_();
+}
+
+// ---- The tab ---------------------------------------------------------------------------------
+
+WebsitesTab::WebsitesTab(VeskViewState& state)
+    : SettingsTabView(0),
+      list(Gtk::ORIENTATION_VERTICAL, 0),
+      state_(state),
+      form_{state.editing, state.isAdding, [&state] { state.showSettings.set(false); }} {
+  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+
+  addClasses(list, {"settings-card", "settings-site-list"});
+  pack_start(list, Gtk::PACK_SHRINK);
+
+  addButton = Gtk::manage(new Gtk::Button());
+  auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
+  label->set_halign(Gtk::ALIGN_CENTER);
+  label->pack_start(*symbolImage("plus", 14), Gtk::PACK_SHRINK);
+  label->pack_start(*Gtk::manage(new Gtk::Label(std::string(WebsitesText::addWebsite))), Gtk::PACK_SHRINK);
+  addButton->add(*label);
+  addButton->set_hexpand(true);
+  addButton->set_margin_top(12);
+  addButton->set_focus_on_click(false);
+  addButton->signal_clicked().connect([this] { form_.add(); });
+  pack_start(*addButton, Gtk::PACK_SHRINK);
+
+  editorSlot_.set_margin_top(17);
+  editorSlot_.set_no_show_all(true);
+  pack_start(editorSlot_, Gtk::PACK_SHRINK);
+
+  auto* note = makeLabel(WebsitesText::note, {"settings-detail"}, true);
+  note->set_margin_top(22);
+  pack_start(*note, Gtk::PACK_SHRINK);
+}
+
+void WebsitesTab::rebuildList() {
+  for (Gtk::Widget* child : list.get_children()) list.remove(*child);
+  rows.clear();
+  dividerCount = 0;
+  const auto& sites = state_.model.sites();
+  for (const LinkSite& site : sites) {
+    Row row{site};
+    auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 11));
+    box->set_size_request(-1, 51);
+
+    auto* globe = symbolImage("globe", 16);
+    globe->set_size_request(20, -1);
+    addClasses(*globe, {"settings-accent"});
+    box->pack_start(*globe, Gtk::PACK_SHRINK);
+
+    auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
+    texts->set_valign(Gtk::ALIGN_CENTER);
+    texts->set_margin_top(6);
+    texts->set_margin_bottom(6);
+    texts->pack_start(*makeLabel(site.name, {"settings-row-title"}, true), Gtk::PACK_SHRINK);
+    auto* host = makeLabel(siteRowHost(site), {"settings-detail"});
+    host->set_ellipsize(Pango::ELLIPSIZE_END);
+    host->set_width_chars(1);
+    host->set_single_line_mode(true);
+    texts->pack_start(*host, Gtk::PACK_SHRINK);
+    box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+
+    auto* buttons = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
+    row.up = iconButton("arrow.up", WebsitesText::moveUp);
+    row.up->set_sensitive(!isFirstSite(state_.model, site));
+    row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
+    row.down = iconButton("arrow.down", WebsitesText::moveDown);
+    row.down->set_sensitive(!isLastSite(state_.model, site));
+    row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
+    row.edit = iconButton("pencil", editTooltip(site));
+    row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
+    row.remove = iconButton("trash", removeTooltip(site));
+    row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
+    for (auto* button : {row.up, row.down, row.edit, row.remove}) buttons->pack_start(*button, Gtk::PACK_SHRINK);
+    box->pack_end(*buttons, Gtk::PACK_SHRINK);
+
+    box->set_margin_start(12);
+    box->set_margin_end(12);
+    list.pack_start(*box, Gtk::PACK_SHRINK);
+    if (site.id != sites.back().id) {
+      auto* divider = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
+      divider->set_size_request(-1, 1);
+      divider->set_margin_start(12);
+      divider->set_margin_end(12);
+      addClasses(*divider, {"settings-divider"});
+      list.pack_start(*divider, Gtk::PACK_SHRINK);
+      ++dividerCount;
+    }
+    rows.push_back(row);
+  }
+  list.show_all();
+  // With no sites the card takes no room at all.
+  list.set_visible(!sites.empty());
+  shownSites_ = sites;
+  listBuilt_ = true;
+}
+
+void WebsitesTab::refresh() {
+  if (!listBuilt_ || shownSites_ != state_.model.sites()) rebuildList();
+
+  if (!form_.isOpen()) {
+    if (editor) {
+      editorSlot_.remove(*editor);
+      editor = nullptr;
+    }
+    editorSlot_.hide();
+    return;
+  }
+  if (!editor) {
+    editor = Gtk::manage(new SiteEditor(
+        state_.model, state_.editing(), [this] { form_.cancel(); }, [this] { form_.saved(); }));
+    editorSlot_.pack_start(*editor, Gtk::PACK_SHRINK);
+    editor->show_all();
+  } else {
+    editor->setExisting(state_.editing());
+  }
+  editorSlot_.show();
+}
+
+}  // namespace vesk

@@ -1,0 +1,415 @@
+// The settings screen on a real display: texts, enabled states and actions of every tab, clicked
+// through GTK, with a screenshot of each tab.
+#include <gtest/gtest.h>
+#include <gtkmm/window.h>
+
+#include <cmath>
+#include <memory>
+
+#include "panel/palette.h"
+#include "settings/fake_login_items.h"
+#include "settings/settings_fixture.h"
+#include "settings/settings_screen.h"
+#include "settings/settings_ui_support.h"
+#include "settings/settings_widgets.h"
+
+namespace vesk {
+namespace {
+
+using testing::settle;
+using testing::showsText;
+
+const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
+const LinkSite beta{"Beta", "https://beta.example.org/path"};
+const LinkSite gamma{"Gamma Mail", "https://mail.gamma.net/"};
+
+KeyEventRecord controlOption(std::uint16_t keyCode, std::string character) {
+  KeyEventRecord record;
+  record.control = true;
+  record.option = true;
+  record.keyCode = keyCode;
+  record.charactersIgnoringModifiers = std::move(character);
+  return record;
+}
+
+class SettingsUiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing::startGtk()) << "no display";
+    build({alpha, beta, gamma});
+  }
+  void TearDown() override {
+    window.reset();
+    state.reset();
+    fx.reset();
+    settle();
+  }
+
+  void build(std::vector<LinkSite> sites) {
+    window.reset();
+    state.reset();
+    fx = std::make_unique<testing::SettingsFixture>(std::move(sites));
+    fx->model->onPanelSizeChange = [this] { ++resizes; };
+    state = std::make_unique<VeskViewState>(*fx->model, fx->services(), [this] { ++fx->closes; });
+    state->showSettings.set(true);
+    window = std::make_unique<Gtk::Window>();
+    window->set_default_size(500, 760);
+    screen = Gtk::manage(new SettingsScreen(*state, SettingsServices{login, [this] { ++quits; }}));
+    window->add(*screen);
+    window->show_all();
+    settle();
+  }
+
+  void choose(SettingsTab tab) {
+    screen->tabButton(tab).clicked();
+    settle();
+    ASSERT_EQ(screen->shownTab(), tab);
+  }
+  template <class Tab>
+  Tab& tab() {
+    auto* content = dynamic_cast<Tab*>(screen->content());
+    EXPECT_NE(content, nullptr);
+    return *content;
+  }
+
+  testing::FakeLoginItems login;
+  int quits = 0;
+  int resizes = 0;
+  std::unique_ptr<testing::SettingsFixture> fx;
+  std::unique_ptr<VeskViewState> state;
+  std::unique_ptr<Gtk::Window> window;
+  SettingsScreen* screen = nullptr;
+};
+
+TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
+  EXPECT_TRUE(showsText(*screen, "Settings"));
+  EXPECT_TRUE(showsText(*screen, "Make the menu bar panel yours."));
+  const char* titles[] = {"General", "Websites", "Keys", "Panel", "Appearance"};
+  int width = screen->tabButton(SettingsTab::general).get_allocated_width();
+  EXPECT_GT(width, 40);
+  for (std::size_t i = 0; i < 5; ++i) {
+    auto& button = screen->tabButton(allSettingsTabs[i]);
+    EXPECT_EQ(button.get_label(), titles[i]);
+    EXPECT_EQ(button.get_style_context()->has_class("selected"), i == 0);
+    EXPECT_NEAR(button.get_allocated_width(), width, 1) << titles[i];
+    EXPECT_EQ(button.get_allocated_height(), 31);
+  }
+  window->resize(640, 760);
+  testing::waitFor([&] { return screen->tabButton(SettingsTab::general).get_allocated_width() != width; }, 5);
+  int wider = screen->tabButton(SettingsTab::general).get_allocated_width();
+  for (auto tab : allSettingsTabs) EXPECT_NEAR(screen->tabButton(tab).get_allocated_width(), wider, 1);
+}
+
+TEST_F(SettingsUiTest, ChoosingATabReplacesTheContentAndStopsARecording) {
+  choose(SettingsTab::keys);
+  EXPECT_TRUE(screen->tabButton(SettingsTab::keys).get_style_context()->has_class("selected"));
+  EXPECT_FALSE(screen->tabButton(SettingsTab::general).get_style_context()->has_class("selected"));
+  EXPECT_EQ(screen->content()->get_spacing(), 10);
+  tab<KeysTab>().rows[1].setButton->clicked();
+  settle();
+  EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Press keys…");
+  // The tab that is already selected still ends the recording.
+  choose(SettingsTab::keys);
+  EXPECT_FALSE(state->recorder.isRecording());
+  EXPECT_EQ(state->recordingAction(), std::nullopt);
+  EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Set keys");
+  choose(SettingsTab::panel);
+  EXPECT_EQ(state->settingsTab(), SettingsTab::panel);
+  EXPECT_EQ(screen->content()->get_spacing(), 16);
+}
+
+TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {
+  auto& general = tab<GeneralTab>();
+  EXPECT_TRUE(showsText(*screen, "STARTUP"));
+  EXPECT_TRUE(showsText(*screen, "Launch at login"));
+  EXPECT_TRUE(showsText(*screen, "Keep Vesk ready in your menu bar."));
+  EXPECT_TRUE(showsText(
+      *screen, "Works while your Mac is unlocked. macOS does not show third-party panels on its lock screen."));
+  EXPECT_EQ(general.quitButton->get_label(), "Quit Vesk");
+  // The fixture's panel started with the item enabled.
+  EXPECT_TRUE(general.loginSwitch.get_active());
+  EXPECT_FALSE(general.message->get_visible());
+
+  // Off, but the service fails and the item stays enabled: the switch stays on.
+  login.statusAfter = LoginItemStatus::enabled;
+  login.failure = "Permission denied";
+  general.loginSwitch.set_active(false);
+  settle();
+  EXPECT_EQ(login.unregisterCalls, 1);
+  EXPECT_TRUE(general.loginSwitch.get_active());
+  EXPECT_TRUE(general.message->get_visible());
+  EXPECT_EQ(general.message->get_text(), "Could not change login setting: Permission denied");
+
+  // The message survives a trip to another tab.
+  choose(SettingsTab::appearance);
+  choose(SettingsTab::general);
+  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Could not change login setting: Permission denied");
+  EXPECT_TRUE(tab<GeneralTab>().message->get_visible());
+  testing::saveScreenshot(*window, "general-failure");
+
+  // Off succeeds now.
+  login.failure.reset();
+  login.statusAfter = LoginItemStatus::notRegistered;
+  tab<GeneralTab>().loginSwitch.activate();  // as a click or the keyboard would
+  settle();
+  EXPECT_FALSE(tab<GeneralTab>().loginSwitch.get_active());
+  EXPECT_FALSE(tab<GeneralTab>().message->get_visible());
+
+  // On, and the service wants approval: on, with the approval message.
+  login.statusAfter = LoginItemStatus::requiresApproval;
+  tab<GeneralTab>().loginSwitch.activate();
+  settle();
+  EXPECT_TRUE(tab<GeneralTab>().loginSwitch.get_active());
+  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Approve Vesk in System Settings → General → Login Items.");
+
+  // On fails with nothing registered: the switch springs back.
+  login.statusAfter = LoginItemStatus::notRegistered;
+  login.failure = "No such file";
+  tab<GeneralTab>().loginSwitch.set_active(false);
+  settle();
+  tab<GeneralTab>().loginSwitch.set_active(true);
+  settle();
+  EXPECT_FALSE(tab<GeneralTab>().loginSwitch.get_active());
+  EXPECT_FALSE(state->loginItemEnabled());
+
+  tab<GeneralTab>().quitButton->clicked();
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(SettingsUiTest, KeysRowsRecordClearAndShowTheModelsMessage) {
+  choose(SettingsTab::keys);
+  auto& keys = tab<KeysTab>();
+  EXPECT_TRUE(showsText(*screen, "GLOBAL SHORTCUTS"));
+  EXPECT_TRUE(showsText(*screen, "Show Vesk") || showsText(*screen, std::string(title(ShortcutAction::show))));
+  EXPECT_TRUE(showsText(*screen, "Open or close the menu bar panel."));
+  EXPECT_TRUE(showsText(*screen, std::string(KeysText::help)));
+  EXPECT_EQ(keys.rows[0].setButton->get_label(), "⌃⌥ Space");
+  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
+  EXPECT_EQ(keys.rows[0].clearButton, nullptr);
+  EXPECT_FALSE(keys.rows[1].clearButton->get_visible());
+  EXPECT_FALSE(keys.error->get_visible());
+
+  keys.rows[1].setButton->clicked();
+  settle();
+  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Press keys…");
+  keys.rows[2].setButton->clicked();  // the recording moves to the other row
+  settle();
+  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
+  EXPECT_EQ(keys.rows[2].setButton->get_label(), "Press keys…");
+  fx->keys.press(controlOption(40, "k"));
+  settle();
+  ASSERT_TRUE(fx->model->previousShortcut());
+  EXPECT_EQ(keys.rows[2].setButton->get_label(), fx->model->previousShortcut()->label);
+  EXPECT_TRUE(keys.rows[2].clearButton->get_visible());
+  EXPECT_EQ(keys.rows[2].clearButton->get_tooltip_text(), "Clear shortcut");
+
+  // A duplicate: the message appears in orange under the rows, the row keeps its caption.
+  keys.rows[1].setButton->clicked();
+  fx->keys.press(controlOption(40, "k"));
+  settle();
+  EXPECT_TRUE(keys.error->get_visible());
+  EXPECT_EQ(keys.error->get_text(), "Choose a different key combination for each action.");
+  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
+  testing::saveScreenshot(*window, "keys-duplicate");
+
+  keys.rows[2].clearButton->clicked();
+  settle();
+  EXPECT_EQ(keys.rows[2].setButton->get_label(), "Set keys");
+  EXPECT_FALSE(keys.rows[2].clearButton->get_visible());
+  EXPECT_FALSE(keys.error->get_visible());
+}
+
+TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
+  choose(SettingsTab::panel);
+  auto& panel = tab<PanelTab>();
+  EXPECT_TRUE(showsText(*screen, "PANEL SIZE"));
+  EXPECT_TRUE(showsText(*screen, "Website zoom"));
+  EXPECT_TRUE(showsText(*screen, std::string(PanelText::note)));
+  EXPECT_EQ(panel.cards[0].value->get_text(), "500 pt");
+  EXPECT_EQ(panel.cards[1].value->get_text(), "700 pt");
+  EXPECT_EQ(panel.cards[2].value->get_text(), "100%");
+  EXPECT_EQ(panel.resetButton->get_label(), "Reset panel");
+
+  // Each movement reaches the model at once, on the step grid.
+  panel.cards[0].scale->set_value(611);
+  EXPECT_EQ(fx->model->panelWidth(), 620);
+  EXPECT_EQ(resizes, 1);
+  panel.cards[0].scale->set_value(679);
+  EXPECT_EQ(fx->model->panelWidth(), 680);
+  EXPECT_EQ(resizes, 2);
+  EXPECT_EQ(panel.cards[0].value->get_text(), "680 pt");
+  panel.cards[2].scale->set_value(1.16);
+  EXPECT_DOUBLE_EQ(fx->model->pageZoom(), 1.15);
+  settle();
+  EXPECT_EQ(panel.cards[2].value->get_text(), "115%");
+  EXPECT_EQ(resizes, 2);
+  panel.cards[1].scale->set_value(9999);
+  EXPECT_EQ(fx->model->panelHeight(), 900);
+  testing::saveScreenshot(*window, "panel");
+
+  // Values set elsewhere move the sliders; the texts cut toward zero.
+  fx->model->changePanelSize(501.5, std::nullopt);
+  fx->model->changePageZoom(0.999);
+  settle();
+  EXPECT_EQ(panel.cards[0].value->get_text(), "501 pt");
+  EXPECT_EQ(panel.cards[2].value->get_text(), "99%");
+  EXPECT_DOUBLE_EQ(panel.cards[0].scale->get_value(), 501.5);
+  EXPECT_EQ(fx->model->panelWidth(), 501.5);  // showing a value does not send it back
+
+  resizes = 0;
+  panel.resetButton->clicked();
+  settle();
+  EXPECT_EQ(fx->model->panelWidth(), 500);
+  EXPECT_EQ(fx->model->panelHeight(), 700);
+  EXPECT_EQ(fx->model->pageZoom(), 1.0);
+  EXPECT_EQ(resizes, 1);
+  EXPECT_EQ(panel.cards[1].value->get_text(), "700 pt");
+  EXPECT_EQ(panel.cards[1].scale->get_value(), 700);
+}
+
+TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
+  choose(SettingsTab::websites);
+  auto& sites = tab<WebsitesTab>();
+  EXPECT_TRUE(showsText(*screen, "YOUR WEBSITES"));
+  EXPECT_TRUE(showsText(*screen, "alpha.example.com"));
+  EXPECT_TRUE(showsText(*screen, std::string(WebsitesText::note)));
+  ASSERT_EQ(sites.rows.size(), 3u);
+  EXPECT_EQ(sites.dividerCount, 2u);
+  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
+  EXPECT_TRUE(sites.rows[0].down->get_sensitive());
+  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
+  EXPECT_FALSE(sites.rows[2].down->get_sensitive());
+  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Beta");
+  EXPECT_EQ(sites.rows[1].remove->get_tooltip_text(), "Remove Beta");
+  EXPECT_EQ(sites.rows[0].up->get_tooltip_text(), "Move up");
+  EXPECT_EQ(sites.editor, nullptr);
+
+  sites.rows[0].down->clicked();
+  settle();
+  EXPECT_EQ(fx->model->sites()[1].id, alpha.id);
+  EXPECT_EQ(sites.rows[0].site.id, beta.id);
+  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
+  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
+
+  // Add form, rejected address.
+  sites.addButton->clicked();
+  settle();
+  ASSERT_NE(sites.editor, nullptr);
+  EXPECT_EQ(sites.editor->title.get_text(), "Add website");
+  EXPECT_EQ(sites.editor->saveButton.get_label(), "Add site");
+  EXPECT_EQ(sites.editor->nameField.get_text(), "");
+  sites.editor->nameField.set_text("Docs");
+  sites.editor->addressField.set_text("not an address");
+  sites.editor->saveButton.clicked();
+  settle();
+  EXPECT_TRUE(sites.editor->error.get_visible());
+  EXPECT_EQ(sites.editor->error.get_text(), "Enter a valid web address.");
+  EXPECT_TRUE(state->showSettings());
+  // The add button again changes nothing.
+  sites.addButton->clicked();
+  settle();
+  EXPECT_EQ(sites.editor->addressField.get_text(), "not an address");
+  testing::saveScreenshot(*window, "websites-add-error");
+
+  // The pencil of a site refills the form and removes the message.
+  sites.rows[2].edit->clicked();
+  settle();
+  EXPECT_EQ(sites.editor->title.get_text(), "Edit website");
+  EXPECT_EQ(sites.editor->saveButton.get_label(), "Save changes");
+  EXPECT_EQ(sites.editor->nameField.get_text(), "Gamma Mail");
+  EXPECT_EQ(sites.editor->addressField.get_text(), gamma.address);
+  EXPECT_FALSE(sites.editor->error.get_visible());
+  testing::saveScreenshot(*window, "websites-edit");
+
+  // Typed text does not survive leaving the tab; the form itself stays open.
+  sites.editor->nameField.set_text("Typed");
+  choose(SettingsTab::keys);
+  choose(SettingsTab::websites);
+  auto& again = tab<WebsitesTab>();
+  ASSERT_NE(again.editor, nullptr);
+  EXPECT_EQ(again.editor->nameField.get_text(), "Gamma Mail");
+
+  // Removing the edited site asks nothing; saving then reports it.
+  again.rows[2].remove->clicked();
+  settle();
+  EXPECT_EQ(again.rows.size(), 2u);
+  EXPECT_EQ(again.dividerCount, 1u);
+  again.editor->saveButton.clicked();
+  settle();
+  EXPECT_EQ(again.editor->error.get_text(), "Site not found.");
+
+  // Cancel closes the form only.
+  again.editor->cancelButton.clicked();
+  settle();
+  EXPECT_EQ(again.editor, nullptr);
+  EXPECT_TRUE(state->showSettings());
+
+  // A good save closes the form and the settings screen.
+  again.addButton->clicked();
+  settle();
+  again.editor->addressField.set_text("example.org");
+  again.editor->saveButton.clicked();
+  settle();
+  EXPECT_FALSE(state->showSettings());
+  EXPECT_FALSE(state->isAdding());
+  EXPECT_EQ(fx->model->sites().size(), 3u);
+  EXPECT_EQ(fx->model->selectedSite()->address, fx->model->sites().back().address);
+}
+
+TEST_F(SettingsUiTest, WebsitesWithNoSitesShowsNoListCard) {
+  build({});
+  choose(SettingsTab::websites);
+  auto& sites = tab<WebsitesTab>();
+  EXPECT_TRUE(sites.rows.empty());
+  EXPECT_EQ(sites.dividerCount, 0u);
+  EXPECT_FALSE(sites.list.get_visible());
+}
+
+TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
+  choose(SettingsTab::appearance);
+  auto& appearance = tab<AppearanceTab>();
+  EXPECT_TRUE(showsText(*screen, "DARK THEMES"));
+  EXPECT_TRUE(showsText(*screen, "Theme changes are saved automatically."));
+  for (auto theme : allLinkThemes) EXPECT_TRUE(showsText(*screen, title(theme)));
+  EXPECT_TRUE(appearance.cards[0].check->get_visible());
+  EXPECT_FALSE(appearance.cards[2].check->get_visible());
+  testing::saveScreenshot(*window, "appearance-graphite");
+
+  auto cardColor = [&](int index) {
+    int x = 0, y = 0;
+    appearance.cards[index].button->translate_coordinates(*window, 200, 4, x, y);
+    return testing::pixelAt(*window, x, y);
+  };
+  auto expect = [](Color c) {
+    return testing::Pixel{int(std::lround(c.red * 255)), int(std::lround(c.green * 255)),
+                          int(std::lround(c.blue * 255))};
+  };
+  auto near = [](testing::Pixel a, testing::Pixel b) {
+    return std::abs(a.red - b.red) <= 2 && std::abs(a.green - b.green) <= 2 && std::abs(a.blue - b.blue) <= 2;
+  };
+  testing::saveScreenshot(*window, "appearance-graphite");
+  EXPECT_TRUE(near(cardColor(2), expect(Palette::colors(LinkTheme::graphite).surface)));
+
+  appearance.cards[2].button->clicked();
+  settle();
+  EXPECT_EQ(fx->model->theme(), LinkTheme::obsidian);
+  EXPECT_FALSE(appearance.cards[0].check->get_visible());
+  EXPECT_TRUE(appearance.cards[2].check->get_visible());
+  testing::saveScreenshot(*window, "appearance-obsidian");
+  EXPECT_TRUE(near(cardColor(0), expect(Palette::colors(LinkTheme::obsidian).surface)));
+
+  appearance.cards[2].button->clicked();  // the current theme again: nothing visible changes
+  settle();
+  EXPECT_TRUE(appearance.cards[2].check->get_visible());
+}
+
+TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
+  testing::saveScreenshot(*window, "general");
+  choose(SettingsTab::keys);
+  testing::saveScreenshot(*window, "keys");
+  choose(SettingsTab::websites);
+  testing::saveScreenshot(*window, "websites");
+}
+
+}  // namespace
+}  // namespace vesk
