@@ -19,10 +19,10 @@
 #include "hotkeys/x11_hotkey_service.h"
 #include "model/constants.h"
 #include "model/file_settings_store.h"
+#include "panel/vesk_view.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
-#include "shell/placeholder_view.h"
 #include "shell/system_tray_item.h"
 
 namespace {
@@ -79,7 +79,7 @@ void start(Gtk::Application& app, Running& running) {
   platform.clickMonitors = vesk::makeX11ClickMonitors(
       [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
   platform.makePanelContent = [](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
-    return Gtk::manage(new vesk::PlaceholderView(model, std::move(close)));
+    return vesk::makeVeskView(model, std::move(close));
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };
