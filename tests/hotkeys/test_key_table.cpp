@@ -27,64 +27,19 @@ TEST(KeyTable, EveryCodeAndKeysymRoundTrips) {
 }
 
 TEST(KeyTable, UsesTheStoredNumbering) {
-  struct Known {
-    std::uint16_t code;
-    unsigned long keysym;
-  };
-  const Known known[] = {
-      {0, XK_a},
-      {1, XK_s},
-      {11, XK_b},
-      {18, XK_1},
-      {22, XK_6},
-      {23, XK_5},
-      {29, XK_0},
-      {24, XK_equal},
-      {27, XK_minus},
-      {30, XK_bracketright},
-      {33, XK_bracketleft},
-      {39, XK_apostrophe},
-      {41, XK_semicolon},
-      {42, XK_backslash},
-      {43, XK_comma},
-      {44, XK_slash},
-      {47, XK_period},
-      {50, XK_grave},
-      {36, XK_Return},
-      {48, XK_Tab},
-      {49, XK_space},
-      {51, XK_BackSpace},
-      {53, XK_Escape},
-      {117, XK_Delete},
-      {115, XK_Home},
-      {119, XK_End},
-      {116, XK_Prior},
-      {121, XK_Next},
-      {123, XK_Left},
-      {124, XK_Right},
-      {125, XK_Down},
-      {126, XK_Up},
-      {122, XK_F1},
-      {120, XK_F2},
-      {99, XK_F3},
-      {118, XK_F4},
-      {111, XK_F12},
-      {105, XK_F13},
-      {64, XK_F17},
-      {90, XK_F20},
-      {82, XK_KP_0},
-      {92, XK_KP_9},
-      {65, XK_KP_Decimal},
-      {67, XK_KP_Multiply},
-      {69, XK_KP_Add},
-      {75, XK_KP_Divide},
-      {76, XK_KP_Enter},
-      {78, XK_KP_Subtract},
-      {81, XK_KP_Equal},
-  };
-  for (const auto& k : known) EXPECT_EQ(keysymForKeyCode(k.code), k.keysym) << "key code " << k.code;
-  EXPECT_EQ(KeyCode::space, 49);
-  EXPECT_EQ(KeyCode::escape, 53);
+  EXPECT_EQ(keysymForKeyCode(KeyCode::space), XK_space);
+  EXPECT_EQ(keysymForKeyCode(KeyCode::escape), XK_Escape);
+  EXPECT_EQ(keysymForKeyCode(0), XK_a);
+  EXPECT_EQ(keysymForKeyCode(22), XK_6);  // 6 comes before 5 in this numbering
+  EXPECT_EQ(keysymForKeyCode(36), XK_Return);
+  EXPECT_EQ(keysymForKeyCode(51), XK_BackSpace);
+  EXPECT_EQ(keysymForKeyCode(117), XK_Delete);
+  EXPECT_EQ(keysymForKeyCode(122), XK_F1);
+  EXPECT_EQ(keysymForKeyCode(99), XK_F3);
+  EXPECT_EQ(keysymForKeyCode(123), XK_Left);
+  EXPECT_EQ(keysymForKeyCode(126), XK_Up);
+  EXPECT_EQ(keysymForKeyCode(82), XK_KP_0);
+  EXPECT_EQ(keysymForKeyCode(91), XK_KP_8);  // 90 is F20
 }
 
 TEST(KeyTable, CoversTheWholeKeyboardRange) {
