@@ -24,7 +24,8 @@ cleanup() {
   local status=$?
   for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+  # Bus-activated helpers (xfconfd) may still be saving into the directory as it is removed.
+  for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
   exit $status
 }
 trap cleanup EXIT INT TERM
@@ -42,7 +43,8 @@ Xvfb -displayfd "$dfd" -screen 0 "${size}x24" -nolisten tcp -noreset +extension 
   >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 display=""
-for _ in $(seq 1 100); do
+# Generous: on a loaded machine Xvfb can take many seconds to start.
+for _ in $(seq 1 600); do
   if read -r -t 0.1 -u "$dfd" display && [ -n "$display" ]; then break; fi
 done
 [ -n "$display" ] || { echo "headless.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
