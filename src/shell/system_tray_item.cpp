@@ -319,7 +319,8 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
   if (GdkEvent* current = gtk_get_current_event()) {
     const bool usable = current->type == GDK_BUTTON_PRESS || current->type == GDK_2BUTTON_PRESS ||
                         current->type == GDK_BUTTON_RELEASE || current->type == GDK_KEY_PRESS;
-    if (usable) gtk_menu_popup_at_rect(GTK_MENU(menu()), root, &rect, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, current);
+    if (usable)
+      gtk_menu_popup_at_rect(GTK_MENU(menu()), root, &rect, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST, current);
     gdk_event_free(current);
     if (usable) return;
   }

@@ -1,0 +1,143 @@
+// The X11 click monitors on a real display: which presses count as outside the panel.
+#include <gtest/gtest.h>
+#include <gtkmm/dialog.h>
+#include <gtkmm/main.h>
+#include <gtkmm/window.h>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "shell/click_monitor.h"
+#include "shell/panel_window.h"
+
+// Xlib's macros clash with C++ names: include it after everything else.
+// clang-format off
+#include <gdk/gdkx.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
+
+namespace vesk {
+namespace {
+
+// Runs the main loop until `done` holds or a generous time has passed.
+template <class Predicate>
+bool pumpUntil(Predicate done, std::chrono::seconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+    if (!done()) g_usleep(5000);
+  }
+  return true;
+}
+
+void clickAt(int x, int y, unsigned button = 1) {
+  Display* display = gdk_x11_get_default_xdisplay();
+  XTestFakeMotionEvent(display, -1, x, y, 0);
+  XTestFakeButtonEvent(display, button, 1, 0);
+  XTestFakeButtonEvent(display, button, 0, 0);
+  XFlush(display);
+}
+
+bool placedAt(Gtk::Window& window, int x, int y) {
+  if (!window.get_window() || !window.get_window()->is_viewable()) return false;
+  int rx = 0, ry = 0;
+  window.get_window()->get_origin(rx, ry);
+  return rx == x && ry == y;
+}
+
+class ClickMonitorTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { static Gtk::Main main; }
+
+  void SetUp() override {
+    panel.setContentSize(300, 300);
+    panel.showUnder(ScreenRect{1000, 0, 24, 24});  // under an icon near the top right
+    dialog.set_transient_for(panel.window());
+    dialog.set_default_size(200, 150);
+    dialog.move(100, 100);
+    dialog.show();
+    other.set_default_size(200, 150);
+    other.move(100, 450);
+    other.show();
+    dropDown.set_default_size(150, 100);
+    dropDown.move(500, 450);
+    dropDown.show();
+    ASSERT_TRUE(pumpUntil([&] { return placedAt(dropDown, 500, 450) && dialog.get_mapped() && other.get_mapped(); }));
+    ASSERT_TRUE(pumpUntil([&] { return panel.window().get_mapped(); }));
+    monitors = makeX11ClickMonitors([this]() -> void* { return panel.window().gobj(); });
+  }
+
+  // Clicks at the centre of `window` and returns what the local monitor saw.
+  std::optional<ClickTarget> clickInto(Gtk::Window& window) {
+    int x = 0, y = 0;
+    window.get_window()->get_origin(x, y);
+    const std::size_t before = localSeen.size();
+    clickAt(x + window.get_width() / 2, y + window.get_height() / 2);
+    if (!pumpUntil([&] { return localSeen.size() > before; })) return std::nullopt;
+    return localSeen.back();
+  }
+
+  GtkPanelWindow panel;
+  Gtk::Dialog dialog{"Open File"};
+  Gtk::Window other;
+  Gtk::Window dropDown{Gtk::WINDOW_POPUP};
+  std::unique_ptr<ClickMonitors> monitors;
+  std::vector<ClickTarget> localSeen;
+  std::vector<ScreenPoint> globalSeen;
+};
+
+TEST_F(ClickMonitorTest, OwnTransientWindowsAreNotOutsideThePanel) {
+  auto local = monitors->addLocalMonitor([this](ClickTarget target) { localSeen.push_back(target); });
+  auto global = monitors->addGlobalMonitor([this](ScreenPoint point) { globalSeen.push_back(point); });
+  ASSERT_TRUE(local && global);
+
+  EXPECT_EQ(clickInto(panel.window()), ClickTarget::panel);
+  EXPECT_EQ(clickInto(dialog), ClickTarget::ownTransient) << "a dialog transient for the panel";
+  EXPECT_EQ(clickInto(dropDown), ClickTarget::ownTransient) << "a pop-up such as a drop-down menu";
+  EXPECT_EQ(clickInto(other), ClickTarget::other);
+  EXPECT_TRUE(globalSeen.empty()) << "presses in our own windows are not global";
+
+  // A press on the bare desktop is outside: the global monitor sees it with its position.
+  clickAt(700, 700);
+  ASSERT_TRUE(pumpUntil([&] { return !globalSeen.empty(); }));
+  EXPECT_EQ(globalSeen.back(), (ScreenPoint{700, 700}));
+
+  // Removed monitors report nothing more.
+  local.reset();
+  global.reset();
+  const auto seen = localSeen.size();
+  // Monitors still installed witness that the presses happened.
+  std::vector<ClickTarget> witness;
+  std::vector<ScreenPoint> globalWitness;
+  auto witnessToken = monitors->addLocalMonitor([&](ClickTarget target) { witness.push_back(target); });
+  auto globalWitnessToken = monitors->addGlobalMonitor([&](ScreenPoint point) { globalWitness.push_back(point); });
+  int x = 0, y = 0;
+  other.get_window()->get_origin(x, y);
+  clickAt(x + 20, y + 20);
+  ASSERT_TRUE(pumpUntil([&] { return !witness.empty(); }));
+  clickAt(700, 700);
+  ASSERT_TRUE(pumpUntil([&] { return !globalWitness.empty(); }));
+  EXPECT_EQ(localSeen.size(), seen);
+  EXPECT_EQ(globalSeen.size(), 1u);
+}
+
+TEST_F(ClickMonitorTest, PanelIsPlacedUnderTheIconInsideTheWorkArea) {
+  int x = 0, y = 0;
+  panel.window().get_window()->get_origin(x, y);
+  EXPECT_EQ(x, 1012 - 150);
+  EXPECT_GE(y, 24);
+  const auto area = panel.workArea(std::nullopt);
+  ASSERT_TRUE(area);
+  EXPECT_EQ(GtkPanelWindow::placement(ScreenRect{1270, 0, 10, 10}, *area, 300, 300).x, area->x + area->width - 300)
+      << "clamped at the right edge";
+  EXPECT_EQ(GtkPanelWindow::placement(std::nullopt, ScreenRect{0, 28, 1280, 772}, 300, 300), (ScreenPoint{980, 28}))
+      << "top right of the work area without an icon";
+  EXPECT_EQ(GtkPanelWindow::placement(ScreenRect{600, 780, 20, 20}, ScreenRect{0, 0, 1280, 776}, 300, 300),
+            (ScreenPoint{460, 476}))
+      << "above an icon at the bottom";
+}
+
+}  // namespace
+}  // namespace vesk
