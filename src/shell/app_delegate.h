@@ -43,8 +43,9 @@ class AppDelegate {
   // The panel size used when no screen is known.
   static constexpr int fallbackScreenWidth = 1000, fallbackScreenHeight = 800;
   // A click on the tray icon reaches the outside-click monitor a moment before the tray reports
-  // it; an activation this soon after the monitor closed the panel at the icon is that same click.
-  static constexpr std::chrono::milliseconds iconClickWindow{300};
+  // it; an activation this soon after the monitor closed the panel at the icon is that same click
+  // (generous, as a busy desktop may deliver the activation late).
+  static constexpr std::chrono::milliseconds iconClickWindow{1000};
 
   AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform);
   ~AppDelegate();

@@ -37,7 +37,7 @@ echo "icon at $ICON_X,$ICON_Y"
 panel_hidden || fail "the panel must not be shown at launch"
 
 # Clicks on the icon that are further apart than the double-click time.
-pause_between_clicks() { sleep 0.6; }
+pause_between_clicks() { sleep 1; }
 
 step "a click on the icon shows the panel under it, inside the screen, focused"
 click_at "$ICON_X" "$ICON_Y"

@@ -47,7 +47,7 @@ echo "icon at $icon_x,$icon_y (${WIDTH}x$HEIGHT)"
 [ "$Y" -lt 28 ] || fail "the icon is not in the tray at the top ($Y)"
 [ -n "${VESK_SCREENSHOT:-}" ] && import -window root "$VESK_SCREENSHOT"
 
-pause_between_clicks() { sleep 0.6; }
+pause_between_clicks() { sleep 1; }
 
 step "a click on the icon opens the panel under it, focused"
 click_at "$icon_x" "$icon_y"
