@@ -14,10 +14,9 @@ void updateBrowserHost(PageHolder& holder, const LinkSite& site, BrowserStore& s
 BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), site_(std::move(site)) {
   set_visible_window(false);
   // The page's widget belongs to the store: hand it back before GTK destroys this container's
-  // children (a window being destroyed destroys everything inside it).
+  // children (a window being destroyed destroys everything inside it), and stop updating.
   g_signal_connect(gobj(), "destroy",
-                   G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->releaseChild(); }),
-                   this);
+                   G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }), this);
   auto schedule = [this](const auto&) { scheduleUpdate(); };
   subscriptions_.push_back(store_.canGoBack.observe(schedule));
   subscriptions_.push_back(store_.canGoForward.observe(schedule));
@@ -37,7 +36,7 @@ void BrowserView::detach() {
 }
 
 void BrowserView::releaseChild() {
-  if (get_child()) remove();
+  if (gobj() && get_child()) remove();
   shown_ = nullptr;
 }
 

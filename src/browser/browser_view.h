@@ -31,7 +31,8 @@ void updateBrowserHost(PageHolder& holder, const LinkSite& site, BrowserStore& s
 // the store when the container goes away, and a later host for the same site takes the widget over.
 // It updates when created, when given another site, and (on the next idle) after any change of the
 // store's published state. Keep one host per place on screen and destroy hosts that are no longer
-// shown: a hidden host that still observes the store would take its site back on the next update.
+// shown (Gtk::manage it so its parent destroys it, or delete it): a host that is merely removed
+// keeps observing the store and would take its site back on the next update.
 class BrowserView final : public Gtk::EventBox, private PageHolder {
  public:
   // The store must outlive the view.

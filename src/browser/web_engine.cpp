@@ -24,6 +24,7 @@ struct DownloadState {
   std::string path;
   std::string failure;
   bool failed = false;
+  bool reserved = false;  // `path` was created empty for this download
 };
 
 std::string displayName(const std::string& path) {
@@ -81,7 +82,7 @@ WebKitWebContext* WebEngine::context() {
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
-  auto* state = new DownloadState{self_, {}, {}, false};
+  auto* state = new DownloadState{self_, {}, {}, false, false};
   g_object_set_data_full(G_OBJECT(download), "vesk-download", state,
                          [](gpointer data) { delete static_cast<DownloadState*>(data); });
 
@@ -100,6 +101,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                        return TRUE;
                      }
                      // The file was just created empty for this download alone.
+                     state->reserved = true;
                      webkit_download_set_allow_overwrite(download, TRUE);
                      gchar* uri = g_filename_to_uri(state->path.c_str(), nullptr, nullptr);
                      webkit_download_set_destination(download, uri);
@@ -126,9 +128,9 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                        report.message = name + " was saved in " + displayFolder(state->path) + ".";
                        notifyDesktop("Download finished", report.message);
                      } else {
-                       // Leave no empty placeholder behind.
+                       // Leave no empty placeholder of ours behind.
                        GStatBuf info;
-                       if (!state->path.empty() && g_stat(state->path.c_str(), &info) == 0 && info.st_size == 0) {
+                       if (state->reserved && g_stat(state->path.c_str(), &info) == 0 && info.st_size == 0) {
                          g_unlink(state->path.c_str());
                        }
                        report.message = name + " could not be downloaded";

@@ -333,6 +333,35 @@ TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
   g_unlink((folder + "/report (1).txt").c_str());
 }
 
+TEST_F(WebKitBrowserTest, DownloadThatCannotBeSavedIsReportedAndHarmsNothing) {
+  std::string blocker = std::string(g_getenv("VESK_TEST_TMP") ? g_getenv("VESK_TEST_TMP") : g_get_tmp_dir()) +
+                        "/not-a-folder-" + std::to_string(getpid());
+  { std::ofstream(blocker) << "a file where the Download folder should be"; }
+  std::string saved = g_getenv("XDG_DOWNLOAD_DIR") ? g_getenv("XDG_DOWNLOAD_DIR") : "";
+  g_setenv("XDG_DOWNLOAD_DIR", (blocker + "/Downloads").c_str(), TRUE);
+  if (g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)) GTEST_SKIP() << "the desktop configures a Download folder";
+
+  test::Reply file;
+  file.contentType = "application/octet-stream";
+  file.body = "content";
+  file.headers = {{"Content-Disposition", "attachment; filename=\"data.bin\""}};
+  server.route("/data", file);
+  server.route("/", Reply(page("<a id='get' href='/data'>get</a>")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  runScript(site, "document.getElementById('get').click()");
+  bool reported = test::waitFor([&] { return !reports.empty(); });
+  g_setenv("XDG_DOWNLOAD_DIR", saved.c_str(), TRUE);
+  ASSERT_TRUE(reported);
+  EXPECT_FALSE(reports[0].succeeded);
+  EXPECT_NE(reports[0].message.find("could not be downloaded"), std::string::npos) << reports[0].message;
+  EXPECT_EQ(readFile(blocker), "a file where the Download folder should be");
+  g_unlink(blocker.c_str());
+}
+
 TEST_F(WebKitBrowserTest, CopiedAddressIsReadableByAnotherProcess) {
   LinkSite site{"Home", server.url("/")};
   show(site);
@@ -395,6 +424,7 @@ TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
   other.reset();
   BrowserView third(store, site);
   EXPECT_EQ(third.get_child(), widget);
+
   ASSERT_TRUE(settledAt(server.url("/")));
   EXPECT_FALSE(store.errorText());
 }
