@@ -176,11 +176,12 @@ void VeskView::render() {
   browserArea_.set_visible(!results);
   results_->set_visible(results);
   if (results) results_->render();
-  content_->render(s.showsBrowserArea() && get_mapped());
+  content_->render(s.showsBrowserArea());
   toolbar_->render();
 }
 
-Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent) {
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent,
+                          std::function<bool()> loginItemEnabled) {
   // The real services, owned by the view: nothing here starts the web engine before a page is made.
   struct Platform {
     WebEngine engine;
@@ -194,7 +195,7 @@ Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, Settings
     Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
   };
   PanelServices services{platform->pages, platform->clipboard, platform->workspace,
-                         platform->keys,  std::move(runAfter), {}};
+                         platform->keys,  std::move(runAfter), std::move(loginItemEnabled)};
   auto* view = Gtk::make_managed<VeskView>(model, services, std::move(close), std::move(settingsContent));
   view->keepAlive(platform);
   // Key presses reach the panel through its window once the view is placed in one.

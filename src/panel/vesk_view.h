@@ -89,6 +89,8 @@ class VeskView : public Gtk::Box {
 
 // The panel view on the real desktop services: the shared web engine, the clipboard, the default
 // browser and the panel window's key presses. Returns a managed widget for the panel window.
-Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent = {});
+// `loginItemEnabled` reports the login item's state when the view is made (absent: off).
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent = {},
+                          std::function<bool()> loginItemEnabled = {});
 
 }  // namespace vesk

@@ -338,6 +338,23 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   EXPECT_NEAR(bar.red, 0.085, 0.002);
 }
 
+TEST_F(PanelWindowTest, PressedIconButtonShowsTheSurfaceFill) {
+  Gtk::Button& button = view->siteBar().addButton();
+  GdkRGBA idle = backgroundOf(button);
+  EXPECT_EQ(idle.alpha, 0);
+  button.set_state_flags(Gtk::STATE_FLAG_ACTIVE, false);
+  GdkRGBA pressed = backgroundOf(button);
+  EXPECT_NEAR(pressed.red, 0.125, 0.002);
+  EXPECT_NEAR(pressed.green, 0.112, 0.002);
+  EXPECT_NEAR(pressed.blue, 0.17, 0.002);
+  EXPECT_EQ(pressed.alpha, 1);
+  button.unset_state_flags(Gtk::STATE_FLAG_ACTIVE);
+  EXPECT_EQ(backgroundOf(button).alpha, 0);
+  // Hovering draws nothing of its own.
+  button.set_state_flags(Gtk::STATE_FLAG_PRELIGHT, false);
+  EXPECT_EQ(backgroundOf(button).alpha, 0);
+}
+
 TEST_F(PanelWindowTest, ShowingThePanelAgainClosesSearchAndSettings) {
   gtk_button_clicked(view->siteBar().searchButton().gobj());
   view->state().setQuery("alp");
