@@ -20,6 +20,8 @@
 #include "model/constants.h"
 #include "model/file_settings_store.h"
 #include "panel/vesk_view.h"
+#include "settings/autostart_login_items.h"
+#include "settings/settings_screen.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
@@ -78,8 +80,18 @@ void start(Gtk::Application& app, Running& running) {
   };
   platform.clickMonitors = vesk::makeX11ClickMonitors(
       [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
-  platform.makePanelContent = [](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
-    return vesk::makeVeskView(model, std::move(close));
+  // The login item behind the settings' "Launch at login" switch, read when the panel is made.
+  auto loginItems = std::make_shared<vesk::AutostartLoginItems>();
+  platform.makePanelContent = [loginItems, &running](vesk::AppModel& model,
+                                                     std::function<void()> close) -> Gtk::Widget* {
+    auto settings = [loginItems, &running](vesk::VeskViewState& state) -> Gtk::Widget* {
+      auto quit = [&running] {
+        if (running.delegate) running.delegate->quitVesk();
+      };
+      return Gtk::manage(new vesk::SettingsScreen(state, vesk::SettingsServices{*loginItems, quit}));
+    };
+    return vesk::makeVeskView(model, std::move(close), settings,
+                              [loginItems] { return vesk::loginItemInitiallyEnabled(*loginItems); });
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };

@@ -15,11 +15,6 @@ namespace vesk {
 
 // ---- Shared building blocks ------------------------------------------------------------------
 
-void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes) {
-  auto context = widget.get_style_context();
-  for (const char* name : classes) context->add_class(name);
-}
-
 void setClass(Gtk::Widget& widget, const char* name, bool on) {
   auto context = widget.get_style_context();
   if (on) {
@@ -50,7 +45,7 @@ Gtk::Label* sectionLabel(std::string_view title) {
   return label;
 }
 
-Gtk::Image* symbolImage(std::string_view symbol, int pixelSize) {
+Gtk::Image* settingsSymbol(std::string_view symbol, double points) {
   std::string_view icon = symbolIconName(symbol);
   if (icon == "image-missing") {
     // Symbols only the settings use.
@@ -60,7 +55,7 @@ Gtk::Image* symbolImage(std::string_view symbol, int pixelSize) {
   }
   auto* image = Gtk::manage(new Gtk::Image());
   image->set_from_icon_name(std::string(icon), Gtk::ICON_SIZE_BUTTON);
-  image->set_pixel_size(pixelSize);
+  image->set_pixel_size(symbolPixelSize(points));
   return image;
 }
 
@@ -77,13 +72,10 @@ Gtk::Box* settingsCard(Gtk::Widget* child, int padding) {
 
 Gtk::Button* iconButton(std::string_view symbol, std::string_view tooltip) {
   auto* button = Gtk::manage(new Gtk::Button());
-  button->set_relief(Gtk::RELIEF_NONE);
-  button->set_focus_on_click(false);
-  button->set_image(*symbolImage(symbol, symbolPixelSize(12)));
+  button->set_image(*settingsSymbol(symbol, IconButtonStyle::symbolPoints));
+  button->set_always_show_image(true);
   button->set_tooltip_text(std::string(tooltip));
-  button->set_size_request(27, 27);
-  button->set_valign(Gtk::ALIGN_CENTER);
-  addClasses(*button, {"settings-icon-button"});
+  IconButtonStyle::apply(*button);
   return button;
 }
 
@@ -131,14 +123,10 @@ std::string settingsCss(const SettingsStore& store) {
       << ".vesk-settings button.settings-plain { background-image: none; background-color: transparent; border: none; "
          "box-shadow: none; text-shadow: none; padding: 0; min-height: 0; min-width: 0; font-size: 11px; color: "
       << secondary << "; }\n"
-      << ".vesk-settings button.settings-plain:hover { color: " << primary << "; }\n"
-      << ".vesk-settings button.settings-icon-button { background-image: none; background-color: transparent; border: "
-         "none; box-shadow: none; text-shadow: none; border-radius: 6px; min-width: 27px; min-height: 27px; padding: "
-         "0; "
-         "color: "
-      << secondary << "; -gtk-icon-shadow: none; }\n"
-      << ".vesk-settings button.settings-icon-button:active { background-color: " << surface << "; }\n"
-      << ".vesk-settings button.settings-icon-button:disabled { color: " << dimmed << "; }\n"
+      << ".vesk-settings button.settings-plain:hover { color: " << primary
+      << "; }\n"
+      // Disabled row buttons take the usual dimmed look.
+      << ".vesk-settings button.vesk-icon-button:disabled image { color: " << dimmed << "; }\n"
       << ".vesk-settings button.settings-prominent { background-image: none; background-color: " << accent
       << "; border-color: " << accent << "; box-shadow: none; text-shadow: none; color: " << background
       << "; font-weight: 500; }\n"

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include "panel/widgets.h"
 #include "settings/keys_settings.h"
 #include "settings/panel_settings.h"
 #include "settings/settings_screen.h"
@@ -26,13 +27,13 @@ namespace vesk {
 Gtk::Label* makeLabel(std::string_view text, std::initializer_list<const char*> classes, bool wraps = false);
 // The section label above a tab's content ("STARTUP", …).
 Gtk::Label* sectionLabel(std::string_view title);
-// A managed symbolic icon for one of the panel's symbol names.
-Gtk::Image* symbolImage(std::string_view symbol, int pixelSize);
+// A managed symbolic icon for one of the panel's symbol names or the few only the settings use,
+// sized for a font of `points`.
+Gtk::Image* settingsSymbol(std::string_view symbol, double points);
 // A managed settings card holding `child`, padded on all sides.
 Gtk::Box* settingsCard(Gtk::Widget* child, int padding = 13);
-// The small square symbol button used in rows.
+// The panel's small square symbol button (IconButtonStyle) showing `symbol`.
 Gtk::Button* iconButton(std::string_view symbol, std::string_view tooltip);
-void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes);
 void setClass(Gtk::Widget& widget, const char* name, bool on);
 
 class GeneralTab final : public SettingsTabView {

@@ -105,7 +105,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   addButton = Gtk::manage(new Gtk::Button());
   auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
   label->set_halign(Gtk::ALIGN_CENTER);
-  label->pack_start(*symbolImage("plus", 14), Gtk::PACK_SHRINK);
+  label->pack_start(*settingsSymbol("plus", 12), Gtk::PACK_SHRINK);
   label->pack_start(*Gtk::manage(new Gtk::Label(std::string(WebsitesText::addWebsite))), Gtk::PACK_SHRINK);
   addButton->add(*label);
   addButton->set_hexpand(true);
@@ -133,7 +133,7 @@ void WebsitesTab::rebuildList() {
     auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 11));
     box->set_size_request(-1, 51);
 
-    auto* globe = symbolImage("globe", 16);
+    auto* globe = settingsSymbol("globe", 14);
     globe->set_size_request(20, -1);
     addClasses(*globe, {"settings-accent"});
     box->pack_start(*globe, Gtk::PACK_SHRINK);

@@ -86,8 +86,10 @@ inline std::string saveScreenshot(Gtk::Window& window, const std::string& name) 
   waitFor([&] { return drawn; }, 20);
   connection.disconnect();
   settle();
+  // Run by hand without the build's environment, the pictures go to the temporary folder.
   const char* binary = std::getenv("VESK_BINARY_DIR");
-  std::filesystem::path dir = std::filesystem::path(binary ? binary : ".") / "tests/settings/screenshots";
+  std::filesystem::path dir = binary ? std::filesystem::path(binary) / "tests/settings/screenshots"
+                                     : std::filesystem::temp_directory_path() / "vesk-settings-screenshots";
   std::filesystem::create_directories(dir);
   std::filesystem::path file = dir / (name + ".png");
   GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window.gobj()));

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "panel/palette.h"
+#include "panel/panel_fakes.h"
 #include "settings/fake_login_items.h"
-#include "settings/settings_fixture.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_ui_support.h"
 #include "settings/settings_widgets.h"
@@ -48,7 +48,7 @@ class SettingsUiTest : public ::testing::Test {
   void build(std::vector<LinkSite> sites) {
     window.reset();
     state.reset();
-    fx = std::make_unique<testing::SettingsFixture>(std::move(sites));
+    fx = std::make_unique<testing::PanelFixture>(std::move(sites));
     fx->model->onPanelSizeChange = [this] { ++resizes; };
     state = std::make_unique<VeskViewState>(*fx->model, fx->services(), [this] { ++fx->closes; });
     state->showSettings.set(true);
@@ -75,7 +75,7 @@ class SettingsUiTest : public ::testing::Test {
   testing::FakeLoginItems login;
   int quits = 0;
   int resizes = 0;
-  std::unique_ptr<testing::SettingsFixture> fx;
+  std::unique_ptr<testing::PanelFixture> fx;
   std::unique_ptr<VeskViewState> state;
   std::unique_ptr<Gtk::Window> window;
   SettingsScreen* screen = nullptr;
@@ -357,7 +357,7 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
 }
 
 TEST_F(SettingsUiTest, WebsitesWithNoSitesShowsNoListCard) {
-  build({});
+  build(std::vector<LinkSite>{});
   choose(SettingsTab::websites);
   auto& sites = tab<WebsitesTab>();
   EXPECT_TRUE(sites.rows.empty());

@@ -1,0 +1,90 @@
+// The settings screen in its place: the panel's root view builds it into its settings slot, below
+// the panel's own header.
+#include <gtest/gtest.h>
+#include <gtkmm/window.h>
+
+#include "panel/panel_fakes.h"
+#include "panel/vesk_view.h"
+#include "settings/fake_login_items.h"
+#include "settings/settings_screen.h"
+#include "settings/settings_ui_support.h"
+#include "settings/settings_widgets.h"
+
+namespace vesk {
+namespace {
+
+using testing::settle;
+
+TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  testing::PanelFixture fx;
+  testing::FakeLoginItems login;
+  int quits = 0;
+  SettingsScreen* screen = nullptr;
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  auto* view = Gtk::manage(new VeskView(
+      *fx.model, fx.services(), [] {},
+      [&](VeskViewState& state) {
+        screen = Gtk::manage(new SettingsScreen(state, SettingsServices{login, [&] { ++quits; }}));
+        return screen;
+      }));
+  window.add(*view);
+  window.show_all();
+  settle();
+  EXPECT_EQ(screen, nullptr);  // built only when first needed
+
+  VeskViewState& state = view->state();
+  state.openSettings();
+  view->render();
+  settle();
+  ASSERT_NE(screen, nullptr);
+  EXPECT_TRUE(screen->is_ancestor(view->settingsSlot()));
+  EXPECT_EQ(screen->shownTab(), SettingsTab::general);
+  testing::saveScreenshot(window, "in-panel-general");
+
+  // The add action opens the form on the Websites tab; typed text does not outlive the screen.
+  fx.model->add("Docs", "https://docs.example.com/");
+  fx.model->add("Mail", "https://mail.example.com/");
+  state.addWebsite();
+  view->render();
+  settle();
+  ASSERT_EQ(screen->shownTab(), SettingsTab::websites);
+  auto* sites = dynamic_cast<WebsitesTab*>(screen->content());
+  ASSERT_NE(sites, nullptr);
+  ASSERT_NE(sites->editor, nullptr);
+  sites->editor->nameField.set_text("Half typed");
+  testing::saveScreenshot(window, "in-panel-websites");
+
+  view->backButton().clicked();
+  view->render();
+  settle();
+  EXPECT_FALSE(state.showSettings());
+  EXPECT_TRUE(state.isAdding());  // the form stays open for next time
+
+  state.showSettings.set(true);
+  view->render();
+  testing::waitFor([&] {
+    auto* tab = dynamic_cast<WebsitesTab*>(screen->content());
+    return tab && tab->editor && tab->editor->nameField.get_text().empty();
+  });
+  sites = dynamic_cast<WebsitesTab*>(screen->content());
+  ASSERT_NE(sites, nullptr);
+  ASSERT_NE(sites->editor, nullptr);
+  EXPECT_EQ(sites->editor->nameField.get_text(), "");
+  EXPECT_EQ(sites->editor->title.get_text(), "Add website");
+
+  // A theme picked here repaints the panel's header too.
+  state.settingsTab.set(SettingsTab::appearance);
+  settle();
+  auto* appearance = dynamic_cast<AppearanceTab*>(screen->content());
+  ASSERT_NE(appearance, nullptr);
+  appearance->cards[1].button->clicked();
+  view->render();
+  settle();
+  testing::saveScreenshot(window, "in-panel-appearance-midnight");
+  EXPECT_EQ(fx.model->theme(), LinkTheme::midnight);
+}
+
+}  // namespace
+}  // namespace vesk
