@@ -52,7 +52,7 @@ void BrowserContent::buildErrorLayer() {
   addClasses(errorLayer_, {"vesk-error-layer"});
   errorLayer_.set_halign(Gtk::ALIGN_FILL);
   errorLayer_.set_valign(Gtk::ALIGN_FILL);
-  auto* card = Gtk::make_managed<BoundedBox>(360, 11);
+  auto* card = errorCard_ = Gtk::make_managed<BoundedBox>(360, 11);
   addClasses(*card, {"vesk-card", "vesk-error-card"});
   card->set_halign(Gtk::ALIGN_CENTER);
   card->set_valign(Gtk::ALIGN_CENTER);
@@ -79,7 +79,7 @@ void BrowserContent::buildErrorLayer() {
 }
 
 void BrowserContent::buildHandoffCard() {
-  auto* card = Gtk::make_managed<BoundedBox>(350, 12);
+  auto* card = handoffCard_ = Gtk::make_managed<BoundedBox>(350, 12);
   addClasses(*card, {"vesk-card", "vesk-handoff-card"});
   card->pack_start(*symbolImage("globe", 28, {"vesk-accent"}), Gtk::PACK_SHRINK);
   card->pack_start(*styledLabel("Continue in your browser", {"vesk-handoff-title"}), Gtk::PACK_SHRINK);

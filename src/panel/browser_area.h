@@ -30,10 +30,11 @@ class BrowserContent : public Gtk::Box {
   BrowserContentKind shownKind() const { return shownKind_; }
   BrowserView* host() const { return host_.get(); }
   Gtk::Widget& errorLayer() { return errorLayer_; }
+  Gtk::Widget& errorCard() { return *errorCard_; }
   Gtk::Label& errorText() { return *errorText_; }
   Gtk::Button& tryAgainButton() { return *tryAgain_; }
   Gtk::Button& openInBrowserButton() { return *openInBrowser_; }
-  Gtk::Widget& handoffCard() { return handoffFrame_; }
+  Gtk::Widget& handoffCard() { return *handoffCard_; }
   Gtk::Button& handoffOpenButton() { return *handoffOpen_; }
   Gtk::Button& switchWebsiteButton() { return *switchWebsite_; }
   Gtk::Widget& emptyState() { return emptyFrame_; }
@@ -52,11 +53,13 @@ class BrowserContent : public Gtk::Box {
   Gtk::Overlay webLayer_;
   std::unique_ptr<BrowserView> host_;
   Gtk::EventBox errorLayer_;
+  BoundedBox* errorCard_;
   Gtk::Label* errorText_;
   Gtk::Button* tryAgain_;
   Gtk::Button* openInBrowser_;
 
   Gtk::Box handoffFrame_;
+  BoundedBox* handoffCard_;
   Gtk::Label* handoffText_;
   Gtk::Button* handoffOpen_;
   Gtk::Button* switchWebsite_;

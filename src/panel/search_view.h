@@ -22,6 +22,7 @@ class SearchRow : public Gtk::Box {
   void render();
 
   Gtk::Entry& field() { return field_; }
+  Gtk::Widget& fieldFrame() { return frame_; }
   Gtk::Button& pasteButton() { return *pasteButton_; }
   Gtk::Button& clearButton() { return clearButton_; }
 

@@ -44,6 +44,7 @@ class VeskView : public Gtk::Box {
   SearchResults& searchResults() { return *results_; }
   BrowserContent& browserContent() { return *content_; }
   BrowserToolbar& browserToolbar() { return *toolbar_; }
+  Gtk::Widget& header() { return header_; }
   Gtk::Label& shortcutBadge() { return badge_; }
   Gtk::Button& backButton() { return *back_; }
   Gtk::Button& closeButton() { return *close_; }

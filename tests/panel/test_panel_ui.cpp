@@ -165,6 +165,14 @@ TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   EXPECT_FALSE(results.noMatches().is_visible());
   EXPECT_TRUE(row.clearButton().is_visible());
   testing::saveScreenshot(*window, "search-results");
+  // Measures: the field sits 14 below the bar's rule, 16 from the sides, 39 high; rows are 48 high.
+  Gtk::Allocation field = row.fieldFrame().get_allocation();
+  EXPECT_EQ(field.get_y(), 43 + 1 + 14);
+  EXPECT_EQ(field.get_x(), 16);
+  EXPECT_EQ(field.get_height(), 39);
+  EXPECT_EQ(field.get_width(), 500 - 32);
+  EXPECT_EQ(results.rows()[0]->get_allocated_height(), 48);
+  EXPECT_EQ(results.rows()[0]->get_allocated_width(), 500 - 32);
 
   row.field().set_text("beta.example.org");
   refresh();
@@ -189,6 +197,7 @@ TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
   EXPECT_TRUE(results.rows().size() == 1u && results.quickAddRow() == results.rows()[0]);
   EXPECT_FALSE(results.noMatches().is_visible());
   testing::saveScreenshot(*window, "quick-add");
+  EXPECT_EQ(results.quickAddRow()->get_allocated_height(), 43);
   gtk_button_clicked(results.quickAddRow()->gobj());
   refresh();
   ASSERT_EQ(fx.model->sites().size(), 3u);
@@ -219,6 +228,12 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   EXPECT_EQ(content.openInBrowserButton().get_label(), "Open in browser");
   EXPECT_TRUE(view->browserToolbar().is_visible());
   testing::saveScreenshot(*window, "error-card");
+  EXPECT_LE(content.errorCard().get_allocated_width(), 360);
+  // A long description wraps inside the card's maximum width.
+  view->state().browser.errorText.set(std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
+  refresh();
+  testing::waitForDraw(*window);
+  EXPECT_EQ(content.errorCard().get_allocated_width(), 360);
   gtk_button_clicked(content.tryAgainButton().gobj());
   EXPECT_EQ(fx.pages.pages.at(0)->reloads, 1);
   gtk_button_clicked(content.openInBrowserButton().gobj());
@@ -233,6 +248,7 @@ TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
   EXPECT_TRUE(fx.pages.pages.empty());
   EXPECT_EQ(content.handoffOpenButton().get_label(), "Open Gemini");
   testing::saveScreenshot(*window, "handoff-card");
+  EXPECT_EQ(content.handoffCard().get_allocated_width(), 350);
   gtk_button_clicked(content.handoffOpenButton().gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://GEMINI.google.com/app"});
   gtk_button_clicked(content.switchWebsiteButton().gobj());
@@ -274,6 +290,8 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   EXPECT_EQ(tooltip(view->closeButton()), "Close panel");
   EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen
   testing::saveScreenshot(*window, "settings-header");
+  EXPECT_EQ(view->header().get_allocated_height(), 51);
+  EXPECT_EQ(view->backButton().get_allocated_width(), 27);
 
   gtk_button_clicked(view->backButton().gobj());
   refresh();
