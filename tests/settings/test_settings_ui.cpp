@@ -100,6 +100,21 @@ TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
   for (auto tab : allSettingsTabs) EXPECT_NEAR(screen->tabButton(tab).get_allocated_width(), wider, 1);
 }
 
+TEST_F(SettingsUiTest, TallContentScrollsWithTheTitleAndTheStrip) {
+  window->resize(500, 300);
+  choose(SettingsTab::websites);
+  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }, 5));
+  settle();
+  auto adjustment = screen->get_vadjustment();
+  EXPECT_GT(adjustment->get_upper(), adjustment->get_page_size() + 100);
+  adjustment->set_value(adjustment->get_upper());
+  settle();
+  // The title and the strip are inside the scrolled column, so they have moved out of view.
+  int x = 0, y = 0;
+  screen->tabButton(SettingsTab::general).translate_coordinates(*screen, 0, 0, x, y);
+  EXPECT_LT(y, 0);
+}
+
 TEST_F(SettingsUiTest, ChoosingATabReplacesTheContentAndStopsARecording) {
   choose(SettingsTab::keys);
   EXPECT_TRUE(screen->tabButton(SettingsTab::keys).get_style_context()->has_class("selected"));
