@@ -36,7 +36,7 @@ constexpr std::string_view styleTemplate = R"css(
 
 button.vesk-icon-button, button.vesk-plain-button, button.vesk-menu-button, button.vesk-row-button {
   background: none; border: none; box-shadow: none; text-shadow: none; -gtk-icon-shadow: none;
-  outline-color: transparent; padding: 0; margin: 0; min-width: 0; min-height: 0; border-radius: 0;
+  padding: 0; margin: 0; min-width: 0; min-height: 0; border-radius: 0;
   color: @primary;
 }
 button.vesk-icon-button { min-width: 27px; min-height: 27px; border-radius: 6px; color: @secondary; }
