@@ -39,6 +39,9 @@ button.vesk-icon-button, button.vesk-plain-button, button.vesk-menu-button, butt
   padding: 0; margin: 0; min-width: 0; min-height: 0; border-radius: 0;
   color: @primary;
 }
+/* No fades: a pressed button and a new theme show at once. */
+button.vesk-icon-button, button.vesk-plain-button, button.vesk-menu-button, button.vesk-row-button,
+button.vesk-prominent, button.vesk-bordered { transition: none; }
 button.vesk-icon-button { min-width: 27px; min-height: 27px; border-radius: 6px; color: @secondary; }
 button.vesk-icon-button:hover, button.vesk-icon-button:disabled { background: none; color: @secondary; }
 button.vesk-icon-button:active, button.vesk-icon-button:checked { background-color: @surface; }

@@ -354,6 +354,12 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   EXPECT_NEAR(obsidian.blue, 0.043, 0.002);
   GdkRGBA bar = backgroundOf(view->siteBar());
   EXPECT_NEAR(bar.red, 0.085, 0.002);
+  view->state().browser.errorText.set("The server stopped answering.");
+  refresh();
+  testing::saveScreenshot(*window, "theme-obsidian");
+  GdkRGBA prominent = backgroundOf(view->browserContent().openInBrowserButton());
+  EXPECT_NEAR(prominent.red, 0.81, 0.002);
+  EXPECT_NEAR(prominent.blue, 0.88, 0.002);
 }
 
 TEST_F(PanelWindowTest, PressedIconButtonShowsTheSurfaceFill) {
