@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in packages.txt that are not installed yet.
+# Installs the Debian packages listed in packages.txt (or in the list file given) that are not
+# installed yet.
+#   scripts/install-deps.sh [list-file]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+list=${1:-$here/packages.txt}
+mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$list")
 missing=()
 for pkg in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,0 +1,526 @@
+#!/usr/bin/env python3
+"""Vesk's benchmarks on the private headless desktop (run inside tests/harness/headless.sh --tray).
+
+Figures: cold start until the tray item is registered, hot key until the panel is mapped and
+focused, site switch until the other page is on screen, memory (PSS) with three heavy pages
+against Chromium and Epiphany, memory at rest, and wake-ups while idle. bench/run.sh is the one
+command that builds everything and runs this script; see bench/README.md.
+"""
+
+import argparse
+import http.server
+import os
+import random
+import re
+import shutil
+import signal
+import socketserver
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import uuid
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+APP_ID = "io.github.vesk.Vesk"
+# The three sites' page backgrounds: the site-switch figure samples them on screen.
+COLOURS = ["3a6ea5", "a5553a", "4f8a3c"]
+NEXT_SHORTCUT = '{"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}'
+MIB = 1024 * 1024
+
+WORDS = (
+    "the a meeting deploy review ticket lunch tomorrow merge branch build release customer "
+    "issue fixed yes no maybe later today morning call notes draft design test crash log server "
+    "client update thanks please check link doc sheet plan week sprint demo bug patch ship "
+    "coffee team channel thread reply mention status green red blocked waiting done"
+).split()
+
+
+def log(*parts):
+    print(*parts, flush=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# The pages: a chat-like page whose script builds 1,500 messages of about 40 words, a
+# textarea, and a script array of 200,000 numbers. When the page has loaded and drawn it
+# requests /loaded, which tells the benchmark.
+
+
+def make_page(index):
+    rng = random.Random(1000 + index)
+    numbers = ",".join(str(rng.randint(0, 10**9)) for _ in range(200_000))
+    words = " ".join(WORDS)
+    return f"""<!doctype html>
+<html><head><meta charset="utf-8"><title>Chat {index + 1}</title>
+<style>
+html, body {{ margin: 0; background: #{COLOURS[index]}; font: 14px sans-serif; }}
+#log {{ margin: 0 0 90px 48px; padding: 8px; }}
+.msg {{ background: #f4f4f4; border-radius: 8px; margin: 6px 0; padding: 6px 10px; max-width: 620px; }}
+.who {{ font-weight: bold; margin-right: 6px; }}
+textarea {{ position: fixed; left: 48px; right: 8px; bottom: 8px; height: 64px; }}
+</style></head>
+<body><div id="log"></div><textarea placeholder="Message #{index + 1}"></textarea>
+<script>
+const numbers = [{numbers}];
+const words = "{words}".split(" ");
+let seed = {index + 7};
+function next() {{ seed = (seed * 1103515245 + 12345) % 2147483648; return seed / 2147483648; }}
+const log = document.getElementById("log");
+const batch = document.createDocumentFragment();
+for (let i = 0; i < 1500; i++) {{
+  const message = document.createElement("div");
+  message.className = "msg";
+  const who = document.createElement("span");
+  who.className = "who";
+  who.textContent = "user" + (i % 23);
+  message.appendChild(who);
+  const text = [];
+  for (let w = 0; w < 40; w++) text.push(words[Math.floor(next() * words.length)]);
+  message.appendChild(document.createTextNode(text.join(" ")));
+  batch.appendChild(message);
+}}
+log.appendChild(batch);
+window.chatTotal = numbers.reduce((a, b) => a + b, 0);
+window.addEventListener("load", () => requestAnimationFrame(() => requestAnimationFrame(() =>
+  fetch("/loaded?" + numbers.length).catch(() => {{}}))));
+</script></body></html>
+""".encode()
+
+
+class Sites:
+    """Three loopback servers (one port, hence one origin, per site) that record page loads."""
+
+    def __init__(self):
+        self.loads = [0, 0, 0]
+        self.cond = threading.Condition()
+        self.servers = []
+        self.pages = [make_page(i) for i in range(3)]
+        for index in range(3):
+            handler = self._handler(index)
+            server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
+            server.daemon_threads = True
+            threading.Thread(target=server.serve_forever, daemon=True).start()
+            self.servers.append(server)
+        self.urls = [f"http://127.0.0.1:{s.server_address[1]}/chat" for s in self.servers]
+
+    def _handler(self, index):
+        sites = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                if self.path.startswith("/loaded"):
+                    with sites.cond:
+                        sites.loads[index] += 1
+                        sites.cond.notify_all()
+                    body = b"ok"
+                    kind = "text/plain"
+                elif self.path.startswith("/chat"):
+                    body = sites.pages[index]
+                    kind = "text/html; charset=utf-8"
+                else:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Cache-Control", "no-store")
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        return Handler
+
+    def reset(self):
+        with self.cond:
+            self.loads = [0, 0, 0]
+
+    def wait_loaded(self, index, timeout=90):
+        with self.cond:
+            if not self.cond.wait_for(lambda: self.loads[index] > 0, timeout):
+                raise RuntimeError(f"site {index + 1} did not finish loading within {timeout} s")
+
+    def close(self):
+        for server in self.servers:
+            server.shutdown()
+            server.server_close()
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes, PSS and context switches.
+
+
+def proc_table():
+    table = {}
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{name}/stat") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # comm may hold spaces and parentheses: split after the last ')'.
+        comm = stat[stat.index("(") + 1 : stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2 :].split()
+        table[int(name)] = {"comm": comm, "ppid": int(fields[1]), "sid": int(fields[3])}
+    return table
+
+
+def process_tree(root, sessions=()):
+    """root and all its descendants, plus every process in the given sessions."""
+    table = proc_table()
+    members = {pid for pid, info in table.items() if info["sid"] in sessions}
+    if root in table:
+        members.add(root)
+    changed = True
+    while changed:
+        changed = False
+        for pid, info in table.items():
+            if pid not in members and info["ppid"] in members:
+                members.add(pid)
+                changed = True
+    return {pid: table[pid]["comm"] for pid in members}
+
+
+def pss_kib(pid):
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                if line.startswith("Pss:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def measure_pss(root, sessions=(), samples=5, interval=2.0):
+    """Median over `samples` of the PSS summed over the tree; also the last breakdown."""
+    totals = []
+    breakdown = {}
+    for i in range(samples):
+        if i:
+            time.sleep(interval)
+        members = process_tree(root, sessions)
+        parts = {pid: (comm, pss_kib(pid)) for pid, comm in members.items()}
+        totals.append(sum(kib for _, kib in parts.values()) * 1024)
+        breakdown = parts
+    return statistics.median(totals), breakdown
+
+
+def describe(breakdown):
+    rows = sorted(breakdown.items(), key=lambda item: -item[1][1])
+    return ", ".join(f"{comm}[{pid}] {kib / 1024:.1f}" for pid, (comm, kib) in rows if kib)
+
+
+def context_switches(pid):
+    result = {}
+    try:
+        tids = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return result
+    for tid in tids:
+        try:
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                text = f.read()
+        except OSError:
+            continue
+        name = re.search(r"^Name:\s*(.*)$", text, re.M).group(1)
+        voluntary = int(re.search(r"^voluntary_ctxt_switches:\s*(\d+)", text, re.M).group(1))
+        involuntary = int(re.search(r"^nonvoluntary_ctxt_switches:\s*(\d+)", text, re.M).group(1))
+        result[int(tid)] = (name, voluntary + involuntary)
+    return result
+
+
+def idle(pid, seconds):
+    before = context_switches(pid)
+    time.sleep(seconds)
+    after = context_switches(pid)
+    per_thread = []
+    for tid, (name, count) in after.items():
+        delta = count - before.get(tid, (name, 0))[1]
+        per_thread.append((tid, name, delta))
+    total = sum(delta for _, _, delta in per_thread)
+    main = next((delta for tid, _, delta in per_thread if tid == pid), 0)
+    scale = 60.0 / seconds
+    busy = ", ".join(f"{name}[{tid}] {delta}" for tid, name, delta in sorted(per_thread, key=lambda t: -t[2]) if delta)
+    return total * scale, main * scale, busy or "none"
+
+
+# ---------------------------------------------------------------------------------------------
+# Vesk on the desktop.
+
+
+def item_registered(pid):
+    out = subprocess.run(
+        ["dbus-send", "--session", "--print-reply", "--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+         "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher",
+         "string:RegisteredStatusNotifierItems"],
+        capture_output=True, text=True).stdout
+    return f"org.kde.StatusNotifierItem-{pid}-1" in out
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+def write_settings(sites):
+    folder = os.path.join(os.environ["XDG_CONFIG_HOME"], "vesk")
+    os.makedirs(folder, exist_ok=True)
+    ids = [str(uuid.uuid4()).upper() for _ in sites.urls]
+    records = ",".join(
+        f'{{"id":"{ids[i]}","name":"Chat {i + 1}","address":"{url}"}}' for i, url in enumerate(sites.urls))
+    with open(os.path.join(folder, "settings.ini"), "w") as f:
+        f.write("[vesk]\n")
+        f.write(f"vesk.sites.v1=[{records}]\n")
+        f.write(f"vesk.selected.v1={ids[0]}\n")
+        f.write(f"vesk.shortcut.next.v1={NEXT_SHORTCUT}\n")
+
+
+class Vesk:
+    def __init__(self, binary):
+        self.binary = binary
+        self.log = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), "vesk-bench.log"), "w")
+        self.process = subprocess.Popen([binary], stdout=self.log, stderr=subprocess.STDOUT)
+        self.pid = self.process.pid
+        wait_until(lambda: item_registered(self.pid), 30, "vesk's tray item")
+
+    def command(self, option):
+        subprocess.run([self.binary, option], check=True, timeout=30, stdout=subprocess.DEVNULL)
+
+    def panel_shown(self):
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.pid)], capture_output=True,
+                             text=True).stdout.split()
+        for window in out:
+            role = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True).stdout
+            if '"vesk-panel"' in role:
+                return True
+        return False
+
+    def quit(self):
+        try:
+            self.command("--quit")
+            self.process.wait(timeout=20)
+        except (subprocess.SubprocessError, OSError):
+            self.process.kill()
+            self.process.wait()
+        self.log.close()
+
+
+def stop_session(process):
+    """Ends a browser started in its own session, with everything it started."""
+    try:
+        os.killpg(process.pid, signal.SIGTERM)
+    except ProcessLookupError:
+        pass
+    try:
+        process.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+    for pid in process_tree(-1, sessions=(process.pid,)):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    time.sleep(1)
+
+
+# ---------------------------------------------------------------------------------------------
+# The figures.
+
+
+def run_tool(args):
+    log("$", " ".join(args))
+    out = subprocess.run(args, capture_output=True, text=True)
+    sys.stdout.write(out.stdout)
+    sys.stderr.write(out.stderr)
+    if out.returncode != 0:
+        raise RuntimeError(f"{os.path.basename(args[0])} failed ({out.returncode})")
+    return out.stdout
+
+
+def summary_value(text, name, field="median"):
+    match = re.search(rf"^{name} .*\b{field}=([0-9.]+)", text, re.M)
+    return float(match.group(1)) if match else None
+
+
+def chromium_memory(sites, settle):
+    profile = tempfile.mkdtemp(prefix="bench-chromium-")
+    base = ["chromium", f"--user-data-dir={profile}", "--disable-gpu", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            "--password-store=basic"]
+    if os.geteuid() == 0:
+        base.append("--no-sandbox")
+    sites.reset()
+    log_file = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), "chromium.log"), "w")
+    main = subprocess.Popen(base + [f"--app={sites.urls[0]}"], stdout=log_file, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    try:
+        sites.wait_loaded(0)
+        for index in (1, 2):
+            subprocess.run(base + [f"--app={sites.urls[index]}"], stdout=log_file, stderr=subprocess.STDOUT,
+                           timeout=60)
+            sites.wait_loaded(index)
+        time.sleep(settle)
+        return measure_pss(main.pid, sessions=(main.pid,))
+    finally:
+        stop_session(main)
+        log_file.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def epiphany_memory(sites, settle):
+    profile = tempfile.mkdtemp(prefix="bench-epiphany-")
+    base = ["epiphany", f"--profile={profile}"]
+    sites.reset()
+    log_file = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), "epiphany.log"), "w")
+    # One window with the three addresses in three tabs, the last one in front; the other two are
+    # then brought to the front once each (Ctrl+Page Up). The pages report their load from their
+    # first animation frame, which comes only once a tab is shown.
+    main = subprocess.Popen(base + sites.urls, stdout=log_file, stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        sites.wait_loaded(2)
+        window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(main.pid)],
+                                capture_output=True, text=True, timeout=60).stdout.split()[0]
+        for index in (1, 0):
+            subprocess.run(["xdotool", "windowactivate", "--sync", window], check=False, timeout=30)
+            subprocess.run(["xdotool", "key", "ctrl+Page_Up"], check=True)
+            sites.wait_loaded(index)
+        log(f"epiphany page loads: {sites.loads}")
+        time.sleep(settle)
+        return measure_pss(main.pid, sessions=(main.pid,))
+    finally:
+        stop_session(main)
+        log_file.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--runs", type=int, default=12, help="cold starts")
+    parser.add_argument("--presses", type=int, default=30, help="hot-key and site-switch presses")
+    parser.add_argument("--idle-seconds", type=int, default=60)
+    parser.add_argument("--settle", type=float, default=10, help="seconds between the last load and PSS")
+    parser.add_argument("--only", default="start,rest,idle,memory,show,switch,browsers",
+                        help="comma-separated subset of start,rest,idle,memory,show,switch,browsers")
+    args = parser.parse_args()
+    if not os.environ.get("VESK_PANEL_PID"):
+        sys.exit("run me inside tests/harness/headless.sh --tray (bench/run.sh does)")
+    wanted = set(args.only.split(","))
+    vesk_binary = os.path.join(args.build_dir, "src", "app", "vesk")
+    tools = os.path.join(args.build_dir, "bench")
+    results = {}
+
+    if "start" in wanted:
+        log("== cold start until the tray item is registered")
+        out = run_tool([os.path.join(tools, "bench_tray_start"), str(args.runs), vesk_binary])
+        results["start"] = summary_value(out, "tray_start_ms")
+        results["start_cpu"] = summary_value(out, "tray_start_cpu_ms")
+
+    sites = Sites()
+    write_settings(sites)
+    vesk = Vesk(vesk_binary)
+    try:
+        if "rest" in wanted:
+            time.sleep(5)
+            pss, parts = measure_pss(vesk.pid, samples=3, interval=1)
+            results["rest"] = pss
+            log(f"== memory at rest: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+        if "idle" in wanted:
+            log(f"== idle for {args.idle_seconds} s, panel never shown")
+            results["idle_rest"] = idle(vesk.pid, args.idle_seconds)
+            log("context switches per minute: all threads %.1f, main thread %.1f; by thread: %s" %
+                results["idle_rest"])
+
+        if wanted & {"memory", "show", "switch"}:
+            log("== three sites, each shown once")
+            started = time.monotonic()
+            vesk.command("--toggle")
+            sites.wait_loaded(0)
+            for index in (1, 2):
+                vesk.command("--next")
+                sites.wait_loaded(index)
+            log(f"loaded in {time.monotonic() - started:.1f} s")
+            time.sleep(args.settle)
+            pss, parts = measure_pss(vesk.pid)
+            results["memory"] = pss
+            log(f"vesk with three sites: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+
+        if "show" in wanted:
+            log("== hot key until the panel is mapped and focused (warm)")
+            out = run_tool([os.path.join(tools, "bench_panel_latency"), "show", str(args.presses)])
+            results["show_mapped"] = summary_value(out, "show_mapped_ms")
+            results["show_focused"] = summary_value(out, "show_focused_ms")
+
+        if "switch" in wanted:
+            log("== site switch with the pages loaded, until the other page is on screen")
+            out = run_tool([os.path.join(tools, "bench_panel_latency"), "switch", str(args.presses)] + COLOURS)
+            results["switch"] = summary_value(out, "site_switch_ms")
+
+        if "idle" in wanted and wanted & {"memory", "show", "switch"}:
+            if vesk.panel_shown():
+                vesk.command("--toggle")
+                wait_until(lambda: not vesk.panel_shown(), 10, "the panel to hide")
+            time.sleep(2)
+            log(f"== idle for {args.idle_seconds} s, panel hidden after use (three pages loaded)")
+            results["idle_used"] = idle(vesk.pid, args.idle_seconds)
+            log("context switches per minute: all threads %.1f, main thread %.1f; by thread: %s" %
+                results["idle_used"])
+    finally:
+        vesk.quit()
+
+    if "browsers" in wanted:
+        log("== the same three pages in three Chromium --app windows")
+        pss, parts = chromium_memory(sites, args.settle)
+        results["chromium"] = pss
+        log(f"chromium: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+        log("== the same three pages in three Epiphany tabs")
+        pss, parts = epiphany_memory(sites, args.settle)
+        results["epiphany"] = pss
+        log(f"epiphany: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+    sites.close()
+
+    log("")
+    log("== summary (figure: measured / goal)")
+
+    def verdict(ok):
+        return "met" if ok else "MISSED"
+
+    if results.get("start") is not None:
+        log(f"cold start -> tray item: median {results['start']:.1f} ms (cpu {results['start_cpu']:.1f} ms) "
+            f"/ <= 150 ms: {verdict(results['start'] <= 150)}")
+    if results.get("show_mapped") is not None:
+        log(f"hot key -> panel mapped: median {results['show_mapped']:.2f} ms, focused "
+            f"{results['show_focused']:.2f} ms / <= 16 ms: {verdict(results['show_focused'] <= 16)}")
+    if results.get("switch") is not None:
+        log(f"site switch -> other page on screen: median {results['switch']:.2f} ms / <= 16 ms: "
+            f"{verdict(results['switch'] <= 16)}")
+    if "memory" in results:
+        line = f"memory, 3 sites: vesk {results['memory'] / MIB:.1f} MiB"
+        if "chromium" in results:
+            ratio = results["memory"] / results["chromium"]
+            line += f"; chromium {results['chromium'] / MIB:.1f} MiB, ratio {ratio:.2f} / <= 0.70: {verdict(ratio <= 0.7)}"
+        if "epiphany" in results:
+            ratio = results["memory"] / results["epiphany"]
+            line += f"; epiphany {results['epiphany'] / MIB:.1f} MiB, ratio {ratio:.2f} / <= 0.80: {verdict(ratio <= 0.8)}"
+        log(line)
+    if "rest" in results:
+        log(f"memory at rest: {results['rest'] / MIB:.1f} MiB / <= 40 MiB: {verdict(results['rest'] <= 40 * MIB)}")
+    for key, label in (("idle_rest", "never shown"), ("idle_used", "hidden after use")):
+        if key in results:
+            total, main_thread, _ = results[key]
+            log(f"idle ({label}): {total:.1f} context switches/min over all threads, main thread {main_thread:.1f} "
+                f"/ 0 from vesk's own code: {verdict(main_thread == 0)}")
+
+
+if __name__ == "__main__":
+    main()
