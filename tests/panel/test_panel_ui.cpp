@@ -423,3 +423,47 @@ TEST(PanelWebView, LoadedLoopbackPage) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Real pointer and key input through the X server.
+void xdotool(const std::string& arguments) { ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0); }
+
+// Where a widget's corner is on the screen.
+std::pair<int, int> screenOrigin(Gtk::Widget& widget) {
+  int x = 0, y = 0;
+  widget.get_window()->get_origin(x, y);
+  Gtk::Allocation allocation = widget.get_allocation();
+  return {x + allocation.get_x(), y + allocation.get_y()};
+}
+
+TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
+  testing::ensureGtk();
+  PanelFixture fx;  // no sites: nothing starts the web engine
+  int closes = 0;
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  window.move(0, 0);
+  auto* view = makeVeskView(*fx.model, [&closes] { ++closes; });
+  window.add(*view);
+  window.show_all();
+  auto& panel = dynamic_cast<VeskView&>(*view);
+  ASSERT_TRUE(testing::waitFor([&] { return panel.siteBar().settingsButton().get_mapped(); }, 20));
+  testing::waitForDraw(window);
+
+  // A click in the corner of the settings button's square, away from its symbol.
+  auto [x, y] = screenOrigin(panel.siteBar().settingsButton());
+  xdotool("mousemove " + std::to_string(x + 2) + " " + std::to_string(y + 2) + " click 1");
+  ASSERT_TRUE(testing::waitFor([&] { return panel.state().showSettings(); }, 20));
+
+  // Escape typed into the panel's window: first back to browsing, then the panel hides.
+  window.present();
+  xdotool("key Escape");
+  ASSERT_TRUE(testing::waitFor([&] { return !panel.state().showSettings(); }, 20));
+  xdotool("key Escape");
+  EXPECT_TRUE(testing::waitFor([&] { return closes == 1; }, 20));
+}
+
+}  // namespace
+}  // namespace vesk
