@@ -243,7 +243,7 @@ void SystemTrayItem::activated(int x, int y) {
 }
 
 std::optional<ScreenRect> SystemTrayItem::iconArea() const {
-  if (statusIcon_) {
+  if (statusIcon_ && isFallbackIconEmbedded()) {
     GdkRectangle area{};
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -363,6 +363,8 @@ void SystemTrayItem::showFallbackIcon() {
   }
   gtk_status_icon_set_visible(statusIcon_, TRUE);
 }
+
+bool SystemTrayItem::isFallbackIconEmbedded() const { return statusIcon_ && gtk_status_icon_is_embedded(statusIcon_); }
 
 void SystemTrayItem::hideFallbackIcon() {
   if (!statusIcon_) return;

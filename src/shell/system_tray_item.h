@@ -38,6 +38,8 @@ class SystemTrayItem final : public TrayItem {
   const std::string& busName() const { return busName_; }
   // Whether the XEmbed fallback icon is in use.
   bool usesFallbackIcon() const { return statusIcon_ != nullptr; }
+  // Whether that icon sits in an XEmbed tray.
+  bool isFallbackIconEmbedded() const;
 
  private:
   void exportItem();

@@ -1,0 +1,267 @@
+// The StatusNotifierItem on a private session bus, read and driven from a second connection the
+// way a tray host does; a stand-in watcher checks registration and re-registration.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "shell/system_tray_item.h"
+
+namespace vesk {
+namespace {
+
+template <class Predicate>
+bool pumpUntil(Predicate done, std::chrono::seconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+    if (!done()) g_usleep(2000);
+  }
+  return true;
+}
+
+// A second connection to the session bus: the tray host's side.
+class Host {
+ public:
+  Host() {
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    connection = g_dbus_connection_new_for_address_sync(
+        address,
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    g_free(address);
+  }
+  ~Host() {
+    if (ownerId) g_bus_unown_name(ownerId);
+    if (watcherObject) g_dbus_connection_unregister_object(connection, watcherObject);
+    if (watcherInfo) g_dbus_node_info_unref(watcherInfo);
+    g_object_unref(connection);
+  }
+
+  // Calls a method asynchronously and runs the main loop until the reply is in.
+  GVariant* call(const std::string& name, const char* path, const char* interface, const char* method,
+                 GVariant* parameters) {
+    struct Pending {
+      GVariant* reply = nullptr;
+      bool done = false;
+    } pending;
+    g_dbus_connection_call(
+        connection, name.c_str(), path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          auto* p = static_cast<Pending*>(data);
+          p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+          p->done = true;
+        },
+        &pending);
+    pumpUntil([&] { return pending.done; });
+    return pending.reply;
+  }
+
+  GVariant* property(const std::string& name, const char* property) {
+    GVariant* reply = call(name, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", property));
+    if (!reply) return nullptr;
+    GVariant* boxed = nullptr;
+    g_variant_get(reply, "(v)", &boxed);
+    g_variant_unref(reply);
+    return boxed;
+  }
+
+  // Becomes the StatusNotifierWatcher and records every registration.
+  void becomeWatcher() {
+    static const char* xml = R"xml(<node><interface name="org.kde.StatusNotifierWatcher">
+      <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+    </interface></node>)xml";
+    if (!watcherInfo) watcherInfo = g_dbus_node_info_new_for_xml(xml, nullptr);
+    static const GDBusInterfaceVTable vtable = {
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
+           GDBusMethodInvocation* invocation, gpointer self) {
+          const char* service = nullptr;
+          g_variant_get(parameters, "(&s)", &service);
+          static_cast<Host*>(self)->registrations.emplace_back(service);
+          g_dbus_method_invocation_return_value(invocation, nullptr);
+        },
+        nullptr,
+        nullptr,
+        {}};
+    if (!watcherObject) {
+      watcherObject = g_dbus_connection_register_object(connection, "/StatusNotifierWatcher",
+                                                        watcherInfo->interfaces[0], &vtable, this, nullptr, nullptr);
+    }
+    ownerId = g_bus_own_name_on_connection(connection, "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
+                                           nullptr, nullptr, nullptr, nullptr);
+  }
+  void stopBeingWatcher() {
+    g_bus_unown_name(ownerId);
+    ownerId = 0;
+  }
+
+  GDBusConnection* connection = nullptr;
+  GDBusNodeInfo* watcherInfo = nullptr;
+  guint watcherObject = 0;
+  guint ownerId = 0;
+  std::vector<std::string> registrations;
+};
+
+std::string stringOf(GVariant* value) {
+  std::string text = value ? g_variant_get_string(value, nullptr) : "";
+  if (value) g_variant_unref(value);
+  return text;
+}
+
+class SystemTrayItemTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)); }
+};
+
+TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
+  Host host;
+  SystemTrayItem item("/opt/vesk/share/icons");
+  item.setToolTip("Vesk — ⌃⌥ Space · Double-click for options");
+  const std::string name = item.busName();
+  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); })) << "no watcher: the XEmbed icon is used";
+
+  EXPECT_EQ(stringOf(host.property(name, "Category")), "ApplicationStatus");
+  EXPECT_EQ(stringOf(host.property(name, "Id")), "vesk");
+  EXPECT_EQ(stringOf(host.property(name, "Title")), "Vesk");
+  EXPECT_EQ(stringOf(host.property(name, "Status")), "Active");
+  EXPECT_EQ(stringOf(host.property(name, "IconName")), "io.github.vesk.Vesk-symbolic");
+  EXPECT_EQ(stringOf(host.property(name, "IconThemePath")), "/opt/vesk/share/icons");
+  EXPECT_EQ(stringOf(host.property(name, "Menu")), "/MenuBar");
+  GVariant* isMenu = host.property(name, "ItemIsMenu");
+  ASSERT_TRUE(isMenu);
+  EXPECT_FALSE(g_variant_get_boolean(isMenu));
+  g_variant_unref(isMenu);
+
+  GVariant* pixmaps = host.property(name, "IconPixmap");
+  ASSERT_TRUE(pixmaps);
+  std::vector<int> sizes;
+  for (gsize i = 0; i < g_variant_n_children(pixmaps); ++i) {
+    int width = 0, height = 0;
+    GVariant* bytes = nullptr;
+    g_variant_get_child(pixmaps, i, "(ii@ay)", &width, &height, &bytes);
+    EXPECT_EQ(width, height);
+    EXPECT_EQ(g_variant_n_children(bytes), static_cast<gsize>(width * height * 4));
+    sizes.push_back(width);
+    g_variant_unref(bytes);
+  }
+  g_variant_unref(pixmaps);
+  EXPECT_EQ(sizes, (std::vector<int>{16, 22, 32, 48}));
+
+  // The tooltip, and the signal that tells hosts it changed.
+  int newToolTips = 0;
+  const guint subscription = g_dbus_connection_signal_subscribe(
+      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewToolTip", "/StatusNotifierItem", nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
+        ++*static_cast<int*>(count);
+      },
+      &newToolTips, nullptr);
+  GVariant* toolTip = host.property(name, "ToolTip");
+  ASSERT_TRUE(toolTip);
+  const char* title = nullptr;
+  g_variant_get_child(toolTip, 2, "&s", &title);
+  EXPECT_STREQ(title, "Vesk — ⌃⌥ Space · Double-click for options");
+  g_variant_unref(toolTip);
+  item.setToolTip("Vesk — ⌃⌥ K · Double-click for options");
+  EXPECT_TRUE(pumpUntil([&] { return newToolTips == 1; }));
+  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
+}
+
+TEST_F(SystemTrayItemTest, ActivationsCountClicksAndCarryThePointerPosition) {
+  Host host;
+  SystemTrayItem item("");
+  std::vector<TrayClick> clicks;
+  item.onClick = [&](const TrayClick& click) { clicks.push_back(click); };
+  ASSERT_TRUE(pumpUntil([&] {
+    GVariant* id = host.property(item.busName(), "Id");
+    if (id) g_variant_unref(id);
+    return id != nullptr;
+  }));
+  for (int i = 0; i < 2; ++i) {
+    GVariant* reply = host.call(item.busName(), "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate",
+                                g_variant_new("(ii)", 1200, 14));
+    ASSERT_TRUE(reply);
+    g_variant_unref(reply);
+  }
+  ASSERT_EQ(clicks.size(), 2u);
+  EXPECT_EQ(clicks[0].clickCount, 1);
+  EXPECT_EQ(clicks[1].clickCount, 2) << "a second activation within the double-click time";
+  EXPECT_EQ(clicks[0].point, (ScreenPoint{1200, 14}));
+  ASSERT_TRUE(item.iconArea());
+  EXPECT_TRUE(item.iconArea()->contains({1200, 14}));
+}
+
+TEST_F(SystemTrayItemTest, RegistersWithEveryWatcherThatAppearsAndDropsTheFallback) {
+  Host host;
+  SystemTrayItem item("");
+  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); }));
+  host.becomeWatcher();
+  ASSERT_TRUE(pumpUntil([&] { return host.registrations.size() == 1; }));
+  EXPECT_EQ(host.registrations[0], item.busName());
+  EXPECT_FALSE(item.usesFallbackIcon());
+
+  host.stopBeingWatcher();  // the tray host restarts
+  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); }));
+  host.becomeWatcher();
+  ASSERT_TRUE(pumpUntil([&] { return host.registrations.size() == 2; }));
+  EXPECT_FALSE(item.usesFallbackIcon());
+}
+
+TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
+  Host host;
+  SystemTrayItem item("");
+  int settings = 0, quits = 0;
+  item.onSettings = [&] { ++settings; };
+  item.onQuit = [&] { ++quits; };
+  GVariant* layout = nullptr;
+  ASSERT_TRUE(pumpUntil([&] {
+    layout = host.call(item.busName(), "/MenuBar", "com.canonical.dbusmenu", "GetLayout",
+                       g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+    return layout != nullptr;
+  }));
+  // (u(ia{sv}av)): the root's children, each a (ia{sv}av) in a variant.
+  GVariant* root = g_variant_get_child_value(layout, 1);
+  GVariant* children = g_variant_get_child_value(root, 2);
+  std::vector<std::string> entries;
+  std::map<std::string, int> ids;
+  for (gsize i = 0; i < g_variant_n_children(children); ++i) {
+    GVariant* boxed = g_variant_get_child_value(children, i);
+    GVariant* child = g_variant_get_variant(boxed);
+    int id = 0;
+    GVariant* properties = nullptr;
+    g_variant_get_child(child, 0, "i", &id);
+    properties = g_variant_get_child_value(child, 1);
+    const char* label = nullptr;
+    const char* type = nullptr;
+    if (g_variant_lookup(properties, "label", "&s", &label)) {
+      entries.emplace_back(label);
+      ids[label] = id;
+    } else if (g_variant_lookup(properties, "type", "&s", &type)) {
+      entries.emplace_back(std::string("<") + type + ">");
+    }
+    g_variant_unref(properties);
+    g_variant_unref(child);
+    g_variant_unref(boxed);
+  }
+  g_variant_unref(children);
+  g_variant_unref(root);
+  g_variant_unref(layout);
+  EXPECT_EQ(entries, (std::vector<std::string>{"Settings…", "<separator>", "Quit Vesk"}));
+
+  for (const char* label : {"Settings…", "Quit Vesk"}) {
+    GVariant* reply = host.call(item.busName(), "/MenuBar", "com.canonical.dbusmenu", "Event",
+                                g_variant_new("(isvu)", ids[label], "clicked", g_variant_new_int32(0), 0u));
+    if (reply) g_variant_unref(reply);
+  }
+  EXPECT_TRUE(pumpUntil([&] { return settings == 1 && quits == 1; }));
+}
+
+}  // namespace
+}  // namespace vesk
