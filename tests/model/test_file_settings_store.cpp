@@ -138,11 +138,13 @@ TEST_F(FileSettingsStoreTest, SigkillDuringWritesNeverLeavesATornOrLostFile) {
   const int rounds = env ? std::atoi(env) : 30;
   std::mt19937 random(12345);
   int checked = 0;
-  std::string previousTheme;  // what the file held when this round's child started
+  std::string previousTheme = "graphite";  // what the file held when this round's child started
   {
-    // Start from a file that already holds a site list, so a kill before the first write loses nothing.
+    // Start from a file that already holds a site list and a theme, so a kill before the
+    // child's first writes leaves a state that was written.
     FileSettingsStore store(path);
     AppModel model(store);
+    model.changeTheme(LinkTheme::graphite);
   }
   for (int round = 0; round < rounds; ++round) {
     pid_t child = fork();
