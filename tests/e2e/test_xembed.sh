@@ -49,6 +49,18 @@ echo "icon at $icon_x,$icon_y (${WIDTH}x$HEIGHT)"
 
 pause_between_clicks() { sleep 1; }
 
+step "hovering the icon shows its tooltip"
+tooltip_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$vp" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP && return 0
+  done
+  return 1
+}
+xdotool mousemove "$icon_x" "$icon_y"
+wait_for 20 tooltip_window || fail "no tooltip over the icon"
+xdotool mousemove 600 600
+
 step "a click on the icon opens the panel under it, focused"
 click_at "$icon_x" "$icon_y"
 wait_for 20 panel_shown || fail "the panel did not open"
