@@ -186,34 +186,46 @@ def process_tree(root, sessions=()):
     return {pid: table[pid]["comm"] for pid in members}
 
 
-def pss_kib(pid):
+def memory_kib(pid):
+    """(PSS, USS) of one process in KiB; USS (private pages) does not depend on other processes."""
+    pss = uss = 0
     try:
         with open(f"/proc/{pid}/smaps_rollup") as f:
             for line in f:
                 if line.startswith("Pss:"):
-                    return int(line.split()[1])
+                    pss = int(line.split()[1])
+                elif line.startswith(("Private_Clean:", "Private_Dirty:")):
+                    uss += int(line.split()[1])
     except OSError:
         pass
-    return 0
+    return pss, uss
+
+
+def pss_kib(pid):
+    return memory_kib(pid)[0]
 
 
 def measure_pss(root, sessions=(), samples=5, interval=2.0):
-    """Median over `samples` of the PSS summed over the tree; also the last breakdown."""
+    """Medians over `samples` of the PSS and USS summed over the tree (bytes); the last breakdown."""
     totals = []
+    privates = []
     breakdown = {}
     for i in range(samples):
         if i:
             time.sleep(interval)
         members = process_tree(root, sessions)
-        parts = {pid: (comm, pss_kib(pid)) for pid, comm in members.items()}
-        totals.append(sum(kib for _, kib in parts.values()) * 1024)
+        parts = {pid: (comm, *memory_kib(pid)) for pid, comm in members.items()}
+        totals.append(sum(part[1] for part in parts.values()) * 1024)
+        privates.append(sum(part[2] for part in parts.values()) * 1024)
         breakdown = parts
-    return statistics.median(totals), breakdown
+    return statistics.median(totals), statistics.median(privates), breakdown
 
 
 def describe(breakdown):
     rows = sorted(breakdown.items(), key=lambda item: -item[1][1])
-    return ", ".join(f"{comm}[{pid}] {kib / 1024:.1f}" for pid, (comm, kib) in rows if kib)
+    shown = ", ".join(f"{comm}[{pid}] {kib / 1024:.1f}" for pid, (comm, kib, _) in rows[:8] if kib)
+    rest = sum(kib for _, (_, kib, _) in rows[8:])
+    return shown + (f", {len(rows) - 8} more {rest / 1024:.1f}" if len(rows) > 8 else "")
 
 
 def context_switches(pid):
@@ -432,9 +444,10 @@ def main():
     try:
         if "rest" in wanted:
             time.sleep(5)
-            pss, parts = measure_pss(vesk.pid, samples=3, interval=1)
+            pss, uss, parts = measure_pss(vesk.pid, samples=3, interval=1)
             results["rest"] = pss
-            log(f"== memory at rest: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+            results["rest_uss"] = uss
+            log(f"== memory at rest: {pss / MIB:.1f} MiB PSS, {uss / MIB:.1f} MiB USS ({describe(parts)})")
         if "idle" in wanted:
             log(f"== idle for {args.idle_seconds} s, panel never shown")
             results["idle_rest"] = idle(vesk.pid, args.idle_seconds)
@@ -451,9 +464,10 @@ def main():
                 sites.wait_loaded(index)
             log(f"loaded in {time.monotonic() - started:.1f} s")
             time.sleep(args.settle)
-            pss, parts = measure_pss(vesk.pid)
+            pss, uss, parts = measure_pss(vesk.pid)
             results["memory"] = pss
-            log(f"vesk with three sites: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+            results["memory_uss"] = uss
+            log(f"vesk with three sites: {pss / MIB:.1f} MiB PSS, {uss / MIB:.1f} MiB USS ({describe(parts)})")
 
         if "show" in wanted:
             log("== hot key until the panel is mapped and focused (warm)")
@@ -480,13 +494,15 @@ def main():
 
     if "browsers" in wanted:
         log("== the same three pages in three Chromium --app windows")
-        pss, parts = chromium_memory(sites, args.settle)
+        pss, uss, parts = chromium_memory(sites, args.settle)
         results["chromium"] = pss
-        log(f"chromium: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+        results["chromium_uss"] = uss
+        log(f"chromium: {pss / MIB:.1f} MiB PSS, {uss / MIB:.1f} MiB USS ({describe(parts)})")
         log("== the same three pages in three Epiphany tabs")
-        pss, parts = epiphany_memory(sites, args.settle)
+        pss, uss, parts = epiphany_memory(sites, args.settle)
         results["epiphany"] = pss
-        log(f"epiphany: {pss / MIB:.1f} MiB PSS ({describe(parts)})")
+        results["epiphany_uss"] = uss
+        log(f"epiphany: {pss / MIB:.1f} MiB PSS, {uss / MIB:.1f} MiB USS ({describe(parts)})")
     sites.close()
 
     log("")
@@ -505,16 +521,16 @@ def main():
         log(f"site switch -> other page on screen: median {results['switch']:.2f} ms / <= 16 ms: "
             f"{verdict(results['switch'] <= 16)}")
     if "memory" in results:
-        line = f"memory, 3 sites: vesk {results['memory'] / MIB:.1f} MiB"
-        if "chromium" in results:
-            ratio = results["memory"] / results["chromium"]
-            line += f"; chromium {results['chromium'] / MIB:.1f} MiB, ratio {ratio:.2f} / <= 0.70: {verdict(ratio <= 0.7)}"
-        if "epiphany" in results:
-            ratio = results["memory"] / results["epiphany"]
-            line += f"; epiphany {results['epiphany'] / MIB:.1f} MiB, ratio {ratio:.2f} / <= 0.80: {verdict(ratio <= 0.8)}"
-        log(line)
+        log(f"memory, 3 sites: vesk {results['memory'] / MIB:.1f} MiB PSS (USS {results['memory_uss'] / MIB:.1f})")
+        for name, goal in (("chromium", 0.7), ("epiphany", 0.8)):
+            if name in results:
+                ratio = results["memory"] / results[name]
+                ratio_uss = results["memory_uss"] / results[name + "_uss"]
+                log(f"  {name} {results[name] / MIB:.1f} MiB PSS (USS {results[name + '_uss'] / MIB:.1f}): "
+                    f"ratio {ratio:.2f} (USS {ratio_uss:.2f}) / <= {goal:.2f}: {verdict(ratio <= goal)}")
     if "rest" in results:
-        log(f"memory at rest: {results['rest'] / MIB:.1f} MiB / <= 40 MiB: {verdict(results['rest'] <= 40 * MIB)}")
+        log(f"memory at rest: {results['rest'] / MIB:.1f} MiB PSS (USS {results['rest_uss'] / MIB:.1f} MiB) / <= 40 MiB: "
+            f"{verdict(results['rest'] <= 40 * MIB)}")
     for key, label in (("idle_rest", "never shown"), ("idle_used", "hidden after use")):
         if key in results:
             total, main_thread, _ = results[key]
