@@ -147,7 +147,8 @@ void X11HotkeyService::ungrab(Grab& entry) {
       XUngrabKey(xdisplay, static_cast<int>(entry.keycode), state, root);
     }
     gdk_x11_display_error_trap_pop_ignored(display_);
-    XFlush(xdisplay);
+    // Wait until the server has released the keys, so another client can take them at once.
+    XSync(xdisplay, False);
   }
   entry.grabbedStates.clear();
   bool keyStillGrabbed = std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& other) {

@@ -8,7 +8,7 @@
 namespace vesk {
 namespace {
 
-constexpr std::array<SliderSpec, 3> specs{{
+constexpr std::array<SliderSpec, 3> sliderRanges{{
     {"Width", PanelLimits::minWidth, PanelLimits::maxWidth, 20},
     {"Height", PanelLimits::minHeight, PanelLimits::maxHeight, 25},
     {"Website zoom", PanelLimits::minZoom, PanelLimits::maxZoom, 0.05},
@@ -24,15 +24,15 @@ std::int64_t truncated(double value) {
 
 }  // namespace
 
-const SliderSpec& sliderSpec(PanelSlider slider) { return specs[static_cast<std::size_t>(slider)]; }
+const SliderSpec& sliderSpec(PanelSlider slider) { return sliderRanges[static_cast<std::size_t>(slider)]; }
 
-double snapToStep(const SliderSpec& spec, double value) {
-  if (!std::isfinite(value)) return spec.lower;
-  double steps = std::round((value - spec.lower) / spec.step);
-  double maxSteps = std::round((spec.upper - spec.lower) / spec.step);
+double snapToStep(const SliderSpec& range, double value) {
+  if (!std::isfinite(value)) return range.lower;
+  double steps = std::round((value - range.lower) / range.step);
+  double maxSteps = std::round((range.upper - range.lower) / range.step);
   steps = std::clamp(steps, 0.0, maxSteps);
   // Rounded to a millionth so zoom positions are the plain decimals 0.75, 0.8, … 1.25.
-  return std::round((spec.lower + steps * spec.step) * 1e6) / 1e6;
+  return std::round((range.lower + steps * range.step) * 1e6) / 1e6;
 }
 
 double sliderValue(const AppModel& model, PanelSlider slider) {

@@ -29,7 +29,7 @@ inline constexpr std::string_view note =
 
 const SliderSpec& sliderSpec(PanelSlider slider);
 // The nearest position of the slider: lower bound plus a whole number of steps, within the range.
-double snapToStep(const SliderSpec& spec, double value);
+double snapToStep(const SliderSpec& range, double value);
 // The model value the slider shows.
 double sliderValue(const AppModel& model, PanelSlider slider);
 // Sends one slider value to the model (width and height resize the open panel at once).

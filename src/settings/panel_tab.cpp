@@ -15,24 +15,24 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   for (std::size_t i = 0; i < allPanelSliders.size(); ++i) {
     Card& card = cards[i];
     card.slider = allPanelSliders[i];
-    const SliderSpec& spec = sliderSpec(card.slider);
+    const SliderSpec& range = sliderSpec(card.slider);
 
     auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 7));
     auto* header = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 8));
     addClasses(*header, {"settings-value-row"});
-    header->pack_start(*makeLabel(spec.label, {}), Gtk::PACK_EXPAND_WIDGET);
+    header->pack_start(*makeLabel(range.label, {}), Gtk::PACK_EXPAND_WIDGET);
     card.value = makeLabel("", {"settings-value"});
     card.value->set_xalign(1);
     header->pack_end(*card.value, Gtk::PACK_SHRINK);
     stack->pack_start(*header, Gtk::PACK_SHRINK);
 
-    auto adjustment = Gtk::Adjustment::create(spec.lower, spec.lower, spec.upper, spec.step, spec.step, 0);
+    auto adjustment = Gtk::Adjustment::create(range.lower, range.lower, range.upper, range.step, range.step, 0);
     card.scale = Gtk::manage(new Gtk::Scale(adjustment, Gtk::ORIENTATION_HORIZONTAL));
     card.scale->set_draw_value(false);
     card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
     card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding
     card.scale->set_has_origin(true);
-    card.scale->get_accessible()->set_name(std::string(spec.label));
+    card.scale->get_accessible()->set_name(std::string(range.label));
     addClasses(*card.scale, {"settings-slider"});
     card.scale->signal_value_changed().connect([this, &card] { changed(card); });
     stack->pack_start(*card.scale, Gtk::PACK_SHRINK);
@@ -50,9 +50,9 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
 
 void PanelTab::changed(Card& card) {
   if (syncing_) return;
-  const SliderSpec& spec = sliderSpec(card.slider);
+  const SliderSpec& range = sliderSpec(card.slider);
   const double value = card.scale->get_value();
-  const double snapped = snapToStep(spec, value);
+  const double snapped = snapToStep(range, value);
   if (snapped != value) {
     // Land on the step; this comes back here with the snapped value.
     card.scale->set_value(snapped);

@@ -53,6 +53,13 @@ void GtkPanelWindow::setContentSize(int width, int height) {
   height_ = std::max(1, height);
   window_.set_size_request(width_, height_);
   window_.resize(width_, height_);
+  // An open panel that grows (the size sliders act while dragging) stays under its icon and
+  // inside the monitor's usable area.
+  if (isShown()) {
+    const ScreenRect area = workArea(anchor_).value_or(ScreenRect{0, 0, 1000, 800});
+    const ScreenPoint at = placement(anchor_, area, width_, height_);
+    window_.move(at.x, at.y);
+  }
 }
 
 void GtkPanelWindow::setContent(Gtk::Widget* content) {
@@ -79,6 +86,7 @@ ScreenPoint GtkPanelWindow::placement(const std::optional<ScreenRect>& anchor, c
 }
 
 void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
+  anchor_ = anchor;
   const ScreenRect area = workArea(anchor).value_or(ScreenRect{0, 0, 1000, 800});
   const ScreenPoint at = placement(anchor, area, width_, height_);
   window_.move(at.x, at.y);

@@ -52,6 +52,7 @@ class GtkPanelWindow final : public PanelWindow {
  private:
   Gtk::Window window_;
   int width_ = 500, height_ = 700;
+  std::optional<ScreenRect> anchor_;  // the icon area the panel was last shown under
 };
 
 }  // namespace vesk

@@ -26,10 +26,10 @@ TEST(PanelSliders, SnapToTheirStepsWithinTheRange) {
 
   // Every position, counted: 15, 17 and 11.
   for (auto [slider, count] : {std::pair{PanelSlider::width, 15}, {PanelSlider::height, 17}, {PanelSlider::zoom, 11}}) {
-    const auto& spec = sliderSpec(slider);
+    const auto& range = sliderSpec(slider);
     std::set<double> positions;
-    for (double v = spec.lower - 1; v <= spec.upper + 1; v += spec.step / 7) positions.insert(snapToStep(spec, v));
-    EXPECT_EQ(positions.size(), std::size_t(count)) << spec.label;
+    for (double v = range.lower - 1; v <= range.upper + 1; v += range.step / 7) positions.insert(snapToStep(range, v));
+    EXPECT_EQ(positions.size(), std::size_t(count)) << range.label;
   }
 }
 

@@ -140,5 +140,18 @@ TEST_F(ClickMonitorTest, PanelIsPlacedUnderTheIconInsideTheWorkArea) {
       << "above an icon at the bottom";
 }
 
+TEST_F(ClickMonitorTest, AnOpenPanelThatGrowsStaysInsideTheWorkArea) {
+  const auto area = panel.workArea(ScreenRect{1000, 0, 24, 24});
+  ASSERT_TRUE(area);
+  panel.setContentSize(680, 500);
+  int x = 0, y = 0;
+  ASSERT_TRUE(pumpUntil([&] {
+    panel.window().get_window()->get_origin(x, y);
+    return x == area->x + area->width - 680;
+  })) << "x stayed at "
+      << x;
+  EXPECT_GE(y, area->y);
+}
+
 }  // namespace
 }  // namespace vesk

@@ -58,7 +58,7 @@ TEST(PortalSymbol, IsMirroredTopToBottomOnlyByTheBar) {
   const auto alpha = [&](int x, int y) {
     return reinterpret_cast<const std::uint32_t*>(surface->get_data() + y * surface->get_stride())[x] >> 24;
   };
-  EXPECT_GT(alpha(18, 24), 200u);  // bar: spec y 10..13.2 → rows 22.8..26
+  EXPECT_GT(alpha(18, 24), 200u);  // bar: y 10..13.2 from the bottom → rows 22.8..26
   EXPECT_EQ(alpha(18, 11), 0u);    // the mirrored place stays empty
 }
 
