@@ -12,12 +12,14 @@
 
 #include "browser/browser_store.h"
 #include "browser/browser_view.h"
+#include "browser/child_test.h"
 #include "browser/downloads.h"
 #include "browser/fakes.h"
 #include "browser/system_clipboard.h"
 #include "browser/web_engine.h"
 #include "browser/webkit_page.h"
-#include "browser/webkit_support.h"
+#include "support/gtk_test_support.h"
+#include "support/loopback_server.h"
 
 namespace vesk {
 namespace {
@@ -44,9 +46,8 @@ std::string readFile(const std::string& path) {
 
 class WebKitBrowserTest : public ::testing::Test {
  protected:
-  WebKitBrowserTest() { test::ensureGtk(); }
-
   void SetUp() override {
+    ASSERT_TRUE(testing::startGtk()) << "no display";
     window = std::make_unique<Gtk::Window>();
     window->set_default_size(800, 600);
     server.route("/", Reply(page("<h1>Home</h1><a id='next' href='/next'>next</a>")));
@@ -58,9 +59,18 @@ class WebKitBrowserTest : public ::testing::Test {
     window.reset();
   }
 
-  static test::Reply Reply(std::string body) {
-    test::Reply reply;
+  static testing::Reply Reply(std::string body) {
+    testing::Reply reply;
     reply.body = std::move(body);
+    return reply;
+  }
+
+  // A file the server sends for download under `filename`.
+  static testing::Reply attachment(const std::string& filename, std::string body) {
+    testing::Reply reply;
+    reply.contentType = "application/octet-stream";
+    reply.body = std::move(body);
+    reply.headers = {{"Content-Disposition", "attachment; filename=\"" + filename + "\""}};
     return reply;
   }
 
@@ -103,7 +113,7 @@ class WebKitBrowserTest : public ::testing::Test {
           *call->done = true;
         },
         &call);
-    test::waitFor([&] { return done; });
+    testing::waitFor([&] { return done; });
     return result;
   }
 
@@ -133,10 +143,10 @@ class WebKitBrowserTest : public ::testing::Test {
   }
 
   bool settledAt(const std::string& address) {
-    return test::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; });
+    return testing::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; });
   }
 
-  test::LoopbackServer server;
+  testing::LoopbackServer server;
   test::FakeWorkspace workspace;
   SystemClipboard clipboard;
   WebKitPageFactory factory{sharedEngine()};
@@ -189,14 +199,14 @@ TEST_F(WebKitBrowserTest, TargetBlankLinkAndWindowOpenLoadInTheSameView) {
 }
 
 TEST_F(WebKitBrowserTest, ConnectionRefusedSetsErrorTextAndKeepsThePage) {
-  LinkSite site{"Closed", "http://127.0.0.1:" + std::to_string(test::closedLoopbackPort()) + "/"};
+  LinkSite site{"Closed", "http://127.0.0.1:" + std::to_string(testing::closedLoopbackPort()) + "/"};
   show(site);
-  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value() && !store.isLoading(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value() && !store.isLoading(); }));
   EXPECT_FALSE(store.errorText()->empty());
 }
 
 TEST_F(WebKitBrowserTest, RapidReloadsProduceNoErrorText) {
-  test::Reply slow = Reply(page("<p>slow</p>"));
+  testing::Reply slow = Reply(page("<p>slow</p>"));
   slow.delayMs = 300;
   server.route("/", slow);
   LinkSite site{"Home", server.url("/")};
@@ -207,11 +217,11 @@ TEST_F(WebKitBrowserTest, RapidReloadsProduceNoErrorText) {
   // Each reload replaces the one still waiting for the slow server.
   for (int i = 0; i < 4; ++i) {
     store.reload();
-    test::spinFor(50);
+    testing::spinFor(50);
   }
-  ASSERT_TRUE(test::waitFor([&] { return server.count("/") >= 3; }));
+  ASSERT_TRUE(testing::waitFor([&] { return server.count("/") >= 3; }));
   ASSERT_TRUE(settledAt(server.url("/")));
-  test::spinFor(300);
+  testing::spinFor(300);
   for (const auto& error : errors) EXPECT_FALSE(error) << *error;
   EXPECT_FALSE(store.errorText());
 }
@@ -222,8 +232,8 @@ TEST_F(WebKitBrowserTest, SignInLinkIsRefusedBeforeAnyNetworkAccess) {
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
   runScript(site, "document.getElementById('signin').click()");
-  ASSERT_TRUE(test::waitFor([&] { return store.requiresExternalSignIn(); }));
-  test::spinFor(300);
+  ASSERT_TRUE(testing::waitFor([&] { return store.requiresExternalSignIn(); }));
+  testing::spinFor(300);
   EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
   EXPECT_FALSE(store.errorText());
   EXPECT_FALSE(store.isLoading());
@@ -243,13 +253,13 @@ TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   ASSERT_TRUE(settledAt(server.url("/")));
 
   runScript(site, "document.getElementById('mail').click()");
-  ASSERT_TRUE(test::waitFor([&] { return !workspace.opened.empty(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return !workspace.opened.empty(); }));
   EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
   EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
 
   // A real pointer click through the X server.
   clickElement(site, "pointer");
-  ASSERT_TRUE(test::waitFor([&] { return workspace.opened.size() == 2; }));
+  ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 2; }));
   EXPECT_EQ(workspace.opened[1], "mailto:pointer@example.com");
 
   runScript(site, "document.getElementById('timer').click()");
@@ -262,7 +272,7 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
   webkit_web_view_terminate_web_process(webView(site));
-  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
   EXPECT_EQ(*store.errorText(), LoadErrorKind::processCrashedMessage);
 
   // Still reported after switching away and back.
@@ -273,7 +283,7 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
   EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage);
 
   store.reload();
-  ASSERT_TRUE(test::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
   EXPECT_EQ(store.currentAddress(), server.url("/"));
   // The page runs again: its link works.
   runScript(site, "document.getElementById('next').click()");
@@ -282,9 +292,9 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
 }
 
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
-  test::ensureGtk();
-  test::LoopbackServer server;
-  test::Reply hang;
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  testing::LoopbackServer server;
+  testing::Reply hang;
   hang.hold = true;
   server.route("/hang", hang);
   test::FakeWorkspace workspace;
@@ -294,9 +304,9 @@ TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   LinkSite site{"Hang", server.url("/hang")};
   store.view(site);
   store.activate(site);
-  ASSERT_TRUE(test::waitFor([&] { return store.errorText().has_value(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
   EXPECT_EQ(*store.errorText(), LoadErrorKind::timedOutMessage);
-  EXPECT_TRUE(test::waitFor([&] { return !store.isLoading(); }));
+  EXPECT_TRUE(testing::waitFor([&] { return !store.isLoading(); }));
 }
 
 TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
@@ -307,11 +317,7 @@ TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
   ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
   std::string existing = folder + "/report.txt";
   { std::ofstream(existing) << "older file"; }
-  test::Reply file;
-  file.contentType = "application/octet-stream";
-  file.body = "downloaded content";
-  file.headers = {{"Content-Disposition", "attachment; filename=\"report.txt\""}};
-  server.route("/report", file);
+  server.route("/report", attachment("report.txt", "downloaded content"));
   server.route("/", Reply(page("<a id='get' href='/report'>get</a>")));
 
   std::vector<DownloadReport> reports;
@@ -320,7 +326,7 @@ TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
   runScript(site, "document.getElementById('get').click()");
-  ASSERT_TRUE(test::waitFor([&] { return !reports.empty(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
   EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
   EXPECT_EQ(reports[0].path, folder + "/report (1).txt");
   EXPECT_EQ(readFile(folder + "/report (1).txt"), "downloaded content");
@@ -341,11 +347,7 @@ TEST_F(WebKitBrowserTest, DownloadThatCannotBeSavedIsReportedAndHarmsNothing) {
   g_setenv("XDG_DOWNLOAD_DIR", (blocker + "/Downloads").c_str(), TRUE);
   if (g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)) GTEST_SKIP() << "the desktop configures a Download folder";
 
-  test::Reply file;
-  file.contentType = "application/octet-stream";
-  file.body = "content";
-  file.headers = {{"Content-Disposition", "attachment; filename=\"data.bin\""}};
-  server.route("/data", file);
+  server.route("/data", attachment("data.bin", "content"));
   server.route("/", Reply(page("<a id='get' href='/data'>get</a>")));
   std::vector<DownloadReport> reports;
   auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
@@ -353,7 +355,7 @@ TEST_F(WebKitBrowserTest, DownloadThatCannotBeSavedIsReportedAndHarmsNothing) {
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
   runScript(site, "document.getElementById('get').click()");
-  bool reported = test::waitFor([&] { return !reports.empty(); });
+  bool reported = testing::waitFor([&] { return !reports.empty(); });
   g_setenv("XDG_DOWNLOAD_DIR", saved.c_str(), TRUE);
   ASSERT_TRUE(reported);
   EXPECT_FALSE(reports[0].succeeded);
@@ -378,7 +380,7 @@ TEST_F(WebKitBrowserTest, CopiedAddressIsReadableByAnotherProcess) {
 }
 
 TEST_F(WebKitBrowserTest, CookiesSurviveARestartOnTheSameDataFolder) {
-  test::Reply setter = Reply(page("<p>cookie set</p>"));
+  testing::Reply setter = Reply(page("<p>cookie set</p>"));
   setter.headers = {{"Set-Cookie", "vesk_session=kept; Max-Age=3600; Path=/"}};
   server.route("/set", setter);
   server.route("/check", Reply(page("<p>checked</p>")));
@@ -405,7 +407,7 @@ TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
   ASSERT_EQ(host->get_child(), widget);
 
   window->resize(640, 480);
-  ASSERT_TRUE(test::waitFor([&] {
+  ASSERT_TRUE(testing::waitFor([&] {
     auto outer = host->get_allocation();
     auto inner = widget->get_allocation();
     return outer.get_width() == 640 && inner.get_width() == outer.get_width() &&
@@ -436,7 +438,7 @@ TEST_F(WebKitBrowserTest, FileChooserOpensAttachedToTheHostWindow) {
   ASSERT_TRUE(settledAt(server.url("/")));
   runScript(site, "document.getElementById('pick').click()");
   GtkWindow* dialog = nullptr;
-  ASSERT_TRUE(test::waitFor([&] {
+  ASSERT_TRUE(testing::waitFor([&] {
     for (Gtk::Window* candidate : Gtk::Window::list_toplevels()) {
       if (GTK_IS_FILE_CHOOSER_DIALOG(candidate->gobj()) && gtk_widget_get_visible(GTK_WIDGET(candidate->gobj()))) {
         dialog = candidate->gobj();
@@ -446,14 +448,14 @@ TEST_F(WebKitBrowserTest, FileChooserOpensAttachedToTheHostWindow) {
   }));
   EXPECT_EQ(gtk_window_get_transient_for(dialog), window->gobj());
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-  test::spinFor(200);
+  testing::spinFor(200);
 }
 
 // Run only as child processes of the tests above.
 TEST(WebKitChildProcess, LoadAddress) {
   const char* address = g_getenv("VESK_TEST_LOAD");
   if (!address) GTEST_SKIP() << "runs as a child process only";
-  test::ensureGtk();
+  ASSERT_TRUE(testing::startGtk()) << "no display";
   test::FakeWorkspace workspace;
   test::FakeClipboard clipboard;
   WebKitPageFactory factory{sharedEngine()};
@@ -461,18 +463,18 @@ TEST(WebKitChildProcess, LoadAddress) {
   LinkSite site{"Check", address};
   store.view(site);
   store.activate(site);
-  ASSERT_TRUE(test::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; }));
+  ASSERT_TRUE(testing::waitFor([&] { return !store.isLoading() && store.currentAddress() == address; }));
   EXPECT_FALSE(store.errorText());
 }
 
 TEST(WebKitChildProcess, ReadClipboard) {
   const char* out = g_getenv("VESK_TEST_CLIPBOARD_OUT");
   if (!out) GTEST_SKIP() << "runs as a child process only";
-  test::ensureGtk();
+  ASSERT_TRUE(testing::startGtk()) << "no display";
   SystemClipboard clipboard;
   std::optional<std::optional<std::string>> text;
   clipboard.requestText([&](std::optional<std::string> received) { text = std::move(received); });
-  ASSERT_TRUE(test::waitFor([&] { return text.has_value(); }));
+  ASSERT_TRUE(testing::waitFor([&] { return text.has_value(); }));
   ASSERT_TRUE(text->has_value());
   std::ofstream(out) << **text;
 }

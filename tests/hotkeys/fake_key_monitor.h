@@ -2,13 +2,33 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "hotkeys/key_monitor.h"
 
 namespace vesk::testing {
+
+// A press of Escape, as a monitor reports it.
+inline KeyEventRecord escapeKey() {
+  KeyEventRecord key;
+  key.keyCode = KeyCode::escape;
+  key.charactersIgnoringModifiers = "\x1b";
+  return key;
+}
+
+// A press of Control-Option (Control-Alt) with the key `keyCode` that types `character`.
+inline KeyEventRecord controlOption(std::uint16_t keyCode, std::string character) {
+  KeyEventRecord record;
+  record.control = true;
+  record.option = true;
+  record.keyCode = keyCode;
+  record.charactersIgnoringModifiers = std::move(character);
+  return record;
+}
 
 class FakeKeyMonitor final : public KeyMonitor {
  public:

@@ -8,17 +8,17 @@
 
 #include "hotkeys/gtk_key_monitor.h"
 #include "hotkeys/shortcut_recorder.h"
-#include "hotkeys/ui_support.h"
+#include "support/gtk_test_support.h"
 
 namespace vesk {
 namespace {
 
-using testing::runUntil;
+using testing::waitFor;
 using testing::xdotool;
 
 class KeyEventTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { testing::startGtk(); }
+  static void SetUpTestSuite() { ASSERT_TRUE(testing::startGtk()) << "no display"; }
 
   void SetUp() override {
     window = std::make_unique<Gtk::Window>();
@@ -34,7 +34,7 @@ class KeyEventTest : public ::testing::Test {
     monitor.attach(*window);
     window->show_all();
     window->present();
-    ASSERT_TRUE(runUntil([&] { return window->is_active() && entry.has_focus(); })) << "the window never got focus";
+    ASSERT_TRUE(waitFor([&] { return window->is_active() && entry.has_focus(); })) << "the window never got focus";
   }
 
   void TearDown() override {
@@ -45,7 +45,7 @@ class KeyEventTest : public ::testing::Test {
   // Types `keys` and waits until `count` presses reached the monitor.
   void type(const std::string& keys, std::size_t count) {
     ASSERT_TRUE(xdotool("key " + keys));
-    ASSERT_TRUE(runUntil([&] { return seen.size() >= count; })) << "presses of " << keys << " never arrived";
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= count; })) << "presses of " << keys << " never arrived";
   }
 
   KeyMonitor::Token recordPresses(bool swallow) {
@@ -107,7 +107,7 @@ TEST_F(KeyEventTest, LocksDoNotChangeTheCombination) {
 
 TEST_F(KeyEventTest, CharactersComeFromTheUnmodifiedKeyNotFromWhatAModifierComposes) {
   ASSERT_EQ(std::system("setxkbmap -layout us -variant altgr-intl"), 0);
-  ASSERT_TRUE(runUntil([] {
+  ASSERT_TRUE(waitFor([] {
     guint keyval = 0;
     gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gdk_display_get_default()), 38,
                                         GdkModifierType(GDK_MOD5_MASK), 0, &keyval, nullptr, nullptr, nullptr);
@@ -123,7 +123,7 @@ TEST_F(KeyEventTest, CharactersComeFromTheUnmodifiedKeyNotFromWhatAModifierCompo
 
 TEST_F(KeyEventTest, TheKeyCodeComesFromTheFirstLayoutWhateverLayoutIsActive) {
   ASSERT_EQ(std::system("setxkbmap -layout us,ru"), 0);
-  ASSERT_TRUE(runUntil([] {
+  ASSERT_TRUE(waitFor([] {
     GdkKeymapKey* keys = nullptr;
     gint count = 0;
     bool found = gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()),
@@ -133,7 +133,7 @@ TEST_F(KeyEventTest, TheKeyCodeComesFromTheFirstLayoutWhateverLayoutIsActive) {
   })) << "the keymap change never reached GDK";
   recordPresses(true);
   ASSERT_TRUE(xdotool("key ctrl+Cyrillic_el"));  // the K key in the second layout
-  ASSERT_TRUE(runUntil([&] { return seen.size() >= 1; }));
+  ASSERT_TRUE(waitFor([&] { return seen.size() >= 1; }));
   EXPECT_EQ(seen[0].record.keyCode, 40);
   EXPECT_EQ(seen[0].record.charactersIgnoringModifiers, "л");
   EXPECT_EQ(Shortcut::from(seen[0].record)->label, "⌃ Л");
@@ -154,7 +154,7 @@ TEST_F(KeyEventTest, PressesPassOnOrAreSwallowedBeforeTheFocusedWidget) {
 
   monitor.remove(swallowing);
   ASSERT_TRUE(xdotool("key d"));
-  ASSERT_TRUE(runUntil([&] { return entry.get_text() == "ABd"; }));
+  ASSERT_TRUE(waitFor([&] { return entry.get_text() == "ABd"; }));
   EXPECT_EQ(seen.size(), 3u);
 }
 
@@ -165,20 +165,20 @@ TEST_F(KeyEventTest, TheRecorderCapturesOneCombinationAndSwallowsWhatItSees) {
   recordPresses(false);  // installed after the recorder's handler: sees only what it lets through
 
   ASSERT_TRUE(xdotool("key a shift+b ctrl+shift+k"));
-  ASSERT_TRUE(runUntil([&] { return !captured.empty(); }));
+  ASSERT_TRUE(waitFor([&] { return !captured.empty(); }));
   EXPECT_EQ(captured, (std::vector<Shortcut>{Shortcut{40, 0x1200, "⌃⇧ K"}}));
   EXPECT_FALSE(recorder.isRecording());
   EXPECT_TRUE(seen.empty());
   EXPECT_EQ(entry.get_text(), "");
 
   type("x", 1);
-  ASSERT_TRUE(runUntil([&] { return entry.get_text() == "x"; }));
+  ASSERT_TRUE(waitFor([&] { return entry.get_text() == "x"; }));
 
   // Escape cancels, and the window never sees it.
   recorder.start([&](const Shortcut& s) { captured.push_back(s); });
   windowKeyvals.clear();
   ASSERT_TRUE(xdotool("key Escape"));
-  ASSERT_TRUE(runUntil([&] { return !recorder.isRecording(); }));
+  ASSERT_TRUE(waitFor([&] { return !recorder.isRecording(); }));
   type("y", 2);
   EXPECT_EQ(captured.size(), 1u);
   for (guint keyval : windowKeyvals) EXPECT_NE(keyval, guint(GDK_KEY_Escape));

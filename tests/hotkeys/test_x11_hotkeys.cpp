@@ -8,8 +8,8 @@
 
 #include "hotkeys/hotkey_manager.h"
 #include "hotkeys/main_queue.h"
-#include "hotkeys/ui_support.h"
 #include "hotkeys/x11_hotkey_service.h"
+#include "support/gtk_test_support.h"
 
 // Last: the X headers define macros (None, Bool, Status) that clash with names above.
 #include <X11/XKBlib.h>
@@ -20,7 +20,7 @@
 namespace vesk {
 namespace {
 
-using testing::runUntil;
+using testing::waitFor;
 using testing::xdotool;
 
 const Shortcut controlOptionSpace = Shortcut::standard();
@@ -78,7 +78,7 @@ unsigned int lockedModifiers() {
 
 class X11HotkeyTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { testing::startGtk(); }
+  static void SetUpTestSuite() { ASSERT_TRUE(testing::startGtk()) << "no display"; }
 
   void SetUp() override {
     ASSERT_TRUE(GDK_IS_X11_DISPLAY(gdk_display_get_default()));
@@ -91,7 +91,7 @@ class X11HotkeyTest : public ::testing::Test {
   std::vector<std::uint32_t> presses() {
     std::size_t markers = std::count(delivered.begin(), delivered.end(), markerId);
     EXPECT_TRUE(xdotool("key ctrl+alt+shift+m"));
-    EXPECT_TRUE(runUntil([&] { return std::count(delivered.begin(), delivered.end(), markerId) > long(markers); }))
+    EXPECT_TRUE(waitFor([&] { return std::count(delivered.begin(), delivered.end(), markerId) > long(markers); }))
         << "the marker press never arrived";
     std::vector<std::uint32_t> result;
     std::copy_if(delivered.begin(), delivered.end(), std::back_inserter(result),
@@ -141,19 +141,19 @@ TEST_F(X11HotkeyTest, StillFiresWithNumLockAndCapsLockOn) {
   ASSERT_EQ(manager->registerShortcut(controlOptionSpace, 1), std::nullopt);
   ASSERT_EQ(lockedModifiers() & (LockMask | Mod2Mask), 0u);
   ASSERT_TRUE(xdotool("key Num_Lock"));
-  ASSERT_TRUE(runUntil([] { return (lockedModifiers() & Mod2Mask) != 0; }));
+  ASSERT_TRUE(waitFor([] { return (lockedModifiers() & Mod2Mask) != 0; }));
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
   EXPECT_EQ(presses(), Ids{1});
   ASSERT_TRUE(xdotool("key Caps_Lock"));
-  ASSERT_TRUE(runUntil([] { return (lockedModifiers() & LockMask) != 0; }));
+  ASSERT_TRUE(waitFor([] { return (lockedModifiers() & LockMask) != 0; }));
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
   EXPECT_EQ(presses(), Ids{1});
   ASSERT_TRUE(xdotool("key Num_Lock"));
-  ASSERT_TRUE(runUntil([] { return (lockedModifiers() & Mod2Mask) == 0; }));
+  ASSERT_TRUE(waitFor([] { return (lockedModifiers() & Mod2Mask) == 0; }));
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
   EXPECT_EQ(presses(), Ids{1});
   ASSERT_TRUE(xdotool("key Caps_Lock"));
-  ASSERT_TRUE(runUntil([] { return lockedModifiers() == 0; }));
+  ASSERT_TRUE(waitFor([] { return lockedModifiers() == 0; }));
 }
 
 TEST_F(X11HotkeyTest, OtherCombinationsOfTheSameKeyAreNotDelivered) {
@@ -247,7 +247,7 @@ void switchLayout(const std::string& layout) {
   gulong handler =
       g_signal_connect_swapped(keymap, "keys-changed", G_CALLBACK(+[](bool* flag) { *flag = true; }), &changed);
   ASSERT_EQ(std::system(("setxkbmap -layout " + layout).c_str()), 0);
-  EXPECT_TRUE(runUntil([&] { return changed; })) << "no keymap change for " << layout;
+  EXPECT_TRUE(waitFor([&] { return changed; })) << "no keymap change for " << layout;
   g_signal_handler_disconnect(keymap, handler);
 }
 

@@ -100,11 +100,4 @@ struct PanelFixture {
   int closes = 0;
 };
 
-inline KeyEventRecord escapeKey() {
-  KeyEventRecord key;
-  key.keyCode = KeyCode::escape;
-  key.charactersIgnoringModifiers = "\x1b";
-  return key;
-}
-
 }  // namespace vesk::testing

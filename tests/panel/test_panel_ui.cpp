@@ -5,7 +5,8 @@
 #include "model/constants.h"
 #include "panel/vesk_view.h"
 #include "panel_fakes.h"
-#include "ui_support.h"
+#include "support/gtk_test_support.h"
+#include "support/loopback_server.h"
 
 namespace vesk {
 namespace {
@@ -21,7 +22,7 @@ struct PanelWindowTest : ::testing::Test {
   explicit PanelWindowTest(std::vector<LinkSite> sites = {alpha, beta}) : fx(std::move(sites)) {}
 
   void SetUp() override {
-    testing::ensureGtk();
+    ASSERT_TRUE(testing::startGtk()) << "no display";
     window = std::make_unique<Gtk::Window>();
     window->set_default_size(500, 700);
     view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [this] { ++fx.closes; });
@@ -164,7 +165,7 @@ TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   EXPECT_EQ(results.quickAddRow(), nullptr);
   EXPECT_FALSE(results.noMatches().is_visible());
   EXPECT_TRUE(row.clearButton().is_visible());
-  testing::saveScreenshot(*window, "search-results");
+  testing::saveScreenshot(*window, "panel", "search-results");
   // Measures: the field sits 14 below the bar's rule, 16 from the sides, 39 high; rows are 48 high.
   Gtk::Allocation field = row.fieldFrame().get_allocation();
   EXPECT_EQ(field.get_y(), 43 + 1 + 14);
@@ -196,7 +197,7 @@ TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
   SearchResults& results = view->searchResults();
   EXPECT_TRUE(results.rows().size() == 1u && results.quickAddRow() == results.rows()[0]);
   EXPECT_FALSE(results.noMatches().is_visible());
-  testing::saveScreenshot(*window, "quick-add");
+  testing::saveScreenshot(*window, "panel", "quick-add");
   EXPECT_EQ(results.quickAddRow()->get_allocated_height(), 43);
   gtk_button_clicked(results.quickAddRow()->gobj());
   refresh();
@@ -227,7 +228,7 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   EXPECT_EQ(content.tryAgainButton().get_label(), "Try again");
   EXPECT_EQ(content.openInBrowserButton().get_label(), "Open in browser");
   EXPECT_TRUE(view->browserToolbar().is_visible());
-  testing::saveScreenshot(*window, "error-card");
+  testing::saveScreenshot(*window, "panel", "error-card");
   EXPECT_LE(content.errorCard().get_allocated_width(), 360);
   // A long description wraps inside the card's maximum width.
   view->state().browser.errorText.set(std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
@@ -247,7 +248,7 @@ TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
   EXPECT_EQ(content.host(), nullptr);  // no web view is made for the hand-off host
   EXPECT_TRUE(fx.pages.pages.empty());
   EXPECT_EQ(content.handoffOpenButton().get_label(), "Open Gemini");
-  testing::saveScreenshot(*window, "handoff-card");
+  testing::saveScreenshot(*window, "panel", "handoff-card");
   EXPECT_EQ(content.handoffCard().get_allocated_width(), 350);
   gtk_button_clicked(content.handoffOpenButton().gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://GEMINI.google.com/app"});
@@ -271,7 +272,7 @@ TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
   EXPECT_FALSE(toolbar.copyButton().is_visible());
   EXPECT_FALSE(toolbar.openButton().is_visible());
   EXPECT_EQ(content.addWebsiteButton().get_label(), "Add website");
-  testing::saveScreenshot(*window, "empty-state");
+  testing::saveScreenshot(*window, "panel", "empty-state");
 
   gtk_button_clicked(content.addWebsiteButton().gobj());
   refresh();
@@ -289,7 +290,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   EXPECT_EQ(tooltip(view->backButton()), "Back to browser");
   EXPECT_EQ(tooltip(view->closeButton()), "Close panel");
   EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen
-  testing::saveScreenshot(*window, "settings-header");
+  testing::saveScreenshot(*window, "panel", "settings-header");
   EXPECT_EQ(view->header().get_allocated_height(), 51);
   EXPECT_EQ(view->backButton().get_allocated_width(), 27);
 
@@ -356,7 +357,7 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   EXPECT_NEAR(bar.red, 0.085, 0.002);
   view->state().browser.errorText.set("The server stopped answering.");
   refresh();
-  testing::saveScreenshot(*window, "theme-obsidian");
+  testing::saveScreenshot(*window, "panel", "theme-obsidian");
   GdkRGBA prominent = backgroundOf(view->browserContent().openInBrowserButton());
   EXPECT_NEAR(prominent.red, 0.81, 0.002);
   EXPECT_NEAR(prominent.blue, 0.88, 0.002);
@@ -390,11 +391,14 @@ TEST_F(PanelWindowTest, ShowingThePanelAgainClosesSearchAndSettings) {
 
 // The plain browsing screen on the real web engine with a page served on loopback.
 TEST(PanelWebView, LoadedLoopbackPage) {
-  testing::ensureGtk();
-  testing::LoopbackPage page(
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  testing::LoopbackServer page;
+  testing::Reply home;
+  home.body =
       "<!doctype html><html><head><title>Loopback</title></head>"
       "<body style='font-family:sans-serif;background:#f6f4fb;color:#222;margin:24px'>"
-      "<h1>Loopback page</h1><p>Served on 127.0.0.1 for the panel test.</p></body></html>");
+      "<h1>Loopback page</h1><p>Served on 127.0.0.1 for the panel test.</p></body></html>";
+  page.route("/", home);
   const char* tmp = std::getenv("VESK_TEST_TMP");
   std::string base = tmp ? tmp : "/tmp";
   WebEngine engine(WebEngine::Paths{base + "/panel-web-data", base + "/panel-web-cache"});
@@ -416,7 +420,7 @@ TEST(PanelWebView, LoadedLoopbackPage) {
     // Give the web process a moment to paint its first frame.
     gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC;
     testing::waitFor([&] { return g_get_monotonic_time() > until; }, 5);
-    testing::saveScreenshot(window, "browsing");
+    testing::saveScreenshot(window, "panel", "browsing");
   }
   testing::settle();
 }
@@ -439,7 +443,7 @@ std::pair<int, int> screenOrigin(Gtk::Widget& widget) {
 }
 
 TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
-  testing::ensureGtk();
+  ASSERT_TRUE(testing::startGtk()) << "no display";
   PanelFixture fx;  // no sites: nothing starts the web engine
   int closes = 0;
   Gtk::Window window;

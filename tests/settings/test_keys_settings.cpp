@@ -8,21 +8,8 @@
 namespace vesk {
 namespace {
 
-KeyEventRecord controlOption(std::uint16_t keyCode, std::string character) {
-  KeyEventRecord record;
-  record.control = true;
-  record.option = true;
-  record.keyCode = keyCode;
-  record.charactersIgnoringModifiers = std::move(character);
-  return record;
-}
-
-KeyEventRecord escape() {
-  KeyEventRecord record;
-  record.keyCode = KeyCode::escape;
-  record.charactersIgnoringModifiers = "\x1b";
-  return record;
-}
+using testing::controlOption;
+using testing::escapeKey;
 
 class KeysRowsTest : public ::testing::Test {
  protected:
@@ -105,7 +92,7 @@ TEST_F(KeysRowsTest, AnotherRowTakesOverTheRecording) {
 
 TEST_F(KeysRowsTest, EscapeCancelsAndTheNextPressStartsAgain) {
   rows.pressSetButton(ShortcutAction::nextSite);
-  EXPECT_TRUE(keys.press(escape()));  // swallowed: the panel does not see it
+  EXPECT_TRUE(keys.press(escapeKey()));  // swallowed: the panel does not see it
   EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
   // recordingAction may still name the row, but the row is not recording.
   rows.pressSetButton(ShortcutAction::nextSite);

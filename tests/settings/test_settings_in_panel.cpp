@@ -7,8 +7,8 @@
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
-#include "settings/settings_ui_support.h"
 #include "settings/settings_widgets.h"
+#include "support/gtk_test_support.h"
 
 namespace vesk {
 namespace {
@@ -41,7 +41,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   ASSERT_NE(screen, nullptr);
   EXPECT_TRUE(screen->is_ancestor(view->settingsSlot()));
   EXPECT_EQ(screen->shownTab(), SettingsTab::general);
-  testing::saveScreenshot(window, "in-panel-general");
+  testing::saveScreenshot(window, "settings", "in-panel-general");
 
   // The add action opens the form on the Websites tab; typed text does not outlive the screen.
   fx.model->add("Docs", "https://docs.example.com/");
@@ -54,7 +54,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   ASSERT_NE(sites, nullptr);
   ASSERT_NE(sites->editor, nullptr);
   sites->editor->nameField.set_text("Half typed");
-  testing::saveScreenshot(window, "in-panel-websites");
+  testing::saveScreenshot(window, "settings", "in-panel-websites");
 
   view->backButton().clicked();
   view->render();
@@ -82,7 +82,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   appearance->cards[1].button->clicked();
   view->render();
   settle();
-  testing::saveScreenshot(window, "in-panel-appearance-midnight");
+  testing::saveScreenshot(window, "settings", "in-panel-appearance-midnight");
   EXPECT_EQ(fx.model->theme(), LinkTheme::midnight);
 }
 

@@ -10,27 +10,19 @@
 #include "panel/panel_fakes.h"
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
-#include "settings/settings_ui_support.h"
 #include "settings/settings_widgets.h"
+#include "support/gtk_test_support.h"
 
 namespace vesk {
 namespace {
 
+using testing::controlOption;
 using testing::settle;
 using testing::showsText;
 
 const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
 const LinkSite beta{"Beta", "https://beta.example.org/path"};
 const LinkSite gamma{"Gamma Mail", "https://mail.gamma.net/"};
-
-KeyEventRecord controlOption(std::uint16_t keyCode, std::string character) {
-  KeyEventRecord record;
-  record.control = true;
-  record.option = true;
-  record.keyCode = keyCode;
-  record.charactersIgnoringModifiers = std::move(character);
-  return record;
-}
 
 class SettingsUiTest : public ::testing::Test {
  protected:
@@ -160,7 +152,7 @@ TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {
   choose(SettingsTab::general);
   EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Could not change login setting: Permission denied");
   EXPECT_TRUE(tab<GeneralTab>().message->get_visible());
-  testing::saveScreenshot(*window, "general-failure");
+  testing::saveScreenshot(*window, "settings", "general-failure");
 
   // Off succeeds now.
   login.failure.reset();
@@ -225,7 +217,7 @@ TEST_F(SettingsUiTest, KeysRowsRecordClearAndShowTheModelsMessage) {
   EXPECT_TRUE(keys.error->get_visible());
   EXPECT_EQ(keys.error->get_text(), "Choose a different key combination for each action.");
   EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
-  testing::saveScreenshot(*window, "keys-duplicate");
+  testing::saveScreenshot(*window, "settings", "keys-duplicate");
 
   keys.rows[2].clearButton->clicked();
   settle();
@@ -260,7 +252,7 @@ TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
   EXPECT_EQ(resizes, 2);
   panel.cards[1].scale->set_value(9999);
   EXPECT_EQ(fx->model->panelHeight(), 900);
-  testing::saveScreenshot(*window, "panel");
+  testing::saveScreenshot(*window, "settings", "panel");
 
   // Values set elsewhere move the sliders; the texts cut toward zero.
   fx->model->changePanelSize(501.5, std::nullopt);
@@ -324,7 +316,7 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
   sites.addButton->clicked();
   settle();
   EXPECT_EQ(sites.editor->addressField.get_text(), "not an address");
-  testing::saveScreenshot(*window, "websites-add-error");
+  testing::saveScreenshot(*window, "settings", "websites-add-error");
 
   // The pencil of a site refills the form and removes the message.
   sites.rows[2].edit->clicked();
@@ -334,7 +326,7 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
   EXPECT_EQ(sites.editor->nameField.get_text(), "Gamma Mail");
   EXPECT_EQ(sites.editor->addressField.get_text(), gamma.address);
   EXPECT_FALSE(sites.editor->error.get_visible());
-  testing::saveScreenshot(*window, "websites-edit");
+  testing::saveScreenshot(*window, "settings", "websites-edit");
 
   // Typed text does not survive leaving the tab; the form itself stays open.
   sites.editor->nameField.set_text("Typed");
@@ -388,7 +380,7 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
   for (auto theme : allLinkThemes) EXPECT_TRUE(showsText(*screen, title(theme)));
   EXPECT_TRUE(appearance.cards[0].check->get_visible());
   EXPECT_FALSE(appearance.cards[2].check->get_visible());
-  testing::saveScreenshot(*window, "appearance-graphite");
+  testing::saveScreenshot(*window, "settings", "appearance-graphite");
 
   auto cardColor = [&](int index) {
     int x = 0, y = 0;
@@ -402,7 +394,7 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
   auto near = [](testing::Pixel a, testing::Pixel b) {
     return std::abs(a.red - b.red) <= 2 && std::abs(a.green - b.green) <= 2 && std::abs(a.blue - b.blue) <= 2;
   };
-  testing::saveScreenshot(*window, "appearance-graphite");
+  testing::saveScreenshot(*window, "settings", "appearance-graphite");
   EXPECT_TRUE(near(cardColor(2), expect(Palette::colors(LinkTheme::graphite).surface)));
 
   appearance.cards[2].button->clicked();
@@ -410,7 +402,7 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
   EXPECT_EQ(fx->model->theme(), LinkTheme::obsidian);
   EXPECT_FALSE(appearance.cards[0].check->get_visible());
   EXPECT_TRUE(appearance.cards[2].check->get_visible());
-  testing::saveScreenshot(*window, "appearance-obsidian");
+  testing::saveScreenshot(*window, "settings", "appearance-obsidian");
   EXPECT_TRUE(near(cardColor(0), expect(Palette::colors(LinkTheme::obsidian).surface)));
 
   appearance.cards[2].button->clicked();  // the current theme again: nothing visible changes
@@ -419,11 +411,11 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
 }
 
 TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
-  testing::saveScreenshot(*window, "general");
+  testing::saveScreenshot(*window, "settings", "general");
   choose(SettingsTab::keys);
-  testing::saveScreenshot(*window, "keys");
+  testing::saveScreenshot(*window, "settings", "keys");
   choose(SettingsTab::websites);
-  testing::saveScreenshot(*window, "websites");
+  testing::saveScreenshot(*window, "settings", "websites");
 }
 
 }  // namespace

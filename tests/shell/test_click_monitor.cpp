@@ -4,12 +4,12 @@
 #include <gtkmm/main.h>
 #include <gtkmm/window.h>
 
-#include <chrono>
 #include <optional>
 #include <vector>
 
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
+#include "support/gtk_test_support.h"
 
 // Xlib's macros clash with C++ names: include it after everything else.
 // clang-format off
@@ -20,17 +20,7 @@
 namespace vesk {
 namespace {
 
-// Runs the main loop until `done` holds or a generous time has passed.
-template <class Predicate>
-bool pumpUntil(Predicate done, std::chrono::seconds limit = std::chrono::seconds(20)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
-    if (!done()) g_usleep(5000);
-  }
-  return true;
-}
+using testing::waitFor;
 
 void clickAt(int x, int y, unsigned button = 1) {
   Display* display = gdk_x11_get_default_xdisplay();
@@ -64,8 +54,8 @@ class ClickMonitorTest : public ::testing::Test {
     dropDown.set_default_size(150, 100);
     dropDown.move(500, 450);
     dropDown.show();
-    ASSERT_TRUE(pumpUntil([&] { return placedAt(dropDown, 500, 450) && dialog.get_mapped() && other.get_mapped(); }));
-    ASSERT_TRUE(pumpUntil([&] { return panel.window().get_mapped(); }));
+    ASSERT_TRUE(waitFor([&] { return placedAt(dropDown, 500, 450) && dialog.get_mapped() && other.get_mapped(); }));
+    ASSERT_TRUE(waitFor([&] { return panel.window().get_mapped(); }));
     monitors = makeX11ClickMonitors([this]() -> void* { return panel.window().gobj(); });
   }
 
@@ -75,7 +65,7 @@ class ClickMonitorTest : public ::testing::Test {
     window.get_window()->get_origin(x, y);
     const std::size_t before = localSeen.size();
     clickAt(x + window.get_width() / 2, y + window.get_height() / 2);
-    if (!pumpUntil([&] { return localSeen.size() > before; })) return std::nullopt;
+    if (!waitFor([&] { return localSeen.size() > before; })) return std::nullopt;
     return localSeen.back();
   }
 
@@ -107,20 +97,20 @@ TEST_F(ClickMonitorTest, OwnTransientWindowsAreNotOutsideThePanel) {
   int x = 0, y = 0;
   other.get_window()->get_origin(x, y);
   clickAt(x + 20, y + 20);
-  ASSERT_TRUE(pumpUntil([&] { return !witness.empty(); }));
+  ASSERT_TRUE(waitFor([&] { return !witness.empty(); }));
   EXPECT_EQ(localSeen.size(), seen);
 
   // A press on the bare desktop is outside: the global monitor sees it with its position. (Presses
   // on the desktop come last: the window manager may hold the pointer briefly after them.)
   clickAt(700, 700);
-  ASSERT_TRUE(pumpUntil([&] { return !globalSeen.empty(); }));
+  ASSERT_TRUE(waitFor([&] { return !globalSeen.empty(); }));
   EXPECT_EQ(globalSeen.back(), (ScreenPoint{700, 700}));
 
   global.reset();
   std::vector<ScreenPoint> globalWitness;
   auto globalWitnessToken = monitors->addGlobalMonitor([&](ScreenPoint point) { globalWitness.push_back(point); });
   clickAt(650, 650);
-  ASSERT_TRUE(pumpUntil([&] { return !globalWitness.empty(); }));
+  ASSERT_TRUE(waitFor([&] { return !globalWitness.empty(); }));
   EXPECT_EQ(globalSeen.size(), 1u);
 }
 
@@ -145,7 +135,7 @@ TEST_F(ClickMonitorTest, AnOpenPanelThatGrowsStaysInsideTheWorkArea) {
   ASSERT_TRUE(area);
   panel.setContentSize(680, 500);
   int x = 0, y = 0;
-  ASSERT_TRUE(pumpUntil([&] {
+  ASSERT_TRUE(waitFor([&] {
     panel.window().get_window()->get_origin(x, y);
     return x == area->x + area->width - 680;
   })) << "x stayed at "

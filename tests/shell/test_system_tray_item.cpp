@@ -4,26 +4,17 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "shell/system_tray_item.h"
+#include "support/gtk_test_support.h"
 
 namespace vesk {
 namespace {
 
-template <class Predicate>
-bool pumpUntil(Predicate done, std::chrono::seconds limit = std::chrono::seconds(20)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!done()) g_usleep(2000);
-  }
-  return true;
-}
+using testing::waitFor;
 
 // A second connection to the session bus: the tray host's side.
 class Host {
@@ -59,7 +50,7 @@ class Host {
           p->done = true;
         },
         &pending);
-    pumpUntil([&] { return pending.done; });
+    waitFor([&] { return pending.done; });
     return pending.reply;
   }
 
@@ -125,7 +116,7 @@ TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
   SystemTrayItem item("/opt/vesk/share/icons");
   item.setToolTip("Vesk — ⌃⌥ Space · Double-click for options");
   const std::string name = item.busName();
-  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); })) << "no watcher: the XEmbed icon is used";
+  ASSERT_TRUE(waitFor([&] { return item.usesFallbackIcon(); })) << "no watcher: the XEmbed icon is used";
 
   EXPECT_EQ(stringOf(host.property(name, "Category")), "ApplicationStatus");
   EXPECT_EQ(stringOf(host.property(name, "Id")), "vesk");
@@ -170,7 +161,7 @@ TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
   EXPECT_STREQ(title, "Vesk — ⌃⌥ Space · Double-click for options");
   g_variant_unref(toolTip);
   item.setToolTip("Vesk — ⌃⌥ K · Double-click for options");
-  EXPECT_TRUE(pumpUntil([&] { return newToolTips == 1; }));
+  EXPECT_TRUE(waitFor([&] { return newToolTips == 1; }));
   g_dbus_connection_signal_unsubscribe(host.connection, subscription);
 }
 
@@ -179,7 +170,7 @@ TEST_F(SystemTrayItemTest, ActivationsCountClicksAndCarryThePointerPosition) {
   SystemTrayItem item("");
   std::vector<TrayClick> clicks;
   item.onClick = [&](const TrayClick& click) { clicks.push_back(click); };
-  ASSERT_TRUE(pumpUntil([&] {
+  ASSERT_TRUE(waitFor([&] {
     GVariant* id = host.property(item.busName(), "Id");
     if (id) g_variant_unref(id);
     return id != nullptr;
@@ -201,16 +192,16 @@ TEST_F(SystemTrayItemTest, ActivationsCountClicksAndCarryThePointerPosition) {
 TEST_F(SystemTrayItemTest, RegistersWithEveryWatcherThatAppearsAndDropsTheFallback) {
   Host host;
   SystemTrayItem item("");
-  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); }));
+  ASSERT_TRUE(waitFor([&] { return item.usesFallbackIcon(); }));
   host.becomeWatcher();
-  ASSERT_TRUE(pumpUntil([&] { return host.registrations.size() == 1; }));
+  ASSERT_TRUE(waitFor([&] { return host.registrations.size() == 1; }));
   EXPECT_EQ(host.registrations[0], item.busName());
   EXPECT_FALSE(item.usesFallbackIcon());
 
   host.stopBeingWatcher();  // the tray host restarts
-  ASSERT_TRUE(pumpUntil([&] { return item.usesFallbackIcon(); }));
+  ASSERT_TRUE(waitFor([&] { return item.usesFallbackIcon(); }));
   host.becomeWatcher();
-  ASSERT_TRUE(pumpUntil([&] { return host.registrations.size() == 2; }));
+  ASSERT_TRUE(waitFor([&] { return host.registrations.size() == 2; }));
   EXPECT_FALSE(item.usesFallbackIcon());
 }
 
@@ -221,7 +212,7 @@ TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
   item.onSettings = [&] { ++settings; };
   item.onQuit = [&] { ++quits; };
   GVariant* layout = nullptr;
-  ASSERT_TRUE(pumpUntil([&] {
+  ASSERT_TRUE(waitFor([&] {
     layout = host.call(item.busName(), "/MenuBar", "com.canonical.dbusmenu", "GetLayout",
                        g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
     return layout != nullptr;
@@ -260,7 +251,7 @@ TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
                                 g_variant_new("(isvu)", ids[label], "clicked", g_variant_new_int32(0), 0u));
     if (reply) g_variant_unref(reply);
   }
-  EXPECT_TRUE(pumpUntil([&] { return settings == 1 && quits == 1; }));
+  EXPECT_TRUE(waitFor([&] { return settings == 1 && quits == 1; }));
 }
 
 }  // namespace

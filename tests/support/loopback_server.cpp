@@ -1,44 +1,13 @@
-#include "browser/webkit_support.h"
+#include "support/loopback_server.h"
 
 #include <arpa/inet.h>
-#include <gtk/gtk.h>
-#include <gtkmm/main.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-namespace vesk::test {
-
-void ensureGtk() {
-  static bool started = [] {
-    if (!gtk_init_check(nullptr, nullptr)) return false;
-    Gtk::Main::init_gtkmm_internals();
-    return true;
-  }();
-  ASSERT_TRUE(started) << "no display";
-}
-
-bool waitFor(const std::function<bool()>& condition, int limitSeconds) {
-  gint64 deadline = g_get_monotonic_time() + gint64(limitSeconds) * G_USEC_PER_SEC;
-  // A ticking source keeps the iteration from sleeping past the deadline.
-  guint tick = g_timeout_add(
-      50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-  bool held = condition();
-  while (!held && g_get_monotonic_time() < deadline) {
-    g_main_context_iteration(nullptr, TRUE);
-    held = condition();
-  }
-  g_source_remove(tick);
-  return held;
-}
-
-void spinFor(int milliseconds) {
-  gint64 end = g_get_monotonic_time() + gint64(milliseconds) * 1000;
-  waitFor([end] { return g_get_monotonic_time() >= end; }, milliseconds / 1000 + 5);
-}
+namespace vesk::testing {
 
 LoopbackServer::LoopbackServer() {
   server_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "vesk-test", nullptr));
@@ -128,41 +97,4 @@ int closedLoopbackPort() {
   return port;
 }
 
-int runChildTest(const std::string& testFilter, const std::map<std::string, std::string>& environment) {
-  gchar* self = g_file_read_link("/proc/self/exe", nullptr);
-  std::string filter = "--gtest_filter=" + testFilter;
-  gchar* argv[] = {self, filter.data(), nullptr};
-  gchar** env = g_get_environ();
-  for (const auto& [name, value] : environment) env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
-  GPid pid = 0;
-  GError* error = nullptr;
-  bool spawned = g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, &error);
-  g_strfreev(env);
-  g_free(self);
-  if (!spawned) {
-    ADD_FAILURE() << error->message;
-    g_clear_error(&error);
-    return -1;
-  }
-  int status = -1;
-  bool ended = false;
-  guint watch = g_child_watch_add_full(
-      G_PRIORITY_DEFAULT, pid,
-      +[](GPid, gint waitStatus, gpointer data) {
-        auto* result = static_cast<std::pair<int*, bool*>*>(data);
-        *result->first = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-        *result->second = true;
-      },
-      new std::pair<int*, bool*>(&status, &ended),
-      [](gpointer data) { delete static_cast<std::pair<int*, bool*>*>(data); });
-  if (!waitFor([&] { return ended; }, 120)) {
-    g_source_remove(watch);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-  }
-  g_spawn_close_pid(pid);
-  return status;
-}
-
-}  // namespace vesk::test
+}  // namespace vesk::testing

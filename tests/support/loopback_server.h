@@ -1,25 +1,15 @@
-// Helpers for tests on the real web engine: GTK start-up, waiting on the main loop,
-// a loopback HTTP server and child runs of the test binary.
+// An HTTP server on 127.0.0.1 for tests that load pages in the real web engine.
 #pragma once
 
 #include <libsoup/soup.h>
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-namespace vesk::test {
-
-// Opens the GTK display once per process (the harness provides one).
-void ensureGtk();
-
-// Runs the main loop until `condition` holds or `limitSeconds` pass; returns whether it holds.
-bool waitFor(const std::function<bool()>& condition, int limitSeconds = 60);
-
-// Runs the main loop for a short while so that pending events get dispatched.
-void spinFor(int milliseconds);
+namespace vesk::testing {
 
 // One HTTP response of the loopback server.
 struct Reply {
@@ -37,7 +27,8 @@ struct SeenRequest {
   std::optional<std::string> cookie;
 };
 
-// An HTTP server on 127.0.0.1 (a port the system picks), serving registered paths.
+// An HTTP server on 127.0.0.1 (a port the system picks), serving registered paths; other paths
+// get 404. It answers from the main loop, so tests keep the loop running while pages load.
 class LoopbackServer {
  public:
   LoopbackServer();
@@ -65,8 +56,4 @@ class LoopbackServer {
 // A loopback port with nothing listening on it.
 int closedLoopbackPort();
 
-// Runs this test binary again with only `testFilter` and the extra environment, keeping the main
-// loop running meanwhile. Returns the child's exit status, or -1 when it could not start or hung.
-int runChildTest(const std::string& testFilter, const std::map<std::string, std::string>& environment);
-
-}  // namespace vesk::test
+}  // namespace vesk::testing

@@ -1,7 +1,8 @@
-// Helpers for the settings widget tests on a real X display: GTK start-up, running the main loop,
-// finding widgets, and screenshots saved under the build folder.
+// Helpers for tests on a real X display: GTK start-up, waiting on the main loop, real key input
+// through xdotool, the texts a widget shows, and screenshots saved under the build folder.
 #pragma once
 
+#include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gtkmm/container.h>
@@ -18,28 +19,25 @@
 
 namespace vesk::testing {
 
-inline bool startGtk() {
+// Opens the display once per process (the harness provides one); false when there is none.
+// The panel's look is tested dark, and without animations so that switches change at once
+// when activated instead of at the end of their slide.
+[[nodiscard]] inline bool startGtk() {
   static bool started = [] {
     if (!gtk_init_check(nullptr, nullptr)) return false;
     Gtk::Main::init_gtkmm_internals();
     Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
-    // Switches then change at once when activated, instead of at the end of their slide.
     Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
     return true;
   }();
   return started;
 }
 
-// Dispatches everything pending, idle redraws included.
-inline void settle() {
-  for (int round = 0; round < 5; ++round) {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-  }
-}
-
-inline bool waitFor(const std::function<bool()>& condition, int limitSeconds = 30) {
+// Runs the main loop until `condition` holds or `limitSeconds` pass; returns whether it holds.
+inline bool waitFor(const std::function<bool()>& condition, int limitSeconds = 60) {
   gint64 deadline = g_get_monotonic_time() + gint64(limitSeconds) * G_USEC_PER_SEC;
+  // A ticking source wakes the loop so that the condition and the deadline are checked often
+  // even when nothing else happens.
   guint tick = g_timeout_add(
       20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool held = condition();
@@ -50,6 +48,23 @@ inline bool waitFor(const std::function<bool()>& condition, int limitSeconds = 3
   g_source_remove(tick);
   return held;
 }
+
+// Runs the main loop for a short while so that pending events get dispatched.
+inline void spinFor(int milliseconds) {
+  gint64 end = g_get_monotonic_time() + gint64(milliseconds) * 1000;
+  waitFor([end] { return g_get_monotonic_time() >= end; }, milliseconds / 1000 + 5);
+}
+
+// Dispatches everything pending, idle redraws included.
+inline void settle() {
+  for (int round = 0; round < 5; ++round) {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+  }
+}
+
+// Sends real key events through the XTEST extension; returns when xdotool has sent them.
+inline bool xdotool(const std::string& arguments) { return std::system(("xdotool " + arguments).c_str()) == 0; }
 
 // Every label text shown (visible) inside `root`, in widget order.
 inline void collectTexts(Gtk::Widget& root, std::vector<std::string>& texts) {
@@ -73,8 +88,8 @@ inline bool showsText(Gtk::Widget& root, const std::string& text) {
   return false;
 }
 
-// Saves the window's pixels as <build>/tests/settings/screenshots/<name>.png.
-inline std::string saveScreenshot(Gtk::Window& window, const std::string& name) {
+// Waits until the window has been drawn at least once after now.
+inline void waitForDraw(Gtk::Window& window) {
   bool drawn = false;
   auto connection = window.signal_draw().connect(
       [&drawn](const Cairo::RefPtr<Cairo::Context>&) {
@@ -86,10 +101,15 @@ inline std::string saveScreenshot(Gtk::Window& window, const std::string& name) 
   waitFor([&] { return drawn; }, 20);
   connection.disconnect();
   settle();
-  // Run by hand without the build's environment, the pictures go to the temporary folder.
+}
+
+// Saves the window's pixels as <build>/tests/<folder>/screenshots/<name>.png; returns the path.
+inline std::string saveScreenshot(Gtk::Window& window, const std::string& folder, const std::string& name) {
+  waitForDraw(window);
+  // Under ctest they go to the build tree; a hand run keeps them out of the source tree.
   const char* binary = std::getenv("VESK_BINARY_DIR");
-  std::filesystem::path dir = binary ? std::filesystem::path(binary) / "tests/settings/screenshots"
-                                     : std::filesystem::temp_directory_path() / "vesk-settings-screenshots";
+  std::filesystem::path dir = binary ? std::filesystem::path(binary) / "tests" / folder / "screenshots"
+                                     : std::filesystem::temp_directory_path() / ("vesk-" + folder + "-screenshots");
   std::filesystem::create_directories(dir);
   std::filesystem::path file = dir / (name + ".png");
   GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window.gobj()));
