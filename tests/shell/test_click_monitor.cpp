@@ -56,6 +56,13 @@ class ClickMonitorTest : public ::testing::Test {
     dropDown.show();
     ASSERT_TRUE(waitFor([&] { return placedAt(dropDown, 500, 450) && dialog.get_mapped() && other.get_mapped(); }));
     ASSERT_TRUE(waitFor([&] { return panel.window().get_mapped(); }));
+    // The window manager places the panel after mapping it: wait for that before aiming clicks at
+    // it or reading its position (a failed placement is reported by the placement test).
+    waitFor([&] {
+      int x = 0, y = 0;
+      panel.window().get_window()->get_origin(x, y);
+      return x == 1012 - 150;
+    });
     monitors = makeX11ClickMonitors([this]() -> void* { return panel.window().gobj(); });
   }
 
