@@ -64,20 +64,31 @@ panel_focused() {
   [ -n "$panel" ] && [ "$((panel))" -eq "$(($(active_window)))" ] && [ "$(xdotool getwindowfocus)" -eq "$panel" ]
 }
 
+# The left edge of the clock at the right end of the panel strip: the left-most bright pixel
+# column before any tray icon exists. Sets CLOCK_LEFT.
+find_clock_left() {
+  local strip=${1:-29}
+  CLOCK_LEFT=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -F'[,: ()]+' '
+    NR > 1 && $3 > 150 && $4 > 150 && $5 > 150 { if (min == "" || $1 < min) min = $1 }
+    END { if (min != "") print min }')
+  [ -n "$CLOCK_LEFT" ]
+}
+
 # Finds the tray icon in the panel strip at the top of the screen: the left-most group of
-# bright pixels (the systray sits left of the clock, the expanding separator draws nothing).
-# Sets ICON_X and ICON_Y to its centre.
+# bright pixels left of the clock (CLOCK_LEFT, from find_clock_left before the icon was added;
+# the expanding separator draws nothing). Sets ICON_X and ICON_Y to its centre.
 find_tray_icon() {
   local strip=${1:-29}
+  local limit=$(( ${CLOCK_LEFT:-1281} - 2 ))
   local found
-  found=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -F'[,: ()]+' '
-    NR > 1 {
+  found=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -v limit="$limit" -F'[,: ()]+' '
+    NR > 1 && $1 < limit {
       x = $1; y = $2; r = $3; g = $4; b = $5
       if (r > 150 && g > 150 && b > 150) { bright[x] = 1; if (!(x in top) || y < top[x]) top[x] = y; if (y > bottom[x]) bottom[x] = y }
     }
     END {
       start = -1
-      for (x = 0; x < 1280; x++) {
+      for (x = 0; x < limit; x++) {
         if (x in bright) { if (start < 0) start = x; last = x; miny = (miny == "" || top[x] < miny) ? top[x] : miny; maxy = (bottom[x] > maxy) ? bottom[x] : maxy }
         else if (start >= 0 && x - last > 3) break
       }

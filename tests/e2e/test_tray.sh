@@ -24,6 +24,8 @@ printf '[vesk]\nvesk.shortcut.next.v1={"keyCode":45,"modifiers":6144,"label":"âŒ
 settings="$XDG_CONFIG_HOME/vesk/settings.ini"
 selected() { grep '^vesk.selected.v1=' "$settings" | cut -d= -f2-; }
 
+# The clock is drawn before Vesk starts; the icon must then appear left of it.
+wait_for 30 find_clock_left || fail "the tray host drew no clock"
 "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
 pids+=("$vp")
