@@ -205,15 +205,24 @@ def pss_kib(pid):
     return memory_kib(pid)[0]
 
 
-def measure_pss(root, sessions=(), samples=5, interval=2.0):
-    """Medians over `samples` of the PSS and USS summed over the tree (bytes); the last breakdown."""
+def measure_pss(root, sessions=(), samples=5, interval=2.0, shared_library="libwebkit2gtk-4.1", patience=180):
+    """Medians over `samples` of the PSS and USS summed over the tree (bytes); the last breakdown.
+
+    PSS divides shared pages among all processes mapping them, so a sample is taken only while
+    no process outside the tree maps `shared_library` (other programs on a shared machine),
+    waiting up to `patience` seconds in all for such moments."""
     totals = []
     privates = []
     breakdown = {}
+    deadline = time.monotonic() + patience
     for i in range(samples):
         if i:
             time.sleep(interval)
         members = process_tree(root, sessions)
+        while shared_library and others_mapping(shared_library, set(members)) and time.monotonic() < deadline:
+            log(f"  waiting: other processes map {shared_library}")
+            time.sleep(3)
+            members = process_tree(root, sessions)
         parts = {pid: (comm, *memory_kib(pid)) for pid, comm in members.items()}
         totals.append(sum(part[1] for part in parts.values()) * 1024)
         privates.append(sum(part[2] for part in parts.values()) * 1024)
