@@ -3,6 +3,7 @@
 #include <gdk/gdk.h>
 #include <giomm/init.h>
 #include <glibmm/main.h>
+#include <gmodule.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <gtkmm/settings.h>
@@ -15,13 +16,11 @@
 #include <memory>
 #include <string>
 
+#include "app/panel_module.h"
 #include "hotkeys/main_queue.h"
 #include "hotkeys/x11_hotkey_service.h"
 #include "model/constants.h"
 #include "model/file_settings_store.h"
-#include "panel/vesk_view.h"
-#include "settings/autostart_login_items.h"
-#include "settings/settings_screen.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
@@ -63,6 +62,33 @@ std::string iconThemePath() {
   return {};
 }
 
+// Loads the panel module on first use: beside the executable in a build tree, or in
+// <libdir>/vesk when installed. Absent (with one line on stderr) when it cannot be loaded.
+vesk::MakePanelContentFunction loadPanelModule() {
+  static vesk::MakePanelContentFunction entry = []() -> vesk::MakePanelContentFunction {
+    std::error_code error;
+    const auto exeDir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    std::string tried;
+    for (const auto& candidate :
+         {exeDir / vesk::panelModuleName, exeDir / VESK_MODULE_DIR_FROM_BINDIR / vesk::panelModuleName}) {
+      if (!std::filesystem::exists(candidate, error)) continue;
+      GModule* module = g_module_open(candidate.c_str(), G_MODULE_BIND_LAZY);
+      gpointer symbol = nullptr;
+      if (module && g_module_symbol(module, vesk::panelModuleEntry, &symbol) && symbol) {
+        g_module_make_resident(module);
+        vesk::MakePanelContentFunction function = nullptr;
+        std::memcpy(&function, &symbol, sizeof function);
+        return function;
+      }
+      tried = g_module_error();
+    }
+    std::cerr << "vesk: cannot load the panel (" << vesk::panelModuleName
+              << "): " << (tried.empty() ? "not found" : tried) << "\n";
+    return nullptr;
+  }();
+  return entry;
+}
+
 void start(Gtk::Application& app, Running& running) {
   app.hold();  // no main window keeps the application alive: the tray icon does
   Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
@@ -80,18 +106,16 @@ void start(Gtk::Application& app, Running& running) {
   };
   platform.clickMonitors = vesk::makeX11ClickMonitors(
       [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
-  // The login item behind the settings' "Launch at login" switch, read when the panel is made.
-  auto loginItems = std::make_shared<vesk::AutostartLoginItems>();
-  platform.makePanelContent = [loginItems, &running](vesk::AppModel& model,
-                                                     std::function<void()> close) -> Gtk::Widget* {
-    auto settings = [loginItems, &running](vesk::VeskViewState& state) -> Gtk::Widget* {
-      auto quit = [&running] {
-        if (running.delegate) running.delegate->quitVesk();
-      };
-      return Gtk::manage(new vesk::SettingsScreen(state, vesk::SettingsServices{*loginItems, quit}));
+  platform.makePanelContent = [&running](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
+    auto make = loadPanelModule();
+    if (!make) return nullptr;
+    vesk::PanelModuleArguments arguments;
+    arguments.model = &model;
+    arguments.close = std::move(close);
+    arguments.quit = [&running] {
+      if (running.delegate) running.delegate->quitVesk();
     };
-    return vesk::makeVeskView(model, std::move(close), settings,
-                              [loginItems] { return vesk::loginItemInitiallyEnabled(*loginItems); });
+    return make(arguments);
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };

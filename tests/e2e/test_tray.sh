@@ -37,6 +37,8 @@ tooltip=$(item_tooltip "$vp")
 wait_for 20 find_tray_icon || fail "no icon drawn in the panel"
 echo "icon at $ICON_X,$ICON_Y"
 panel_hidden || fail "the panel must not be shown at launch"
+# Start-up stays light: the web engine is loaded only when the panel is first shown.
+! grep -q libwebkit2gtk "/proc/$vp/maps" || fail "WebKit was loaded before the panel was shown"
 
 # Clicks on the icon that are further apart than the double-click time.
 pause_between_clicks() { sleep 1; }
@@ -44,6 +46,8 @@ pause_between_clicks() { sleep 1; }
 step "a click on the icon shows the panel under it, inside the screen, focused"
 click_at "$ICON_X" "$ICON_Y"
 wait_for 20 panel_shown || fail "the panel did not open"
+wait_for 20 grep -q libvesk-panel.so "/proc/$vp/maps" || fail "the panel module was not loaded: $(cat "$VESK_TEST_TMP/vesk.log")"
+grep -q libwebkit2gtk "/proc/$vp/maps" || fail "the panel has no web engine"
 eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
 echo "panel at $X,$Y size ${WIDTH}x$HEIGHT"
 [ "$X" -le "$ICON_X" ] && [ "$ICON_X" -le $((X + WIDTH)) ] || fail "the panel is not under the icon"

@@ -10,6 +10,9 @@ for file in bin/vesk share/applications/io.github.vesk.Vesk.desktop share/metain
   [ -f "$root/$file" ] || { echo "FAIL: $file not installed" >&2; exit 1; }
 done
 [ -x "$root/bin/vesk" ] || { echo "FAIL: bin/vesk is not executable" >&2; exit 1; }
+# The panel module sits where the installed binary looks for it: <bindir>/../<libdir>/vesk.
+[ -n "$(find "$root" -path '*/lib*/vesk/libvesk-panel.so')" ] ||
+  { echo "FAIL: the panel module is not installed" >&2; exit 1; }
 desktop-file-validate "$root/share/applications/io.github.vesk.Vesk.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/io.github.vesk.Vesk.metainfo.xml" >/dev/null
 rm -rf "$root"
