@@ -1,6 +1,15 @@
 # Helpers for the end-to-end tests: they drive the real vesk binary on the headless desktop
 # (tests/harness/headless.sh) with xdotool and read its state from X11 and D-Bus.
 
+# Processes a script starts go into `pids`; they are stopped when the script exits.
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+}
+trap cleanup EXIT
+step() { echo "--- $*"; }
+
 fail() {
   echo "FAIL: $*" >&2
   exit 1

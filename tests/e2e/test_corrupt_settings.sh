@@ -9,14 +9,6 @@ source "$here/lib.sh"
 vesk=$1
 [ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-}
-trap cleanup EXIT
-step() { echo "--- $*"; }
-
 dir="$XDG_CONFIG_HOME/vesk"
 settings="$dir/settings.ini"
 original="$VESK_TEST_TMP/garbage.bin"

@@ -9,14 +9,6 @@ source "$here/lib.sh"
 vesk=$1
 [ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-}
-trap cleanup EXIT
-step() { echo "--- $*"; }
-
 # A next-website combination (Ctrl+Alt+N: key code 45, control|option) set before launch.
 mkdir -p "$XDG_CONFIG_HOME/vesk"
 printf '[vesk]\nvesk.shortcut.next.v1={"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}\n' \

@@ -9,14 +9,6 @@ vesk=$1
 command -v trayer >/dev/null || fail "trayer (an XEmbed tray host) is not installed: bash scripts/install-deps.sh"
 watcher_gone || fail "a StatusNotifierWatcher is running; run me under headless.sh --wm without --tray"
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-}
-trap cleanup EXIT
-step() { echo "--- $*"; }
-
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true --SetPartialStrut true \
   >"$VESK_TEST_TMP/trayer.log" 2>&1 &
 pids+=($!)
