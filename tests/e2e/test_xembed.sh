@@ -56,8 +56,15 @@ xdotool mousemove 600 600
 step "a click on the icon opens the panel under it, focused"
 click_at "$icon_x" "$icon_y"
 wait_for 20 panel_shown || fail "the panel did not open"
-eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
-[ "$X" -le "$icon_x" ] && [ "$icon_x" -le $((X + WIDTH)) ] && [ "$Y" -ge "$icon_y" ] || fail "the panel is not under the icon"
+# The panel's window, under the icon (looked up again until the window manager has placed it).
+panel_under_icon() {
+  local panel
+  panel=$(panel_window)
+  [ -n "$panel" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$panel")"
+  [ "$X" -le "$icon_x" ] && [ "$icon_x" -le $((X + WIDTH)) ] && [ "$Y" -ge "$icon_y" ]
+}
+wait_for 10 panel_under_icon || fail "the panel is not under the icon (shown: $(panel_window))"
 wait_for 10 panel_focused || fail "the panel has no focus"
 
 step "a click elsewhere hides it; a click on the icon while open closes it once"
