@@ -117,3 +117,29 @@ watcher_gone() {
   ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
     string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'
 }
+
+# Clicks on the icon that are further apart than the double-click time.
+pause_between_clicks() { sleep 1; }
+
+# icon_click_closes_once X Y: with the panel hidden, a click on the icon at X,Y opens it and the
+# next click closes it exactly once (not closed by the outside-click monitor and reopened).
+icon_click_closes_once() {
+  pause_between_clicks
+  click_at "$1" "$2"
+  wait_for 20 panel_shown || fail "the panel did not open again"
+  pause_between_clicks
+  click_at "$1" "$2"
+  wait_for 10 panel_hidden || fail "a click on the icon did not close the panel"
+  pause_between_clicks
+  panel_hidden || fail "the icon click closed the panel and opened it again"
+}
+
+# double_click_opens_menu X Y PID: a double click on the icon ends with the panel closed and the
+# menu of process PID open; Escape closes the menu.
+double_click_opens_menu() {
+  xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1
+  wait_for 10 menu_window "$3" || fail "no menu after a double click"
+  panel_hidden || fail "the panel is open after a double click"
+  xdotool key Escape
+  wait_for 10 no_menu "$3" || fail "the menu did not close"
+}

@@ -39,7 +39,6 @@ echo "icon at $icon_x,$icon_y (${WIDTH}x$HEIGHT)"
 [ "$Y" -lt 28 ] || fail "the icon is not in the tray at the top ($Y)"
 [ -n "${VESK_SCREENSHOT:-}" ] && import -window root "$VESK_SCREENSHOT"
 
-pause_between_clicks() { sleep 1; }
 
 step "hovering the icon shows its tooltip"
 tooltip_window() {
@@ -70,21 +69,10 @@ wait_for 10 panel_focused || fail "the panel has no focus"
 step "a click elsewhere hides it; a click on the icon while open closes it once"
 click_at 300 500
 wait_for 10 panel_hidden || fail "an outside click did not hide the panel"
-pause_between_clicks
-click_at "$icon_x" "$icon_y"
-wait_for 20 panel_shown || fail "the panel did not open again"
-pause_between_clicks
-click_at "$icon_x" "$icon_y"
-wait_for 10 panel_hidden || fail "a click on the icon did not close the panel"
-pause_between_clicks
-panel_hidden || fail "the icon click reopened the panel"
+icon_click_closes_once "$icon_x" "$icon_y"
 
 step "a double click ends with the panel closed and the menu open; right click opens the menu"
-xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
-wait_for 10 menu_window "$vp" || fail "no menu after a double click"
-panel_hidden || fail "the panel is open after a double click"
-xdotool key Escape
-wait_for 10 no_menu "$vp" || fail "the menu did not close"
+double_click_opens_menu "$icon_x" "$icon_y" "$vp"
 pause_between_clicks
 xdotool mousemove "$icon_x" "$icon_y" click 3
 wait_for 10 menu_window "$vp" || fail "no menu on right click"
