@@ -8,20 +8,29 @@ namespace vesk {
 
 GtkKeyMonitor::~GtkKeyMonitor() {
   *alive_ = false;
-  for (auto& attached : windows_) attached.keyPress.disconnect();
+  for (auto& attached : windows_) {
+    attached.keyPress.disconnect();
+    attached.unhandledKeyPress.disconnect();
+  }
 }
 
 void GtkKeyMonitor::attach(Gtk::Window& window) {
   detach(window);
-  // Connected before the window's own handler, which hands the press to the focused widget.
-  auto connection = window.signal_key_press_event().connect(sigc::mem_fun(*this, &GtkKeyMonitor::onKeyPress), false);
-  windows_.push_back({&window, connection});
+  // The first runs before the window's own handler, which hands the press to the focused widget
+  // and then to its parents; the second runs only when none of them took the press.
+  Gtk::Window* target = &window;
+  auto before = window.signal_key_press_event().connect(
+      [this, target](GdkEventKey* event) { return beforeWidgets(*target, event); }, false);
+  auto after = window.signal_key_press_event().connect(
+      [this, target](GdkEventKey* event) { return afterWidgets(*target, event); }, true);
+  windows_.push_back({&window, before, after});
 }
 
 void GtkKeyMonitor::detach(Gtk::Window& window) {
   std::erase_if(windows_, [&](Attached& attached) {
     if (attached.window != &window) return false;
     attached.keyPress.disconnect();
+    attached.unhandledKeyPress.disconnect();
     return true;
   });
 }
@@ -36,7 +45,27 @@ void GtkKeyMonitor::remove(Token token) {
   std::erase_if(handlers_, [token](const auto& entry) { return entry.first == token; });
 }
 
-bool GtkKeyMonitor::onKeyPress(GdkEventKey* event) {
+bool GtkKeyMonitor::focusAnswersFirst(Gtk::Window& window) const {
+  if (!answersFirst_) return false;
+  GtkWidget* focus = gtk_window_get_focus(window.gobj());
+  return focus != nullptr && answersFirst_(focus);
+}
+
+bool GtkKeyMonitor::beforeWidgets(Gtk::Window& window, GdkEventKey* event) {
+  // A widget that answers first gets the press now; what it leaves unhandled comes back
+  // through the window (a second delivery of the same press) and reaches afterWidgets.
+  if (focusAnswersFirst(window)) return false;
+  return runHandlers(event);
+}
+
+bool GtkKeyMonitor::afterWidgets(Gtk::Window& window, GdkEventKey* event) {
+  // Reached only when no widget took the press. Presses that were not first given to such a
+  // widget have already been through the handlers.
+  if (!focusAnswersFirst(window)) return false;
+  return runHandlers(event);
+}
+
+bool GtkKeyMonitor::runHandlers(GdkEventKey* event) {
   if (event == nullptr || handlers_.empty() || event->is_modifier) return false;
   MonitoredKeyPress press{keyEventRecord(*event), event->hardware_keycode};
   auto alive = alive_;

@@ -1,9 +1,11 @@
 // The key monitor for GTK windows: reads key presses on attached toplevels before their
-// focused widget does. Presses of modifier keys alone are not key presses and are not shown.
+// focused widget does, unless that widget answers presses first (see answerFirst). Presses of
+// modifier keys alone are not key presses and are not shown.
 #pragma once
 
 #include <gtkmm/window.h>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -27,16 +29,28 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
   Token install(Handler handler) override;
   void remove(Token token) override;
 
+  // Tells which focused widgets see a press before the handlers: widgets that answer presses
+  // themselves and hand the ones they leave unhandled back through their window (a web page
+  // does so once its web process has answered). While such a widget has focus, the handlers
+  // see only the presses it hands back; otherwise they see every press first.
+  using AnswersFirst = std::function<bool(GtkWidget* focus)>;
+  void answerFirst(AnswersFirst test) { answersFirst_ = std::move(test); }
+
  private:
-  bool onKeyPress(GdkEventKey* event);
+  bool focusAnswersFirst(Gtk::Window& window) const;
+  bool beforeWidgets(Gtk::Window& window, GdkEventKey* event);
+  bool afterWidgets(Gtk::Window& window, GdkEventKey* event);
+  bool runHandlers(GdkEventKey* event);
 
   struct Attached {
     Gtk::Window* window;
     sigc::connection keyPress;
+    sigc::connection unhandledKeyPress;
   };
   std::vector<Attached> windows_;
   std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;
   Token nextToken_ = 0;
+  AnswersFirst answersFirst_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

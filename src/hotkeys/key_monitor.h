@@ -1,5 +1,6 @@
 // Key presses sent to the application's own windows, shown to installed handlers before any
-// widget sees them; each handler may let a press through or swallow it.
+// widget sees them (except a focused web page, which answers first and hands back the presses it
+// leaves unhandled); each handler may let a press through or swallow it.
 #pragma once
 
 #include <cstdint>

@@ -175,9 +175,9 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   forward_ = IconButtonStyle::make("chevron.right");
   reload_ = IconButtonStyle::make("arrow.clockwise");
   for (Gtk::Button* button : {back_, forward_, reload_}) pack_start(*button, Gtk::PACK_SHRINK);
-  back_->signal_clicked().connect([this] { state_.browser.goBack(); });
-  forward_->signal_clicked().connect([this] { state_.browser.goForward(); });
-  reload_->signal_clicked().connect([this] { state_.browser.reload(); });
+  back_->signal_clicked().connect([this] { state_.goBack(); });
+  forward_->signal_clicked().connect([this] { state_.goForward(); });
+  reload_->signal_clicked().connect([this] { state_.reload(); });
 
   auto* spacer = Gtk::make_managed<Gtk::Box>();
   spacer->set_hexpand(true);
@@ -211,6 +211,7 @@ void BrowserToolbar::render() {
   const ToolbarState toolbar = state_.toolbar();
   back_->set_sensitive(toolbar.backEnabled);
   forward_->set_sensitive(toolbar.forwardEnabled);
+  reload_->set_sensitive(toolbar.reloadEnabled);
   spinner_.set_visible(toolbar.spinner);
   if (toolbar.spinner) {
     spinner_.start();

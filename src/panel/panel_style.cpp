@@ -63,9 +63,10 @@ entry.vesk-search-entry selection { background-color: @accent40; color: @primary
 .vesk-no-matches { font-size: 12px; color: @secondary; }
 
 .vesk-error-layer { background-color: @bg; }
+/* The outline is part of the cards' padding: the content sits 25 (28) in from the outer edge. */
 .vesk-card { background-color: @surface; border: 1px solid @hairline; border-radius: 16px; }
-.vesk-error-card { padding: 25px; }
-.vesk-handoff-card { padding: 28px; }
+.vesk-error-card { padding: 24px; }
+.vesk-handoff-card { padding: 27px; }
 .vesk-error-title { font-size: 15px; font-weight: 600; }
 .vesk-error-text { font-size: 11px; color: @secondary; }
 .vesk-handoff-title { font-size: 17px; font-weight: 600; }

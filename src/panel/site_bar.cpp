@@ -80,7 +80,7 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
 }
 
 void SiteBar::render() {
-  const bool loading = state_.browser.isLoading();
+  const bool loading = state_.pageLoading();
   spinner_.set_visible(loading);
   if (loading) {
     spinner_.start();

@@ -2,6 +2,7 @@
 
 #include <glibmm/main.h>
 #include <gtkmm/window.h>
+#include <webkit2/webkit2.h>
 
 #include "browser/desktop_workspace.h"
 #include "browser/system_clipboard.h"
@@ -13,6 +14,17 @@
 #include "shell/portal_symbol.h"
 
 namespace vesk {
+
+namespace {
+
+// A focused web page answers a key press before the panel does: WebKit sends it to the web
+// process and, once the page has left it unhandled, delivers it to the window again. A page whose
+// web process does not answer is not waited for, so the panel's keys keep working.
+bool pageAnswersKeysFirst(GtkWidget* focus) {
+  return WEBKIT_IS_WEB_VIEW(focus) && webkit_web_view_get_is_web_process_responsive(WEBKIT_WEB_VIEW(focus));
+}
+
+}  // namespace
 
 VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()> close,
                    SettingsContentFactory settingsContent)
@@ -191,6 +203,7 @@ Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, Settings
     GtkKeyMonitor keys;
   };
   auto platform = std::make_shared<Platform>();
+  platform->keys.answerFirst(pageAnswersKeysFirst);
   RunAfter runAfter = [](std::chrono::milliseconds delay, std::function<void()> task) {
     Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
   };

@@ -109,10 +109,14 @@ void VeskViewState::backToBrowser() {
 }
 
 std::string VeskViewState::siteMenuTitle() const {
-  if (browser.activeID() == model.selectedID() && browser.currentAddress()) return *browser.currentAddress();
+  if (showsPage() && browser.activeID() == model.selectedID() && browser.currentAddress()) {
+    return *browser.currentAddress();
+  }
   if (auto site = model.selectedSite()) return site->name;
   return "Choose a website";
 }
+
+bool VeskViewState::pageLoading() const { return showsPage() && browser.isLoading(); }
 
 void VeskViewState::chooseSite(const LinkSite& site) {
   model.select(site);
@@ -215,12 +219,26 @@ void VeskViewState::switchWebsite() { model.cycleSite(1); }
 
 ToolbarState VeskViewState::toolbar() const {
   ToolbarState state;
-  state.backEnabled = browser.canGoBack();
-  state.forwardEnabled = browser.canGoForward();
-  state.spinner = browser.isLoading();
+  const bool page = showsPage();
+  state.backEnabled = page && browser.canGoBack();
+  state.forwardEnabled = page && browser.canGoForward();
+  state.reloadEnabled = page;
+  state.spinner = page && browser.isLoading();
   state.site = model.selectedSite();
   if (state.site) state.hostText = state.site->host();
   return state;
+}
+
+void VeskViewState::goBack() {
+  if (showsPage()) browser.goBack();
+}
+
+void VeskViewState::goForward() {
+  if (showsPage()) browser.goForward();
+}
+
+void VeskViewState::reload() {
+  if (showsPage()) browser.reload();
 }
 
 void VeskViewState::openExternally(const LinkSite& site) {

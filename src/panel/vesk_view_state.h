@@ -25,10 +25,12 @@ enum class PanelScreen { browsing, settings };
 // What the browser area shows for the selected site.
 enum class BrowserContentKind { emptyState, handoff, webView };
 
-// The toolbar's state for one redraw.
+// The toolbar's state for one redraw. With no page on screen it shows nothing of the page that
+// was active last: nothing enabled, nothing loading.
 struct ToolbarState {
   bool backEnabled = false;
   bool forwardEnabled = false;
+  bool reloadEnabled = false;
   bool spinner = false;
   // The selected site: its host text and its copy and open buttons are shown only with one.
   std::optional<LinkSite> site;
@@ -84,7 +86,10 @@ class VeskViewState {
   void backToBrowser();
 
   // Site bar.
+  // The page's address while its web view is on screen, else the selected site's name.
   std::string siteMenuTitle() const;
+  // The page on screen is loading (the site bar's spinner).
+  bool pageLoading() const;
   void chooseSite(const LinkSite& site);
   void addWebsite();
   void toggleSearch();
@@ -103,9 +108,16 @@ class VeskViewState {
 
   // Browser area and toolbar.
   BrowserContentKind browserContent() const;
+  // The selected site's web view is the browser content (it may be covered by the error card). The
+  // hand-off card and the empty state show no page, even while the store still has an active one.
+  bool showsPage() const { return browserContent() == BrowserContentKind::webView; }
   void addFirstWebsite();
   void switchWebsite();
   ToolbarState toolbar() const;
+  // The toolbar's page commands: they reach the active page only while it is on screen.
+  void goBack();
+  void goForward();
+  void reload();
   void openExternally(const LinkSite& site);
   void copyLink(const LinkSite& site);
 

@@ -59,7 +59,12 @@ BoundedBox::BoundedBox(int maxWidth, int spacing) : Gtk::Box(Gtk::ORIENTATION_VE
 
 void BoundedBox::get_preferred_width_vfunc(int& minimum, int& natural) const {
   Gtk::Box::get_preferred_width_vfunc(minimum, natural);
-  natural = std::max(minimum, std::min(natural, maxWidth_));
+  auto context = get_style_context();
+  const Gtk::StateFlags state = context->get_state();
+  const Gtk::Border padding = context->get_padding(state);
+  const Gtk::Border border = context->get_border(state);
+  const int frame = padding.get_left() + padding.get_right() + border.get_left() + border.get_right();
+  natural = std::max(minimum, std::min(natural, maxWidth_ + frame));
 }
 
 ShrinkableBin::ShrinkableBin() { set_has_window(false); }

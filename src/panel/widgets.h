@@ -38,7 +38,8 @@ struct IconButtonStyle {
 // A full-width rule, white at opacity 0.1, one point high.
 Gtk::Widget* divider();
 
-// A vertical box whose natural width never exceeds `maxWidth` (its content wraps instead).
+// A vertical box whose content's natural width never exceeds `maxWidth` (it wraps instead); the
+// box's own padding and border come on top of it.
 class BoundedBox : public Gtk::Box {
  public:
   BoundedBox(int maxWidth, int spacing);

@@ -25,6 +25,44 @@ GdkMonitor* monitorFor(const std::optional<ScreenRect>& anchor) {
 
 }  // namespace
 
+PanelContentFrame::PanelContentFrame() { set_has_window(false); }
+
+void PanelContentFrame::setSize(int width, int height) {
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  queue_resize();
+}
+
+Gtk::SizeRequestMode PanelContentFrame::get_request_mode_vfunc() const { return Gtk::SIZE_REQUEST_CONSTANT_SIZE; }
+
+void PanelContentFrame::get_preferred_width_vfunc(int& minimum, int& natural) const { minimum = natural = width_; }
+
+void PanelContentFrame::get_preferred_height_vfunc(int& minimum, int& natural) const { minimum = natural = height_; }
+
+void PanelContentFrame::get_preferred_width_for_height_vfunc(int, int& minimum, int& natural) const {
+  minimum = natural = width_;
+}
+
+void PanelContentFrame::get_preferred_height_for_width_vfunc(int, int& minimum, int& natural) const {
+  minimum = natural = height_;
+}
+
+void PanelContentFrame::on_size_allocate(Gtk::Allocation& allocation) {
+  set_allocation(allocation);
+  Gtk::Widget* child = get_child();
+  if (!child || !child->get_visible()) return;
+  int minimumWidth = 0, naturalWidth = 0;
+  child->get_preferred_width(minimumWidth, naturalWidth);
+  const int width = std::max(allocation.get_width(), minimumWidth);
+  int minimumHeight = 0, naturalHeight = 0;
+  child->get_preferred_height_for_width(width, minimumHeight, naturalHeight);
+  Gtk::Allocation inside = allocation;
+  inside.set_width(width);
+  inside.set_height(std::max(allocation.get_height(), minimumHeight));
+  child->size_allocate(inside);
+}
+
 GtkPanelWindow::GtkPanelWindow() {
   window_.set_title("Vesk");
   window_.set_role("vesk-panel");
@@ -37,6 +75,9 @@ GtkPanelWindow::GtkPanelWindow() {
   window_.stick();
   window_.set_default_size(width_, height_);
   window_.get_style_context()->add_class("vesk-panel");
+  frame_.setSize(width_, height_);
+  window_.add(frame_);
+  frame_.show();
   // Closing it from the window manager only hides it; the shell decides when it is shown.
   window_.signal_delete_event().connect([this](GdkEventAny*) {
     window_.hide();
@@ -51,6 +92,7 @@ bool GtkPanelWindow::isShown() const { return window_.get_visible(); }
 void GtkPanelWindow::setContentSize(int width, int height) {
   width_ = std::max(1, width);
   height_ = std::max(1, height);
+  frame_.setSize(width_, height_);
   window_.set_size_request(width_, height_);
   window_.resize(width_, height_);
   // An open panel that grows (the size sliders act while dragging) stays under its icon and
@@ -64,12 +106,12 @@ void GtkPanelWindow::setContentSize(int width, int height) {
 
 void GtkPanelWindow::setContent(Gtk::Widget* content) {
   if (!content) return;
-  if (window_.get_child()) window_.remove();
-  window_.add(*content);
+  if (frame_.get_child()) frame_.remove();
+  frame_.add(*content);
   content->show();
 }
 
-bool GtkPanelWindow::hasContent() const { return window_.get_child() != nullptr; }
+bool GtkPanelWindow::hasContent() const { return frame_.get_child() != nullptr; }
 
 ScreenPoint GtkPanelWindow::placement(const std::optional<ScreenRect>& anchor, const ScreenRect& area, int width,
                                       int height) {

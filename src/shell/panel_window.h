@@ -2,6 +2,7 @@
 // GtkPanelWindow is the GTK one: undecorated, always dark, kept above, inside the work area.
 #pragma once
 
+#include <gtkmm/bin.h>
 #include <gtkmm/window.h>
 
 #include <optional>
@@ -28,7 +29,28 @@ class PanelWindow {
   virtual std::optional<ScreenRect> workArea(const std::optional<ScreenRect>& anchor) const = 0;
 };
 
-// The panel window on GTK.
+// Holds the panel's content at exactly the size it is given, whatever the content asks for: a
+// window that is not resizable takes its content's natural size, so a long text would otherwise
+// widen the panel past the screen. Content whose minimum is larger still gets its minimum (and
+// is cut off at the window's edge) rather than less than it needs.
+class PanelContentFrame final : public Gtk::Bin {
+ public:
+  PanelContentFrame();
+  void setSize(int width, int height);
+
+ protected:
+  Gtk::SizeRequestMode get_request_mode_vfunc() const override;
+  void get_preferred_width_vfunc(int& minimum, int& natural) const override;
+  void get_preferred_height_vfunc(int& minimum, int& natural) const override;
+  void get_preferred_width_for_height_vfunc(int height, int& minimum, int& natural) const override;
+  void get_preferred_height_for_width_vfunc(int width, int& minimum, int& natural) const override;
+  void on_size_allocate(Gtk::Allocation& allocation) override;
+
+ private:
+  int width_ = 1, height_ = 1;
+};
+
+// The panel window on GTK. Its size is the content size it was last given and nothing else.
 class GtkPanelWindow final : public PanelWindow {
  public:
   GtkPanelWindow();
@@ -51,6 +73,7 @@ class GtkPanelWindow final : public PanelWindow {
 
  private:
   Gtk::Window window_;
+  PanelContentFrame frame_;
   int width_ = 500, height_ = 700;
   std::optional<ScreenRect> anchor_;  // the icon area the panel was last shown under
 };

@@ -1,10 +1,12 @@
 #include <gtkmm/menuitem.h>
+#include <webkit2/webkit2.h>
 
 #include "browser/web_engine.h"
 #include "browser/webkit_page.h"
 #include "model/constants.h"
 #include "panel/vesk_view.h"
 #include "panel_fakes.h"
+#include "shell/panel_window.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
 
@@ -229,12 +231,14 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   EXPECT_EQ(content.openInBrowserButton().get_label(), "Open in browser");
   EXPECT_TRUE(view->browserToolbar().is_visible());
   testing::saveScreenshot(*window, "panel", "error-card");
-  EXPECT_LE(content.errorCard().get_allocated_width(), 360);
-  // A long description wraps inside the card's maximum width.
+  EXPECT_LE(content.errorCard().get_allocated_width(), 360 + 2 * 25);
+  // A long description wraps inside the card's maximum width of 360, which its padding of 25
+  // (the outline included) surrounds.
   view->state().browser.errorText.set(std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
   refresh();
   testing::waitForDraw(*window);
-  EXPECT_EQ(content.errorCard().get_allocated_width(), 360);
+  EXPECT_EQ(content.errorCard().get_allocated_width(), 360 + 2 * 25);
+  EXPECT_EQ(content.errorText().get_allocated_width(), 360);
   gtk_button_clicked(content.tryAgainButton().gobj());
   EXPECT_EQ(fx.pages.pages.at(0)->reloads, 1);
   gtk_button_clicked(content.openInBrowserButton().gobj());
@@ -249,7 +253,8 @@ TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
   EXPECT_TRUE(fx.pages.pages.empty());
   EXPECT_EQ(content.handoffOpenButton().get_label(), "Open Gemini");
   testing::saveScreenshot(*window, "panel", "handoff-card");
-  EXPECT_EQ(content.handoffCard().get_allocated_width(), 350);
+  // The card's text wraps at its maximum width of 350, padded 28 on each side.
+  EXPECT_EQ(content.handoffCard().get_allocated_width(), 350 + 2 * 28);
   gtk_button_clicked(content.handoffOpenButton().gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://GEMINI.google.com/app"});
   gtk_button_clicked(content.switchWebsiteButton().gobj());
@@ -467,6 +472,105 @@ TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
   ASSERT_TRUE(testing::waitFor([&] { return !panel.state().showSettings(); }, 20));
   xdotool("key Escape");
   EXPECT_TRUE(testing::waitFor([&] { return closes == 1; }, 20));
+}
+
+// Escape typed into a focused page goes to the page first; only an Escape the page leaves
+// unhandled runs the panel's Escape rule.
+TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  testing::LoopbackServer server;
+  testing::Reply field;
+  // The field takes the first Escape (as a picker or chat box does) and leaves the second alone.
+  field.body =
+      "<!doctype html><title>ready</title><body style='margin:0'>"
+      "<input id=f autofocus style='position:fixed;left:0;top:0;width:100%;height:300px'>"
+      "<script>let seen = 0;"
+      "f.addEventListener('keydown', e => { if (e.key !== 'Escape') return;"
+      "  seen += 1; document.title = 'escape ' + seen; if (seen === 1) e.preventDefault(); });"
+      "</script>";
+  server.route("/field", field);
+  PanelFixture fx{{LinkSite{"Field", server.url("/field")}}};
+  int closes = 0;
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  window.move(0, 0);
+  auto* widget = makeVeskView(*fx.model, [&closes] { ++closes; });
+  window.add(*widget);
+  window.show_all();
+  auto& panel = dynamic_cast<VeskView&>(*widget);
+  BrowserStore& store = panel.state().browser;
+  ASSERT_TRUE(testing::waitFor([&] { return store.currentAddress() && !store.isLoading(); }, 60));
+  ASSERT_NE(panel.browserContent().host(), nullptr);
+  auto* page = WEBKIT_WEB_VIEW(panel.browserContent().host()->get_child()->gobj());
+  auto title = [page] { return std::string(webkit_web_view_get_title(page) ? webkit_web_view_get_title(page) : ""); };
+  ASSERT_TRUE(testing::waitFor([&] { return title() == "ready"; }, 20));
+  testing::waitForDraw(window);
+
+  // A real click into the field gives the page keyboard focus.
+  window.present();
+  auto [x, y] = screenOrigin(*panel.browserContent().host());
+  xdotool("mousemove " + std::to_string(x + 40) + " " + std::to_string(y + 40) + " click 1");
+  ASSERT_TRUE(testing::waitFor([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }, 20));
+
+  xdotool("key Escape");
+  ASSERT_TRUE(testing::waitFor([&] { return title() == "escape 1" || closes > 0; }, 20));
+  EXPECT_EQ(title(), "escape 1");
+  EXPECT_EQ(closes, 0);
+
+  // The page leaves this one unhandled: the Escape rule hides the panel, once. Presses are
+  // answered in order, so a first Escape wrongly handed back would have counted before this one.
+  xdotool("key Escape");
+  ASSERT_TRUE(testing::waitFor([&] { return closes > 0; }, 20));
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(testing::waitFor([&] { return title() == "escape 2"; }, 20)) << "the page never saw it";
+}
+
+// The panel window keeps the stored size whatever its content asks for: a long page address in
+// the site bar, or wide settings content.
+TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  PanelFixture fx{{alpha, beta}};
+  GtkPanelWindow panelWindow;
+  panelWindow.setContentSize(500, 700);
+  auto* view = Gtk::make_managed<VeskView>(
+      *fx.model, fx.services(), [] {},
+      [](VeskViewState&) {
+        auto* wide = Gtk::make_managed<Gtk::Label>(std::string(300, 'W'));
+        return wide;
+      });
+  panelWindow.setContent(view);
+  panelWindow.showUnder(std::nullopt);
+  Gtk::Window& window = panelWindow.window();
+  auto windowWidth = [&] { return window.get_window() ? window.get_window()->get_width() : 0; };
+  ASSERT_TRUE(testing::waitFor([&] { return window.get_mapped() && windowWidth() > 0; }, 20));
+
+  for (std::size_t length : {60u, 120u, 400u}) {
+    SCOPED_TRACE(length);
+    const std::string address = "https://alpha.example.com/" + std::string(length, 'a');
+    fx.pages.pages.at(0)->address = address;
+    view->state().browser.activate(alpha);
+    view->render();
+    testing::waitForDraw(window);
+    ASSERT_EQ(view->siteBar().titleLabel().get_text(), address);
+    EXPECT_EQ(windowWidth(), 500);
+    EXPECT_EQ(view->get_allocated_width(), 500);
+    // The rightmost button of the site bar stays inside the window.
+    Gtk::Button& settings = view->siteBar().settingsButton();
+    int right = 0, top = 0;
+    ASSERT_TRUE(settings.translate_coordinates(*view, settings.get_allocated_width(), 0, right, top));
+    EXPECT_LE(right, 500);
+    EXPECT_GT(settings.get_allocated_width(), 0);
+  }
+
+  view->state().openSettings();
+  view->render();
+  testing::waitForDraw(window);
+  EXPECT_EQ(windowWidth(), 500);
+  EXPECT_EQ(window.get_window()->get_height(), 700);
+
+  // A new stored size still applies.
+  panelWindow.setContentSize(620, 640);
+  ASSERT_TRUE(testing::waitFor([&] { return windowWidth() == 620 && window.get_window()->get_height() == 640; }, 20));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 namespace vesk {
 namespace {
 
+using testing::FakeWebPage;
 using testing::PanelFixture;
 
 const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
@@ -334,6 +335,7 @@ TEST_F(StateTest, ToolbarFollowsTheStoreAndOpensTheSavedAddress) {
   EXPECT_TRUE(toolbar.backEnabled);
   EXPECT_FALSE(toolbar.forwardEnabled);
   EXPECT_TRUE(toolbar.spinner);
+  EXPECT_TRUE(toolbar.reloadEnabled);
   EXPECT_EQ(toolbar.hostText, "alpha.example.com");
 
   fx.pages.pages[0]->address = "https://alpha.example.com/elsewhere";
@@ -344,6 +346,57 @@ TEST_F(StateTest, ToolbarFollowsTheStoreAndOpensTheSavedAddress) {
 
   state.copyLink(alpha);
   EXPECT_EQ(fx.clipboard.text, "https://alpha.example.com/elsewhere");
+}
+
+// With no page on screen (empty state, hand-off card) the toolbar and site bar show nothing of the
+// page that was active last, and the toolbar's buttons reach no page.
+TEST(Toolbar, WithoutAPageOnScreenNothingIsEnabledLoadingOrReloaded) {
+  const LinkSite gemini{"Gemini", "https://gemini.google.com/app"};
+  struct Case {
+    const char* name;
+    std::vector<LinkSite> sites;
+    std::function<void(AppModel&, BrowserStore&)> leavePage;
+    BrowserContentKind shown;
+    std::string title;
+  };
+  const std::vector<Case> cases{
+      {"no sites", {}, [](AppModel&, BrowserStore&) {}, BrowserContentKind::emptyState, "Choose a website"},
+      {"hand-off host selected",
+       {alpha, gemini},
+       [&](AppModel& m, BrowserStore&) { m.select(gemini); },
+       BrowserContentKind::handoff,
+       "Gemini"},
+      {"sign-in refused",
+       {alpha},
+       [](AppModel&, BrowserStore& b) { b.requiresExternalSignIn.set(true); },
+       BrowserContentKind::handoff,
+       "Alpha Docs"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PanelFixture fx{c.sites};
+    VeskViewState state{*fx.model, fx.services(), [] {}};
+    state.browser.view(alpha);
+    FakeWebPage& page = *fx.pages.pages.at(0);
+    page.back = page.forward = page.loading = true;
+    page.address = "https://alpha.example.com/inbox";
+    state.browser.activate(alpha);
+    ASSERT_TRUE(state.browser.canGoBack() && state.browser.isLoading());
+
+    c.leavePage(*fx.model, state.browser);
+    EXPECT_EQ(state.browserContent(), c.shown);
+    ToolbarState toolbar = state.toolbar();
+    EXPECT_FALSE(toolbar.backEnabled);
+    EXPECT_FALSE(toolbar.forwardEnabled);
+    EXPECT_FALSE(toolbar.reloadEnabled);
+    EXPECT_FALSE(toolbar.spinner);
+    EXPECT_FALSE(state.pageLoading());  // the site bar's spinner
+    EXPECT_EQ(state.siteMenuTitle(), c.title);
+    state.goBack();
+    state.goForward();
+    state.reload();
+    EXPECT_EQ(page.backs + page.forwards + page.reloads, 0);
+  }
 }
 
 TEST(Toolbar, HostTextOfAnUnparsableAddressIsTheRawAddress) {
