@@ -19,9 +19,11 @@ namespace {
 
 // A focused web page answers a key press before the panel does: WebKit sends it to the web
 // process and, once the page has left it unhandled, delivers it to the window again. A page whose
-// web process does not answer is not waited for, so the panel's keys keep working.
-bool pageAnswersKeysFirst(GtkWidget* focus) {
-  return WEBKIT_IS_WEB_VIEW(focus) && webkit_web_view_get_is_web_process_responsive(WEBKIT_WEB_VIEW(focus));
+// web process does not answer (hung, or ended behind the error card) is not waited for, so the
+// panel's keys keep working.
+bool pageAnswersKeysFirst(GtkWidget* focus, const VeskViewState& state) {
+  return WEBKIT_IS_WEB_VIEW(focus) && webkit_web_view_get_is_web_process_responsive(WEBKIT_WEB_VIEW(focus)) &&
+         state.pageAnswersKeys();
 }
 
 }  // namespace
@@ -203,7 +205,6 @@ Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, Settings
     GtkKeyMonitor keys;
   };
   auto platform = std::make_shared<Platform>();
-  platform->keys.answerFirst(pageAnswersKeysFirst);
   RunAfter runAfter = [](std::chrono::milliseconds delay, std::function<void()> task) {
     Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
   };
@@ -211,6 +212,8 @@ Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, Settings
                          platform->keys,  std::move(runAfter), std::move(loginItemEnabled)};
   auto* view = Gtk::make_managed<VeskView>(model, services, std::move(close), std::move(settingsContent));
   view->keepAlive(platform);
+  // The monitor lives in `platform`, which the view releases only after its state is gone.
+  platform->keys.answerFirst([view](GtkWidget* focus) { return pageAnswersKeysFirst(focus, view->state()); });
   // Key presses reach the panel through its window once the view is placed in one.
   std::weak_ptr<Platform> weak = platform;
   view->signal_hierarchy_changed().connect([view, weak](Gtk::Widget*) {

@@ -111,6 +111,9 @@ class VeskViewState {
   // The selected site's web view is the browser content (it may be covered by the error card). The
   // hand-off card and the empty state show no page, even while the store still has an active one.
   bool showsPage() const { return browserContent() == BrowserContentKind::webView; }
+  // Key presses go to the page before the panel only while the page is there to answer them: on
+  // screen and not behind the error card (a page whose web process ended answers nothing).
+  bool pageAnswersKeys() const { return showsPage() && !browser.errorText(); }
   void addFirstWebsite();
   void switchWebsite();
   ToolbarState toolbar() const;

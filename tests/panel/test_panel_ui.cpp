@@ -523,6 +523,14 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   ASSERT_TRUE(testing::waitFor([&] { return closes > 0; }, 20));
   EXPECT_EQ(closes, 1);
   EXPECT_TRUE(testing::waitFor([&] { return title() == "escape 2"; }, 20)) << "the page never saw it";
+
+  // A page whose web process ended answers nothing: Escape is the panel's at once, though the
+  // page keeps the focus behind the error card.
+  webkit_web_view_terminate_web_process(page);
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }, 20));
+  ASSERT_TRUE(gtk_widget_has_focus(GTK_WIDGET(page)));
+  xdotool("key Escape");
+  EXPECT_TRUE(testing::waitFor([&] { return closes == 2; }, 20));
 }
 
 // The panel window keeps the stored size whatever its content asks for: a long page address in

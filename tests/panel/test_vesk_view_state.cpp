@@ -391,6 +391,7 @@ TEST(Toolbar, WithoutAPageOnScreenNothingIsEnabledLoadingOrReloaded) {
     EXPECT_FALSE(toolbar.reloadEnabled);
     EXPECT_FALSE(toolbar.spinner);
     EXPECT_FALSE(state.pageLoading());  // the site bar's spinner
+    EXPECT_FALSE(state.pageAnswersKeys());
     EXPECT_EQ(state.siteMenuTitle(), c.title);
     state.goBack();
     state.goForward();
