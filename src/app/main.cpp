@@ -6,6 +6,8 @@
 #include <gmodule.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
+#include <gtkmm/box.h>
+#include <gtkmm/label.h>
 #include <gtkmm/settings.h>
 #include <unistd.h>
 
@@ -62,31 +64,63 @@ std::string iconThemePath() {
   return {};
 }
 
+// The panel module, loaded on first use, or why it could not be.
+struct PanelModule {
+  vesk::MakePanelContentFunction make = nullptr;
+  std::string problem;  // what is missing, when `make` is absent
+};
+
 // Loads the panel module on first use: beside the executable in a build tree, or in
-// <libdir>/vesk when installed. Absent (with one line on stderr) when it cannot be loaded.
-vesk::MakePanelContentFunction loadPanelModule() {
-  static vesk::MakePanelContentFunction entry = []() -> vesk::MakePanelContentFunction {
+// <libdir>/vesk when installed. When it cannot be loaded, says what is missing in one line on
+// standard error.
+const PanelModule& loadPanelModule() {
+  static const PanelModule module = [] {
+    PanelModule loaded;
     std::error_code error;
     const auto exeDir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    std::string tried;
-    for (const auto& candidate :
-         {exeDir / vesk::panelModuleName, exeDir / VESK_MODULE_DIR_FROM_BINDIR / vesk::panelModuleName}) {
+    const std::filesystem::path folders[] = {exeDir, (exeDir / VESK_MODULE_DIR_FROM_BINDIR).lexically_normal()};
+    for (const auto& folder : folders) {
+      const auto candidate = folder / vesk::panelModuleName;
       if (!std::filesystem::exists(candidate, error)) continue;
-      GModule* module = g_module_open(candidate.c_str(), G_MODULE_BIND_LAZY);
+      GModule* handle = g_module_open(candidate.c_str(), G_MODULE_BIND_LAZY);
       gpointer symbol = nullptr;
-      if (module && g_module_symbol(module, vesk::panelModuleEntry, &symbol) && symbol) {
-        g_module_make_resident(module);
-        vesk::MakePanelContentFunction function = nullptr;
-        std::memcpy(&function, &symbol, sizeof function);
-        return function;
+      if (handle && g_module_symbol(handle, vesk::panelModuleEntry, &symbol) && symbol) {
+        g_module_make_resident(handle);
+        std::memcpy(&loaded.make, &symbol, sizeof loaded.make);
+        return loaded;
       }
-      tried = g_module_error();
+      const char* why = g_module_error();
+      loaded.problem = std::string(vesk::panelModuleName) + " could not be loaded from " + folder.string() + ": " +
+                       (why ? why : "unknown error");
+      if (handle) g_module_close(handle);
     }
-    std::cerr << "vesk: cannot load the panel (" << vesk::panelModuleName
-              << "): " << (tried.empty() ? "not found" : tried) << "\n";
-    return nullptr;
+    if (loaded.problem.empty()) {
+      loaded.problem = std::string(vesk::panelModuleName) + " is missing (looked in " + folders[0].string() + " and " +
+                       folders[1].string() + ")";
+    }
+    std::cerr << "vesk: cannot show the panel: " << loaded.problem << "\n";
+    return loaded;
   }();
-  return entry;
+  return module;
+}
+
+// What the panel shows when its module cannot be loaded: what is missing, instead of nothing.
+Gtk::Widget* panelUnavailableNotice(const std::string& problem) {
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 8);
+  box->set_valign(Gtk::ALIGN_CENTER);
+  box->set_margin_start(24);
+  box->set_margin_end(24);
+  auto* title = Gtk::make_managed<Gtk::Label>();
+  title->set_markup("<b>Vesk cannot show its panel</b>");
+  auto* detail = Gtk::make_managed<Gtk::Label>(problem + ". Reinstalling Vesk should bring it back.");
+  detail->set_line_wrap(true);
+  detail->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+  detail->set_max_width_chars(40);
+  detail->set_justify(Gtk::JUSTIFY_CENTER);
+  box->pack_start(*title, Gtk::PACK_SHRINK);
+  box->pack_start(*detail, Gtk::PACK_SHRINK);
+  box->show_all();
+  return box;
 }
 
 void start(Gtk::Application& app, Running& running) {
@@ -107,8 +141,9 @@ void start(Gtk::Application& app, Running& running) {
   platform.clickMonitors = vesk::makeX11ClickMonitors(
       [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
   platform.makePanelContent = [&running](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
-    auto make = loadPanelModule();
-    if (!make) return nullptr;
+    const PanelModule& module = loadPanelModule();
+    if (!module.make) return panelUnavailableNotice(module.problem);
+    auto make = module.make;
     vesk::PanelModuleArguments arguments;
     arguments.model = &model;
     arguments.close = std::move(close);

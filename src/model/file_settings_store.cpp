@@ -25,6 +25,41 @@ bool replaceFile(const std::filesystem::path& path, std::string_view contents, s
   }
   return ok;
 }
+
+// A stored value as text: the key file's escapes (\s \n \t \r \\) undone; any other backslash is
+// kept as it stands, as are bytes that are not UTF-8.
+std::string unescaped(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\\' || i + 1 == raw.size()) {
+      out += raw[i];
+      continue;
+    }
+    switch (raw[i + 1]) {
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        out += raw[i];
+        continue;
+    }
+    ++i;
+  }
+  return out;
+}
 }  // namespace
 
 std::string utcStamp() {
@@ -64,10 +99,13 @@ FileSettingsStore::~FileSettingsStore() { g_key_file_free(file_); }
 
 std::optional<std::string> FileSettingsStore::string(std::string_view key) const {
   std::string k(key);
-  gchar* value = g_key_file_get_string(file_, group, k.c_str(), nullptr);
-  if (!value) return std::nullopt;
-  std::string out(value);
-  g_free(value);
+  // The key file's own reading refuses values that are not UTF-8 or hold escapes it does not know.
+  // Such a value is still there: it comes back as its bytes, for the caller to find unreadable
+  // (and keep a copy of) rather than take for absent.
+  gchar* raw = g_key_file_get_value(file_, group, k.c_str(), nullptr);
+  if (!raw) return std::nullopt;
+  std::string out = unescaped(raw);
+  g_free(raw);
   return out;
 }
 

@@ -11,9 +11,11 @@ class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
 
-  // A byte string; absent when the key is absent.
+  // A byte string; absent only when the key is absent. A value that is present comes back as it
+  // is stored, also when it is not valid UTF-8 or not what the caller expects: deciding that it
+  // is unreadable is the caller's part.
   virtual std::optional<std::string> data(std::string_view key) const = 0;
-  // A text; absent when the key is absent.
+  // A text; absent only when the key is absent (as for `data`).
   virtual std::optional<std::string> string(std::string_view key) const = 0;
   // A double; 0 when the key is absent or its value is not a number.
   virtual double doubleValue(std::string_view key) const = 0;

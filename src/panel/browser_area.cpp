@@ -171,9 +171,9 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   addClasses(*this, {"vesk-toolbar"});
   set_size_request(-1, 40);
 
-  back_ = IconButtonStyle::make("chevron.left");
-  forward_ = IconButtonStyle::make("chevron.right");
-  reload_ = IconButtonStyle::make("arrow.clockwise");
+  back_ = IconButtonStyle::make("chevron.left", {}, "Back");
+  forward_ = IconButtonStyle::make("chevron.right", {}, "Forward");
+  reload_ = IconButtonStyle::make("arrow.clockwise", {}, "Reload");
   for (Gtk::Button* button : {back_, forward_, reload_}) pack_start(*button, Gtk::PACK_SHRINK);
   back_->signal_clicked().connect([this] { state_.goBack(); });
   forward_->signal_clicked().connect([this] { state_.goForward(); });

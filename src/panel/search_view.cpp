@@ -51,6 +51,7 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
   clearButton_.set_focus_on_click(false);
   clearButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(clearButton_, {"vesk-plain-button"});
+  setAccessibleName(clearButton_, "Clear search");
   clearButton_.signal_clicked().connect([this] { state_.clearQuery(); });
   frame_.pack_start(clearButton_, Gtk::PACK_SHRINK);
 

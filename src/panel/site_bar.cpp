@@ -61,6 +61,7 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   menuButton_.set_relief(Gtk::RELIEF_NONE);
   menuButton_.set_focus_on_click(false);
   menuButton_.set_tooltip_text("Switch website");
+  setAccessibleName(menuButton_, "Switch website");
   menuButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(menuButton_, {"vesk-menu-button"});
   menuButton_.set_popup(menu_);

@@ -1,5 +1,7 @@
 #include "panel/widgets.h"
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 
 #include "panel/symbols.h"
@@ -29,16 +31,29 @@ Gtk::Label* styledLabel(const std::string& text, std::initializer_list<const cha
   return label;
 }
 
-Gtk::Button* IconButtonStyle::make(std::string_view symbol, const std::string& tooltip) {
+void setAccessibleName(Gtk::Widget& widget, const std::string& name) {
+  atk_object_set_name(gtk_widget_get_accessible(widget.gobj()), name.c_str());
+}
+
+Gtk::Button* IconButtonStyle::make(std::string_view symbol, const std::string& tooltip, const std::string& name) {
   auto* button = Gtk::make_managed<Gtk::Button>();
   button->set_image(*symbolImage(symbol, symbolPoints));
   button->set_always_show_image(true);
   if (!tooltip.empty()) button->set_tooltip_text(tooltip);
   apply(*button);
+  if (tooltip.empty() && !name.empty()) setAccessibleName(*button, name);
   return button;
 }
 
 void IconButtonStyle::apply(Gtk::Button& button) {
+  // A symbol says nothing to a screen reader: the button is named after its tooltip, also when
+  // the tooltip changes later.
+  auto nameAfterTooltip = [&button] {
+    const std::string tooltip = button.get_tooltip_text();
+    if (!tooltip.empty()) setAccessibleName(button, tooltip);
+  };
+  nameAfterTooltip();
+  button.property_tooltip_text().signal_changed().connect(nameAfterTooltip);
   addClasses(button, {"vesk-icon-button"});
   button.set_relief(Gtk::RELIEF_NONE);
   button.set_focus_on_click(false);

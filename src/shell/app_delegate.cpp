@@ -127,13 +127,26 @@ void AppDelegate::show() {
   updatePopoverSize();
   if (!popover_->hasContent() && platform_.makePanelContent) {
     std::weak_ptr<AppDelegate*> weak = alive_;
-    popover_->setContent(platform_.makePanelContent(model_, [weak] {
+    Gtk::Widget* content = platform_.makePanelContent(model_, [weak] {
       if (auto self = weak.lock(); self && *self) (*self)->hide();
-    }));
+    });
+    popover_->setContent(content);
+    if (content) followPanelWindow(*content);
   }
   popover_->showUnder(statusItem_->iconArea());
   model_.showCount.set(model_.showCount() + 1);
   beginOutsideClickMonitoring();
+}
+
+void AppDelegate::followPanelWindow(Gtk::Widget& content) {
+  // The window manager may close the panel's window itself (Alt+F4): the click monitors, which
+  // exist only while the panel is shown, go with it.
+  auto* window = dynamic_cast<Gtk::Window*>(content.get_toplevel());
+  if (!window) return;
+  std::weak_ptr<AppDelegate*> weak = alive_;
+  window->signal_hide().connect([weak] {
+    if (auto self = weak.lock(); self && *self && !(*self)->isPanelShown()) (*self)->hide();
+  });
 }
 
 void AppDelegate::hide() {

@@ -72,6 +72,8 @@ class AppDelegate {
   void hide();
   void updatePopoverSize();
   void beginOutsideClickMonitoring();
+  // Ends the panel's shown state with its window, whoever hides it.
+  void followPanelWindow(Gtk::Widget& content);
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
 
   AppModel model_;

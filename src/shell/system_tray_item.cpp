@@ -396,11 +396,19 @@ void SystemTrayItem::fallbackSizeChanged(int size) {
 
 bool SystemTrayItem::fallbackButtonPressed(GdkEventButton* event) {
   const ScreenPoint point{static_cast<int>(std::lround(event->x_root)), static_cast<int>(std::lround(event->y_root))};
-  if (event->button == GDK_BUTTON_PRIMARY && (event->type == GDK_BUTTON_PRESS || event->type == GDK_2BUTTON_PRESS)) {
+  if (event->button == GDK_BUTTON_PRIMARY) {
+    // GTK reports a double click as press, press, double-press: each press is one click, counted
+    // by its server time against the desktop's double-click time; the double- and triple-press
+    // that follow only repeat the last press and must not toggle the panel again.
+    if (event->type != GDK_BUTTON_PRESS) return true;
+    const bool continues =
+        lastPressTime_ && static_cast<guint32>(event->time - *lastPressTime_) <= doubleClickTime().count();
+    pressCount_ = continues ? pressCount_ + 1 : 1;
+    lastPressTime_ = event->time;
     lastClick_ = point;
     auto area = iconArea();
     if (area) lastArea_ = area;
-    if (onClick) onClick(TrayClick{event->type == GDK_2BUTTON_PRESS ? 2 : 1, point, area});
+    if (onClick) onClick(TrayClick{pressCount_, point, area});
     return true;
   }
   if (event->button == GDK_BUTTON_SECONDARY && event->type == GDK_BUTTON_PRESS) {

@@ -79,6 +79,9 @@ class SystemTrayItem final : public TrayItem {
   GtkWidget* menu_ = nullptr;
   GtkStatusIcon* statusIcon_ = nullptr;
   ClickCounter counter_{std::chrono::milliseconds(400)};
+  // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
+  std::optional<guint32> lastPressTime_;
+  int pressCount_ = 0;
   std::optional<ScreenPoint> lastClick_;
   std::optional<ScreenRect> lastArea_;
 };

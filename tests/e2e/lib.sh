@@ -143,3 +143,17 @@ double_click_opens_menu() {
   xdotool key Escape
   wait_for 10 no_menu "$3" || fail "the menu did not close"
 }
+
+# Starts the accessibility bus that screen readers use (AT-SPI), unless the session has one.
+# Programs started after it must run with the bridge on: "${with_a11y[@]}" vesk ... (env replaces
+# itself with the program, so $! is the program's own id).
+start_a11y_bus() {
+  if ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'; then
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$VESK_TEST_TMP/a11y.log" 2>&1 &
+    pids+=($!)
+  fi
+  wait_for 20 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress ||
+    fail "no accessibility bus: $(cat "$VESK_TEST_TMP/a11y.log" 2>/dev/null)"
+}
+with_a11y=(env -u NO_AT_BRIDGE -u GTK_A11Y)

@@ -86,6 +86,43 @@ TEST_F(CorruptSettings, ATruncatedSiteListIsBackedUpWhileOtherValuesSurvive) {
   EXPECT_EQ(reopened.doubleValue("vesk.panel.width.v1"), 612);
 }
 
+// Values GLib's key file refuses as text (bytes that are not UTF-8, escapes it does not know) are
+// present, not absent: a site list among them is backed up as the user had it before the defaults
+// replace it, or loads as written when it still decodes.
+TEST_F(CorruptSettings, SiteValuesTheKeyFileRefusesAsTextAreNotTakenForAbsent) {
+  const std::string id = R"("id":"0F8FAD5B-D9CB-469F-A165-70867728950E")";
+  struct Case {
+    std::string stored;                     // the value as it stands in the file
+    std::optional<std::string> backup;      // the kept copy, when the list cannot be read
+    std::optional<std::string> loadedName;  // the one site's name, when it can
+  } cases[] = {
+      // A name in Latin-1, with a quoted word: the copy is the JSON the user had, unescaped.
+      {"[{" + id + R"(,"name":"Caf)" + "\xe9" + R"( \\"x\\"","address":"https://cafe.example.org/"}])",
+       "[{" + id + R"(,"name":"Caf)" + "\xe9" + R"( \"x\"","address":"https://cafe.example.org/"}])", std::nullopt},
+      // Written by hand with a JSON escape, which the key file does not know.
+      {"[{" + id + R"(,"name":"Caf\u00e9","address":"https://cafe.example.org/"}])", std::nullopt, "Café"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    write("[vesk]\nvesk.theme.v1=obsidian\nvesk.sites.v1=" + c.stored + "\n");
+    FileSettingsStore store(path);
+    AppModel model(store);
+    EXPECT_EQ(model.theme(), LinkTheme::obsidian);
+    auto kept = aside("vesk.sites.v1.unreadable-");
+    if (c.backup) {
+      expectDefaults(model);
+      ASSERT_EQ(kept.size(), 1u) << c.stored;
+      EXPECT_EQ(read(kept[0]), *c.backup);
+      EXPECT_EQ(FileSettingsStore(path).data("vesk.sites.v1"), encodeSites(model.sites()));
+    } else {
+      ASSERT_EQ(model.sites().size(), 1u) << c.stored;
+      EXPECT_EQ(model.sites()[0].name, *c.loadedName);
+      EXPECT_TRUE(kept.empty());
+    }
+  }
+}
+
 TEST_F(CorruptSettings, WrongTypesUnderEveryKeyFallBackOneByOne) {
   write(
       "[vesk]\n"

@@ -7,9 +7,12 @@
 #include <optional>
 #include <vector>
 
+#include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
+#include "shell_fakes.h"
 #include "support/gtk_test_support.h"
+#include "support/memory_settings_store.h"
 
 // Xlib's macros clash with C++ names: include it after everything else.
 // clang-format off
@@ -35,6 +38,20 @@ bool placedAt(Gtk::Window& window, int x, int y) {
   int rx = 0, ry = 0;
   window.get_window()->get_origin(rx, ry);
   return rx == x && ry == y;
+}
+
+// Asks the window manager to close `window`, as its Alt+F4 binding or a taskbar's "Close" does.
+void closeThroughTheWindowManager(Gtk::Window& window) {
+  Display* display = gdk_x11_get_default_xdisplay();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = GDK_WINDOW_XID(window.get_window()->gobj());
+  event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = CurrentTime;
+  event.xclient.data.l[1] = 2;  // sent on the user's behalf
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display);
 }
 
 class ClickMonitorTest : public ::testing::Test {
@@ -148,6 +165,43 @@ TEST_F(ClickMonitorTest, AnOpenPanelThatGrowsStaysInsideTheWorkArea) {
   })) << "x stayed at "
       << x;
   EXPECT_GE(y, area->y);
+}
+
+// The window manager closes the panel itself (Alt+F4): the click monitors go with it, and come
+// back when the panel is shown again.
+TEST(PanelClosedByTheWindowManager, TakesTheClickMonitorsWithIt) {
+  static Gtk::Main main;
+  vesk::testing::MemorySettingsStore store;
+  vesk::testing::Journal journal;
+  vesk::testing::FakeHotkeyService hotkeys{journal};
+  vesk::testing::ManualQueue queue;
+  ShellPlatform platform;
+  platform.makeTrayItem = [&] { return std::make_unique<vesk::testing::FakeTrayItem>(journal); };
+  GtkPanelWindow* window = nullptr;
+  platform.makePanelWindow = [&] {
+    auto made = std::make_unique<GtkPanelWindow>();
+    window = made.get();
+    return made;
+  };
+  auto monitors = std::make_unique<vesk::testing::FakeClickMonitors>();
+  auto* clicks = monitors.get();
+  platform.clickMonitors = std::move(monitors);
+  platform.makePanelContent = [](AppModel&, std::function<void()>) -> Gtk::Widget* {
+    return Gtk::manage(new Gtk::Label("Panel"));
+  };
+  platform.mainQueue = queue.queue();
+  AppDelegate delegate(store, hotkeys, std::move(platform));
+  delegate.applicationDidFinishLaunching();
+
+  for (int round = 0; round < 2; ++round) {
+    delegate.performAction(rawValue(ShortcutAction::show));
+    ASSERT_TRUE(waitFor([&] { return window->window().is_active(); })) << "the panel never got the focus";
+    ASSERT_TRUE(clicks->global && clicks->local);
+    closeThroughTheWindowManager(window->window());
+    ASSERT_TRUE(waitFor([&] { return !delegate.isPanelShown(); })) << "the window manager did not close the panel";
+    EXPECT_FALSE(clicks->global) << "round " << round;
+    EXPECT_FALSE(clicks->local) << "round " << round;
+  }
 }
 
 }  // namespace

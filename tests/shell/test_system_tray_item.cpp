@@ -3,6 +3,8 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <map>
 #include <string>
@@ -252,6 +254,52 @@ TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
     if (reply) g_variant_unref(reply);
   }
   EXPECT_TRUE(waitFor([&] { return settings == 1 && quits == 1; }));
+}
+
+// GTK reports a double click on the XEmbed icon as press, press, double-press: the second press
+// is the second click, and nothing else follows. A lone click later starts again at one.
+TEST_F(SystemTrayItemTest, DoubleClickOnTheXEmbedIconIsOneClickThenASecond) {
+  const char* argv[] = {"trayer",  "--edge",   "top", "--align",       "right", "--widthtype",
+                        "request", "--height", "28",  "--SetDockType", "true",  nullptr};
+  GPid trayer = 0;
+  ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
+                            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
+                            &trayer, nullptr))
+      << "trayer (an XEmbed tray) is needed: bash scripts/install-deps.sh";
+  struct Stop {
+    GPid pid;
+    ~Stop() {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+      g_spawn_close_pid(pid);
+    }
+  } stop{trayer};
+
+  SystemTrayItem item("");
+  std::vector<int> counts;
+  item.onClick = [&](const TrayClick& click) { counts.push_back(click.clickCount); };
+  // The tray lays the icon out after embedding it: aim once its place has stopped changing.
+  std::optional<ScreenRect> icon, before;
+  for (int tries = 0; tries < 150 && !(icon && icon == before); ++tries) {
+    testing::spinFor(200);
+    before = icon;
+    icon = item.isFallbackIconEmbedded() ? item.iconArea() : std::nullopt;
+  }
+  ASSERT_TRUE(icon && icon == before) << "the icon was never embedded in the tray";
+  const std::string at = std::to_string(icon->x + icon->width / 2) + " " + std::to_string(icon->y + icon->height / 2);
+
+  ASSERT_TRUE(testing::xdotool("mousemove " + at + " click --repeat 2 --delay 80 1"));
+  ASSERT_TRUE(waitFor([&] { return counts.size() >= 2; })) << "no clicks at " << at;
+  testing::spinFor(300);  // a double-press, had it been taken as a click, would be in by now
+  EXPECT_EQ(counts, (std::vector<int>{1, 2}));
+
+  int doubleClickTime = 400;
+  g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &doubleClickTime, nullptr);
+  testing::spinFor(doubleClickTime + 200);
+  const std::size_t clicked = counts.size();
+  ASSERT_TRUE(testing::xdotool("click 1"));
+  ASSERT_TRUE(waitFor([&] { return counts.size() > clicked; }));
+  EXPECT_EQ(counts.back(), 1);
 }
 
 }  // namespace
