@@ -5,6 +5,20 @@
 #   headless.sh [--wm] [--tray] [--size WxH] -- command args...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+# Nothing a test starts may reach past loopback, name lookups included: pages of real host names
+# (the default sites, the sign-in host) must fail here, not go out. The harness therefore runs
+# everything in a network namespace of its own that has only a loopback interface. That needs root
+# (CI runs as root); otherwise it says so and goes on in the machine's namespace.
+if [ -z "${VESK_HEADLESS_NETNS:-}" ]; then
+  export VESK_HEADLESS_NETNS=1
+  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && unshare --net -- true 2>/dev/null; then
+    exec unshare --net -- bash "$0" "$@"
+  fi
+  echo "headless.sh: no private network namespace (needs root and unshare); pages may reach the network" >&2
+elif command -v ip >/dev/null; then
+  ip link set lo up 2>/dev/null || true
+fi
 wm=0 tray=0 size=1280x800
 while [ $# -gt 0 ]; do
   case "$1" in
