@@ -7,7 +7,9 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "browser/browser_store.h"
@@ -425,6 +427,49 @@ TEST_F(WebKitBrowserTest, AWebProcessEndingBeforeTheFirstPageStopsLoadingAndTryA
     ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); })) << c.name;
     EXPECT_EQ(store.currentAddress(), site.address) << c.name;
   }
+}
+
+// Web processes running below this test process (the sandbox starts them through bwrap).
+int webProcessCount() {
+  std::map<int, int> parents;
+  std::vector<int> webProcesses;
+  GDir* proc = g_dir_open("/proc", 0, nullptr);
+  while (const gchar* name = proc ? g_dir_read_name(proc) : nullptr) {
+    int pid = std::atoi(name);
+    if (pid <= 0) continue;
+    std::string stat = readFile("/proc/" + std::string(name) + "/stat");
+    auto close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    int parent = 0;
+    if (std::sscanf(stat.c_str() + close + 2, "%*c %d", &parent) != 1) continue;
+    parents[pid] = parent;
+    if (stat.find("(WebKitWebProces") != std::string::npos) webProcesses.push_back(pid);
+  }
+  if (proc) g_dir_close(proc);
+  int count = 0;
+  for (int pid : webProcesses) {
+    for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
+      if (up == getpid()) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(WebKitBrowserTest, ARemovedSiteTakesItsWebProcessWithIt) {
+  LinkSite kept{"Kept", server.url("/")};
+  LinkSite removed{"Removed", server.url("/next")};
+  show(removed);
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  show(kept);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  int before = webProcessCount();
+  ASSERT_GE(before, 2);
+  store.forgetSites({kept});
+  EXPECT_TRUE(testing::waitFor([&] { return webProcessCount() == before - 1; })) << webProcessCount();
+  EXPECT_TRUE(settledAt(server.url("/")));
 }
 
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
