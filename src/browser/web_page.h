@@ -41,14 +41,14 @@ inline constexpr std::string_view processDomain = "vesk-web-process-error";
 inline constexpr int processCrashed = 1;
 inline constexpr int processExceededMemory = 2;
 inline constexpr int processTerminated = 3;
+inline constexpr std::string_view processCrashedMessage = "The page stopped unexpectedly. Try again to reload it.";
+inline constexpr std::string_view processExceededMemoryMessage =
+    "The page used too much memory and was stopped. Try again to reload it.";
+
 // Reported by a page whose engine stopped a main-frame load of the sign-in host itself, before any
 // request went out (see WebPage::guardsSignInHost).
 inline constexpr std::string_view signInRefusedDomain = "vesk-sign-in-refused";
 inline constexpr int signInRefused = 1;
-
-inline constexpr std::string_view processCrashedMessage = "The page stopped unexpectedly. Try again to reload it.";
-inline constexpr std::string_view processExceededMemoryMessage =
-    "The page used too much memory and was stopped. Try again to reload it.";
 }  // namespace LoadErrorKind
 
 // The frame a navigation loads into.

@@ -99,6 +99,7 @@ void WebKitPage::reload() {
   }
   webkit_web_view_reload(view_);
 }
+
 void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
 
 std::optional<std::string> WebKitPage::currentAddress() const {
