@@ -92,6 +92,35 @@ void BrowserStore::activate(const LinkSite& site) {
   }
 }
 
+void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
+  std::set<Uuid> kept;
+  for (const auto& site : current) kept.insert(site.id);
+  for (const auto& id : kept) forgotten_.erase(id);
+  std::vector<std::unique_ptr<WebPage>> closing;
+  bool activeClosed = false;
+  for (auto it = views_.begin(); it != views_.end();) {
+    if (kept.count(it->first)) {
+      ++it;
+      continue;
+    }
+    forgotten_.insert(it->first);
+    addresses_.erase(it->first);
+    if (activeID_ == it->first) {
+      activeID_.reset();
+      activeClosed = true;
+    }
+    closing.push_back(std::move(it->second));
+    it = views_.erase(it);
+  }
+  // The pages leave the map before they close, so nothing they report on the way reaches the state.
+  closing.clear();
+  if (activeClosed) {
+    errorText.set(std::nullopt);
+    requiresExternalSignIn.set(false);
+    refreshState();
+  }
+}
+
 void BrowserStore::goBack() {
   if (auto* page = activePage()) page->goBack();
 }
@@ -142,14 +171,25 @@ void BrowserStore::showNavigationError(const LoadError& error, WebPage& page) {
   if (&page != activePage()) return;
   bool cancelled = error.domain == LoadErrorKind::networkDomain && error.code == LoadErrorKind::cancelled;
   bool interrupted = error.domain == LoadErrorKind::policyDomain && error.code == LoadErrorKind::interruptedByPolicy;
-  if (!cancelled && !interrupted) errorText.set(error.message);
+  if (error.domain == LoadErrorKind::signInRefusedDomain && error.code == LoadErrorKind::signInRefused) {
+    // The engine kept the page off the sign-in host: the same outcome as a refused navigation.
+    requiresExternalSignIn.set(true);
+    errorText.set(std::nullopt);
+  } else if (!cancelled && !interrupted) {
+    errorText.set(error.message);
+  }
   refreshState();
 }
 
 PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationRequest& request) {
   if (!request.address) return PolicyDecision::cancel;
   AddressParts parts = splitAddress(*request.address);
-  if (parts.host == signInHost) {
+  // Only the page itself is kept off the sign-in host: sign-in pages embed frames of that host
+  // ("sign in with" buttons, one-tap prompts), which belong to the page. A navigation of unknown
+  // frame counts as the page's own unless the engine keeps the page off that host by itself.
+  bool pageItself =
+      request.frame == NavigationFrame::main || (request.frame == NavigationFrame::unknown && !page.guardsSignInHost());
+  if (parts.host == signInHost && pageItself) {
     if (&page == activePage()) {
       requiresExternalSignIn.set(true);
       errorText.set(std::nullopt);

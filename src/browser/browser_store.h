@@ -6,8 +6,10 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browser/clipboard.h"
 #include "browser/web_page.h"
@@ -29,9 +31,9 @@ struct AddressParts {
 };
 AddressParts splitAddress(std::string_view address);
 
-// One store per panel, kept for the whole run. Pages are created on first use and never released
-// while the store lives, so every site keeps its page, history and sign-in state. All calls and
-// all page events happen on the main thread.
+// One store per panel, kept for the whole run. Pages are created on first use and kept while their
+// site is saved, so every site keeps its page, history and sign-in state; a removed site's page is
+// closed (see forgetSites). All calls and all page events happen on the main thread.
 class BrowserStore final : private WebPageDelegate {
  public:
   // The factory, clipboard and workspace must outlive the store.
@@ -59,6 +61,14 @@ class BrowserStore final : private WebPageDelegate {
   // site's web process ended and the page was not loaded since, errorText says so.
   // Does not create a page; call view() first.
   void activate(const LinkSite& site);
+
+  // Closes the page of every site that is not in `current`, the model's whole site list, and ends
+  // its web process. A removed site is never shown again (adding it back makes a new site), so its
+  // page would only hold memory. When the active site's page closes, no site is active and the
+  // published state is that of no page.
+  void forgetSites(const std::vector<LinkSite>& current);
+  // Whether the site's page was closed because the site left the list.
+  bool isForgotten(const Uuid& id) const { return forgotten_.count(id) > 0; }
 
   // Commands for the active page; nothing happens without one. The published state follows
   // when the resulting navigation starts.
@@ -91,6 +101,7 @@ class BrowserStore final : private WebPageDelegate {
   std::optional<Uuid> activeID_;
   std::map<Uuid, std::unique_ptr<WebPage>> views_;
   std::map<Uuid, std::string> addresses_;
+  std::set<Uuid> forgotten_;
   double zoom_ = 1.0;
 };
 

@@ -6,6 +6,8 @@
 namespace vesk {
 
 void updateBrowserHost(PageHolder& holder, const LinkSite& site, BrowserStore& store) {
+  // A removed site's page is closed for good; a host still placed for it must not bring it back.
+  if (store.isForgotten(site.id)) return;
   WebPage& page = store.view(site);
   if (!holder.isShowing(page)) holder.show(page);
   if (store.activeID() != site.id) store.activate(site);

@@ -25,6 +25,7 @@ class PageHolder {
 // One host update: asks the store for the site's page (creating, loading or reloading it as
 // needed), puts it into the holder unless it is already there, and activates the site unless it
 // already is the active one (so updates caused by the store's own state changes do not loop).
+// A site whose page the store closed because it was removed is left alone.
 void updateBrowserHost(PageHolder& holder, const LinkSite& site, BrowserStore& store);
 
 // A GTK container whose single child is the site's page widget. It owns nothing: the page stays in

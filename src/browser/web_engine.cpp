@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "browser/downloads.h"
+#include "model/constants.h"
 
 namespace vesk {
 
@@ -45,6 +46,18 @@ std::string displayFolder(const std::string& path) {
   return result;
 }
 
+// The content rule behind WebEngine::signInGuard, in the engine's JSON rule format. The engine
+// matches it against the canonical address (scheme and host lower-case, "/" after the host).
+std::string signInGuardRules() {
+  std::string host;
+  for (char c : signInHost) {
+    if (c == '.') host += "\\\\";  // a regex escape, written inside a JSON string
+    host += c;
+  }
+  return R"([{"trigger":{"url-filter":"^https?://([^/]*@)?)" + host +
+         R"([:/]","resource-type":["document"],"load-context":["top-frame"]},"action":{"type":"block"}}])";
+}
+
 }  // namespace
 
 WebEngine::Paths WebEngine::defaultPaths() {
@@ -54,6 +67,8 @@ WebEngine::Paths WebEngine::defaultPaths() {
 WebEngine::WebEngine(Paths paths) : paths_(std::move(paths)) {}
 
 WebEngine::~WebEngine() {
+  if (signInGuard_) webkit_user_content_filter_unref(signInGuard_);
+  if (filterStore_) g_object_unref(filterStore_);
   if (!context_) return;
   g_signal_handlers_disconnect_by_data(context_, this);
   g_object_unref(context_);
@@ -78,7 +93,33 @@ WebKitWebContext* WebEngine::context() {
                      static_cast<WebEngine*>(self)->downloadStarted(download);
                    }),
                    this);
+  compileSignInGuard();
   return context_;
+}
+
+void WebEngine::compileSignInGuard() {
+  filterStore_ =
+      webkit_user_content_filter_store_new(joinPath(paths_.cacheDirectory.c_str(), "content-rules", nullptr).c_str());
+  std::string rules = signInGuardRules();
+  GBytes* source = g_bytes_new(rules.data(), rules.size());
+  webkit_user_content_filter_store_save(
+      filterStore_, "sign-in-guard", source, nullptr,
+      +[](GObject* store, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<std::weak_ptr<WebEngine*>> weak(static_cast<std::weak_ptr<WebEngine*>*>(data));
+        // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
+        WebKitUserContentFilter* filter =
+            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr);
+        if (!filter) return;
+        auto engine = weak->lock();
+        if (!engine || !*engine) {
+          webkit_user_content_filter_unref(filter);
+          return;
+        }
+        (*engine)->signInGuard_ = filter;
+        (*engine)->signInGuardReady.emit();
+      },
+      new std::weak_ptr<WebEngine*>(self_));
+  g_bytes_unref(source);
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {

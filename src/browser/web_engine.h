@@ -9,6 +9,8 @@
 
 struct _WebKitWebContext;
 struct _WebKitDownload;
+struct _WebKitUserContentFilter;
+struct _WebKitUserContentFilterStore;
 
 namespace vesk {
 
@@ -43,11 +45,22 @@ class WebEngine {
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
 
+  // A content rule that stops every main-frame load of the sign-in host before its request goes
+  // out, while frames the page embeds may still load from that host. The navigation policy cannot
+  // tell a page's own navigations from its frames', the engine's content rules can. Compiled in the
+  // background when the context starts; null until then, and for good if it cannot be compiled.
+  _WebKitUserContentFilter* signInGuard() const { return signInGuard_; }
+  // Emitted once, when signInGuard() becomes available.
+  Signal<> signInGuardReady;
+
  private:
   void downloadStarted(_WebKitDownload* download);
+  void compileSignInGuard();
 
   Paths paths_;
   _WebKitWebContext* context_ = nullptr;
+  _WebKitUserContentFilterStore* filterStore_ = nullptr;
+  _WebKitUserContentFilter* signInGuard_ = nullptr;
   std::shared_ptr<WebEngine*> self_ = std::make_shared<WebEngine*>(this);  // lets downloads outlive us
 };
 

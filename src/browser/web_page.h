@@ -44,13 +44,26 @@ inline constexpr int processTerminated = 3;
 inline constexpr std::string_view processCrashedMessage = "The page stopped unexpectedly. Try again to reload it.";
 inline constexpr std::string_view processExceededMemoryMessage =
     "The page used too much memory and was stopped. Try again to reload it.";
+
+// Reported by a page whose engine stopped a main-frame load of the sign-in host itself, before any
+// request went out (see WebPage::guardsSignInHost).
+inline constexpr std::string_view signInRefusedDomain = "vesk-sign-in-refused";
+inline constexpr int signInRefused = 1;
 }  // namespace LoadErrorKind
+
+// The frame a navigation loads into.
+enum class NavigationFrame {
+  main,     // the page itself; new-window requests load here too
+  sub,      // a frame the page embeds
+  unknown,  // the engine cannot tell at decision time
+};
 
 // A navigation the page asks permission for.
 struct NavigationRequest {
   std::optional<std::string> address;  // absent when the request carries no address
   bool userGesture = false;            // started by the user (a click, a key) rather than the page's own script
   bool newWindow = false;              // the page asked for the address in a new window
+  NavigationFrame frame = NavigationFrame::main;
 };
 
 enum class PolicyDecision { allow, cancel };
@@ -66,8 +79,8 @@ class WebPageDelegate {
   virtual void pageDidStartLoading(WebPage& page) = 0;
   // A main-frame load completed successfully.
   virtual void pageDidFinishLoading(WebPage& page) = 0;
-  // A load failed before or after its first data arrived, timed out, or the page's web process ended.
-  // The page keeps its previous content and history.
+  // A load failed before or after its first data arrived, timed out, was stopped by the page's
+  // sign-in guard, or the page's web process ended. The page keeps its previous content and history.
   virtual void pageDidFailLoading(WebPage& page, const LoadError& error) = 0;
   // Decides every navigation of the page, answered synchronously.
   virtual PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) = 0;
@@ -84,6 +97,8 @@ class WebPage {
   virtual void load(const std::string& address) = 0;
   virtual void goBack() = 0;
   virtual void goForward() = 0;
+  // Reloads the page shown; until a first page arrived (its load failed, or the web process ended
+  // first), loads again the address the page was last asked to load.
   virtual void reload() = 0;
   // Page zoom factor, 1.0 = 100 %.
   virtual void setZoom(double zoom) = 0;
@@ -95,6 +110,10 @@ class WebPage {
   virtual bool isLoading() const = 0;
   // Why the page's web process ended, while it has not been loaded again; absent when it runs.
   virtual std::optional<LoadError> processFailure() const = 0;
+  // Whether the engine itself stops every main-frame load of the sign-in host before its request
+  // goes out, reporting it as a `signInRefused` failure. Navigations whose frame is unknown can then
+  // be allowed: an embedded frame of that host loads, the page itself never does.
+  virtual bool guardsSignInHost() const = 0;
 
   // The widget that shows the page, owned by the page; null for pages without one.
   // Hosts may move it between containers; it lives as long as the page.

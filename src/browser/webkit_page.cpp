@@ -9,9 +9,14 @@ static_assert(WEBKIT_NETWORK_ERROR_CANCELLED == LoadErrorKind::cancelled);
 static_assert(WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE == LoadErrorKind::interruptedByPolicy);
 static_assert(G_IO_ERROR_TIMED_OUT == LoadErrorKind::timedOut);
 
-WebKitPage::WebKitPage(WebKitWebContext* context, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
+namespace {
+// The policy error of a load that a content rule stopped (not in the public enumeration).
+constexpr int blockedByContentRule = 104;
+}  // namespace
+
+WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
     : delegate_(delegate), loadTimeout_(loadTimeout) {
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(engine.context()));
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
   g_object_ref_sink(view_);
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
@@ -55,9 +60,21 @@ WebKitPage::WebKitPage(WebKitWebContext* context, WebPageDelegate& delegate, std
 
   widget_ = Glib::wrap(GTK_WIDGET(view_));
   gtk_widget_show(GTK_WIDGET(view_));
+
+  if (engine.signInGuard()) {
+    takeSignInGuard(engine);
+  } else {
+    guardReady_ = engine.signInGuardReady.connect([this, &engine] { takeSignInGuard(engine); });
+  }
+}
+
+void WebKitPage::takeSignInGuard(WebEngine& engine) {
+  webkit_user_content_manager_add_filter(webkit_web_view_get_user_content_manager(view_), engine.signInGuard());
+  guarded_ = true;
 }
 
 WebKitPage::~WebKitPage() {
+  guardReady_.reset();
   disarmTimeout();
   g_signal_handlers_disconnect_by_data(view_, this);
   // Destroying the view also takes it out of whatever container shows it and ends its page.
@@ -65,10 +82,24 @@ WebKitPage::~WebKitPage() {
   g_object_unref(view_);
 }
 
-void WebKitPage::load(const std::string& address) { webkit_web_view_load_uri(view_, address.c_str()); }
+void WebKitPage::load(const std::string& address) {
+  lastRequested_ = address;
+  webkit_web_view_load_uri(view_, address.c_str());
+}
+
 void WebKitPage::goBack() { webkit_web_view_go_back(view_); }
 void WebKitPage::goForward() { webkit_web_view_go_forward(view_); }
-void WebKitPage::reload() { webkit_web_view_reload(view_); }
+
+void WebKitPage::reload() {
+  // WebKit reloads only a page that arrived. Until one did (the first load failed with its error
+  // page suppressed, or the web process ended first), webkit_web_view_reload() sends nothing.
+  if (!committed_ && !lastRequested_.empty()) {
+    webkit_web_view_load_uri(view_, lastRequested_.c_str());
+    return;
+  }
+  webkit_web_view_reload(view_);
+}
+
 void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
 
 std::optional<std::string> WebKitPage::currentAddress() const {
@@ -79,7 +110,7 @@ std::optional<std::string> WebKitPage::currentAddress() const {
 
 bool WebKitPage::canGoBack() const { return webkit_web_view_can_go_back(view_); }
 bool WebKitPage::canGoForward() const { return webkit_web_view_can_go_forward(view_); }
-bool WebKitPage::isLoading() const { return webkit_web_view_is_loading(view_); }
+bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_is_loading(view_); }
 
 void WebKitPage::loadChanged(int event) {
   switch (event) {
@@ -97,6 +128,7 @@ void WebKitPage::loadChanged(int event) {
     case WEBKIT_LOAD_COMMITTED:
       // The main request has its response.
       disarmTimeout();
+      committed_ = true;
       break;
     case WEBKIT_LOAD_FINISHED: {
       disarmTimeout();
@@ -127,6 +159,12 @@ void WebKitPage::loadFailed(const GError* error) {
                                 std::string(LoadErrorKind::timedOutMessage)};
     return;
   }
+  if (guarded_ && g_error_matches(error, WEBKIT_POLICY_ERROR, blockedByContentRule)) {
+    // The sign-in guard is the only content rule: the page itself tried the sign-in host.
+    pendingFailure_ = LoadError{std::string(LoadErrorKind::signInRefusedDomain), LoadErrorKind::signInRefused,
+                                error->message ? error->message : ""};
+    return;
+  }
   pendingFailure_ = LoadError{g_quark_to_string(error->domain), error->code, error->message ? error->message : ""};
 }
 
@@ -139,6 +177,9 @@ int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
   NavigationRequest request;
   request.userGesture = webkit_navigation_action_is_user_gesture(action);
   request.newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+  // WebKit asks the same question for the page's own navigations and for its frames', and tells
+  // nothing of which it is. A new window would load into the page itself.
+  request.frame = request.newWindow ? NavigationFrame::main : NavigationFrame::unknown;
   if (WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action)) {
     const gchar* uri = webkit_uri_request_get_uri(uriRequest);
     if (uri && *uri) request.address = uri;
@@ -190,7 +231,7 @@ void WebKitPage::timeoutExpired() {
 }
 
 std::unique_ptr<WebPage> WebKitPageFactory::createPage(WebPageDelegate& delegate) {
-  return std::make_unique<WebKitPage>(engine_.context(), delegate, loadTimeout_);
+  return std::make_unique<WebKitPage>(engine_, delegate, loadTimeout_);
 }
 
 }  // namespace vesk

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include "browser/web_engine.h"
 #include "browser/web_page.h"
@@ -17,9 +18,9 @@ namespace vesk {
 
 class WebKitPage final : public WebPage {
  public:
-  // `loadTimeout` is how long a main-frame request may wait for its response.
-  WebKitPage(_WebKitWebContext* context, WebPageDelegate& delegate,
-             std::chrono::milliseconds loadTimeout = pageLoadTimeout);
+  // `loadTimeout` is how long a main-frame request may wait for its response. The page runs on the
+  // engine's context and takes up the engine's sign-in guard as soon as it is compiled.
+  WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout = pageLoadTimeout);
   ~WebKitPage() override;
   WebKitPage(const WebKitPage&) = delete;
   WebKitPage& operator=(const WebKitPage&) = delete;
@@ -33,8 +34,11 @@ class WebKitPage final : public WebPage {
   std::optional<std::string> currentAddress() const override;
   bool canGoBack() const override;
   bool canGoForward() const override;
+  // False once the web process ended, until the next load starts: the engine may still count the
+  // load it was in the middle of.
   bool isLoading() const override;
   std::optional<LoadError> processFailure() const override { return processFailure_; }
+  bool guardsSignInHost() const override { return guarded_; }
 
   Gtk::Widget* widget() const override { return widget_; }
   _WebKitWebView* webView() const { return view_; }
@@ -47,6 +51,7 @@ class WebKitPage final : public WebPage {
   void armTimeout();
   void disarmTimeout();
   void timeoutExpired();
+  void takeSignInGuard(WebEngine& engine);
 
   _WebKitWebView* view_ = nullptr;
   Gtk::Widget* widget_ = nullptr;
@@ -56,6 +61,11 @@ class WebKitPage final : public WebPage {
   bool timedOut_ = false;
   std::optional<LoadError> pendingFailure_;
   std::optional<LoadError> processFailure_;
+  // What reload() loads until a first page arrived: the address last given to load().
+  std::string lastRequested_;
+  bool committed_ = false;
+  bool guarded_ = false;
+  Subscription guardReady_;
 };
 
 // Makes WebKitPages on the engine's shared context, starting the engine with the first page.

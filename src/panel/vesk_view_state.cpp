@@ -61,6 +61,9 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
   subscriptions_.push_back(model.pageZoom.observe([this](const double& zoom) {
     if (zoom != this->model.pageZoom()) browser.setZoom(zoom);
   }));
+  // A removed site never comes back (adding it again makes a new site): its page is closed.
+  subscriptions_.push_back(
+      model.sites.observe([this](const std::vector<LinkSite>& sites) { browser.forgetSites(sites); }));
 
   // Escape pressed in the panel. A shortcut recording in progress sees it first (it cancels the
   // recording), so the press is left alone then.

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace vesk::test {
 class FakeWebPage : public WebPage {
  public:
   explicit FakeWebPage(WebPageDelegate& delegate) : delegate(delegate) {}
+  ~FakeWebPage() override {
+    if (closed) closed->insert(this);
+  }
 
   void load(const std::string& address) override {
     loads.push_back(address);
@@ -31,6 +35,7 @@ class FakeWebPage : public WebPage {
   bool canGoForward() const override { return forward; }
   bool isLoading() const override { return loading; }
   std::optional<LoadError> processFailure() const override { return ended; }
+  bool guardsSignInHost() const override { return guardsSignIn; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   // Engine events.
@@ -39,8 +44,9 @@ class FakeWebPage : public WebPage {
   void fail(std::string domain, int code, std::string message) {
     delegate.pageDidFailLoading(*this, LoadError{std::move(domain), code, std::move(message)});
   }
-  PolicyDecision navigate(std::optional<std::string> target, bool userGesture = true) {
-    return delegate.pageDecidePolicy(*this, NavigationRequest{std::move(target), userGesture, false});
+  PolicyDecision navigate(std::optional<std::string> target, bool userGesture = true,
+                          NavigationFrame frame = NavigationFrame::main) {
+    return delegate.pageDecidePolicy(*this, NavigationRequest{std::move(target), userGesture, false, frame});
   }
   void requestNewWindow(const std::string& target) { delegate.pageRequestsNewWindow(*this, target); }
 
@@ -52,17 +58,22 @@ class FakeWebPage : public WebPage {
   std::optional<std::string> address;
   bool back = false, forward = false, loading = false;
   std::optional<LoadError> ended;
+  bool guardsSignIn = false;
+  std::set<const FakeWebPage*>* closed = nullptr;  // the page adds itself when destroyed
 };
 
 class FakePageFactory : public WebPageFactory {
  public:
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override {
     auto page = std::make_unique<FakeWebPage>(delegate);
+    page->closed = &closed;
     pages.push_back(page.get());
     if (onCreate) onCreate(*page);
     return page;
   }
-  std::vector<FakeWebPage*> pages;
+  bool isClosed(const FakeWebPage* page) const { return closed.count(page) > 0; }
+  std::vector<FakeWebPage*> pages;  // every page made, also those closed since (do not use those)
+  std::set<const FakeWebPage*> closed;
   std::function<void(FakeWebPage&)> onCreate;
 };
 

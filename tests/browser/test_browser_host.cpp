@@ -91,5 +91,13 @@ TEST_F(BrowserHostTest, SiteWithAnUnparsableAddressGetsAnEmptyPageAndBecomesActi
   EXPECT_EQ(store.activeID(), broken.id);
 }
 
+TEST_F(BrowserHostTest, AHostLeftForARemovedSiteDoesNotBringItsPageBack) {
+  updateBrowserHost(holder, a, store);
+  store.forgetSites({b});
+  updateBrowserHost(holder, a, store);
+  EXPECT_EQ(factory.pages.size(), 1u);
+  EXPECT_FALSE(store.activeID());
+}
+
 }  // namespace
 }  // namespace vesk

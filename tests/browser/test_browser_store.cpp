@@ -273,6 +273,82 @@ TEST_F(BrowserStoreTest, SignInHostMatchesIgnoringCaseWithPortOrUserInfo) {
   EXPECT_TRUE(workspace.opened.empty());
 }
 
+TEST_F(BrowserStoreTest, OnlyThePageItselfIsKeptOffTheSignInHost) {
+  struct Case {
+    const char* name;
+    NavigationFrame frame;
+    bool guarded;  // the engine keeps the page off the sign-in host by itself
+    PolicyDecision decision;
+  };
+  const Case cases[] = {
+      {"main frame", NavigationFrame::main, false, PolicyDecision::cancel},
+      {"main frame, guarded", NavigationFrame::main, true, PolicyDecision::cancel},
+      {"embedded frame", NavigationFrame::sub, false, PolicyDecision::allow},
+      {"unknown frame", NavigationFrame::unknown, false, PolicyDecision::cancel},
+      {"unknown frame, guarded", NavigationFrame::unknown, true, PolicyDecision::allow},
+  };
+  for (const Case& c : cases) {
+    FakeWebPage& active = show(a);
+    active.guardsSignIn = c.guarded;
+    EXPECT_EQ(active.navigate("https://accounts.google.com/gsi/button", false, c.frame), c.decision) << c.name;
+    EXPECT_EQ(store.requiresExternalSignIn(), c.decision == PolicyDecision::cancel) << c.name;
+  }
+  // An embedded frame still follows the scheme rules: no desktop program without a click.
+  FakeWebPage& active = show(a);
+  EXPECT_EQ(active.navigate("mailto:x@example.com", false, NavigationFrame::sub), PolicyDecision::cancel);
+  EXPECT_TRUE(workspace.opened.empty());
+}
+
+TEST_F(BrowserStoreTest, ALoadTheEngineKeptOffTheSignInHostFlagsOnlyTheActiveSite) {
+  FakeWebPage& inactive = page(b);
+  FakeWebPage& active = show(a);
+  const std::string domain(LoadErrorKind::signInRefusedDomain);
+  inactive.fail(domain, LoadErrorKind::signInRefused, "blocked");
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  active.fail("g-io-error-quark", 39, "Connection refused");
+  active.start();
+  active.fail(domain, LoadErrorKind::signInRefused, "blocked");
+  EXPECT_TRUE(store.requiresExternalSignIn());
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST_F(BrowserStoreTest, ForgettingSitesClosesTheirPagesForGood) {
+  FakeWebPage& pageA = page(a);
+  FakeWebPage& pageB = show(b);
+  pageB.back = pageB.loading = true;
+  pageB.address = b.address;
+  pageB.fail("g-io-error-quark", 39, "Connection refused");
+  std::vector<bool> loading;
+  auto watch = store.isLoading.observe([&](bool value) { loading.push_back(value); });
+
+  store.forgetSites({a});
+  EXPECT_TRUE(factory.isClosed(&pageB));
+  EXPECT_FALSE(factory.isClosed(&pageA));
+  EXPECT_TRUE(store.isForgotten(b.id));
+  // The shown site's page is gone: the state is that of no page.
+  EXPECT_FALSE(store.activeID());
+  EXPECT_EQ(loading, std::vector<bool>{false});
+  EXPECT_FALSE(store.canGoBack());
+  EXPECT_FALSE(store.currentAddress());
+  EXPECT_FALSE(store.errorText());
+  store.reload();
+
+  // Forgetting an inactive page leaves the shown one and its state alone.
+  show(a);
+  LinkSite c{"C", "https://c.example/"};
+  FakeWebPage& pageC = page(c);
+  loading.clear();
+  store.forgetSites({a});
+  EXPECT_TRUE(factory.isClosed(&pageC));
+  EXPECT_TRUE(loading.empty());
+  EXPECT_EQ(store.activeID(), a.id);
+
+  store.forgetSites({a, b});
+  EXPECT_FALSE(store.isForgotten(b.id));  // back in the list: a page is made again when asked
+  page(b);
+  EXPECT_EQ(factory.pages.size(), 4u);
+}
+
 TEST_F(BrowserStoreTest, HostsThatOnlyResembleTheSignInHostStayInside) {
   FakeWebPage& active = show(a);
   for (const char* address : {"https://mail.accounts.google.com/", "https://myaccounts.google.com/",

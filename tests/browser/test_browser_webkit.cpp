@@ -7,7 +7,9 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "browser/browser_store.h"
@@ -18,6 +20,7 @@
 #include "browser/system_clipboard.h"
 #include "browser/web_engine.h"
 #include "browser/webkit_page.h"
+#include "model/constants.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
 
@@ -26,11 +29,35 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One engine for the whole process, as in the application.
+// Points the engine's requests for every host but the loopback addresses at `proxyPort`.
+void routeOtherHostsTo(WebEngine& engine, int proxyPort) {
+  std::string proxy = "http://127.0.0.1:" + std::to_string(proxyPort);
+  const char* direct[] = {"127.0.0.1", "localhost", nullptr};
+  WebKitNetworkProxySettings* settings = webkit_network_proxy_settings_new(proxy.c_str(), direct);
+  webkit_website_data_manager_set_network_proxy_settings(webkit_web_context_get_website_data_manager(engine.context()),
+                                                         WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+  webkit_network_proxy_settings_free(settings);
+}
+
+// One engine for the whole process, as in the application. Nothing it loads leaves the machine:
+// other hosts go to a proxy port where nothing listens, unless a test serves them itself.
 WebEngine& sharedEngine() {
-  static auto* engine = new WebEngine();
+  static auto* engine = [] {
+    auto* made = new WebEngine();
+    routeOtherHostsTo(*made, testing::closedLoopbackPort());
+    return made;
+  }();
   return *engine;
 }
+
+// While it lives, `server` answers the engine's requests for other hosts, as their proxy.
+class ProxyScope {
+ public:
+  explicit ProxyScope(const testing::LoopbackServer& server) { routeOtherHostsTo(sharedEngine(), server.port()); }
+  ~ProxyScope() { routeOtherHostsTo(sharedEngine(), testing::closedLoopbackPort()); }
+  ProxyScope(const ProxyScope&) = delete;
+  ProxyScope& operator=(const ProxyScope&) = delete;
+};
 
 std::string page(const std::string& body, const std::string& script = "") {
   return "<!doctype html><html><head><title>t</title></head><body>" + body + "<script>" + script +
@@ -239,6 +266,73 @@ TEST_F(WebKitBrowserTest, SignInLinkIsRefusedBeforeAnyNetworkAccess) {
   EXPECT_FALSE(store.isLoading());
 }
 
+bool signInHostWasAsked(const testing::LoopbackServer& server) {
+  for (const auto& request : server.requests()) {
+    if (request.host.rfind(signInHost, 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST_F(WebKitBrowserTest, ThePageItselfNeverReachesTheSignInHostWhateverTakesItThere) {
+  ProxyScope proxy(server);  // a request for the sign-in host would show up here
+  testing::Reply redirect;
+  redirect.status = 302;
+  redirect.headers = {{"Location", "http://accounts.google.com/ServiceLogin"}};
+  server.route("/redirect", redirect);
+  server.route("/", Reply(page("<a id='link' href='http://accounts.google.com/ServiceLogin'>sign in</a>"
+                               "<a id='user' href='http://me@Accounts.Google.com:80/'>as me</a>"
+                               "<a id='redirect' href='/redirect'>via a redirect</a>")));
+  struct Case {
+    const char* name;
+    std::string script;
+  } cases[] = {
+      {"link", "document.getElementById('link').click()"},
+      {"user info and capitals", "document.getElementById('user').click()"},
+      {"server redirect", "document.getElementById('redirect').click()"},
+      {"page script", "setTimeout(() => location.href = 'http://accounts.google.com/o/oauth2', 0)"},
+      {"new window", "setTimeout(() => window.open('http://accounts.google.com/popup'), 0)"},
+  };
+  LinkSite site{"Home", server.url("/")};
+  LinkSite other{"Other", server.url("/next")};
+  sharedEngine().context();
+  ASSERT_TRUE(testing::waitFor([&] { return sharedEngine().signInGuard() != nullptr; }));
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  ASSERT_TRUE(store.view(site).guardsSignInHost());
+  for (const Case& c : cases) {
+    show(other);
+    show(site);
+    ASSERT_FALSE(store.requiresExternalSignIn());
+    runScript(site, c.script);
+    ASSERT_TRUE(testing::waitFor([&] { return store.requiresExternalSignIn(); })) << c.name;
+    ASSERT_TRUE(testing::waitFor([&] { return !store.isLoading(); })) << c.name;
+    EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/")) << c.name;
+    EXPECT_FALSE(store.errorText()) << c.name;
+  }
+  EXPECT_FALSE(signInHostWasAsked(server));
+}
+
+TEST_F(WebKitBrowserTest, AFrameTheSignInPageEmbedsFromTheSignInHostStaysInThePage) {
+  ProxyScope proxy(server);  // serves the sign-in host's frame
+  server.route("/gsi/button", Reply(page("<button>Sign in with the provider</button>")));
+  // As sign-in pages do: the frame is added by script after the page loaded.
+  server.route("/", Reply(page("<h1>Sign in</h1>",
+                               "addEventListener('load', () => setTimeout(() => {"
+                               " const f = document.createElement('iframe');"
+                               " f.src = 'http://accounts.google.com/gsi/button';"
+                               " document.body.appendChild(f); }, 200))")));
+  sharedEngine().context();
+  ASSERT_TRUE(testing::waitFor([&] { return sharedEngine().signInGuard() != nullptr; }));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(testing::waitFor([&] { return server.count("/gsi/button") == 1; }));
+  EXPECT_TRUE(signInHostWasAsked(server));
+  testing::spinFor(300);
+  EXPECT_FALSE(store.requiresExternalSignIn());
+  EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
+  EXPECT_EQ(evaluate(site, "document.querySelector('iframe').src"), "http://accounts.google.com/gsi/button");
+}
+
 TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   server.route("/", Reply(page("<p><a id='mail' href='mailto:clicked@example.com'>mail</a></p>"
                                "<p><a id='pointer' href='mailto:pointer@example.com'>pointer</a></p>"
@@ -289,6 +383,93 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
   runScript(site, "document.getElementById('next').click()");
   ASSERT_TRUE(settledAt(server.url("/next")));
   EXPECT_FALSE(store.errorText());
+}
+
+TEST_F(WebKitBrowserTest, TryAgainAfterAFailedFirstLoadLoadsTheSiteOnceItAnswers) {
+  int port = testing::closedLoopbackPort();
+  LinkSite site{"Late", "http://127.0.0.1:" + std::to_string(port) + "/"};
+  show(site);
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value() && !store.isLoading(); }));
+
+  testing::LoopbackServer late(port);  // the site comes up
+  late.route("/", Reply(page("<h1>Up</h1>")));
+  store.reload();
+  ASSERT_TRUE(testing::waitFor([&] { return late.count("/") == 1; }));
+  ASSERT_TRUE(settledAt(site.address));
+  EXPECT_FALSE(store.errorText());
+}
+
+TEST_F(WebKitBrowserTest, AWebProcessEndingBeforeTheFirstPageStopsLoadingAndTryAgainLoadsTheSite) {
+  testing::Reply hang;
+  hang.hold = true;
+  testing::Reply toFile;
+  toFile.status = 302;
+  toFile.headers = {{"Location", "file:///etc/hostname"}};
+  struct Case {
+    const char* name;
+    std::string path;
+    testing::Reply first;
+  } cases[] = {{"request without answer", "/hang", hang}, {"redirect to a local file", "/file", toFile}};
+  for (const Case& c : cases) {
+    server.route(c.path, c.first);
+    LinkSite site{c.name, server.url(c.path)};
+    show(site);
+    ASSERT_TRUE(testing::waitFor([&] { return server.count(c.path) == 1; })) << c.name;
+    testing::spinFor(100);
+    webkit_web_view_terminate_web_process(webView(site));
+    ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); })) << c.name;
+    EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage) << c.name;
+    EXPECT_FALSE(store.isLoading()) << c.name;
+
+    server.route(c.path, Reply(page("<p>answered</p>")));
+    store.reload();
+    ASSERT_TRUE(testing::waitFor([&] { return server.count(c.path) == 2; })) << c.name;
+    ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); })) << c.name;
+    EXPECT_EQ(store.currentAddress(), site.address) << c.name;
+  }
+}
+
+// Web processes running below this test process (the sandbox starts them through bwrap).
+int webProcessCount() {
+  std::map<int, int> parents;
+  std::vector<int> webProcesses;
+  GDir* proc = g_dir_open("/proc", 0, nullptr);
+  while (const gchar* name = proc ? g_dir_read_name(proc) : nullptr) {
+    int pid = std::atoi(name);
+    if (pid <= 0) continue;
+    std::string stat = readFile("/proc/" + std::string(name) + "/stat");
+    auto close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    int parent = 0;
+    if (std::sscanf(stat.c_str() + close + 2, "%*c %d", &parent) != 1) continue;
+    parents[pid] = parent;
+    if (stat.find("(WebKitWebProces") != std::string::npos) webProcesses.push_back(pid);
+  }
+  if (proc) g_dir_close(proc);
+  int count = 0;
+  for (int pid : webProcesses) {
+    for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
+      if (up == getpid()) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(WebKitBrowserTest, ARemovedSiteTakesItsWebProcessWithIt) {
+  LinkSite kept{"Kept", server.url("/")};
+  LinkSite removed{"Removed", server.url("/next")};
+  show(removed);
+  ASSERT_TRUE(settledAt(server.url("/next")));
+  show(kept);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  int before = webProcessCount();
+  ASSERT_GE(before, 2);
+  store.forgetSites({kept});
+  EXPECT_TRUE(testing::waitFor([&] { return webProcessCount() == before - 1; })) << webProcessCount();
+  EXPECT_TRUE(settledAt(server.url("/")));
 }
 
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {

@@ -23,6 +23,9 @@ namespace vesk::testing {
 class FakeWebPage final : public WebPage {
  public:
   explicit FakeWebPage(WebPageDelegate& delegate) : delegate(delegate) {}
+  ~FakeWebPage() override {
+    if (closedCount) ++*closedCount;
+  }
   void load(const std::string& address) override { loads.push_back(address); }
   void goBack() override { ++backs; }
   void goForward() override { ++forwards; }
@@ -33,9 +36,11 @@ class FakeWebPage final : public WebPage {
   bool canGoForward() const override { return forward; }
   bool isLoading() const override { return loading; }
   std::optional<LoadError> processFailure() const override { return std::nullopt; }
+  bool guardsSignInHost() const override { return false; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   WebPageDelegate& delegate;
+  int* closedCount = nullptr;
   std::vector<std::string> loads;
   int backs = 0, forwards = 0, reloads = 0;
   double zoom = 1;
@@ -47,10 +52,12 @@ class FakePageFactory final : public WebPageFactory {
  public:
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override {
     auto page = std::make_unique<FakeWebPage>(delegate);
+    page->closedCount = &closed;
     pages.push_back(page.get());
     return page;
   }
   std::vector<FakeWebPage*> pages;
+  int closed = 0;  // pages destroyed so far
 };
 
 class FakeClipboard final : public Clipboard {

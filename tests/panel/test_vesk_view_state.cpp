@@ -61,6 +61,17 @@ TEST_F(StateTest, PageZoomFollowsTheModelOnAppearAndOnChange) {
   EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom, 1.2);
 }
 
+TEST_F(StateTest, RemovingASiteClosesItsPageAndKeepsTheOthers) {
+  state.browser.view(alpha);
+  state.browser.view(beta);
+  state.browser.activate(beta);
+  fx.model->remove(beta);
+  EXPECT_EQ(fx.pages.closed, 1);
+  EXPECT_FALSE(state.browser.activeID());
+  fx.model->update(alpha, "Renamed", alpha.address);
+  EXPECT_EQ(fx.pages.closed, 1);
+}
+
 TEST_F(StateTest, DisappearingStopsARecording) {
   state.recorder.start([](const Shortcut&) {});
   ASSERT_TRUE(state.recorder.isRecording());

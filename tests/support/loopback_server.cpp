@@ -9,11 +9,11 @@
 
 namespace vesk::testing {
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(int port) {
   server_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "vesk-test", nullptr));
   soup_server_add_handler(server_, nullptr, &LoopbackServer::handle, this, nullptr);
   GError* error = nullptr;
-  if (!soup_server_listen_local(server_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+  if (!soup_server_listen_local(server_, static_cast<guint>(port), SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
     ADD_FAILURE() << "cannot listen: " << error->message;
     g_clear_error(&error);
     return;
@@ -41,10 +41,10 @@ int LoopbackServer::count(const std::string& path) const {
 
 void LoopbackServer::handle(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer self) {
   auto* server = static_cast<LoopbackServer*>(self);
-  SeenRequest seen{path, std::nullopt};
-  if (const char* cookie = soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Cookie")) {
-    seen.cookie = cookie;
-  }
+  SeenRequest seen{path, std::nullopt, {}};
+  auto* requestHeaders = soup_server_message_get_request_headers(message);
+  if (const char* cookie = soup_message_headers_get_one(requestHeaders, "Cookie")) seen.cookie = cookie;
+  if (const char* host = soup_message_headers_get_one(requestHeaders, "Host")) seen.host = host;
   server->requests_.push_back(seen);
   auto found = server->routes_.find(path);
   if (found == server->routes_.end()) {

@@ -25,13 +25,15 @@ struct Reply {
 struct SeenRequest {
   std::string path;
   std::optional<std::string> cookie;
+  std::string host;  // the Host header: another host's name when the server serves as a proxy
 };
 
 // An HTTP server on 127.0.0.1 (a port the system picks), serving registered paths; other paths
 // get 404. It answers from the main loop, so tests keep the loop running while pages load.
 class LoopbackServer {
  public:
-  LoopbackServer();
+  // Listens on `port`, or on a port the system picks when it is 0.
+  explicit LoopbackServer(int port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
