@@ -192,6 +192,9 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
     button->set_relief(Gtk::RELIEF_NONE);
     button->set_focus_on_click(false);
     button->set_size_request(-1, 31);
+    // A title wider than its share of a narrow panel ends in an ellipsis instead of widening
+    // the strip, and with it the panel.
+    if (auto* label = dynamic_cast<Gtk::Label*>(button->get_child())) label->set_ellipsize(Pango::ELLIPSIZE_END);
     addClasses(*button, {"settings-tab"});
     button->signal_clicked().connect(
         [this, tab] { chooseSettingsTab(state_.settingsTab, state_.recorder, state_.recordingAction, tab); });

@@ -50,7 +50,6 @@ class GeneralTab final : public SettingsTabView {
 
   VeskViewState& state_;
   SettingsServices& services_;
-  bool syncing_ = false;
 };
 
 class KeysTab final : public SettingsTabView {

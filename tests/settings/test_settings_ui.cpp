@@ -418,5 +418,40 @@ TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
   testing::saveScreenshot(*window, "settings", "websites");
 }
 
+
+// A real click (through the X server) in the middle of `widget`.
+void clickCentre(Gtk::Widget& widget) {
+  int x = 0, y = 0;
+  widget.get_window()->get_origin(x, y);
+  Gtk::Allocation allocation = widget.get_allocation();
+  x += allocation.get_x() + allocation.get_width() / 2;
+  y += allocation.get_y() + allocation.get_height() / 2;
+  ASSERT_TRUE(testing::xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"));
+}
+
+// One click on the switch asks the service once, for the requested change only, also with the
+// switch's slide animation on (as on a desktop).
+TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
+  for (bool animations : {true, false}) {
+    Gtk::Settings::get_default()->property_gtk_enable_animations() = animations;
+    build({alpha});
+    login.registerCalls = login.unregisterCalls = 0;
+    login.failure = "Not a directory";
+    login.statusAfter = LoginItemStatus::notRegistered;
+    state->loginItemEnabled.set(false);
+    settle();
+    auto& general = tab<GeneralTab>();
+    testing::waitForDraw(*window);
+    clickCentre(general.loginSwitch);
+    ASSERT_TRUE(testing::waitFor([&] { return login.registerCalls + login.unregisterCalls > 0; }, 20));
+    testing::spinFor(600);  // past the end of the slide
+    EXPECT_EQ(login.registerCalls, 1) << "animations " << animations;
+    EXPECT_EQ(login.unregisterCalls, 0) << "animations " << animations;
+    EXPECT_FALSE(general.loginSwitch.get_active());
+    EXPECT_EQ(general.message->get_text(), "Could not change login setting: Not a directory");
+  }
+  Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
+}
+
 }  // namespace
 }  // namespace vesk
