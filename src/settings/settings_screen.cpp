@@ -211,6 +211,11 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
 
   auto changed = [this](const auto&) { scheduleRefresh(); };
   AppModel& model = state_.model;
+  // The shell releases its global key combinations while a row records, so that pressing one of
+  // them is seen here (and refused as a duplicate) instead of toggling the panel.
+  subscriptions_.push_back(state_.recorder.isRecording.observe([&model](const bool& recording) {
+    if (model.isRecordingShortcut() != recording) model.isRecordingShortcut.set(recording);
+  }));
   subscriptions_.push_back(state_.settingsTab.observe(changed));
   subscriptions_.push_back(state_.recordingAction.observe(changed));
   subscriptions_.push_back(state_.recorder.isRecording.observe(changed));
@@ -239,6 +244,8 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
 }
 
 SettingsScreen::~SettingsScreen() {
+  // Only this screen's rows record; a recording ends with it (and the shell's grabs come back).
+  state_.recorder.stop();
   pendingRefresh_.disconnect();
   Gtk::StyleContext::remove_provider_for_screen(Gdk::Screen::get_default(), css_);
 }

@@ -73,6 +73,7 @@ class AppDelegate {
   void updatePopoverSize();
   void beginOutsideClickMonitoring();
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
+  void recordingChanged(bool recording);
 
   AppModel model_;
   HotkeyManager hotkey_;
@@ -88,6 +89,7 @@ class AppDelegate {
     std::chrono::steady_clock::time_point time;
   };
   std::optional<OutsideClose> lastOutsideClose_;
+  Subscription recording_;
 
   std::shared_ptr<AppDelegate*> alive_;
 };
