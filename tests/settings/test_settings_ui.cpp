@@ -418,7 +418,6 @@ TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
   testing::saveScreenshot(*window, "settings", "websites");
 }
 
-
 // A real click (through the X server) in the middle of `widget`.
 void clickCentre(Gtk::Widget& widget) {
   int x = 0, y = 0;
@@ -451,6 +450,37 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
     EXPECT_EQ(general.message->get_text(), "Could not change login setting: Not a directory");
   }
   Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
+}
+
+// The mouse wheel over a slider of a tab that scrolls moves the tab, never the slider.
+TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
+  window->resize(500, 300);
+  choose(SettingsTab::panel);
+  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }, 5));
+  testing::waitForDraw(*window);
+  auto adjustment = screen->get_vadjustment();
+  ASSERT_GT(adjustment->get_upper(), adjustment->get_page_size());
+  for (std::size_t i : {0u, 2u}) {
+    Gtk::Scale& scale = *tab<PanelTab>().cards[i].scale;
+    int x = 0, y = 0;
+    // Near the top of the view, with room to scroll on.
+    ASSERT_TRUE(scale.translate_coordinates(*screen->get_child(), 0, 0, x, y));
+    adjustment->set_value(y - 60);
+    testing::waitForDraw(*window);
+    ASSERT_TRUE(
+        scale.translate_coordinates(*window, scale.get_allocated_width() / 3, scale.get_allocated_height() / 2, x, y));
+    ASSERT_GT(y, 0);
+    ASSERT_LT(y, 300);
+    int originX = 0, originY = 0;
+    window->get_window()->get_origin(originX, originY);
+    const double before = adjustment->get_value();
+    ASSERT_TRUE(
+        testing::xdotool("mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 5"));
+    EXPECT_TRUE(testing::waitFor([&] { return adjustment->get_value() > before; }, 10)) << "slider " << i;
+  }
+  EXPECT_EQ(fx->model->panelWidth(), 500);
+  EXPECT_EQ(fx->model->pageZoom(), 1.0);
+  EXPECT_EQ(resizes, 0);
 }
 
 }  // namespace
