@@ -125,6 +125,8 @@ std::string settingsCss(const SettingsStore& store) {
       << secondary << "; }\n"
       << ".vesk-settings button.settings-plain:hover { color: " << primary
       << "; }\n"
+      // The site editor's "Cancel" is plain text in the body size.
+      << ".vesk-settings button.settings-plain.settings-cancel { font-size: 13px; }\n"
       // Disabled row buttons take the usual dimmed look.
       << ".vesk-settings button.vesk-icon-button:disabled image { color: " << dimmed << "; }\n"
       << ".vesk-settings button.settings-prominent { background-image: none; background-color: " << accent

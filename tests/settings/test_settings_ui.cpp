@@ -483,5 +483,32 @@ TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
   EXPECT_EQ(resizes, 0);
 }
 
+// The row's buttons stand apart like every child of the row, and "Cancel" is in the body size.
+TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
+  choose(SettingsTab::websites);
+  auto& sites = tab<WebsitesTab>();
+  sites.addButton->clicked();
+  settle();
+  testing::waitForDraw(*window);
+  for (const auto& row : sites.rows) {
+    Gtk::Button* buttons[] = {row.up, row.down, row.edit, row.remove};
+    for (std::size_t i = 1; i < 4; ++i) {
+      int left = 0, right = 0, y = 0;
+      ASSERT_TRUE(buttons[i - 1]->translate_coordinates(*window, buttons[i - 1]->get_allocated_width(), 0, left, y));
+      ASSERT_TRUE(buttons[i]->translate_coordinates(*window, 0, 0, right, y));
+      EXPECT_EQ(right - left, 11) << "between buttons " << i - 1 << " and " << i;
+    }
+  }
+  auto fontSize = [](Gtk::Widget& widget) {
+    double size = 0;
+    auto* context = widget.get_style_context()->gobj();
+    gtk_style_context_get(context, gtk_style_context_get_state(context), "font-size", &size, nullptr);
+    return size;
+  };
+  ASSERT_NE(sites.editor, nullptr);
+  EXPECT_EQ(fontSize(sites.editor->cancelButton), 13);
+  EXPECT_EQ(fontSize(sites.editor->title), 13);
+}
+
 }  // namespace
 }  // namespace vesk
