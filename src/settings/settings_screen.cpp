@@ -24,6 +24,10 @@ void setClass(Gtk::Widget& widget, const char* name, bool on) {
   }
 }
 
+void ellipsizeCaption(Gtk::Button& button) {
+  if (auto* label = dynamic_cast<Gtk::Label*>(button.get_child())) label->set_ellipsize(Pango::ELLIPSIZE_END);
+}
+
 Gtk::Label* makeLabel(std::string_view text, std::initializer_list<const char*> classes, bool wraps) {
   auto* label = Gtk::manage(new Gtk::Label(std::string(text)));
   label->set_xalign(0);
@@ -196,7 +200,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
     button->set_size_request(-1, 31);
     // A title wider than its share of a narrow panel ends in an ellipsis instead of widening
     // the strip, and with it the panel.
-    if (auto* label = dynamic_cast<Gtk::Label*>(button->get_child())) label->set_ellipsize(Pango::ELLIPSIZE_END);
+    ellipsizeCaption(*button);
     addClasses(*button, {"settings-tab"});
     button->signal_clicked().connect(
         [this, tab] { chooseSettingsTab(state_.settingsTab, state_.recorder, state_.recordingAction, tab); });
