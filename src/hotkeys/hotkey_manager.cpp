@@ -22,7 +22,9 @@ HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue mainQueue)
 }
 
 HotkeyManager::~HotkeyManager() {
-  for (const auto& [id, registered] : hotKeys_) service_.unregisterHotkey(id);
+  if (!paused_) {
+    for (const auto& [id, registration] : hotKeys_) service_.unregisterHotkey(id);
+  }
   hotKeys_.clear();
   service_.onPressed = nullptr;
   alive_.reset();
@@ -30,10 +32,21 @@ HotkeyManager::~HotkeyManager() {
 
 std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& shortcut, std::uint32_t id) {
   unregister(id);
+  if (paused_) {
+    // The desktop holds none of the other combinations now, so it cannot tell that one press
+    // would name two ids: that is refused here, as the desktop would.
+    for (const auto& [other, registration] : hotKeys_) {
+      if (registration.keyCode == shortcut.keyCode && registration.modifiers == shortcut.modifiers) {
+        return std::string(hotkeyRefusedMessage);
+      }
+    }
+  }
   if (!service_.registerHotkey(id, shortcut.keyCode, shortcut.modifiers)) {
     return std::string(hotkeyRefusedMessage);
   }
-  hotKeys_[id] = true;
+  // While paused the desktop has only been asked whether it accepts the combination.
+  if (paused_) service_.unregisterHotkey(id);
+  hotKeys_[id] = Registration{shortcut.keyCode, shortcut.modifiers};
   return std::nullopt;
 }
 
@@ -41,7 +54,28 @@ void HotkeyManager::unregister(std::uint32_t id) {
   auto it = hotKeys_.find(id);
   if (it == hotKeys_.end()) return;
   hotKeys_.erase(it);
-  service_.unregisterHotkey(id);
+  if (!paused_) service_.unregisterHotkey(id);
+}
+
+void HotkeyManager::pause() {
+  if (paused_) return;
+  paused_ = true;
+  for (const auto& [id, registration] : hotKeys_) service_.unregisterHotkey(id);
+}
+
+std::vector<std::uint32_t> HotkeyManager::resume() {
+  std::vector<std::uint32_t> refused;
+  if (!paused_) return refused;
+  paused_ = false;
+  for (auto it = hotKeys_.begin(); it != hotKeys_.end();) {
+    if (service_.registerHotkey(it->first, it->second.keyCode, it->second.modifiers)) {
+      ++it;
+    } else {
+      refused.push_back(it->first);
+      it = hotKeys_.erase(it);
+    }
+  }
+  return refused;
 }
 
 }  // namespace vesk

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hotkeys/hotkey_service.h"
 #include "model/shortcut.h"
@@ -31,13 +32,28 @@ class HotkeyManager {
   std::optional<std::string> registerShortcut(const Shortcut& shortcut, std::uint32_t id);
   void unregister(std::uint32_t id);
 
+  // Releases every grab while keeping the registrations, so that presses of the application's
+  // own combinations reach its focused window (while one is being recorded). Registering and
+  // unregistering go on as usual meanwhile: a new combination is tried with the desktop, then
+  // held back until resume().
+  void pause();
+  // Grabs every registration again. Returns the ids whose combination the desktop refused this
+  // time (another application took it meanwhile); those are left without a hot key.
+  std::vector<std::uint32_t> resume();
+  bool isPaused() const { return paused_; }
+
   // Called on the main loop with the id of each press; presses arriving while unset are dropped.
   std::function<void(std::uint32_t id)> action;
 
  private:
   HotkeyService& service_;
   MainQueue mainQueue_;
-  std::map<std::uint32_t, bool> hotKeys_;
+  struct Registration {
+    std::uint32_t keyCode;
+    std::uint32_t modifiers;
+  };
+  std::map<std::uint32_t, Registration> hotKeys_;
+  bool paused_ = false;
   std::shared_ptr<HotkeyManager*> alive_;
 };
 

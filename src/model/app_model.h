@@ -56,6 +56,9 @@ class AppModel {
   Published<std::optional<std::string>> shortcutError;
   Published<std::int64_t> showCount{0};
   Published<std::int64_t> settingsRequestCount{0};
+  // True while the panel records a key combination: the shell then releases its global key
+  // combinations so that their presses reach the recorder. Never stored.
+  Published<bool> isRecordingShortcut{false};
   Published<LinkTheme> theme{LinkTheme::graphite};
   Published<double> panelWidth{PanelLimits::defaultWidth};
   Published<double> panelHeight{PanelLimits::defaultHeight};

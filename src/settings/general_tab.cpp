@@ -26,9 +26,11 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
   row->pack_end(loginSwitch, Gtk::PACK_SHRINK);
   pack_start(*settingsCard(row, 13), Gtk::PACK_SHRINK);
 
-  // The switch shows only what the service reports: a click asks, and the answer sets it.
+  // The switch shows only what the service reports: a click asks, and the answer sets it. Only a
+  // position that differs from the shown state is a request: GTK may report the switch being set
+  // back to the answer after this handler has returned, and that is no new request.
   loginSwitch.property_active().signal_changed().connect([this] {
-    if (!syncing_) requested(loginSwitch.get_active());
+    if (loginSwitch.get_active() != state_.loginItemEnabled()) requested(loginSwitch.get_active());
   });
 
   message = makeLabel("", {"settings-login-error"}, true);
@@ -59,10 +61,8 @@ void GeneralTab::requested(bool on) {
 }
 
 void GeneralTab::refresh() {
-  syncing_ = true;
   loginSwitch.set_active(state_.loginItemEnabled());
   loginSwitch.set_state(state_.loginItemEnabled());
-  syncing_ = false;
   const auto& error = state_.loginItemError();
   message->set_text(error.value_or(""));
   message->set_visible(error.has_value());

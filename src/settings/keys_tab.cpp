@@ -49,7 +49,10 @@ KeysTab::KeysTab(VeskViewState& state)
 void KeysTab::refresh() {
   for (Row& row : rows) {
     auto caption = logic_.caption(row.action);
-    if (row.setButton->get_label() != caption) row.setButton->set_label(caption);
+    if (row.setButton->get_label() != caption) {
+      row.setButton->set_label(caption);
+      ellipsizeCaption(*row.setButton);  // a label edited by hand in the settings file may be long
+    }
     if (row.clearButton) {
       bool shown = logic_.hasClearButton(row.action);
       row.clearButton->set_visible(shown);

@@ -7,7 +7,19 @@ namespace vesk {
 
 namespace {
 constexpr std::string_view section = "PANEL SIZE";
-}
+
+// A slider the mouse wheel does not move: the wheel scrolls the tab it sits in, so that a slider
+// passing under the pointer while the tab scrolls never resizes the panel. Dragging, clicking
+// and the keyboard still change it.
+class SettingsSlider final : public Gtk::Scale {
+ public:
+  explicit SettingsSlider(const Glib::RefPtr<Gtk::Adjustment>& adjustment)
+      : Gtk::Scale(adjustment, Gtk::ORIENTATION_HORIZONTAL) {}
+
+ protected:
+  bool on_scroll_event(GdkEventScroll*) override { return false; }  // on to the scrolled tab
+};
+}  // namespace
 
 PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
@@ -27,7 +39,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     stack->pack_start(*header, Gtk::PACK_SHRINK);
 
     auto adjustment = Gtk::Adjustment::create(range.lower, range.lower, range.upper, range.step, range.step, 0);
-    card.scale = Gtk::manage(new Gtk::Scale(adjustment, Gtk::ORIENTATION_HORIZONTAL));
+    card.scale = Gtk::manage(new SettingsSlider(adjustment));
     card.scale->set_draw_value(false);
     card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
     card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding

@@ -24,6 +24,10 @@ void setClass(Gtk::Widget& widget, const char* name, bool on) {
   }
 }
 
+void ellipsizeCaption(Gtk::Button& button) {
+  if (auto* label = dynamic_cast<Gtk::Label*>(button.get_child())) label->set_ellipsize(Pango::ELLIPSIZE_END);
+}
+
 Gtk::Label* makeLabel(std::string_view text, std::initializer_list<const char*> classes, bool wraps) {
   auto* label = Gtk::manage(new Gtk::Label(std::string(text)));
   label->set_xalign(0);
@@ -125,6 +129,8 @@ std::string settingsCss(const SettingsStore& store) {
       << secondary << "; }\n"
       << ".vesk-settings button.settings-plain:hover { color: " << primary
       << "; }\n"
+      // The site editor's "Cancel" is plain text in the body size.
+      << ".vesk-settings button.settings-plain.settings-cancel { font-size: 13px; }\n"
       // Disabled row buttons take the usual dimmed look.
       << ".vesk-settings button.vesk-icon-button:disabled image { color: " << dimmed << "; }\n"
       << ".vesk-settings button.settings-prominent { background-image: none; background-color: " << accent
@@ -192,6 +198,9 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
     button->set_relief(Gtk::RELIEF_NONE);
     button->set_focus_on_click(false);
     button->set_size_request(-1, 31);
+    // A title wider than its share of a narrow panel ends in an ellipsis instead of widening
+    // the strip, and with it the panel.
+    ellipsizeCaption(*button);
     addClasses(*button, {"settings-tab"});
     button->signal_clicked().connect(
         [this, tab] { chooseSettingsTab(state_.settingsTab, state_.recorder, state_.recordingAction, tab); });
@@ -208,6 +217,11 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
 
   auto changed = [this](const auto&) { scheduleRefresh(); };
   AppModel& model = state_.model;
+  // The shell releases its global key combinations while a row records, so that pressing one of
+  // them is seen here (and refused as a duplicate) instead of toggling the panel.
+  subscriptions_.push_back(state_.recorder.isRecording.observe([&model](const bool& recording) {
+    if (model.isRecordingShortcut() != recording) model.isRecordingShortcut.set(recording);
+  }));
   subscriptions_.push_back(state_.settingsTab.observe(changed));
   subscriptions_.push_back(state_.recordingAction.observe(changed));
   subscriptions_.push_back(state_.recorder.isRecording.observe(changed));
@@ -236,6 +250,8 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
 }
 
 SettingsScreen::~SettingsScreen() {
+  // Only this screen's rows record; a recording ends with it (and the shell's grabs come back).
+  state_.recorder.stop();
   pendingRefresh_.disconnect();
   Gtk::StyleContext::remove_provider_for_screen(Gdk::Screen::get_default(), css_);
 }

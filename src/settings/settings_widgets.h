@@ -35,6 +35,9 @@ Gtk::Box* settingsCard(Gtk::Widget* child, int padding = 13);
 // The panel's small square symbol button (IconButtonStyle) showing `symbol`.
 Gtk::Button* iconButton(std::string_view symbol, std::string_view tooltip);
 void setClass(Gtk::Widget& widget, const char* name, bool on);
+// Lets a button's caption end in an ellipsis rather than widen the panel; again after each
+// change of the caption, which makes a new label.
+void ellipsizeCaption(Gtk::Button& button);
 
 class GeneralTab final : public SettingsTabView {
  public:
@@ -50,7 +53,6 @@ class GeneralTab final : public SettingsTabView {
 
   VeskViewState& state_;
   SettingsServices& services_;
-  bool syncing_ = false;
 };
 
 class KeysTab final : public SettingsTabView {

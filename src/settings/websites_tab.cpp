@@ -150,7 +150,6 @@ void WebsitesTab::rebuildList() {
     texts->pack_start(*host, Gtk::PACK_SHRINK);
     box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
-    auto* buttons = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
     row.up = iconButton("arrow.up", WebsitesText::moveUp);
     row.up->set_sensitive(!isFirstSite(state_.model, site));
     row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
@@ -161,8 +160,8 @@ void WebsitesTab::rebuildList() {
     row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
     row.remove = iconButton("trash", removeTooltip(site));
     row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
-    for (auto* button : {row.up, row.down, row.edit, row.remove}) buttons->pack_start(*button, Gtk::PACK_SHRINK);
-    box->pack_end(*buttons, Gtk::PACK_SHRINK);
+    // Children of the row like the rest, so they stand as far apart.
+    for (auto* button : {row.up, row.down, row.edit, row.remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
 
     box->set_margin_start(12);
     box->set_margin_end(12);

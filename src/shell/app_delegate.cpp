@@ -18,6 +18,7 @@ AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, She
 
 AppDelegate::~AppDelegate() {
   *alive_ = nullptr;
+  recording_.reset();
   outsideClickMonitor_.reset();
   localClickMonitor_.reset();
   hotkey_.action = nullptr;
@@ -61,6 +62,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     withSelf([action](AppDelegate& self) { self.hotkey_.unregister(rawValue(action)); });
   };
   model_.onPanelSizeChange = [withSelf] { withSelf([](AppDelegate& self) { self.updatePopoverSize(); }); };
+  recording_ = model_.isRecordingShortcut.observe(
+      [withSelf](const bool& recording) { withSelf([&](AppDelegate& self) { self.recordingChanged(recording); }); });
 
   model_.shortcutError.set(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
   if (const auto& next = model_.nextShortcut()) {
@@ -196,6 +199,22 @@ std::optional<std::string> AppDelegate::shortcutChanged(ShortcutAction action, c
   }
   if (action == ShortcutAction::show && statusItem_) statusItem_->setToolTip(trayToolTip(shortcut));
   return std::nullopt;
+}
+
+void AppDelegate::recordingChanged(bool recording) {
+  // While the panel records a key combination, presses of the registered ones must reach it
+  // instead of acting (another action's combination is then refused there as a duplicate).
+  if (recording) {
+    hotkey_.pause();
+    return;
+  }
+  // A combination another application took meanwhile is reported as at launch.
+  for (std::uint32_t id : hotkey_.resume()) {
+    std::string_view prefix = id == rawValue(ShortcutAction::nextSite)       ? nextWebsiteErrorPrefix
+                              : id == rawValue(ShortcutAction::previousSite) ? previousWebsiteErrorPrefix
+                                                                             : std::string_view();
+    model_.shortcutError.set(std::string(prefix) + std::string(hotkeyRefusedMessage));
+  }
 }
 
 void AppDelegate::openSettings() {

@@ -75,6 +75,7 @@ class AppDelegate {
   // Ends the panel's shown state with its window, whoever hides it.
   void followPanelWindow(Gtk::Widget& content);
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
+  void recordingChanged(bool recording);
 
   AppModel model_;
   HotkeyManager hotkey_;
@@ -90,6 +91,7 @@ class AppDelegate {
     std::chrono::steady_clock::time_point time;
   };
   std::optional<OutsideClose> lastOutsideClose_;
+  Subscription recording_;
 
   std::shared_ptr<AppDelegate*> alive_;
 };

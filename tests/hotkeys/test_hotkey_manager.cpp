@@ -120,5 +120,33 @@ TEST_F(HotkeyManagerTest, AnActionThatReplacesItselfFinishesSafely) {
   EXPECT_EQ(calls, 1);
 }
 
+TEST_F(HotkeyManagerTest, PauseReleasesEveryGrabAndResumeGrabsTheRegistrationsOfThatTime) {
+  const Shortcut commandJ{38, ModifierMask::command, "⌘ J"};
+  ASSERT_EQ(manager->registerShortcut(showPanel, 1), std::nullopt);
+  ASSERT_EQ(manager->registerShortcut(commandK, 2), std::nullopt);
+  ASSERT_EQ(manager->registerShortcut(commandJ, 3), std::nullopt);
+  manager->pause();
+  manager->pause();
+  EXPECT_TRUE(manager->isPaused());
+  EXPECT_TRUE(service.grabs.empty());
+
+  // Changes while paused: the desktop is asked, its answer given, and nothing stays grabbed.
+  service.refused.insert({52, ModifierMask::command});
+  EXPECT_EQ(manager->registerShortcut(Shortcut{52, ModifierMask::command, "⌘ Key"}, 2), hotkeyRefusedMessage);
+  EXPECT_EQ(manager->registerShortcut(showPanel, 3), hotkeyRefusedMessage) << "held under id 1";
+  EXPECT_EQ(manager->registerShortcut(commandK, 2), std::nullopt);
+  manager->unregister(3);
+  EXPECT_TRUE(service.grabs.empty());
+
+  // Another application took the show combination meanwhile.
+  service.refused.insert({showPanel.keyCode, showPanel.modifiers});
+  EXPECT_EQ(manager->resume(), std::vector<std::uint32_t>{1});
+  EXPECT_FALSE(manager->isPaused());
+  ASSERT_EQ(service.grabs.size(), 1u);
+  EXPECT_EQ(service.grabs[2].keyCode, commandK.keyCode);
+  EXPECT_EQ(manager->resume(), std::vector<std::uint32_t>{});
+  EXPECT_EQ(service.grabs.size(), 1u);
+}
+
 }  // namespace
 }  // namespace vesk

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/window.h>
 
+#include "hotkeys/hotkey_manager.h"
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
@@ -84,6 +85,51 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   settle();
   testing::saveScreenshot(window, "settings", "in-panel-appearance-midnight");
   EXPECT_EQ(fx.model->theme(), LinkTheme::midnight);
+}
+
+
+// At the smallest panel width every tab fits: nothing makes the window wider, and the header's
+// close button stays inside it. Long data texts (names, addresses, messages) are shown too.
+TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  const int width = static_cast<int>(PanelLimits::minWidth);
+  testing::PanelFixture fx({LinkSite{"A site with a rather long name that goes on and on",
+                                     "https://averyveryveryverylongsubdomainname.example-with-a-long-domain.com/"},
+                            LinkSite{"Short", "https://short.example.com/"}});
+  testing::FakeLoginItems login;
+  Gtk::Window window;
+  window.set_default_size(width, 700);
+  auto* view = Gtk::manage(new VeskView(
+      *fx.model, fx.services(), [] {},
+      [&](VeskViewState& state) {
+        return Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
+      }));
+  window.add(*view);
+  window.show_all();
+  VeskViewState& state = view->state();
+  state.loginItemError.set(
+      "Could not change login setting: Could not create the folder “/home/someone/.config/autostart”: Not a directory");
+  fx.model->shortcutError.set(std::string(hotkeyRefusedMessage));
+  fx.model->nextShortcut.set(Shortcut{40, ModifierMask::control, "⌃ A label edited by hand in the settings file"});
+  state.editing.set(fx.model->sites()[0]);
+  state.openSettings();
+  view->render();
+  settle();
+
+  for (SettingsTab tab : allSettingsTabs) {
+    state.settingsTab.set(tab);
+    view->render();
+    settle();
+    int minimum = 0, natural = 0;
+    view->get_preferred_width(minimum, natural);
+    EXPECT_LE(minimum, width) << rawValue(tab);
+    testing::waitForDraw(window);
+    EXPECT_EQ(window.get_allocated_width(), width) << rawValue(tab);
+    int x = 0, y = 0;
+    ASSERT_TRUE(view->closeButton().translate_coordinates(window, 0, 0, x, y));
+    EXPECT_LE(x + view->closeButton().get_allocated_width(), width) << rawValue(tab);
+    testing::saveScreenshot(window, "settings", "narrow-" + std::string(rawValue(tab)));
+  }
 }
 
 }  // namespace

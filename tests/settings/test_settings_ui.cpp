@@ -418,5 +418,97 @@ TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
   testing::saveScreenshot(*window, "settings", "websites");
 }
 
+// A real click (through the X server) in the middle of `widget`.
+void clickCentre(Gtk::Widget& widget) {
+  int x = 0, y = 0;
+  widget.get_window()->get_origin(x, y);
+  Gtk::Allocation allocation = widget.get_allocation();
+  x += allocation.get_x() + allocation.get_width() / 2;
+  y += allocation.get_y() + allocation.get_height() / 2;
+  ASSERT_TRUE(testing::xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"));
+}
+
+// One click on the switch asks the service once, for the requested change only, also with the
+// switch's slide animation on (as on a desktop).
+TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
+  for (bool animations : {true, false}) {
+    Gtk::Settings::get_default()->property_gtk_enable_animations() = animations;
+    build({alpha});
+    login.registerCalls = login.unregisterCalls = 0;
+    login.failure = "Not a directory";
+    login.statusAfter = LoginItemStatus::notRegistered;
+    state->loginItemEnabled.set(false);
+    settle();
+    auto& general = tab<GeneralTab>();
+    testing::waitForDraw(*window);
+    clickCentre(general.loginSwitch);
+    ASSERT_TRUE(testing::waitFor([&] { return login.registerCalls + login.unregisterCalls > 0; }, 20));
+    testing::spinFor(600);  // past the end of the slide
+    EXPECT_EQ(login.registerCalls, 1) << "animations " << animations;
+    EXPECT_EQ(login.unregisterCalls, 0) << "animations " << animations;
+    EXPECT_FALSE(general.loginSwitch.get_active());
+    EXPECT_EQ(general.message->get_text(), "Could not change login setting: Not a directory");
+  }
+  Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
+}
+
+// The mouse wheel over a slider of a tab that scrolls moves the tab, never the slider.
+TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
+  window->resize(500, 300);
+  choose(SettingsTab::panel);
+  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }, 5));
+  testing::waitForDraw(*window);
+  auto adjustment = screen->get_vadjustment();
+  ASSERT_GT(adjustment->get_upper(), adjustment->get_page_size());
+  for (std::size_t i : {0u, 2u}) {
+    Gtk::Scale& scale = *tab<PanelTab>().cards[i].scale;
+    int x = 0, y = 0;
+    // Near the top of the view, with room to scroll on.
+    ASSERT_TRUE(scale.translate_coordinates(*screen->get_child(), 0, 0, x, y));
+    adjustment->set_value(y - 60);
+    testing::waitForDraw(*window);
+    ASSERT_TRUE(
+        scale.translate_coordinates(*window, scale.get_allocated_width() / 3, scale.get_allocated_height() / 2, x, y));
+    ASSERT_GT(y, 0);
+    ASSERT_LT(y, 300);
+    int originX = 0, originY = 0;
+    window->get_window()->get_origin(originX, originY);
+    const double before = adjustment->get_value();
+    ASSERT_TRUE(
+        testing::xdotool("mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 5"));
+    EXPECT_TRUE(testing::waitFor([&] { return adjustment->get_value() > before; }, 10)) << "slider " << i;
+  }
+  EXPECT_EQ(fx->model->panelWidth(), 500);
+  EXPECT_EQ(fx->model->pageZoom(), 1.0);
+  EXPECT_EQ(resizes, 0);
+}
+
+// The row's buttons stand apart like every child of the row, and "Cancel" is in the body size.
+TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
+  choose(SettingsTab::websites);
+  auto& sites = tab<WebsitesTab>();
+  sites.addButton->clicked();
+  settle();
+  testing::waitForDraw(*window);
+  for (const auto& row : sites.rows) {
+    Gtk::Button* buttons[] = {row.up, row.down, row.edit, row.remove};
+    for (std::size_t i = 1; i < 4; ++i) {
+      int left = 0, right = 0, y = 0;
+      ASSERT_TRUE(buttons[i - 1]->translate_coordinates(*window, buttons[i - 1]->get_allocated_width(), 0, left, y));
+      ASSERT_TRUE(buttons[i]->translate_coordinates(*window, 0, 0, right, y));
+      EXPECT_EQ(right - left, 11) << "between buttons " << i - 1 << " and " << i;
+    }
+  }
+  auto fontSize = [](Gtk::Widget& widget) {
+    double size = 0;
+    auto* context = widget.get_style_context()->gobj();
+    gtk_style_context_get(context, gtk_style_context_get_state(context), "font-size", &size, nullptr);
+    return size;
+  };
+  ASSERT_NE(sites.editor, nullptr);
+  EXPECT_EQ(fontSize(sites.editor->cancelButton), 13);
+  EXPECT_EQ(fontSize(sites.editor->title), 13);
+}
+
 }  // namespace
 }  // namespace vesk

@@ -263,6 +263,18 @@ TEST_F(AppDelegateTest, RefusedChangeKeepsTheOldCombinationRegisteredAndTheOldTo
   EXPECT_FALSE(hotkeys.registered.count(2));
 }
 
+TEST_F(AppDelegateTest, GrabsAreReleasedWhileRecordingAndACombinationTakenMeanwhileIsReported) {
+  store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
+  launch();
+  model().isRecordingShortcut.set(true);
+  EXPECT_TRUE(hotkeys.registered.empty());
+  hotkeys.refused = {keyN};
+  model().isRecordingShortcut.set(false);
+  EXPECT_EQ(hotkeys.registered.count(1), 1u);
+  EXPECT_EQ(hotkeys.registered.count(2), 0u);
+  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(hotkeyRefusedMessage));
+}
+
 TEST_F(AppDelegateTest, SettingsWhileHiddenOpensThePanelThenRequestsSettingsOneHopLater) {
   launch();
   std::vector<std::string> order;

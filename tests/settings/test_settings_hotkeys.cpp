@@ -1,0 +1,150 @@
+// Recording a key combination while Vesk's own global combinations are grabbed on a real X
+// server: the shell with its real hot-key grabs, the panel with its settings in a focused window,
+// and key presses sent with xdotool.
+#include <gtest/gtest.h>
+#include <gtkmm/window.h>
+
+#include <memory>
+
+#include "hotkeys/gtk_key_monitor.h"
+#include "hotkeys/main_queue.h"
+#include "hotkeys/x11_hotkey_service.h"
+#include "panel/panel_fakes.h"
+#include "panel/vesk_view.h"
+#include "settings/fake_login_items.h"
+#include "settings/settings_screen.h"
+#include "settings/settings_widgets.h"
+#include "shell/shell_fakes.h"
+#include "support/gtk_test_support.h"
+
+namespace vesk {
+namespace {
+
+using testing::settle;
+using testing::waitFor;
+using testing::xdotool;
+
+class RecordingWithGrabsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing::startGtk()) << "no display";
+    hotkeys = std::make_unique<X11HotkeyService>();
+    store.seed(SettingsKey::sites, encodeSites({}).value());  // no pages to load
+    ShellPlatform platform;
+    platform.makeTrayItem = [this] { return std::make_unique<testing::FakeTrayItem>(journal); };
+    platform.makePanelWindow = [this] {
+      auto window = std::make_unique<testing::FakePanelWindow>(journal);
+      shell = window.get();
+      return window;
+    };
+    platform.mainQueue = glibMainQueue();
+    delegate = std::make_unique<AppDelegate>(store, *hotkeys, std::move(platform));
+    delegate->applicationDidFinishLaunching();
+    ASSERT_EQ(delegate->model().shortcutError(), std::nullopt) << "Ctrl+Alt+Space could not be grabbed";
+
+    window = std::make_unique<Gtk::Window>();
+    window->set_default_size(500, 700);
+    view = Gtk::manage(new VeskView(
+        delegate->model(), PanelServices{pages, clipboard, workspace, keys, timers.runAfter(), [] { return false; }},
+        [] {},
+        [this](VeskViewState& state) {
+          return Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
+        }));
+    window->add(*view);
+    keys.attach(*window);
+    window->show_all();
+  }
+
+  void TearDown() override {
+    window.reset();
+    delegate.reset();
+    hotkeys.reset();
+    settle();
+  }
+
+  // The Keys tab in the focused panel, with the next-website row recording.
+  void startRecording() {
+    window->show();
+    window->present();
+    ASSERT_TRUE(waitFor([&] { return window->is_active(); }, 20)) << "the panel never got focus";
+    view->state().openSettings();
+    view->state().settingsTab.set(SettingsTab::keys);
+    view->render();
+    settle();
+    auto* keysTab = dynamic_cast<KeysTab*>(screen().content());
+    ASSERT_NE(keysTab, nullptr);
+    keysTab->rows[1].setButton->clicked();
+    ASSERT_TRUE(view->state().recorder.isRecording());
+  }
+  SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }
+
+  // Presses Ctrl+Alt+Space; true when Vesk's own grab got it (the panel was toggled).
+  bool showCombinationToggles() {
+    const int before = shell->shows + shell->closes;
+    EXPECT_TRUE(xdotool("key ctrl+alt+space"));
+    return waitFor([&] { return shell->shows + shell->closes > before; }, 20);
+  }
+
+  testing::MemorySettingsStore store;
+  testing::Journal journal;
+  std::unique_ptr<X11HotkeyService> hotkeys;
+  testing::FakePanelWindow* shell = nullptr;
+  std::unique_ptr<AppDelegate> delegate;
+
+  testing::FakePageFactory pages;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  testing::FakeTimers timers;
+  testing::FakeLoginItems login;
+  GtkKeyMonitor keys;
+  std::unique_ptr<Gtk::Window> window;
+  VeskView* view = nullptr;
+};
+
+TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndTheGrabsComeBackAfterwards) {
+  AppModel& model = delegate->model();
+  ASSERT_TRUE(showCombinationToggles());
+
+  // Captured: the show combination pressed for the next-website row is refused as a duplicate.
+  startRecording();
+  const int toggles = shell->shows + shell->closes;
+  ASSERT_TRUE(xdotool("key ctrl+alt+space"));
+  ASSERT_TRUE(waitFor([&] { return model.shortcutError().has_value(); }, 20)) << "the recorder never saw the press";
+  EXPECT_EQ(model.shortcutError(), std::string(ModelMessage::duplicateShortcut));
+  EXPECT_EQ(shell->shows + shell->closes, toggles);
+  EXPECT_FALSE(view->state().recorder.isRecording());
+  EXPECT_EQ(model.nextShortcut(), std::nullopt);
+  EXPECT_TRUE(showCombinationToggles());
+
+  // Captured: a new combination is accepted while the grabs are released and grabbed with them.
+  startRecording();
+  ASSERT_TRUE(xdotool("key ctrl+alt+k"));
+  ASSERT_TRUE(waitFor([&] { return model.nextShortcut().has_value(); }, 20));
+  EXPECT_EQ(model.shortcutError(), std::nullopt);
+  ASSERT_FALSE(shell->shown);
+  const int shows = shell->shows;
+  ASSERT_TRUE(xdotool("key ctrl+alt+k"));
+  EXPECT_TRUE(waitFor([&] { return shell->shows > shows; }, 20)) << "the new combination is not grabbed";
+  EXPECT_TRUE(showCombinationToggles());
+
+  // Escape.
+  startRecording();
+  ASSERT_TRUE(xdotool("key Escape"));
+  ASSERT_TRUE(waitFor([&] { return !view->state().recorder.isRecording(); }, 20));
+  EXPECT_TRUE(showCombinationToggles());
+
+  // A tab button.
+  startRecording();
+  screen().tabButton(SettingsTab::panel).clicked();
+  EXPECT_FALSE(view->state().recorder.isRecording());
+  EXPECT_TRUE(showCombinationToggles());
+
+  // The panel hidden.
+  startRecording();
+  window->hide();
+  EXPECT_FALSE(view->state().recorder.isRecording());
+  EXPECT_TRUE(showCombinationToggles());
+}
+
+}  // namespace
+}  // namespace vesk
