@@ -8,16 +8,22 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Nothing a test starts may reach past loopback, name lookups included: pages of real host names
 # (the default sites, the sign-in host) must fail here, not go out. The harness therefore runs
-# everything in a network namespace of its own that has only a loopback interface. That needs root
-# (CI runs as root); otherwise it says so and goes on in the machine's namespace.
+# everything in a network namespace of its own that has only a loopback interface. X servers in
+# different network namespaces no longer see each other's sockets and pick the same display
+# number, so each harness also gets its own X socket folder (a mount namespace with a tmpfs on
+# /tmp/.X11-unix); otherwise one ending server would remove another's socket. That needs root
+# (CI runs as root); otherwise it says so and goes on in the machine's namespaces.
 if [ -z "${VESK_HEADLESS_NETNS:-}" ]; then
-  export VESK_HEADLESS_NETNS=1
-  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && unshare --net -- true 2>/dev/null; then
-    exec unshare --net -- bash "$0" "$@"
+  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && unshare --net --mount -- true 2>/dev/null; then
+    VESK_HEADLESS_NETNS=entering exec unshare --net --mount --propagation private -- bash "$0" "$@"
   fi
+  export VESK_HEADLESS_NETNS=none
   echo "headless.sh: no private network namespace (needs root and unshare); pages may reach the network" >&2
-elif command -v ip >/dev/null; then
-  ip link set lo up 2>/dev/null || true
+elif [ "$VESK_HEADLESS_NETNS" = entering ]; then
+  export VESK_HEADLESS_NETNS=private
+  ip link set lo up
+  mkdir -p /tmp/.X11-unix
+  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 fi
 wm=0 tray=0 size=1280x800
 while [ $# -gt 0 ]; do
