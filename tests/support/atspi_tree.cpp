@@ -17,6 +17,29 @@ std::string text(gchar* value) {
   return out;
 }
 
+bool isShowing(AtspiAccessible* object) {
+  AtspiStateSet* states = atspi_accessible_get_state_set(object);
+  const bool showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+  if (states) g_object_unref(states);
+  return showing;
+}
+
+// Calls `visit` with each child in order until it returns true; each child is released after.
+template <typename Visit>
+void forEachChild(AtspiAccessible* object, Visit visit) {
+  GError* error = nullptr;
+  const int count = atspi_accessible_get_child_count(object, &error);
+  g_clear_error(&error);
+  for (int i = 0; i < count; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
+    g_clear_error(&error);
+    if (!child) continue;
+    const bool done = visit(child);
+    g_object_unref(child);
+    if (done) return;
+  }
+}
+
 void walk(AtspiAccessible* object, int depth) {
   GError* error = nullptr;
   const std::string role = text(atspi_accessible_get_role_name(object, &error));
@@ -25,48 +48,31 @@ void walk(AtspiAccessible* object, int depth) {
   g_clear_error(&error);
   for (auto& c : name)
     if (c == '\n' || c == '|') c = ' ';
-  AtspiStateSet* states = atspi_accessible_get_state_set(object);
-  const bool showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-  if (states) g_object_unref(states);
-  std::printf("%*s%s|%s|%s\n", depth, "", role.c_str(), name.c_str(), showing ? "showing" : "hidden");
+  std::printf("%*s%s|%s|%s\n", depth, "", role.c_str(), name.c_str(), isShowing(object) ? "showing" : "hidden");
   if (role == "document web" || role == "embedded") return;
-  const int count = atspi_accessible_get_child_count(object, &error);
-  g_clear_error(&error);
-  for (int i = 0; i < count; ++i) {
-    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
-    g_clear_error(&error);
-    if (!child) continue;
+  forEachChild(object, [depth](AtspiAccessible* child) {
     walk(child, depth + 1);
-    g_object_unref(child);
-  }
+    return false;
+  });
 }
 
 // The first showing object named `name` that offers an action, depth first.
 AtspiAccessible* findShowing(AtspiAccessible* object, const std::string& name) {
   GError* error = nullptr;
-  if (text(atspi_accessible_get_name(object, &error)) == name) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(object);
-    const bool showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-    if (states) g_object_unref(states);
-    AtspiAction* action = atspi_accessible_get_action_iface(object);
-    if (showing && action) {
+  if (text(atspi_accessible_get_name(object, &error)) == name && isShowing(object)) {
+    if (AtspiAction* action = atspi_accessible_get_action_iface(object)) {
       g_object_unref(action);
+      g_clear_error(&error);
       return ATSPI_ACCESSIBLE(g_object_ref(object));
     }
-    if (action) g_object_unref(action);
   }
   g_clear_error(&error);
-  const int count = atspi_accessible_get_child_count(object, &error);
-  g_clear_error(&error);
-  for (int i = 0; i < count; ++i) {
-    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
-    g_clear_error(&error);
-    if (!child) continue;
-    AtspiAccessible* found = findShowing(child, name);
-    g_object_unref(child);
-    if (found) return found;
-  }
-  return nullptr;
+  AtspiAccessible* found = nullptr;
+  forEachChild(object, [&](AtspiAccessible* child) {
+    found = findShowing(child, name);
+    return found != nullptr;
+  });
+  return found;
 }
 
 AtspiAccessible* findApplication(int pid) {
