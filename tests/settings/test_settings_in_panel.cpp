@@ -87,7 +87,6 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   EXPECT_EQ(fx.model->theme(), LinkTheme::midnight);
 }
 
-
 // At the smallest panel width every tab fits: nothing makes the window wider, and the header's
 // close button stays inside it. Long data texts (names, addresses, messages) are shown too.
 TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
