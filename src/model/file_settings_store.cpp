@@ -3,6 +3,7 @@
 #include <glib/gstdio.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -130,8 +131,10 @@ void FileSettingsStore::setString(std::string_view key, std::string_view text) {
 
 void FileSettingsStore::setDouble(std::string_view key, double value) {
   std::string k(key);
-  gchar buffer[G_ASCII_DTOSTR_BUF_SIZE];
-  g_ascii_dtostr(buffer, sizeof buffer, value);
+  // The shortest C-locale text that reads back as exactly this value (0.9, not 0.90000000000000002).
+  char buffer[64];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, value).ptr;
+  *end = '\0';
   g_key_file_set_value(file_, group, k.c_str(), buffer);
   write();
 }

@@ -76,6 +76,26 @@ TEST_F(FileSettingsStoreTest, ValuesSurviveReopeningInOneVeskGroup) {
   EXPECT_FALSE(reopened.setAsidePath());
 }
 
+// Doubles are written in the shortest text that reads back as the same value.
+TEST_F(FileSettingsStoreTest, DoublesAreStoredInTheirShortestExactForm) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{0.9, "0.9"},
+               {1.1, "1.1"},
+               {0.1 + 0.2, "0.30000000000000004"},
+               {1.0 / 3, "0.3333333333333333"},
+               {501.25, "501.25"},
+               {680, "680"},
+               {1e-7, "1e-07"},
+               {-0.75, "-0.75"}};
+  for (const auto& c : cases) {
+    FileSettingsStore(path).setDouble("vesk.panel.zoom.v1", c.value);
+    EXPECT_NE(read(path).find(std::string("vesk.panel.zoom.v1=") + c.text + "\n"), std::string::npos) << read(path);
+    EXPECT_EQ(FileSettingsStore(path).doubleValue("vesk.panel.zoom.v1"), c.value) << c.text;
+  }
+}
+
 TEST_F(FileSettingsStoreTest, DoublesThatAreNotNumbersReadAsZero) {
   writeRaw("[vesk]\nvesk.panel.width.v1=wide\nvesk.panel.height.v1=12abc\nvesk.panel.zoom.v1=nan\n");
   FileSettingsStore store(path);
