@@ -2,6 +2,7 @@
 // launches hand their command line to it (no options: show the panel).
 #include <gdk/gdk.h>
 #include <giomm/init.h>
+#include <glibmm/exception.h>
 #include <glibmm/main.h>
 #include <gmodule.h>
 #include <gtk/gtk.h>
@@ -31,6 +32,7 @@
 namespace {
 
 struct Running {
+  bool failed = false;  // starting failed: the run ends with an error status
   std::unique_ptr<vesk::FileSettingsStore> store;
   std::unique_ptr<vesk::X11HotkeyService> hotkeys;
   std::unique_ptr<vesk::AppDelegate> delegate;
@@ -128,6 +130,7 @@ void start(Gtk::Application& app, Running& running) {
   Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
 
   running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
+  if (const auto& problem = running.store->openProblem()) std::cerr << "vesk: " << *problem << "\n";
   running.hotkeys = std::make_unique<vesk::X11HotkeyService>();
 
   vesk::ShellPlatform platform;
@@ -199,9 +202,22 @@ void addOptions(Gio::Application& app) {
   app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
 }
 
+// What the exception being handled says.
+std::string currentError() {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (const Glib::Exception& error) {
+    return error.what();
+  } catch (...) {
+    return "stopped by an unexpected error";
+  }
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+static int runVesk(int argc, char** argv) {
   if (asksForHelp(argc, argv)) {
     // Help needs no display: a plain application object prints it and exits.
     Gio::init();
@@ -229,12 +245,43 @@ int main(int argc, char** argv) {
   addOptions(*app.get());
 
   Running running;
-  app->signal_startup().connect([&] { start(*app.get(), running); });
+  // An exception cannot cross GLib's signal emission: each handler stops it and ends the run with a
+  // message instead.
+  auto fatal = [&](const std::string& what) {
+    std::cerr << "vesk: " << what << "\n";
+    running.failed = true;
+    app->quit();
+  };
+  app->signal_startup().connect([&] {
+    try {
+      start(*app.get(), running);
+    } catch (...) {
+      fatal(currentError());
+    }
+  });
   app->signal_command_line().connect(
-      [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& line) { return commandLine(line, running); }, false);
+      [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& line) {
+        try {
+          return commandLine(line, running);
+        } catch (...) {
+          fatal(currentError());
+          return 1;
+        }
+      },
+      false);
   app->signal_shutdown().connect([&] {
     running.delegate.reset();
     running.hotkeys.reset();
   });
-  return app->run(argc, argv);
+  const int status = app->run(argc, argv);
+  return running.failed ? 1 : status;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return runVesk(argc, argv);
+  } catch (...) {
+    std::cerr << "vesk: " << currentError() << "\n";
+    return 1;
+  }
 }

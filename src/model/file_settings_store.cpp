@@ -10,13 +10,52 @@
 namespace vesk {
 
 namespace {
+namespace fs = std::filesystem;
 constexpr const char* group = "vesk";
 
+// Creates `folder` and any missing parent, private to the user (0700); folders that exist keep
+// their mode.
+bool makeFolder(const fs::path& folder, std::string* error) {
+  if (folder.empty() || g_mkdir_with_parents(folder.c_str(), 0700) == 0) return true;
+  const int code = errno;
+  *error = "Failed to create the folder \u201c" + folder.string() + "\u201d: " + g_strerror(code);
+  return false;
+}
+
+// The file that stands at `path`: `path` itself, or, when it is a symbolic link, the file at the end
+// of its links (which need not exist yet). Writing there keeps the link in place, as editors do.
+// Empty, with `error` set, when the links lead nowhere (a loop, or a link that cannot be read).
+fs::path linkTarget(const fs::path& path, std::string* error) {
+  fs::path current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
+    fs::path next = fs::read_symlink(current, ec);
+    if (ec) {
+      *error = "Failed to follow the link \u201c" + current.string() + "\u201d: " + ec.message();
+      return {};
+    }
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  *error = "Failed to follow the link \u201c" + path.string() + "\u201d: " + g_strerror(ELOOP);
+  return {};
+}
+
+// "<folder>/<base>.unreadable-<UTC time>", numbered when that name is taken.
+fs::path unusedName(const fs::path& folder, const std::string& base) {
+  const std::string stamp = utcStamp();
+  auto taken = [](const fs::path& p) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(p, ec));
+  };
+  fs::path candidate = folder / (base + ".unreadable-" + stamp);
+  for (int n = 2; taken(candidate); ++n) candidate = folder / (base + ".unreadable-" + stamp + "-" + std::to_string(n));
+  return candidate;
+}
+
 // Writes `contents` to `path` through a temporary file, fsync and rename, mode 0600.
-bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string* error) {
+bool replaceFile(const fs::path& path, std::string_view contents, std::string* error) {
   GError* gerror = nullptr;
-  std::error_code ec;
-  std::filesystem::create_directories(path.parent_path(), ec);
   gboolean ok = g_file_set_contents_full(
       path.c_str(), contents.data(), static_cast<gssize>(contents.size()),
       static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600, &gerror);
@@ -78,22 +117,35 @@ std::filesystem::path FileSettingsStore::defaultPath() {
 
 FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::move(path)), file_(g_key_file_new()) {
   GError* error = nullptr;
-  if (!g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
-    bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-    g_clear_error(&error);
-    g_key_file_free(file_);
-    file_ = g_key_file_new();
-    if (!missing && std::filesystem::exists(path_)) {
-      // Keep what the user had: move the unreadable file aside before anything replaces it.
-      auto aside = path_;
-      aside += ".unreadable-" + utcStamp();
-      for (int n = 2; std::filesystem::exists(aside); ++n) {
-        aside = path_;
-        aside += ".unreadable-" + utcStamp() + "-" + std::to_string(n);
-      }
-      if (g_rename(path_.c_str(), aside.c_str()) == 0) setAside_ = aside;
-    }
+  if (g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
+  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+  // A parse error quotes the offending line, which may be anything: say it plainly instead.
+  const std::string why = error->domain == G_FILE_ERROR
+                              ? std::string(error->message)
+                              : "\u201c" + path_.string() + "\u201d is not a settings file Vesk can read";
+  g_clear_error(&error);
+  g_key_file_free(file_);
+  file_ = g_key_file_new();
+  if (missing) return;  // nothing there yet (or a link to nothing): the first write creates it
+
+  // Keep what the user had: move it aside before anything replaces it. That is the file a link
+  // points to, so that the link keeps working, or the link itself when it leads nowhere.
+  std::string linkError;
+  fs::path unreadable = linkTarget(path_, &linkError);
+  if (unreadable.empty()) unreadable = path_;
+  const fs::path aside = unusedName(unreadable.parent_path(), unreadable.filename().string());
+  if (g_rename(unreadable.c_str(), aside.c_str()) == 0) {
+    setAside_ = aside;
+    openProblem_ = "The settings file could not be read: " + why + ". It was kept as \u201c" + aside.string() +
+                   "\u201d and the default settings are used.";
+    return;
   }
+  const int code = errno;
+  if (code == ENOENT) return;  // it went away meanwhile: nothing to keep
+  keptInPlace_ = "The unreadable settings file \u201c" + unreadable.string() + "\u201d could not be moved aside (" +
+                 g_strerror(code) + "), so it is not written over";
+  openProblem_ = "The settings file could not be read: " + why + ". It could not be moved aside (" + g_strerror(code) +
+                 ") and is left untouched; the default settings are used and changes are not saved.";
 }
 
 FileSettingsStore::~FileSettingsStore() { g_key_file_free(file_); }
@@ -146,24 +198,29 @@ void FileSettingsStore::remove(std::string_view key) {
 }
 
 void FileSettingsStore::keepUnreadable(std::string_view key, std::string_view bytes) {
-  auto backup = path_.parent_path() / (std::string(key) + ".unreadable-" + utcStamp());
-  for (int n = 2; std::filesystem::exists(backup); ++n) {
-    backup = path_.parent_path() / (std::string(key) + ".unreadable-" + utcStamp() + "-" + std::to_string(n));
-  }
   std::string error;
-  replaceFile(backup, bytes, &error);
+  if (!makeFolder(path_.parent_path(), &error)) return;
+  replaceFile(unusedName(path_.parent_path(), std::string(key)), bytes, &error);
 }
 
 void FileSettingsStore::write() {
+  if (keptInPlace_) {
+    lastWriteError_ = *keptInPlace_;
+    return;
+  }
   gsize length = 0;
   gchar* contents = g_key_file_to_data(file_, &length, nullptr);
   std::string error;
-  if (replaceFile(path_, std::string_view(contents, length), &error)) {
+  fs::path target;
+  // Through a link, the file it points to is replaced and the link stays.
+  const bool written = makeFolder(path_.parent_path(), &error) && !(target = linkTarget(path_, &error)).empty() &&
+                       replaceFile(target, std::string_view(contents, length), &error);
+  g_free(contents);
+  if (written) {
     lastWriteError_.reset();
   } else {
     lastWriteError_ = error;
   }
-  g_free(contents);
 }
 
 }  // namespace vesk

@@ -14,8 +14,10 @@ namespace vesk {
 
 class FileSettingsStore final : public SettingsStore {
  public:
-  // Opens (or prepares) the file at `path`. A file that cannot be parsed is renamed
-  // aside to "<name>.unreadable-<UTC time>" so that no later write destroys it.
+  // Opens (or prepares) the file at `path`. A file that cannot be opened or parsed is renamed
+  // aside to "<name>.unreadable-<UTC time>" so that no later write destroys it, and the defaults
+  // are used. When `path` is a symbolic link, reads and writes go to the file it points to and the
+  // link stays in place. Never throws for anything found on disk.
   explicit FileSettingsStore(std::filesystem::path path);
   ~FileSettingsStore() override;
 
@@ -34,6 +36,8 @@ class FileSettingsStore final : public SettingsStore {
   const std::filesystem::path& path() const { return path_; }
   // Where an unparseable file was moved at opening, if it was.
   const std::optional<std::filesystem::path>& setAsidePath() const { return setAside_; }
+  // Why the file could not be read at opening, and what became of it, in one sentence.
+  const std::optional<std::string>& openProblem() const { return openProblem_; }
   // The message of the last failed write, if the last write failed.
   const std::optional<std::string>& lastWriteError() const { return lastWriteError_; }
 
@@ -43,6 +47,9 @@ class FileSettingsStore final : public SettingsStore {
   std::filesystem::path path_;
   GKeyFile* file_;
   std::optional<std::filesystem::path> setAside_;
+  std::optional<std::string> openProblem_;
+  // An unreadable file that could not be moved aside: writes would destroy it, so none happen.
+  std::optional<std::string> keptInPlace_;
   std::optional<std::string> lastWriteError_;
 };
 

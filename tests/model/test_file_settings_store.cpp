@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -148,6 +150,132 @@ TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
   store.setString("vesk.theme.v1", "midnight");
   EXPECT_TRUE(store.lastWriteError());
   fs::permissions(path.parent_path(), fs::perms::owner_all);
+}
+
+// Whatever stands at settings.ini and cannot be opened is kept aside (a link as a link) and the
+// defaults load; the first write then makes a readable file.
+TEST_F(FileSettingsStoreTest, AFileThatCannotBeOpenedIsKeptAsideAndTheDefaultsLoad) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    fs::file_type kept;
+  } cases[] = {
+      {"a link to itself", [](const fs::path& p) { fs::create_symlink("settings.ini", p); }, fs::file_type::symlink},
+      {"two links in a loop",
+       [](const fs::path& p) {
+         fs::create_symlink("other.ini", p);
+         fs::create_symlink("settings.ini", p.parent_path() / "other.ini");
+       },
+       fs::file_type::symlink},
+      {"a folder",
+       [](const fs::path& p) {
+         fs::create_directories(p);
+         std::ofstream(p / "inside") << "x";
+       },
+       fs::file_type::directory},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(path.parent_path());
+    fs::create_directories(path.parent_path());
+    c.make(path);
+    std::optional<FileSettingsStore> store;
+    ASSERT_NO_THROW(store.emplace(path)) << c.name;
+    ASSERT_TRUE(store->setAsidePath()) << c.name;
+    EXPECT_EQ(fs::symlink_status(*store->setAsidePath()).type(), c.kept) << c.name;
+    ASSERT_TRUE(store->openProblem()) << c.name;
+    EXPECT_NE(store->openProblem()->find(store->setAsidePath()->string()), std::string::npos) << *store->openProblem();
+    AppModel model(*store);
+    EXPECT_EQ(model.sites().size(), 3u) << c.name;
+    EXPECT_FALSE(store->lastWriteError()) << c.name << ": " << *store->lastWriteError();
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path))) << c.name;
+    FileSettingsStore reopened(path);
+    EXPECT_FALSE(reopened.openProblem()) << c.name;
+    EXPECT_EQ(reopened.data("vesk.sites.v1"), encodeSites(model.sites())) << c.name;
+  }
+}
+
+// A settings.ini kept elsewhere (a dotfiles folder) through a link: every write replaces the file
+// the link points to, atomically and private to the user, and the link stays as it was.
+TEST_F(FileSettingsStoreTest, WritesThroughALinkReplaceTheFileItPointsTo) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link (in the settings folder) -> target
+    std::string target;                                      // relative to `dir`
+    std::string before;                                      // what the target holds first; none when empty
+  } cases[] = {
+      {"relative", {{"settings.ini", "../dotfiles/vesk.ini"}}, "dotfiles/vesk.ini", "[vesk]\nvesk.theme.v1=midnight\n"},
+      {"a chain of two",
+       {{"settings.ini", "middle.ini"}, {"middle.ini", "../dotfiles/vesk.ini"}},
+       "dotfiles/vesk.ini",
+       "[vesk]\nvesk.theme.v1=midnight\n"},
+      {"to a file not made yet", {{"settings.ini", "../dotfiles/vesk.ini"}}, "dotfiles/vesk.ini", ""},
+      {"to an unreadable file", {{"settings.ini", "../dotfiles/vesk.ini"}}, "dotfiles/vesk.ini", "\x01\xff[[[\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir / "dotfiles");
+    fs::remove_all(path.parent_path());
+    fs::create_directories(path.parent_path());
+    fs::create_directories(dir / "dotfiles");
+    for (const auto& [link, target] : c.links) fs::create_symlink(target, path.parent_path() / link);
+    if (!c.before.empty()) std::ofstream(dir / c.target, std::ios::binary) << c.before;
+    {
+      FileSettingsStore store(path);
+      store.setString("vesk.selected.v1", "chosen");
+      EXPECT_FALSE(store.lastWriteError()) << c.name << ": " << *store.lastWriteError();
+      if (c.before.rfind("[vesk]", 0) == 0) {
+        EXPECT_EQ(store.string("vesk.theme.v1"), "midnight") << c.name;
+      }
+      if (store.setAsidePath()) {
+        EXPECT_TRUE(fs::equivalent(store.setAsidePath()->parent_path(), dir / "dotfiles")) << c.name;
+        EXPECT_EQ(read(*store.setAsidePath()), c.before) << c.name;
+      }
+    }
+    for (const auto& [link, target] : c.links) EXPECT_EQ(fs::read_symlink(path.parent_path() / link), target) << c.name;
+    EXPECT_NE(read(dir / c.target).find("vesk.selected.v1=chosen\n"), std::string::npos) << c.name;
+    struct stat info {};
+    ASSERT_EQ(stat((dir / c.target).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << c.name;
+    // The target, and the unreadable one set aside: no temporary file is left.
+    auto files = std::distance(fs::directory_iterator(dir / "dotfiles"), fs::directory_iterator());
+    EXPECT_EQ(files, c.before.empty() || c.before[0] == '[' ? 1 : 2) << c.name;
+  }
+}
+
+// The settings folder holds the site list: it is made private, with any missing parent.
+TEST_F(FileSettingsStoreTest, TheSettingsFolderIsCreatedPrivate) {
+  const fs::path nested = dir / "config" / "vesk" / "settings.ini";
+  FileSettingsStore store(nested);
+  store.setString("vesk.theme.v1", "midnight");
+  ASSERT_FALSE(store.lastWriteError()) << *store.lastWriteError();
+  for (const auto& folder : {dir / "config", dir / "config" / "vesk"}) {
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+  }
+}
+
+// An unreadable file that cannot be moved aside (here: immutable) is never written over, and
+// every write says why it failed.
+TEST_F(FileSettingsStoreTest, AnUnreadableFileThatCannotBeMovedIsNeverWrittenOver) {
+  writeRaw("\x01\xff not settings\n");
+  if (std::system(("chattr +i '" + path.string() + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "this file system cannot make a file immutable here";
+  }
+  struct Mutable {
+    std::string command;
+    ~Mutable() { EXPECT_EQ(std::system(command.c_str()), 0); }
+  } undo{"chattr -i '" + path.string() + "'"};
+  {
+    FileSettingsStore store(path);
+    EXPECT_FALSE(store.setAsidePath());
+    ASSERT_TRUE(store.openProblem());
+    EXPECT_NE(store.openProblem()->find("not saved"), std::string::npos) << *store.openProblem();
+    store.setString("vesk.theme.v1", "midnight");
+    ASSERT_TRUE(store.lastWriteError());
+    EXPECT_NE(store.lastWriteError()->find(path.string()), std::string::npos) << *store.lastWriteError();
+    EXPECT_EQ(store.string("vesk.theme.v1"), "midnight");
+  }
+  EXPECT_EQ(read(path), "\x01\xff not settings\n");
 }
 
 // A child keeps changing settings through the model; it is killed at random moments.
