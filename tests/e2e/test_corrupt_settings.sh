@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real vesk binary started on a settings file full of binary garbage: it still puts its
 # icon in the tray and opens its panel, keeps the unreadable file aside byte for byte, and
-# writes a fresh settings file that the next launch reads without setting anything aside.
+# writes a fresh settings file that the next launch reads without setting anything aside. A
+# settings.ini that is a link loop is kept aside the same way, said once on standard error.
 #   headless.sh --tray -- test_corrupt_settings.sh path/to/vesk
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -58,4 +59,19 @@ pids+=("$vp")
 wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered on the second launch"
 [ "$(aside_files)" = "$aside" ] || fail "the second launch set the new file aside: $(aside_files)"
 cmp -s "$aside" "$original" || fail "the file set aside changed"
+
+step "a settings.ini that is a link loop: vesk starts, keeps the link aside and says so once"
+stop_vesk "$vp"
+rm -f "$dir"/settings.ini*
+ln -s settings.ini "$settings"
+"$vesk" >"$VESK_TEST_TMP/vesk3.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered on a link loop; log: $(cat "$VESK_TEST_TMP/vesk3.log")"
+kill -0 "$vp" 2>/dev/null || fail "vesk exited on a link loop; log: $(cat "$VESK_TEST_TMP/vesk3.log")"
+aside=$(aside_files)
+[ -L "$aside" ] && [ "$(readlink "$aside")" = settings.ini ] || fail "the link loop was not kept aside: '$aside'"
+[ "$(grep -c 'settings file could not be read' "$VESK_TEST_TMP/vesk3.log")" -eq 1 ] ||
+  fail "standard error did not say it once: $(cat "$VESK_TEST_TMP/vesk3.log")"
+wait_for 10 test -s "$settings" && [ ! -L "$settings" ] || fail "no new settings.ini was written"
 echo "PASS"
