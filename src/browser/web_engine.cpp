@@ -1,8 +1,13 @@
 #include "browser/web_engine.h"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <cerrno>
+#include <iostream>
 #include <memory>
 
 #include "browser/downloads.h"
@@ -58,6 +63,18 @@ std::string signInGuardRules() {
          R"([:/]","resource-type":["document"],"load-context":["top-frame"]},"action":{"type":"block"}}])";
 }
 
+// Creates `path` empty (or keeps it) with mode 0600 before the engine opens it as its cookie
+// database: the database engine gives new files a mode readable by all, and its journals the
+// database's mode. An empty file is an empty database.
+void makePrivateFile(const std::string& path) {
+  const int fd = g_open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0 || fchmod(fd, 0600) != 0) {
+    const int code = errno;
+    std::cerr << "vesk: cannot make " << path << " private (" << g_strerror(code) << ").\n";
+  }
+  if (fd >= 0) close(fd);
+}
+
 }  // namespace
 
 WebEngine::Paths WebEngine::defaultPaths() {
@@ -76,8 +93,17 @@ WebEngine::~WebEngine() {
 
 WebKitWebContext* WebEngine::context() {
   if (context_) return context_;
-  g_mkdir_with_parents(paths_.dataDirectory.c_str(), 0700);
-  g_mkdir_with_parents(paths_.cacheDirectory.c_str(), 0700);
+  // Cookies, site data and the cache are the user's alone: private folders, made before the
+  // engine needs them. Without them the engine still runs, keeping nothing across launches.
+  bool dataFolder = true;
+  for (const std::string* folder : {&paths_.dataDirectory, &paths_.cacheDirectory}) {
+    if (g_mkdir_with_parents(folder->c_str(), 0700) != 0) {
+      dataFolder &= folder != &paths_.dataDirectory;
+      const int code = errno;
+      std::cerr << "vesk: cannot create the folder " << *folder << " (" << g_strerror(code)
+                << "); cookies and site data will not be kept.\n";
+    }
+  }
   WebKitWebsiteDataManager* manager =
       webkit_website_data_manager_new("base-data-directory", paths_.dataDirectory.c_str(), "base-cache-directory",
                                       paths_.cacheDirectory.c_str(), nullptr);
@@ -85,6 +111,7 @@ WebKitWebContext* WebEngine::context() {
   // Must happen before the first web process starts, that is before the first page loads.
   webkit_web_context_set_sandbox_enabled(context_, TRUE);
   std::string cookies = joinPath(paths_.dataDirectory.c_str(), "cookies.sqlite", nullptr);
+  if (dataFolder) makePrivateFile(cookies);
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies.c_str(),
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   g_object_unref(manager);

@@ -571,6 +571,10 @@ TEST_F(WebKitBrowserTest, CookiesSurviveARestartOnTheSameDataFolder) {
 
   // A fresh process builds its own context on the same folders, as the next launch does.
   EXPECT_TRUE(g_file_test((sharedEngine().paths().dataDirectory + "/cookies.sqlite").c_str(), G_FILE_TEST_EXISTS));
+  // The cookie database is the user's alone.
+  GStatBuf info{};
+  ASSERT_EQ(g_stat((sharedEngine().paths().dataDirectory + "/cookies.sqlite").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
   int status = test::runChildTest("WebKitChildProcess.LoadAddress", {{"VESK_TEST_LOAD", server.url("/check")}});
   EXPECT_EQ(status, 0);
   ASSERT_EQ(server.count("/check"), 1);
@@ -579,6 +583,21 @@ TEST_F(WebKitBrowserTest, CookiesSurviveARestartOnTheSameDataFolder) {
       EXPECT_EQ(request.cookie, "vesk_session=kept");
     }
   }
+}
+
+// Folders that cannot be made are said on standard error; the engine still starts.
+TEST_F(WebKitBrowserTest, AnEngineWhoseFoldersCannotBeMadeSaysSoAndStillStarts) {
+  const std::string blocked = std::string(g_get_tmp_dir()) + "/vesk-blocked-" + std::to_string(getpid());
+  std::ofstream(blocked) << "a file where the folders should be";
+  ::testing::internal::CaptureStderr();
+  {
+    WebEngine engine(WebEngine::Paths{blocked + "/data", blocked + "/cache"});
+    EXPECT_NE(engine.context(), nullptr);
+  }
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("cannot create the folder " + blocked + "/data"), std::string::npos) << said;
+  EXPECT_NE(said.find("cannot create the folder " + blocked + "/cache"), std::string::npos) << said;
+  g_unlink(blocked.c_str());
 }
 
 TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
