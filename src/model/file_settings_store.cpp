@@ -120,9 +120,9 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   if (g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
   const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
   // A parse error quotes the offending line, which may be anything: say it plainly instead.
-  const std::string why = error->domain == G_FILE_ERROR
-                              ? std::string(error->message)
-                              : "\u201c" + path_.string() + "\u201d is not a settings file Vesk can read";
+  const std::string why = "The settings file \u201c" + path_.string() + "\u201d could not be read (" +
+                          (error->domain == G_FILE_ERROR ? std::string(error->message) : "not in the settings format") +
+                          ")";
   g_clear_error(&error);
   g_key_file_free(file_);
   file_ = g_key_file_new();
@@ -136,15 +136,14 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   const fs::path aside = unusedName(unreadable.parent_path(), unreadable.filename().string());
   if (g_rename(unreadable.c_str(), aside.c_str()) == 0) {
     setAside_ = aside;
-    openProblem_ = "The settings file could not be read: " + why + ". It was kept as \u201c" + aside.string() +
-                   "\u201d and the default settings are used.";
+    openProblem_ = why + ". It was kept as \u201c" + aside.string() + "\u201d and the default settings are used.";
     return;
   }
   const int code = errno;
   if (code == ENOENT) return;  // it went away meanwhile: nothing to keep
   keptInPlace_ = "The unreadable settings file \u201c" + unreadable.string() + "\u201d could not be moved aside (" +
                  g_strerror(code) + "), so it is not written over";
-  openProblem_ = "The settings file could not be read: " + why + ". It could not be moved aside (" + g_strerror(code) +
+  openProblem_ = why + ". It could not be moved aside (" + g_strerror(code) +
                  ") and is left untouched; the default settings are used and changes are not saved.";
 }
 
