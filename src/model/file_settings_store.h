@@ -34,8 +34,7 @@ class FileSettingsStore final : public SettingsStore {
   const std::filesystem::path& path() const { return path_; }
   // Where an unparseable file was moved at opening, if it was.
   const std::optional<std::filesystem::path>& setAsidePath() const { return setAside_; }
-  // The message of the last failed write, if the last write failed.
-  const std::optional<std::string>& lastWriteError() const { return lastWriteError_; }
+  const std::optional<std::string>& lastWriteError() const override { return lastWriteError_; }
 
  private:
   void write();

@@ -130,6 +130,26 @@ TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
   fs::permissions(path.parent_path(), fs::perms::owner_all);
 }
 
+// Works as root too: a plain file where the settings folder should be stops every write.
+TEST_F(FileSettingsStoreTest, AFailedSaveIsReportedKeptInMemoryAndWrittenByTheNextChange) {
+  fs::create_directories(dir);
+  std::ofstream(dir / "vesk") << "in the way";
+  FileSettingsStore store(path);
+  AppModel model(store);
+  ASSERT_TRUE(model.saveError()) << "the default sites could not be written";
+  EXPECT_NE(model.saveError()->find("Not a directory"), std::string::npos) << *model.saveError();
+  model.add("News", "news.example.com");
+  EXPECT_TRUE(model.saveError());
+  EXPECT_EQ(model.sites().size(), 4u);
+
+  fs::remove(dir / "vesk");
+  model.changeTheme(LinkTheme::midnight);
+  EXPECT_EQ(model.saveError(), std::nullopt);
+  FileSettingsStore reopened(path);
+  EXPECT_NE(reopened.data("vesk.sites.v1")->find("https://news.example.com"), std::string::npos);
+  EXPECT_EQ(reopened.string("vesk.theme.v1"), "midnight");
+}
+
 // A child keeps changing settings through the model; it is killed at random moments.
 // Every time, the file must parse and hold exactly a state that the child wrote.
 // VESK_SOAK_ROUNDS sets the number of kills (the long soak uses 1000).
