@@ -151,6 +151,14 @@ void FileSettingsStore::keepUnreadable(std::string_view key, std::string_view by
   replaceFile(backup, bytes, &error);
 }
 
+// What went wrong, then which file: "No space left on device (/home/u/.config/vesk/settings.ini)".
+// GLib's messages name the temporary file first and end with the system's reason.
+static std::string writeFailure(const std::string& message, const std::filesystem::path& path) {
+  auto at = message.rfind(": ");
+  std::string reason = at == std::string::npos ? message : message.substr(at + 2);
+  return reason + " (" + path.string() + ")";
+}
+
 void FileSettingsStore::write() {
   gsize length = 0;
   gchar* contents = g_key_file_to_data(file_, &length, nullptr);
@@ -158,7 +166,7 @@ void FileSettingsStore::write() {
   if (replaceFile(path_, std::string_view(contents, length), &error)) {
     lastWriteError_.reset();
   } else {
-    lastWriteError_ = error;
+    lastWriteError_ = writeFailure(error, path_);
   }
   g_free(contents);
 }
