@@ -77,10 +77,36 @@ void AppModel::load() {
 
 void AppModel::saveSites() {
   if (auto json = encodeSites(sites())) {
-    store_.setData(SettingsKey::sites, *json);
+    storeData(SettingsKey::sites, *json);
   } else {
-    store_.remove(SettingsKey::sites);
+    removeStored(SettingsKey::sites);
   }
+}
+
+void AppModel::storeData(std::string_view key, std::string_view bytes) {
+  store_.setData(key, bytes);
+  noteWrite();
+}
+
+void AppModel::storeString(std::string_view key, std::string_view text) {
+  store_.setString(key, text);
+  noteWrite();
+}
+
+void AppModel::storeDouble(std::string_view key, double value) {
+  store_.setDouble(key, value);
+  noteWrite();
+}
+
+void AppModel::removeStored(std::string_view key) {
+  store_.remove(key);
+  noteWrite();
+}
+
+void AppModel::noteWrite() {
+  // Only a change is published, so observers hear of a failure streak once, not at every write.
+  const auto& error = store_.lastWriteError();
+  if (error != saveError()) saveError.set(error);
 }
 
 std::optional<LinkSite> AppModel::selectedSite() const {
@@ -93,7 +119,7 @@ std::optional<LinkSite> AppModel::selectedSite() const {
 
 void AppModel::select(const LinkSite& site) {
   selectedID.set(site.id);
-  store_.setString(SettingsKey::selected, site.id.toString());
+  storeString(SettingsKey::selected, site.id.toString());
 }
 
 std::string AppModel::siteName(std::string_view name, const std::string& normalizedAddress) const {
@@ -219,9 +245,9 @@ void AppModel::changeShortcut(const Shortcut& newShortcut, ShortcutAction action
     shortcut.set(newShortcut);
   }
   if (auto json = newShortcut.encode()) {
-    store_.setData(keyFor(action), *json);
+    storeData(keyFor(action), *json);
   } else {
-    store_.remove(keyFor(action));
+    removeStored(keyFor(action));
   }
   shortcutError.set(std::nullopt);
 }
@@ -231,29 +257,29 @@ void AppModel::removeShortcut(ShortcutAction action) {
   if (!field) return;  // the show-panel combination cannot be removed
   if (onShortcutRemoval) onShortcutRemoval(action);
   field->set(std::nullopt);
-  store_.remove(keyFor(action));
+  removeStored(keyFor(action));
   shortcutError.set(std::nullopt);
 }
 
 void AppModel::changePanelSize(std::optional<double> width, std::optional<double> height) {
   if (width) {
     panelWidth.set(clamp(*width, PanelLimits::minWidth, PanelLimits::maxWidth));
-    store_.setDouble(SettingsKey::panelWidth, panelWidth());
+    storeDouble(SettingsKey::panelWidth, panelWidth());
   }
   if (height) {
     panelHeight.set(clamp(*height, PanelLimits::minHeight, PanelLimits::maxHeight));
-    store_.setDouble(SettingsKey::panelHeight, panelHeight());
+    storeDouble(SettingsKey::panelHeight, panelHeight());
   }
   if (onPanelSizeChange) onPanelSizeChange();
 }
 
 void AppModel::changePageZoom(double zoom) {
   pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
-  store_.setDouble(SettingsKey::pageZoom, pageZoom());
+  storeDouble(SettingsKey::pageZoom, pageZoom());
 }
 
 void AppModel::changeTheme(LinkTheme newTheme) {
-  store_.setString(SettingsKey::theme, rawValue(newTheme));
+  storeString(SettingsKey::theme, rawValue(newTheme));
   theme.set(newTheme);
 }
 

@@ -63,6 +63,9 @@ class AppModel {
   Published<double> panelWidth{PanelLimits::defaultWidth};
   Published<double> panelHeight{PanelLimits::defaultHeight};
   Published<double> pageZoom{PanelLimits::defaultZoom};
+  // Why the settings could not be written, from the first failed write until one succeeds.
+  // Changes made meanwhile stay in memory and are written by the next write. Never stored.
+  Published<std::optional<std::string>> saveError;
 
   // Installed by the application shell once launching finishes.
   std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;
@@ -91,6 +94,12 @@ class AppModel {
  private:
   void load();
   void saveSites();
+  // The store's writes, each followed by taking over its outcome into `saveError`.
+  void storeData(std::string_view key, std::string_view bytes);
+  void storeString(std::string_view key, std::string_view text);
+  void storeDouble(std::string_view key, double value);
+  void removeStored(std::string_view key);
+  void noteWrite();
   std::string siteName(std::string_view name, const std::string& normalizedAddress) const;
   Published<std::optional<Shortcut>>* optionalShortcutField(ShortcutAction action);
 

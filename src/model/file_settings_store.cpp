@@ -202,6 +202,14 @@ void FileSettingsStore::keepUnreadable(std::string_view key, std::string_view by
   replaceFile(unusedName(path_.parent_path(), std::string(key)), bytes, &error);
 }
 
+// What went wrong, then which file: "No space left on device (/home/u/.config/vesk/settings.ini)".
+// GLib's messages name the temporary file first and end with the system's reason.
+static std::string writeFailure(const std::string& message, const std::filesystem::path& path) {
+  auto at = message.rfind(": ");
+  std::string reason = at == std::string::npos ? message : message.substr(at + 2);
+  return reason + " (" + path.string() + ")";
+}
+
 void FileSettingsStore::write() {
   if (keptInPlace_) {
     lastWriteError_ = *keptInPlace_;
@@ -218,7 +226,7 @@ void FileSettingsStore::write() {
   if (written) {
     lastWriteError_.reset();
   } else {
-    lastWriteError_ = error;
+    lastWriteError_ = writeFailure(error, path_);
   }
 }
 

@@ -39,7 +39,7 @@ class FileSettingsStore final : public SettingsStore {
   // Why the file could not be read at opening, and what became of it, in one sentence.
   const std::optional<std::string>& openProblem() const { return openProblem_; }
   // The message of the last failed write, if the last write failed.
-  const std::optional<std::string>& lastWriteError() const { return lastWriteError_; }
+  const std::optional<std::string>& lastWriteError() const override { return lastWriteError_; }
 
  private:
   void write();

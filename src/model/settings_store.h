@@ -27,6 +27,10 @@ class SettingsStore {
 
   // Keeps a copy of a value that could not be read, before it is replaced.
   virtual void keepUnreadable(std::string_view key, std::string_view bytes) = 0;
+
+  // Why the last write failed; absent when it succeeded. A failed write keeps the new value in
+  // memory, so the next write that succeeds stores it too.
+  virtual const std::optional<std::string>& lastWriteError() const = 0;
 };
 
 }  // namespace vesk

@@ -80,6 +80,8 @@ button.vesk-prominent:active { background-color: @accent75; }
 button.vesk-prominent label { color: @bg; }
 
 .vesk-toolbar { background-color: @bg; padding: 0 15px; }
+.vesk-save-error { font-size: 11px; font-weight: 500; color: #ff9f0a; background-color: @surface;
+                   padding: 6px 15px; border-top: 1px solid @hairline; }
 .vesk-host-text { font-size: 11px; color: @secondary; }
 )css";
 

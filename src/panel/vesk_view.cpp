@@ -62,6 +62,14 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   settings_.pack_start(settingsSlot_, Gtk::PACK_EXPAND_WIDGET);
   pack_start(settings_, Gtk::PACK_EXPAND_WIDGET);
 
+  // Below both screens, so it stays in sight until a write succeeds: one line, cut at the end,
+  // the whole text in its tooltip.
+  addClasses(saveError_, {"vesk-save-error"});
+  saveError_.set_xalign(0);
+  saveError_.set_ellipsize(Pango::ELLIPSIZE_END);
+  saveError_.set_single_line_mode(true);
+  pack_start(saveError_, Gtk::PACK_SHRINK);
+
   show_all();
   observe();
 
@@ -128,6 +136,7 @@ void VeskView::observe() {
   subscriptions_.push_back(model.sites.observe(schedule));
   subscriptions_.push_back(model.selectedID.observe(schedule));
   subscriptions_.push_back(model.shortcut.observe(schedule));
+  subscriptions_.push_back(model.saveError.observe(schedule));
   subscriptions_.push_back(model.theme.observe([this](const LinkTheme&) {
     restyle_ = true;
     scheduleRender();
@@ -181,6 +190,13 @@ void VeskView::render() {
     }
     const std::string& label = s.model.shortcut().label;
     if (badge_.get_text() != label) badge_.set_text(label);
+  }
+
+  const auto saveError = s.saveErrorLine();
+  saveError_.set_visible(saveError.has_value());
+  if (saveError && saveError_.get_text() != *saveError) {
+    saveError_.set_text(*saveError);
+    saveError_.set_tooltip_text(*saveError);
   }
 
   siteBar_->render();

@@ -48,6 +48,8 @@ class VeskView : public Gtk::Box {
   Gtk::Label& shortcutBadge() { return badge_; }
   Gtk::Button& backButton() { return *back_; }
   Gtk::Button& closeButton() { return *close_; }
+  // The line under both screens while the settings cannot be written.
+  Gtk::Label& saveErrorLine() { return saveError_; }
   // Where the settings content goes.
   Gtk::Box& settingsSlot() { return settingsSlot_; }
 
@@ -81,6 +83,7 @@ class VeskView : public Gtk::Box {
   Gtk::Button* back_;
   Gtk::Button* close_;
   Gtk::Box settingsSlot_{Gtk::ORIENTATION_VERTICAL};
+  Gtk::Label saveError_;
 
   std::vector<Subscription> subscriptions_;
   sigc::connection pendingRender_;

@@ -22,6 +22,8 @@ inline constexpr std::chrono::milliseconds searchFocusDelay{80};
 
 enum class PanelScreen { browsing, settings };
 
+inline constexpr std::string_view saveErrorPrefix = "Settings can't be saved: ";
+
 // What the browser area shows for the selected site.
 enum class BrowserContentKind { emptyState, handoff, webView };
 
@@ -73,6 +75,11 @@ class VeskViewState {
   // The results list replaces the browser area while the search row holds any text.
   bool showsResults() const { return showSearch() && !query().empty(); }
   bool showsBrowserArea() const { return !showSettings() && !showsResults(); }
+  // The line both screens show while the settings cannot be written.
+  std::optional<std::string> saveErrorLine() const {
+    if (!model.saveError()) return std::nullopt;
+    return std::string(saveErrorPrefix) + *model.saveError();
+  }
 
   // Lifecycle of the panel's view.
   void appeared();

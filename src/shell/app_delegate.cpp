@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, She
 AppDelegate::~AppDelegate() {
   *alive_ = nullptr;
   recording_.reset();
+  saveFailures_.reset();
   outsideClickMonitor_.reset();
   localClickMonitor_.reset();
   hotkey_.action = nullptr;
@@ -62,6 +63,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     withSelf([action](AppDelegate& self) { self.hotkey_.unregister(rawValue(action)); });
   };
   model_.onPanelSizeChange = [withSelf] { withSelf([](AppDelegate& self) { self.updatePopoverSize(); }); };
+  // Standard error hears of settings that cannot be written once per failure streak: at launch
+  // when the first write already failed, else when a write fails after one that succeeded.
+  if (model_.saveError()) platform_.report(std::string(saveErrorReportPrefix) + *model_.saveError());
+  saveFailures_ = model_.saveError.observe([withSelf](const std::optional<std::string>& error) {
+    withSelf([&](AppDelegate& self) {
+      if (error && !self.model_.saveError()) self.platform_.report(std::string(saveErrorReportPrefix) + *error);
+    });
+  });
   recording_ = model_.isRecordingShortcut.observe(
       [withSelf](const bool& recording) { withSelf([&](AppDelegate& self) { self.recordingChanged(recording); }); });
 

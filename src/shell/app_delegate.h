@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ namespace vesk {
 inline constexpr std::string_view shortcutUpdateFailed = "Could not update the shortcut.";
 inline constexpr std::string_view nextWebsiteErrorPrefix = "Next website: ";
 inline constexpr std::string_view previousWebsiteErrorPrefix = "Previous website: ";
+inline constexpr std::string_view saveErrorReportPrefix = "vesk: settings can't be saved: ";
 
 // "Vesk — ⌃⌥ Space · Double-click for options"
 std::string trayToolTip(const Shortcut& showShortcut);
@@ -36,6 +38,8 @@ struct ShellPlatform {
   MainQueue mainQueue;
   std::function<void()> quit;
   std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+  // Says one line on standard error.
+  std::function<void(const std::string&)> report = [](const std::string& line) { std::cerr << line << "\n"; };
 };
 
 class AppDelegate {
@@ -92,6 +96,7 @@ class AppDelegate {
   };
   std::optional<OutsideClose> lastOutsideClose_;
   Subscription recording_;
+  Subscription saveFailures_;
 
   std::shared_ptr<AppDelegate*> alive_;
 };

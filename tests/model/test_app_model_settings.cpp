@@ -146,5 +146,32 @@ TEST_F(AppModelSettings, ThemeIsStoredBeforeObserversHear) {
   EXPECT_EQ(model->theme(), LinkTheme::midnight);
 }
 
+// A failed write is published until a write succeeds; the change stays in memory, and each
+// observer hears of a failure streak once, however many writes fail in it.
+TEST_F(AppModelSettings, FailedWritesArePublishedUntilOneSucceeds) {
+  std::vector<std::optional<std::string>> published;
+  auto watch = model->saveError.observe([&](const auto& error) { published.push_back(error); });
+
+  store.failWrites = "No space left on device";
+  EXPECT_EQ(model->add("News", "news.example.com"), std::nullopt);
+  EXPECT_EQ(model->saveError(), "No space left on device");
+  model->changeTheme(LinkTheme::midnight);
+  model->changePageZoom(1.1);
+  EXPECT_EQ(model->sites().size(), 1u) << "the change stays in memory";
+  EXPECT_EQ(published.size(), 1u) << "one notice per failure streak";
+
+  store.failWrites.reset();
+  model->changePanelSize(520, std::nullopt);
+  EXPECT_EQ(model->saveError(), std::nullopt);
+  EXPECT_EQ(published.size(), 2u);
+  EXPECT_EQ(store.string("vesk.theme.v1"), "midnight");
+
+  // A failure while loading (the default sites cannot be written) is there from the start.
+  MemorySettingsStore full;
+  full.failWrites = "Read-only file system";
+  AppModel loaded(full);
+  EXPECT_EQ(loaded.saveError(), "Read-only file system");
+}
+
 }  // namespace
 }  // namespace vesk

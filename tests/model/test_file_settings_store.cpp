@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -276,6 +278,75 @@ TEST_F(FileSettingsStoreTest, AnUnreadableFileThatCannotBeMovedIsNeverWrittenOve
     EXPECT_EQ(store.string("vesk.theme.v1"), "midnight");
   }
   EXPECT_EQ(read(path), "\x01\xff not settings\n");
+}
+
+// Works as root too: a plain file where the settings folder should be stops every write.
+TEST_F(FileSettingsStoreTest, AFailedSaveIsReportedKeptInMemoryAndWrittenByTheNextChange) {
+  fs::create_directories(dir);
+  std::ofstream(dir / "vesk") << "in the way";
+  FileSettingsStore store(path);
+  AppModel model(store);
+  ASSERT_TRUE(model.saveError()) << "the default sites could not be written";
+  EXPECT_EQ(model.saveError(), "Not a directory (" + path.string() + ")");
+  model.add("News", "news.example.com");
+  EXPECT_TRUE(model.saveError());
+  EXPECT_EQ(model.sites().size(), 4u);
+
+  fs::remove(dir / "vesk");
+  model.changeTheme(LinkTheme::midnight);
+  EXPECT_EQ(model.saveError(), std::nullopt);
+  FileSettingsStore reopened(path);
+  EXPECT_NE(reopened.data("vesk.sites.v1")->find("https://news.example.com"), std::string::npos);
+  EXPECT_EQ(reopened.string("vesk.theme.v1"), "midnight");
+}
+
+// A full disk: the settings folder on a 64 KB tmpfs, mounted in a mount namespace of a child's own
+// (skipped where namespaces are not allowed). The old file stays as it was, the failure is
+// published, and once space is free the next change writes everything.
+TEST_F(FileSettingsStoreTest, AFullDiskKeepsTheOldFileAndTheNextChangeAfterwardsSavesAll) {
+  fs::create_directories(path.parent_path());
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto fail = [](const std::string& what) {
+      std::fprintf(stderr, "full disk: %s\n", what.c_str());
+      std::_Exit(1);
+    };
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", path.parent_path().c_str(), "tmpfs", 0, "size=64k") != 0) {
+      std::_Exit(77);
+    }
+    FileSettingsStore store(path);
+    AppModel model(store);
+    if (model.saveError()) fail("the first write failed: " + *model.saveError());
+    const std::string before = read(path);
+    {
+      std::ofstream filler(path.parent_path() / "filler", std::ios::binary);
+      const std::string block(4096, 'x');
+      while (filler.write(block.data(), block.size())) {
+      }
+    }
+    model.add("News", "news.example.com");
+    if (model.saveError() != "No space left on device (" + path.string() + ")") {
+      fail("published: " + model.saveError().value_or("nothing"));
+    }
+    if (read(path) != before) fail("the old file changed");
+    if (model.sites().size() != 4) fail("the new site is not kept in memory");
+    fs::remove(path.parent_path() / "filler");
+    model.changeTheme(LinkTheme::midnight);
+    if (model.saveError()) fail("still failing: " + *model.saveError());
+    FileSettingsStore reopened(path);
+    if (reopened.data("vesk.sites.v1").value_or("").find("news.example.com") == std::string::npos) {
+      fail("the site added while the disk was full was not written");
+    }
+    if (reopened.string("vesk.theme.v1") != "midnight") fail("the theme was not written");
+    std::_Exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's message above";
 }
 
 // A child keeps changing settings through the model; it is killed at random moments.

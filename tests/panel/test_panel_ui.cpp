@@ -286,6 +286,36 @@ TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
   EXPECT_TRUE(view->state().isAdding());
 }
 
+// A save that fails shows one line under either screen until a write succeeds.
+TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) {
+  Gtk::Label& line = view->saveErrorLine();
+  EXPECT_FALSE(line.is_visible());
+  fx.store.failWrites = "No space left on device (/home/u/.config/vesk/settings.ini)";
+  EXPECT_EQ(fx.model->add("", "news.example.com"), std::nullopt);
+  refresh();
+  const std::string text = "Settings can't be saved: No space left on device (/home/u/.config/vesk/settings.ini)";
+  EXPECT_TRUE(line.is_visible());
+  EXPECT_EQ(line.get_text(), text);
+  EXPECT_EQ(tooltip(line), text);
+  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "news.example.com") << "the change stays in memory";
+  const int oneLine = line.get_allocated_height();
+  EXPECT_GT(oneLine, 0);
+  EXPECT_LT(oneLine, 40);
+  EXPECT_LE(line.get_allocated_width(), 500);
+  testing::saveScreenshot(*window, "panel", "save-error");
+
+  view->state().openSettings();
+  refresh();
+  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(line.is_visible());
+  EXPECT_EQ(line.get_allocated_height(), oneLine);
+
+  fx.store.failWrites.reset();
+  fx.model->changeTheme(LinkTheme::midnight);
+  refresh();
+  EXPECT_FALSE(line.is_visible());
+}
+
 TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   gtk_button_clicked(view->siteBar().settingsButton().gobj());
   refresh();

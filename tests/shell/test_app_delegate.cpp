@@ -44,6 +44,7 @@ class AppDelegateTest : public ::testing::Test {
     platform.mainQueue = queue.queue();
     platform.quit = [this] { ++quits; };
     platform.now = [this] { return clock; };
+    platform.report = [this](const std::string& line) { reported.push_back(line); };
     delegate = std::make_unique<AppDelegate>(store, hotkeys, std::move(platform));
     delegate->applicationDidFinishLaunching();
   }
@@ -69,6 +70,7 @@ class AppDelegateTest : public ::testing::Test {
   std::function<void()> closePanel;
   std::chrono::steady_clock::time_point clock{std::chrono::seconds(1000)};
   std::unique_ptr<AppDelegate> delegate;
+  std::vector<std::string> reported;
 };
 
 TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegistering) {
@@ -87,6 +89,23 @@ TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegi
   EXPECT_FALSE(panel->shown) << "the panel is not shown at launch";
   EXPECT_EQ(contentBuilt, 0) << "the panel content waits for the first show";
   EXPECT_EQ(panel->size, std::make_pair(500, 700)) << "the stored size, unclamped";
+}
+
+// Standard error hears of a failed save once per failure streak, also when it began at launch.
+TEST_F(AppDelegateTest, FailedSavesAreReportedOncePerStreak) {
+  store.failWrites = "Read-only file system (/ro/vesk/settings.ini)";
+  launch();
+  EXPECT_EQ(reported, std::vector<std::string>{"vesk: settings can't be saved: Read-only file system "
+                                               "(/ro/vesk/settings.ini)"});
+  model().changeTheme(LinkTheme::midnight);
+  model().changePageZoom(1.1);
+  EXPECT_EQ(reported.size(), 1u);
+  store.failWrites.reset();
+  model().changeTheme(LinkTheme::graphite);
+  store.failWrites = "No space left on device (/ro/vesk/settings.ini)";
+  model().changeTheme(LinkTheme::midnight);
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_EQ(reported[1], "vesk: settings can't be saved: No space left on device (/ro/vesk/settings.ini)");
 }
 
 TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {

@@ -1,4 +1,5 @@
-// An in-memory settings store for tests: records every write and what was kept aside.
+// An in-memory settings store for tests: records every write and what was kept aside, and fails
+// writes on request (the value stays in memory, as with the file store).
 #pragma once
 
 #include <cstdlib>
@@ -36,10 +37,12 @@ class MemorySettingsStore final : public SettingsStore {
   void remove(std::string_view key) override {
     values.erase(std::string(key));
     writes.push_back({std::string(key), std::nullopt});
+    writeError = failWrites;
   }
   void keepUnreadable(std::string_view key, std::string_view bytes) override {
     keptAside.emplace_back(std::string(key), std::string(bytes));
   }
+  const std::optional<std::string>& lastWriteError() const override { return writeError; }
 
   // Sets a value without recording it as a write (for preparing a test).
   void seed(std::string_view key, std::string value) { values[std::string(key)] = std::move(value); }
@@ -53,6 +56,9 @@ class MemorySettingsStore final : public SettingsStore {
   std::map<std::string, std::string, std::less<>> values;
   std::vector<Write> writes;
   std::vector<std::pair<std::string, std::string>> keptAside;
+  // While set, every write fails with this reason.
+  std::optional<std::string> failWrites;
+  std::optional<std::string> writeError;
 
  private:
   std::optional<std::string> lookup(std::string_view key) const {
@@ -63,6 +69,7 @@ class MemorySettingsStore final : public SettingsStore {
   void put(std::string_view key, std::string value) {
     values[std::string(key)] = value;
     writes.push_back({std::string(key), std::move(value)});
+    writeError = failWrites;
   }
 };
 
