@@ -118,7 +118,10 @@ std::filesystem::path FileSettingsStore::defaultPath() {
 FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::move(path)), file_(g_key_file_new()) {
   GError* error = nullptr;
   if (g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
-  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+  // Nothing stands at the path when it is missing or one of its folders is a plain file; the
+  // writes then say why they fail, and succeed once the way is clear.
+  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
+                       g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
   // A parse error quotes the offending line, which may be anything: say it plainly instead.
   const std::string why = "The settings file \u201c" + path_.string() + "\u201d could not be read (" +
                           (error->domain == G_FILE_ERROR ? std::string(error->message) : "not in the settings format") +
@@ -140,7 +143,7 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
     return;
   }
   const int code = errno;
-  if (code == ENOENT) return;  // it went away meanwhile: nothing to keep
+  if (code == ENOENT || code == ENOTDIR) return;  // it went away meanwhile: nothing to keep
   keptInPlace_ = "The unreadable settings file \u201c" + unreadable.string() + "\u201d could not be moved aside (" +
                  g_strerror(code) + "), so it is not written over";
   openProblem_ = why + ". It could not be moved aside (" + g_strerror(code) +
