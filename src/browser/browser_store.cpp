@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/constants.h"
+#include "model/url.h"
 
 namespace vesk {
 
@@ -189,7 +190,7 @@ PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationReq
   // frame counts as the page's own unless the engine keeps the page off that host by itself.
   bool pageItself =
       request.frame == NavigationFrame::main || (request.frame == NavigationFrame::unknown && !page.guardsSignInHost());
-  if (parts.host == signInHost && pageItself) {
+  if (parts.host && isSameHost(*parts.host, signInHost) && pageItself) {
     if (&page == activePage()) {
       requiresExternalSignIn.set(true);
       errorText.set(std::nullopt);

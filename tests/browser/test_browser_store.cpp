@@ -264,8 +264,9 @@ TEST_F(BrowserStoreTest, SignInHostIsRefusedAndFlaggedForTheActiveSite) {
 
 TEST_F(BrowserStoreTest, SignInHostMatchesIgnoringCaseWithPortOrUserInfo) {
   FakeWebPage& active = show(a);
-  for (const char* address : {"HTTPS://ACCOUNTS.GOOGLE.COM/", "https://Accounts.Google.com:443/x",
-                              "http://user:pw@accounts.google.com/", "wss://accounts.google.com/"}) {
+  for (const char* address :
+       {"HTTPS://ACCOUNTS.GOOGLE.COM/", "https://Accounts.Google.com:443/x", "http://user:pw@accounts.google.com/",
+        "wss://accounts.google.com/", "https://accounts.google.com./", "HTTPS://Accounts.Google.COM.:443/x"}) {
     store.activate(a);
     EXPECT_EQ(active.navigate(address), PolicyDecision::cancel) << address;
     EXPECT_TRUE(store.requiresExternalSignIn()) << address;
@@ -351,8 +352,9 @@ TEST_F(BrowserStoreTest, ForgettingSitesClosesTheirPagesForGood) {
 
 TEST_F(BrowserStoreTest, HostsThatOnlyResembleTheSignInHostStayInside) {
   FakeWebPage& active = show(a);
-  for (const char* address : {"https://mail.accounts.google.com/", "https://myaccounts.google.com/",
-                              "https://accounts.google.com.example/", "https://google.com/accounts.google.com"}) {
+  for (const char* address :
+       {"https://mail.accounts.google.com/", "https://myaccounts.google.com/", "https://accounts.google.com.example/",
+        "https://google.com/accounts.google.com", "https://accounts.google.com../", "https://.accounts.google.com/"}) {
     EXPECT_EQ(active.navigate(address), PolicyDecision::allow) << address;
   }
   EXPECT_FALSE(store.requiresExternalSignIn());

@@ -281,7 +281,11 @@ TEST_F(WebKitBrowserTest, ThePageItselfNeverReachesTheSignInHostWhateverTakesItT
   server.route("/redirect", redirect);
   server.route("/", Reply(page("<a id='link' href='http://accounts.google.com/ServiceLogin'>sign in</a>"
                                "<a id='user' href='http://me@Accounts.Google.com:80/'>as me</a>"
-                               "<a id='redirect' href='/redirect'>via a redirect</a>")));
+                               "<a id='redirect' href='/redirect'>via a redirect</a>"
+                               "<a id='dot' href='http://accounts.google.com./ServiceLogin'>trailing dot</a>"
+                               "<a id='dots' href='http://Me@ACCOUNTS.Google.com.:80/'>dot, capitals, port</a>"
+                               "<a id='escaped' href='http://accounts%2Egoogle%2Ecom./'>escaped dots</a>"
+                               "<a id='blank' target='_blank' href='http://accounts.google.com./x'>new window</a>")));
   struct Case {
     const char* name;
     std::string script;
@@ -291,6 +295,13 @@ TEST_F(WebKitBrowserTest, ThePageItselfNeverReachesTheSignInHostWhateverTakesItT
       {"server redirect", "document.getElementById('redirect').click()"},
       {"page script", "setTimeout(() => location.href = 'http://accounts.google.com/o/oauth2', 0)"},
       {"new window", "setTimeout(() => window.open('http://accounts.google.com/popup'), 0)"},
+      // The fully qualified spelling, with one trailing dot, names the same host.
+      {"trailing dot", "document.getElementById('dot').click()"},
+      {"trailing dot, capitals, port", "document.getElementById('dots').click()"},
+      {"trailing dot, escaped dots", "document.getElementById('escaped').click()"},
+      {"trailing dot, new-window link", "document.getElementById('blank').click()"},
+      {"trailing dot, page script", "setTimeout(() => location.href = 'https://accounts.google.com./', 0)"},
+      {"trailing dot, window.open", "setTimeout(() => window.open('http://ACCOUNTS.GOOGLE.COM./popup'), 0)"},
   };
   LinkSite site{"Home", server.url("/")};
   LinkSite other{"Other", server.url("/next")};
