@@ -416,6 +416,17 @@ TEST_F(BrowserStoreTest, NewWindowRequestsLoadInTheRequestingPage) {
   EXPECT_EQ(factory.pages.size(), 2u);
 }
 
+TEST_F(BrowserStoreTest, NewWindowRequestsAreDecidedWithTheirOwnGesture) {
+  FakeWebPage& active = show(a);
+  active.requestNewWindow("mailto:script@example.com", false);
+  active.requestNewWindow("mailto:clicked@example.com", true);
+  active.requestNewWindow("file:///etc/passwd", true);
+  active.requestNewWindow("https://accounts.google.com./", true);
+  EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
+  EXPECT_EQ(active.loads.size(), 1u);  // the site itself: nothing refused was loaded
+  EXPECT_TRUE(store.requiresExternalSignIn());
+}
+
 TEST_F(BrowserStoreTest, APageThatReportsFromInsideItsFirstLoadIsAlreadyTheActivePage) {
   factory.onCreate = [](FakeWebPage& made) {
     made.onLoad = [&made](const std::string& address) {

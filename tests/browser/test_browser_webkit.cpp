@@ -347,7 +347,11 @@ TEST_F(WebKitBrowserTest, AFrameTheSignInPageEmbedsFromTheSignInHostStaysInThePa
 TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   server.route("/", Reply(page("<p><a id='mail' href='mailto:clicked@example.com'>mail</a></p>"
                                "<p><a id='pointer' href='mailto:pointer@example.com'>pointer</a></p>"
-                               "<p><a id='timer' href='/timer'>timer</a></p>")));
+                               "<p><a id='timer' href='/timer'>timer</a></p>"
+                               "<p><button id='open' onclick=\"window.open('mailto:opened@example.com')\">open"
+                               "</button></p>",
+                               // A window the page opens by itself, without a click, goes nowhere.
+                               "setTimeout(() => window.open('mailto:unasked@example.com'), 0)")));
   // The page's own script tries to open the mail client, then moves on.
   server.route("/timer", Reply(page("<p>timer</p>",
                                     "setTimeout(() => { location.href = 'mailto:script@example.com';"
@@ -367,9 +371,18 @@ TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 2; }));
   EXPECT_EQ(workspace.opened[1], "mailto:pointer@example.com");
 
+  // A click whose handler opens the address in a new window, as a click and through the X server.
+  runScript(site, "document.getElementById('open').click()");
+  ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 3; }));
+  EXPECT_EQ(workspace.opened[2], "mailto:opened@example.com");
+  clickElement(site, "open");
+  ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 4; }));
+  EXPECT_EQ(workspace.opened[3], "mailto:opened@example.com");
+  EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
+
   runScript(site, "document.getElementById('timer').click()");
   ASSERT_TRUE(settledAt(server.url("/done")));
-  EXPECT_EQ(workspace.opened.size(), 2u);
+  EXPECT_EQ(workspace.opened.size(), 4u);
 }
 
 TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
