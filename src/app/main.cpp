@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "app/entry.h"
 #include "app/panel_module.h"
 #include "hotkeys/main_queue.h"
 #include "hotkeys/x11_hotkey_service.h"
@@ -38,15 +39,6 @@ struct Running {
   std::unique_ptr<vesk::AppDelegate> delegate;
   vesk::GtkPanelWindow* panel = nullptr;
 };
-
-bool asksForHelp(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--help", 6) == 0 || std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "-?") == 0) {
-      return true;
-    }
-  }
-  return false;
-}
 
 bool hasIcon(const std::filesystem::path& dir) {
   std::error_code error;
@@ -79,8 +71,8 @@ const PanelModule& loadPanelModule() {
   static const PanelModule module = [] {
     PanelModule loaded;
     std::error_code error;
-    const auto exeDir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    const std::filesystem::path folders[] = {exeDir, (exeDir / VESK_MODULE_DIR_FROM_BINDIR).lexically_normal()};
+    const auto folders = vesk::panelModuleFolders(std::filesystem::read_symlink("/proc/self/exe", error),
+                                                  VESK_MODULE_DIR_FROM_BINDIR, VESK_MODULE_DIR);
     for (const auto& folder : folders) {
       const auto candidate = folder / vesk::panelModuleName;
       if (!std::filesystem::exists(candidate, error)) continue;
@@ -97,8 +89,9 @@ const PanelModule& loadPanelModule() {
       if (handle) g_module_close(handle);
     }
     if (loaded.problem.empty()) {
-      loaded.problem = std::string(vesk::panelModuleName) + " is missing (looked in " + folders[0].string() + " and " +
-                       folders[1].string() + ")";
+      std::string looked;
+      for (const auto& folder : folders) looked += (looked.empty() ? "" : " and ") + folder.string();
+      loaded.problem = std::string(vesk::panelModuleName) + " is missing (looked in " + looked + ")";
     }
     std::cerr << "vesk: cannot show the panel: " << loaded.problem << "\n";
     return loaded;
@@ -218,7 +211,7 @@ std::string currentError() {
 }  // namespace
 
 static int runVesk(int argc, char** argv) {
-  if (asksForHelp(argc, argv)) {
+  if (vesk::asksForHelp(argc, argv)) {
     // Help needs no display: a plain application object prints it and exits.
     Gio::init();
     auto helper = Gio::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_NON_UNIQUE);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/constants.h"
+#include "model/url.h"
 
 namespace vesk {
 
@@ -189,7 +190,7 @@ PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationReq
   // frame counts as the page's own unless the engine keeps the page off that host by itself.
   bool pageItself =
       request.frame == NavigationFrame::main || (request.frame == NavigationFrame::unknown && !page.guardsSignInHost());
-  if (parts.host == signInHost && pageItself) {
+  if (parts.host && isSameHost(*parts.host, signInHost) && pageItself) {
     if (&page == activePage()) {
       requiresExternalSignIn.set(true);
       errorText.set(std::nullopt);
@@ -206,8 +207,12 @@ PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationReq
   return PolicyDecision::cancel;
 }
 
-void BrowserStore::pageRequestsNewWindow(WebPage& page, const std::string& address) {
-  if (!address.empty()) page.load(address);
+void BrowserStore::pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) {
+  if (!request.address || request.address->empty()) return;
+  // The page loads the address itself. That load is the application's own and carries no user
+  // gesture, so the navigation is decided here, with the gesture of the request: a click that opens
+  // a mail address in a new window reaches the mail client as a click on a mail link does.
+  if (pageDecidePolicy(page, request) == PolicyDecision::allow) page.load(*request.address);
 }
 
 }  // namespace vesk

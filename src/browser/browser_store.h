@@ -93,7 +93,7 @@ class BrowserStore final : private WebPageDelegate {
   void pageDidFinishLoading(WebPage& page) override;
   void pageDidFailLoading(WebPage& page, const LoadError& error) override;
   PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) override;
-  void pageRequestsNewWindow(WebPage& page, const std::string& address) override;
+  void pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) override;
 
   WebPageFactory& factory_;
   Clipboard& clipboard_;

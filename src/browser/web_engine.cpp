@@ -52,7 +52,8 @@ std::string displayFolder(const std::string& path) {
 }
 
 // The content rule behind WebEngine::signInGuard, in the engine's JSON rule format. The engine
-// matches it against the canonical address (scheme and host lower-case, "/" after the host).
+// matches it against the canonical address (scheme and host lower-case, "/" after the host); the
+// fully qualified spelling, with one trailing dot, names the same host.
 std::string signInGuardRules() {
   std::string host;
   for (char c : signInHost) {
@@ -60,7 +61,7 @@ std::string signInGuardRules() {
     host += c;
   }
   return R"([{"trigger":{"url-filter":"^https?://([^/]*@)?)" + host +
-         R"([:/]","resource-type":["document"],"load-context":["top-frame"]},"action":{"type":"block"}}])";
+         R"(\\.?[:/]","resource-type":["document"],"load-context":["top-frame"]},"action":{"type":"block"}}])";
 }
 
 // Creates `path` empty (or keeps it) with mode 0600 before the engine opens it as its cookie

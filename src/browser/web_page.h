@@ -84,8 +84,9 @@ class WebPageDelegate {
   virtual void pageDidFailLoading(WebPage& page, const LoadError& error) = 0;
   // Decides every navigation of the page, answered synchronously.
   virtual PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) = 0;
-  // The page wants `address` in a new window; no new page or window is ever created for it.
-  virtual void pageRequestsNewWindow(WebPage& page, const std::string& address) = 0;
+  // The page wants `request.address` in a new window (the request's frame is the page itself); no
+  // new page or window is ever created for it.
+  virtual void pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) = 0;
 };
 
 class WebPage {

@@ -46,9 +46,16 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   g_signal_connect(view_, "create",
                    G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
                      auto* page = static_cast<WebKitPage*>(self);
-                     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-                     const gchar* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-                     if (uri && *uri) page->delegate_.pageRequestsNewWindow(*page, uri);
+                     WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action);
+                     const gchar* uri = uriRequest ? webkit_uri_request_get_uri(uriRequest) : nullptr;
+                     if (uri && *uri) {
+                       NavigationRequest request;
+                       request.address = uri;
+                       request.userGesture = webkit_navigation_action_is_user_gesture(action);
+                       request.newWindow = true;
+                       request.frame = NavigationFrame::main;  // it loads into the page itself
+                       page->delegate_.pageRequestsNewWindow(*page, request);
+                     }
                      return nullptr;  // never a second view or window
                    }),
                    this);

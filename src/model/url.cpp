@@ -92,4 +92,13 @@ std::optional<ParsedUrl> parseUrl(std::string_view text) {
   return result;
 }
 
+bool isSameHost(std::string_view host, std::string_view name) {
+  if (!host.empty() && host.back() == '.') host.remove_suffix(1);
+  if (host.size() != name.size()) return false;
+  for (std::size_t i = 0; i < host.size(); ++i) {
+    if (g_ascii_tolower(host[i]) != name[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace vesk

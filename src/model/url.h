@@ -16,4 +16,8 @@ struct ParsedUrl {
 // RFC 3986 (blanks, controls, non-ASCII letters) or a malformed authority are rejected.
 std::optional<ParsedUrl> parseUrl(std::string_view text);
 
+// Whether `host` names the same host as `name` (a lower-case host name): letters compare without
+// regard to ASCII case, and one trailing dot (the fully qualified spelling) names the same host.
+bool isSameHost(std::string_view host, std::string_view name);
+
 }  // namespace vesk

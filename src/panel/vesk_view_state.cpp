@@ -1,7 +1,5 @@
 #include "panel/vesk_view_state.h"
 
-#include <glib.h>
-
 #include <utility>
 
 #include "model/constants.h"
@@ -11,27 +9,10 @@
 
 namespace vesk {
 
-namespace {
-
-std::string lowercased(const std::string& text) {
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    gchar* lower = g_ascii_strdown(text.data(), static_cast<gssize>(text.size()));
-    std::string result(lower);
-    g_free(lower);
-    return result;
-  }
-  gchar* lower = g_utf8_strdown(text.data(), static_cast<gssize>(text.size()));
-  std::string result(lower);
-  g_free(lower);
-  return result;
-}
-
-}  // namespace
-
 BrowserContentKind browserContentKind(const std::optional<LinkSite>& site, bool requiresExternalSignIn,
                                       const std::optional<Uuid>& activeID) {
   if (!site) return BrowserContentKind::emptyState;
-  if (lowercased(site->host()) == handoffHost) return BrowserContentKind::handoff;
+  if (isSameHost(site->host(), handoffHost)) return BrowserContentKind::handoff;
   if (requiresExternalSignIn && activeID == site->id) return BrowserContentKind::handoff;
   return BrowserContentKind::webView;
 }

@@ -48,7 +48,9 @@ class FakeWebPage : public WebPage {
                           NavigationFrame frame = NavigationFrame::main) {
     return delegate.pageDecidePolicy(*this, NavigationRequest{std::move(target), userGesture, false, frame});
   }
-  void requestNewWindow(const std::string& target) { delegate.pageRequestsNewWindow(*this, target); }
+  void requestNewWindow(const std::string& target, bool userGesture = false) {
+    delegate.pageRequestsNewWindow(*this, NavigationRequest{target, userGesture, true, NavigationFrame::main});
+  }
 
   WebPageDelegate& delegate;
   std::vector<std::string> loads;

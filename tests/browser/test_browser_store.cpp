@@ -264,8 +264,9 @@ TEST_F(BrowserStoreTest, SignInHostIsRefusedAndFlaggedForTheActiveSite) {
 
 TEST_F(BrowserStoreTest, SignInHostMatchesIgnoringCaseWithPortOrUserInfo) {
   FakeWebPage& active = show(a);
-  for (const char* address : {"HTTPS://ACCOUNTS.GOOGLE.COM/", "https://Accounts.Google.com:443/x",
-                              "http://user:pw@accounts.google.com/", "wss://accounts.google.com/"}) {
+  for (const char* address :
+       {"HTTPS://ACCOUNTS.GOOGLE.COM/", "https://Accounts.Google.com:443/x", "http://user:pw@accounts.google.com/",
+        "wss://accounts.google.com/", "https://accounts.google.com./", "HTTPS://Accounts.Google.COM.:443/x"}) {
     store.activate(a);
     EXPECT_EQ(active.navigate(address), PolicyDecision::cancel) << address;
     EXPECT_TRUE(store.requiresExternalSignIn()) << address;
@@ -351,8 +352,9 @@ TEST_F(BrowserStoreTest, ForgettingSitesClosesTheirPagesForGood) {
 
 TEST_F(BrowserStoreTest, HostsThatOnlyResembleTheSignInHostStayInside) {
   FakeWebPage& active = show(a);
-  for (const char* address : {"https://mail.accounts.google.com/", "https://myaccounts.google.com/",
-                              "https://accounts.google.com.example/", "https://google.com/accounts.google.com"}) {
+  for (const char* address :
+       {"https://mail.accounts.google.com/", "https://myaccounts.google.com/", "https://accounts.google.com.example/",
+        "https://google.com/accounts.google.com", "https://accounts.google.com../", "https://.accounts.google.com/"}) {
     EXPECT_EQ(active.navigate(address), PolicyDecision::allow) << address;
   }
   EXPECT_FALSE(store.requiresExternalSignIn());
@@ -412,6 +414,17 @@ TEST_F(BrowserStoreTest, NewWindowRequestsLoadInTheRequestingPage) {
   EXPECT_EQ(active.loads.size(), 2u);
   EXPECT_EQ(inactive.loads.back(), "https://b.example/popup");
   EXPECT_EQ(factory.pages.size(), 2u);
+}
+
+TEST_F(BrowserStoreTest, NewWindowRequestsAreDecidedWithTheirOwnGesture) {
+  FakeWebPage& active = show(a);
+  active.requestNewWindow("mailto:script@example.com", false);
+  active.requestNewWindow("mailto:clicked@example.com", true);
+  active.requestNewWindow("file:///etc/passwd", true);
+  active.requestNewWindow("https://accounts.google.com./", true);
+  EXPECT_EQ(workspace.opened, std::vector<std::string>{"mailto:clicked@example.com"});
+  EXPECT_EQ(active.loads.size(), 1u);  // the site itself: nothing refused was loaded
+  EXPECT_TRUE(store.requiresExternalSignIn());
 }
 
 TEST_F(BrowserStoreTest, APageThatReportsFromInsideItsFirstLoadIsAlreadyTheActivePage) {

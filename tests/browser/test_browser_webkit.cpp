@@ -281,7 +281,11 @@ TEST_F(WebKitBrowserTest, ThePageItselfNeverReachesTheSignInHostWhateverTakesItT
   server.route("/redirect", redirect);
   server.route("/", Reply(page("<a id='link' href='http://accounts.google.com/ServiceLogin'>sign in</a>"
                                "<a id='user' href='http://me@Accounts.Google.com:80/'>as me</a>"
-                               "<a id='redirect' href='/redirect'>via a redirect</a>")));
+                               "<a id='redirect' href='/redirect'>via a redirect</a>"
+                               "<a id='dot' href='http://accounts.google.com./ServiceLogin'>trailing dot</a>"
+                               "<a id='dots' href='http://Me@ACCOUNTS.Google.com.:80/'>dot, capitals, port</a>"
+                               "<a id='escaped' href='http://accounts%2Egoogle%2Ecom./'>escaped dots</a>"
+                               "<a id='blank' target='_blank' href='http://accounts.google.com./x'>new window</a>")));
   struct Case {
     const char* name;
     std::string script;
@@ -291,6 +295,13 @@ TEST_F(WebKitBrowserTest, ThePageItselfNeverReachesTheSignInHostWhateverTakesItT
       {"server redirect", "document.getElementById('redirect').click()"},
       {"page script", "setTimeout(() => location.href = 'http://accounts.google.com/o/oauth2', 0)"},
       {"new window", "setTimeout(() => window.open('http://accounts.google.com/popup'), 0)"},
+      // The fully qualified spelling, with one trailing dot, names the same host.
+      {"trailing dot", "document.getElementById('dot').click()"},
+      {"trailing dot, capitals, port", "document.getElementById('dots').click()"},
+      {"trailing dot, escaped dots", "document.getElementById('escaped').click()"},
+      {"trailing dot, new-window link", "document.getElementById('blank').click()"},
+      {"trailing dot, page script", "setTimeout(() => location.href = 'https://accounts.google.com./', 0)"},
+      {"trailing dot, window.open", "setTimeout(() => window.open('http://ACCOUNTS.GOOGLE.COM./popup'), 0)"},
   };
   LinkSite site{"Home", server.url("/")};
   LinkSite other{"Other", server.url("/next")};
@@ -336,7 +347,11 @@ TEST_F(WebKitBrowserTest, AFrameTheSignInPageEmbedsFromTheSignInHostStaysInThePa
 TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   server.route("/", Reply(page("<p><a id='mail' href='mailto:clicked@example.com'>mail</a></p>"
                                "<p><a id='pointer' href='mailto:pointer@example.com'>pointer</a></p>"
-                               "<p><a id='timer' href='/timer'>timer</a></p>")));
+                               "<p><a id='timer' href='/timer'>timer</a></p>"
+                               "<p><button id='open' onclick=\"window.open('mailto:opened@example.com')\">open"
+                               "</button></p>",
+                               // A window the page opens by itself, without a click, goes nowhere.
+                               "setTimeout(() => window.open('mailto:unasked@example.com'), 0)")));
   // The page's own script tries to open the mail client, then moves on.
   server.route("/timer", Reply(page("<p>timer</p>",
                                     "setTimeout(() => { location.href = 'mailto:script@example.com';"
@@ -356,9 +371,18 @@ TEST_F(WebKitBrowserTest, MailtoReachesTheDesktopOnlyWhenTheUserClicked) {
   ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 2; }));
   EXPECT_EQ(workspace.opened[1], "mailto:pointer@example.com");
 
+  // A click whose handler opens the address in a new window, as a click and through the X server.
+  runScript(site, "document.getElementById('open').click()");
+  ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 3; }));
+  EXPECT_EQ(workspace.opened[2], "mailto:opened@example.com");
+  clickElement(site, "open");
+  ASSERT_TRUE(testing::waitFor([&] { return workspace.opened.size() == 4; }));
+  EXPECT_EQ(workspace.opened[3], "mailto:opened@example.com");
+  EXPECT_EQ(webkit_web_view_get_uri(webView(site)), server.url("/"));
+
   runScript(site, "document.getElementById('timer').click()");
   ASSERT_TRUE(settledAt(server.url("/done")));
-  EXPECT_EQ(workspace.opened.size(), 2u);
+  EXPECT_EQ(workspace.opened.size(), 4u);
 }
 
 TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {

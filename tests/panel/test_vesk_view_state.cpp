@@ -321,11 +321,21 @@ TEST_F(StateTest, ClearKeepsTheRowOpenAndBringsBackTheBrowserArea) {
 
 // Browser area
 
-TEST(BrowserContent, HandoffHostInUpperCaseGetsTheCard) {
-  LinkSite site{"G", "https://GEMINI.Google.COM/app"};
-  EXPECT_EQ(browserContentKind(site, false, std::nullopt), BrowserContentKind::handoff);
-  LinkSite sub{"G", "https://x.gemini.google.com/"};
-  EXPECT_EQ(browserContentKind(sub, false, std::nullopt), BrowserContentKind::webView);
+TEST(BrowserContent, HandoffHostInAnySpellingGetsTheCard) {
+  struct Case {
+    const char* address;
+    BrowserContentKind kind;
+  } cases[] = {
+      {"https://GEMINI.Google.COM/app", BrowserContentKind::handoff},
+      {"https://gemini.google.com./app", BrowserContentKind::handoff},
+      {"https://Gemini.Google.Com.:443/", BrowserContentKind::handoff},
+      {"https://x.gemini.google.com/", BrowserContentKind::webView},
+      {"https://gemini.google.com../", BrowserContentKind::webView},
+      {"https://gemini.google.com.example/", BrowserContentKind::webView},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(browserContentKind(LinkSite{"G", c.address}, false, std::nullopt), c.kind) << c.address;
+  }
 }
 
 TEST_F(StateTest, SignInFlagCountsOnlyForTheActiveSite) {
