@@ -65,11 +65,11 @@ exec {dfd}<> <(:)
 Xvfb -displayfd "$dfd" -screen 0 "${size}x24" -nolisten tcp -noreset +extension XInputExtension \
   >"$work/xvfb.log" 2>&1 &
 pids+=($!)
+# One read with a generous limit (a loaded machine can take many seconds to start Xvfb), never
+# short reads in a loop: a read that times out between two bytes of the number drops what it
+# has read, and the next read returns only the rest of the line, an empty display number.
 display=""
-# Generous: on a loaded machine Xvfb can take many seconds to start.
-for _ in $(seq 1 600); do
-  if read -r -t 0.1 -u "$dfd" display && [ -n "$display" ]; then break; fi
-done
+read -r -t 60 -u "$dfd" display || true
 [ -n "$display" ] || { echo "headless.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$display"
 
