@@ -74,19 +74,36 @@ panel_focused() {
 }
 
 # The left edge of the clock at the right end of the panel strip: the left-most bright pixel
-# column before any tray icon exists. Sets CLOCK_LEFT.
+# column before any tray icon exists. Sets CLOCK_LEFT once two looks a moment apart agree: a
+# clock still being drawn (the time before the date) would put the edge too far right, and the
+# date would then be taken for the icon.
 find_clock_left() {
-  local strip=${1:-29}
-  CLOCK_LEFT=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -F'[,: ()]+' '
+  local first
+  first=$(clock_left_now "$@") || return 1
+  sleep 0.3
+  CLOCK_LEFT=$(clock_left_now "$@") && [ "$CLOCK_LEFT" = "$first" ]
+}
+clock_left_now() {
+  local strip=${1:-29} left
+  left=$(import -window root -crop "1280x${strip}+0+0" -depth 8 txt:- 2>/dev/null | awk -F'[,: ()]+' '
     NR > 1 && $3 > 150 && $4 > 150 && $5 > 150 { if (min == "" || $1 < min) min = $1 }
     END { if (min != "") print min }')
-  [ -n "$CLOCK_LEFT" ]
+  [ -n "$left" ] && echo "$left"
 }
 
 # Finds the tray icon in the panel strip at the top of the screen: the left-most group of
 # bright pixels left of the clock (CLOCK_LEFT, from find_clock_left before the icon was added;
-# the expanding separator draws nothing). Sets ICON_X and ICON_Y to its centre.
+# the expanding separator draws nothing), at least icon-high (a line of text is not). Sets
+# ICON_X and ICON_Y to its centre once two looks a moment apart agree, so that an icon still
+# being drawn or laid out is not clicked where it will not be.
 find_tray_icon() {
+  local first found
+  first=$(tray_icon_now "$@") || return 1
+  sleep 0.3
+  found=$(tray_icon_now "$@") && [ "$found" = "$first" ] || return 1
+  read -r ICON_X ICON_Y <<<"$found"
+}
+tray_icon_now() {
   local strip=${1:-29}
   local limit=$(( ${CLOCK_LEFT:-1281} - 2 ))
   local found
@@ -101,10 +118,9 @@ find_tray_icon() {
         if (x in bright) { if (start < 0) start = x; last = x; miny = (miny == "" || top[x] < miny) ? top[x] : miny; maxy = (bottom[x] > maxy) ? bottom[x] : maxy }
         else if (start >= 0 && x - last > 3) break
       }
-      if (start >= 0) printf "%d %d\n", int((start + last) / 2), int((miny + maxy) / 2)
+      if (start >= 0 && maxy - miny >= 11) printf "%d %d\n", int((start + last) / 2), int((miny + maxy) / 2)
     }')
-  [ -n "$found" ] || return 1
-  read -r ICON_X ICON_Y <<<"$found"
+  [ -n "$found" ] && echo "$found"
 }
 
 click_at() {

@@ -15,6 +15,8 @@ printf '[vesk]\nvesk.shortcut.next.v1={"keyCode":45,"modifiers":6144,"label":"âŒ
   >"$XDG_CONFIG_HOME/vesk/settings.ini"
 settings="$XDG_CONFIG_HOME/vesk/settings.ini"
 selected() { grep '^vesk.selected.v1=' "$settings" | cut -d= -f2-; }
+# Read afresh on every try: the press is handled some time after xdotool returns.
+selection_is_not() { [ "$(selected)" != "$1" ]; }
 
 # The clock is drawn before Vesk starts; the icon must then appear left of it.
 wait_for 30 find_clock_left || fail "the tray host drew no clock"
@@ -67,10 +69,10 @@ step "the next-website combination opens the closed panel on the next site"
 before=$(selected)
 xdotool key ctrl+alt+n
 wait_for 20 panel_shown || fail "Ctrl+Alt+N did not open the panel"
-wait_for 10 test "$(selected)" != "$before" || fail "the selection did not change ($before)"
+wait_for 10 selection_is_not "$before" || fail "the selection did not change ($before)"
 second=$(selected)
 xdotool key ctrl+alt+n
-wait_for 10 test "$(selected)" != "$second" || fail "the second press did not switch the site"
+wait_for 10 selection_is_not "$second" || fail "the second press did not switch the site"
 panel_shown || fail "switching with the panel open must keep it open"
 xdotool key Escape
 wait_for 10 panel_hidden || fail "Escape did not close the panel"

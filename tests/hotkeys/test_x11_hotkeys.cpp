@@ -1,5 +1,6 @@
 // Global hot keys on a real X server: grabs made through GDK, presses sent with xdotool.
 #include <gtest/gtest.h>
+#include <gtkmm/window.h>
 
 #include <algorithm>
 #include <memory>
@@ -135,6 +136,20 @@ TEST_F(X11HotkeyTest, HoldingTheKeyDownIsOnePress) {
   EXPECT_EQ(presses(), Ids{1});
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
   EXPECT_EQ(presses(), Ids{1});
+}
+
+TEST_F(X11HotkeyTest, AWindowShownWhileTheKeyIsDownLeavesTheNextPressDelivered) {
+  // As when the panel opens on the press and asks for focus: the release must still count, or
+  // every later press of the key would be taken for auto-repeat.
+  ASSERT_EQ(manager->registerShortcut(controlOptionSpace, 1), std::nullopt);
+  ASSERT_TRUE(xdotool("keydown ctrl+alt+space"));
+  ASSERT_TRUE(waitFor([&] { return !delivered.empty(); }));
+  Gtk::Window window;
+  window.present();
+  testing::waitForDraw(window);
+  ASSERT_TRUE(xdotool("keyup space alt ctrl"));
+  ASSERT_TRUE(xdotool("key ctrl+alt+space"));
+  EXPECT_EQ(presses(), (Ids{1, 1}));
 }
 
 TEST_F(X11HotkeyTest, StillFiresWithNumLockAndCapsLockOn) {
