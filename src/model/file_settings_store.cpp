@@ -100,6 +100,14 @@ std::string unescaped(std::string_view raw) {
   }
   return out;
 }
+// What went wrong, then which file: "No space left on device (/home/u/.config/vesk/settings.ini)".
+// GLib's messages name the temporary file first and end with the system's reason.
+std::string writeFailure(const std::string& message, const std::filesystem::path& path) {
+  auto at = message.rfind(": ");
+  std::string reason = at == std::string::npos ? message : message.substr(at + 2);
+  return reason + " (" + path.string() + ")";
+}
+
 }  // namespace
 
 std::string utcStamp() {
@@ -203,14 +211,6 @@ void FileSettingsStore::keepUnreadable(std::string_view key, std::string_view by
   std::string error;
   if (!makeFolder(path_.parent_path(), &error)) return;
   replaceFile(unusedName(path_.parent_path(), std::string(key)), bytes, &error);
-}
-
-// What went wrong, then which file: "No space left on device (/home/u/.config/vesk/settings.ini)".
-// GLib's messages name the temporary file first and end with the system's reason.
-static std::string writeFailure(const std::string& message, const std::filesystem::path& path) {
-  auto at = message.rfind(": ");
-  std::string reason = at == std::string::npos ? message : message.substr(at + 2);
-  return reason + " (" + path.string() + ")";
 }
 
 void FileSettingsStore::write() {

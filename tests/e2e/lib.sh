@@ -15,6 +15,11 @@ fail() {
   exit 1
 }
 
+# Stops a script that is not running inside `headless.sh --tray` (a display and a tray host).
+require_tray_harness() {
+  [ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
+}
+
 # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds or SECONDS have passed.
 wait_for() {
   local limit=$1

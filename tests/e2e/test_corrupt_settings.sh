@@ -8,7 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 vesk=$1
-[ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
+require_tray_harness
 
 dir="$XDG_CONFIG_HOME/vesk"
 settings="$dir/settings.ini"

@@ -6,7 +6,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 atspi_tree=$2
-[ -n "${DISPLAY:-}" ] && [ -n "${VESK_PANEL_PID:-}" ] || fail "run me inside tests/harness/headless.sh --tray"
+require_tray_harness
 
 # The executable alone, away from the module it loads.
 mkdir -p "$VESK_TEST_TMP/bin"
