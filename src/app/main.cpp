@@ -193,6 +193,8 @@ void addOptions(Gio::Application& app) {
                             "Switch to the previous website and show the panel");
   app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0', "Open the panel's settings");
   app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
+  // Answered before the application starts (see runVesk); listed here so that help shows it.
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "version", '\0', "Print the version of Vesk and exit");
 }
 
 // What the exception being handled says.
@@ -218,6 +220,10 @@ static int runVesk(int argc, char** argv) {
     addOptions(*helper.get());
     return helper->run(argc, argv);
   }
+  if (vesk::asksForVersion(argc, argv)) {
+    std::cout << "vesk " << VESK_VERSION << "\n";
+    return 0;
+  }
   {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -226,12 +232,18 @@ static int runVesk(int argc, char** argv) {
                    "desktop session.\n";
       return 1;
     }
+    // One id everywhere a desktop looks: the Wayland app_id and the X11 WM_CLASS of every window
+    // come from the program name, which must be set before GTK starts, and the program class set
+    // just after. Help (above) keeps the command's own name in its usage line.
+    g_set_prgname(std::string(vesk::applicationId).c_str());
     // Global key grabs and placing the panel under the icon need X11 (also through XWayland).
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr)) {
       std::cerr << "vesk: cannot open the display " << (x11 && *x11 ? x11 : wayland) << ".\n";
       return 1;
     }
+    // GTK's start-up derives the class from the name, capitalised; no window exists yet.
+    gdk_set_program_class(std::string(vesk::applicationId).c_str());
   }
 
   auto app = Gtk::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);

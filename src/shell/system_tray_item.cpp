@@ -11,6 +11,7 @@
 #include <cmath>
 #include <utility>
 
+#include "model/constants.h"
 #include "shell/portal_symbol.h"
 
 namespace vesk {
@@ -183,7 +184,8 @@ GVariant* SystemTrayItem::onGetProperty(GDBusConnection*, const char*, const cha
 GVariant* SystemTrayItem::property(const char* name) const {
   const std::string key = name;
   if (key == "Category") return g_variant_new_string("ApplicationStatus");
-  if (key == "Id") return g_variant_new_string("vesk");
+  // The same id as the desktop file, the D-Bus name and the windows' WM_CLASS, so hosts can match them.
+  if (key == "Id") return g_variant_new_string(std::string(applicationId).c_str());
   if (key == "Title") return g_variant_new_string("Vesk");
   if (key == "Status") return g_variant_new_string("Active");
   if (key == "WindowId") return g_variant_new_int32(0);
@@ -346,7 +348,7 @@ void SystemTrayItem::showFallbackIcon() {
   if (!gdk_display_get_default()) return;
   if (!statusIcon_) {
     statusIcon_ = gtk_status_icon_new();
-    gtk_status_icon_set_name(statusIcon_, "vesk");
+    gtk_status_icon_set_name(statusIcon_, std::string(applicationId).c_str());
     gtk_status_icon_set_title(statusIcon_, "Vesk");
     gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
     fallbackSizeChanged(22);

@@ -1,4 +1,4 @@
-// The program entry's decisions: help options and where the panel module may come from.
+// The program entry's decisions: help and version options and where the panel module may come from.
 #include "app/entry.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +25,22 @@ TEST(Entry, OnlyTheHelpOptionsThemselvesAskForHelp) {
     std::string shown;
     for (const char* argument : c.arguments) shown += std::string(argument) + " ";
     EXPECT_EQ(asksForHelp(static_cast<int>(argv.size()), argv.data()), c.help) << shown;
+  }
+}
+
+TEST(Entry, OnlyTheVersionOptionItselfAsksForTheVersion) {
+  struct Case {
+    std::vector<const char*> arguments;
+    bool version;
+  } cases[] = {
+      {{"--version"}, true}, {{"--toggle", "--version"}, true}, {{}, false}, {{"--versions"}, false},
+      {{"-v"}, false},       {{"--", "--version"}, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"vesk"};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(asksForVersion(static_cast<int>(argv.size()), argv.data()), c.version)
+        << (c.arguments.empty() ? "" : c.arguments.back());
   }
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real vesk binary with xfce4-panel as its tray host: the StatusNotifierItem, its tooltip,
-# opening and closing the panel by icon clicks, outside clicks, hot keys and the command line,
+# the one id shared by the panel window, the item and the desktop file, opening and closing the
+# panel by icon clicks, outside clicks, hot keys and the command line,
 # the double-click menu, and the icon coming back when the panel restarts.
 #   headless.sh --tray -- test_tray.sh path/to/vesk
 set -uo pipefail
@@ -47,6 +48,15 @@ echo "panel at $X,$Y size ${WIDTH}x$HEIGHT"
 [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 800 ] && [ "$X" -ge 0 ] || fail "the panel leaves the screen"
 wait_for 10 panel_focused || fail "the panel has no keyboard focus (active $(active_window), focus $(xdotool getwindowfocus))"
 [ -n "${VESK_SCREENSHOT:-}" ] && import -window root "$VESK_SCREENSHOT"
+
+step "the panel window, the tray item and the desktop file carry the same id"
+id=io.github.vesk.Vesk
+wm_class=$(xprop -id "$(panel_window)" WM_CLASS)
+[ "$wm_class" = "WM_CLASS(STRING) = \"$id\", \"$id\"" ] || fail "the panel's $wm_class"
+item_id=$(dbus-send --session --print-reply --dest="org.kde.StatusNotifierItem-$vp-1" /StatusNotifierItem \
+  org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem string:Id | sed -n 's/^ *variant *string "\(.*\)"$/\1/p')
+[ "$item_id" = "$id" ] || fail "the tray item's Id is '$item_id'"
+grep -qx "StartupWMClass=$id" "$here/../../data/$id.desktop" || fail "the desktop file's StartupWMClass is not $id"
 
 step "a click elsewhere hides it"
 click_at 300 500

@@ -121,7 +121,7 @@ TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
   ASSERT_TRUE(waitFor([&] { return item.usesFallbackIcon(); })) << "no watcher: the XEmbed icon is used";
 
   EXPECT_EQ(stringOf(host.property(name, "Category")), "ApplicationStatus");
-  EXPECT_EQ(stringOf(host.property(name, "Id")), "vesk");
+  EXPECT_EQ(stringOf(host.property(name, "Id")), "io.github.vesk.Vesk");
   EXPECT_EQ(stringOf(host.property(name, "Title")), "Vesk");
   EXPECT_EQ(stringOf(host.property(name, "Status")), "Active");
   EXPECT_EQ(stringOf(host.property(name, "IconName")), "io.github.vesk.Vesk-symbolic");
