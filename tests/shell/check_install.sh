@@ -6,7 +6,8 @@ rm -rf "$root"
 cmake --install "$build" --prefix "$root" >/dev/null
 for file in bin/vesk share/applications/io.github.vesk.Vesk.desktop share/metainfo/io.github.vesk.Vesk.metainfo.xml \
   share/icons/hicolor/scalable/apps/io.github.vesk.Vesk.svg \
-  share/icons/hicolor/symbolic/apps/io.github.vesk.Vesk-symbolic.svg; do
+  share/icons/hicolor/symbolic/apps/io.github.vesk.Vesk-symbolic.svg share/man/man1/vesk.1.gz \
+  share/doc/vesk/copyright; do
   [ -f "$root/$file" ] || { echo "FAIL: $file not installed" >&2; exit 1; }
 done
 [ -x "$root/bin/vesk" ] || { echo "FAIL: bin/vesk is not executable" >&2; exit 1; }
