@@ -79,10 +79,17 @@ SystemTrayItem::SystemTrayItem(std::string iconThemePath)
     showFallbackIcon();
     return;
   }
+  // Hosts that draw the pixmaps instead of recolouring the symbolic icon get them redrawn in the
+  // colour that reads on the desktop's panels whenever its preference changes.
+  colorScheme_ = std::make_unique<DesktopColorScheme>(connection_, [this] {
+    emitSignal("NewIcon");
+    emitSignal("NewToolTip");
+  });
   exportItem();
 }
 
 SystemTrayItem::~SystemTrayItem() {
+  colorScheme_.reset();  // it uses the connection
   g_cancellable_cancel(cancellable_);
   if (watcherId_) g_bus_unwatch_name(watcherId_);
   if (ownerId_) g_bus_unown_name(ownerId_);
@@ -207,8 +214,9 @@ GVariant* SystemTrayItem::property(const char* name) const {
 GVariant* SystemTrayItem::pixmaps() const {
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
+  const SymbolColor color = trayGlyphColor(colorScheme_ ? colorScheme_->current() : ColorScheme::dark);
   for (int size : pixmapSizes) {
-    auto argb = portalSymbolArgb(size, symbolLight);
+    auto argb = portalSymbolArgb(size, color);
     GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }

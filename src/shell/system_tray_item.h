@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "shell/color_scheme.h"
 #include "shell/tray_item.h"
 
 typedef struct _DbusmenuServer DbusmenuServer;
@@ -65,6 +66,8 @@ class SystemTrayItem final : public TrayItem {
                                  gpointer self);
 
   std::string iconThemePath_;
+  // The desktop's dark or light preference, which the pixmaps' colour follows.
+  std::unique_ptr<DesktopColorScheme> colorScheme_;
   std::string toolTip_;
   std::string busName_;
   GDBusConnection* connection_ = nullptr;

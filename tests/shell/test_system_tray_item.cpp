@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -106,6 +107,78 @@ std::string stringOf(GVariant* value) {
   std::string text = value ? g_variant_get_string(value, nullptr) : "";
   if (value) g_variant_unref(value);
   return text;
+}
+
+// The desktop's settings portal on the test bus: answers the colour-scheme read as the real one
+// does (a variant in a variant) and announces changes.
+class FakeSettingsPortal {
+ public:
+  FakeSettingsPortal(GDBusConnection* connection, guint32 colorScheme)
+      : connection_(connection), colorScheme_(colorScheme) {
+    info_ = g_dbus_node_info_new_for_xml(R"xml(<node><interface name="org.freedesktop.portal.Settings">
+      <method name="Read"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
+      <signal name="SettingChanged"><arg type="s"/><arg type="s"/><arg type="v"/></signal>
+    </interface></node>)xml",
+                                         nullptr);
+    static const GDBusInterfaceVTable vtable = {
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
+           GDBusMethodInvocation* invocation, gpointer self) {
+          GVariant* value =
+              g_variant_new_variant(g_variant_new_uint32(static_cast<FakeSettingsPortal*>(self)->colorScheme_));
+          g_dbus_method_invocation_return_value(invocation, g_variant_new("(v)", value));
+        },
+        nullptr,
+        nullptr,
+        {}};
+    object_ = g_dbus_connection_register_object(connection_, "/org/freedesktop/portal/desktop", info_->interfaces[0],
+                                                &vtable, this, nullptr, nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "RequestName",
+                                                  g_variant_new("(su)", "org.freedesktop.portal.Desktop", 0u), nullptr,
+                                                  G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply) g_variant_unref(reply);
+  }
+  ~FakeSettingsPortal() {
+    GVariant* reply = g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "ReleaseName",
+                                                  g_variant_new("(s)", "org.freedesktop.portal.Desktop"), nullptr,
+                                                  G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply) g_variant_unref(reply);
+    g_dbus_connection_unregister_object(connection_, object_);
+    g_dbus_node_info_unref(info_);
+  }
+  void change(guint32 colorScheme) {
+    colorScheme_ = colorScheme;
+    g_dbus_connection_emit_signal(connection_, nullptr, "/org/freedesktop/portal/desktop",
+                                  "org.freedesktop.portal.Settings", "SettingChanged",
+                                  g_variant_new("(ss@v)", "org.freedesktop.appearance", "color-scheme",
+                                                g_variant_new_variant(g_variant_new_uint32(colorScheme))),
+                                  nullptr);
+  }
+
+ private:
+  GDBusConnection* connection_;
+  guint32 colorScheme_;
+  GDBusNodeInfo* info_ = nullptr;
+  guint object_ = 0;
+};
+
+// The brightest colour channel of the opaque pixels of the item's first pixmap; -1 if unreadable.
+int glyphBrightness(Host& host, const std::string& name) {
+  GVariant* pixmaps = host.property(name, "IconPixmap");
+  if (!pixmaps || g_variant_n_children(pixmaps) == 0) return -1;
+  GVariant* bytes = nullptr;
+  int width = 0, height = 0;
+  g_variant_get_child(pixmaps, 0, "(ii@ay)", &width, &height, &bytes);
+  gsize length = 0;
+  const auto* argb = static_cast<const guint8*>(g_variant_get_fixed_array(bytes, &length, 1));
+  int brightest = -1;
+  for (gsize i = 0; i + 3 < length; i += 4) {
+    if (argb[i] == 255) brightest = std::max({brightest, int{argb[i + 1]}, int{argb[i + 2]}, int{argb[i + 3]}});
+  }
+  g_variant_unref(bytes);
+  g_variant_unref(pixmaps);
+  return brightest;
 }
 
 class SystemTrayItemTest : public ::testing::Test {
@@ -254,6 +327,32 @@ TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
     if (reply) g_variant_unref(reply);
   }
   EXPECT_TRUE(waitFor([&] { return settings == 1 && quits == 1; }));
+}
+
+TEST_F(SystemTrayItemTest, PixmapsFollowTheDesktopsLightOrDarkPreference) {
+  Host host;
+  FakeSettingsPortal portal(host.connection, 2);  // prefers light: a light panel
+  SystemTrayItem item("");
+  EXPECT_TRUE(waitFor([&] {
+    const int brightness = glyphBrightness(host, item.busName());
+    return brightness >= 0 && brightness < 0x40;
+  })) << "a dark glyph on a light desktop, not "
+      << glyphBrightness(host, item.busName());
+  EXPECT_EQ(stringOf(host.property(item.busName(), "IconName")), "io.github.vesk.Vesk-symbolic")
+      << "hosts that recolour icons get the symbolic one";
+
+  int newIcons = 0;
+  const guint subscription = g_dbus_connection_signal_subscribe(
+      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewIcon", "/StatusNotifierItem", nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
+        ++*static_cast<int*>(count);
+      },
+      &newIcons, nullptr);
+  portal.change(1);  // the desktop switches to dark
+  EXPECT_TRUE(waitFor([&] { return newIcons == 1; })) << "hosts are told to fetch the icon again";
+  EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph on a dark desktop";
+  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
 }
 
 // GTK reports a double click on the XEmbed icon as press, press, double-press: the second press

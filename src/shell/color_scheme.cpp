@@ -1,0 +1,120 @@
+#include "shell/color_scheme.h"
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace vesk {
+namespace {
+
+constexpr const char* portalName = "org.freedesktop.portal.Desktop";
+constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* settingsInterface = "org.freedesktop.portal.Settings";
+constexpr const char* appearance = "org.freedesktop.appearance";
+constexpr const char* colorSchemeKey = "color-scheme";
+
+// The portal's value, unwrapped from the variants around it (Read answers a variant in a variant).
+std::optional<std::uint32_t> colorSchemeValue(GVariant* value) {
+  GVariant* inner = g_variant_ref(value);
+  while (g_variant_is_of_type(inner, G_VARIANT_TYPE_VARIANT)) {
+    GVariant* next = g_variant_get_variant(inner);
+    g_variant_unref(inner);
+    inner = next;
+  }
+  std::optional<std::uint32_t> result;
+  if (g_variant_is_of_type(inner, G_VARIANT_TYPE_UINT32)) result = g_variant_get_uint32(inner);
+  g_variant_unref(inner);
+  return result;
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  return g_ascii_strncasecmp(text.data() + text.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+}
+
+}  // namespace
+
+ColorScheme desktopColorScheme(std::optional<std::uint32_t> portalColorScheme, std::string_view gtkThemeName) {
+  if (portalColorScheme == 1u) return ColorScheme::dark;
+  if (portalColorScheme == 2u) return ColorScheme::light;
+  const bool darkTheme = endsWithIgnoringCase(gtkThemeName, "-dark") || endsWithIgnoringCase(gtkThemeName, ":dark");
+  return darkTheme ? ColorScheme::dark : ColorScheme::light;
+}
+
+SymbolColor trayGlyphColor(ColorScheme scheme) {
+  return scheme == ColorScheme::dark ? symbolLight : SymbolColor{0.13, 0.13, 0.13, 1};
+}
+
+DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::function<void()> changed)
+    : connection_(connection), changed_(std::move(changed)) {
+  if ((settings_ = gtk_settings_get_default())) {
+    g_object_ref(settings_);
+    themeHandler_ = g_signal_connect_swapped(settings_, "notify::gtk-theme-name",
+                                             G_CALLBACK(+[](DesktopColorScheme* self) { self->update({}); }), this);
+  }
+  if (!connection_) return;
+  cancellable_ = g_cancellable_new();
+  subscription_ = g_dbus_connection_signal_subscribe(
+      connection_, portalName, settingsInterface, "SettingChanged", portalPath, appearance, G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, gpointer data) {
+        const char* group = nullptr;
+        const char* key = nullptr;
+        GVariant* value = nullptr;
+        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
+        g_variant_get(parameters, "(&s&sv)", &group, &key, &value);
+        if (g_strcmp0(key, colorSchemeKey) == 0) {
+          auto* self = static_cast<DesktopColorScheme*>(data);
+          const auto read = colorSchemeValue(value);
+          self->update([self, read] { self->portalValue_ = read; });
+        }
+        g_variant_unref(value);
+      },
+      this, nullptr);
+  // Asked once, without waiting: until the answer comes the GTK theme decides. A desktop without
+  // the portal answers with an error, which leaves it at that.
+  g_dbus_connection_call(
+      connection_, portalName, portalPath, settingsInterface, "Read", g_variant_new("(ss)", appearance, colorSchemeKey),
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+        if (!reply) return;  // also when cancelled: `data` may be gone then
+        auto* self = static_cast<DesktopColorScheme*>(data);
+        const auto read = colorSchemeValue(reply);
+        self->update([self, read] { self->portalValue_ = read; });
+        g_variant_unref(reply);
+      },
+      this);
+}
+
+DesktopColorScheme::~DesktopColorScheme() {
+  if (cancellable_) {
+    g_cancellable_cancel(cancellable_);
+    g_object_unref(cancellable_);
+  }
+  if (subscription_) g_dbus_connection_signal_unsubscribe(connection_, subscription_);
+  if (settings_) {
+    g_signal_handler_disconnect(settings_, themeHandler_);
+    g_object_unref(settings_);
+  }
+}
+
+std::string DesktopColorScheme::themeName() const {
+  // GTK_THEME overrides the desktop's theme for this program, as GTK itself does.
+  if (const char* forced = std::getenv("GTK_THEME"); forced && *forced) return forced;
+  if (!settings_) return {};
+  gchar* name = nullptr;
+  g_object_get(settings_, "gtk-theme-name", &name, nullptr);
+  std::string result = name ? name : "";
+  g_free(name);
+  return result;
+}
+
+void DesktopColorScheme::update(std::function<void()> change) {
+  const ColorScheme before = current();
+  if (change) change();
+  if (current() != before && changed_) changed_();
+}
+
+}  // namespace vesk
