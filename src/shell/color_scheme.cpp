@@ -51,9 +51,12 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
     : connection_(connection), changed_(std::move(changed)) {
   if ((settings_ = gtk_settings_get_default())) {
     g_object_ref(settings_);
-    themeHandler_ = g_signal_connect_swapped(settings_, "notify::gtk-theme-name",
-                                             G_CALLBACK(+[](DesktopColorScheme* self) { self->update({}); }), this);
+    themeHandler_ = g_signal_connect(
+        settings_, "notify::gtk-theme-name",
+        G_CALLBACK(+[](GtkSettings*, GParamSpec*, gpointer self) { static_cast<DesktopColorScheme*>(self)->update(); }),
+        this);
   }
+  scheme_ = desktopColorScheme(std::nullopt, themeName());
   if (!connection_) return;
   cancellable_ = g_cancellable_new();
   subscription_ = g_dbus_connection_signal_subscribe(
@@ -66,8 +69,8 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
         g_variant_get(parameters, "(&s&sv)", &group, &key, &value);
         if (g_strcmp0(key, colorSchemeKey) == 0) {
           auto* self = static_cast<DesktopColorScheme*>(data);
-          const auto read = colorSchemeValue(value);
-          self->update([self, read] { self->portalValue_ = read; });
+          self->portalValue_ = colorSchemeValue(value);
+          self->update();
         }
         g_variant_unref(value);
       },
@@ -81,8 +84,8 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
         GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
         if (!reply) return;  // also when cancelled: `data` may be gone then
         auto* self = static_cast<DesktopColorScheme*>(data);
-        const auto read = colorSchemeValue(reply);
-        self->update([self, read] { self->portalValue_ = read; });
+        self->portalValue_ = colorSchemeValue(reply);
+        self->update();
         g_variant_unref(reply);
       },
       this);
@@ -111,10 +114,11 @@ std::string DesktopColorScheme::themeName() const {
   return result;
 }
 
-void DesktopColorScheme::update(std::function<void()> change) {
-  const ColorScheme before = current();
-  if (change) change();
-  if (current() != before && changed_) changed_();
+void DesktopColorScheme::update() {
+  const ColorScheme scheme = desktopColorScheme(portalValue_, themeName());
+  if (scheme == scheme_) return;
+  scheme_ = scheme;
+  if (changed_) changed_();
 }
 
 }  // namespace vesk

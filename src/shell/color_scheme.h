@@ -38,15 +38,18 @@ class DesktopColorScheme {
   DesktopColorScheme(const DesktopColorScheme&) = delete;
   DesktopColorScheme& operator=(const DesktopColorScheme&) = delete;
 
-  ColorScheme current() const { return desktopColorScheme(portalValue_, themeName()); }
+  ColorScheme current() const { return scheme_; }
 
  private:
   std::string themeName() const;
-  void update(std::function<void()> change);
+  // Decides the scheme again (the theme's name has already changed when GTK tells) and calls
+  // `changed` when it differs from the last one.
+  void update();
 
   GDBusConnection* connection_;
   std::function<void()> changed_;
   std::optional<std::uint32_t> portalValue_;
+  ColorScheme scheme_ = ColorScheme::light;
   GCancellable* cancellable_ = nullptr;
   unsigned subscription_ = 0;
   GtkSettings* settings_ = nullptr;

@@ -355,6 +355,30 @@ TEST_F(SystemTrayItemTest, PixmapsFollowTheDesktopsLightOrDarkPreference) {
   g_dbus_connection_signal_unsubscribe(host.connection, subscription);
 }
 
+TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheGtkTheme) {
+  Host host;
+  GtkSettings* settings = gtk_settings_get_default();
+  g_object_set(settings, "gtk-theme-name", "Adwaita", nullptr);
+  SystemTrayItem item("");
+  EXPECT_TRUE(waitFor([&] {
+    const int brightness = glyphBrightness(host, item.busName());
+    return brightness >= 0 && brightness < 0x40;
+  })) << "a dark glyph with a light theme";
+  int newIcons = 0;
+  const guint subscription = g_dbus_connection_signal_subscribe(
+      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewIcon", "/StatusNotifierItem", nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
+        ++*static_cast<int*>(count);
+      },
+      &newIcons, nullptr);
+  g_object_set(settings, "gtk-theme-name", "Adwaita-dark", nullptr);
+  EXPECT_TRUE(waitFor([&] { return newIcons == 1; }));
+  EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph with a dark theme";
+  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
+  g_object_set(settings, "gtk-theme-name", "Adwaita", nullptr);
+}
+
 // GTK reports a double click on the XEmbed icon as press, press, double-press: the second press
 // is the second click, and nothing else follows. A lone click later starts again at one.
 TEST_F(SystemTrayItemTest, DoubleClickOnTheXEmbedIconIsOneClickThenASecond) {
