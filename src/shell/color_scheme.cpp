@@ -43,9 +43,7 @@ ColorScheme desktopColorScheme(std::optional<std::uint32_t> portalColorScheme, s
   return darkTheme ? ColorScheme::dark : ColorScheme::light;
 }
 
-SymbolColor trayGlyphColor(ColorScheme scheme) {
-  return scheme == ColorScheme::dark ? symbolLight : SymbolColor{0.13, 0.13, 0.13, 1};
-}
+SymbolColor trayGlyphColor(ColorScheme scheme) { return scheme == ColorScheme::dark ? symbolLight : symbolDark; }
 
 DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::function<void()> changed)
     : connection_(connection), changed_(std::move(changed)) {

@@ -14,8 +14,9 @@ struct SymbolColor {
 };
 
 inline constexpr SymbolColor symbolBlack{0, 0, 0, 1};
-// The colour of the tray pixmaps: light, for the usually dark desktop panels.
+// The tray glyph's colours: light for dark panels, dark for light ones.
 inline constexpr SymbolColor symbolLight{0.93, 0.93, 0.93, 1};
+inline constexpr SymbolColor symbolDark{0.13, 0.13, 0.13, 1};
 
 // A new square ARGB32 image of ceil(size) pixels with the symbol drawn at `size`;
 // everything but the symbol stays transparent.
