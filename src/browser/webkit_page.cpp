@@ -62,6 +62,15 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
                      return nullptr;  // never a second view or window
                    }),
                    this);
+  // The menu's download items start their downloads without a navigation, on the user's choice.
+  // Any download the page itself starts comes with a navigation of its own, which sets the gesture.
+  g_signal_connect(
+      view_, "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self) -> gboolean {
+        static_cast<WebKitPage*>(self)->downloadGesture_ = true;
+        return FALSE;
+      }),
+      this);
   g_signal_connect(view_, "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
                      static_cast<WebKitPage*>(self)->webProcessTerminated(reason);

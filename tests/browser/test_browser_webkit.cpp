@@ -146,7 +146,7 @@ class WebKitBrowserTest : public ::testing::Test {
   }
 
   // Clicks with the real pointer (through the X server) at the centre of the element with `id`.
-  void clickElement(const LinkSite& site, const std::string& id) {
+  void clickElement(const LinkSite& site, const std::string& id, int button = 1) {
     auto centre =
         evaluate(site, "(() => { const r = document.getElementById('" + id +
                            "').getBoundingClientRect();"
@@ -163,8 +163,8 @@ class WebKitBrowserTest : public ::testing::Test {
       originX += allocation.x;
       originY += allocation.y;
     }
-    std::string command =
-        "xdotool mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 1";
+    std::string command = "xdotool mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) +
+                          " click " + std::to_string(button);
     gint status = -1;
     ASSERT_TRUE(g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr));
     ASSERT_EQ(status, 0);
@@ -638,6 +638,39 @@ TEST_F(WebKitBrowserTest, DownloadsTheUserClickedRunWhateverTheLinkIs) {
     g_unlink(reports[0].path.c_str());
     EXPECT_TRUE(testing::waitFor([&] { return store.downloads().empty(); }));
   }
+}
+
+TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
+  server.route("/file", attachment("menu.txt", "chosen from the menu"));
+  server.route("/", Reply(page("<p style='font-size: 40px'><a id='link' href='/file'>link</a></p>")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  // The menu keeps only its "download linked file" item, chosen with the keyboard.
+  g_signal_connect_after(
+      webView(site), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) -> gboolean {
+        GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+        for (GList* item = items; item; item = item->next) {
+          auto* entry = WEBKIT_CONTEXT_MENU_ITEM(item->data);
+          if (webkit_context_menu_item_get_stock_action(entry) != WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK) {
+            webkit_context_menu_remove(menu, entry);
+          }
+        }
+        g_list_free(items);
+        return FALSE;
+      }),
+      nullptr);
+  clickElement(site, "link", 3);
+  testing::spinFor(500);
+  gint status = -1;
+  ASSERT_TRUE(g_spawn_command_line_sync("xdotool key Down Return", nullptr, nullptr, &status, nullptr));
+  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }, 20));
+  EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
+  EXPECT_EQ(readFile(reports[0].path), "chosen from the menu");
+  g_unlink(reports[0].path.c_str());
 }
 
 TEST_F(WebKitBrowserTest, AClickedDownloadShowsItsProgressRunsAloneOnItsSiteAndCancelRemovesItsFile) {
