@@ -39,6 +39,8 @@ struct DownloadState {
   bool adopted = false;              // the page runs it
   std::uint64_t nextSpaceCheck = 0;  // received bytes at which free space is checked next
   bool checkingSpace = false;
+  bool ended = false;
+  std::string name;     // the file's name as shown
   std::string stopped;  // why it was stopped for lack of space
 };
 
@@ -69,7 +71,8 @@ void checkFreeSpace(WebKitDownload* download, DownloadState* state) {
         GFileInfo* info = g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr);
         auto* state = static_cast<DownloadState*>(g_object_get_data(G_OBJECT(download), "vesk-download"));
         if (state) state->checkingSpace = false;
-        if (state && info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) && !state->failed &&
+        if (state && !state->ended && info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
+            !state->failed &&
             g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
           std::string text(downloadStoppedText);
           text.replace(text.find("{folder}"), 8, displayFolder(state->path));
@@ -196,8 +199,10 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
   WebKitPage* page = WebKitPage::of(webkit_download_get_web_view(download));
   if (!page || !page->takeDownloadGesture()) {
     // The page's own script (or no page at all) started it: nothing is saved and nothing is said
-    // beyond one line here. Refused before any destination is chosen, so no file is created.
-    std::cerr << "vesk: a download no click started was refused.\n";
+    // beyond one line here per page load. Refused before any destination is chosen, so no file is created.
+    if (!page || page->firstRefusalOfThisLoad()) {
+      std::cerr << "vesk: refused a download the page started without a click.\n";
+    }
     g_signal_connect(download, "decide-destination", G_CALLBACK(+[](WebKitDownload*, gchar*, gpointer) -> gboolean {
                        return TRUE;  // no destination: nothing is written
                      }),
@@ -236,6 +241,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      }
                      // The file was just created empty for this download alone.
                      state->reserved = true;
+                     state->name = displayName(state->path);
                      webkit_download_set_allow_overwrite(download, TRUE);
                      gchar* uri = g_filename_to_uri(state->path.c_str(), nullptr, nullptr);
                      webkit_download_set_destination(download, uri);
@@ -249,7 +255,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      auto* state = static_cast<DownloadState*>(data);
                      if (!state->adopted || state->failed) return;
                      DownloadProgress progress;
-                     progress.name = displayName(state->path);
+                     progress.name = state->name;
                      progress.received = webkit_download_get_received_data_length(download);
                      if (WebKitURIResponse* response = webkit_download_get_response(download)) {
                        if (guint64 length = webkit_uri_response_get_content_length(response)) progress.total = length;
@@ -270,6 +276,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
   g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* download, gpointer data) {
                      auto* state = static_cast<DownloadState*>(data);
                      if (state->refused) return;
+                     state->ended = true;
                      DownloadReport report;
                      report.path = state->path;
                      report.succeeded = !state->failed;

@@ -162,6 +162,7 @@ bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_
 void WebKitPage::loadChanged(int event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
+      refusalReported_ = false;
       pendingFailure_.reset();
       processFailure_.reset();
       timedOut_ = false;

@@ -51,6 +51,9 @@ class WebKitPage final : public WebPage {
   // Whether the user started the page's latest navigation (a click, a key), which a download
   // starting now comes from. Read once: the next download needs a gesture of its own.
   bool takeDownloadGesture() { return std::exchange(downloadGesture_, false); }
+  // True for the first refused download since the page last started loading, so that a page that
+  // tries many is reported once.
+  bool firstRefusalOfThisLoad() { return !std::exchange(refusalReported_, true); }
   // The download the page runs, from when its delegate allowed it until it ends. The page stops it
   // when it closes.
   void adoptDownload(_WebKitDownload* download);
@@ -83,6 +86,7 @@ class WebKitPage final : public WebPage {
   bool guarded_ = false;
   Subscription guardReady_;
   bool downloadGesture_ = false;
+  bool refusalReported_ = false;
   // The gesture of a new-window request, carried over to the page's own load of its address.
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
