@@ -199,7 +199,8 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
   WebKitPage* page = WebKitPage::of(webkit_download_get_web_view(download));
   if (!page || !page->takeDownloadGesture()) {
     // The page's own script (or no page at all) started it: nothing is saved and nothing is said
-    // beyond one line here per page load. Refused before any destination is chosen, so no file is created.
+    // beyond one line here per page load. Refused before any destination is chosen, so no file
+    // is created.
     if (!page || page->firstRefusalOfThisLoad()) {
       std::cerr << "vesk: refused a download the page started without a click.\n";
     }
