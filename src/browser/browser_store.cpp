@@ -114,6 +114,11 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
     it = views_.erase(it);
   }
   // The pages leave the map before they close, so nothing they report on the way reaches the state.
+  // Closing a page stops its download.
+  std::vector<RunningDownload> running = downloads();
+  if (std::erase_if(running, [&](const RunningDownload& download) { return !kept.count(download.site); }) > 0) {
+    downloads.set(std::move(running));
+  }
   closing.clear();
   if (activeClosed) {
     errorText.set(std::nullopt);
@@ -213,6 +218,54 @@ void BrowserStore::pageRequestsNewWindow(WebPage& page, const NavigationRequest&
   // gesture, so the navigation is decided here, with the gesture of the request: a click that opens
   // a mail address in a new window reaches the mail client as a click on a mail link does.
   if (pageDecidePolicy(page, request) == PolicyDecision::allow) page.load(*request.address);
+}
+
+std::optional<Uuid> BrowserStore::siteOf(const WebPage& page) const {
+  for (const auto& [id, view] : views_) {
+    if (view.get() == &page) return id;
+  }
+  return std::nullopt;
+}
+
+void BrowserStore::cancelDownload(const Uuid& site) {
+  if (auto found = views_.find(site); found != views_.end()) found->second->cancelDownload();
+}
+
+bool BrowserStore::pageMayDownload(WebPage& page, const std::string& name) {
+  auto site = siteOf(page);
+  if (!site) return false;
+  const auto& running = downloads();
+  if (std::any_of(running.begin(), running.end(), [&](const RunningDownload& d) { return d.site == *site; })) {
+    std::string text(downloadBusyText);
+    text.replace(text.find("{name}"), 6, name);
+    downloadNotice.set(std::move(text));
+    return false;
+  }
+  downloadNotice.set(std::nullopt);
+  std::vector<RunningDownload> next = running;
+  next.push_back({*site, DownloadProgress{name, 0, std::nullopt}});
+  downloads.set(std::move(next));
+  return true;
+}
+
+void BrowserStore::pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) {
+  auto site = siteOf(page);
+  if (!site) return;
+  std::vector<RunningDownload> next = downloads();
+  for (auto& download : next) {
+    if (download.site == *site) download.progress = progress;
+  }
+  downloads.set(std::move(next));
+}
+
+void BrowserStore::pageDownloadEnded(WebPage& page, const DownloadReport& report) {
+  auto site = siteOf(page);
+  if (!site) return;
+  std::vector<RunningDownload> next = downloads();
+  std::erase_if(next, [&](const RunningDownload& download) { return download.site == *site; });
+  downloads.set(std::move(next));
+  // A finished download has its notification; a failed or stopped one also stays said in the panel.
+  if (!report.succeeded && !report.cancelled) downloadNotice.set(report.message);
 }
 
 }  // namespace vesk

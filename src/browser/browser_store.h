@@ -31,6 +31,16 @@ struct AddressParts {
 };
 AddressParts splitAddress(std::string_view address);
 
+// A download that runs for a site.
+struct RunningDownload {
+  Uuid site;
+  DownloadProgress progress;
+};
+
+// Shown when a site starts a second download while one runs; {name} is the refused file's name.
+inline constexpr std::string_view downloadBusyText =
+    "“{name}” was not downloaded: this website is already downloading a file. Wait for it or cancel it first.";
+
 // One store per panel, kept for the whole run. Pages are created on first use and kept while their
 // site is saved, so every site keeps its page, history and sign-in state; a removed site's page is
 // closed (see forgetSites). All calls and all page events happen on the main thread.
@@ -49,6 +59,15 @@ class BrowserStore final : private WebPageDelegate {
   Published<std::optional<std::string>> errorText;  // last load failure of the active page
   Published<bool> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
   Published<std::optional<std::string>> currentAddress;
+
+  // Downloads of every site, in the order they started. Only a download the user started runs, and
+  // at most one per site: a second one is refused while the first runs.
+  Published<std::vector<RunningDownload>> downloads;
+  // Why the last download was refused or stopped, until dismissed or the next download starts.
+  Published<std::optional<std::string>> downloadNotice;
+  // Stops the site's download and removes its partial file.
+  void cancelDownload(const Uuid& site);
+  void dismissDownloadNotice() { downloadNotice.set(std::nullopt); }
 
   // The site whose page is shown, if any.
   const std::optional<Uuid>& activeID() const { return activeID_; }
@@ -94,6 +113,10 @@ class BrowserStore final : private WebPageDelegate {
   void pageDidFailLoading(WebPage& page, const LoadError& error) override;
   PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) override;
   void pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) override;
+  bool pageMayDownload(WebPage& page, const std::string& name) override;
+  void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
+  void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
+  std::optional<Uuid> siteOf(const WebPage& page) const;
 
   WebPageFactory& factory_;
   Clipboard& clipboard_;

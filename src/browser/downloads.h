@@ -1,10 +1,19 @@
 // Where downloads are saved and how the user hears about them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vesk {
+
+// A download stops once less than this is free in its folder, so it never fills the disk.
+inline constexpr std::uint64_t minimumFreeSpace = std::uint64_t{1} << 30;
+// How many bytes a download receives between two looks at the free space.
+inline constexpr std::uint64_t freeSpaceCheckInterval = std::uint64_t{4} << 20;
+// Said when a download was stopped for lack of space; {folder} is the Download folder's name.
+inline constexpr std::string_view downloadStoppedText = "Download stopped: less than 1 GB is free in {folder}.";
+inline constexpr std::string_view downloadStoppedTitle = "Download stopped";
 
 // The user's Download folder: the desktop's configured one, else $XDG_DOWNLOAD_DIR, else ~/Downloads.
 std::string downloadDirectory();

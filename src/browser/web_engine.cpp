@@ -7,10 +7,12 @@
 #include <webkit2/webkit2.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 
 #include "browser/downloads.h"
+#include "browser/webkit_page.h"
 #include "model/constants.h"
 
 namespace vesk {
@@ -27,10 +29,19 @@ std::string joinPath(const char* base, const char* a, const char* b) {
 // What a download needs to remember between its signals.
 struct DownloadState {
   std::weak_ptr<WebEngine*> engine;  // expires with the engine
+  std::weak_ptr<WebKitPage*> page;   // the page that started it; expires with the page
   std::string path;
+  std::string folder;
   std::string failure;
   bool failed = false;
-  bool reserved = false;  // `path` was created empty for this download
+  bool reserved = false;             // `path` was created empty for this download
+  bool refused = false;              // the page's delegate did not allow it
+  bool adopted = false;              // the page runs it
+  std::uint64_t nextSpaceCheck = 0;  // received bytes at which free space is checked next
+  bool checkingSpace = false;
+  bool ended = false;
+  std::string name;     // the file's name as shown
+  std::string stopped;  // why it was stopped for lack of space
 };
 
 std::string displayName(const std::string& path) {
@@ -40,6 +51,40 @@ std::string displayName(const std::string& path) {
   g_free(display);
   g_free(base);
   return result;
+}
+
+std::string displayFolder(const std::string& path);
+
+// Looks up the free space of the download's folder on a worker thread, at most one look-up at a
+// time and then again after `freeSpaceCheckInterval` more bytes, and stops the download (its file
+// removed when it ends) once less than `minimumFreeSpace` is left.
+void checkFreeSpace(WebKitDownload* download, DownloadState* state) {
+  if (state->checkingSpace || state->folder.empty()) return;
+  state->checkingSpace = true;
+  state->nextSpaceCheck = webkit_download_get_received_data_length(download) + freeSpaceCheckInterval;
+  GFile* folder = g_file_new_for_path(state->folder.c_str());
+  // The download (and with it its state) stays alive until the answer arrives.
+  g_file_query_filesystem_info_async(
+      folder, G_FILE_ATTRIBUTE_FILESYSTEM_FREE, G_PRIORITY_DEFAULT, nullptr,
+      +[](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* download = static_cast<WebKitDownload*>(data);
+        GFileInfo* info = g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr);
+        auto* state = static_cast<DownloadState*>(g_object_get_data(G_OBJECT(download), "vesk-download"));
+        if (state) state->checkingSpace = false;
+        if (state && !state->ended && info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
+            !state->failed &&
+            g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
+          std::string text(downloadStoppedText);
+          text.replace(text.find("{folder}"), 8, displayFolder(state->path));
+          state->stopped = text;
+          state->failed = true;
+          webkit_download_cancel(download);
+        }
+        if (info) g_object_unref(info);
+        g_object_unref(download);
+      },
+      g_object_ref(download));
+  g_object_unref(folder);
 }
 
 std::string displayFolder(const std::string& path) {
@@ -151,7 +196,24 @@ void WebEngine::compileSignInGuard() {
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
-  auto* state = new DownloadState{self_, {}, {}, false, false};
+  WebKitPage* page = WebKitPage::of(webkit_download_get_web_view(download));
+  if (!page || !page->takeDownloadGesture()) {
+    // The page's own script (or no page at all) started it: nothing is saved and nothing is said
+    // beyond one line here per page load. Refused before any destination is chosen, so no file
+    // is created.
+    if (!page || page->firstRefusalOfThisLoad()) {
+      std::cerr << "vesk: refused a download the page started without a click.\n";
+    }
+    g_signal_connect(download, "decide-destination", G_CALLBACK(+[](WebKitDownload*, gchar*, gpointer) -> gboolean {
+                       return TRUE;  // no destination: nothing is written
+                     }),
+                     nullptr);
+    webkit_download_cancel(download);
+    return;
+  }
+  auto* state = new DownloadState;
+  state->engine = self_;
+  state->page = page->handle();
   g_object_set_data_full(G_OBJECT(download), "vesk-download", state,
                          [](gpointer data) { delete static_cast<DownloadState*>(data); });
 
@@ -159,11 +221,20 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                    G_CALLBACK(+[](WebKitDownload* download, gchar* suggested, gpointer data) -> gboolean {
                      auto* state = static_cast<DownloadState*>(data);
                      std::string directory = downloadDirectory();
+                     auto page = state->page.lock();
+                     std::string name = safeFileName(suggested ? suggested : "");
+                     if (!page || !*page || !(*page)->delegate().pageMayDownload(**page, name)) {
+                       state->refused = true;
+                       webkit_download_cancel(download);
+                       return TRUE;
+                     }
+                     state->adopted = true;
+                     (*page)->adoptDownload(download);
                      std::string error;
+                     state->folder = directory;
                      state->path = reserveDownloadFile(directory, suggested ? suggested : "", &error);
                      if (state->path.empty()) {
-                       state->path =
-                           joinPath(directory.c_str(), safeFileName(suggested ? suggested : "").c_str(), nullptr);
+                       state->path = joinPath(directory.c_str(), name.c_str(), nullptr);
                        state->failed = true;
                        state->failure = error;
                        webkit_download_cancel(download);
@@ -171,11 +242,28 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      }
                      // The file was just created empty for this download alone.
                      state->reserved = true;
+                     state->name = displayName(state->path);
                      webkit_download_set_allow_overwrite(download, TRUE);
                      gchar* uri = g_filename_to_uri(state->path.c_str(), nullptr, nullptr);
                      webkit_download_set_destination(download, uri);
                      g_free(uri);
+                     checkFreeSpace(download, state);
                      return TRUE;
+                   }),
+                   state);
+
+  g_signal_connect(download, "received-data", G_CALLBACK(+[](WebKitDownload* download, guint64, gpointer data) {
+                     auto* state = static_cast<DownloadState*>(data);
+                     if (!state->adopted || state->failed) return;
+                     DownloadProgress progress;
+                     progress.name = state->name;
+                     progress.received = webkit_download_get_received_data_length(download);
+                     if (WebKitURIResponse* response = webkit_download_get_response(download)) {
+                       if (guint64 length = webkit_uri_response_get_content_length(response)) progress.total = length;
+                     }
+                     if (progress.received >= state->nextSpaceCheck) checkFreeSpace(download, state);
+                     auto page = state->page.lock();
+                     if (page && *page) (*page)->delegate().pageDownloadProgressed(**page, progress);
                    }),
                    state);
 
@@ -186,26 +274,37 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                    }),
                    state);
 
-  g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload*, gpointer data) {
+  g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* download, gpointer data) {
                      auto* state = static_cast<DownloadState*>(data);
+                     if (state->refused) return;
+                     state->ended = true;
                      DownloadReport report;
                      report.path = state->path;
                      report.succeeded = !state->failed;
+                     report.cancelled = state->failed && g_object_get_data(G_OBJECT(download), "vesk-cancelled");
                      std::string name =
                          state->path.empty() ? std::string("The file") : "“" + displayName(state->path) + "”";
                      if (report.succeeded) {
                        report.message = name + " was saved in " + displayFolder(state->path) + ".";
                        notifyDesktop("Download finished", report.message);
                      } else {
-                       // Leave no empty placeholder of ours behind.
-                       GStatBuf info;
-                       if (state->reserved && g_stat(state->path.c_str(), &info) == 0 && info.st_size == 0) {
-                         g_unlink(state->path.c_str());
+                       // A partial file is no use and, under its final name, looks complete: leave nothing of
+                       // ours behind.
+                       if (state->reserved) g_unlink(state->path.c_str());
+                       if (!state->stopped.empty()) {
+                         report.message = state->stopped;
+                         notifyDesktop(std::string(downloadStoppedTitle), report.message);
+                       } else if (!report.cancelled) {
+                         report.message = name + " could not be downloaded";
+                         report.message += state->failure.empty() ? "." : ": " + state->failure;
+                         if (report.message.back() != '.') report.message += ".";
+                         notifyDesktop("Download failed", report.message);
                        }
-                       report.message = name + " could not be downloaded";
-                       report.message += state->failure.empty() ? "." : ": " + state->failure;
-                       if (report.message.back() != '.') report.message += ".";
-                       notifyDesktop("Download failed", report.message);
+                     }
+                     auto page = state->page.lock();
+                     if (page && *page) {
+                       (*page)->releaseDownload(download);
+                       (*page)->delegate().pageDownloadEnded(**page, report);
                      }
                      if (auto engine = state->engine.lock()) (*engine)->downloadEnded.emit(report);
                    }),

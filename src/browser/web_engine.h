@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "browser/web_page.h"
 #include "model/published.h"
 
 struct _WebKitWebContext;
@@ -13,13 +14,6 @@ struct _WebKitUserContentFilter;
 struct _WebKitUserContentFilterStore;
 
 namespace vesk {
-
-// How one download ended; reported after the desktop notification went out.
-struct DownloadReport {
-  std::string path;  // where the file was (or would have been) saved
-  bool succeeded = false;
-  std::string message;  // the notification's text
-};
 
 class WebEngine {
  public:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,21 @@ struct NavigationRequest {
 
 enum class PolicyDecision { allow, cancel };
 
+// A download of a page while it runs.
+struct DownloadProgress {
+  std::string name;  // the file's name in the Download folder
+  std::uint64_t received = 0;
+  std::optional<std::uint64_t> total;  // absent when the server does not say
+};
+
+// How a page's download ended.
+struct DownloadReport {
+  std::string path;  // where the file was (or would have been) saved
+  bool succeeded = false;
+  bool cancelled = false;  // the user cancelled it
+  std::string message;     // the notification's text
+};
+
 class WebPage;
 
 // Receives a page's events, all on the main thread. The browser store implements it.
@@ -87,6 +103,13 @@ class WebPageDelegate {
   // The page wants `request.address` in a new window (the request's frame is the page itself); no
   // new page or window is ever created for it.
   virtual void pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) = 0;
+  // A download the user started on the page is about to be saved as `name`. Refused when false:
+  // nothing is created. Downloads no user gesture started never get this far.
+  virtual bool pageMayDownload(WebPage& page, const std::string& name) = 0;
+  // The page's allowed download received data.
+  virtual void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) = 0;
+  // The page's allowed download ended; its partial file, if any, is gone.
+  virtual void pageDownloadEnded(WebPage& page, const DownloadReport& report) = 0;
 };
 
 class WebPage {
@@ -115,6 +138,8 @@ class WebPage {
   // goes out, reporting it as a `signInRefused` failure. Navigations whose frame is unknown can then
   // be allowed: an embedded frame of that host loads, the page itself never does.
   virtual bool guardsSignInHost() const = 0;
+  // Stops the page's running download, if any, and removes its partial file.
+  virtual void cancelDownload() = 0;
 
   // The widget that shows the page, owned by the page; null for pages without one.
   // Hosts may move it between containers; it lives as long as the page.

@@ -19,6 +19,7 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(engine.context()));
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
   g_object_ref_sink(view_);
+  g_object_set_data(G_OBJECT(view_), "vesk-page", this);
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
@@ -54,11 +55,22 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
                        request.userGesture = webkit_navigation_action_is_user_gesture(action);
                        request.newWindow = true;
                        request.frame = NavigationFrame::main;  // it loads into the page itself
+                       page->newWindowGesture_ = request.userGesture;
                        page->delegate_.pageRequestsNewWindow(*page, request);
+                       page->newWindowGesture_ = false;
                      }
                      return nullptr;  // never a second view or window
                    }),
                    this);
+  // The menu's download items start their downloads without a navigation, on the user's choice.
+  // Any download the page itself starts comes with a navigation of its own, which sets the gesture.
+  g_signal_connect(
+      view_, "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self) -> gboolean {
+        static_cast<WebKitPage*>(self)->downloadGesture_ = true;
+        return FALSE;
+      }),
+      this);
   g_signal_connect(view_, "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
                      static_cast<WebKitPage*>(self)->webProcessTerminated(reason);
@@ -81,6 +93,13 @@ void WebKitPage::takeSignInGuard(WebEngine& engine) {
 }
 
 WebKitPage::~WebKitPage() {
+  // Its download goes with the page, reporting to no one.
+  alive_.reset();
+  if (download_) {
+    cancelDownload();
+    g_object_unref(std::exchange(download_, nullptr));
+  }
+  g_object_set_data(G_OBJECT(view_), "vesk-page", nullptr);
   guardReady_.reset();
   disarmTimeout();
   g_signal_handlers_disconnect_by_data(view_, this);
@@ -89,8 +108,29 @@ WebKitPage::~WebKitPage() {
   g_object_unref(view_);
 }
 
+WebKitPage* WebKitPage::of(WebKitWebView* view) {
+  return view ? static_cast<WebKitPage*>(g_object_get_data(G_OBJECT(view), "vesk-page")) : nullptr;
+}
+
+void WebKitPage::adoptDownload(WebKitDownload* download) {
+  if (download_) g_object_unref(download_);
+  download_ = WEBKIT_DOWNLOAD(g_object_ref(download));
+}
+
+void WebKitPage::releaseDownload(WebKitDownload* download) {
+  if (download_ == download) g_object_unref(std::exchange(download_, nullptr));
+}
+
+void WebKitPage::cancelDownload() {
+  if (!download_) return;
+  g_object_set_data(G_OBJECT(download_), "vesk-cancelled", GINT_TO_POINTER(1));
+  webkit_download_cancel(download_);
+}
+
 void WebKitPage::load(const std::string& address) {
   lastRequested_ = address;
+  // A new window's address loads here: the click that asked for it started this load.
+  loadGesture_ = newWindowGesture_;
   webkit_web_view_load_uri(view_, address.c_str());
 }
 
@@ -122,6 +162,7 @@ bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_
 void WebKitPage::loadChanged(int event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
+      refusalReported_ = false;
       pendingFailure_.reset();
       processFailure_.reset();
       timedOut_ = false;
@@ -184,6 +225,12 @@ int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
   NavigationRequest request;
   request.userGesture = webkit_navigation_action_is_user_gesture(action);
   request.newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+  // A download that starts next comes from this navigation (or, after a redirect, from the one
+  // redirected): it may run only when the user started that.
+  if (!request.newWindow && !webkit_navigation_action_is_redirect(action)) {
+    downloadGesture_ = request.userGesture || std::exchange(loadGesture_, false);
+  }
+
   // WebKit asks the same question for the page's own navigations and for its frames', and tells
   // nothing of which it is. A new window would load into the page itself.
   request.frame = request.newWindow ? NavigationFrame::main : NavigationFrame::unknown;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "browser/web_page.h"
 
 struct _GError;
+struct _WebKitDownload;
 struct _WebKitPolicyDecision;
 struct _WebKitWebView;
 
@@ -39,6 +41,23 @@ class WebKitPage final : public WebPage {
   bool isLoading() const override;
   std::optional<LoadError> processFailure() const override { return processFailure_; }
   bool guardsSignInHost() const override { return guarded_; }
+  void cancelDownload() override;
+
+  // The page that shows `view`, or null for a view no page made.
+  static WebKitPage* of(_WebKitWebView* view);
+  WebPageDelegate& delegate() const { return delegate_; }
+  // Expires when the page goes.
+  std::weak_ptr<WebKitPage*> handle() const { return alive_; }
+  // Whether the user started the page's latest navigation (a click, a key), which a download
+  // starting now comes from. Read once: the next download needs a gesture of its own.
+  bool takeDownloadGesture() { return std::exchange(downloadGesture_, false); }
+  // True for the first refused download since the page last started loading, so that a page that
+  // tries many is reported once.
+  bool firstRefusalOfThisLoad() { return !std::exchange(refusalReported_, true); }
+  // The download the page runs, from when its delegate allowed it until it ends. The page stops it
+  // when it closes.
+  void adoptDownload(_WebKitDownload* download);
+  void releaseDownload(_WebKitDownload* download);
 
   Gtk::Widget* widget() const override { return widget_; }
   _WebKitWebView* webView() const { return view_; }
@@ -66,6 +85,13 @@ class WebKitPage final : public WebPage {
   bool committed_ = false;
   bool guarded_ = false;
   Subscription guardReady_;
+  bool downloadGesture_ = false;
+  bool refusalReported_ = false;
+  // The gesture of a new-window request, carried over to the page's own load of its address.
+  bool newWindowGesture_ = false;
+  bool loadGesture_ = false;
+  _WebKitDownload* download_ = nullptr;
+  std::shared_ptr<WebKitPage*> alive_ = std::make_shared<WebKitPage*>(this);
 };
 
 // Makes WebKitPages on the engine's shared context, starting the engine with the first page.

@@ -83,6 +83,11 @@ button.vesk-prominent label { color: @bg; }
 .vesk-save-error { font-size: 11px; font-weight: 500; color: #ff9f0a; background-color: @surface;
                    padding: 6px 15px; border-top: 1px solid @hairline; }
 .vesk-host-text { font-size: 11px; color: @secondary; }
+.vesk-download { font-size: 11px; background-color: @surface; padding: 2px 9px 2px 15px;
+                 border-top: 1px solid @hairline; }
+.vesk-download-progress { color: @secondary; }
+.vesk-download-notice { font-size: 11px; font-weight: 500; color: #ff9f0a; background-color: @surface;
+                        padding: 2px 9px 2px 15px; border-top: 1px solid @hairline; }
 )css";
 
 }  // namespace

@@ -62,6 +62,11 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   settings_.pack_start(settingsSlot_, Gtk::PACK_EXPAND_WIDGET);
   pack_start(settings_, Gtk::PACK_EXPAND_WIDGET);
 
+  // Inside a box of the view's own, so that the view takes the list down before its state goes.
+  downloads_ = Gtk::make_managed<DownloadList>(*state_);
+  downloadsSlot_.pack_start(*downloads_, Gtk::PACK_SHRINK);
+  pack_start(downloadsSlot_, Gtk::PACK_SHRINK);
+
   // Below both screens, so it stays in sight until a write succeeds: one line, cut at the end,
   // the whole text in its tooltip.
   addClasses(saveError_, {"vesk-save-error"});
@@ -87,7 +92,8 @@ VeskView::~VeskView() {
   // Children use the state, and the state's pages and key handler use the services kept alive
   // here: take them down in that order, before the containers go.
   for (Gtk::Widget* child : settingsSlot_.get_children()) gtk_widget_destroy(child->gobj());
-  for (Gtk::Widget* child : std::initializer_list<Gtk::Widget*>{siteBar_, searchRow_, content_, toolbar_, results_}) {
+  for (Gtk::Widget* child :
+       std::initializer_list<Gtk::Widget*>{siteBar_, searchRow_, content_, toolbar_, results_, downloads_}) {
     gtk_widget_destroy(child->gobj());
   }
   state_.reset();
@@ -199,6 +205,7 @@ void VeskView::render() {
     saveError_.set_tooltip_text(*saveError);
   }
 
+  downloads_->render();
   siteBar_->render();
   searchRow_->set_visible(s.showSearch());
   searchRow_->render();

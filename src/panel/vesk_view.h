@@ -13,6 +13,7 @@
 
 #include "model/app_model.h"
 #include "panel/browser_area.h"
+#include "panel/download_list.h"
 #include "panel/panel_services.h"
 #include "panel/panel_style.h"
 #include "panel/search_view.h"
@@ -50,6 +51,8 @@ class VeskView : public Gtk::Box {
   Gtk::Button& closeButton() { return *close_; }
   // The line under both screens while the settings cannot be written.
   Gtk::Label& saveErrorLine() { return saveError_; }
+  // Running downloads and the last download notice, under both screens.
+  DownloadList& downloadList() { return *downloads_; }
   // Where the settings content goes.
   Gtk::Box& settingsSlot() { return settingsSlot_; }
 
@@ -83,6 +86,8 @@ class VeskView : public Gtk::Box {
   Gtk::Button* back_;
   Gtk::Button* close_;
   Gtk::Box settingsSlot_{Gtk::ORIENTATION_VERTICAL};
+  Gtk::Box downloadsSlot_{Gtk::ORIENTATION_VERTICAL};
+  DownloadList* downloads_;
   Gtk::Label saveError_;
 
   std::vector<Subscription> subscriptions_;

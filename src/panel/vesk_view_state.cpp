@@ -1,5 +1,9 @@
 #include "panel/vesk_view_state.h"
 
+#include <glib.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "model/constants.h"
@@ -231,5 +235,27 @@ void VeskViewState::openExternally(const LinkSite& site) {
 }
 
 void VeskViewState::copyLink(const LinkSite& site) { browser.copyCurrentAddress(site); }
+
+std::vector<DownloadRow> VeskViewState::downloadRows() const {
+  auto size = [](std::uint64_t bytes) {
+    gchar* text = g_format_size(bytes);
+    std::string result = text;
+    g_free(text);
+    return result;
+  };
+  std::vector<DownloadRow> rows;
+  for (const auto& download : browser.downloads()) {
+    DownloadRow row{download.site, download.progress.name, {}, size(download.progress.received), std::nullopt};
+    for (const auto& site : model.sites()) {
+      if (site.id == download.site) row.siteName = site.name;
+    }
+    if (const auto& total = download.progress.total; total && *total > 0) {
+      row.progressText += " of " + size(*total);
+      row.fraction = std::min(1.0, static_cast<double>(download.progress.received) / static_cast<double>(*total));
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
 
 }  // namespace vesk

@@ -24,6 +24,15 @@ enum class PanelScreen { browsing, settings };
 
 inline constexpr std::string_view saveErrorPrefix = "Settings can't be saved: ";
 
+// One running download as the panel lists it.
+struct DownloadRow {
+  Uuid site;
+  std::string name;                // the file's name
+  std::string siteName;            // the name of the site it comes from, empty when unknown
+  std::string progressText;        // "3.1 MB of 10.0 MB", or "3.1 MB" while the size is unknown
+  std::optional<double> fraction;  // 0 to 1, absent while the size is unknown
+};
+
 // What the browser area shows for the selected site.
 enum class BrowserContentKind { emptyState, handoff, webView };
 
@@ -130,6 +139,13 @@ class VeskViewState {
   void reload();
   void openExternally(const LinkSite& site);
   void copyLink(const LinkSite& site);
+
+  // Downloads. Every running download is listed, whichever site is shown: a download goes on
+  // while another site is on screen, and it stays in sight and can be cancelled from anywhere.
+  std::vector<DownloadRow> downloadRows() const;
+  const std::optional<std::string>& downloadNotice() const { return browser.downloadNotice(); }
+  void cancelDownload(const Uuid& site) { browser.cancelDownload(site); }
+  void dismissDownloadNotice() { browser.dismissDownloadNotice(); }
 
  private:
   void finishSearch();

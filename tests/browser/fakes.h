@@ -36,6 +36,7 @@ class FakeWebPage : public WebPage {
   bool isLoading() const override { return loading; }
   std::optional<LoadError> processFailure() const override { return ended; }
   bool guardsSignInHost() const override { return guardsSignIn; }
+  void cancelDownload() override { ++downloadCancels; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   // Engine events.
@@ -53,6 +54,7 @@ class FakeWebPage : public WebPage {
   }
 
   WebPageDelegate& delegate;
+  int downloadCancels = 0;
   std::vector<std::string> loads;
   std::function<void(const std::string&)> onLoad;
   int backCount = 0, forwardCount = 0, reloadCount = 0;

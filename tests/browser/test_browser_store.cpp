@@ -459,5 +459,35 @@ TEST(SplitAddressTest, ReadsSchemeAndHostAsThePolicyNeedsThem) {
   EXPECT_EQ(parts.host, "x%41.example");
 }
 
+// One download per site at a time, each site on its own; a failure is said until the next
+// download, a cancel is not; a removed site's download leaves the list.
+TEST_F(BrowserStoreTest, DownloadsRunOnePerSiteAndLeaveTheListWhenTheyEnd) {
+  FakeWebPage& pageA = page(a);
+  FakeWebPage& pageB = page(b);
+  EXPECT_TRUE(pageA.delegate.pageMayDownload(pageA, "one.zip"));
+  EXPECT_FALSE(pageA.delegate.pageMayDownload(pageA, "two.zip"));
+  ASSERT_TRUE(store.downloadNotice());
+  EXPECT_NE(store.downloadNotice()->find("“two.zip” was not downloaded"), std::string::npos);
+  EXPECT_TRUE(pageB.delegate.pageMayDownload(pageB, "other.zip"));
+  EXPECT_FALSE(store.downloadNotice()) << "a download that starts clears the last notice";
+  pageA.delegate.pageDownloadProgressed(pageA, DownloadProgress{"one.zip", 5, 10});
+  ASSERT_EQ(store.downloads().size(), 2u);
+  EXPECT_EQ(store.downloads()[0].site, a.id);
+  EXPECT_EQ(store.downloads()[0].progress.received, 5u);
+  EXPECT_EQ(store.downloads()[1].progress.name, "other.zip");
+
+  store.cancelDownload(a.id);
+  EXPECT_EQ(pageA.downloadCancels, 1);
+  pageA.delegate.pageDownloadEnded(pageA, DownloadReport{"/d/one.zip", false, true, ""});
+  EXPECT_FALSE(store.downloadNotice());
+  ASSERT_EQ(store.downloads().size(), 1u);
+  EXPECT_TRUE(pageA.delegate.pageMayDownload(pageA, "again.zip"));
+  pageA.delegate.pageDownloadEnded(pageA, DownloadReport{"/d/again.zip", false, false, "It failed."});
+  EXPECT_EQ(store.downloadNotice(), "It failed.");
+
+  store.forgetSites({a});
+  EXPECT_TRUE(store.downloads().empty());
+}
+
 }  // namespace
 }  // namespace vesk

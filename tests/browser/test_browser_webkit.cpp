@@ -6,6 +6,7 @@
 #include <gtkmm/window.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -145,7 +146,7 @@ class WebKitBrowserTest : public ::testing::Test {
   }
 
   // Clicks with the real pointer (through the X server) at the centre of the element with `id`.
-  void clickElement(const LinkSite& site, const std::string& id) {
+  void clickElement(const LinkSite& site, const std::string& id, int button = 1) {
     auto centre =
         evaluate(site, "(() => { const r = document.getElementById('" + id +
                            "').getBoundingClientRect();"
@@ -162,8 +163,8 @@ class WebKitBrowserTest : public ::testing::Test {
       originX += allocation.x;
       originY += allocation.y;
     }
-    std::string command =
-        "xdotool mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 1";
+    std::string command = "xdotool mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) +
+                          " click " + std::to_string(button);
     gint status = -1;
     ASSERT_TRUE(g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr));
     ASSERT_EQ(status, 0);
@@ -567,6 +568,186 @@ TEST_F(WebKitBrowserTest, DownloadThatCannotBeSavedIsReportedAndHarmsNothing) {
   EXPECT_NE(reports[0].message.find("could not be downloaded"), std::string::npos) << reports[0].message;
   EXPECT_EQ(readFile(blocker), "a file where the Download folder should be");
   g_unlink(blocker.c_str());
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  if (GDir* dir = g_dir_open(folder.c_str(), 0, nullptr)) {
+    while (const char* name = g_dir_read_name(dir)) names.emplace_back(name);
+    g_dir_close(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(WebKitBrowserTest, DownloadsThePageStartsByItselfAreRefusedBeforeAnyFileExists) {
+  std::string folder = downloadDirectory();
+  ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
+  const auto before = filesIn(folder);
+  for (const char* name : {"/frame", "/anchor", "/moved"}) server.route(name, attachment(name + 1, "content"));
+  // A frame, a link with the download attribute, a blob and the page itself moving to a file.
+  server.route("/", Reply(page("<p>home</p>",
+                               "const f = document.createElement('iframe'); f.src = '/frame';"
+                               " document.body.appendChild(f);"
+                               " const b = document.createElement('a'); b.download = 'blob.txt';"
+                               " b.href = URL.createObjectURL(new Blob(['blob'])); document.body.appendChild(b);"
+                               " b.click();"
+                               " const a = document.createElement('a'); a.href = '/anchor'; a.download = 'a.txt';"
+                               " document.body.appendChild(a); setTimeout(() => a.click(), 200);"
+                               " setTimeout(() => location.href = '/moved', 400);")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(testing::waitFor(
+      [&] { return server.count("/frame") > 0 && server.count("/anchor") > 0 && server.count("/moved") > 0; }));
+  testing::spinFor(1000);
+  EXPECT_EQ(filesIn(folder), before);
+  EXPECT_TRUE(store.downloads().empty());
+  EXPECT_TRUE(reports.empty());
+  EXPECT_FALSE(store.downloadNotice());
+}
+
+TEST_F(WebKitBrowserTest, DownloadsTheUserClickedRunWhateverTheLinkIs) {
+  std::string folder = downloadDirectory();
+  ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
+  server.route("/file", attachment("clicked.txt", "clicked content"));
+  testing::Reply redirect;
+  redirect.status = 302;
+  redirect.headers = {{"Location", "/file"}};
+  server.route("/redirect", redirect);
+  server.route(
+      "/", Reply(page("<a id='link' href='/file'>link</a> <a id='redirect' href='/redirect'>redirect</a>"
+                      " <a id='attribute' href='/file' download>attribute</a>"
+                      " <a id='blank' href='/file' target='_blank'>blank</a>"
+                      " <button id='blob' onclick=\"const a = document.createElement('a');"
+                      " a.download = 'clicked.txt'; a.href = window.URL.createObjectURL(new Blob(['clicked content']));"
+                      " document.body.appendChild(a); a.click()\">blob</button>")));
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  for (const char* id : {"blob", "link", "redirect", "attribute", "blank"}) {
+    SCOPED_TRACE(id);
+    std::vector<DownloadReport> reports;
+    auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+    runScript(site, std::string("document.getElementById('") + id + "').click()");
+    ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
+    EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
+    EXPECT_EQ(readFile(reports[0].path), "clicked content");
+    g_unlink(reports[0].path.c_str());
+    EXPECT_TRUE(testing::waitFor([&] { return store.downloads().empty(); }));
+  }
+}
+
+TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
+  server.route("/file", attachment("menu.txt", "chosen from the menu"));
+  server.route("/", Reply(page("<p style='font-size: 40px'><a id='link' href='/file'>link</a></p>")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+  // The menu keeps only its "download linked file" item, chosen with the keyboard.
+  g_signal_connect_after(
+      webView(site), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*, gpointer) -> gboolean {
+        GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+        for (GList* item = items; item; item = item->next) {
+          auto* entry = WEBKIT_CONTEXT_MENU_ITEM(item->data);
+          if (webkit_context_menu_item_get_stock_action(entry) != WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK) {
+            webkit_context_menu_remove(menu, entry);
+          }
+        }
+        g_list_free(items);
+        return FALSE;
+      }),
+      nullptr);
+  clickElement(site, "link", 3);
+  testing::spinFor(500);
+  gint status = -1;
+  ASSERT_TRUE(g_spawn_command_line_sync("xdotool key Down Return", nullptr, nullptr, &status, nullptr));
+  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }, 20));
+  EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
+  EXPECT_EQ(readFile(reports[0].path), "chosen from the menu");
+  g_unlink(reports[0].path.c_str());
+}
+
+TEST_F(WebKitBrowserTest, AClickedDownloadShowsItsProgressRunsAloneOnItsSiteAndCancelRemovesItsFile) {
+  std::string folder = downloadDirectory();
+  ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
+  for (const char* name : {"endless.bin", "second.bin"}) {
+    testing::Reply endless = attachment(name, "");
+    endless.endless = true;
+    server.route(std::string("/") + name, endless);
+  }
+  server.route("/",
+               Reply(page("<a id='first' href='/endless.bin'>first</a> <a id='second' href='/second.bin'>second</a>")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  ASSERT_TRUE(settledAt(server.url("/")));
+
+  clickElement(site, "first");
+  ASSERT_TRUE(
+      testing::waitFor([&] { return !store.downloads().empty() && store.downloads()[0].progress.received > 0; }));
+  ASSERT_EQ(store.downloads().size(), 1u);
+  EXPECT_EQ(store.downloads()[0].site, site.id);
+  EXPECT_EQ(store.downloads()[0].progress.name, "endless.bin");
+  EXPECT_FALSE(store.downloads()[0].progress.total);
+  const std::string path = folder + "/endless.bin";
+  EXPECT_TRUE(g_file_test(path.c_str(), G_FILE_TEST_EXISTS));
+
+  // A second download of the same site while the first runs: refused, said in the panel.
+  runScript(site, "document.getElementById('second').click()");
+  ASSERT_TRUE(testing::waitFor([&] { return store.downloadNotice().has_value(); }));
+  EXPECT_NE(store.downloadNotice()->find("second.bin"), std::string::npos) << *store.downloadNotice();
+  EXPECT_EQ(store.downloads().size(), 1u);
+  EXPECT_FALSE(g_file_test((folder + "/second.bin").c_str(), G_FILE_TEST_EXISTS));
+
+  store.cancelDownload(site.id);
+  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
+  EXPECT_TRUE(reports[0].cancelled);
+  EXPECT_TRUE(store.downloads().empty());
+  EXPECT_FALSE(g_file_test(path.c_str(), G_FILE_TEST_EXISTS));
+  EXPECT_EQ(reports.size(), 1u);
+}
+
+// Fills a small real file system (1 GiB and 24 MiB of tmpfs, which holds only what is written)
+// with an endless download: it must stop while more than 1 GiB is still free.
+TEST_F(WebKitBrowserTest, ADownloadStopsWhenLessThanAGigabyteIsFree) {
+  const std::string mount = std::string(g_getenv("VESK_TEST_TMP") ? g_getenv("VESK_TEST_TMP") : g_get_tmp_dir()) +
+                            "/small-" + std::to_string(getpid());
+  ASSERT_EQ(g_mkdir_with_parents(mount.c_str(), 0755), 0);
+  // Only inside the harness's own mount namespace: the mount must never reach the machine's.
+  const char* namespaced = g_getenv("VESK_HEADLESS_NETNS");
+  if (geteuid() != 0 || !namespaced || std::string(namespaced) != "private" ||
+      std::system(("mount -t tmpfs -o size=1048M tmpfs '" + mount + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "a small file system needs root in a private mount namespace (tests/harness/headless.sh)";
+  }
+  std::string saved = g_getenv("XDG_DOWNLOAD_DIR") ? g_getenv("XDG_DOWNLOAD_DIR") : "";
+  g_setenv("XDG_DOWNLOAD_DIR", mount.c_str(), TRUE);
+  testing::Reply endless = attachment("huge.bin", "");
+  endless.endless = true;
+  server.route("/huge", endless);
+  server.route("/", Reply(page("<a id='get' href='/huge'>get</a>")));
+  std::vector<DownloadReport> reports;
+  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  LinkSite site{"Home", server.url("/")};
+  show(site);
+  bool started = settledAt(server.url("/"));
+  if (started) runScript(site, "document.getElementById('get').click()");
+  bool stopped = started && testing::waitFor([&] { return !reports.empty(); });
+  std::vector<std::string> left = filesIn(mount);
+  g_setenv("XDG_DOWNLOAD_DIR", saved.c_str(), TRUE);
+  std::system(("umount -l '" + mount + "'").c_str());
+  ASSERT_TRUE(stopped);
+  EXPECT_FALSE(reports[0].succeeded);
+  EXPECT_EQ(reports[0].message, "Download stopped: less than 1 GB is free in " + mount + ".");
+  EXPECT_EQ(store.downloadNotice(), reports[0].message);
+  EXPECT_TRUE(store.downloads().empty());
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST_F(WebKitBrowserTest, CopiedAddressIsReadableByAnotherProcess) {

@@ -37,9 +37,11 @@ class FakeWebPage final : public WebPage {
   bool isLoading() const override { return loading; }
   std::optional<LoadError> processFailure() const override { return std::nullopt; }
   bool guardsSignInHost() const override { return false; }
+  void cancelDownload() override { ++downloadCancels; }
   Gtk::Widget* widget() const override { return nullptr; }
 
   WebPageDelegate& delegate;
+  int downloadCancels = 0;
   int* closedCount = nullptr;
   std::vector<std::string> loads;
   int backs = 0, forwards = 0, reloads = 0;

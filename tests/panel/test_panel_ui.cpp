@@ -316,6 +316,52 @@ TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) 
   EXPECT_FALSE(line.is_visible());
 }
 
+// Every running download has one line (name cut in the middle, progress, cancel) under both
+// screens, drawn from the engine's progress without a render call; a refused second download of a
+// site is said until dismissed.
+TEST_F(PanelWindowTest, RunningDownloadsShowOneLineEachWithProgressAndCancel) {
+  DownloadList& list = view->downloadList();
+  EXPECT_FALSE(list.is_visible());
+  ASSERT_FALSE(fx.pages.pages.empty());
+  testing::FakeWebPage& page = *fx.pages.pages[0];
+  const std::string name = "quarterly-report-with-a-name-much-too-long-for-one-line-of-the-panel-final.pdf";
+  ASSERT_TRUE(page.delegate.pageMayDownload(page, name));
+  for (std::uint64_t received = 0; received <= 3'000'000; received += 1000) {
+    page.delegate.pageDownloadProgressed(page, DownloadProgress{name, received, 10'000'000});
+  }
+  ASSERT_TRUE(testing::waitFor([&] { return !list.lines().empty() && list.lines()[0]->bar.get_fraction() > 0.29; }));
+  ASSERT_EQ(list.lines().size(), 1u);
+  const DownloadList::Line& line = *list.lines()[0];
+  EXPECT_EQ(line.name.get_text(), name);
+  EXPECT_EQ(line.name.get_ellipsize(), Pango::ELLIPSIZE_MIDDLE);
+  EXPECT_EQ(line.progress.get_text(), "3.0 MB of 10.0 MB");
+  EXPECT_EQ(tooltip(*line.cancel), "Cancel download");
+  refresh();
+  EXPECT_GT(line.box.get_allocated_height(), 0);
+  EXPECT_LT(line.box.get_allocated_height(), 40);
+  EXPECT_LE(line.box.get_allocated_width(), 500);
+  testing::saveScreenshot(*window, "panel", "download");
+
+  // A second download of the same site is refused and said; dismissing the notice hides it.
+  EXPECT_FALSE(page.delegate.pageMayDownload(page, "second.zip"));
+  refresh();
+  EXPECT_TRUE(list.notice().is_visible());
+  EXPECT_NE(list.noticeText().get_text().find("second.zip"), std::string::npos);
+  gtk_button_clicked(list.dismissButton().gobj());
+  refresh();
+  EXPECT_FALSE(list.notice().is_visible());
+
+  view->state().openSettings();
+  refresh();
+  EXPECT_TRUE(list.lines()[0]->box.is_visible());
+  gtk_button_clicked(list.lines()[0]->cancel->gobj());
+  EXPECT_EQ(page.downloadCancels, 1);
+  page.delegate.pageDownloadEnded(page, DownloadReport{"", false, true, ""});
+  refresh();
+  EXPECT_TRUE(list.lines().empty());
+  EXPECT_FALSE(list.is_visible());
+}
+
 TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   gtk_button_clicked(view->siteBar().settingsButton().gobj());
   refresh();

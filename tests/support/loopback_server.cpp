@@ -79,6 +79,21 @@ void LoopbackServer::respond(SoupServerMessage* message, const Reply& reply) {
   soup_server_message_set_status(message, reply.status, nullptr);
   auto* headers = soup_server_message_get_response_headers(message);
   for (const auto& [name, value] : reply.headers) soup_message_headers_append(headers, name.c_str(), value.c_str());
+  if (reply.endless) {
+    // One chunk after another, each sent once the last one was written, until the client goes.
+    static const std::string chunk(1 << 20, 'x');
+    soup_message_headers_set_encoding(headers, SOUP_ENCODING_CHUNKED);
+    soup_message_headers_set_content_type(headers, reply.contentType.c_str(), nullptr);
+    SoupMessageBody* body = soup_server_message_get_response_body(message);
+    soup_message_body_set_accumulate(body, FALSE);
+    auto append = +[](SoupServerMessage* message) {
+      soup_message_body_append(soup_server_message_get_response_body(message), SOUP_MEMORY_STATIC, chunk.data(),
+                               chunk.size());
+    };
+    g_signal_connect(message, "wrote-chunk", G_CALLBACK(append), nullptr);
+    append(message);
+    return;
+  }
   soup_server_message_set_response(message, reply.contentType.c_str(), SOUP_MEMORY_COPY, reply.body.data(),
                                    reply.body.size());
 }

@@ -17,8 +17,9 @@ struct Reply {
   std::string contentType = "text/html; charset=utf-8";
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
-  bool hold = false;  // never answer (until the server goes away)
-  int delayMs = 0;    // answer after this long
+  bool hold = false;     // never answer (until the server goes away)
+  int delayMs = 0;       // answer after this long
+  bool endless = false;  // a body that never ends, sent as fast as the client takes it
 };
 
 // A request as the server saw it.

@@ -1,0 +1,99 @@
+#include "panel/download_list.h"
+
+#include <glibmm/main.h>
+
+#include "panel/widgets.h"
+
+namespace vesk {
+
+DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL), state_(state) {
+  addClasses(notice_, {"vesk-download-notice"});
+  noticeText_.set_xalign(0);
+  noticeText_.set_hexpand(true);
+  noticeText_.set_ellipsize(Pango::ELLIPSIZE_END);
+  noticeText_.set_single_line_mode(true);
+  dismiss_ = IconButtonStyle::make("xmark", std::string(dismissNoticeText));
+  dismiss_->signal_clicked().connect([this] { state_.dismissDownloadNotice(); });
+  notice_.pack_start(noticeText_, Gtk::PACK_EXPAND_WIDGET);
+  notice_.pack_start(*dismiss_, Gtk::PACK_SHRINK);
+  notice_.show_all();
+  notice_.set_no_show_all(true);
+  notice_.hide();
+  pack_end(notice_, Gtk::PACK_SHRINK);
+
+  auto changed = [this](const auto&) { scheduleRender(); };
+  subscriptions_.push_back(state_.browser.downloads.observe(changed));
+  subscriptions_.push_back(state_.browser.downloadNotice.observe(changed));
+  render();
+}
+
+DownloadList::~DownloadList() {
+  pendingRender_.disconnect();
+  subscriptions_.clear();
+}
+
+void DownloadList::scheduleRender() {
+  // Received data arrives many times a second: draw once per idle, and not at all while the panel
+  // is hidden (the list itself is hidden while empty). The panel renders everything when it shows.
+  Gtk::Widget* slot = get_parent();
+  if (!slot || !slot->get_mapped()) return;
+  if (pendingRender_.connected()) return;
+  pendingRender_ = Glib::signal_idle().connect([this] {
+    render();
+    return false;
+  });
+}
+
+void DownloadList::render() {
+  pendingRender_.disconnect();
+  const std::vector<DownloadRow> rows = state_.downloadRows();
+  bool sameSites = rows.size() == lines_.size();
+  for (std::size_t i = 0; sameSites && i < rows.size(); ++i) sameSites = rows[i].site == lines_[i]->site;
+  if (!sameSites) {
+    for (auto& line : lines_) remove(line->box);
+    lines_.clear();
+    for (const auto& row : rows) {
+      auto line = std::make_unique<Line>();
+      line->site = row.site;
+      addClasses(line->box, {"vesk-download"});
+      // One line, cut in the middle so the extension stays in sight.
+      line->name.set_xalign(0);
+      line->name.set_hexpand(true);
+      line->name.set_ellipsize(Pango::ELLIPSIZE_MIDDLE);
+      line->name.set_single_line_mode(true);
+      line->bar.set_valign(Gtk::ALIGN_CENTER);
+      line->bar.set_size_request(60, -1);
+      addClasses(line->progress, {"vesk-download-progress"});
+      line->cancel = IconButtonStyle::make("xmark", std::string(cancelDownloadText));
+      Uuid site = row.site;
+      line->cancel->signal_clicked().connect([this, site] { state_.cancelDownload(site); });
+      line->box.pack_start(line->name, Gtk::PACK_EXPAND_WIDGET);
+      line->box.pack_start(line->bar, Gtk::PACK_SHRINK);
+      line->box.pack_start(line->progress, Gtk::PACK_SHRINK);
+      line->box.pack_start(*line->cancel, Gtk::PACK_SHRINK);
+      line->box.show_all();
+      pack_start(line->box, Gtk::PACK_SHRINK);
+      lines_.push_back(std::move(line));
+    }
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    Line& line = *lines_[i];
+    const DownloadRow& row = rows[i];
+    if (line.name.get_text() != row.name) {
+      line.name.set_text(row.name);
+      line.name.set_tooltip_text(row.siteName.empty() ? row.name : row.name + " \u2014 " + row.siteName);
+    }
+    if (line.progress.get_text() != row.progressText) line.progress.set_text(row.progressText);
+    line.bar.set_visible(row.fraction.has_value());
+    if (row.fraction) line.bar.set_fraction(*row.fraction);
+  }
+  const auto& notice = state_.downloadNotice();
+  notice_.set_visible(notice.has_value());
+  if (notice && noticeText_.get_text() != *notice) {
+    noticeText_.set_text(*notice);
+    noticeText_.set_tooltip_text(*notice);
+  }
+  set_visible(!rows.empty() || notice.has_value());
+}
+
+}  // namespace vesk

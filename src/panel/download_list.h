@@ -1,0 +1,54 @@
+// The running downloads, one line each (name, progress, cancel), and the last word on a refused
+// or stopped download, under both of the panel's screens.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/label.h>
+#include <gtkmm/progressbar.h>
+
+#include <memory>
+#include <vector>
+
+#include "panel/vesk_view_state.h"
+
+namespace vesk {
+
+inline constexpr std::string_view cancelDownloadText = "Cancel download";
+inline constexpr std::string_view dismissNoticeText = "Dismiss";
+
+class DownloadList : public Gtk::Box {
+ public:
+  explicit DownloadList(VeskViewState& state);
+  ~DownloadList() override;
+
+  // Brings the lines up to date with the state now. Changes of the state are drawn at most once
+  // per main-loop idle, and only while the list is on screen.
+  void render();
+
+  struct Line {
+    Uuid site;
+    Gtk::Box box{Gtk::ORIENTATION_HORIZONTAL, 8};
+    Gtk::Label name;
+    Gtk::ProgressBar bar;
+    Gtk::Label progress;
+    Gtk::Button* cancel = nullptr;
+  };
+  const std::vector<std::unique_ptr<Line>>& lines() const { return lines_; }
+  Gtk::Widget& notice() { return notice_; }
+  Gtk::Label& noticeText() { return noticeText_; }
+  Gtk::Button& dismissButton() { return *dismiss_; }
+
+ private:
+  void scheduleRender();
+
+  VeskViewState& state_;
+  std::vector<std::unique_ptr<Line>> lines_;
+  Gtk::Box notice_{Gtk::ORIENTATION_HORIZONTAL, 8};
+  Gtk::Label noticeText_;
+  Gtk::Button* dismiss_;
+  std::vector<Subscription> subscriptions_;
+  sigc::connection pendingRender_;
+};
+
+}  // namespace vesk
