@@ -7,6 +7,9 @@
 //   bench_site_lists websites <sites> [name-length]
 //     the panel is shown; the Websites tab is opened (as the add button does) and the time runs
 //     until the frame that shows it has been painted.
+//   bench_site_lists general <sites>
+//     the same for the settings screen's General tab, which lists no sites: the cost of the
+//     settings screen itself.
 // Every site is named "Site <n>"; with a name length, the first site's name is that many
 // characters long. Prints "panel_show_ms=…" (building and painting the panel) and
 // "<what>_open_ms=… cpu_ms=…" (wall time, and the processor time spent in it). Run it under a display (bench/run.sh
@@ -119,6 +122,10 @@ int main(int argc, char** argv) {
       if (!popup) g_main_context_iteration(nullptr, TRUE);
     }
     untilPainted(*popup, [] { return true; });
+  } else if (what == "general") {
+    view->state().openSettings();
+    view->render();
+    untilPainted(window, [&] { return view->settingsScreen().get_mapped(); });
   } else {
     view->state().addWebsite();
     view->render();

@@ -8,8 +8,8 @@
 namespace vesk {
 
 namespace {
-// Before the list has a place on screen: as many rows as a tall panel shows.
-constexpr int unplacedViewHeight = 1200;
+// Before the list has a place on screen: as many rows as a panel of the default height shows.
+constexpr int unplacedViewHeight = 700;
 }  // namespace
 
 WindowedRows::WindowedRows(Gtk::Box& box, int stride, int lastShorterBy, std::function<Gtk::Widget*(std::size_t)> build)
@@ -38,6 +38,8 @@ void WindowedRows::watchView() {
   view_ = dynamic_cast<Gtk::ScrolledWindow*>(
       Glib::wrap(gtk_widget_get_ancestor(GTK_WIDGET(box_.gobj()), GTK_TYPE_SCROLLED_WINDOW)));
   if (!view_) return;
+  // A row that takes the keyboard focus is scrolled into view, which builds the rows after it.
+  box_.set_focus_vadjustment(view_->get_vadjustment());
   scrolled_ = view_->get_vadjustment()->signal_value_changed().connect([this] { scheduleUpdate(); });
 }
 

@@ -35,7 +35,7 @@ class WindowedRows {
   std::size_t count() const { return count_; }
 
   // Rows built beyond each edge of the view.
-  static constexpr std::size_t margin = 4;
+  static constexpr std::size_t margin = 3;
 
   // Called after rows were built or dropped.
   std::function<void()> changed;
