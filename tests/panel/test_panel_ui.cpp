@@ -198,6 +198,17 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     EXPECT_EQ(fx.model->selectedID(), sites[1].id);
     button.set_active(false);
     testing::settle();
+    if (count > 3) continue;
+    // The search results show the long name cut as well.
+    gtk_button_clicked(view->siteBar().searchButton().gobj());
+    testing::settle();
+    view->searchRow().field().set_text("Site");
+    testing::settle();
+    view->render();
+    ASSERT_EQ(view->searchResults().rows().size(), 3u);
+    for (const auto& text : testing::shownTexts(view->searchResults())) {
+      EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
+    }
   }
 }
 
