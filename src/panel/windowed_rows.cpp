@@ -38,8 +38,6 @@ void WindowedRows::watchView() {
   view_ = dynamic_cast<Gtk::ScrolledWindow*>(
       Glib::wrap(gtk_widget_get_ancestor(GTK_WIDGET(box_.gobj()), GTK_TYPE_SCROLLED_WINDOW)));
   if (!view_) return;
-  // A row that takes the keyboard focus is scrolled into view, which builds the rows after it.
-  box_.set_focus_vadjustment(view_->get_vadjustment());
   scrolled_ = view_->get_vadjustment()->signal_value_changed().connect([this] { scheduleUpdate(); });
 }
 
