@@ -374,6 +374,11 @@ def stop_session(process):
 # The figures.
 
 
+# Site counts of the two lists' figure and their goals.
+LIST_COUNTS = (1000, 10000)
+LIST_GOALS_MS = {1000: 200, 10000: 1000}
+
+
 def run_tool(args):
     log("$", " ".join(args))
     out = subprocess.run(args, capture_output=True, text=True)
@@ -447,8 +452,9 @@ def main():
     parser.add_argument("--presses", type=int, default=30, help="hot-key and site-switch presses")
     parser.add_argument("--idle-seconds", type=int, default=60)
     parser.add_argument("--settle", type=float, default=30, help="seconds between the last load and PSS")
-    parser.add_argument("--only", default="start,rest,idle,memory,show,switch,browsers",
-                        help="comma-separated subset of start,rest,idle,memory,show,switch,browsers")
+    parser.add_argument("--list-runs", type=int, default=5, help="openings of each list per site count")
+    parser.add_argument("--only", default="start,rest,idle,memory,show,switch,browsers,lists",
+                        help="comma-separated subset of start,rest,idle,memory,show,switch,browsers,lists")
     args = parser.parse_args()
     if not os.environ.get("VESK_PANEL_PID"):
         sys.exit("run me inside tests/harness/headless.sh --tray (bench/run.sh does)")
@@ -462,6 +468,18 @@ def main():
         out = run_tool([os.path.join(tools, "bench_tray_start"), str(args.runs), vesk_binary])
         results["start"] = summary_value(out, "tray_start_ms")
         results["start_cpu"] = summary_value(out, "tray_start_cpu_ms")
+
+    if "lists" in wanted:
+        log("== the drop-down and the Websites tab opened with many sites (in-process, real widgets)")
+        for what in ("dropdown", "websites"):
+            for count in LIST_COUNTS:
+                walls, cpus = [], []
+                for _ in range(args.list_runs):
+                    out = run_tool([os.path.join(tools, "bench_site_lists"), what, str(count)])
+                    match = re.search(rf"^{what}_open_ms=([0-9.]+) cpu_ms=([0-9.]+)", out, re.M)
+                    walls.append(float(match.group(1)))
+                    cpus.append(float(match.group(2)))
+                results[f"{what}_{count}"] = (statistics.median(walls), statistics.median(cpus), max(walls))
 
     sites = Sites()
     write_settings(sites)
@@ -541,6 +559,13 @@ def main():
     def verdict(ok):
         return "met" if ok else "MISSED"
 
+    for what, title in (("dropdown", "drop-down"), ("websites", "Websites tab")):
+        for count in LIST_COUNTS:
+            if f"{what}_{count}" in results:
+                wall, cpu, worst = results[f"{what}_{count}"]
+                goal = LIST_GOALS_MS[count]
+                log(f"{title} open, {count} sites: median {wall:.1f} ms (cpu {cpu:.1f} ms, max {worst:.1f}) "
+                    f"/ <= {goal} ms: {verdict(wall <= goal)}")
     if results.get("start") is not None:
         log(f"cold start -> tray item: median {results['start']:.1f} ms (cpu {results['start_cpu']:.1f} ms) "
             f"/ <= 150 ms: {verdict(results['start'] <= 150)}")

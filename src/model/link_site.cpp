@@ -21,6 +21,8 @@ std::string LinkSite::host() const {
   return address;
 }
 
+std::string LinkSite::shownName() const { return text::shownOnOneLine(name, shownNameLength); }
+
 bool LinkSite::operator==(const LinkSite& other) const {
   return id == other.id && text::canonicallyEqual(name, other.name) && text::canonicallyEqual(address, other.address);
 }

@@ -10,6 +10,9 @@
 
 namespace vesk {
 
+// How many characters of a name the lists show (and the longest name the site editor accepts).
+inline constexpr std::size_t shownNameLength = 200;
+
 struct LinkSite {
   Uuid id = Uuid::random();
   std::string name;
@@ -24,6 +27,10 @@ struct LinkSite {
   std::optional<std::string> url() const;
   // The address's host as written, or the whole address when it has none.
   std::string host() const;
+
+  // The name as one line of a list: at most `shownNameLength` characters, then "…"; the stored
+  // name stays as it is.
+  std::string shownName() const;
 
   // Equal when id, name and address are equal (texts compared canonically).
   bool operator==(const LinkSite& other) const;

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace vesk::text {
@@ -54,6 +55,40 @@ std::string uppercased(std::string_view s) {
   if (!isValidUtf8(s)) return std::string(s);
   GString_ up(g_utf8_strup(s.data(), static_cast<gssize>(s.size())));
   return up ? std::string(up.get()) : std::string(s);
+}
+
+std::size_t codePointCount(std::string_view s) {
+  std::size_t count = 0;
+  const char* p = s.data();
+  const char* end = p + s.size();
+  while (p < end) {
+    gunichar c = g_utf8_get_char_validated(p, end - p);
+    p += (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) ? 1 : g_utf8_skip[static_cast<guchar>(*p)];
+    ++count;
+  }
+  return count;
+}
+
+std::string shownOnOneLine(std::string_view s, std::size_t limit) {
+  // At most `limit` characters are looked at, so a huge text costs no more than a short one.
+  GString_ valid(g_utf8_make_valid(s.data(), static_cast<gssize>(std::min(s.size(), (limit + 1) * 4))));
+  std::string out;
+  std::size_t count = 0;
+  for (const gchar* p = valid.get(); *p; p = g_utf8_next_char(p)) {
+    if (count == limit) {
+      out += "\u2026";
+      break;
+    }
+    gunichar c = g_utf8_get_char(p);
+    const bool breaks = c < 0x20 || c == 0x7F || c == 0x85 || c == 0x2028 || c == 0x2029;
+    if (breaks) {
+      out += ' ';
+    } else {
+      out.append(p, static_cast<std::size_t>(g_utf8_next_char(p) - p));
+    }
+    ++count;
+  }
+  return out;
 }
 
 }  // namespace vesk::text

@@ -20,4 +20,12 @@ std::string uppercased(std::string_view s);
 
 bool isValidUtf8(std::string_view s);
 
+// The number of Unicode code points; invalid bytes count one each.
+std::size_t codePointCount(std::string_view s);
+
+// A text for one line of a list: line breaks, tabs and other control characters become blanks, and after `limit` code
+// points the rest is cut and "…" appended. Laying out a huge text costs the main loop seconds,
+// so what is shown is bounded whatever is stored. Invalid UTF-8 is shown with U+FFFD.
+std::string shownOnOneLine(std::string_view s, std::size_t limit);
+
 }  // namespace vesk::text

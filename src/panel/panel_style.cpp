@@ -48,6 +48,8 @@ button.vesk-icon-button:active, button.vesk-icon-button:checked { background-col
 button.vesk-icon-button image { color: @secondary; }
 button.vesk-plain-button:active, button.vesk-row-button:active { opacity: 0.7; }
 button.vesk-menu-button:hover, button.vesk-menu-button:checked { background: none; }
+/* The rows of the drop-down's list of many sites look like menu items. */
+button.vesk-site-choice { min-height: 0; padding: 0 8px; border-radius: 5px; }
 button.vesk-switch-button label { font-size: 11px; color: @secondary; }
 
 .vesk-search-field { background-color: @surface; border: 1px solid @hairline; border-radius: 9px; padding: 0 13px; }

@@ -112,7 +112,7 @@ Gtk::Button* SearchResults::resultRow(const LinkSite& site) {
 
   auto* texts = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 2);
   texts->set_valign(Gtk::ALIGN_CENTER);
-  auto* name = styledLabel(site.name, {"vesk-result-name"});
+  auto* name = styledLabel(site.shownName(), {"vesk-result-name"});
   auto* host = styledLabel(site.host(), {"vesk-result-host"});
   for (Gtk::Label* label : {name, host}) {
     label->set_xalign(0);

@@ -1,7 +1,10 @@
 #include "panel/site_bar.h"
 
 #include <gtkmm/menuitem.h>
+#include <gtkmm/separator.h>
 #include <gtkmm/separatormenuitem.h>
+
+#include "model/text.h"
 
 #include "panel/symbols.h"
 #include "panel/widgets.h"
@@ -10,9 +13,16 @@ namespace vesk {
 
 namespace {
 
-// A menu item with a leading symbol.
-Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text) {
-  auto* item = Gtk::make_managed<Gtk::MenuItem>();
+constexpr std::string_view addWebsiteItem = "Add website\u2026";
+// The height of a row of the pop-over list, and the most of it shown before it scrolls.
+constexpr int listRowHeight = 28;
+constexpr int listMaxHeight = 420;
+constexpr int listWidth = 280;
+// The most of a page address the title shows.
+constexpr std::size_t titleAddressLength = 4096;
+
+// A symbol and a one-line text, as the drop-down shows a site.
+Gtk::Box* symbolRow(std::string_view symbol, const std::string& text) {
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 8);
   if (!symbol.empty()) {
     row->pack_start(*symbolImage(symbol, 12), Gtk::PACK_SHRINK);
@@ -23,8 +33,17 @@ Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text) 
   }
   auto* label = Gtk::make_managed<Gtk::Label>(text);
   label->set_xalign(0);
+  label->set_single_line_mode(true);
+  label->set_ellipsize(Pango::ELLIPSIZE_END);
+  label->set_max_width_chars(60);
   row->pack_start(*label, Gtk::PACK_EXPAND_WIDGET);
-  item->add(*row);
+  return row;
+}
+
+// A menu item with a leading symbol.
+Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text) {
+  auto* item = Gtk::make_managed<Gtk::MenuItem>();
+  item->add(*symbolRow(symbol, text));
   item->show_all();
   return item;
 }
@@ -66,6 +85,32 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   addClasses(menuButton_, {"vesk-menu-button"});
   menuButton_.set_popup(menu_);
   menuButton_.set_hexpand(true);
+
+  // The pop-over list for many sites: the sites scroll, "Add website…" stays below them.
+  auto* content = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 4);
+  for (auto margin : {&Gtk::Widget::set_margin_top, &Gtk::Widget::set_margin_bottom, &Gtk::Widget::set_margin_start,
+                      &Gtk::Widget::set_margin_end}) {
+    (content->*margin)(6);
+  }
+  listScroll_.set_policy(Gtk::POLICY_NEVER, Gtk::POLICY_AUTOMATIC);
+  listScroll_.set_size_request(listWidth, listMaxHeight);
+  listScroll_.add(list_);
+  content->pack_start(listScroll_, Gtk::PACK_EXPAND_WIDGET);
+  content->pack_start(*Gtk::make_managed<Gtk::Separator>(), Gtk::PACK_SHRINK);
+  auto* add = Gtk::make_managed<Gtk::Button>();
+  add->add(*symbolRow({}, std::string(addWebsiteItem)));
+  add->set_relief(Gtk::RELIEF_NONE);
+  addClasses(*add, {"vesk-site-choice"});
+  add->signal_clicked().connect([this] {
+    popover_.popdown();
+    state_.addWebsite();
+  });
+  content->pack_start(*add, Gtk::PACK_SHRINK);
+  content->show_all();
+  popover_.add(*content);
+  popover_.set_position(Gtk::POS_BOTTOM);
+  listRows_ =
+      std::make_unique<WindowedRows>(list_, listRowHeight, 0, [this](std::size_t i) { return buildListRow(i); });
   pack_start(menuButton_, Gtk::PACK_EXPAND_WIDGET);
 
   addButton_ = IconButtonStyle::make("plus", "Add a website");
@@ -90,12 +135,56 @@ void SiteBar::render() {
   }
   linkSymbol_->set_visible(!loading);
 
-  const std::string title = state_.siteMenuTitle();
+  // A site's name is cut as in the lists; a page address (which may be long) much later.
+  std::string title = state_.siteMenuTitle();
+  auto site = state_.model.selectedSite();
+  title = text::shownOnOneLine(title, site && title == site->name ? shownNameLength : titleAddressLength);
   if (title_.get_text() != title) title_.set_text(title);
   rebuildMenu();
 }
 
+Gtk::Widget* SiteBar::buildListRow(std::size_t index) {
+  const LinkSite& site = listSites_[index];
+  auto* button = Gtk::make_managed<Gtk::Button>();
+  button->add(*symbolRow(state_.model.selectedID() == site.id ? "checkmark" : "globe", site.shownName()));
+  button->set_relief(Gtk::RELIEF_NONE);
+  button->set_size_request(-1, listRowHeight);
+  addClasses(*button, {"vesk-site-choice"});
+  button->signal_clicked().connect([this, site] {
+    popover_.popdown();
+    state_.chooseSite(site);
+  });
+  return button;
+}
+
+void SiteBar::rebuildList() {
+  const bool many = state_.model.sites->size() > menuLimit;
+  if (many != usesList_) {
+    usesList_ = many;
+    if (many) {
+      menuButton_.set_popover(popover_);
+    } else {
+      menuButton_.set_popup(menu_);
+    }
+  }
+  if (!many) {
+    listSites_.clear();
+    listRows_->reset(0);
+    return;
+  }
+  if (listSites_ == state_.model.sites() && listSelected_ == state_.model.selectedID()) return;
+  listSites_ = state_.model.sites();
+  listSelected_ = state_.model.selectedID();
+  listRows_->reset(listSites_.size());
+}
+
 void SiteBar::rebuildMenu() {
+  rebuildList();
+  if (usesList_) {
+    for (Gtk::Widget* child : menu_.get_children()) gtk_widget_destroy(child->gobj());
+    menuKey_.clear();
+    return;
+  }
   std::vector<std::string> key;
   const auto& selected = state_.model.selectedID();
   for (const LinkSite& site : state_.model.sites()) {
@@ -107,14 +196,14 @@ void SiteBar::rebuildMenu() {
   // Destroying a managed item removes it from the menu and frees it.
   for (Gtk::Widget* child : menu_.get_children()) gtk_widget_destroy(child->gobj());
   for (const LinkSite& site : state_.model.sites()) {
-    auto* item = symbolMenuItem(selected == site.id ? "checkmark" : "globe", site.name);
+    auto* item = symbolMenuItem(selected == site.id ? "checkmark" : "globe", site.shownName());
     item->signal_activate().connect([this, site] { state_.chooseSite(site); });
     menu_.append(*item);
   }
   auto* separator = Gtk::make_managed<Gtk::SeparatorMenuItem>();
   separator->show();
   menu_.append(*separator);
-  auto* add = symbolMenuItem({}, "Add website\u2026");
+  auto* add = symbolMenuItem({}, std::string(addWebsiteItem));
   add->signal_activate().connect([this] { state_.addWebsite(); });
   menu_.append(*add);
 }

@@ -8,12 +8,17 @@
 #include <gtkmm/label.h>
 #include <gtkmm/menu.h>
 #include <gtkmm/menubutton.h>
+#include <gtkmm/popover.h>
+#include <gtkmm/scrolledwindow.h>
 #include <gtkmm/spinner.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "panel/vesk_view_state.h"
+#include "panel/windowed_rows.h"
 
 namespace vesk {
 
@@ -25,7 +30,13 @@ class SiteBar : public Gtk::Box {
 
   // For tests and keyboard users.
   Gtk::MenuButton& siteMenuButton() { return menuButton_; }
+  // Up to `menuLimit` sites the drop-down is a menu with one item per site; with more, a menu
+  // would build and lay out every item on each opening, so it is a pop-over list that builds
+  // only the rows in view (`siteList`).
+  static constexpr std::size_t menuLimit = 50;
   Gtk::Menu& siteMenu() { return menu_; }
+  Gtk::Popover& siteListPopover() { return popover_; }
+  const WindowedRows& siteList() const { return *listRows_; }
   Gtk::Label& titleLabel() { return title_; }
   Gtk::Spinner& spinner() { return spinner_; }
   Gtk::Image& linkSymbol() { return *linkSymbol_; }
@@ -35,6 +46,8 @@ class SiteBar : public Gtk::Box {
 
  private:
   void rebuildMenu();
+  void rebuildList();
+  Gtk::Widget* buildListRow(std::size_t index);
 
   VeskViewState& state_;
   Gtk::Box indicator_;
@@ -44,11 +57,18 @@ class SiteBar : public Gtk::Box {
   Gtk::Box menuLabel_{Gtk::ORIENTATION_HORIZONTAL, 5};
   Gtk::Label title_;
   Gtk::Menu menu_;
+  Gtk::Popover popover_;
+  Gtk::ScrolledWindow listScroll_;
+  Gtk::Box list_{Gtk::ORIENTATION_VERTICAL, 0};
+  std::unique_ptr<WindowedRows> listRows_;
+  bool usesList_ = false;
   Gtk::Button* addButton_;
   Gtk::Button* searchButton_;
   Gtk::Button* settingsButton_;
-  // What the menu was last built from: each site's id and name, and the selection.
+  // What the drop-down was last built from: each site's id and name, and the selection.
   std::vector<std::string> menuKey_;
+  std::vector<LinkSite> listSites_;
+  std::optional<Uuid> listSelected_;
 };
 
 }  // namespace vesk

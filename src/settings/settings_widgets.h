@@ -11,11 +11,13 @@
 #include <gtkmm/switch.h>
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "panel/widgets.h"
+#include "panel/windowed_rows.h"
 #include "settings/keys_settings.h"
 #include "settings/panel_settings.h"
 #include "settings/settings_screen.h"
@@ -124,24 +126,31 @@ class WebsitesTab final : public SettingsTabView {
   explicit WebsitesTab(VeskViewState& state);
   void refresh() override;
 
+  // The rows built: those in view and a few beyond (see WindowedRows).
   struct Row {
     LinkSite site;
+    std::size_t index = 0;  // in the model's list
+    Gtk::Label* name = nullptr;
     Gtk::Button* up = nullptr;
     Gtk::Button* down = nullptr;
     Gtk::Button* edit = nullptr;
     Gtk::Button* remove = nullptr;
   };
   std::vector<Row> rows;
-  std::size_t dividerCount = 0;
+  std::size_t dividerCount = 0;  // dividers among the built rows
   Gtk::Box list;
   Gtk::Button* addButton = nullptr;
   SiteEditor* editor = nullptr;
 
  private:
   void rebuildList();
+  Gtk::Widget* buildRow(std::size_t index);
+  void rowsChanged();
 
   VeskViewState& state_;
   WebsiteFormBinding form_;
+  std::unique_ptr<WindowedRows> windowed_;
+  std::map<Gtk::Widget*, Row> made_;
   Gtk::Box editorSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   std::vector<LinkSite> shownSites_;
   bool listBuilt_ = false;

@@ -1,5 +1,7 @@
 #include "settings/website_settings.h"
 
+#include "model/text.h"
+
 namespace vesk {
 namespace {
 
@@ -44,8 +46,10 @@ bool isLastSite(const AppModel& model, const LinkSite& site) {
   return !model.sites->empty() && model.sites->back().id == site.id;
 }
 
-std::string editTooltip(const LinkSite& site) { return "Edit " + site.name; }
-std::string removeTooltip(const LinkSite& site) { return "Remove " + site.name; }
+std::string editTooltip(const LinkSite& site) { return "Edit " + site.shownName(); }
+std::string removeTooltip(const LinkSite& site) { return "Remove " + site.shownName(); }
+
+bool nameTooLong(std::string_view name) { return text::codePointCount(text::trimmed(name)) > maxSiteNameLength; }
 
 void SiteEditorState::appear() {
   name = existing_ ? existing_->name : std::string();
@@ -61,6 +65,10 @@ void SiteEditorState::setExisting(std::optional<LinkSite> existing) {
 }
 
 bool SiteEditorState::save() {
+  if (nameTooLong(name)) {
+    error = std::string(WebsitesText::nameTooLong);
+    return false;
+  }
   error = existing_ ? model_.update(*existing_, name, address) : model_.add(name, address);
   return !error.has_value();
 }

@@ -20,6 +20,7 @@ inline constexpr std::string_view saveChanges = "Save changes";
 inline constexpr std::string_view cancel = "Cancel";
 inline constexpr std::string_view namePlaceholder = "Name";
 inline constexpr std::string_view addressPlaceholder = "https://example.com";
+inline constexpr std::string_view nameTooLong = "Enter a name of at most 200 characters.";
 inline constexpr std::string_view moveUp = "Move up";
 inline constexpr std::string_view moveDown = "Move down";
 inline constexpr std::string_view note =
@@ -50,6 +51,10 @@ std::string siteRowHost(const LinkSite& site);
 bool isFirstSite(const AppModel& model, const LinkSite& site);
 bool isLastSite(const AppModel& model, const LinkSite& site);
 std::string editTooltip(const LinkSite& site);
+// The longest name the editor accepts, in Unicode code points after trimming (what the model
+// would store); the lists show no more than this of any name.
+inline constexpr std::size_t maxSiteNameLength = shownNameLength;
+bool nameTooLong(std::string_view name);
 std::string removeTooltip(const LinkSite& site);
 
 // The form's own state. It lives only while the form is on screen.

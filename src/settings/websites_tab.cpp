@@ -1,11 +1,16 @@
 // The Websites tab: the saved sites with move, edit and remove buttons, and the inline form.
+#include <map>
+
+#include "model/text.h"
 #include "settings/settings_widgets.h"
 
 namespace vesk {
 
 namespace {
 constexpr std::string_view section = "YOUR WEBSITES";
-}
+// The height of a site row; a divider of one pixel follows every row but the last.
+constexpr int rowHeight = 51;
+}  // namespace
 
 // ---- Site editor -----------------------------------------------------------------------------
 
@@ -101,6 +106,8 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
 
   addClasses(list, {"settings-card", "settings-site-list"});
   pack_start(list, Gtk::PACK_SHRINK);
+  windowed_ = std::make_unique<WindowedRows>(list, rowHeight + 1, 1, [this](std::size_t i) { return buildRow(i); });
+  windowed_->changed = [this] { rowsChanged(); };
 
   addButton = Gtk::manage(new Gtk::Button());
   auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
@@ -123,61 +130,80 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   pack_start(*note, Gtk::PACK_SHRINK);
 }
 
-void WebsitesTab::rebuildList() {
-  for (Gtk::Widget* child : list.get_children()) list.remove(*child);
+Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
+  const auto& sites = state_.model.sites();
+  const LinkSite& site = sites[index];
+  Row row{site, index};
+  auto* entry = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 0));
+  auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 11));
+  // Every row is one line of name over one line of host, so all rows are equally high and only
+  // those in view need to exist.
+  box->set_size_request(-1, rowHeight);
+
+  auto* globe = settingsSymbol("globe", 14);
+  globe->set_size_request(20, -1);
+  addClasses(*globe, {"settings-accent"});
+  box->pack_start(*globe, Gtk::PACK_SHRINK);
+
+  auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
+  texts->set_valign(Gtk::ALIGN_CENTER);
+  texts->set_margin_top(6);
+  texts->set_margin_bottom(6);
+  auto oneLine = [](Gtk::Label* label) {
+    label->set_ellipsize(Pango::ELLIPSIZE_END);
+    label->set_width_chars(1);
+    label->set_single_line_mode(true);
+    return label;
+  };
+  row.name = oneLine(makeLabel(site.shownName(), {"settings-row-title"}));
+  texts->pack_start(*row.name, Gtk::PACK_SHRINK);
+  texts->pack_start(*oneLine(makeLabel(text::shownOnOneLine(siteRowHost(site), shownNameLength), {"settings-detail"})),
+                    Gtk::PACK_SHRINK);
+  box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+
+  row.up = iconButton("arrow.up", WebsitesText::moveUp);
+  row.up->set_sensitive(index != 0);
+  row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
+  row.down = iconButton("arrow.down", WebsitesText::moveDown);
+  row.down->set_sensitive(index + 1 != sites.size());
+  row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
+  row.edit = iconButton("pencil", editTooltip(site));
+  row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
+  row.remove = iconButton("trash", removeTooltip(site));
+  row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
+  // Children of the row like the rest, so they stand as far apart.
+  for (auto* button : {row.up, row.down, row.edit, row.remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
+
+  box->set_margin_start(12);
+  box->set_margin_end(12);
+  entry->pack_start(*box, Gtk::PACK_SHRINK);
+  if (index + 1 != sites.size()) {
+    auto* divider = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
+    divider->set_size_request(-1, 1);
+    divider->set_margin_start(12);
+    divider->set_margin_end(12);
+    addClasses(*divider, {"settings-divider"});
+    entry->pack_start(*divider, Gtk::PACK_SHRINK);
+  }
+  made_[entry] = row;
+  return entry;
+}
+
+void WebsitesTab::rowsChanged() {
   rows.clear();
   dividerCount = 0;
-  const auto& sites = state_.model.sites();
-  for (const LinkSite& site : sites) {
-    Row row{site};
-    auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 11));
-    box->set_size_request(-1, 51);
-
-    auto* globe = settingsSymbol("globe", 14);
-    globe->set_size_request(20, -1);
-    addClasses(*globe, {"settings-accent"});
-    box->pack_start(*globe, Gtk::PACK_SHRINK);
-
-    auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
-    texts->set_valign(Gtk::ALIGN_CENTER);
-    texts->set_margin_top(6);
-    texts->set_margin_bottom(6);
-    texts->pack_start(*makeLabel(site.name, {"settings-row-title"}, true), Gtk::PACK_SHRINK);
-    auto* host = makeLabel(siteRowHost(site), {"settings-detail"});
-    host->set_ellipsize(Pango::ELLIPSIZE_END);
-    host->set_width_chars(1);
-    host->set_single_line_mode(true);
-    texts->pack_start(*host, Gtk::PACK_SHRINK);
-    box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
-
-    row.up = iconButton("arrow.up", WebsitesText::moveUp);
-    row.up->set_sensitive(!isFirstSite(state_.model, site));
-    row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
-    row.down = iconButton("arrow.down", WebsitesText::moveDown);
-    row.down->set_sensitive(!isLastSite(state_.model, site));
-    row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
-    row.edit = iconButton("pencil", editTooltip(site));
-    row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
-    row.remove = iconButton("trash", removeTooltip(site));
-    row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
-    // Children of the row like the rest, so they stand as far apart.
-    for (auto* button : {row.up, row.down, row.edit, row.remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
-
-    box->set_margin_start(12);
-    box->set_margin_end(12);
-    list.pack_start(*box, Gtk::PACK_SHRINK);
-    if (site.id != sites.back().id) {
-      auto* divider = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
-      divider->set_size_request(-1, 1);
-      divider->set_margin_start(12);
-      divider->set_margin_end(12);
-      addClasses(*divider, {"settings-divider"});
-      list.pack_start(*divider, Gtk::PACK_SHRINK);
-      ++dividerCount;
-    }
-    rows.push_back(row);
+  std::map<Gtk::Widget*, Row> kept;
+  for (const auto& [index, widget] : windowed_->built()) {
+    rows.push_back(made_.at(widget));
+    kept.emplace(widget, rows.back());
+    if (index + 1 != windowed_->count()) ++dividerCount;
   }
-  list.show_all();
+  made_ = std::move(kept);
+}
+
+void WebsitesTab::rebuildList() {
+  const auto& sites = state_.model.sites();
+  windowed_->reset(sites.size());
   // With no sites the card takes no room at all.
   list.set_visible(!sites.empty());
   shownSites_ = sites;

@@ -7,6 +7,30 @@ namespace {
 
 const char* kId = "0F8FAD5B-D9CB-469F-A165-70867728950E";
 
+// Lists show a name on one line and at most 200 characters long; the record keeps what it has.
+TEST(LinkSite, ShownNameIsOneLineAndCutAfterTwoHundredCharacters) {
+  const std::string a200(200, 'a');
+  std::string e201;
+  for (int i = 0; i < 201; ++i) e201 += "\u00e9";
+  const struct {
+    std::string name, shown;
+  } cases[] = {
+      {"Docs", "Docs"},
+      {"", ""},
+      {"Two\nlines\r\nand\ttab\u2028", "Two lines  and tab "},
+      {a200, a200},
+      {a200 + "b", a200 + "\u2026"},
+      {std::string(100000, 'x'), std::string(200, 'x') + "\u2026"},
+      {e201, e201.substr(0, 400) + "\u2026"},
+      {"bad \xff byte", "bad \ufffd byte"},
+  };
+  for (const auto& c : cases) {
+    LinkSite site(c.name, "https://example.com/");
+    EXPECT_EQ(site.shownName(), c.shown) << c.name.substr(0, 40);
+    EXPECT_EQ(site.name, c.name);
+  }
+}
+
 TEST(LinkSiteJson, EncodesCompactWithMembersInOrderAndUpperCaseId) {
   LinkSite site(*Uuid::parse(kId), "Docs \"Main\"", "https://example.com/a");
   EXPECT_EQ(encodeSite(site), std::string(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Docs \"Main\"",)") +

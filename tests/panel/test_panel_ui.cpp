@@ -141,6 +141,77 @@ TEST_F(PanelWindowTest, SiteMenuListsSitesWithMarksAndSwitches) {
   EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
 }
 
+// The labels shown inside `root`, visible ones only.
+void shownLabels(Gtk::Widget& root, std::vector<Gtk::Label*>& labels) {
+  if (!root.get_visible()) return;
+  if (auto* label = dynamic_cast<Gtk::Label*>(&root)) labels.push_back(label);
+  if (auto* container = dynamic_cast<Gtk::Container*>(&root)) {
+    for (Gtk::Widget* child : container->get_children()) shownLabels(*child, labels);
+  }
+}
+
+// With many sites the drop-down builds only the rows in view, and a long stored name is shown on
+// one line, cut, in the small menu as in the long list; choosing a row still selects its site.
+TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  for (std::size_t count : {3u, 10000u}) {
+    SCOPED_TRACE(count);
+    std::vector<LinkSite> sites;
+    for (std::size_t i = 0; i < count; ++i) {
+      sites.emplace_back("Site " + std::to_string(i + 1), "https://s" + std::to_string(i + 1) + ".example.com/");
+    }
+    sites[0].name += std::string(10000, 'W');
+    PanelFixture fx(sites);
+    Gtk::Window window;
+    window.set_default_size(500, 700);
+    auto* view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [] {});
+    window.add(*view);
+    window.show_all();
+    ASSERT_TRUE(testing::waitFor([&] { return view->get_mapped(); }, 20));
+    Gtk::MenuButton& button = view->siteBar().siteMenuButton();
+    button.clicked();
+    testing::settle();
+    ASSERT_TRUE(testing::waitFor([&] { return button.get_active(); }, 10));
+    testing::waitForDraw(window);
+
+    std::vector<Gtk::Label*> labels;
+    for (Gtk::Widget* root : std::initializer_list<Gtk::Widget*>{button.get_popup(), button.get_popover()}) {
+      if (root) shownLabels(*root, labels);
+    }
+    std::size_t siteRows = 0;
+    Gtk::Label* second = nullptr;
+    for (Gtk::Label* label : labels) {
+      const std::string text = label->get_text();
+      EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
+      EXPECT_EQ(text.find('\n'), std::string::npos);
+      if (text.rfind("Site ", 0) == 0) ++siteRows;
+      if (text == "Site 2") second = label;
+    }
+    EXPECT_GE(siteRows, std::min<std::size_t>(count, 10));
+    EXPECT_LE(siteRows, 40u);
+    ASSERT_NE(second, nullptr);
+    Gtk::Widget* row = second;
+    while (row && !dynamic_cast<Gtk::MenuItem*>(row) && !dynamic_cast<Gtk::Button*>(row)) row = row->get_parent();
+    if (auto* item = dynamic_cast<Gtk::MenuItem*>(row)) item->activate();
+    if (auto* choice = dynamic_cast<Gtk::Button*>(row)) choice->clicked();
+    testing::settle();
+    EXPECT_EQ(fx.model->selectedID(), sites[1].id);
+    button.set_active(false);
+    testing::settle();
+    if (count > 3) continue;
+    // The search results show the long name cut as well.
+    gtk_button_clicked(view->siteBar().searchButton().gobj());
+    testing::settle();
+    view->searchRow().field().set_text("Site");
+    testing::settle();
+    view->render();
+    ASSERT_EQ(view->searchResults().rows().size(), 3u);
+    for (const auto& text : testing::shownTexts(view->searchResults())) {
+      EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
+    }
+  }
+}
+
 TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   gtk_button_clicked(view->siteBar().searchButton().gobj());
   refresh();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/window.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "hotkeys/gtk_key_monitor.h"
@@ -144,6 +145,44 @@ TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndThe
   window->hide();
   EXPECT_FALSE(view->state().recorder.isRecording());
   EXPECT_TRUE(showCombinationToggles());
+}
+
+// The Websites tab builds only the rows in view; Tab still walks on through the rows after them,
+// scrolling them into view as a user presses it.
+TEST(WebsitesKeyboard, TabReachesRowsThatWereNotBuiltYet) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  std::vector<LinkSite> many;
+  for (int i = 0; i < 1000; ++i) {
+    many.emplace_back("Site " + std::to_string(i), "https://s" + std::to_string(i) + ".example.com/");
+  }
+  testing::PanelFixture fx(many);
+  testing::FakeLoginItems login;
+  VeskViewState state(*fx.model, fx.services(), [] {});
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  auto* screen = Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
+  window.add(*screen);
+  window.show_all();
+  window.present();
+  ASSERT_TRUE(waitFor([&] { return window.is_active(); }, 20)) << "the window never got focus";
+  screen->tabButton(SettingsTab::websites).clicked();
+  settle();
+  auto* tab = dynamic_cast<WebsitesTab*>(screen->content());
+  ASSERT_NE(tab, nullptr);
+  ASSERT_LT(tab->rows.size(), 40u);
+  tab->rows[1].remove->grab_focus();
+  for (int press = 0; press < 4 * 60; ++press) {  // four buttons a row: on to row 61
+    ASSERT_TRUE(xdotool("key Tab"));
+    settle();
+  }
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return std::any_of(tab->rows.begin(), tab->rows.end(), [&](const WebsitesTab::Row& row) {
+          return row.remove == window.get_focus() && row.site.id == many[61].id;
+        });
+      },
+      10));
+  EXPECT_GT(screen->get_vadjustment()->get_value(), 50 * 52);
 }
 
 }  // namespace

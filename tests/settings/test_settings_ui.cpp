@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/window.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -370,6 +371,74 @@ TEST_F(SettingsUiTest, WebsitesWithNoSitesShowsNoListCard) {
   EXPECT_TRUE(sites.rows.empty());
   EXPECT_EQ(sites.dividerCount, 0u);
   EXPECT_FALSE(sites.list.get_visible());
+}
+
+// A long stored name is shown on one line, cut, in a row as high as any other.
+TEST_F(SettingsUiTest, WebsitesRowShowsALongStoredNameOnOneLineCut) {
+  LinkSite long_{"Long " + std::string(10000, 'W'), "https://long.example.com/"};
+  build({alpha, long_, gamma});
+  choose(SettingsTab::websites);
+  testing::waitForDraw(*window);
+  auto& sites = tab<WebsitesTab>();
+  ASSERT_EQ(sites.rows.size(), 3u);
+  for (const auto& text : testing::shownTexts(sites.list)) {
+    EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
+  }
+  auto rowHeight = [&](std::size_t i) { return sites.rows[i].edit->get_parent()->get_allocated_height(); };
+  EXPECT_EQ(rowHeight(1), rowHeight(0));
+  EXPECT_EQ(rowHeight(1), 51);
+  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Long " + std::string(195, 'W') + "\u2026");
+  // The stored name is untouched, and the editor shows it whole.
+  EXPECT_EQ(fx->model->sites()[1].name, long_.name);
+  sites.rows[1].edit->clicked();
+  settle();
+  ASSERT_NE(sites.editor, nullptr);
+  EXPECT_EQ(sites.editor->nameField.get_text(), long_.name);
+}
+
+// With 10,000 sites only the rows in view (and a few beyond) exist, wherever the list is
+// scrolled; the list keeps its full height, and the rows built act on their own sites.
+TEST_F(SettingsUiTest, WebsitesListBuildsOnlyTheRowsInView) {
+  std::vector<LinkSite> many;
+  for (int i = 0; i < 10000; ++i)
+    many.emplace_back("Site " + std::to_string(i), "https://s" + std::to_string(i) + ".example.com/");
+  build(many);
+  choose(SettingsTab::websites);
+  testing::waitForDraw(*window);
+  auto& sites = tab<WebsitesTab>();
+  EXPECT_EQ(sites.list.get_allocated_height(), 10000 * 52 - 1);
+  auto indexOf = [&](const LinkSite& site) {
+    return static_cast<std::size_t>(
+        std::find_if(many.begin(), many.end(), [&](const LinkSite& s) { return s.id == site.id; }) - many.begin());
+  };
+  auto adjustment = screen->get_vadjustment();
+  int x = 0, listTop = 0;
+  ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
+  for (std::size_t target : {0u, 5000u, 9999u}) {
+    SCOPED_TRACE(target);
+    adjustment->set_value(adjustment->get_value() + listTop + static_cast<int>(target) * 52);
+    settle();
+    testing::waitForDraw(*window);
+    ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
+    ASSERT_FALSE(sites.rows.empty());
+    EXPECT_LE(sites.rows.size(), 30u);
+    EXPECT_LE(indexOf(sites.rows.front().site), target);
+    EXPECT_GE(indexOf(sites.rows.back().site), std::min<std::size_t>(target + 10, 9999));
+    for (const auto& row : sites.rows) {
+      // Each built row sits where its site's place in the list says.
+      int rowX = 0, rowY = 0;
+      ASSERT_TRUE(row.edit->get_parent()->translate_coordinates(sites.list, 0, 0, rowX, rowY));
+      EXPECT_EQ(rowY, static_cast<int>(indexOf(row.site)) * 52);
+    }
+  }
+  // The last row has no divider and cannot move down; removing it removes that site.
+  EXPECT_EQ(indexOf(sites.rows.back().site), 9999u);
+  EXPECT_FALSE(sites.rows.back().down->get_sensitive());
+  EXPECT_EQ(sites.dividerCount, sites.rows.size() - 1);
+  sites.rows.back().remove->clicked();
+  settle();
+  EXPECT_EQ(fx->model->sites().size(), 9999u);
+  EXPECT_EQ(fx->model->sites().back().id, many[9998].id);
 }
 
 TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {

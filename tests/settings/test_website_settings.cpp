@@ -107,6 +107,46 @@ TEST_F(WebsitesTest, SavingAnEditUpdatesInPlace) {
   EXPECT_EQ(model.sites->size(), 3u);
 }
 
+// Names are counted in code points after trimming; a refused name stores nothing, adding or editing.
+TEST_F(WebsitesTest, NamesOverTwoHundredCharactersAreRefused) {
+  auto repeat = [](std::string_view piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  const struct {
+    std::string name;
+    bool accepted;
+  } cases[] = {
+      {repeat("a", 200), true},
+      {repeat("a", 201), false},
+      {" \t" + repeat("a", 200) + "\n ", true},  // blanks around are trimmed first
+      {repeat("\u00e9", 200), true},             // two bytes each, one character each
+      {repeat("\u00e9", 201), false},
+      {repeat("\U0001F600", 201), false},
+      {repeat("a", 100000), false},
+  };
+  for (bool editing : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << (editing ? "edit " : "add ") << c.name.size() << " bytes");
+      const auto before = model.sites();
+      SiteEditorState editor(model, editing ? std::optional<LinkSite>(site(0)) : std::nullopt);
+      editor.appear();
+      editor.name = c.name;
+      editor.address = "https://long-names.example.com/";
+      EXPECT_EQ(editor.save(), c.accepted);
+      if (c.accepted) {
+        EXPECT_FALSE(editor.error);
+        EXPECT_NE(model.sites(), before);
+        model.sites.set(before);
+      } else {
+        EXPECT_EQ(editor.error, std::optional<std::string>("Enter a name of at most 200 characters."));
+        EXPECT_EQ(model.sites(), before);
+      }
+    }
+  }
+}
+
 TEST_F(WebsitesTest, RowRulesFollowTheListOrder) {
   EXPECT_TRUE(isFirstSite(model, site(0)));
   EXPECT_FALSE(isLastSite(model, site(0)));
