@@ -3,6 +3,7 @@
 #include <gtkmm/menuitem.h>
 #include <gtkmm/separatormenuitem.h>
 
+#include "model/strings.h"
 #include "panel/symbols.h"
 #include "panel/widgets.h"
 
@@ -60,17 +61,17 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   menuButton_.add(menuLabel_);
   menuButton_.set_relief(Gtk::RELIEF_NONE);
   menuButton_.set_focus_on_click(false);
-  menuButton_.set_tooltip_text("Switch website");
-  setAccessibleName(menuButton_, "Switch website");
+  menuButton_.set_tooltip_text(std::string(strings::switchWebsite()));
+  setAccessibleName(menuButton_, strings::switchWebsite());
   menuButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(menuButton_, {"vesk-menu-button"});
   menuButton_.set_popup(menu_);
   menuButton_.set_hexpand(true);
   pack_start(menuButton_, Gtk::PACK_EXPAND_WIDGET);
 
-  addButton_ = IconButtonStyle::make("plus", "Add a website");
-  searchButton_ = IconButtonStyle::make("magnifyingglass", "Find a site or paste a link");
-  settingsButton_ = IconButtonStyle::make("gearshape", "Settings");
+  addButton_ = IconButtonStyle::make("plus", strings::addAWebsite());
+  searchButton_ = IconButtonStyle::make("magnifyingglass", strings::findSiteOrPasteLink());
+  settingsButton_ = IconButtonStyle::make("gearshape", strings::settings());
   for (Gtk::Button* button : {addButton_, searchButton_, settingsButton_}) pack_start(*button, Gtk::PACK_SHRINK);
   addButton_->signal_clicked().connect([this] { state_.addWebsite(); });
   searchButton_->signal_clicked().connect([this] { state_.toggleSearch(); });

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "model/constants.h"
+#include "model/strings.h"
 #include "model/text.h"
 #include "model/url.h"
 #include "panel/search.h"
@@ -97,7 +98,7 @@ std::string VeskViewState::siteMenuTitle() const {
     return *browser.currentAddress();
   }
   if (auto site = model.selectedSite()) return site->name;
-  return "Choose a website";
+  return std::string(strings::chooseWebsite());
 }
 
 bool VeskViewState::pageLoading() const { return showsPage() && browser.isLoading(); }
@@ -181,7 +182,7 @@ void VeskViewState::pasteClipboardLink() {
 
 void VeskViewState::addPastedLink() {
   const std::string text = query();
-  std::string name = "Website";
+  std::string name(strings::defaultSiteName());
   if (auto normalized = Address::normalized(text)) {
     if (auto parsed = parseUrl(*normalized); parsed && parsed->host) name = *parsed->host;
   }

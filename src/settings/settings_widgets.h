@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include "model/strings.h"
 #include "panel/widgets.h"
 #include "settings/keys_settings.h"
 #include "settings/panel_settings.h"

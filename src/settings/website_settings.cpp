@@ -44,8 +44,8 @@ bool isLastSite(const AppModel& model, const LinkSite& site) {
   return !model.sites->empty() && model.sites->back().id == site.id;
 }
 
-std::string editTooltip(const LinkSite& site) { return "Edit " + site.name; }
-std::string removeTooltip(const LinkSite& site) { return "Remove " + site.name; }
+std::string editTooltip(const LinkSite& site) { return strings::editSite(site.name); }
+std::string removeTooltip(const LinkSite& site) { return strings::removeSite(site.name); }
 
 void SiteEditorState::appear() {
   name = existing_ ? existing_->name : std::string();

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <utility>
 
+#include "model/strings.h"
 #include "shell/portal_symbol.h"
 
 namespace vesk {
@@ -264,7 +265,7 @@ void SystemTrayItem::buildDbusMenu() {
     dbusmenu_menuitem_child_append(root, item);
     g_object_unref(item);
   };
-  addItem(std::string(trayMenuSettings).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+  addItem(std::string(strings::trayMenuSettings()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
@@ -272,7 +273,7 @@ void SystemTrayItem::buildDbusMenu() {
   dbusmenu_menuitem_property_set(separator, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
   dbusmenu_menuitem_child_append(root, separator);
   g_object_unref(separator);
-  addItem(std::string(trayMenuQuit).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+  addItem(std::string(strings::quitVesk()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
@@ -289,12 +290,12 @@ GtkWidget* SystemTrayItem::menu() {
     g_signal_connect(item, "activate", G_CALLBACK(handler), this);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu_), item);
   };
-  addItem(trayMenuSettings, [](GtkMenuItem*, gpointer self) {
+  addItem(strings::trayMenuSettings(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), gtk_separator_menu_item_new());
-  addItem(trayMenuQuit, [](GtkMenuItem*, gpointer self) {
+  addItem(strings::quitVesk(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
@@ -347,7 +348,7 @@ void SystemTrayItem::showFallbackIcon() {
   if (!statusIcon_) {
     statusIcon_ = gtk_status_icon_new();
     gtk_status_icon_set_name(statusIcon_, "vesk");
-    gtk_status_icon_set_title(statusIcon_, "Vesk");
+    gtk_status_icon_set_title(statusIcon_, std::string(strings::appName()).c_str());
     gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
     fallbackSizeChanged(22);
     g_signal_connect(statusIcon_, "size-changed", G_CALLBACK(+[](GtkStatusIcon*, int size, gpointer self) -> gboolean {
