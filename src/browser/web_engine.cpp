@@ -12,6 +12,7 @@
 
 #include "browser/downloads.h"
 #include "model/constants.h"
+#include "model/strings.h"
 
 namespace vesk {
 
@@ -71,7 +72,7 @@ void makePrivateFile(const std::string& path) {
   const int fd = g_open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0 || fchmod(fd, 0600) != 0) {
     const int code = errno;
-    std::cerr << "vesk: cannot make " << path << " private (" << g_strerror(code) << ").\n";
+    std::cerr << strings::cannotMakePrivate(path, g_strerror(code)) << "\n";
   }
   if (fd >= 0) close(fd);
 }
@@ -101,8 +102,7 @@ WebKitWebContext* WebEngine::context() {
     if (g_mkdir_with_parents(folder->c_str(), 0700) != 0) {
       dataFolder &= folder != &paths_.dataDirectory;
       const int code = errno;
-      std::cerr << "vesk: cannot create the folder " << *folder << " (" << g_strerror(code)
-                << "); cookies and site data will not be kept.\n";
+      std::cerr << strings::cannotCreateDataFolder(*folder, g_strerror(code)) << "\n";
     }
   }
   WebKitWebsiteDataManager* manager =
@@ -191,21 +191,21 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      DownloadReport report;
                      report.path = state->path;
                      report.succeeded = !state->failed;
-                     std::string name =
-                         state->path.empty() ? std::string("The file") : "“" + displayName(state->path) + "”";
+                     std::string name = state->path.empty() ? std::string(strings::theFile())
+                                                            : strings::quotedName(displayName(state->path));
                      if (report.succeeded) {
-                       report.message = name + " was saved in " + displayFolder(state->path) + ".";
-                       notifyDesktop("Download finished", report.message);
+                       report.message = strings::downloadSaved(name, displayFolder(state->path));
+                       notifyDesktop(std::string(strings::downloadFinished()), report.message);
                      } else {
                        // Leave no empty placeholder of ours behind.
                        GStatBuf info;
                        if (state->reserved && g_stat(state->path.c_str(), &info) == 0 && info.st_size == 0) {
                          g_unlink(state->path.c_str());
                        }
-                       report.message = name + " could not be downloaded";
-                       report.message += state->failure.empty() ? "." : ": " + state->failure;
+                       report.message = state->failure.empty() ? strings::downloadNotSaved(name)
+                                                               : strings::downloadNotSavedBecause(name, state->failure);
                        if (report.message.back() != '.') report.message += ".";
-                       notifyDesktop("Download failed", report.message);
+                       notifyDesktop(std::string(strings::downloadFailed()), report.message);
                      }
                      if (auto engine = state->engine.lock()) (*engine)->downloadEnded.emit(report);
                    }),

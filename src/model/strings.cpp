@@ -138,6 +138,28 @@ std::string settingsCannotBeSaved(std::string_view reason) {
   return format(_("Settings can't be saved: {reason}"), {{"reason", reason}});
 }
 
+std::string_view downloadFinished() { return _("Download finished"); }
+std::string_view downloadFailed() { return _("Download failed"); }
+std::string_view theFile() { return _("The file"); }
+std::string quotedName(std::string_view name) { return format(_("\u201c{name}\u201d"), {{"name", name}}); }
+std::string downloadSaved(std::string_view file, std::string_view folder) {
+  return format(_("{file} was saved in {folder}."), {{"file", file}, {"folder", folder}});
+}
+std::string downloadNotSaved(std::string_view file) {
+  return format(_("{file} could not be downloaded."), {{"file", file}});
+}
+std::string downloadNotSavedBecause(std::string_view file, std::string_view reason) {
+  return format(_("{file} could not be downloaded: {reason}"), {{"file", file}, {"reason", reason}});
+}
+std::string_view tooManySameNames() { return _("Too many files with this name already exist."); }
+std::string cannotMakePrivate(std::string_view path, std::string_view reason) {
+  return format(_("vesk: cannot make {path} private ({reason})."), {{"path", path}, {"reason", reason}});
+}
+std::string cannotCreateDataFolder(std::string_view folder, std::string_view reason) {
+  return format(_("vesk: cannot create the folder {folder} ({reason}); cookies and site data will not be kept."),
+                {{"folder", folder}, {"reason", reason}});
+}
+
 std::string_view requestTimedOut() { return _("The request timed out."); }
 std::string_view pageCrashed() { return _("The page stopped unexpectedly. Try again to reload it."); }
 std::string_view pageExceededMemory() {
@@ -211,5 +233,46 @@ std::string editSite(std::string_view name) { return format(_("Edit {name}"), {{
 std::string removeSite(std::string_view name) { return format(_("Remove {name}"), {{"name", name}}); }
 std::string_view themesSection() { return _("DARK THEMES"); }
 std::string_view themeNote() { return _("Theme changes are saved automatically."); }
+
+std::string_view helpSummary() {
+  return _(
+      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
+      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
+      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
+      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
+}
+std::string_view optionToggle() { return _("Show or hide the panel"); }
+std::string_view optionNext() { return _("Switch to the next website and show the panel"); }
+std::string_view optionPrevious() { return _("Switch to the previous website and show the panel"); }
+std::string_view optionSettings() { return _("Open the panel's settings"); }
+std::string_view optionQuit() { return _("Quit the running Vesk"); }
+std::string errorLine(std::string_view message) { return format(_("vesk: {message}"), {{"message", message}}); }
+std::string_view noGraphicalSession() {
+  return _(
+      "vesk: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); start Vesk from a desktop "
+      "session.");
+}
+std::string cannotOpenDisplay(std::string_view display) {
+  return format(_("vesk: cannot open the display {display}."), {{"display", display}});
+}
+std::string_view unexpectedError() { return _("stopped by an unexpected error"); }
+std::string panelModuleNotLoaded(std::string_view module, std::string_view folder, std::string_view reason) {
+  return format(_("{module} could not be loaded from {folder}: {reason}"),
+                {{"module", module}, {"folder", folder}, {"reason", reason}});
+}
+std::string_view unknownError() { return _("unknown error"); }
+std::string panelModuleMissing(std::string_view module, std::string_view folders) {
+  return format(_("{module} is missing (looked in {folders})"), {{"module", module}, {"folders", folders}});
+}
+std::string bothOf(std::string_view first, std::string_view second) {
+  return format(_("{first} and {second}"), {{"first", first}, {"second", second}});
+}
+std::string cannotShowPanel(std::string_view problem) {
+  return format(_("vesk: cannot show the panel: {problem}"), {{"problem", problem}});
+}
+std::string_view panelUnavailableTitle() { return _("Vesk cannot show its panel"); }
+std::string panelUnavailableDetail(std::string_view problem) {
+  return format(_("{problem}. Reinstalling Vesk should bring it back."), {{"problem", problem}});
+}
 
 }  // namespace vesk::strings

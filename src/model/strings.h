@@ -89,6 +89,19 @@ std::string_view copyPageLink();
 std::string_view openInDefaultBrowser();
 std::string settingsCannotBeSaved(std::string_view reason);
 
+// Downloads.
+std::string_view downloadFinished();
+std::string_view downloadFailed();
+std::string_view theFile();
+// A file name in quotation marks.
+std::string quotedName(std::string_view name);
+std::string downloadSaved(std::string_view file, std::string_view folder);
+std::string downloadNotSaved(std::string_view file);
+std::string downloadNotSavedBecause(std::string_view file, std::string_view reason);
+std::string_view tooManySameNames();
+std::string cannotMakePrivate(std::string_view path, std::string_view reason);
+std::string cannotCreateDataFolder(std::string_view folder, std::string_view reason);
+
 // The web pages.
 std::string_view requestTimedOut();
 std::string_view pageCrashed();
@@ -139,6 +152,27 @@ std::string editSite(std::string_view name);
 std::string removeSite(std::string_view name);
 std::string_view themesSection();
 std::string_view themeNote();
+
+// The program's command line and start-up.
+std::string_view helpSummary();
+std::string_view optionToggle();
+std::string_view optionNext();
+std::string_view optionPrevious();
+std::string_view optionSettings();
+std::string_view optionQuit();
+// One line on standard error: "vesk: <message>".
+std::string errorLine(std::string_view message);
+std::string_view noGraphicalSession();
+std::string cannotOpenDisplay(std::string_view display);
+std::string_view unexpectedError();
+std::string panelModuleNotLoaded(std::string_view module, std::string_view folder, std::string_view reason);
+std::string_view unknownError();
+std::string panelModuleMissing(std::string_view module, std::string_view folders);
+// Two items of a list: "<first> and <second>".
+std::string bothOf(std::string_view first, std::string_view second);
+std::string cannotShowPanel(std::string_view problem);
+std::string_view panelUnavailableTitle();
+std::string panelUnavailableDetail(std::string_view problem);
 
 // Replaces each "{name}" in `pattern` with its value; unknown names stay as written.
 std::string format(std::string_view pattern,
