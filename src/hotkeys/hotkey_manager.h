@@ -26,8 +26,8 @@ class HotkeyManager {
   HotkeyManager(const HotkeyManager&) = delete;
   HotkeyManager& operator=(const HotkeyManager&) = delete;
 
-  // Absent on success, otherwise the refusal message, which names who refused: another
-  // application, or a session without global key combinations. Any earlier registration under `id` is removed first.
+  // Absent on success, otherwise the refusal message, which names who refused. Any earlier
+  // registration under `id` is removed first.
   std::optional<std::string> registerShortcut(const Shortcut& shortcut, std::uint32_t id);
   void unregister(std::uint32_t id);
 
@@ -45,6 +45,10 @@ class HotkeyManager {
   std::function<void(std::uint32_t id)> action;
 
  private:
+  // What a refusal by the desktop says: another application holds the combination, or the
+  // session has no global key combinations at all.
+  std::string refusal() const;
+
   HotkeyService& service_;
   MainQueue mainQueue_;
   struct Registration {
@@ -53,8 +57,6 @@ class HotkeyManager {
   };
   std::map<std::uint32_t, Registration> hotKeys_;
   bool paused_ = false;
-  std::string refusal() const;
-
   std::shared_ptr<HotkeyManager*> alive_;
 };
 

@@ -1,5 +1,4 @@
 #include "model/file_settings_store.h"
-#include "model/strings.h"
 
 #include <glib/gstdio.h>
 
@@ -7,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "model/strings.h"
 
 namespace vesk {
 
