@@ -4,14 +4,17 @@
 #include <giomm/init.h>
 #include <glibmm/exception.h>
 #include <glibmm/main.h>
+#include <glibmm/markup.h>
 #include <gmodule.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <gtkmm/box.h>
 #include <gtkmm/label.h>
 #include <gtkmm/settings.h>
+#include <libintl.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +28,7 @@
 #include "hotkeys/x11_hotkey_service.h"
 #include "model/constants.h"
 #include "model/file_settings_store.h"
+#include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
@@ -84,16 +88,17 @@ const PanelModule& loadPanelModule() {
         return loaded;
       }
       const char* why = g_module_error();
-      loaded.problem = std::string(vesk::panelModuleName) + " could not be loaded from " + folder.string() + ": " +
-                       (why ? why : "unknown error");
+      loaded.problem = vesk::strings::panelModuleNotLoaded(vesk::panelModuleName, folder.string(),
+                                                           why ? std::string_view(why) : vesk::strings::unknownError());
       if (handle) g_module_close(handle);
     }
     if (loaded.problem.empty()) {
       std::string looked;
-      for (const auto& folder : folders) looked += (looked.empty() ? "" : " and ") + folder.string();
-      loaded.problem = std::string(vesk::panelModuleName) + " is missing (looked in " + looked + ")";
+      for (const auto& folder : folders)
+        looked = looked.empty() ? folder.string() : vesk::strings::bothOf(looked, folder.string());
+      loaded.problem = vesk::strings::panelModuleMissing(vesk::panelModuleName, looked);
     }
-    std::cerr << "vesk: cannot show the panel: " << loaded.problem << "\n";
+    std::cerr << vesk::strings::cannotShowPanel(loaded.problem) << "\n";
     return loaded;
   }();
   return module;
@@ -106,8 +111,8 @@ Gtk::Widget* panelUnavailableNotice(const std::string& problem) {
   box->set_margin_start(24);
   box->set_margin_end(24);
   auto* title = Gtk::make_managed<Gtk::Label>();
-  title->set_markup("<b>Vesk cannot show its panel</b>");
-  auto* detail = Gtk::make_managed<Gtk::Label>(problem + ". Reinstalling Vesk should bring it back.");
+  title->set_markup("<b>" + Glib::Markup::escape_text(std::string(vesk::strings::panelUnavailableTitle())) + "</b>");
+  auto* detail = Gtk::make_managed<Gtk::Label>(vesk::strings::panelUnavailableDetail(problem));
   detail->set_line_wrap(true);
   detail->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
   detail->set_max_width_chars(40);
@@ -123,7 +128,7 @@ void start(Gtk::Application& app, Running& running) {
   Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
 
   running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
-  if (const auto& problem = running.store->openProblem()) std::cerr << "vesk: " << *problem << "\n";
+  if (const auto& problem = running.store->openProblem()) std::cerr << vesk::strings::errorLine(*problem) << "\n";
   running.hotkeys = std::make_unique<vesk::X11HotkeyService>();
 
   vesk::ShellPlatform platform;
@@ -181,20 +186,18 @@ int commandLine(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine, Ru
 
 // The options every Vesk launch understands; they act on the running instance.
 void addOptions(Gio::Application& app) {
-  app.set_option_context_summary(
-      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
-      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
-      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
-      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
-  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "toggle", '\0', "Show or hide the panel");
-  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "next", '\0',
-                            "Switch to the next website and show the panel");
+  app.set_option_context_summary(std::string(vesk::strings::helpSummary()));
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "toggle", '\0',
+                            std::string(vesk::strings::optionToggle()));
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "next", '\0', std::string(vesk::strings::optionNext()));
   app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "previous", '\0',
-                            "Switch to the previous website and show the panel");
-  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0', "Open the panel's settings");
-  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', "Quit the running Vesk");
+                            std::string(vesk::strings::optionPrevious()));
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "settings", '\0',
+                            std::string(vesk::strings::optionSettings()));
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "quit", '\0', std::string(vesk::strings::optionQuit()));
   // Answered before the application starts (see runVesk); listed here so that help shows it.
-  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "version", '\0', "Print the version of Vesk and exit");
+  app.add_main_option_entry(Gio::Application::OPTION_TYPE_BOOL, "version", '\0',
+                            std::string(vesk::strings::optionVersion()));
 }
 
 // What the exception being handled says.
@@ -206,13 +209,17 @@ std::string currentError() {
   } catch (const Glib::Exception& error) {
     return error.what();
   } catch (...) {
-    return "stopped by an unexpected error";
+    return std::string(vesk::strings::unexpectedError());
   }
 }
 
 }  // namespace
 
 static int runVesk(int argc, char** argv) {
+  // Texts in the user's language, from the catalogues installed with Vesk (help included).
+  std::setlocale(LC_ALL, "");
+  bindtextdomain(vesk::strings::textDomain, VESK_LOCALE_DIR);
+  bind_textdomain_codeset(vesk::strings::textDomain, "UTF-8");
   if (vesk::asksForHelp(argc, argv)) {
     // Help needs no display: a plain application object prints it and exits.
     Gio::init();
@@ -228,8 +235,7 @@ static int runVesk(int argc, char** argv) {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!x11 || !*x11) && (!wayland || !*wayland)) {
-      std::cerr << "vesk: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); start Vesk from a "
-                   "desktop session.\n";
+      std::cerr << vesk::strings::noGraphicalSession() << "\n";
       return 1;
     }
     // One id everywhere a desktop looks: the Wayland app_id and the X11 WM_CLASS of every window
@@ -239,7 +245,7 @@ static int runVesk(int argc, char** argv) {
     // Global key grabs and placing the panel under the icon need X11 (also through XWayland).
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr)) {
-      std::cerr << "vesk: cannot open the display " << (x11 && *x11 ? x11 : wayland) << ".\n";
+      std::cerr << vesk::strings::cannotOpenDisplay(x11 && *x11 ? x11 : wayland) << "\n";
       return 1;
     }
     // GTK's start-up derives the class from the name, capitalised; no window exists yet.
@@ -253,7 +259,7 @@ static int runVesk(int argc, char** argv) {
   // An exception cannot cross GLib's signal emission: each handler stops it and ends the run with a
   // message instead.
   auto fatal = [&](const std::string& what) {
-    std::cerr << "vesk: " << what << "\n";
+    std::cerr << vesk::strings::errorLine(what) << "\n";
     running.failed = true;
     app->quit();
   };
@@ -286,7 +292,7 @@ int main(int argc, char** argv) {
   try {
     return runVesk(argc, argv);
   } catch (...) {
-    std::cerr << "vesk: " << currentError() << "\n";
+    std::cerr << vesk::strings::errorLine(currentError()) << "\n";
     return 1;
   }
 }

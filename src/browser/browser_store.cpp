@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/constants.h"
+#include "model/strings.h"
 #include "model/url.h"
 
 namespace vesk {
@@ -236,9 +237,7 @@ bool BrowserStore::pageMayDownload(WebPage& page, const std::string& name) {
   if (!site) return false;
   const auto& running = downloads();
   if (std::any_of(running.begin(), running.end(), [&](const RunningDownload& d) { return d.site == *site; })) {
-    std::string text(downloadBusyText);
-    text.replace(text.find("{name}"), 6, name);
-    downloadNotice.set(std::move(text));
+    downloadNotice.set(strings::downloadBusy(name));
     return false;
   }
   downloadNotice.set(std::nullopt);

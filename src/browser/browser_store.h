@@ -37,10 +37,6 @@ struct RunningDownload {
   DownloadProgress progress;
 };
 
-// Shown when a site starts a second download while one runs; {name} is the refused file's name.
-inline constexpr std::string_view downloadBusyText =
-    "“{name}” was not downloaded: this website is already downloading a file. Wait for it or cancel it first.";
-
 // One store per panel, kept for the whole run. Pages are created on first use and kept while their
 // site is saved, so every site keeps its page, history and sign-in state; a removed site's page is
 // closed (see forgetSites). All calls and all page events happen on the main thread.

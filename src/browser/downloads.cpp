@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "model/strings.h"
+
 namespace vesk {
 
 namespace {
@@ -81,7 +83,7 @@ std::string reserveDownloadFile(const std::string& directory, std::string_view s
       return {};
     }
   }
-  if (error) *error = "Too many files with this name already exist.";
+  if (error) *error = strings::tooManySameNames();
   return {};
 }
 
@@ -104,11 +106,12 @@ void notifyDesktop(const std::string& title, const std::string& body) {
         auto* texts = static_cast<std::pair<std::string, std::string>*>(data);
         GDBusConnection* bus = g_bus_get_finish(result, nullptr);
         if (bus) {
-          g_dbus_connection_call(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                                 "org.freedesktop.Notifications", "Notify",
-                                 g_variant_new("(susssasa{sv}i)", "Vesk", 0u, "folder-download", texts->first.c_str(),
-                                               texts->second.c_str(), nullptr, nullptr, -1),
-                                 nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
+          g_dbus_connection_call(
+              bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+              "Notify",
+              g_variant_new("(susssasa{sv}i)", std::string(strings::appName()).c_str(), 0u, "folder-download",
+                            texts->first.c_str(), texts->second.c_str(), nullptr, nullptr, -1),
+              nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
           g_object_unref(bus);
         }
         delete texts;

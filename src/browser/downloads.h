@@ -11,9 +11,6 @@ namespace vesk {
 inline constexpr std::uint64_t minimumFreeSpace = std::uint64_t{1} << 30;
 // How many bytes a download receives between two looks at the free space.
 inline constexpr std::uint64_t freeSpaceCheckInterval = std::uint64_t{4} << 20;
-// Said when a download was stopped for lack of space; {folder} is the Download folder's name.
-inline constexpr std::string_view downloadStoppedText = "Download stopped: less than 1 GB is free in {folder}.";
-inline constexpr std::string_view downloadStoppedTitle = "Download stopped";
 
 // The user's Download folder: the desktop's configured one, else $XDG_DOWNLOAD_DIR, else ~/Downloads.
 std::string downloadDirectory();

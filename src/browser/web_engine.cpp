@@ -14,6 +14,7 @@
 #include "browser/downloads.h"
 #include "browser/webkit_page.h"
 #include "model/constants.h"
+#include "model/strings.h"
 
 namespace vesk {
 
@@ -74,9 +75,7 @@ void checkFreeSpace(WebKitDownload* download, DownloadState* state) {
         if (state && !state->ended && info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
             !state->failed &&
             g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
-          std::string text(downloadStoppedText);
-          text.replace(text.find("{folder}"), 8, displayFolder(state->path));
-          state->stopped = text;
+          state->stopped = strings::downloadStopped(displayFolder(state->path));
           state->failed = true;
           webkit_download_cancel(download);
         }
@@ -116,7 +115,7 @@ void makePrivateFile(const std::string& path) {
   const int fd = g_open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0 || fchmod(fd, 0600) != 0) {
     const int code = errno;
-    std::cerr << "vesk: cannot make " << path << " private (" << g_strerror(code) << ").\n";
+    std::cerr << strings::cannotMakePrivate(path, g_strerror(code)) << "\n";
   }
   if (fd >= 0) close(fd);
 }
@@ -146,8 +145,7 @@ WebKitWebContext* WebEngine::context() {
     if (g_mkdir_with_parents(folder->c_str(), 0700) != 0) {
       dataFolder &= folder != &paths_.dataDirectory;
       const int code = errno;
-      std::cerr << "vesk: cannot create the folder " << *folder << " (" << g_strerror(code)
-                << "); cookies and site data will not be kept.\n";
+      std::cerr << strings::cannotCreateDataFolder(*folder, g_strerror(code)) << "\n";
     }
   }
   WebKitWebsiteDataManager* manager =
@@ -202,7 +200,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
     // beyond one line here per page load. Refused before any destination is chosen, so no file
     // is created.
     if (!page || page->firstRefusalOfThisLoad()) {
-      std::cerr << "vesk: refused a download the page started without a click.\n";
+      std::cerr << strings::errorLine(strings::downloadRefused()) << "\n";
     }
     g_signal_connect(download, "decide-destination", G_CALLBACK(+[](WebKitDownload*, gchar*, gpointer) -> gboolean {
                        return TRUE;  // no destination: nothing is written
@@ -282,23 +280,24 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      report.path = state->path;
                      report.succeeded = !state->failed;
                      report.cancelled = state->failed && g_object_get_data(G_OBJECT(download), "vesk-cancelled");
-                     std::string name =
-                         state->path.empty() ? std::string("The file") : "“" + displayName(state->path) + "”";
+                     std::string name = state->path.empty() ? std::string(strings::theFile())
+                                                            : strings::quotedName(displayName(state->path));
                      if (report.succeeded) {
-                       report.message = name + " was saved in " + displayFolder(state->path) + ".";
-                       notifyDesktop("Download finished", report.message);
+                       report.message = strings::downloadSaved(name, displayFolder(state->path));
+                       notifyDesktop(std::string(strings::downloadFinished()), report.message);
                      } else {
                        // A partial file is no use and, under its final name, looks complete: leave nothing of
                        // ours behind.
                        if (state->reserved) g_unlink(state->path.c_str());
                        if (!state->stopped.empty()) {
                          report.message = state->stopped;
-                         notifyDesktop(std::string(downloadStoppedTitle), report.message);
+                         notifyDesktop(std::string(strings::downloadStoppedTitle()), report.message);
                        } else if (!report.cancelled) {
-                         report.message = name + " could not be downloaded";
-                         report.message += state->failure.empty() ? "." : ": " + state->failure;
+                         report.message = state->failure.empty()
+                                              ? strings::downloadNotSaved(name)
+                                              : strings::downloadNotSavedBecause(name, state->failure);
                          if (report.message.back() != '.') report.message += ".";
-                         notifyDesktop("Download failed", report.message);
+                         notifyDesktop(std::string(strings::downloadFailed()), report.message);
                        }
                      }
                      auto page = state->page.lock();

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/strings.h"
+
 namespace Gtk {
 class Widget;
 }
@@ -35,16 +37,12 @@ inline constexpr int interruptedByPolicy = 102;  // a response decision stopped 
 // Reported by the page itself when a load made no progress for `pageLoadTimeout`.
 inline constexpr std::string_view timeoutDomain = "g-io-error-quark";
 inline constexpr int timedOut = 24;  // G_IO_ERROR_TIMED_OUT
-inline constexpr std::string_view timedOutMessage = "The request timed out.";
 
 // Reported by the page itself when its web process ended (crash, memory limit, killed).
 inline constexpr std::string_view processDomain = "vesk-web-process-error";
 inline constexpr int processCrashed = 1;
 inline constexpr int processExceededMemory = 2;
 inline constexpr int processTerminated = 3;
-inline constexpr std::string_view processCrashedMessage = "The page stopped unexpectedly. Try again to reload it.";
-inline constexpr std::string_view processExceededMemoryMessage =
-    "The page used too much memory and was stopped. Try again to reload it.";
 
 // Reported by a page whose engine stopped a main-frame load of the sign-in host itself, before any
 // request went out (see WebPage::guardsSignInHost).

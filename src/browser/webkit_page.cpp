@@ -184,7 +184,7 @@ void WebKitPage::loadChanged(int event) {
       // once the view no longer counts as loading.
       if (timedOut_ && !pendingFailure_) {
         pendingFailure_ = LoadError{std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
-                                    std::string(LoadErrorKind::timedOutMessage)};
+                                    std::string(strings::requestTimedOut())};
       }
       timedOut_ = false;
       if (auto failure = std::exchange(pendingFailure_, std::nullopt)) {
@@ -204,7 +204,7 @@ void WebKitPage::loadFailed(const GError* error) {
   if (timedOut_ && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
     // The cancellation came from our own time limit.
     pendingFailure_ = LoadError{std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
-                                std::string(LoadErrorKind::timedOutMessage)};
+                                std::string(strings::requestTimedOut())};
     return;
   }
   if (guarded_ && g_error_matches(error, WEBKIT_POLICY_ERROR, blockedByContentRule)) {
@@ -251,10 +251,10 @@ void WebKitPage::webProcessTerminated(int reason) {
   pendingFailure_.reset();
   timedOut_ = false;
   LoadError error{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
-                  std::string(LoadErrorKind::processCrashedMessage)};
+                  std::string(strings::pageCrashed())};
   if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT) {
     error.code = LoadErrorKind::processExceededMemory;
-    error.message = LoadErrorKind::processExceededMemoryMessage;
+    error.message = strings::pageExceededMemory();
   } else if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
     error.code = LoadErrorKind::processTerminated;
   }

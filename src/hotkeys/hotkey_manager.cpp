@@ -37,17 +37,21 @@ std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& short
     // would name two ids: that is refused here, as the desktop would.
     for (const auto& [other, registration] : hotKeys_) {
       if (registration.keyCode == shortcut.keyCode && registration.modifiers == shortcut.modifiers) {
-        return std::string(hotkeyRefusedMessage);
+        return std::string(strings::shortcutTaken());
       }
     }
   }
   if (!service_.registerHotkey(id, shortcut.keyCode, shortcut.modifiers)) {
-    return std::string(hotkeyRefusedMessage);
+    return refusal();
   }
   // While paused the desktop has only been asked whether it accepts the combination.
   if (paused_) service_.unregisterHotkey(id);
   hotKeys_[id] = Registration{shortcut.keyCode, shortcut.modifiers};
   return std::nullopt;
+}
+
+std::string HotkeyManager::refusal() const {
+  return std::string(service_.offersGlobalKeys() ? strings::shortcutTaken() : strings::shortcutsUnavailable());
 }
 
 void HotkeyManager::unregister(std::uint32_t id) {

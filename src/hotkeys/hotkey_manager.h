@@ -12,14 +12,12 @@
 
 #include "hotkeys/hotkey_service.h"
 #include "model/shortcut.h"
+#include "model/strings.h"
 
 namespace vesk {
 
 // Runs a task on the main loop after the current event has been handled.
 using MainQueue = std::function<void(std::function<void()>)>;
-
-inline constexpr std::string_view hotkeyRefusedMessage =
-    "That shortcut is used by macOS or another app. Try a different one.";
 
 class HotkeyManager {
  public:
@@ -28,7 +26,8 @@ class HotkeyManager {
   HotkeyManager(const HotkeyManager&) = delete;
   HotkeyManager& operator=(const HotkeyManager&) = delete;
 
-  // Absent on success, otherwise the refusal message. Any earlier registration under `id` is removed first.
+  // Absent on success, otherwise the refusal message, which names who refused. Any earlier
+  // registration under `id` is removed first.
   std::optional<std::string> registerShortcut(const Shortcut& shortcut, std::uint32_t id);
   void unregister(std::uint32_t id);
 
@@ -46,6 +45,10 @@ class HotkeyManager {
   std::function<void(std::uint32_t id)> action;
 
  private:
+  // What a refusal by the desktop says: another application holds the combination, or the
+  // session has no global key combinations at all.
+  std::string refusal() const;
+
   HotkeyService& service_;
   MainQueue mainQueue_;
   struct Registration {

@@ -14,6 +14,9 @@ class HotkeyService {
   // Returns false when the desktop refuses it (another client holds it, or grabs are impossible).
   virtual bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) = 0;
   virtual void unregisterHotkey(std::uint32_t id) = 0;
+  // False when this session offers no global key combinations at all, so that every refusal is
+  // the session's and not another application's.
+  virtual bool offersGlobalKeys() const { return true; }
 
   // Called from the desktop's event dispatch with the id of every pressed combination.
   // Auto-repeat and key releases are not reported.

@@ -30,6 +30,8 @@ class X11HotkeyService : public HotkeyService {
   // the combination in any lock state.
   bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
   void unregisterHotkey(std::uint32_t id) override;
+  // True on an X11 display (also Xwayland); false on a Wayland session without one.
+  bool offersGlobalKeys() const override { return isX11(); }
 
  private:
   struct Grab {

@@ -1,4 +1,5 @@
 #include "model/app_model.h"
+#include "model/strings.h"
 
 #include <algorithm>
 
@@ -127,12 +128,12 @@ std::string AppModel::siteName(std::string_view name, const std::string& normali
   if (!trimmedName.empty()) return trimmedName;
   auto parsed = parseUrl(normalizedAddress);
   if (parsed && parsed->host) return *parsed->host;
-  return "Website";
+  return std::string(strings::defaultSiteName());
 }
 
 std::optional<std::string> AppModel::add(std::string_view name, std::string_view address) {
   auto normalized = Address::normalized(address);
-  if (!normalized) return std::string(ModelMessage::invalidAddress);
+  if (!normalized) return std::string(strings::invalidAddress());
   for (const auto& site : sites()) {
     if (text::canonicallyEqual(site.address, *normalized)) {
       LinkSite existing = site;
@@ -151,9 +152,9 @@ std::optional<std::string> AppModel::add(std::string_view name, std::string_view
 
 std::optional<std::string> AppModel::update(const LinkSite& site, std::string_view name, std::string_view address) {
   auto normalized = Address::normalized(address);
-  if (!normalized) return std::string(ModelMessage::invalidAddress);
+  if (!normalized) return std::string(strings::invalidAddress());
   auto it = std::find_if(sites().begin(), sites().end(), [&](const LinkSite& s) { return s.id == site.id; });
-  if (it == sites().end()) return std::string(ModelMessage::siteNotFound);
+  if (it == sites().end()) return std::string(strings::siteNotFound());
   auto index = static_cast<std::size_t>(it - sites().begin());
   std::string newName = siteName(name, *normalized);
 
@@ -229,7 +230,7 @@ void AppModel::changeShortcut(const Shortcut& newShortcut, ShortcutAction action
     if (other == action) continue;
     auto existing = shortcutFor(other);
     if (existing && *existing == newShortcut) {
-      shortcutError.set(std::string(ModelMessage::duplicateShortcut));
+      shortcutError.set(std::string(strings::duplicateShortcut()));
       return;
     }
   }

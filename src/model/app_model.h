@@ -13,6 +13,7 @@
 #include "model/published.h"
 #include "model/settings_store.h"
 #include "model/shortcut.h"
+#include "model/strings.h"
 #include "model/uuid.h"
 
 namespace vesk {
@@ -34,12 +35,6 @@ inline constexpr double minWidth = 400, maxWidth = 680, defaultWidth = 500;
 inline constexpr double minHeight = 500, maxHeight = 900, defaultHeight = 700;
 inline constexpr double minZoom = 0.75, maxZoom = 1.25, defaultZoom = 1.0;
 }  // namespace PanelLimits
-
-namespace ModelMessage {
-inline constexpr std::string_view invalidAddress = "Enter a valid web address.";
-inline constexpr std::string_view siteNotFound = "Site not found.";
-inline constexpr std::string_view duplicateShortcut = "Choose a different key combination for each action.";
-}  // namespace ModelMessage
 
 class AppModel {
  public:

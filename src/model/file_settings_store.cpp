@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/strings.h"
+
 namespace vesk {
 
 namespace {
@@ -18,7 +20,7 @@ constexpr const char* group = "vesk";
 bool makeFolder(const fs::path& folder, std::string* error) {
   if (folder.empty() || g_mkdir_with_parents(folder.c_str(), 0700) == 0) return true;
   const int code = errno;
-  *error = "Failed to create the folder \u201c" + folder.string() + "\u201d: " + g_strerror(code);
+  *error = strings::createFolderFailed(folder.string(), g_strerror(code));
   return false;
 }
 
@@ -32,12 +34,12 @@ fs::path linkTarget(const fs::path& path, std::string* error) {
     if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
     fs::path next = fs::read_symlink(current, ec);
     if (ec) {
-      *error = "Failed to follow the link \u201c" + current.string() + "\u201d: " + ec.message();
+      *error = strings::followLinkFailed(current.string(), ec.message());
       return {};
     }
     current = next.is_absolute() ? next : current.parent_path() / next;
   }
-  *error = "Failed to follow the link \u201c" + path.string() + "\u201d: " + g_strerror(ELOOP);
+  *error = strings::followLinkFailed(path.string(), g_strerror(ELOOP));
   return {};
 }
 
@@ -60,7 +62,7 @@ bool replaceFile(const fs::path& path, std::string_view contents, std::string* e
       path.c_str(), contents.data(), static_cast<gssize>(contents.size()),
       static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600, &gerror);
   if (!ok) {
-    if (error) *error = gerror ? gerror->message : "write failed";
+    if (error) *error = gerror ? std::string(gerror->message) : std::string(strings::writeFailed());
     g_clear_error(&gerror);
   }
   return ok;
@@ -105,7 +107,7 @@ std::string unescaped(std::string_view raw) {
 std::string writeFailure(const std::string& message, const std::filesystem::path& path) {
   auto at = message.rfind(": ");
   std::string reason = at == std::string::npos ? message : message.substr(at + 2);
-  return reason + " (" + path.string() + ")";
+  return strings::writeFailedAt(reason, path.string());
 }
 
 }  // namespace
@@ -131,9 +133,8 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
                        g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
   // A parse error quotes the offending line, which may be anything: say it plainly instead.
-  const std::string why = "The settings file \u201c" + path_.string() + "\u201d could not be read (" +
-                          (error->domain == G_FILE_ERROR ? std::string(error->message) : "not in the settings format") +
-                          ")";
+  const std::string why =
+      error->domain == G_FILE_ERROR ? std::string(error->message) : std::string(strings::notSettingsFormat());
   g_clear_error(&error);
   g_key_file_free(file_);
   file_ = g_key_file_new();
@@ -147,15 +148,13 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   const fs::path aside = unusedName(unreadable.parent_path(), unreadable.filename().string());
   if (g_rename(unreadable.c_str(), aside.c_str()) == 0) {
     setAside_ = aside;
-    openProblem_ = why + ". It was kept as \u201c" + aside.string() + "\u201d and the default settings are used.";
+    openProblem_ = strings::settingsKeptAside(path_.string(), why, aside.string());
     return;
   }
   const int code = errno;
   if (code == ENOENT || code == ENOTDIR) return;  // it went away meanwhile: nothing to keep
-  keptInPlace_ = "The unreadable settings file \u201c" + unreadable.string() + "\u201d could not be moved aside (" +
-                 g_strerror(code) + "), so it is not written over";
-  openProblem_ = why + ". It could not be moved aside (" + g_strerror(code) +
-                 ") and is left untouched; the default settings are used and changes are not saved.";
+  keptInPlace_ = strings::settingsNotWrittenOver(unreadable.string(), g_strerror(code));
+  openProblem_ = strings::settingsLeftInPlace(path_.string(), why, g_strerror(code));
 }
 
 FileSettingsStore::~FileSettingsStore() { g_key_file_free(file_); }

@@ -1,9 +1,11 @@
 #include "model/shortcut.h"
+#include "model/strings.h"
 
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "model/strings.h"
 #include "model/text.h"
 
 namespace vesk {
@@ -34,6 +36,46 @@ std::optional<Shortcut> Shortcut::from(const KeyEventRecord& event) {
   }
   if (keyName.empty()) return std::nullopt;
   return Shortcut{event.keyCode, mask, symbols + " " + keyName};
+}
+
+namespace {
+// The stored label's modifier symbols, in their stored order.
+constexpr std::string_view modifierSymbols[] = {"⌃", "⌥", "⇧", "⌘"};
+
+// The key name of a label in the stored form (modifier symbols, one blank, the key name).
+std::optional<std::string_view> storedKeyName(std::string_view label) {
+  std::string_view rest = label;
+  for (bool found = true; found;) {
+    found = false;
+    for (std::string_view symbol : modifierSymbols) {
+      if (rest.starts_with(symbol)) {
+        rest.remove_prefix(symbol.size());
+        found = true;
+      }
+    }
+  }
+  if (!rest.starts_with(' ') || rest.size() < 2) return std::nullopt;
+  return rest.substr(1);
+}
+}  // namespace
+
+std::string Shortcut::displayText() const {
+  auto keyName = storedKeyName(label);
+  if (!keyName) return label;
+  std::string key(*keyName);
+  if (keyCode == KeyCode::space && key == "Space") key = strings::keySpace();
+  const std::pair<std::uint32_t, std::string_view> names[] = {
+      {ModifierMask::control, strings::keyControl()},
+      {ModifierMask::option, strings::keyAlt()},
+      {ModifierMask::shift, strings::keyShift()},
+      {ModifierMask::command, strings::keySuper()},
+  };
+  // Built from the key outwards so each join is one translatable combination.
+  std::string shown = key;
+  for (auto it = std::rbegin(names); it != std::rend(names); ++it) {
+    if (modifiers & it->first) shown = strings::keyCombination(it->second, shown);
+  }
+  return shown;
 }
 
 std::optional<std::string> Shortcut::encode() const {
@@ -97,11 +139,11 @@ std::optional<ShortcutAction> shortcutActionFromRaw(std::uint32_t raw) {
 std::string_view title(ShortcutAction action) {
   switch (action) {
     case ShortcutAction::show:
-      return "Show Vesk";
+      return strings::showVesk();
     case ShortcutAction::nextSite:
-      return "Next website";
+      return strings::nextWebsite();
     case ShortcutAction::previousSite:
-      return "Previous website";
+      return strings::previousWebsite();
   }
   return "";
 }
@@ -144,11 +186,11 @@ std::string title(LinkTheme theme) {
 std::string_view detail(LinkTheme theme) {
   switch (theme) {
     case LinkTheme::graphite:
-      return "Soft charcoal";
+      return strings::themeGraphiteDetail();
     case LinkTheme::midnight:
-      return "Cool blue-black";
+      return strings::themeMidnightDetail();
     case LinkTheme::obsidian:
-      return "Deep near-black";
+      return strings::themeObsidianDetail();
   }
   return "";
 }

@@ -48,6 +48,11 @@ struct Shortcut {
   std::optional<std::string> encode() const;
   static std::optional<Shortcut> decode(std::string_view json);
 
+  // The combination as the desktop shows it: "Ctrl+Alt+Space", modifiers from the mask in the
+  // order Ctrl, Alt, Shift, Super, then the key name from the label. A label not in the stored
+  // form (edited by hand) is shown as it stands. The label itself is never changed.
+  std::string displayText() const;
+
   bool operator==(const Shortcut& other) const;
 };
 

@@ -1,18 +1,20 @@
 #include "panel/browser_area.h"
 
+#include "model/strings.h"
+
 namespace vesk {
 
 namespace {
 
-Gtk::Button* textButton(const std::string& text, std::initializer_list<const char*> classes) {
-  auto* button = Gtk::make_managed<Gtk::Button>(text);
+Gtk::Button* textButton(std::string_view text, std::initializer_list<const char*> classes) {
+  auto* button = Gtk::make_managed<Gtk::Button>(std::string(text));
   button->set_focus_on_click(false);
   addClasses(*button, classes);
   return button;
 }
 
 // A card's centred, wrapping text.
-Gtk::Label* cardText(const std::string& text, std::initializer_list<const char*> classes) {
+Gtk::Label* cardText(std::string_view text, std::initializer_list<const char*> classes) {
   auto* label = styledLabel(text, classes);
   label->set_line_wrap(true);
   label->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
@@ -58,14 +60,14 @@ void BrowserContent::buildErrorLayer() {
   card->set_valign(Gtk::ALIGN_CENTER);
 
   card->pack_start(*symbolImage("wifi.exclamationmark", 24), Gtk::PACK_SHRINK);
-  card->pack_start(*styledLabel("This site couldn\u2019t load", {"vesk-error-title"}), Gtk::PACK_SHRINK);
+  card->pack_start(*styledLabel(strings::siteCouldNotLoad(), {"vesk-error-title"}), Gtk::PACK_SHRINK);
   errorText_ = cardText("", {"vesk-error-text"});
   card->pack_start(*errorText_, Gtk::PACK_SHRINK);
 
   auto* buttons = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 9);
   buttons->set_halign(Gtk::ALIGN_CENTER);
-  tryAgain_ = textButton("Try again", {"vesk-bordered"});
-  openInBrowser_ = textButton("Open in browser", {"vesk-prominent"});
+  tryAgain_ = textButton(strings::tryAgain(), {"vesk-bordered"});
+  openInBrowser_ = textButton(strings::openInBrowser(), {"vesk-prominent"});
   buttons->pack_start(*tryAgain_, Gtk::PACK_SHRINK);
   buttons->pack_start(*openInBrowser_, Gtk::PACK_SHRINK);
   card->pack_start(*buttons, Gtk::PACK_SHRINK);
@@ -82,20 +84,18 @@ void BrowserContent::buildHandoffCard() {
   auto* card = handoffCard_ = Gtk::make_managed<BoundedBox>(350, 12);
   addClasses(*card, {"vesk-card", "vesk-handoff-card"});
   card->pack_start(*symbolImage("globe", 28, {"vesk-accent"}), Gtk::PACK_SHRINK);
-  card->pack_start(*styledLabel("Continue in your browser", {"vesk-handoff-title"}), Gtk::PACK_SHRINK);
-  handoffText_ = cardText(
-      "Google requires account sign-in outside embedded panels. This link stays saved here for one-click access.",
-      {"vesk-handoff-text"});
+  card->pack_start(*styledLabel(strings::continueInBrowser(), {"vesk-handoff-title"}), Gtk::PACK_SHRINK);
+  handoffText_ = cardText(strings::handoffDetail(), {"vesk-handoff-text"});
   card->pack_start(*handoffText_, Gtk::PACK_SHRINK);
 
-  handoffOpen_ = textButton("Open", {"vesk-prominent"});
+  handoffOpen_ = textButton(strings::open(), {"vesk-prominent"});
   handoffOpen_->set_halign(Gtk::ALIGN_CENTER);
   handoffOpen_->signal_clicked().connect([this] {
     if (handoffSite_) state_.openExternally(*handoffSite_);
   });
   card->pack_start(*handoffOpen_, Gtk::PACK_SHRINK);
 
-  switchWebsite_ = textButton("Switch website", {"vesk-plain-button", "vesk-switch-button"});
+  switchWebsite_ = textButton(strings::switchWebsite(), {"vesk-plain-button", "vesk-switch-button"});
   switchWebsite_->set_relief(Gtk::RELIEF_NONE);
   switchWebsite_->set_halign(Gtk::ALIGN_CENTER);
   switchWebsite_->signal_clicked().connect([this] { state_.switchWebsite(); });
@@ -108,8 +108,8 @@ void BrowserContent::buildHandoffCard() {
 void BrowserContent::buildEmptyState() {
   auto* stack = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 9);
   stack->pack_start(*symbolImage("link", 25, {"vesk-secondary"}), Gtk::PACK_SHRINK);
-  stack->pack_start(*styledLabel("Add a site to get started", {"vesk-empty-title"}), Gtk::PACK_SHRINK);
-  addWebsite_ = textButton("Add website", {"vesk-bordered"});
+  stack->pack_start(*styledLabel(strings::addSiteToGetStarted(), {"vesk-empty-title"}), Gtk::PACK_SHRINK);
+  addWebsite_ = textButton(strings::addWebsite(), {"vesk-bordered"});
   addWebsite_->set_halign(Gtk::ALIGN_CENTER);
   addWebsite_->signal_clicked().connect([this] { state_.addFirstWebsite(); });
   stack->pack_start(*addWebsite_, Gtk::PACK_SHRINK);
@@ -139,7 +139,7 @@ void BrowserContent::render(bool onScreen) {
 
   if (shownKind_ == BrowserContentKind::handoff && site) {
     handoffSite_ = site;
-    const std::string title = "Open " + site->name;
+    const std::string title = strings::openSite(site->name);
     if (handoffOpen_->get_label() != title) handoffOpen_->set_label(title);
   } else {
     handoffSite_.reset();
@@ -171,9 +171,9 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   addClasses(*this, {"vesk-toolbar"});
   set_size_request(-1, 40);
 
-  back_ = IconButtonStyle::make("chevron.left", {}, "Back");
-  forward_ = IconButtonStyle::make("chevron.right", {}, "Forward");
-  reload_ = IconButtonStyle::make("arrow.clockwise", {}, "Reload");
+  back_ = IconButtonStyle::make("chevron.left", {}, strings::back());
+  forward_ = IconButtonStyle::make("chevron.right", {}, strings::forward());
+  reload_ = IconButtonStyle::make("arrow.clockwise", {}, strings::reload());
   for (Gtk::Button* button : {back_, forward_, reload_}) pack_start(*button, Gtk::PACK_SHRINK);
   back_->signal_clicked().connect([this] { state_.goBack(); });
   forward_->signal_clicked().connect([this] { state_.goForward(); });
@@ -192,8 +192,8 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   host_.set_ellipsize(Pango::ELLIPSIZE_END);
   pack_start(host_, Gtk::PACK_SHRINK);
 
-  copy_ = IconButtonStyle::make("doc.on.doc", "Copy current page link");
-  open_ = IconButtonStyle::make("arrow.up.right.square", "Open in default browser if sign-in is blocked here");
+  copy_ = IconButtonStyle::make("doc.on.doc", strings::copyPageLink());
+  open_ = IconButtonStyle::make("arrow.up.right.square", strings::openInDefaultBrowser());
   pack_start(*copy_, Gtk::PACK_SHRINK);
   pack_start(*open_, Gtk::PACK_SHRINK);
   copy_->signal_clicked().connect([this] {

@@ -2,6 +2,7 @@
 
 #include <glibmm/main.h>
 
+#include "model/strings.h"
 #include "panel/widgets.h"
 
 namespace vesk {
@@ -12,7 +13,7 @@ DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VER
   noticeText_.set_hexpand(true);
   noticeText_.set_ellipsize(Pango::ELLIPSIZE_END);
   noticeText_.set_single_line_mode(true);
-  dismiss_ = IconButtonStyle::make("xmark", std::string(dismissNoticeText));
+  dismiss_ = IconButtonStyle::make("xmark", std::string(strings::dismissNotice()));
   dismiss_->signal_clicked().connect([this] { state_.dismissDownloadNotice(); });
   notice_.pack_start(noticeText_, Gtk::PACK_EXPAND_WIDGET);
   notice_.pack_start(*dismiss_, Gtk::PACK_SHRINK);
@@ -64,7 +65,7 @@ void DownloadList::render() {
       line->bar.set_valign(Gtk::ALIGN_CENTER);
       line->bar.set_size_request(60, -1);
       addClasses(line->progress, {"vesk-download-progress"});
-      line->cancel = IconButtonStyle::make("xmark", std::string(cancelDownloadText));
+      line->cancel = IconButtonStyle::make("xmark", std::string(strings::cancelDownload()));
       Uuid site = row.site;
       line->cancel->signal_clicked().connect([this, site] { state_.cancelDownload(site); });
       line->box.pack_start(line->name, Gtk::PACK_EXPAND_WIDGET);

@@ -14,9 +14,6 @@
 
 namespace vesk {
 
-inline constexpr std::string_view cancelDownloadText = "Cancel download";
-inline constexpr std::string_view dismissNoticeText = "Dismiss";
-
 class DownloadList : public Gtk::Box {
  public:
   explicit DownloadList(VeskViewState& state);

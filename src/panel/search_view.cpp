@@ -17,7 +17,7 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
   auto* magnifier = symbolImage("magnifyingglass", 13, {"vesk-secondary"});
   frame_.pack_start(*magnifier, Gtk::PACK_SHRINK);
 
-  field_.set_placeholder_text("Find a site or paste a link");
+  field_.set_placeholder_text(std::string(strings::findSiteOrPasteLink()));
   field_.set_has_frame(false);
   field_.set_hexpand(true);
   field_.set_valign(Gtk::ALIGN_CENTER);
@@ -41,7 +41,7 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
       },
       false);
 
-  pasteButton_ = IconButtonStyle::make("doc.on.clipboard", "Add a link from your clipboard");
+  pasteButton_ = IconButtonStyle::make("doc.on.clipboard", strings::addLinkFromClipboard());
   pasteButton_->signal_clicked().connect([this] { state_.pasteClipboardLink(); });
   frame_.pack_start(*pasteButton_, Gtk::PACK_SHRINK);
 
@@ -51,7 +51,7 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
   clearButton_.set_focus_on_click(false);
   clearButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(clearButton_, {"vesk-plain-button"});
-  setAccessibleName(clearButton_, "Clear search");
+  setAccessibleName(clearButton_, strings::clearSearch());
   clearButton_.signal_clicked().connect([this] { state_.clearQuery(); });
   frame_.pack_start(clearButton_, Gtk::PACK_SHRINK);
 
@@ -84,7 +84,7 @@ SearchResults::SearchResults(VeskViewState& state) : state_(state) {
   list_.pack_start(*heading_, Gtk::PACK_SHRINK);
   list_.pack_start(rowsBox_, Gtk::PACK_SHRINK);
 
-  noMatches_ = styledLabel("No matching sites", {"vesk-no-matches"});
+  noMatches_ = styledLabel(strings::noMatchingSites(), {"vesk-no-matches"});
   noMatches_->set_xalign(0);
   noMatches_->set_margin_start(17);
   noMatches_->set_margin_end(17);
@@ -143,7 +143,7 @@ Gtk::Button* SearchResults::quickAddButton() {
   auto* plus = symbolImage("plus", 13, {"vesk-accent"});
   plus->set_size_request(20, -1);
   row->pack_start(*plus, Gtk::PACK_SHRINK);
-  auto* text = styledLabel("Add and open this link", {"vesk-quick-add-text"});
+  auto* text = styledLabel(strings::addAndOpenLink(), {"vesk-quick-add-text"});
   text->set_xalign(0);
   row->pack_start(*text, Gtk::PACK_EXPAND_WIDGET);
 

@@ -1,21 +1,23 @@
 #include "panel/settings_tab.h"
 
+#include "model/strings.h"
+
 namespace vesk {
 
 std::string_view rawValue(SettingsTab tab) {
   switch (tab) {
     case SettingsTab::general:
-      return "General";
+      return strings::tabGeneral();
     case SettingsTab::websites:
-      return "Websites";
+      return strings::tabWebsites();
     case SettingsTab::keys:
-      return "Keys";
+      return strings::tabKeys();
     case SettingsTab::panel:
-      return "Panel";
+      return strings::tabPanel();
     case SettingsTab::appearance:
-      return "Appearance";
+      return strings::tabAppearance();
   }
-  return "General";
+  return strings::tabGeneral();
 }
 
 std::optional<SettingsTab> settingsTabFromRaw(std::string_view raw) {

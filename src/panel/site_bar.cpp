@@ -4,6 +4,7 @@
 #include <gtkmm/separator.h>
 #include <gtkmm/separatormenuitem.h>
 
+#include "model/strings.h"
 #include "model/text.h"
 
 #include "panel/symbols.h"
@@ -13,7 +14,6 @@ namespace vesk {
 
 namespace {
 
-constexpr std::string_view addWebsiteItem = "Add website\u2026";
 // The height of a row of the pop-over list, and the most of it shown before it scrolls.
 constexpr int listRowHeight = 28;
 constexpr int listMaxHeight = 420;
@@ -79,8 +79,8 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   menuButton_.add(menuLabel_);
   menuButton_.set_relief(Gtk::RELIEF_NONE);
   menuButton_.set_focus_on_click(false);
-  menuButton_.set_tooltip_text("Switch website");
-  setAccessibleName(menuButton_, "Switch website");
+  menuButton_.set_tooltip_text(std::string(strings::switchWebsite()));
+  setAccessibleName(menuButton_, strings::switchWebsite());
   menuButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(menuButton_, {"vesk-menu-button"});
   menuButton_.set_popup(menu_);
@@ -98,7 +98,7 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   content->pack_start(listScroll_, Gtk::PACK_EXPAND_WIDGET);
   content->pack_start(*Gtk::make_managed<Gtk::Separator>(), Gtk::PACK_SHRINK);
   auto* add = Gtk::make_managed<Gtk::Button>();
-  add->add(*symbolRow({}, std::string(addWebsiteItem)));
+  add->add(*symbolRow({}, std::string(strings::addWebsiteMenuItem())));
   add->set_relief(Gtk::RELIEF_NONE);
   addClasses(*add, {"vesk-site-choice"});
   add->signal_clicked().connect([this] {
@@ -113,9 +113,9 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
       std::make_unique<WindowedRows>(list_, listRowHeight, 0, [this](std::size_t i) { return buildListRow(i); });
   pack_start(menuButton_, Gtk::PACK_EXPAND_WIDGET);
 
-  addButton_ = IconButtonStyle::make("plus", "Add a website");
-  searchButton_ = IconButtonStyle::make("magnifyingglass", "Find a site or paste a link");
-  settingsButton_ = IconButtonStyle::make("gearshape", "Settings");
+  addButton_ = IconButtonStyle::make("plus", strings::addAWebsite());
+  searchButton_ = IconButtonStyle::make("magnifyingglass", strings::findSiteOrPasteLink());
+  settingsButton_ = IconButtonStyle::make("gearshape", strings::settings());
   for (Gtk::Button* button : {addButton_, searchButton_, settingsButton_}) pack_start(*button, Gtk::PACK_SHRINK);
   addButton_->signal_clicked().connect([this] { state_.addWebsite(); });
   searchButton_->signal_clicked().connect([this] { state_.toggleSearch(); });
@@ -203,7 +203,7 @@ void SiteBar::rebuildMenu() {
   auto* separator = Gtk::make_managed<Gtk::SeparatorMenuItem>();
   separator->show();
   menu_.append(*separator);
-  auto* add = symbolMenuItem({}, std::string(addWebsiteItem));
+  auto* add = symbolMenuItem({}, std::string(strings::addWebsiteMenuItem()));
   add->signal_activate().connect([this] { state_.addWebsite(); });
   menu_.append(*add);
 }

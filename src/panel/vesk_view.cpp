@@ -9,6 +9,7 @@
 #include "browser/web_engine.h"
 #include "browser/webkit_page.h"
 #include "hotkeys/gtk_key_monitor.h"
+#include "model/strings.h"
 #include "panel/palette.h"
 #include "panel/widgets.h"
 #include "shell/portal_symbol.h"
@@ -114,7 +115,7 @@ void VeskView::buildHeader() {
   renderMark();
   header_.pack_start(mark_, Gtk::PACK_SHRINK);
 
-  header_.pack_start(*styledLabel("Vesk", {"vesk-product-name"}), Gtk::PACK_SHRINK);
+  header_.pack_start(*styledLabel(strings::appName(), {"vesk-product-name"}), Gtk::PACK_SHRINK);
   auto* spacer = Gtk::make_managed<Gtk::Box>();
   spacer->set_hexpand(true);
   header_.pack_start(*spacer, Gtk::PACK_EXPAND_WIDGET);
@@ -123,8 +124,8 @@ void VeskView::buildHeader() {
   badge_.set_valign(Gtk::ALIGN_CENTER);
   header_.pack_start(badge_, Gtk::PACK_SHRINK);
 
-  back_ = IconButtonStyle::make("arrow.left", "Back to browser");
-  close_ = IconButtonStyle::make("xmark", "Close panel");
+  back_ = IconButtonStyle::make("arrow.left", strings::backToBrowser());
+  close_ = IconButtonStyle::make("xmark", strings::closePanel());
   header_.pack_start(*back_, Gtk::PACK_SHRINK);
   header_.pack_start(*close_, Gtk::PACK_SHRINK);
   back_->signal_clicked().connect([this] { state_->backToBrowser(); });
@@ -194,7 +195,7 @@ void VeskView::render() {
         content->show();
       }
     }
-    const std::string& label = s.model.shortcut().label;
+    const std::string label = s.model.shortcut().displayText();
     if (badge_.get_text() != label) badge_.set_text(label);
   }
 

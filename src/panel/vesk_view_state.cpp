@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "model/constants.h"
+#include "model/strings.h"
 #include "model/text.h"
 #include "model/url.h"
 #include "panel/search.h"
@@ -101,7 +102,7 @@ std::string VeskViewState::siteMenuTitle() const {
     return *browser.currentAddress();
   }
   if (auto site = model.selectedSite()) return site->name;
-  return "Choose a website";
+  return std::string(strings::chooseWebsite());
 }
 
 bool VeskViewState::pageLoading() const { return showsPage() && browser.isLoading(); }
@@ -185,7 +186,7 @@ void VeskViewState::pasteClipboardLink() {
 
 void VeskViewState::addPastedLink() {
   const std::string text = query();
-  std::string name = "Website";
+  std::string name(strings::defaultSiteName());
   if (auto normalized = Address::normalized(text)) {
     if (auto parsed = parseUrl(*normalized); parsed && parsed->host) name = *parsed->host;
   }
@@ -250,7 +251,7 @@ std::vector<DownloadRow> VeskViewState::downloadRows() const {
       if (site.id == download.site) row.siteName = site.name;
     }
     if (const auto& total = download.progress.total; total && *total > 0) {
-      row.progressText += " of " + size(*total);
+      row.progressText = strings::downloadProgress(row.progressText, size(*total));
       row.fraction = std::min(1.0, static_cast<double>(download.progress.received) / static_cast<double>(*total));
     }
     rows.push_back(std::move(row));

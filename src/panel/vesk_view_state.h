@@ -22,8 +22,6 @@ inline constexpr std::chrono::milliseconds searchFocusDelay{80};
 
 enum class PanelScreen { browsing, settings };
 
-inline constexpr std::string_view saveErrorPrefix = "Settings can't be saved: ";
-
 // One running download as the panel lists it.
 struct DownloadRow {
   Uuid site;
@@ -87,7 +85,7 @@ class VeskViewState {
   // The line both screens show while the settings cannot be written.
   std::optional<std::string> saveErrorLine() const {
     if (!model.saveError()) return std::nullopt;
-    return std::string(saveErrorPrefix) + *model.saveError();
+    return strings::settingsCannotBeSaved(*model.saveError());
   }
 
   // Lifecycle of the panel's view.

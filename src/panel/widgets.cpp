@@ -25,21 +25,21 @@ void setSymbol(Gtk::Image& image, std::string_view symbol, double points) {
   image.set_pixel_size(symbolPixelSize(points));
 }
 
-Gtk::Label* styledLabel(const std::string& text, std::initializer_list<const char*> classes) {
-  auto* label = Gtk::make_managed<Gtk::Label>(text);
+Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes) {
+  auto* label = Gtk::make_managed<Gtk::Label>(std::string(text));
   addClasses(*label, classes);
   return label;
 }
 
-void setAccessibleName(Gtk::Widget& widget, const std::string& name) {
-  atk_object_set_name(gtk_widget_get_accessible(widget.gobj()), name.c_str());
+void setAccessibleName(Gtk::Widget& widget, std::string_view name) {
+  atk_object_set_name(gtk_widget_get_accessible(widget.gobj()), std::string(name).c_str());
 }
 
-Gtk::Button* IconButtonStyle::make(std::string_view symbol, const std::string& tooltip, const std::string& name) {
+Gtk::Button* IconButtonStyle::make(std::string_view symbol, std::string_view tooltip, std::string_view name) {
   auto* button = Gtk::make_managed<Gtk::Button>();
   button->set_image(*symbolImage(symbol, symbolPoints));
   button->set_always_show_image(true);
-  if (!tooltip.empty()) button->set_tooltip_text(tooltip);
+  if (!tooltip.empty()) button->set_tooltip_text(std::string(tooltip));
   apply(*button);
   if (tooltip.empty() && !name.empty()) setAccessibleName(*button, name);
   return button;

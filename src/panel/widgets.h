@@ -22,10 +22,10 @@ Gtk::Image* symbolImage(std::string_view symbol, double points, std::initializer
 void setSymbol(Gtk::Image& image, std::string_view symbol, double points);
 
 // A managed label with the given style classes.
-Gtk::Label* styledLabel(const std::string& text, std::initializer_list<const char*> classes);
+Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes);
 
 // Gives `widget` the name a screen reader says for it.
-void setAccessibleName(Gtk::Widget& widget, const std::string& name);
+void setAccessibleName(Gtk::Widget& widget, std::string_view name);
 
 // The shared look of the panel's square symbol buttons: a 27-point square hit area, the symbol in
 // the secondary colour, and a surface fill while pressed. No hover or disabled look of its own.
@@ -35,7 +35,7 @@ struct IconButtonStyle {
 
   // A managed button with `symbol` and an optional tooltip; screen readers name it by its
   // tooltip, or by `name` when it has none.
-  static Gtk::Button* make(std::string_view symbol, const std::string& tooltip = {}, const std::string& name = {});
+  static Gtk::Button* make(std::string_view symbol, std::string_view tooltip = {}, std::string_view name = {});
   // Gives `button` the style, and its tooltip as its accessible name.
   static void apply(Gtk::Button& button);
 };

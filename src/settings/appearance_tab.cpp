@@ -9,9 +9,6 @@ namespace vesk {
 
 namespace {
 
-constexpr std::string_view section = "DARK THEMES";
-constexpr std::string_view note = "Theme changes are saved automatically.";
-
 void roundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double w, double h, double r) {
   cr->begin_new_sub_path();
   cr->arc(x + w - r, y + r, r, -M_PI / 2, 0);
@@ -74,7 +71,7 @@ class CheckMark final : public Gtk::DrawingArea {
 }  // namespace
 
 AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(state) {
-  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+  pack_start(*sectionLabel(strings::themesSection()), Gtk::PACK_SHRINK);
 
   for (std::size_t i = 0; i < allLinkThemes.size(); ++i) {
     Card& card = cards[i];
@@ -104,7 +101,7 @@ AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(
     pack_start(*card.button, Gtk::PACK_SHRINK);
   }
 
-  auto* footnote = makeLabel(note, {"settings-detail"}, true);
+  auto* footnote = makeLabel(strings::themeNote(), {"settings-detail"}, true);
   footnote->set_margin_top(8);
   pack_start(*footnote, Gtk::PACK_SHRINK);
 }

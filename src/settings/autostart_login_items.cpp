@@ -8,21 +8,19 @@
 #include <string_view>
 
 #include "model/constants.h"
+#include "model/strings.h"
 
 namespace vesk {
 namespace {
 
 constexpr const char* entryGroup = G_KEY_FILE_DESKTOP_GROUP;
 
-std::string quoted(const std::string& path) {
+// The path as text that can be shown, whatever its encoding.
+std::string displayName(const std::string& path) {
   char* name = g_filename_display_name(path.c_str());
-  std::string text = std::string("“") + name + "”";
+  std::string text(name);
   g_free(name);
   return text;
-}
-
-std::string errnoMessage(std::string_view what, const std::string& path, int error) {
-  return std::string(what) + " " + quoted(path) + ": " + g_strerror(error);
 }
 
 // The running program's own file, resolved now (it may have moved since start).
@@ -30,7 +28,7 @@ std::optional<std::string> runningExecutable(std::string& failure) {
   GError* error = nullptr;
   char* target = g_file_read_link("/proc/self/exe", &error);
   if (!target) {
-    failure = error ? error->message : "The program's own file could not be found.";
+    failure = error ? std::string(error->message) : std::string(strings::ownFileNotFound());
     if (error) g_error_free(error);
     return std::nullopt;
   }
@@ -60,8 +58,9 @@ std::string desktopExecArgument(const std::string& path) {
 std::string autostartEntry(const std::string& executable) {
   std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_TYPE, G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
-  g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_NAME, "Vesk");
-  g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_COMMENT, "Your favourite websites in the tray");
+  g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_NAME, std::string(strings::appName()).c_str());
+  g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_COMMENT,
+                        std::string(strings::autostartComment()).c_str());
   // The key file escapes backslashes once more, as the desktop entry format expects.
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_EXEC, desktopExecArgument(executable).c_str());
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_ICON, std::string(applicationId).c_str());
@@ -106,12 +105,13 @@ std::optional<std::string> AutostartLoginItems::registerItem() {
   auto executable = runningExecutable(failure);
   if (!executable) return failure;
   if (g_mkdir_with_parents(directory_.c_str(), 0700) != 0) {
-    return errnoMessage("Could not create the folder", directory_, errno);
+    const int code = errno;
+    return strings::couldNotCreateFolder(displayName(directory_), g_strerror(code));
   }
   std::string contents = autostartEntry(*executable);
   GError* error = nullptr;
   if (!g_file_set_contents(entryPath_.c_str(), contents.data(), static_cast<gssize>(contents.size()), &error)) {
-    std::string message = error ? error->message : "Could not write " + quoted(entryPath_) + ".";
+    std::string message = error ? std::string(error->message) : strings::couldNotWrite(displayName(entryPath_));
     if (error) g_error_free(error);
     return message;
   }
@@ -120,7 +120,8 @@ std::optional<std::string> AutostartLoginItems::registerItem() {
 
 std::optional<std::string> AutostartLoginItems::unregisterItem() {
   if (g_remove(entryPath_.c_str()) != 0 && errno != ENOENT) {
-    return errnoMessage("Could not remove", entryPath_, errno);
+    const int code = errno;
+    return strings::couldNotRemove(displayName(entryPath_), g_strerror(code));
   }
   return std::nullopt;
 }

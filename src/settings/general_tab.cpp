@@ -1,28 +1,20 @@
 // The General tab: launch at login, the lock-screen note and "Quit Vesk".
+#include "model/strings.h"
 #include "settings/settings_widgets.h"
 
 namespace vesk {
 
-namespace GeneralText {
-constexpr std::string_view section = "STARTUP";
-constexpr std::string_view launchAtLogin = "Launch at login";
-constexpr std::string_view launchDetail = "Keep Vesk ready in your menu bar.";
-constexpr std::string_view note =
-    "Works while your Mac is unlocked. macOS does not show third-party panels on its lock screen.";
-constexpr std::string_view quit = "Quit Vesk";
-}  // namespace GeneralText
-
 GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
     : SettingsTabView(0), state_(state), services_(services) {
-  pack_start(*sectionLabel(GeneralText::section), Gtk::PACK_SHRINK);
+  pack_start(*sectionLabel(strings::startupSection()), Gtk::PACK_SHRINK);
 
   auto* row = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
   auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 4));
-  texts->pack_start(*makeLabel(GeneralText::launchAtLogin, {"settings-row-title"}), Gtk::PACK_SHRINK);
-  texts->pack_start(*makeLabel(GeneralText::launchDetail, {"settings-detail"}, true), Gtk::PACK_SHRINK);
+  texts->pack_start(*makeLabel(strings::launchAtLogin(), {"settings-row-title"}), Gtk::PACK_SHRINK);
+  texts->pack_start(*makeLabel(strings::launchAtLoginDetail(), {"settings-detail"}, true), Gtk::PACK_SHRINK);
   row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
   loginSwitch.set_valign(Gtk::ALIGN_CENTER);
-  loginSwitch.get_accessible()->set_name(std::string(GeneralText::launchAtLogin));
+  loginSwitch.get_accessible()->set_name(std::string(strings::launchAtLogin()));
   row->pack_end(loginSwitch, Gtk::PACK_SHRINK);
   pack_start(*settingsCard(row, 13), Gtk::PACK_SHRINK);
 
@@ -38,11 +30,11 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
   message->set_no_show_all(true);
   pack_start(*message, Gtk::PACK_SHRINK);
 
-  auto* note = makeLabel(GeneralText::note, {"settings-detail"}, true);
+  auto* note = makeLabel(strings::lockScreenNote(), {"settings-detail"}, true);
   note->set_margin_top(22);
   pack_start(*note, Gtk::PACK_SHRINK);
 
-  quitButton = Gtk::manage(new Gtk::Button(std::string(GeneralText::quit)));
+  quitButton = Gtk::manage(new Gtk::Button(std::string(strings::quitVesk())));
   quitButton->set_relief(Gtk::RELIEF_NONE);
   quitButton->set_halign(Gtk::ALIGN_START);
   quitButton->set_margin_top(20);

@@ -3,7 +3,7 @@
 namespace vesk {
 
 std::string_view shortcutDescription(ShortcutAction action) {
-  return action == ShortcutAction::show ? "Open or close the menu bar panel." : "Switch through your saved websites.";
+  return action == ShortcutAction::show ? strings::showShortcutDetail() : strings::switchShortcutDetail();
 }
 
 bool ShortcutRows::isRecording(ShortcutAction action) const {
@@ -11,9 +11,9 @@ bool ShortcutRows::isRecording(ShortcutAction action) const {
 }
 
 std::string ShortcutRows::caption(ShortcutAction action) const {
-  if (isRecording(action)) return std::string(KeysText::recording);
-  if (auto shortcut = model_.shortcutFor(action)) return shortcut->label;
-  return std::string(KeysText::unset);
+  if (isRecording(action)) return std::string(strings::pressKeys());
+  if (auto shortcut = model_.shortcutFor(action)) return shortcut->displayText();
+  return std::string(strings::setKeys());
 }
 
 bool ShortcutRows::hasClearButton(ShortcutAction action) const {

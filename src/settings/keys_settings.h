@@ -9,19 +9,11 @@
 #include "hotkeys/shortcut_recorder.h"
 #include "model/app_model.h"
 #include "model/published.h"
+#include "model/strings.h"
 
 namespace vesk {
 
-namespace KeysText {
-inline constexpr std::string_view recording = "Press keys…";
-inline constexpr std::string_view unset = "Set keys";
-inline constexpr std::string_view clearTooltip = "Clear shortcut";
-inline constexpr std::string_view help =
-    "Set each key combination by pressing it. Next and previous can also reveal the panel while you work in "
-    "another app.";
-}  // namespace KeysText
-
-// "Open or close the menu bar panel." or "Switch through your saved websites."
+// "Open or close the tray panel." or "Switch through your saved websites."
 std::string_view shortcutDescription(ShortcutAction action);
 
 class ShortcutRows {
@@ -31,7 +23,7 @@ class ShortcutRows {
 
   // The recorder is running and this row asked for it last.
   bool isRecording(ShortcutAction action) const;
-  // "Press keys…" while recording, else the combination's label, else "Set keys".
+  // "Press keys…" while recording, else the combination as the desktop shows it, else "Set keys".
   std::string caption(ShortcutAction action) const;
   // Only next and previous, and only while they hold a combination.
   bool hasClearButton(ShortcutAction action) const;

@@ -3,13 +3,11 @@
 
 namespace vesk {
 
-namespace {
-constexpr std::string_view section = "GLOBAL SHORTCUTS";
-}
+namespace {}
 
 KeysTab::KeysTab(VeskViewState& state)
     : SettingsTabView(10), state_(state), logic_(state.model, state.recorder, state.recordingAction) {
-  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+  pack_start(*sectionLabel(strings::shortcutsSection()), Gtk::PACK_SHRINK);
 
   for (std::size_t i = 0; i < allShortcutActions.size(); ++i) {
     Row& row = rows[i];
@@ -28,7 +26,7 @@ KeysTab::KeysTab(VeskViewState& state)
     box->pack_start(*row.setButton, Gtk::PACK_SHRINK);
 
     if (row.action != ShortcutAction::show) {
-      row.clearButton = iconButton("xmark", KeysText::clearTooltip);
+      row.clearButton = iconButton("xmark", strings::clearShortcut());
       row.clearButton->set_no_show_all(true);
       row.clearButton->signal_clicked().connect([this, action = row.action] { logic_.pressClearButton(action); });
       box->pack_start(*row.clearButton, Gtk::PACK_SHRINK);
@@ -41,7 +39,7 @@ KeysTab::KeysTab(VeskViewState& state)
   error->set_no_show_all(true);
   pack_start(*error, Gtk::PACK_SHRINK);
 
-  auto* help = makeLabel(KeysText::help, {"settings-detail"}, true);
+  auto* help = makeLabel(strings::keysHelp(), {"settings-detail"}, true);
   help->set_margin_top(12);
   pack_start(*help, Gtk::PACK_SHRINK);
 }

@@ -1,5 +1,7 @@
 #include "settings/login_items.h"
 
+#include "model/strings.h"
+
 namespace vesk {
 
 bool loginItemInitiallyEnabled(const LoginItems& items) { return items.status() == LoginItemStatus::enabled; }
@@ -10,10 +12,10 @@ LoginItemState changeLoginItem(LoginItems& items, bool on) {
   LoginItemState state;
   if (!failure) {
     state.enabled = status == LoginItemStatus::enabled || status == LoginItemStatus::requiresApproval;
-    if (status == LoginItemStatus::requiresApproval) state.error = std::string(LoginItemMessage::approve);
+    if (status == LoginItemStatus::requiresApproval) state.error = std::string(strings::approveLoginItem());
   } else {
     state.enabled = status == LoginItemStatus::enabled;
-    state.error = std::string(LoginItemMessage::failurePrefix) + *failure;
+    state.error = strings::loginSettingFailed(*failure);
   }
   return state;
 }

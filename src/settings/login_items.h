@@ -24,11 +24,6 @@ class LoginItems {
   virtual std::optional<std::string> unregisterItem() = 0;
 };
 
-namespace LoginItemMessage {
-inline constexpr std::string_view approve = "Approve Vesk in System Settings → General → Login Items.";
-inline constexpr std::string_view failurePrefix = "Could not change login setting: ";
-}  // namespace LoginItemMessage
-
 // What the switch shows and the message below it.
 struct LoginItemState {
   bool enabled = false;

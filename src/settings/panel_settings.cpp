@@ -9,9 +9,9 @@ namespace vesk {
 namespace {
 
 constexpr std::array<SliderSpec, 3> sliderRanges{{
-    {"Width", PanelLimits::minWidth, PanelLimits::maxWidth, 20},
-    {"Height", PanelLimits::minHeight, PanelLimits::maxHeight, 25},
-    {"Website zoom", PanelLimits::minZoom, PanelLimits::maxZoom, 0.05},
+    {strings::panelWidth, PanelLimits::minWidth, PanelLimits::maxWidth, 20},
+    {strings::panelHeight, PanelLimits::minHeight, PanelLimits::maxHeight, 25},
+    {strings::websiteZoom, PanelLimits::minZoom, PanelLimits::maxZoom, 0.05},
 }};
 
 // Cuts toward zero, ignoring the last bits of binary rounding error: 1.15 × 100 is

@@ -7,25 +7,20 @@
 #include <string_view>
 
 #include "model/app_model.h"
+#include "model/strings.h"
 
 namespace vesk {
 
 enum class PanelSlider { width, height, zoom };
 
 struct SliderSpec {
-  std::string_view label;
+  std::string_view (*label)();  // the card label
   double lower;
   double upper;
   double step;
 };
 
 inline constexpr std::array<PanelSlider, 3> allPanelSliders{PanelSlider::width, PanelSlider::height, PanelSlider::zoom};
-
-namespace PanelText {
-inline constexpr std::string_view reset = "Reset panel";
-inline constexpr std::string_view note =
-    "The panel stays attached to the menu bar. Click outside or press Escape to close it.";
-}  // namespace PanelText
 
 const SliderSpec& sliderSpec(PanelSlider slider);
 // The nearest position of the slider: lower bound plus a whole number of steps, within the range.

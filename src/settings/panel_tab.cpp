@@ -6,7 +6,6 @@
 namespace vesk {
 
 namespace {
-constexpr std::string_view section = "PANEL SIZE";
 
 // A slider the mouse wheel does not move: the wheel scrolls the tab it sits in, so that a slider
 // passing under the pointer while the tab scrolls never resizes the panel. Dragging, clicking
@@ -22,7 +21,7 @@ class SettingsSlider final : public Gtk::Scale {
 }  // namespace
 
 PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
-  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+  pack_start(*sectionLabel(strings::panelSizeSection()), Gtk::PACK_SHRINK);
 
   for (std::size_t i = 0; i < allPanelSliders.size(); ++i) {
     Card& card = cards[i];
@@ -32,7 +31,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 7));
     auto* header = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 8));
     addClasses(*header, {"settings-value-row"});
-    header->pack_start(*makeLabel(range.label, {}), Gtk::PACK_EXPAND_WIDGET);
+    header->pack_start(*makeLabel(range.label(), {}), Gtk::PACK_EXPAND_WIDGET);
     card.value = makeLabel("", {"settings-value"});
     card.value->set_xalign(1);
     header->pack_end(*card.value, Gtk::PACK_SHRINK);
@@ -44,7 +43,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
     card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding
     card.scale->set_has_origin(true);
-    card.scale->get_accessible()->set_name(std::string(range.label));
+    card.scale->get_accessible()->set_name(std::string(range.label()));
     addClasses(*card.scale, {"settings-slider"});
     card.scale->signal_value_changed().connect([this, &card] { changed(card); });
     stack->pack_start(*card.scale, Gtk::PACK_SHRINK);
@@ -52,12 +51,12 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     pack_start(*settingsCard(stack, 13), Gtk::PACK_SHRINK);
   }
 
-  resetButton = Gtk::manage(new Gtk::Button(std::string(PanelText::reset)));
+  resetButton = Gtk::manage(new Gtk::Button(std::string(strings::resetPanel())));
   resetButton->set_halign(Gtk::ALIGN_START);
   resetButton->signal_clicked().connect([this] { resetPanel(state_.model); });
   pack_start(*resetButton, Gtk::PACK_SHRINK);
 
-  pack_start(*makeLabel(PanelText::note, {"settings-detail"}, true), Gtk::PACK_SHRINK);
+  pack_start(*makeLabel(strings::panelNote(), {"settings-detail"}, true), Gtk::PACK_SHRINK);
 }
 
 void PanelTab::changed(Card& card) {

@@ -7,14 +7,10 @@
 #include "hotkeys/shortcut_recorder.h"
 #include "model/published.h"
 #include "model/shortcut.h"
+#include "model/strings.h"
 #include "panel/settings_tab.h"
 
 namespace vesk {
-
-namespace SettingsText {
-inline constexpr std::string_view title = "Settings";
-inline constexpr std::string_view subtitle = "Make the menu bar panel yours.";
-}  // namespace SettingsText
 
 // Spacing between the children of the tab's content column: Keys 10, Panel 16, others 0.
 int contentSpacing(SettingsTab tab);

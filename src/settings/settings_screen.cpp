@@ -175,11 +175,11 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   column_.set_margin_start(19);
   column_.set_margin_end(19);
 
-  title_.set_text(std::string(SettingsText::title));
+  title_.set_text(std::string(strings::settings()));
   title_.set_xalign(0);
   title_.set_margin_bottom(5);
   addClasses(title_, {"settings-title"});
-  subtitle_.set_text(std::string(SettingsText::subtitle));
+  subtitle_.set_text(std::string(strings::settingsSubtitle()));
   subtitle_.set_xalign(0);
   subtitle_.set_margin_bottom(20);
   addClasses(subtitle_, {"settings-subtitle"});

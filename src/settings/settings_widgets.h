@@ -16,6 +16,7 @@
 #include <optional>
 #include <string_view>
 
+#include "model/strings.h"
 #include "panel/widgets.h"
 #include "panel/windowed_rows.h"
 #include "settings/keys_settings.h"

@@ -46,8 +46,8 @@ bool isLastSite(const AppModel& model, const LinkSite& site) {
   return !model.sites->empty() && model.sites->back().id == site.id;
 }
 
-std::string editTooltip(const LinkSite& site) { return "Edit " + site.shownName(); }
-std::string removeTooltip(const LinkSite& site) { return "Remove " + site.shownName(); }
+std::string editTooltip(const LinkSite& site) { return strings::editSite(site.shownName()); }
+std::string removeTooltip(const LinkSite& site) { return strings::removeSite(site.shownName()); }
 
 bool nameTooLong(std::string_view name) { return text::codePointCount(text::trimmed(name)) > maxSiteNameLength; }
 
@@ -66,7 +66,7 @@ void SiteEditorState::setExisting(std::optional<LinkSite> existing) {
 
 bool SiteEditorState::save() {
   if (nameTooLong(name)) {
-    error = std::string(WebsitesText::nameTooLong);
+    error = std::string(strings::siteNameTooLong());
     return false;
   }
   error = existing_ ? model_.update(*existing_, name, address) : model_.add(name, address);

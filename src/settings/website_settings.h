@@ -9,24 +9,9 @@
 
 #include "model/app_model.h"
 #include "model/published.h"
+#include "model/strings.h"
 
 namespace vesk {
-
-namespace WebsitesText {
-inline constexpr std::string_view addWebsite = "Add website";
-inline constexpr std::string_view editWebsite = "Edit website";
-inline constexpr std::string_view addSite = "Add site";
-inline constexpr std::string_view saveChanges = "Save changes";
-inline constexpr std::string_view cancel = "Cancel";
-inline constexpr std::string_view namePlaceholder = "Name";
-inline constexpr std::string_view addressPlaceholder = "https://example.com";
-inline constexpr std::string_view nameTooLong = "Enter a name of at most 200 characters.";
-inline constexpr std::string_view moveUp = "Move up";
-inline constexpr std::string_view moveDown = "Move down";
-inline constexpr std::string_view note =
-    "Sites open inside Vesk. Some providers block sign-in in embedded browsers; use the external button when "
-    "needed.";
-}  // namespace WebsitesText
 
 // The panel's state that the Websites tab reads and changes.
 struct WebsiteFormBinding {
@@ -73,8 +58,8 @@ class SiteEditorState {
   bool save();
 
   const std::optional<LinkSite>& existing() const { return existing_; }
-  std::string_view title() const { return existing_ ? WebsitesText::editWebsite : WebsitesText::addWebsite; }
-  std::string_view saveCaption() const { return existing_ ? WebsitesText::saveChanges : WebsitesText::addSite; }
+  std::string_view title() const { return existing_ ? strings::editWebsite() : strings::addWebsite(); }
+  std::string_view saveCaption() const { return existing_ ? strings::saveChanges() : strings::addSite(); }
 
   std::string name;
   std::string address;

@@ -7,7 +7,6 @@
 namespace vesk {
 
 namespace {
-constexpr std::string_view section = "YOUR WEBSITES";
 // The height of a site row; a divider of one pixel follows every row but the last.
 constexpr int rowHeight = 51;
 }  // namespace
@@ -42,8 +41,8 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
     });
     stack->pack_start(field, Gtk::PACK_SHRINK);
   };
-  setUpField(nameField, WebsitesText::namePlaceholder, state_.name);
-  setUpField(addressField, WebsitesText::addressPlaceholder, state_.address);
+  setUpField(nameField, strings::namePlaceholder(), state_.name);
+  setUpField(addressField, strings::addressPlaceholder(), state_.address);
 
   error.set_xalign(0);
   error.set_line_wrap(true);
@@ -54,7 +53,7 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
   stack->pack_start(error, Gtk::PACK_SHRINK);
 
   auto* buttons = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
-  cancelButton.set_label(std::string(WebsitesText::cancel));
+  cancelButton.set_label(std::string(strings::cancel()));
   cancelButton.set_relief(Gtk::RELIEF_NONE);
   cancelButton.set_valign(Gtk::ALIGN_CENTER);
   addClasses(cancelButton, {"settings-plain", "settings-cancel"});
@@ -102,7 +101,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
       list(Gtk::ORIENTATION_VERTICAL, 0),
       state_(state),
       form_{state.editing, state.isAdding, [&state] { state.showSettings.set(false); }} {
-  pack_start(*sectionLabel(section), Gtk::PACK_SHRINK);
+  pack_start(*sectionLabel(strings::websitesSection()), Gtk::PACK_SHRINK);
 
   addClasses(list, {"settings-card", "settings-site-list"});
   pack_start(list, Gtk::PACK_SHRINK);
@@ -113,7 +112,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
   label->set_halign(Gtk::ALIGN_CENTER);
   label->pack_start(*settingsSymbol("plus", 12), Gtk::PACK_SHRINK);
-  label->pack_start(*Gtk::manage(new Gtk::Label(std::string(WebsitesText::addWebsite))), Gtk::PACK_SHRINK);
+  label->pack_start(*Gtk::manage(new Gtk::Label(std::string(strings::addWebsite()))), Gtk::PACK_SHRINK);
   addButton->add(*label);
   addButton->set_hexpand(true);
   addButton->set_margin_top(12);
@@ -125,7 +124,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   editorSlot_.set_no_show_all(true);
   pack_start(editorSlot_, Gtk::PACK_SHRINK);
 
-  auto* note = makeLabel(WebsitesText::note, {"settings-detail"}, true);
+  auto* note = makeLabel(strings::websitesNote(), {"settings-detail"}, true);
   note->set_margin_top(22);
   pack_start(*note, Gtk::PACK_SHRINK);
 }
@@ -161,10 +160,10 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
                     Gtk::PACK_SHRINK);
   box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
-  row.up = iconButton("arrow.up", WebsitesText::moveUp);
+  row.up = iconButton("arrow.up", strings::moveUp());
   row.up->set_sensitive(index != 0);
   row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
-  row.down = iconButton("arrow.down", WebsitesText::moveDown);
+  row.down = iconButton("arrow.down", strings::moveDown());
   row.down->set_sensitive(index + 1 != sites.size());
   row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
   row.edit = iconButton("pencil", editTooltip(site));

@@ -6,9 +6,7 @@
 
 namespace vesk {
 
-std::string trayToolTip(const Shortcut& showShortcut) {
-  return "Vesk — " + showShortcut.label + " · Double-click for options";
-}
+std::string trayToolTip(const Shortcut& showShortcut) { return strings::trayToolTip(showShortcut.displayText()); }
 
 AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform)
     : model_(store),
@@ -56,7 +54,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
   model_.onShortcutChange = [weak](ShortcutAction action, const Shortcut& shortcut) -> std::optional<std::string> {
     auto self = weak.lock();
-    if (!self || !*self) return std::string(shortcutUpdateFailed);
+    if (!self || !*self) return std::string(strings::shortcutUpdateFailed());
     return (*self)->shortcutChanged(action, shortcut);
   };
   model_.onShortcutRemoval = [withSelf](ShortcutAction action) {
@@ -65,10 +63,10 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_.onPanelSizeChange = [withSelf] { withSelf([](AppDelegate& self) { self.updatePopoverSize(); }); };
   // Standard error hears of settings that cannot be written once per failure streak: at launch
   // when the first write already failed, else when a write fails after one that succeeded.
-  if (model_.saveError()) platform_.report(std::string(saveErrorReportPrefix) + *model_.saveError());
+  if (model_.saveError()) platform_.report(strings::saveErrorReport(*model_.saveError()));
   saveFailures_ = model_.saveError.observe([withSelf](const std::optional<std::string>& error) {
     withSelf([&](AppDelegate& self) {
-      if (error && !self.model_.saveError()) self.platform_.report(std::string(saveErrorReportPrefix) + *error);
+      if (error && !self.model_.saveError()) self.platform_.report(strings::saveErrorReport(*error));
     });
   });
   recording_ = model_.isRecordingShortcut.observe(
@@ -77,12 +75,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_.shortcutError.set(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
   if (const auto& next = model_.nextShortcut()) {
     if (auto message = hotkey_.registerShortcut(*next, rawValue(ShortcutAction::nextSite))) {
-      model_.shortcutError.set(std::string(nextWebsiteErrorPrefix) + *message);
+      model_.shortcutError.set(strings::actionError(title(ShortcutAction::nextSite), *message));
     }
   }
   if (const auto& previous = model_.previousShortcut()) {
     if (auto message = hotkey_.registerShortcut(*previous, rawValue(ShortcutAction::previousSite))) {
-      model_.shortcutError.set(std::string(previousWebsiteErrorPrefix) + *message);
+      model_.shortcutError.set(strings::actionError(title(ShortcutAction::previousSite), *message));
     }
   }
 }
@@ -219,10 +217,10 @@ void AppDelegate::recordingChanged(bool recording) {
   }
   // A combination another application took meanwhile is reported as at launch.
   for (std::uint32_t id : hotkey_.resume()) {
-    std::string_view prefix = id == rawValue(ShortcutAction::nextSite)       ? nextWebsiteErrorPrefix
-                              : id == rawValue(ShortcutAction::previousSite) ? previousWebsiteErrorPrefix
-                                                                             : std::string_view();
-    model_.shortcutError.set(std::string(prefix) + std::string(hotkeyRefusedMessage));
+    auto action = shortcutActionFromRaw(id);
+    model_.shortcutError.set(action && action != ShortcutAction::show
+                                 ? strings::actionError(title(*action), strings::shortcutTaken())
+                                 : std::string(strings::shortcutTaken()));
   }
 }
 

@@ -18,12 +18,7 @@
 
 namespace vesk {
 
-inline constexpr std::string_view shortcutUpdateFailed = "Could not update the shortcut.";
-inline constexpr std::string_view nextWebsiteErrorPrefix = "Next website: ";
-inline constexpr std::string_view previousWebsiteErrorPrefix = "Previous website: ";
-inline constexpr std::string_view saveErrorReportPrefix = "vesk: settings can't be saved: ";
-
-// "Vesk — ⌃⌥ Space · Double-click for options"
+// "Vesk — Ctrl+Alt+Space · Double-click for options"
 std::string trayToolTip(const Shortcut& showShortcut);
 
 // Builds the panel's content (the first time the panel is shown); `close` hides the panel.

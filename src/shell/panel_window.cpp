@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "model/strings.h"
+
 namespace vesk {
 namespace {
 
@@ -64,7 +66,7 @@ void PanelContentFrame::on_size_allocate(Gtk::Allocation& allocation) {
 }
 
 GtkPanelWindow::GtkPanelWindow() {
-  window_.set_title("Vesk");
+  window_.set_title(std::string(strings::appName()));
   window_.set_role("vesk-panel");
   window_.set_decorated(false);
   window_.set_resizable(false);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "model/constants.h"
+#include "model/strings.h"
 #include "shell/portal_symbol.h"
 
 namespace vesk {
@@ -193,7 +194,7 @@ GVariant* SystemTrayItem::property(const char* name) const {
   if (key == "Category") return g_variant_new_string("ApplicationStatus");
   // The same id as the desktop file, the D-Bus name and the windows' WM_CLASS, so hosts can match them.
   if (key == "Id") return g_variant_new_string(std::string(applicationId).c_str());
-  if (key == "Title") return g_variant_new_string("Vesk");
+  if (key == "Title") return g_variant_new_string(std::string(strings::appName()).c_str());
   if (key == "Status") return g_variant_new_string("Active");
   if (key == "WindowId") return g_variant_new_int32(0);
   if (key == "IconName") return g_variant_new_string(std::string(trayIconName).c_str());
@@ -274,7 +275,7 @@ void SystemTrayItem::buildDbusMenu() {
     dbusmenu_menuitem_child_append(root, item);
     g_object_unref(item);
   };
-  addItem(std::string(trayMenuSettings).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+  addItem(std::string(strings::trayMenuSettings()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
@@ -282,7 +283,7 @@ void SystemTrayItem::buildDbusMenu() {
   dbusmenu_menuitem_property_set(separator, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
   dbusmenu_menuitem_child_append(root, separator);
   g_object_unref(separator);
-  addItem(std::string(trayMenuQuit).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+  addItem(std::string(strings::quitVesk()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
@@ -299,12 +300,12 @@ GtkWidget* SystemTrayItem::menu() {
     g_signal_connect(item, "activate", G_CALLBACK(handler), this);
     gtk_menu_shell_append(GTK_MENU_SHELL(menu_), item);
   };
-  addItem(trayMenuSettings, [](GtkMenuItem*, gpointer self) {
+  addItem(strings::trayMenuSettings(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), gtk_separator_menu_item_new());
-  addItem(trayMenuQuit, [](GtkMenuItem*, gpointer self) {
+  addItem(strings::quitVesk(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
@@ -357,7 +358,7 @@ void SystemTrayItem::showFallbackIcon() {
   if (!statusIcon_) {
     statusIcon_ = gtk_status_icon_new();
     gtk_status_icon_set_name(statusIcon_, std::string(applicationId).c_str());
-    gtk_status_icon_set_title(statusIcon_, "Vesk");
+    gtk_status_icon_set_title(statusIcon_, std::string(strings::appName()).c_str());
     gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
     fallbackSizeChanged(22);
     g_signal_connect(statusIcon_, "size-changed", G_CALLBACK(+[](GtkStatusIcon*, int size, gpointer self) -> gboolean {

@@ -7,12 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "model/strings.h"
 #include "shell/geometry.h"
 
 namespace vesk {
-
-inline constexpr std::string_view trayMenuSettings = "Settings…";
-inline constexpr std::string_view trayMenuQuit = "Quit Vesk";
 
 struct TrayClick {
   // 1 for a single click (and the first click of a double click), 2 or more for later clicks.

@@ -206,12 +206,12 @@ TEST_F(BrowserStoreTest, AWebProcessThatEndedWhileHiddenShowsAsAnErrorWhenTheSit
   FakeWebPage& pageA = show(a);
   show(b);
   LoadError crash{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
-                  std::string(LoadErrorKind::processCrashedMessage)};
+                  std::string(strings::pageCrashed())};
   pageA.ended = crash;
   pageA.fail(crash.domain, crash.code, crash.message);
   EXPECT_FALSE(store.errorText());  // not the shown site
   store.activate(a);
-  EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage);
+  EXPECT_EQ(store.errorText(), strings::pageCrashed());
   pageA.ended.reset();  // reloaded
   store.activate(b);
   store.activate(a);
@@ -239,17 +239,17 @@ TEST_P(BrowserStoreFailureTest, OnlyRealFailuresOfTheActivePageBecomeErrorText) 
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, BrowserStoreFailureTest,
-    ::testing::Values(
-        FailureCase{"Cancelled", "WebKitNetworkError", 302, "Load request cancelled", false},
-        FailureCase{"InterruptedByPolicy", "WebKitPolicyError", 102, "Frame load was interrupted", false},
-        FailureCase{"ConnectionRefused", "g-io-error-quark", 39, "Could not connect: Connection refused", true},
-        FailureCase{"TimedOut", std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
-                    std::string(LoadErrorKind::timedOutMessage), true},
-        FailureCase{"WebProcessEnded", std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,
-                    std::string(LoadErrorKind::processCrashedMessage), true},
-        FailureCase{"OtherNetworkError", "WebKitNetworkError", 399, "Load request failed", true},
-        FailureCase{"CancelledCodeInAnotherDomain", "g-io-error-quark", 302, "Something else", true},
-        FailureCase{"PolicyCodeInAnotherDomain", "WebKitNetworkError", 102, "Something else", true}),
+    ::testing::Values(FailureCase{"Cancelled", "WebKitNetworkError", 302, "Load request cancelled", false},
+                      FailureCase{"InterruptedByPolicy", "WebKitPolicyError", 102, "Frame load was interrupted", false},
+                      FailureCase{"ConnectionRefused", "g-io-error-quark", 39, "Could not connect: Connection refused",
+                                  true},
+                      FailureCase{"TimedOut", std::string(LoadErrorKind::timeoutDomain), LoadErrorKind::timedOut,
+                                  std::string(strings::requestTimedOut()), true},
+                      FailureCase{"WebProcessEnded", std::string(LoadErrorKind::processDomain),
+                                  LoadErrorKind::processCrashed, std::string(strings::pageCrashed()), true},
+                      FailureCase{"OtherNetworkError", "WebKitNetworkError", 399, "Load request failed", true},
+                      FailureCase{"CancelledCodeInAnotherDomain", "g-io-error-quark", 302, "Something else", true},
+                      FailureCase{"PolicyCodeInAnotherDomain", "WebKitNetworkError", 102, "Something else", true}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(BrowserStoreTest, SignInHostIsRefusedAndFlaggedForTheActiveSite) {

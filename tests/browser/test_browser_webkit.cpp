@@ -392,14 +392,14 @@ TEST_F(WebKitBrowserTest, KilledWebProcessShowsAFailureAndReloadRecovers) {
   ASSERT_TRUE(settledAt(server.url("/")));
   webkit_web_view_terminate_web_process(webView(site));
   ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
-  EXPECT_EQ(*store.errorText(), LoadErrorKind::processCrashedMessage);
+  EXPECT_EQ(*store.errorText(), strings::pageCrashed());
 
   // Still reported after switching away and back.
   LinkSite other{"Other", server.url("/next")};
   show(other);
   ASSERT_TRUE(settledAt(server.url("/next")));
   show(site);
-  EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage);
+  EXPECT_EQ(store.errorText(), strings::pageCrashed());
 
   store.reload();
   ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
@@ -443,7 +443,7 @@ TEST_F(WebKitBrowserTest, AWebProcessEndingBeforeTheFirstPageStopsLoadingAndTryA
     testing::spinFor(100);
     webkit_web_view_terminate_web_process(webView(site));
     ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); })) << c.name;
-    EXPECT_EQ(store.errorText(), LoadErrorKind::processCrashedMessage) << c.name;
+    EXPECT_EQ(store.errorText(), strings::pageCrashed()) << c.name;
     EXPECT_FALSE(store.isLoading()) << c.name;
 
     server.route(c.path, Reply(page("<p>answered</p>")));
@@ -511,7 +511,7 @@ TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   store.view(site);
   store.activate(site);
   ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
-  EXPECT_EQ(*store.errorText(), LoadErrorKind::timedOutMessage);
+  EXPECT_EQ(*store.errorText(), strings::requestTimedOut());
   EXPECT_TRUE(testing::waitFor([&] { return !store.isLoading(); }));
 }
 

@@ -28,7 +28,7 @@ pids+=("$vp")
 step "the icon is registered with the tray host and shows its tooltip"
 wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(watcher_items)"
 tooltip=$(item_tooltip "$vp")
-[ "$tooltip" = "Vesk — ⌃⌥ Space · Double-click for options" ] || fail "tooltip is '$tooltip'"
+[ "$tooltip" = "Vesk — Ctrl+Alt+Space · Double-click for options" ] || fail "tooltip is '$tooltip'"
 wait_for 20 find_tray_icon || fail "no icon drawn in the panel"
 echo "icon at $ICON_X,$ICON_Y"
 panel_hidden || fail "the panel must not be shown at launch"

@@ -45,7 +45,7 @@ TEST_F(HotkeyManagerTest, ARefusalLeavesTheIdWithoutAnyCombination) {
   service.refused.insert({40, ModifierMask::command});
   auto message = manager->registerShortcut(commandK, 1);
   ASSERT_TRUE(message);
-  EXPECT_EQ(*message, "That shortcut is used by macOS or another app. Try a different one.");
+  EXPECT_EQ(*message, "That shortcut is used by another app. Try a different one.");
   EXPECT_FALSE(service.grabs.contains(1));
   // Nothing is stored: unregistering afterwards does not reach the service.
   service.calls.clear();
@@ -132,8 +132,8 @@ TEST_F(HotkeyManagerTest, PauseReleasesEveryGrabAndResumeGrabsTheRegistrationsOf
 
   // Changes while paused: the desktop is asked, its answer given, and nothing stays grabbed.
   service.refused.insert({52, ModifierMask::command});
-  EXPECT_EQ(manager->registerShortcut(Shortcut{52, ModifierMask::command, "⌘ Key"}, 2), hotkeyRefusedMessage);
-  EXPECT_EQ(manager->registerShortcut(showPanel, 3), hotkeyRefusedMessage) << "held under id 1";
+  EXPECT_EQ(manager->registerShortcut(Shortcut{52, ModifierMask::command, "⌘ Key"}, 2), strings::shortcutTaken());
+  EXPECT_EQ(manager->registerShortcut(showPanel, 3), strings::shortcutTaken()) << "held under id 1";
   EXPECT_EQ(manager->registerShortcut(commandK, 2), std::nullopt);
   manager->unregister(3);
   EXPECT_TRUE(service.grabs.empty());

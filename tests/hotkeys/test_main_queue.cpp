@@ -25,12 +25,12 @@ TEST(GlibMainQueue, RunsTasksLaterInTheOrderQueued) {
   EXPECT_EQ(ran, (std::vector<int>{1, 2, 3, 4}));
 }
 
-TEST(X11HotkeyService, WithoutAnX11DisplayEveryCombinationIsRefused) {
+TEST(X11HotkeyService, WithoutAnX11DisplayEveryCombinationIsRefusedAsTheSessions) {
   X11HotkeyService service(nullptr);
   EXPECT_FALSE(service.registerHotkey(1, 49, 0x1800));
   service.unregisterHotkey(1);
   HotkeyManager manager(service, glibMainQueue());
-  EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), 1), std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), 1), std::string(strings::shortcutsUnavailable()));
 }
 
 }  // namespace

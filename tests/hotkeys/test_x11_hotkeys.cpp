@@ -200,7 +200,7 @@ TEST_F(X11HotkeyTest, ACombinationHeldByAnotherClientIsRefusedAndLeavesNothingGr
   ASSERT_TRUE(other.grab(k, controlAlt));
   auto message = manager->registerShortcut(controlOptionK, 2);
   ASSERT_TRUE(message);
-  EXPECT_EQ(*message, hotkeyRefusedMessage);
+  EXPECT_EQ(*message, strings::shortcutTaken());
 
   other.ungrab(k, controlAlt);
   for (unsigned int locks : {0u, unsigned(LockMask), unsigned(Mod2Mask), unsigned(LockMask | Mod2Mask)}) {
@@ -223,7 +223,7 @@ TEST_F(X11HotkeyTest, TheWindowManagersOwnCombinationsAreRefused) {
     GTEST_SKIP() << "no window manager on this display";
   }
   Shortcut controlOptionLeft{123, ModifierMask::control | ModifierMask::option, "⌃⌥ Key"};
-  EXPECT_EQ(manager->registerShortcut(controlOptionLeft, 1), std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(manager->registerShortcut(controlOptionLeft, 1), std::string(strings::shortcutTaken()));
 }
 
 TEST_F(X11HotkeyTest, TeardownReleasesEveryGrab) {

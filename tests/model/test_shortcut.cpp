@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/shortcut.h"
+#include "model/strings.h"
 
 namespace vesk {
 namespace {
@@ -44,6 +45,42 @@ TEST(ShortcutFrom, KeysWithoutCharactersAreNamedKeyAndEmptyCharactersGiveNothing
   EXPECT_FALSE(Shortcut::from(press(122, "", false, false, false, true)));
   // Space is always "Space", whatever the characters.
   EXPECT_EQ(Shortcut::from(press(49, std::nullopt, false, false, false, true))->label, "⌘ Space");
+}
+
+// What the desktop is shown: modifiers from the mask in the order Ctrl, Alt, Shift, Super, the key
+// name from the stored label; a label not in the stored form is shown as it stands.
+TEST(ShortcutDisplay, ShowsCombinationsInTheDesktopsForm) {
+  struct Case {
+    Shortcut shortcut;
+    std::string shown;
+  } cases[] = {
+      {Shortcut::standard(), "Ctrl+Alt+Space"},
+      {{45, 0x1800, "⌃⌥ N"}, "Ctrl+Alt+N"},
+      {{40, 0x300, "⇧⌘ K"}, "Shift+Super+K"},
+      {{0, 0x1B00, "⌃⌥⇧⌘ A"}, "Ctrl+Alt+Shift+Super+A"},
+      {{122, 0x100, "⌘ Key"}, "Super+Key"},
+      {{24, 0x1000, "⌃ ="}, "Ctrl+="},
+      {{27, 0x1800, "⌃⌥ +"}, "Ctrl+Alt++"},
+      // The mask is what is grabbed, so it names the modifiers even when the symbols disagree.
+      {{45, 0x100, "⌃⌥ N"}, "Super+N"},
+      {{45, 0x1800, "Ctrl+Alt+N"}, "Ctrl+Alt+N"},
+      {{45, 0x1800, "⌃⌥N"}, "⌃⌥N"},
+      {{45, 0x1800, ""}, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.shortcut.displayText(), c.shown) << c.shortcut.label;
+  }
+  auto recorded = Shortcut::from(press(40, "k", true, true));
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(recorded->displayText(), "Ctrl+Alt+K");
+  EXPECT_EQ(recorded->label, "⌃⌥ K") << "the stored label keeps its form";
+}
+
+TEST(Strings, TemplatesFillNamedPlaceholdersInAnyOrder) {
+  EXPECT_EQ(strings::format("{b} then {a}", {{"a", "1"}, {"b", "2"}}), "2 then 1");
+  EXPECT_EQ(strings::format("{a}{a} {unknown} {", {{"a", "x"}}), "xx {unknown} {");
+  EXPECT_EQ(strings::format("{a}", {{"a", "{b}"}, {"b", "no"}}), "{b}") << "values are not read as templates";
+  EXPECT_EQ(strings::trayToolTip("Ctrl+Alt+Space"), "Vesk — Ctrl+Alt+Space · Double-click for options");
 }
 
 TEST(ShortcutEquality, IncludesTheLabel) {

@@ -438,7 +438,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   refresh();
   EXPECT_TRUE(view->settingsScreen().is_visible());
   EXPECT_FALSE(view->browsingScreen().is_visible());
-  EXPECT_EQ(view->shortcutBadge().get_text(), Shortcut::standard().label);
+  EXPECT_EQ(view->shortcutBadge().get_text(), "Ctrl+Alt+Space");
   EXPECT_EQ(tooltip(view->backButton()), "Back to browser");
   EXPECT_EQ(tooltip(view->closeButton()), "Close panel");
   EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen

@@ -23,12 +23,12 @@ class KeysRowsTest : public ::testing::Test {
 };
 
 TEST_F(KeysRowsTest, FreshRowsShowLabelsOrSetKeysAndClearOnlyForSetNextAndPrevious) {
-  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "Ctrl+Alt+Space");
   EXPECT_EQ(rows.caption(ShortcutAction::nextSite), "Set keys");
   EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
   EXPECT_FALSE(rows.hasClearButton(ShortcutAction::show));
   EXPECT_FALSE(rows.hasClearButton(ShortcutAction::nextSite));
-  EXPECT_EQ(shortcutDescription(ShortcutAction::show), "Open or close the menu bar panel.");
+  EXPECT_EQ(shortcutDescription(ShortcutAction::show), "Open or close the tray panel.");
   EXPECT_EQ(shortcutDescription(ShortcutAction::previousSite), "Switch through your saved websites.");
 }
 
@@ -49,7 +49,7 @@ TEST_F(KeysRowsTest, CapturedCombinationIsStoredAndRecordingEnds) {
   rows.pressSetButton(ShortcutAction::nextSite);
   EXPECT_TRUE(keys.press(controlOption(40, "k")));
   ASSERT_TRUE(model.nextShortcut());
-  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), model.nextShortcut()->label);
+  EXPECT_EQ(rows.caption(ShortcutAction::nextSite), model.nextShortcut()->displayText());
   EXPECT_NE(rows.caption(ShortcutAction::nextSite), "Set keys");
   EXPECT_TRUE(rows.hasClearButton(ShortcutAction::nextSite));
   EXPECT_FALSE(recorder.isRecording());
@@ -74,7 +74,7 @@ TEST_F(KeysRowsTest, RefusalByTheSystemKeepsTheOldLabel) {
   };
   rows.pressSetButton(ShortcutAction::show);
   keys.press(controlOption(40, "k"));
-  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "Ctrl+Alt+Space");
   EXPECT_EQ(model.shortcutError(),
             std::optional<std::string>("That shortcut is used by another app. Try a different one."));
 }
@@ -105,7 +105,7 @@ TEST_F(KeysRowsTest, ChoosingAnyTabEndsTheRecording) {
   EXPECT_EQ(tab(), SettingsTab::keys);
   EXPECT_FALSE(recorder.isRecording());
   EXPECT_EQ(recordingAction(), std::nullopt);
-  EXPECT_EQ(rows.caption(ShortcutAction::show), "⌃⌥ Space");
+  EXPECT_EQ(rows.caption(ShortcutAction::show), "Ctrl+Alt+Space");
   chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::panel);
   EXPECT_EQ(tab(), SettingsTab::panel);
 }

@@ -29,7 +29,7 @@ TEST(PanelSliders, SnapToTheirStepsWithinTheRange) {
     const auto& range = sliderSpec(slider);
     std::set<double> positions;
     for (double v = range.lower - 1; v <= range.upper + 1; v += range.step / 7) positions.insert(snapToStep(range, v));
-    EXPECT_EQ(positions.size(), std::size_t(count)) << range.label;
+    EXPECT_EQ(positions.size(), std::size_t(count)) << range.label();
   }
 }
 

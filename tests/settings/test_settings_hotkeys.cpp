@@ -111,7 +111,7 @@ TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndThe
   const int toggles = shell->shows + shell->closes;
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
   ASSERT_TRUE(waitFor([&] { return model.shortcutError().has_value(); }, 20)) << "the recorder never saw the press";
-  EXPECT_EQ(model.shortcutError(), std::string(ModelMessage::duplicateShortcut));
+  EXPECT_EQ(model.shortcutError(), std::string(strings::duplicateShortcut()));
   EXPECT_EQ(shell->shows + shell->closes, toggles);
   EXPECT_FALSE(view->state().recorder.isRecording());
   EXPECT_EQ(model.nextShortcut(), std::nullopt);

@@ -108,7 +108,7 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
   VeskViewState& state = view->state();
   state.loginItemError.set(
       "Could not change login setting: Could not create the folder “/home/someone/.config/autostart”: Not a directory");
-  fx.model->shortcutError.set(std::string(hotkeyRefusedMessage));
+  fx.model->shortcutError.set(std::string(strings::shortcutTaken()));
   fx.model->nextShortcut.set(Shortcut{40, ModifierMask::control, "⌃ A label edited by hand in the settings file"});
   state.editing.set(fx.model->sites()[0]);
   state.openSettings();

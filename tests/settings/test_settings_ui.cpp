@@ -76,7 +76,7 @@ class SettingsUiTest : public ::testing::Test {
 
 TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
   EXPECT_TRUE(showsText(*screen, "Settings"));
-  EXPECT_TRUE(showsText(*screen, "Make the menu bar panel yours."));
+  EXPECT_TRUE(showsText(*screen, "Make the tray panel yours."));
   const char* titles[] = {"General", "Websites", "Keys", "Panel", "Appearance"};
   int width = screen->tabButton(SettingsTab::general).get_allocated_width();
   EXPECT_GT(width, 40);
@@ -130,9 +130,10 @@ TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {
   auto& general = tab<GeneralTab>();
   EXPECT_TRUE(showsText(*screen, "STARTUP"));
   EXPECT_TRUE(showsText(*screen, "Launch at login"));
-  EXPECT_TRUE(showsText(*screen, "Keep Vesk ready in your menu bar."));
+  EXPECT_TRUE(showsText(*screen, "Keep Vesk ready in your tray."));
   EXPECT_TRUE(showsText(
-      *screen, "Works while your Mac is unlocked. macOS does not show third-party panels on its lock screen."));
+      *screen,
+      "Works while your computer is unlocked. The desktop does not show third-party panels on its lock screen."));
   EXPECT_EQ(general.quitButton->get_label(), "Quit Vesk");
   // The fixture's panel started with the item enabled.
   EXPECT_TRUE(general.loginSwitch.get_active());
@@ -189,9 +190,9 @@ TEST_F(SettingsUiTest, KeysRowsRecordClearAndShowTheModelsMessage) {
   auto& keys = tab<KeysTab>();
   EXPECT_TRUE(showsText(*screen, "GLOBAL SHORTCUTS"));
   EXPECT_TRUE(showsText(*screen, "Show Vesk") || showsText(*screen, std::string(title(ShortcutAction::show))));
-  EXPECT_TRUE(showsText(*screen, "Open or close the menu bar panel."));
-  EXPECT_TRUE(showsText(*screen, std::string(KeysText::help)));
-  EXPECT_EQ(keys.rows[0].setButton->get_label(), "⌃⌥ Space");
+  EXPECT_TRUE(showsText(*screen, "Open or close the tray panel."));
+  EXPECT_TRUE(showsText(*screen, std::string(strings::keysHelp())));
+  EXPECT_EQ(keys.rows[0].setButton->get_label(), "Ctrl+Alt+Space");
   EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
   EXPECT_EQ(keys.rows[0].clearButton, nullptr);
   EXPECT_FALSE(keys.rows[1].clearButton->get_visible());
@@ -207,7 +208,7 @@ TEST_F(SettingsUiTest, KeysRowsRecordClearAndShowTheModelsMessage) {
   fx->keys.press(controlOption(40, "k"));
   settle();
   ASSERT_TRUE(fx->model->previousShortcut());
-  EXPECT_EQ(keys.rows[2].setButton->get_label(), fx->model->previousShortcut()->label);
+  EXPECT_EQ(keys.rows[2].setButton->get_label(), fx->model->previousShortcut()->displayText());
   EXPECT_TRUE(keys.rows[2].clearButton->get_visible());
   EXPECT_EQ(keys.rows[2].clearButton->get_tooltip_text(), "Clear shortcut");
 
@@ -232,7 +233,7 @@ TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
   auto& panel = tab<PanelTab>();
   EXPECT_TRUE(showsText(*screen, "PANEL SIZE"));
   EXPECT_TRUE(showsText(*screen, "Website zoom"));
-  EXPECT_TRUE(showsText(*screen, std::string(PanelText::note)));
+  EXPECT_TRUE(showsText(*screen, std::string(strings::panelNote())));
   EXPECT_EQ(panel.cards[0].value->get_text(), "500 pt");
   EXPECT_EQ(panel.cards[1].value->get_text(), "700 pt");
   EXPECT_EQ(panel.cards[2].value->get_text(), "100%");
@@ -280,7 +281,7 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
   auto& sites = tab<WebsitesTab>();
   EXPECT_TRUE(showsText(*screen, "YOUR WEBSITES"));
   EXPECT_TRUE(showsText(*screen, "alpha.example.com"));
-  EXPECT_TRUE(showsText(*screen, std::string(WebsitesText::note)));
+  EXPECT_TRUE(showsText(*screen, std::string(strings::websitesNote())));
   ASSERT_EQ(sites.rows.size(), 3u);
   EXPECT_EQ(sites.dividerCount, 2u);
   EXPECT_FALSE(sites.rows[0].up->get_sensitive());

@@ -84,7 +84,7 @@ TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegi
   store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
   launch();
   EXPECT_EQ(journal, (Journal{"make tray", "tooltip", "make panel", "register 1", "register 2", "register 3"}));
-  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ Space · Double-click for options");
+  EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+Space · Double-click for options");
   EXPECT_EQ(model().shortcutError(), std::nullopt);
   EXPECT_FALSE(panel->shown) << "the panel is not shown at launch";
   EXPECT_EQ(contentBuilt, 0) << "the panel content waits for the first show";
@@ -112,20 +112,20 @@ TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
   hotkeys.refused = {keyN};
   launch();
-  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(strings::shortcutTaken()));
 
   delegate.reset();
   journal.clear();
   store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
   hotkeys.refused = {keyN, keyP, KeyCode::space};
   launch();
-  EXPECT_EQ(model().shortcutError(), "Previous website: " + std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(model().shortcutError(), "Previous website: " + std::string(strings::shortcutTaken()));
 
   delegate.reset();
   store.remove("vesk.shortcut.next.v1");
   store.remove("vesk.shortcut.previous.v1");
   launch();
-  EXPECT_EQ(model().shortcutError(), std::string(hotkeyRefusedMessage)) << "no prefix for the show combination";
+  EXPECT_EQ(model().shortcutError(), std::string(strings::shortcutTaken())) << "no prefix for the show combination";
 }
 
 TEST_F(AppDelegateTest, ShowCombinationTogglesAndEveryShowCountsAndBuildsContentOnce) {
@@ -258,7 +258,7 @@ TEST_F(AppDelegateTest, OversizePanelIsClampedToTheScreenAndTheStoredSizeKept) {
 TEST_F(AppDelegateTest, ChangingTheShowCombinationUpdatesTheTooltip) {
   launch();
   model().changeShortcut(Shortcut{keyK, ModifierMask::control | ModifierMask::option, "⌃⌥ K"}, ShortcutAction::show);
-  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ K · Double-click for options");
+  EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+K · Double-click for options");
   EXPECT_EQ(hotkeys.registered.at(1).first, keyK);
   EXPECT_EQ(model().shortcutError(), std::nullopt);
 }
@@ -267,10 +267,10 @@ TEST_F(AppDelegateTest, RefusedChangeKeepsTheOldCombinationRegisteredAndTheOldTo
   launch();
   hotkeys.refused = {keyK};
   model().changeShortcut(Shortcut{keyK, ModifierMask::control, "⌃ K"}, ShortcutAction::show);
-  EXPECT_EQ(model().shortcutError(), std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(model().shortcutError(), std::string(strings::shortcutTaken()));
   ASSERT_TRUE(hotkeys.registered.count(1));
   EXPECT_EQ(hotkeys.registered.at(1).first, KeyCode::space);
-  EXPECT_EQ(tray->toolTip, "Vesk — ⌃⌥ Space · Double-click for options");
+  EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+Space · Double-click for options");
   EXPECT_EQ(model().shortcut().label, "⌃⌥ Space");
 
   // An action without an old combination is simply left unregistered.
@@ -291,7 +291,7 @@ TEST_F(AppDelegateTest, GrabsAreReleasedWhileRecordingAndACombinationTakenMeanwh
   model().isRecordingShortcut.set(false);
   EXPECT_EQ(hotkeys.registered.count(1), 1u);
   EXPECT_EQ(hotkeys.registered.count(2), 0u);
-  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(hotkeyRefusedMessage));
+  EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(strings::shortcutTaken()));
 }
 
 TEST_F(AppDelegateTest, SettingsWhileHiddenOpensThePanelThenRequestsSettingsOneHopLater) {
@@ -330,7 +330,7 @@ TEST_F(AppDelegateTest, ClosuresDoNothingOnceTheDelegateIsGone) {
   tray->onSettings();  // leaves a queued task behind
   auto trayItemKeepsNothing = tray->onClick;
   delegate.reset();
-  EXPECT_EQ(onChange(ShortcutAction::show, Shortcut::standard()), std::string(shortcutUpdateFailed));
+  EXPECT_EQ(onChange(ShortcutAction::show, Shortcut::standard()), std::string(strings::shortcutUpdateFailed()));
   close();
   queue.runAll();
   trayItemKeepsNothing(TrayClick{});

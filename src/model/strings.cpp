@@ -1,0 +1,296 @@
+#include "model/strings.h"
+
+#include <libintl.h>
+
+namespace vesk::strings {
+
+namespace {
+// Looks the English text up in Vesk's catalogue. The result is owned by gettext and lives as
+// long as the program. `_` marks the texts for xgettext (`xgettext -k_`).
+std::string_view translated(const char* text) { return dgettext(textDomain, text); }
+#define _(text) translated(text)
+}  // namespace
+
+std::string format(std::string_view pattern,
+                   std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
+  std::string out;
+  out.reserve(pattern.size());
+  std::size_t at = 0;
+  while (at < pattern.size()) {
+    std::size_t open = pattern.find('{', at);
+    std::size_t close = open == std::string_view::npos ? open : pattern.find('}', open);
+    if (close == std::string_view::npos) break;
+    out.append(pattern.substr(at, open - at));
+    std::string_view name = pattern.substr(open + 1, close - open - 1);
+    bool known = false;
+    for (const auto& [key, value] : values) {
+      if (key == name) {
+        out.append(value);
+        known = true;
+        break;
+      }
+    }
+    if (!known) out.append(pattern.substr(open, close - open + 1));
+    at = close + 1;
+  }
+  if (at < pattern.size()) out.append(pattern.substr(at));
+  return out;
+}
+
+std::string_view appName() { return "Vesk"; }
+
+// TRANSLATORS: the modifier and key names of a key combination, as the desktop shows them.
+std::string_view keyControl() { return _("Ctrl"); }
+std::string_view keyAlt() { return _("Alt"); }
+std::string_view keyShift() { return _("Shift"); }
+std::string_view keySuper() { return _("Super"); }
+std::string_view keySpace() { return _("Space"); }
+std::string keyCombination(std::string_view modifiers, std::string_view key) {
+  // TRANSLATORS: one key combination, for example "Ctrl" and "Space".
+  return format(_("{modifiers}+{key}"), {{"modifiers", modifiers}, {"key", key}});
+}
+
+std::string_view invalidAddress() { return _("Enter a valid web address."); }
+std::string_view siteNotFound() { return _("Site not found."); }
+std::string_view duplicateShortcut() { return _("Choose a different key combination for each action."); }
+std::string_view defaultSiteName() { return _("Website"); }
+std::string_view showVesk() { return _("Show Vesk"); }
+std::string_view nextWebsite() { return _("Next website"); }
+std::string_view previousWebsite() { return _("Previous website"); }
+std::string_view themeGraphiteDetail() { return _("Soft charcoal"); }
+std::string_view themeMidnightDetail() { return _("Cool blue-black"); }
+std::string_view themeObsidianDetail() { return _("Deep near-black"); }
+std::string createFolderFailed(std::string_view folder, std::string_view reason) {
+  return format(_("Failed to create the folder \u201c{folder}\u201d: {reason}"),
+                {{"folder", folder}, {"reason", reason}});
+}
+std::string followLinkFailed(std::string_view link, std::string_view reason) {
+  return format(_("Failed to follow the link \u201c{link}\u201d: {reason}"), {{"link", link}, {"reason", reason}});
+}
+std::string_view writeFailed() { return _("write failed"); }
+std::string writeFailedAt(std::string_view reason, std::string_view path) {
+  return format(_("{reason} ({path})"), {{"reason", reason}, {"path", path}});
+}
+std::string_view notSettingsFormat() { return _("not in the settings format"); }
+std::string settingsKeptAside(std::string_view path, std::string_view reason, std::string_view aside) {
+  return format(_("The settings file \u201c{path}\u201d could not be read ({reason}). It was kept as "
+                  "\u201c{aside}\u201d and the default settings are used."),
+                {{"path", path}, {"reason", reason}, {"aside", aside}});
+}
+std::string settingsLeftInPlace(std::string_view path, std::string_view reason, std::string_view moveReason) {
+  return format(_("The settings file \u201c{path}\u201d could not be read ({reason}). It could not be moved aside "
+                  "({moveReason}) and is left untouched; the default settings are used and changes are not saved."),
+                {{"path", path}, {"reason", reason}, {"moveReason", moveReason}});
+}
+std::string settingsNotWrittenOver(std::string_view path, std::string_view moveReason) {
+  return format(_("The unreadable settings file \u201c{path}\u201d could not be moved aside ({moveReason}), so it "
+                  "is not written over"),
+                {{"path", path}, {"moveReason", moveReason}});
+}
+
+std::string_view shortcutTaken() { return _("That shortcut is used by another app. Try a different one."); }
+std::string_view shortcutsUnavailable() { return _("This session doesn't allow global shortcuts."); }
+std::string actionError(std::string_view action, std::string_view message) {
+  // TRANSLATORS: a refusal of one action's key combination, for example "Next website: …".
+  return format(_("{action}: {message}"), {{"action", action}, {"message", message}});
+}
+std::string_view shortcutUpdateFailed() { return _("Could not update the shortcut."); }
+
+std::string trayToolTip(std::string_view shortcut) {
+  return format(_("Vesk \u2014 {shortcut} \u00b7 Double-click for options"), {{"shortcut", shortcut}});
+}
+std::string_view trayMenuSettings() { return _("Settings\u2026"); }
+std::string_view quitVesk() { return _("Quit Vesk"); }
+std::string saveErrorReport(std::string_view reason) {
+  return format(_("vesk: settings can't be saved: {reason}"), {{"reason", reason}});
+}
+
+std::string_view findSiteOrPasteLink() { return _("Find a site or paste a link"); }
+std::string_view addLinkFromClipboard() { return _("Add a link from your clipboard"); }
+std::string_view clearSearch() { return _("Clear search"); }
+std::string_view noMatchingSites() { return _("No matching sites"); }
+std::string_view addAndOpenLink() { return _("Add and open this link"); }
+std::string_view backToBrowser() { return _("Back to browser"); }
+std::string_view closePanel() { return _("Close panel"); }
+std::string_view chooseWebsite() { return _("Choose a website"); }
+std::string_view switchWebsite() { return _("Switch website"); }
+std::string_view addAWebsite() { return _("Add a website"); }
+std::string_view settings() { return _("Settings"); }
+std::string_view siteCouldNotLoad() { return _("This site couldn\u2019t load"); }
+std::string_view tryAgain() { return _("Try again"); }
+std::string_view openInBrowser() { return _("Open in browser"); }
+std::string_view continueInBrowser() { return _("Continue in your browser"); }
+std::string_view handoffDetail() {
+  return _(
+      "Google requires account sign-in outside embedded panels. This link stays saved here for one-click "
+      "access.");
+}
+std::string_view open() { return _("Open"); }
+std::string openSite(std::string_view name) { return format(_("Open {name}"), {{"name", name}}); }
+std::string_view addSiteToGetStarted() { return _("Add a site to get started"); }
+std::string_view addWebsite() { return _("Add website"); }
+std::string_view addWebsiteMenuItem() { return _("Add website\u2026"); }
+std::string_view back() { return _("Back"); }
+std::string_view forward() { return _("Forward"); }
+std::string_view reload() { return _("Reload"); }
+std::string_view copyPageLink() { return _("Copy current page link"); }
+std::string_view openInDefaultBrowser() { return _("Open in default browser if sign-in is blocked here"); }
+std::string settingsCannotBeSaved(std::string_view reason) {
+  return format(_("Settings can't be saved: {reason}"), {{"reason", reason}});
+}
+
+std::string_view downloadFinished() { return _("Download finished"); }
+std::string_view downloadFailed() { return _("Download failed"); }
+std::string_view theFile() { return _("The file"); }
+std::string quotedName(std::string_view name) { return format(_("\u201c{name}\u201d"), {{"name", name}}); }
+std::string downloadSaved(std::string_view file, std::string_view folder) {
+  return format(_("{file} was saved in {folder}."), {{"file", file}, {"folder", folder}});
+}
+std::string downloadNotSaved(std::string_view file) {
+  return format(_("{file} could not be downloaded."), {{"file", file}});
+}
+std::string downloadNotSavedBecause(std::string_view file, std::string_view reason) {
+  return format(_("{file} could not be downloaded: {reason}"), {{"file", file}, {"reason", reason}});
+}
+std::string_view downloadStoppedTitle() { return _("Download stopped"); }
+std::string downloadStopped(std::string_view folder) {
+  return format(_("Download stopped: less than 1 GB is free in {folder}."), {{"folder", folder}});
+}
+std::string downloadBusy(std::string_view file) {
+  return format(_("\u201c{file}\u201d was not downloaded: this website is already downloading a file. Wait for it or "
+                  "cancel it first."),
+                {{"file", file}});
+}
+std::string downloadProgress(std::string_view received, std::string_view total) {
+  return format(_("{received} of {total}"), {{"received", received}, {"total", total}});
+}
+std::string_view cancelDownload() { return _("Cancel download"); }
+std::string_view downloadRefused() { return _("refused a download the page started without a click."); }
+std::string_view dismissNotice() { return _("Dismiss"); }
+std::string_view tooManySameNames() { return _("Too many files with this name already exist."); }
+std::string cannotMakePrivate(std::string_view path, std::string_view reason) {
+  return format(_("vesk: cannot make {path} private ({reason})."), {{"path", path}, {"reason", reason}});
+}
+std::string cannotCreateDataFolder(std::string_view folder, std::string_view reason) {
+  return format(_("vesk: cannot create the folder {folder} ({reason}); cookies and site data will not be kept."),
+                {{"folder", folder}, {"reason", reason}});
+}
+
+std::string_view requestTimedOut() { return _("The request timed out."); }
+std::string_view pageCrashed() { return _("The page stopped unexpectedly. Try again to reload it."); }
+std::string_view pageExceededMemory() {
+  return _("The page used too much memory and was stopped. Try again to reload it.");
+}
+
+std::string_view tabGeneral() { return _("General"); }
+std::string_view tabWebsites() { return _("Websites"); }
+std::string_view tabKeys() { return _("Keys"); }
+std::string_view tabPanel() { return _("Panel"); }
+std::string_view tabAppearance() { return _("Appearance"); }
+std::string_view settingsSubtitle() { return _("Make the tray panel yours."); }
+std::string_view startupSection() { return _("STARTUP"); }
+std::string_view launchAtLogin() { return _("Launch at login"); }
+std::string_view launchAtLoginDetail() { return _("Keep Vesk ready in your tray."); }
+std::string_view lockScreenNote() {
+  return _(
+      "Works while your computer is unlocked. The desktop does not show third-party panels on its lock "
+      "screen.");
+}
+std::string_view approveLoginItem() { return _("Approve Vesk in System Settings \u2192 General \u2192 Login Items."); }
+std::string loginSettingFailed(std::string_view reason) {
+  return format(_("Could not change login setting: {reason}"), {{"reason", reason}});
+}
+std::string_view ownFileNotFound() { return _("The program's own file could not be found."); }
+std::string couldNotCreateFolder(std::string_view folder, std::string_view reason) {
+  return format(_("Could not create the folder \u201c{folder}\u201d: {reason}"),
+                {{"folder", folder}, {"reason", reason}});
+}
+std::string couldNotWrite(std::string_view path) {
+  return format(_("Could not write \u201c{path}\u201d."), {{"path", path}});
+}
+std::string couldNotRemove(std::string_view path, std::string_view reason) {
+  return format(_("Could not remove \u201c{path}\u201d: {reason}"), {{"path", path}, {"reason", reason}});
+}
+std::string_view autostartComment() { return _("Your favourite websites in the tray"); }
+std::string_view shortcutsSection() { return _("GLOBAL SHORTCUTS"); }
+std::string_view pressKeys() { return _("Press keys\u2026"); }
+std::string_view setKeys() { return _("Set keys"); }
+std::string_view clearShortcut() { return _("Clear shortcut"); }
+std::string_view keysHelp() {
+  return _(
+      "Set each key combination by pressing it. Next and previous can also reveal the panel while you work "
+      "in another app.");
+}
+std::string_view showShortcutDetail() { return _("Open or close the tray panel."); }
+std::string_view switchShortcutDetail() { return _("Switch through your saved websites."); }
+std::string_view panelSizeSection() { return _("PANEL SIZE"); }
+std::string_view panelWidth() { return _("Width"); }
+std::string_view panelHeight() { return _("Height"); }
+std::string_view websiteZoom() { return _("Website zoom"); }
+std::string_view resetPanel() { return _("Reset panel"); }
+std::string_view panelNote() {
+  return _("The panel stays attached to the tray. Click outside or press Escape to close it.");
+}
+std::string_view websitesSection() { return _("YOUR WEBSITES"); }
+std::string_view editWebsite() { return _("Edit website"); }
+std::string_view addSite() { return _("Add site"); }
+std::string_view siteNameTooLong() { return _("Enter a name of at most 200 characters."); }
+std::string_view saveChanges() { return _("Save changes"); }
+std::string_view cancel() { return _("Cancel"); }
+std::string_view namePlaceholder() { return _("Name"); }
+std::string_view addressPlaceholder() { return _("https://example.com"); }
+std::string_view moveUp() { return _("Move up"); }
+std::string_view moveDown() { return _("Move down"); }
+std::string_view websitesNote() {
+  return _(
+      "Sites open inside Vesk. Some providers block sign-in in embedded browsers; use the external button "
+      "when needed.");
+}
+std::string editSite(std::string_view name) { return format(_("Edit {name}"), {{"name", name}}); }
+std::string removeSite(std::string_view name) { return format(_("Remove {name}"), {{"name", name}}); }
+std::string_view themesSection() { return _("DARK THEMES"); }
+std::string_view themeNote() { return _("Theme changes are saved automatically."); }
+
+std::string_view helpSummary() {
+  return _(
+      "Vesk keeps a short list of favourite websites in a panel under its tray icon.\n"
+      "Without options, Vesk starts in the tray, or shows its panel when it is already running.\n"
+      "The options act on the running Vesk (starting it first when needed), so desktops that cannot\n"
+      "grab global keys (such as Wayland sessions) can bind them in their own keyboard settings.");
+}
+std::string_view optionToggle() { return _("Show or hide the panel"); }
+std::string_view optionNext() { return _("Switch to the next website and show the panel"); }
+std::string_view optionPrevious() { return _("Switch to the previous website and show the panel"); }
+std::string_view optionSettings() { return _("Open the panel's settings"); }
+std::string_view optionQuit() { return _("Quit the running Vesk"); }
+std::string_view optionVersion() { return _("Print the version of Vesk and exit"); }
+std::string errorLine(std::string_view message) { return format(_("vesk: {message}"), {{"message", message}}); }
+std::string_view noGraphicalSession() {
+  return _(
+      "vesk: no graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); start Vesk from a desktop "
+      "session.");
+}
+std::string cannotOpenDisplay(std::string_view display) {
+  return format(_("vesk: cannot open the display {display}."), {{"display", display}});
+}
+std::string_view unexpectedError() { return _("stopped by an unexpected error"); }
+std::string panelModuleNotLoaded(std::string_view module, std::string_view folder, std::string_view reason) {
+  return format(_("{module} could not be loaded from {folder}: {reason}"),
+                {{"module", module}, {"folder", folder}, {"reason", reason}});
+}
+std::string_view unknownError() { return _("unknown error"); }
+std::string panelModuleMissing(std::string_view module, std::string_view folders) {
+  return format(_("{module} is missing (looked in {folders})"), {{"module", module}, {"folders", folders}});
+}
+std::string bothOf(std::string_view first, std::string_view second) {
+  return format(_("{first} and {second}"), {{"first", first}, {"second", second}});
+}
+std::string cannotShowPanel(std::string_view problem) {
+  return format(_("vesk: cannot show the panel: {problem}"), {{"problem", problem}});
+}
+std::string_view panelUnavailableTitle() { return _("Vesk cannot show its panel"); }
+std::string panelUnavailableDetail(std::string_view problem) {
+  return format(_("{problem}. Reinstalling Vesk should bring it back."), {{"problem", problem}});
+}
+
+}  // namespace vesk::strings

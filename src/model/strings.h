@@ -1,0 +1,196 @@
+// Every text Vesk shows, in one place and ready for translation with gettext (text domain
+// "vesk"). Each function returns the text in the user's language, or the English text when no
+// translation is installed. Texts with parts are templates with named placeholders, so that a
+// translation may put the parts in any order.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace vesk::strings {
+
+// The gettext text domain of every text here.
+inline constexpr const char* textDomain = "vesk";
+
+// The product's name, never translated.
+std::string_view appName();
+
+// Key combinations as the desktop shows them ("Ctrl+Alt+Space").
+std::string_view keyControl();
+std::string_view keyAlt();
+std::string_view keyShift();
+std::string_view keySuper();
+std::string_view keySpace();
+// Joins the parts of one combination: "Ctrl" and "Space" give "Ctrl+Space".
+std::string keyCombination(std::string_view modifiers, std::string_view key);
+
+// Messages of the model.
+std::string_view invalidAddress();
+std::string_view siteNotFound();
+std::string_view duplicateShortcut();
+std::string_view defaultSiteName();
+std::string_view showVesk();
+std::string_view nextWebsite();
+std::string_view previousWebsite();
+std::string_view themeGraphiteDetail();
+std::string_view themeMidnightDetail();
+std::string_view themeObsidianDetail();
+std::string createFolderFailed(std::string_view folder, std::string_view reason);
+std::string followLinkFailed(std::string_view link, std::string_view reason);
+std::string_view writeFailed();
+std::string writeFailedAt(std::string_view reason, std::string_view path);
+std::string_view notSettingsFormat();
+std::string settingsKeptAside(std::string_view path, std::string_view reason, std::string_view aside);
+std::string settingsLeftInPlace(std::string_view path, std::string_view reason, std::string_view moveReason);
+std::string settingsNotWrittenOver(std::string_view path, std::string_view moveReason);
+
+// Global key combinations.
+// Another application holds the combination.
+std::string_view shortcutTaken();
+// The session offers no global key combinations at all (no X11 display).
+std::string_view shortcutsUnavailable();
+// A refusal of one action's combination: "Next website: <message>".
+std::string actionError(std::string_view action, std::string_view message);
+std::string_view shortcutUpdateFailed();
+
+// The tray.
+std::string trayToolTip(std::string_view shortcut);
+std::string_view trayMenuSettings();
+std::string_view quitVesk();
+std::string saveErrorReport(std::string_view reason);
+
+// The panel.
+std::string_view findSiteOrPasteLink();
+std::string_view addLinkFromClipboard();
+std::string_view clearSearch();
+std::string_view noMatchingSites();
+std::string_view addAndOpenLink();
+std::string_view backToBrowser();
+std::string_view closePanel();
+std::string_view chooseWebsite();
+std::string_view switchWebsite();
+std::string_view addAWebsite();
+std::string_view settings();
+std::string_view siteCouldNotLoad();
+std::string_view tryAgain();
+std::string_view openInBrowser();
+std::string_view continueInBrowser();
+std::string_view handoffDetail();
+std::string_view open();
+std::string openSite(std::string_view name);
+std::string_view addSiteToGetStarted();
+std::string_view addWebsite();
+// The drop-down's last item, which opens the site editor.
+std::string_view addWebsiteMenuItem();
+std::string_view back();
+std::string_view forward();
+std::string_view reload();
+std::string_view copyPageLink();
+std::string_view openInDefaultBrowser();
+std::string settingsCannotBeSaved(std::string_view reason);
+
+// Downloads.
+std::string_view downloadFinished();
+std::string_view downloadFailed();
+std::string_view theFile();
+// A file name in quotation marks.
+std::string quotedName(std::string_view name);
+std::string downloadSaved(std::string_view file, std::string_view folder);
+std::string downloadNotSaved(std::string_view file);
+std::string downloadNotSavedBecause(std::string_view file, std::string_view reason);
+std::string_view downloadStoppedTitle();
+std::string downloadStopped(std::string_view folder);
+// A site asked for a second download while one runs.
+std::string downloadBusy(std::string_view file);
+// "3.1 MB of 10.0 MB".
+std::string downloadProgress(std::string_view received, std::string_view total);
+std::string_view cancelDownload();
+// Said once per page load on standard error.
+std::string_view downloadRefused();
+std::string_view dismissNotice();
+std::string_view tooManySameNames();
+std::string cannotMakePrivate(std::string_view path, std::string_view reason);
+std::string cannotCreateDataFolder(std::string_view folder, std::string_view reason);
+
+// The web pages.
+std::string_view requestTimedOut();
+std::string_view pageCrashed();
+std::string_view pageExceededMemory();
+
+// The settings screen.
+std::string_view tabGeneral();
+std::string_view tabWebsites();
+std::string_view tabKeys();
+std::string_view tabPanel();
+std::string_view tabAppearance();
+std::string_view settingsSubtitle();
+std::string_view startupSection();
+std::string_view launchAtLogin();
+std::string_view launchAtLoginDetail();
+std::string_view lockScreenNote();
+std::string_view approveLoginItem();
+std::string loginSettingFailed(std::string_view reason);
+std::string_view ownFileNotFound();
+std::string couldNotCreateFolder(std::string_view folder, std::string_view reason);
+std::string couldNotWrite(std::string_view path);
+std::string couldNotRemove(std::string_view path, std::string_view reason);
+std::string_view autostartComment();
+std::string_view shortcutsSection();
+std::string_view pressKeys();
+std::string_view setKeys();
+std::string_view clearShortcut();
+std::string_view keysHelp();
+std::string_view showShortcutDetail();
+std::string_view switchShortcutDetail();
+std::string_view panelSizeSection();
+std::string_view panelWidth();
+std::string_view panelHeight();
+std::string_view websiteZoom();
+std::string_view resetPanel();
+std::string_view panelNote();
+std::string_view websitesSection();
+std::string_view editWebsite();
+std::string_view addSite();
+// The editor refuses a longer name; the limit is in the text.
+std::string_view siteNameTooLong();
+std::string_view saveChanges();
+std::string_view cancel();
+std::string_view namePlaceholder();
+std::string_view addressPlaceholder();
+std::string_view moveUp();
+std::string_view moveDown();
+std::string_view websitesNote();
+std::string editSite(std::string_view name);
+std::string removeSite(std::string_view name);
+std::string_view themesSection();
+std::string_view themeNote();
+
+// The program's command line and start-up.
+std::string_view helpSummary();
+std::string_view optionToggle();
+std::string_view optionNext();
+std::string_view optionPrevious();
+std::string_view optionSettings();
+std::string_view optionQuit();
+std::string_view optionVersion();
+// One line on standard error: "vesk: <message>".
+std::string errorLine(std::string_view message);
+std::string_view noGraphicalSession();
+std::string cannotOpenDisplay(std::string_view display);
+std::string_view unexpectedError();
+std::string panelModuleNotLoaded(std::string_view module, std::string_view folder, std::string_view reason);
+std::string_view unknownError();
+std::string panelModuleMissing(std::string_view module, std::string_view folders);
+// Two items of a list: "<first> and <second>".
+std::string bothOf(std::string_view first, std::string_view second);
+std::string cannotShowPanel(std::string_view problem);
+std::string_view panelUnavailableTitle();
+std::string panelUnavailableDetail(std::string_view problem);
+
+// Replaces each "{name}" in `pattern` with its value; unknown names stay as written.
+std::string format(std::string_view pattern,
+                   std::initializer_list<std::pair<std::string_view, std::string_view>> values);
+
+}  // namespace vesk::strings
