@@ -1,5 +1,4 @@
 #include "model/shortcut.h"
-#include "model/strings.h"
 
 #include <cmath>
 #include <limits>

@@ -11,8 +11,14 @@ DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VER
   addClasses(notice_, {"vesk-download-notice"});
   noticeText_.set_xalign(0);
   noticeText_.set_hexpand(true);
+  // The notice says why a download did not run or stopped: it wraps (up to three lines) so the
+  // reason is read, not cut, and asks for no width of its own.
+  noticeText_.set_line_wrap(true);
+  noticeText_.set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+  noticeText_.set_lines(3);
   noticeText_.set_ellipsize(Pango::ELLIPSIZE_END);
-  noticeText_.set_single_line_mode(true);
+  noticeText_.set_width_chars(1);
+  noticeText_.set_max_width_chars(1);
   dismiss_ = IconButtonStyle::make("xmark", std::string(strings::dismissNotice()));
   dismiss_->signal_clicked().connect([this] { state_.dismissDownloadNotice(); });
   notice_.pack_start(noticeText_, Gtk::PACK_EXPAND_WIDGET);
