@@ -162,25 +162,21 @@ void WebEngine::compileSignInGuard() {
   filterStore_.reset(
       webkit_user_content_filter_store_new(joinPath(paths_.cacheDirectory.c_str(), "content-rules", nullptr).c_str()));
   std::string rules = signInGuardRules();
-  GBytes* source = g_bytes_new(rules.data(), rules.size());
+  GBytesPtr source(g_bytes_new(rules.data(), rules.size()));
   webkit_user_content_filter_store_save(
-      filterStore_.get(), "sign-in-guard", source, nullptr,
+      filterStore_.get(), "sign-in-guard", source.get(), nullptr,
       +[](GObject* store, GAsyncResult* result, gpointer data) {
         std::unique_ptr<std::weak_ptr<WebEngine*>> weak(static_cast<std::weak_ptr<WebEngine*>*>(data));
         // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
-        WebKitUserContentFilter* filter =
-            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr);
+        std::unique_ptr<WebKitUserContentFilter, FilterUnref> filter(
+            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
         if (!filter) return;
         auto engine = weak->lock();
-        if (!engine || !*engine) {
-          webkit_user_content_filter_unref(filter);
-          return;
-        }
-        (*engine)->signInGuard_.reset(filter);
+        if (!engine || !*engine) return;
+        (*engine)->signInGuard_ = std::move(filter);
         (*engine)->signInGuardReady.emit();
       },
       new std::weak_ptr<WebEngine*>(self_));
-  g_bytes_unref(source);
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {

@@ -24,6 +24,9 @@ struct GKeyFileFree {
 struct GVariantUnref {
   void operator()(GVariant* p) const { g_variant_unref(p); }
 };
+struct GBytesUnref {
+  void operator()(GBytes* p) const { g_bytes_unref(p); }
+};
 struct GDateTimeUnref {
   void operator()(GDateTime* p) const { g_date_time_unref(p); }
 };
@@ -39,6 +42,7 @@ using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using GKeyFilePtr = std::unique_ptr<GKeyFile, GKeyFileFree>;
 using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
+using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 using GDBusNodeInfoPtr = std::unique_ptr<GDBusNodeInfo, GDBusNodeInfoUnref>;
 
