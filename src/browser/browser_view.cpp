@@ -17,8 +17,9 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   set_visible_window(false);
   // The page's widget belongs to the store: hand it back before GTK destroys this container's
   // children (a window being destroyed destroys everything inside it), and stop updating.
-  g_signal_connect(gobj(), "destroy",
-                   G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }), this);
+  destroyHandler_ =
+      g_signal_connect(gobj(), "destroy",
+                       G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }), this);
   auto schedule = [this](const auto&) { scheduleUpdate(); };
   subscriptions_.push_back(store_.canGoBack.observe(schedule));
   subscriptions_.push_back(store_.canGoForward.observe(schedule));
@@ -29,7 +30,13 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   update();
 }
 
-BrowserView::~BrowserView() { detach(); }
+BrowserView::~BrowserView() {
+  // GTK destroys the widget only after this destructor has run; the handler must not reach this
+  // object by then.
+  if (gobj() && g_signal_handler_is_connected(gobj(), destroyHandler_))
+    g_signal_handler_disconnect(gobj(), destroyHandler_);
+  detach();
+}
 
 void BrowserView::detach() {
   pendingUpdate_.disconnect();

@@ -58,6 +58,7 @@ class BrowserView final : public Gtk::EventBox, private PageHolder {
   const WebPage* shown_ = nullptr;
   std::vector<Subscription> subscriptions_;
   sigc::connection pendingUpdate_;
+  gulong destroyHandler_ = 0;
 };
 
 }  // namespace vesk

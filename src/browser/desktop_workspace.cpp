@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include "model/glib_handles.h"
+
 namespace vesk {
 
 void DesktopWorkspace::openAddress(const std::string& address) {
@@ -11,7 +13,8 @@ void DesktopWorkspace::openAddress(const std::string& address) {
       address.c_str(), nullptr, nullptr,
       +[](GObject*, GAsyncResult* result, gpointer) {
         GError* error = nullptr;
-        if (!g_app_info_launch_default_for_uri_finish(result, &error)) g_clear_error(&error);
+        g_app_info_launch_default_for_uri_finish(result, &error);
+        GErrorPtr dropped(error);
       },
       nullptr);
 }

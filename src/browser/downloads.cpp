@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
+#include "model/glib_handles.h"
 #include "model/strings.h"
 
 namespace vesk {
@@ -32,10 +34,7 @@ std::string downloadDirectory() {
       fromEnvironment && g_path_is_absolute(fromEnvironment)) {
     return fromEnvironment;
   }
-  gchar* fallback = g_build_filename(g_get_home_dir(), "Downloads", nullptr);
-  std::string result = fallback;
-  g_free(fallback);
-  return result;
+  return GCharPtr(g_build_filename(g_get_home_dir(), "Downloads", nullptr)).get();
 }
 
 std::string safeFileName(std::string_view suggested) {
@@ -69,9 +68,7 @@ std::string reserveDownloadFile(const std::string& directory, std::string_view s
   }
   for (int attempt = 0; attempt < 10000; ++attempt) {
     std::string candidate = attempt == 0 ? name : stem + " (" + std::to_string(attempt) + ")" + extension;
-    gchar* path = g_build_filename(directory.c_str(), candidate.c_str(), nullptr);
-    std::string result = path;
-    g_free(path);
+    std::string result = GCharPtr(g_build_filename(directory.c_str(), candidate.c_str(), nullptr)).get();
     // O_EXCL makes the check and the creation one step, so two downloads never share a name.
     int fd = g_open(result.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd >= 0) {
@@ -90,31 +87,27 @@ std::string reserveDownloadFile(const std::string& directory, std::string_view s
 void notifyDesktop(const std::string& title, const std::string& body) {
   if (GApplication* application = g_application_get_default();
       application && g_application_get_is_registered(application)) {
-    GNotification* notification = g_notification_new(title.c_str());
-    g_notification_set_body(notification, body.c_str());
-    GIcon* icon = g_themed_icon_new("folder-download");
-    g_notification_set_icon(notification, icon);
-    g_object_unref(icon);
-    g_application_send_notification(application, nullptr, notification);
-    g_object_unref(notification);
+    GObjectPtr<GNotification> notification(g_notification_new(title.c_str()));
+    g_notification_set_body(notification.get(), body.c_str());
+    GObjectPtr<GIcon> icon(g_themed_icon_new("folder-download"));
+    g_notification_set_icon(notification.get(), icon.get());
+    g_application_send_notification(application, nullptr, notification.get());
     return;
   }
   auto* texts = new std::pair<std::string, std::string>(title, body);
   g_bus_get(
       G_BUS_TYPE_SESSION, nullptr,
       +[](GObject*, GAsyncResult* result, gpointer data) {
-        auto* texts = static_cast<std::pair<std::string, std::string>*>(data);
-        GDBusConnection* bus = g_bus_get_finish(result, nullptr);
-        if (bus) {
+        std::unique_ptr<std::pair<std::string, std::string>> texts(
+            static_cast<std::pair<std::string, std::string>*>(data));
+        if (GObjectPtr<GDBusConnection> bus{g_bus_get_finish(result, nullptr)}) {
           g_dbus_connection_call(
-              bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
-              "Notify",
+              bus.get(), "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+              "org.freedesktop.Notifications", "Notify",
               g_variant_new("(susssasa{sv}i)", std::string(strings::appName()).c_str(), 0u, "folder-download",
                             texts->first.c_str(), texts->second.c_str(), nullptr, nullptr, -1),
               nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
-          g_object_unref(bus);
         }
-        delete texts;
       },
       texts);
 }

@@ -21,10 +21,7 @@ namespace vesk {
 namespace {
 
 std::string joinPath(const char* base, const char* a, const char* b) {
-  gchar* path = g_build_filename(base, a, b, nullptr);
-  std::string result = path;
-  g_free(path);
-  return result;
+  return GCharPtr(g_build_filename(base, a, b, nullptr)).get();
 }
 
 // What a download needs to remember between its signals.
@@ -46,12 +43,8 @@ struct DownloadState {
 };
 
 std::string displayName(const std::string& path) {
-  gchar* base = g_path_get_basename(path.c_str());
-  gchar* display = g_filename_display_name(base);
-  std::string result = display;
-  g_free(display);
-  g_free(base);
-  return result;
+  GCharPtr base(g_path_get_basename(path.c_str()));
+  return GCharPtr(g_filename_display_name(base.get())).get();
 }
 
 std::string displayFolder(const std::string& path);
@@ -63,36 +56,30 @@ void checkFreeSpace(WebKitDownload* download, DownloadState* state) {
   if (state->checkingSpace || state->folder.empty()) return;
   state->checkingSpace = true;
   state->nextSpaceCheck = webkit_download_get_received_data_length(download) + freeSpaceCheckInterval;
-  GFile* folder = g_file_new_for_path(state->folder.c_str());
+  GObjectPtr<GFile> folder(g_file_new_for_path(state->folder.c_str()));
   // The download (and with it its state) stays alive until the answer arrives.
   g_file_query_filesystem_info_async(
-      folder, G_FILE_ATTRIBUTE_FILESYSTEM_FREE, G_PRIORITY_DEFAULT, nullptr,
+      folder.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE, G_PRIORITY_DEFAULT, nullptr,
       +[](GObject* source, GAsyncResult* result, gpointer data) {
         auto* download = static_cast<WebKitDownload*>(data);
-        GFileInfo* info = g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr);
+        GObjectPtr<GFileInfo> info(g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr));
+        GObjectPtr<WebKitDownload> held(download);  // the reference taken for this look-up
         auto* state = static_cast<DownloadState*>(g_object_get_data(G_OBJECT(download), "vesk-download"));
         if (state) state->checkingSpace = false;
-        if (state && !state->ended && info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
+        if (state && !state->ended && info && g_file_info_has_attribute(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
             !state->failed &&
-            g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
+            g_file_info_get_attribute_uint64(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
           state->stopped = strings::downloadStopped(displayFolder(state->path));
           state->failed = true;
           webkit_download_cancel(download);
         }
-        if (info) g_object_unref(info);
-        g_object_unref(download);
       },
       g_object_ref(download));
-  g_object_unref(folder);
 }
 
 std::string displayFolder(const std::string& path) {
-  gchar* folder = g_path_get_dirname(path.c_str());
-  gchar* display = g_filename_display_name(folder);
-  std::string result = display;
-  g_free(display);
-  g_free(folder);
-  return result;
+  GCharPtr folder(g_path_get_dirname(path.c_str()));
+  return GCharPtr(g_filename_display_name(folder.get())).get();
 }
 
 // The content rule behind WebEngine::signInGuard, in the engine's JSON rule format. The engine
@@ -128,16 +115,19 @@ WebEngine::Paths WebEngine::defaultPaths() {
 
 WebEngine::WebEngine(Paths paths) : paths_(std::move(paths)) {}
 
+void WebEngine::FilterUnref::operator()(WebKitUserContentFilter* filter) const {
+  webkit_user_content_filter_unref(filter);
+}
+
 WebEngine::~WebEngine() {
-  if (signInGuard_) webkit_user_content_filter_unref(signInGuard_);
-  if (filterStore_) g_object_unref(filterStore_);
-  if (!context_) return;
-  g_signal_handlers_disconnect_by_data(context_, this);
-  g_object_unref(context_);
+  // The guard and the filter store go before the context, as they came after it.
+  signInGuard_.reset();
+  filterStore_.reset();
+  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
 }
 
 WebKitWebContext* WebEngine::context() {
-  if (context_) return context_;
+  if (context_) return context_.get();
   // Cookies, site data and the cache are the user's alone: private folders, made before the
   // engine needs them. Without them the engine still runs, keeping nothing across launches.
   bool dataFolder = true;
@@ -148,49 +138,45 @@ WebKitWebContext* WebEngine::context() {
       std::cerr << strings::cannotCreateDataFolder(*folder, g_strerror(code)) << "\n";
     }
   }
-  WebKitWebsiteDataManager* manager =
+  GObjectPtr<WebKitWebsiteDataManager> manager(
       webkit_website_data_manager_new("base-data-directory", paths_.dataDirectory.c_str(), "base-cache-directory",
-                                      paths_.cacheDirectory.c_str(), nullptr);
-  context_ = webkit_web_context_new_with_website_data_manager(manager);
+                                      paths_.cacheDirectory.c_str(), nullptr));
+  context_.reset(webkit_web_context_new_with_website_data_manager(manager.get()));
   // Must happen before the first web process starts, that is before the first page loads.
-  webkit_web_context_set_sandbox_enabled(context_, TRUE);
+  webkit_web_context_set_sandbox_enabled(context_.get(), TRUE);
   std::string cookies = joinPath(paths_.dataDirectory.c_str(), "cookies.sqlite", nullptr);
   if (dataFolder) makePrivateFile(cookies);
-  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager), cookies.c_str(),
-                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-  g_object_unref(manager);
-  g_signal_connect(context_, "download-started",
+  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
+                                               cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  manager.reset();
+  g_signal_connect(context_.get(), "download-started",
                    G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
                      static_cast<WebEngine*>(self)->downloadStarted(download);
                    }),
                    this);
   compileSignInGuard();
-  return context_;
+  return context_.get();
 }
 
 void WebEngine::compileSignInGuard() {
-  filterStore_ =
-      webkit_user_content_filter_store_new(joinPath(paths_.cacheDirectory.c_str(), "content-rules", nullptr).c_str());
+  filterStore_.reset(
+      webkit_user_content_filter_store_new(joinPath(paths_.cacheDirectory.c_str(), "content-rules", nullptr).c_str()));
   std::string rules = signInGuardRules();
-  GBytes* source = g_bytes_new(rules.data(), rules.size());
+  GBytesPtr source(g_bytes_new(rules.data(), rules.size()));
   webkit_user_content_filter_store_save(
-      filterStore_, "sign-in-guard", source, nullptr,
+      filterStore_.get(), "sign-in-guard", source.get(), nullptr,
       +[](GObject* store, GAsyncResult* result, gpointer data) {
         std::unique_ptr<std::weak_ptr<WebEngine*>> weak(static_cast<std::weak_ptr<WebEngine*>*>(data));
         // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
-        WebKitUserContentFilter* filter =
-            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr);
+        std::unique_ptr<WebKitUserContentFilter, FilterUnref> filter(
+            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
         if (!filter) return;
         auto engine = weak->lock();
-        if (!engine || !*engine) {
-          webkit_user_content_filter_unref(filter);
-          return;
-        }
-        (*engine)->signInGuard_ = filter;
+        if (!engine || !*engine) return;
+        (*engine)->signInGuard_ = std::move(filter);
         (*engine)->signInGuardReady.emit();
       },
       new std::weak_ptr<WebEngine*>(self_));
-  g_bytes_unref(source);
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
@@ -242,9 +228,8 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                      state->reserved = true;
                      state->name = displayName(state->path);
                      webkit_download_set_allow_overwrite(download, TRUE);
-                     gchar* uri = g_filename_to_uri(state->path.c_str(), nullptr, nullptr);
-                     webkit_download_set_destination(download, uri);
-                     g_free(uri);
+                     GCharPtr uri(g_filename_to_uri(state->path.c_str(), nullptr, nullptr));
+                     webkit_download_set_destination(download, uri.get());
                      checkFreeSpace(download, state);
                      return TRUE;
                    }),

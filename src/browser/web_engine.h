@@ -6,6 +6,7 @@
 #include <string>
 
 #include "browser/web_page.h"
+#include "model/glib_handles.h"
 #include "model/published.h"
 
 struct _WebKitWebContext;
@@ -43,7 +44,7 @@ class WebEngine {
   // out, while frames the page embeds may still load from that host. The navigation policy cannot
   // tell a page's own navigations from its frames', the engine's content rules can. Compiled in the
   // background when the context starts; null until then, and for good if it cannot be compiled.
-  _WebKitUserContentFilter* signInGuard() const { return signInGuard_; }
+  _WebKitUserContentFilter* signInGuard() const { return signInGuard_.get(); }
   // Emitted once, when signInGuard() becomes available.
   Signal<> signInGuardReady;
 
@@ -51,10 +52,14 @@ class WebEngine {
   void downloadStarted(_WebKitDownload* download);
   void compileSignInGuard();
 
+  struct FilterUnref {
+    void operator()(_WebKitUserContentFilter* filter) const;
+  };
+
   Paths paths_;
-  _WebKitWebContext* context_ = nullptr;
-  _WebKitUserContentFilterStore* filterStore_ = nullptr;
-  _WebKitUserContentFilter* signInGuard_ = nullptr;
+  GObjectPtr<_WebKitWebContext> context_;
+  GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
+  std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
   std::shared_ptr<WebEngine*> self_ = std::make_shared<WebEngine*>(this);  // lets downloads outlive us
 };
 

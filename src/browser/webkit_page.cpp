@@ -16,11 +16,10 @@ constexpr int blockedByContentRule = 104;
 
 WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
     : delegate_(delegate), loadTimeout_(loadTimeout) {
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(engine.context()));
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
-  g_object_ref_sink(view_);
-  g_object_set_data(G_OBJECT(view_), "vesk-page", this);
-  WebKitSettings* settings = webkit_web_view_get_settings(view_);
+  view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(engine.context()))));
+  g_object_set_data(G_OBJECT(view_.get()), "vesk-page", this);
+  WebKitSettings* settings = webkit_web_view_get_settings(view_.get());
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
   // Pages draw without GPU compositing: each web process then skips the GL buffers and tiles
@@ -28,23 +27,23 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   // sites gets faster. The panel shows ordinary web apps, which do not need it.
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
-  g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+  g_signal_connect(view_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                      static_cast<WebKitPage*>(self)->loadChanged(event);
                    }),
                    this);
-  g_signal_connect(view_, "load-failed",
+  g_signal_connect(view_.get(), "load-failed",
                    G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) -> gboolean {
                      static_cast<WebKitPage*>(self)->loadFailed(error);
                      return TRUE;  // keep the previous content instead of WebKit's error page
                    }),
                    this);
-  g_signal_connect(view_, "decide-policy",
+  g_signal_connect(view_.get(), "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                   gpointer self) -> gboolean {
                      return static_cast<WebKitPage*>(self)->decidePolicy(decision, type);
                    }),
                    this);
-  g_signal_connect(view_, "create",
+  g_signal_connect(view_.get(), "create",
                    G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
                      auto* page = static_cast<WebKitPage*>(self);
                      WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action);
@@ -65,20 +64,20 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   // The menu's download items start their downloads without a navigation, on the user's choice.
   // Any download the page itself starts comes with a navigation of its own, which sets the gesture.
   g_signal_connect(
-      view_, "context-menu",
+      view_.get(), "context-menu",
       G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self) -> gboolean {
         static_cast<WebKitPage*>(self)->downloadGesture_ = true;
         return FALSE;
       }),
       this);
-  g_signal_connect(view_, "web-process-terminated",
+  g_signal_connect(view_.get(), "web-process-terminated",
                    G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
                      static_cast<WebKitPage*>(self)->webProcessTerminated(reason);
                    }),
                    this);
 
-  widget_ = Glib::wrap(GTK_WIDGET(view_));
-  gtk_widget_show(GTK_WIDGET(view_));
+  widget_ = Glib::wrap(GTK_WIDGET(view_.get()));
+  gtk_widget_show(GTK_WIDGET(view_.get()));
 
   if (engine.signInGuard()) {
     takeSignInGuard(engine);
@@ -88,7 +87,7 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
 }
 
 void WebKitPage::takeSignInGuard(WebEngine& engine) {
-  webkit_user_content_manager_add_filter(webkit_web_view_get_user_content_manager(view_), engine.signInGuard());
+  webkit_user_content_manager_add_filter(webkit_web_view_get_user_content_manager(view_.get()), engine.signInGuard());
   guarded_ = true;
 }
 
@@ -97,67 +96,64 @@ WebKitPage::~WebKitPage() {
   alive_.reset();
   if (download_) {
     cancelDownload();
-    g_object_unref(std::exchange(download_, nullptr));
+    download_.reset();
   }
-  g_object_set_data(G_OBJECT(view_), "vesk-page", nullptr);
+  g_object_set_data(G_OBJECT(view_.get()), "vesk-page", nullptr);
   guardReady_.reset();
   disarmTimeout();
-  g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(view_.get(), this);
   // Destroying the view also takes it out of whatever container shows it and ends its page.
-  gtk_widget_destroy(GTK_WIDGET(view_));
-  g_object_unref(view_);
+  gtk_widget_destroy(GTK_WIDGET(view_.get()));
+  view_.reset();
 }
 
 WebKitPage* WebKitPage::of(WebKitWebView* view) {
   return view ? static_cast<WebKitPage*>(g_object_get_data(G_OBJECT(view), "vesk-page")) : nullptr;
 }
 
-void WebKitPage::adoptDownload(WebKitDownload* download) {
-  if (download_) g_object_unref(download_);
-  download_ = WEBKIT_DOWNLOAD(g_object_ref(download));
-}
+void WebKitPage::adoptDownload(WebKitDownload* download) { download_.reset(WEBKIT_DOWNLOAD(g_object_ref(download))); }
 
 void WebKitPage::releaseDownload(WebKitDownload* download) {
-  if (download_ == download) g_object_unref(std::exchange(download_, nullptr));
+  if (download_.get() == download) download_.reset();
 }
 
 void WebKitPage::cancelDownload() {
   if (!download_) return;
-  g_object_set_data(G_OBJECT(download_), "vesk-cancelled", GINT_TO_POINTER(1));
-  webkit_download_cancel(download_);
+  g_object_set_data(G_OBJECT(download_.get()), "vesk-cancelled", GINT_TO_POINTER(1));
+  webkit_download_cancel(download_.get());
 }
 
 void WebKitPage::load(const std::string& address) {
   lastRequested_ = address;
   // A new window's address loads here: the click that asked for it started this load.
   loadGesture_ = newWindowGesture_;
-  webkit_web_view_load_uri(view_, address.c_str());
+  webkit_web_view_load_uri(view_.get(), address.c_str());
 }
 
-void WebKitPage::goBack() { webkit_web_view_go_back(view_); }
-void WebKitPage::goForward() { webkit_web_view_go_forward(view_); }
+void WebKitPage::goBack() { webkit_web_view_go_back(view_.get()); }
+void WebKitPage::goForward() { webkit_web_view_go_forward(view_.get()); }
 
 void WebKitPage::reload() {
   // WebKit reloads only a page that arrived. Until one did (the first load failed with its error
   // page suppressed, or the web process ended first), webkit_web_view_reload() sends nothing.
   if (!committed_ && !lastRequested_.empty()) {
-    webkit_web_view_load_uri(view_, lastRequested_.c_str());
+    webkit_web_view_load_uri(view_.get(), lastRequested_.c_str());
     return;
   }
-  webkit_web_view_reload(view_);
+  webkit_web_view_reload(view_.get());
 }
 
-void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
+void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_.get(), zoom); }
 
 std::optional<std::string> WebKitPage::currentAddress() const {
-  const gchar* uri = webkit_web_view_get_uri(view_);
+  const gchar* uri = webkit_web_view_get_uri(view_.get());
   if (!uri || !*uri) return std::nullopt;
   return std::string(uri);
 }
 
-bool WebKitPage::canGoBack() const { return webkit_web_view_can_go_back(view_); }
-bool WebKitPage::canGoForward() const { return webkit_web_view_can_go_forward(view_); }
-bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_is_loading(view_); }
+bool WebKitPage::canGoBack() const { return webkit_web_view_can_go_back(view_.get()); }
+bool WebKitPage::canGoForward() const { return webkit_web_view_can_go_forward(view_.get()); }
+bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_is_loading(view_.get()); }
 
 void WebKitPage::loadChanged(int event) {
   switch (event) {
@@ -281,7 +277,7 @@ void WebKitPage::disarmTimeout() {
 
 void WebKitPage::timeoutExpired() {
   timedOut_ = true;
-  webkit_web_view_stop_loading(view_);
+  webkit_web_view_stop_loading(view_.get());
 }
 
 std::unique_ptr<WebPage> WebKitPageFactory::createPage(WebPageDelegate& delegate) {

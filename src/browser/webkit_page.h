@@ -60,7 +60,7 @@ class WebKitPage final : public WebPage {
   void releaseDownload(_WebKitDownload* download);
 
   Gtk::Widget* widget() const override { return widget_; }
-  _WebKitWebView* webView() const { return view_; }
+  _WebKitWebView* webView() const { return view_.get(); }
 
  private:
   void loadChanged(int event);
@@ -72,7 +72,7 @@ class WebKitPage final : public WebPage {
   void timeoutExpired();
   void takeSignInGuard(WebEngine& engine);
 
-  _WebKitWebView* view_ = nullptr;
+  GObjectPtr<_WebKitWebView> view_;
   Gtk::Widget* widget_ = nullptr;
   WebPageDelegate& delegate_;
   std::chrono::milliseconds loadTimeout_;
@@ -90,7 +90,7 @@ class WebKitPage final : public WebPage {
   // The gesture of a new-window request, carried over to the page's own load of its address.
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
-  _WebKitDownload* download_ = nullptr;
+  GObjectPtr<_WebKitDownload> download_;
   std::shared_ptr<WebKitPage*> alive_ = std::make_shared<WebKitPage*>(this);
 };
 

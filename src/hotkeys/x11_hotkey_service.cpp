@@ -6,8 +6,11 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "hotkeys/key_table.h"
+#include "hotkeys/x11_handles.h"
+#include "model/glib_handles.h"
 
 namespace vesk {
 
@@ -42,7 +45,7 @@ unsigned int X11HotkeyService::numLockMask() const {
   Display* xdisplay = xdisplayOf(display_);
   ::KeyCode numLock = XKeysymToKeycode(xdisplay, XK_Num_Lock);
   if (numLock == 0) return 0;
-  XModifierKeymap* map = XGetModifierMapping(xdisplay);
+  XModifierKeymapPtr map(XGetModifierMapping(xdisplay));
   if (map == nullptr) return 0;
   unsigned int mask = 0;
   for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
@@ -53,7 +56,6 @@ unsigned int X11HotkeyService::numLockMask() const {
       }
     }
   }
-  XFreeModifiermap(map);
   return mask;
 }
 
@@ -69,14 +71,14 @@ std::optional<unsigned int> X11HotkeyService::keycodeFor(std::uint32_t keyCode) 
   GdkKeymap* keymap = gdk_keymap_get_for_display(display_);
   for (unsigned long symbol : {*keysym, alternative}) {
     if (symbol == 0) continue;
-    GdkKeymapKey* keys = nullptr;
+    GdkKeymapKey* raw = nullptr;
     gint count = 0;
-    if (!gdk_keymap_get_entries_for_keyval(keymap, static_cast<guint>(symbol), &keys, &count)) continue;
+    if (!gdk_keymap_get_entries_for_keyval(keymap, static_cast<guint>(symbol), &raw, &count)) continue;
+    std::unique_ptr<GdkKeymapKey[], GFreeDeleter> keys(raw);
     std::optional<unsigned int> found;
     for (gint i = 0; i < count && !found; ++i) {
       if (keys[i].group == 0 && keys[i].level == 0) found = keys[i].keycode;
     }
-    g_free(keys);
     if (found) return found;
   }
   return std::nullopt;

@@ -57,14 +57,12 @@ fs::path unusedName(const fs::path& folder, const std::string& base) {
 
 // Writes `contents` to `path` through a temporary file, fsync and rename, mode 0600.
 bool replaceFile(const fs::path& path, std::string_view contents, std::string* error) {
-  GError* gerror = nullptr;
+  GError* raw = nullptr;
   gboolean ok = g_file_set_contents_full(
       path.c_str(), contents.data(), static_cast<gssize>(contents.size()),
-      static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600, &gerror);
-  if (!ok) {
-    if (error) *error = gerror ? std::string(gerror->message) : std::string(strings::writeFailed());
-    g_clear_error(&gerror);
-  }
+      static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600, &raw);
+  GErrorPtr gerror(raw);
+  if (!ok && error) *error = gerror ? std::string(gerror->message) : std::string(strings::writeFailed());
   return ok;
 }
 
@@ -113,12 +111,9 @@ std::string writeFailure(const std::string& message, const std::filesystem::path
 }  // namespace
 
 std::string utcStamp() {
-  GDateTime* now = g_date_time_new_now_utc();
-  gchar* text = g_date_time_format(now, "%Y%m%dT%H%M%SZ");
-  std::string out(text);
-  g_free(text);
-  g_date_time_unref(now);
-  return out;
+  GDateTimePtr now(g_date_time_new_now_utc());
+  GCharPtr text(g_date_time_format(now.get(), "%Y%m%dT%H%M%SZ"));
+  return text.get();
 }
 
 std::filesystem::path FileSettingsStore::defaultPath() {
@@ -126,18 +121,18 @@ std::filesystem::path FileSettingsStore::defaultPath() {
 }
 
 FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::move(path)), file_(g_key_file_new()) {
-  GError* error = nullptr;
-  if (g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) return;
+  GError* raw = nullptr;
+  if (g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &raw)) return;
+  GErrorPtr error(raw);
   // Nothing stands at the path when it is missing or one of its folders is a plain file; the
   // writes then say why they fail, and succeed once the way is clear.
-  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
-                       g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
+  const bool missing = g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
+                       g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
   // A parse error quotes the offending line, which may be anything: say it plainly instead.
   const std::string why =
       error->domain == G_FILE_ERROR ? std::string(error->message) : std::string(strings::notSettingsFormat());
-  g_clear_error(&error);
-  g_key_file_free(file_);
-  file_ = g_key_file_new();
+  error.reset();
+  file_.reset(g_key_file_new());
   if (missing) return;  // nothing there yet (or a link to nothing): the first write creates it
 
   // Keep what the user had: move it aside before anything replaces it. That is the file a link
@@ -157,18 +152,16 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   openProblem_ = strings::settingsLeftInPlace(path_.string(), why, g_strerror(code));
 }
 
-FileSettingsStore::~FileSettingsStore() { g_key_file_free(file_); }
+FileSettingsStore::~FileSettingsStore() = default;
 
 std::optional<std::string> FileSettingsStore::string(std::string_view key) const {
   std::string k(key);
   // The key file's own reading refuses values that are not UTF-8 or hold escapes it does not know.
   // Such a value is still there: it comes back as its bytes, for the caller to find unreadable
   // (and keep a copy of) rather than take for absent.
-  gchar* raw = g_key_file_get_value(file_, group, k.c_str(), nullptr);
+  GCharPtr raw(g_key_file_get_value(file_.get(), group, k.c_str(), nullptr));
   if (!raw) return std::nullopt;
-  std::string out = unescaped(raw);
-  g_free(raw);
-  return out;
+  return unescaped(raw.get());
 }
 
 std::optional<std::string> FileSettingsStore::data(std::string_view key) const { return string(key); }
@@ -186,7 +179,7 @@ void FileSettingsStore::setData(std::string_view key, std::string_view bytes) { 
 
 void FileSettingsStore::setString(std::string_view key, std::string_view text) {
   std::string k(key), v(text);
-  g_key_file_set_string(file_, group, k.c_str(), v.c_str());
+  g_key_file_set_string(file_.get(), group, k.c_str(), v.c_str());
   write();
 }
 
@@ -196,13 +189,13 @@ void FileSettingsStore::setDouble(std::string_view key, double value) {
   char buffer[64];
   auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, value).ptr;
   *end = '\0';
-  g_key_file_set_value(file_, group, k.c_str(), buffer);
+  g_key_file_set_value(file_.get(), group, k.c_str(), buffer);
   write();
 }
 
 void FileSettingsStore::remove(std::string_view key) {
   std::string k(key);
-  g_key_file_remove_key(file_, group, k.c_str(), nullptr);
+  g_key_file_remove_key(file_.get(), group, k.c_str(), nullptr);
   write();
 }
 
@@ -218,13 +211,12 @@ void FileSettingsStore::write() {
     return;
   }
   gsize length = 0;
-  gchar* contents = g_key_file_to_data(file_, &length, nullptr);
+  GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
   std::string error;
   fs::path target;
   // Through a link, the file it points to is replaced and the link stays.
   const bool written = makeFolder(path_.parent_path(), &error) && !(target = linkTarget(path_, &error)).empty() &&
-                       replaceFile(target, std::string_view(contents, length), &error);
-  g_free(contents);
+                       replaceFile(target, std::string_view(contents.get(), length), &error);
   if (written) {
     lastWriteError_.reset();
   } else {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "model/glib_handles.h"
 #include "model/settings_store.h"
 
 namespace vesk {
@@ -20,6 +21,9 @@ class FileSettingsStore final : public SettingsStore {
   // link stays in place. Never throws for anything found on disk.
   explicit FileSettingsStore(std::filesystem::path path);
   ~FileSettingsStore() override;
+  // One store per file: a copy would write the same file from two places.
+  FileSettingsStore(const FileSettingsStore&) = delete;
+  FileSettingsStore& operator=(const FileSettingsStore&) = delete;
 
   // $XDG_CONFIG_HOME/vesk/settings.ini
   static std::filesystem::path defaultPath();
@@ -45,7 +49,7 @@ class FileSettingsStore final : public SettingsStore {
   void write();
 
   std::filesystem::path path_;
-  GKeyFile* file_;
+  GKeyFilePtr file_;
   std::optional<std::filesystem::path> setAside_;
   std::optional<std::string> openProblem_;
   // An unreadable file that could not be moved aside: writes would destroy it, so none happen.

@@ -5,14 +5,9 @@
 #include <algorithm>
 #include <memory>
 
-namespace vesk::text {
+#include "model/glib_handles.h"
 
-namespace {
-struct GFreeDeleter {
-  void operator()(gchar* p) const { g_free(p); }
-};
-using GString_ = std::unique_ptr<gchar, GFreeDeleter>;
-}  // namespace
+namespace vesk::text {
 
 bool isValidUtf8(std::string_view s) { return g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr); }
 
@@ -46,14 +41,14 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
   // Embedded NULs cannot pass through GLib's normaliser; compare such texts byte for byte.
   if (a.find('\0') != std::string_view::npos || b.find('\0') != std::string_view::npos) return false;
   if (!isValidUtf8(a) || !isValidUtf8(b)) return false;
-  GString_ na(g_utf8_normalize(a.data(), static_cast<gssize>(a.size()), G_NORMALIZE_NFD));
-  GString_ nb(g_utf8_normalize(b.data(), static_cast<gssize>(b.size()), G_NORMALIZE_NFD));
+  GCharPtr na(g_utf8_normalize(a.data(), static_cast<gssize>(a.size()), G_NORMALIZE_NFD));
+  GCharPtr nb(g_utf8_normalize(b.data(), static_cast<gssize>(b.size()), G_NORMALIZE_NFD));
   return na && nb && std::string_view(na.get()) == std::string_view(nb.get());
 }
 
 std::string uppercased(std::string_view s) {
   if (!isValidUtf8(s)) return std::string(s);
-  GString_ up(g_utf8_strup(s.data(), static_cast<gssize>(s.size())));
+  GCharPtr up(g_utf8_strup(s.data(), static_cast<gssize>(s.size())));
   return up ? std::string(up.get()) : std::string(s);
 }
 
@@ -71,7 +66,7 @@ std::size_t codePointCount(std::string_view s) {
 
 std::string shownOnOneLine(std::string_view s, std::size_t limit) {
   // At most `limit` characters are looked at, so a huge text costs no more than a short one.
-  GString_ valid(g_utf8_make_valid(s.data(), static_cast<gssize>(std::min(s.size(), (limit + 1) * 4))));
+  GCharPtr valid(g_utf8_make_valid(s.data(), static_cast<gssize>(std::min(s.size(), (limit + 1) * 4))));
   std::string out;
   std::size_t count = 0;
   for (const gchar* p = valid.get(); *p; p = g_utf8_next_char(p)) {

@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "model/glib_handles.h"
+
 namespace vesk {
 
 namespace {
@@ -14,10 +16,8 @@ int hexValue(char c) {
 }  // namespace
 
 Uuid Uuid::random() {
-  gchar* text = g_uuid_string_random();
-  auto parsed = parse(text);
-  g_free(text);
-  return parsed.value_or(Uuid{});
+  GCharPtr text(g_uuid_string_random());
+  return parse(text.get()).value_or(Uuid{});
 }
 
 std::optional<Uuid> Uuid::parse(std::string_view text) {

@@ -5,25 +5,22 @@
 #include <memory>
 #include <string>
 
+#include "model/glib_handles.h"
+
 namespace vesk {
 
 namespace {
 
-struct GFreeDeleter {
-  void operator()(gchar* p) const { g_free(p); }
-};
-using GString_ = std::unique_ptr<gchar, GFreeDeleter>;
-
 // Case-folded, canonically composed text; invalid UTF-8 falls back to ASCII lower-casing of the bytes.
 std::string folded(std::string_view text) {
   if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    GString_ lower(g_ascii_strdown(text.data(), static_cast<gssize>(text.size())));
+    GCharPtr lower(g_ascii_strdown(text.data(), static_cast<gssize>(text.size())));
     return lower.get();
   }
-  GString_ decomposed(g_utf8_normalize(text.data(), static_cast<gssize>(text.size()), G_NORMALIZE_DEFAULT));
+  GCharPtr decomposed(g_utf8_normalize(text.data(), static_cast<gssize>(text.size()), G_NORMALIZE_DEFAULT));
   if (!decomposed) return std::string(text);
-  GString_ caseFolded(g_utf8_casefold(decomposed.get(), -1));
-  GString_ composed(g_utf8_normalize(caseFolded.get(), -1, G_NORMALIZE_DEFAULT_COMPOSE));
+  GCharPtr caseFolded(g_utf8_casefold(decomposed.get(), -1));
+  GCharPtr composed(g_utf8_normalize(caseFolded.get(), -1, G_NORMALIZE_DEFAULT_COMPOSE));
   return composed ? std::string(composed.get()) : std::string(caseFolded.get());
 }
 

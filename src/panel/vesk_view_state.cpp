@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "model/constants.h"
+#include "model/glib_handles.h"
 #include "model/strings.h"
 #include "model/text.h"
 #include "model/url.h"
@@ -238,12 +239,7 @@ void VeskViewState::openExternally(const LinkSite& site) {
 void VeskViewState::copyLink(const LinkSite& site) { browser.copyCurrentAddress(site); }
 
 std::vector<DownloadRow> VeskViewState::downloadRows() const {
-  auto size = [](std::uint64_t bytes) {
-    gchar* text = g_format_size(bytes);
-    std::string result = text;
-    g_free(text);
-    return result;
-  };
+  auto size = [](std::uint64_t bytes) { return std::string(GCharPtr(g_format_size(bytes)).get()); };
   std::vector<DownloadRow> rows;
   for (const auto& download : browser.downloads()) {
     DownloadRow row{download.site, download.progress.name, {}, size(download.progress.received), std::nullopt};

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/constants.h"
+#include "model/glib_handles.h"
 #include "model/strings.h"
 
 namespace vesk {
@@ -16,24 +17,18 @@ namespace {
 constexpr const char* entryGroup = G_KEY_FILE_DESKTOP_GROUP;
 
 // The path as text that can be shown, whatever its encoding.
-std::string displayName(const std::string& path) {
-  char* name = g_filename_display_name(path.c_str());
-  std::string text(name);
-  g_free(name);
-  return text;
-}
+std::string displayName(const std::string& path) { return GCharPtr(g_filename_display_name(path.c_str())).get(); }
 
 // The running program's own file, resolved now (it may have moved since start).
 std::optional<std::string> runningExecutable(std::string& failure) {
-  GError* error = nullptr;
-  char* target = g_file_read_link("/proc/self/exe", &error);
+  GError* raw = nullptr;
+  GCharPtr target(g_file_read_link("/proc/self/exe", &raw));
+  GErrorPtr error(raw);
   if (!target) {
     failure = error ? std::string(error->message) : std::string(strings::ownFileNotFound());
-    if (error) g_error_free(error);
     return std::nullopt;
   }
-  std::string path = target;
-  g_free(target);
+  std::string path = target.get();
   // A binary replaced by an update while running reads back with this suffix.
   constexpr std::string_view deleted = " (deleted)";
   if (path.size() > deleted.size() && path.ends_with(deleted)) path.resize(path.size() - deleted.size());
@@ -56,7 +51,7 @@ std::string desktopExecArgument(const std::string& path) {
 }
 
 std::string autostartEntry(const std::string& executable) {
-  std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
+  GKeyFilePtr file(g_key_file_new());
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_TYPE, G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_NAME, std::string(strings::appName()).c_str());
   g_key_file_set_string(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_COMMENT,
@@ -68,10 +63,8 @@ std::string autostartEntry(const std::string& executable) {
   g_key_file_set_boolean(file.get(), entryGroup, G_KEY_FILE_DESKTOP_KEY_NO_DISPLAY, FALSE);
   g_key_file_set_boolean(file.get(), entryGroup, "X-GNOME-Autostart-enabled", TRUE);
   gsize length = 0;
-  char* data = g_key_file_to_data(file.get(), &length, nullptr);
-  std::string text(data, length);
-  g_free(data);
-  return text;
+  GCharPtr data(g_key_file_to_data(file.get(), &length, nullptr));
+  return std::string(data.get(), length);
 }
 
 AutostartLoginItems::AutostartLoginItems() : AutostartLoginItems(g_get_user_config_dir()) {}
@@ -81,18 +74,15 @@ AutostartLoginItems::AutostartLoginItems(std::string configDirectory)
       entryPath_(directory_ + "/" + std::string(applicationId) + ".desktop") {}
 
 LoginItemStatus AutostartLoginItems::status() const {
-  std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
+  GKeyFilePtr file(g_key_file_new());
   if (!g_key_file_load_from_file(file.get(), entryPath_.c_str(), G_KEY_FILE_NONE, nullptr)) {
     return LoginItemStatus::notRegistered;
   }
   if (!g_key_file_has_group(file.get(), entryGroup)) return LoginItemStatus::notRegistered;
   auto isTrue = [&](const char* key) {
-    GError* error = nullptr;
-    gboolean value = g_key_file_get_boolean(file.get(), entryGroup, key, &error);
-    if (error) {
-      g_error_free(error);
-      return std::optional<bool>();
-    }
+    GError* raw = nullptr;
+    gboolean value = g_key_file_get_boolean(file.get(), entryGroup, key, &raw);
+    if (GErrorPtr(raw)) return std::optional<bool>();
     return std::optional<bool>(value);
   };
   if (isTrue(G_KEY_FILE_DESKTOP_KEY_HIDDEN).value_or(false)) return LoginItemStatus::notRegistered;
@@ -109,12 +99,11 @@ std::optional<std::string> AutostartLoginItems::registerItem() {
     return strings::couldNotCreateFolder(displayName(directory_), g_strerror(code));
   }
   std::string contents = autostartEntry(*executable);
-  GError* error = nullptr;
-  if (!g_file_set_contents(entryPath_.c_str(), contents.data(), static_cast<gssize>(contents.size()), &error)) {
-    std::string message = error ? std::string(error->message) : strings::couldNotWrite(displayName(entryPath_));
-    if (error) g_error_free(error);
-    return message;
-  }
+  GError* raw = nullptr;
+  const bool written =
+      g_file_set_contents(entryPath_.c_str(), contents.data(), static_cast<gssize>(contents.size()), &raw);
+  GErrorPtr error(raw);
+  if (!written) return error ? std::string(error->message) : strings::couldNotWrite(displayName(entryPath_));
   return std::nullopt;
 }
 

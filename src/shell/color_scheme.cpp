@@ -17,16 +17,10 @@ constexpr const char* colorSchemeKey = "color-scheme";
 
 // The portal's value, unwrapped from the variants around it (Read answers a variant in a variant).
 std::optional<std::uint32_t> colorSchemeValue(GVariant* value) {
-  GVariant* inner = g_variant_ref(value);
-  while (g_variant_is_of_type(inner, G_VARIANT_TYPE_VARIANT)) {
-    GVariant* next = g_variant_get_variant(inner);
-    g_variant_unref(inner);
-    inner = next;
-  }
-  std::optional<std::uint32_t> result;
-  if (g_variant_is_of_type(inner, G_VARIANT_TYPE_UINT32)) result = g_variant_get_uint32(inner);
-  g_variant_unref(inner);
-  return result;
+  GVariantPtr inner(g_variant_ref(value));
+  while (g_variant_is_of_type(inner.get(), G_VARIANT_TYPE_VARIANT)) inner.reset(g_variant_get_variant(inner.get()));
+  if (!g_variant_is_of_type(inner.get(), G_VARIANT_TYPE_UINT32)) return std::nullopt;
+  return g_variant_get_uint32(inner.get());
 }
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -47,69 +41,61 @@ SymbolColor trayGlyphColor(ColorScheme scheme) { return scheme == ColorScheme::d
 
 DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::function<void()> changed)
     : connection_(connection), changed_(std::move(changed)) {
-  if ((settings_ = gtk_settings_get_default())) {
-    g_object_ref(settings_);
+  if (GtkSettings* settings = gtk_settings_get_default()) {
+    settings_.reset(GTK_SETTINGS(g_object_ref(settings)));
     themeHandler_ = g_signal_connect(
-        settings_, "notify::gtk-theme-name",
+        settings, "notify::gtk-theme-name",
         G_CALLBACK(+[](GtkSettings*, GParamSpec*, gpointer self) { static_cast<DesktopColorScheme*>(self)->update(); }),
         this);
   }
   scheme_ = desktopColorScheme(std::nullopt, themeName());
   if (!connection_) return;
-  cancellable_ = g_cancellable_new();
+  cancellable_.reset(g_cancellable_new());
   subscription_ = g_dbus_connection_signal_subscribe(
       connection_, portalName, settingsInterface, "SettingChanged", portalPath, appearance, G_DBUS_SIGNAL_FLAGS_NONE,
       [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, gpointer data) {
         const char* group = nullptr;
         const char* key = nullptr;
-        GVariant* value = nullptr;
+        GVariant* raw = nullptr;
         if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
-        g_variant_get(parameters, "(&s&sv)", &group, &key, &value);
+        g_variant_get(parameters, "(&s&sv)", &group, &key, &raw);
+        GVariantPtr value(raw);
         if (g_strcmp0(key, colorSchemeKey) == 0) {
           auto* self = static_cast<DesktopColorScheme*>(data);
-          self->portalValue_ = colorSchemeValue(value);
+          self->portalValue_ = colorSchemeValue(value.get());
           self->update();
         }
-        g_variant_unref(value);
       },
       this, nullptr);
   // Asked once, without waiting: until the answer comes the GTK theme decides. A desktop without
   // the portal answers with an error, which leaves it at that.
   g_dbus_connection_call(
       connection_, portalName, portalPath, settingsInterface, "Read", g_variant_new("(ss)", appearance, colorSchemeKey),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
       [](GObject* source, GAsyncResult* result, gpointer data) {
-        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
         if (!reply) return;  // also when cancelled: `data` may be gone then
         auto* self = static_cast<DesktopColorScheme*>(data);
-        self->portalValue_ = colorSchemeValue(reply);
+        self->portalValue_ = colorSchemeValue(reply.get());
         self->update();
-        g_variant_unref(reply);
       },
       this);
 }
 
 DesktopColorScheme::~DesktopColorScheme() {
-  if (cancellable_) {
-    g_cancellable_cancel(cancellable_);
-    g_object_unref(cancellable_);
-  }
+  if (cancellable_) g_cancellable_cancel(cancellable_.get());
   if (subscription_) g_dbus_connection_signal_unsubscribe(connection_, subscription_);
-  if (settings_) {
-    g_signal_handler_disconnect(settings_, themeHandler_);
-    g_object_unref(settings_);
-  }
+  if (settings_) g_signal_handler_disconnect(settings_.get(), themeHandler_);
 }
 
 std::string DesktopColorScheme::themeName() const {
   // GTK_THEME overrides the desktop's theme for this program, as GTK itself does.
   if (const char* forced = std::getenv("GTK_THEME"); forced && *forced) return forced;
   if (!settings_) return {};
-  gchar* name = nullptr;
-  g_object_get(settings_, "gtk-theme-name", &name, nullptr);
-  std::string result = name ? name : "";
-  g_free(name);
-  return result;
+  gchar* raw = nullptr;
+  g_object_get(settings_.get(), "gtk-theme-name", &raw, nullptr);
+  GCharPtr name(raw);
+  return name ? name.get() : "";
 }
 
 void DesktopColorScheme::update() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/glib_handles.h"
 #include "shell/portal_symbol.h"
 
 typedef struct _GDBusConnection GDBusConnection;
@@ -50,9 +51,9 @@ class DesktopColorScheme {
   std::function<void()> changed_;
   std::optional<std::uint32_t> portalValue_;
   ColorScheme scheme_ = ColorScheme::light;
-  GCancellable* cancellable_ = nullptr;
+  GObjectPtr<GCancellable> cancellable_;
   unsigned subscription_ = 0;
-  GtkSettings* settings_ = nullptr;
+  GObjectPtr<GtkSettings> settings_;
   unsigned long themeHandler_ = 0;
 };
 

@@ -73,16 +73,16 @@ SystemTrayItem::SystemTrayItem(std::string iconThemePath)
       cancellable_(g_cancellable_new()) {
   counter_.setDoubleClickTime(doubleClickTime());
   GError* error = nullptr;
-  connection_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  connection_.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
+  GErrorPtr failure(error);
   if (!connection_) {
     // No session bus: only the XEmbed icon can work.
-    g_clear_error(&error);
     showFallbackIcon();
     return;
   }
   // Hosts that draw the pixmaps instead of recolouring the symbolic icon get them redrawn in the
   // colour that reads on the desktop's panels whenever its preference changes.
-  colorScheme_ = std::make_unique<DesktopColorScheme>(connection_, [this] {
+  colorScheme_ = std::make_unique<DesktopColorScheme>(connection_.get(), [this] {
     emitSignal("NewIcon");
     emitSignal("NewToolTip");
   });
@@ -91,29 +91,33 @@ SystemTrayItem::SystemTrayItem(std::string iconThemePath)
 
 SystemTrayItem::~SystemTrayItem() {
   colorScheme_.reset();  // it uses the connection
-  g_cancellable_cancel(cancellable_);
+  g_cancellable_cancel(cancellable_.get());
   if (watcherId_) g_bus_unwatch_name(watcherId_);
   if (ownerId_) g_bus_unown_name(ownerId_);
-  if (objectId_) g_dbus_connection_unregister_object(connection_, objectId_);
-  if (menuServer_) g_object_unref(menuServer_);
-  if (introspection_) g_dbus_node_info_unref(introspection_);
+  if (objectId_) g_dbus_connection_unregister_object(connection_.get(), objectId_);
+  // The rest in this order: the exported parts before the connection they were exported on.
+  menuServer_.reset();
+  introspection_.reset();
   hideFallbackIcon();
-  if (statusIcon_) g_object_unref(statusIcon_);
-  if (menu_) gtk_widget_destroy(menu_);
-  if (connection_) g_object_unref(connection_);
-  g_object_unref(cancellable_);
+  menu_.reset();
+  connection_.reset();
+}
+
+void SystemTrayItem::MenuDestroy::operator()(GtkWidget* menu) const {
+  gtk_widget_destroy(menu);
+  g_object_unref(menu);
 }
 
 void SystemTrayItem::exportItem() {
-  introspection_ = g_dbus_node_info_new_for_xml(introspectionXml, nullptr);
+  introspection_.reset(g_dbus_node_info_new_for_xml(introspectionXml, nullptr));
   static const GDBusInterfaceVTable vtable = {
       &SystemTrayItem::onMethodCall, &SystemTrayItem::onGetProperty, nullptr, {}};
-  objectId_ = g_dbus_connection_register_object(connection_, itemPath, introspection_->interfaces[0], &vtable, this,
-                                                nullptr, nullptr);
+  objectId_ = g_dbus_connection_register_object(connection_.get(), itemPath, introspection_->interfaces[0], &vtable,
+                                                this, nullptr, nullptr);
   buildDbusMenu();
 
   ownerId_ = g_bus_own_name_on_connection(
-      connection_, busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
+      connection_.get(), busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
       [](GDBusConnection*, const char*, gpointer self) {
         auto* item = static_cast<SystemTrayItem*>(self);
         item->nameOwned_ = true;
@@ -125,7 +129,7 @@ void SystemTrayItem::exportItem() {
   // The watcher belongs to the tray host: register again every time it (re)appears, and fall
   // back to an XEmbed icon while there is none.
   watcherId_ = g_bus_watch_name_on_connection(
-      connection_, watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+      connection_.get(), watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
       [](GDBusConnection*, const char*, const char*, gpointer self) {
         static_cast<SystemTrayItem*>(self)->watcherAppeared();
       },
@@ -147,17 +151,14 @@ void SystemTrayItem::watcherVanished() {
 void SystemTrayItem::registerWithWatcher() {
   if (!nameOwned_ || !watcherPresent_) return;
   g_dbus_connection_call(
-      connection_, watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
-      g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
+      connection_.get(), watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
+      g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
       [](GObject* source, GAsyncResult* result, gpointer self) {
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-        if (reply) {
-          g_variant_unref(reply);
-          return;
-        }
-        const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-        g_clear_error(&error);
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (reply) return;
+        const bool cancelled = g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED);
         // A watcher that refuses the item leaves the desktop without our icon: draw it ourselves.
         if (!cancelled) static_cast<SystemTrayItem*>(self)->showFallbackIcon();
       },
@@ -230,7 +231,7 @@ GVariant* SystemTrayItem::toolTipVariant() const {
 
 void SystemTrayItem::emitSignal(const char* name, GVariant* parameters) {
   if (!connection_) return;
-  g_dbus_connection_emit_signal(connection_, nullptr, itemPath, itemInterface, name, parameters, nullptr);
+  g_dbus_connection_emit_signal(connection_.get(), nullptr, itemPath, itemInterface, name, parameters, nullptr);
 }
 
 void SystemTrayItem::setToolTip(const std::string& text) {
@@ -240,7 +241,7 @@ void SystemTrayItem::setToolTip(const std::string& text) {
   if (statusIcon_) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
+    gtk_status_icon_set_tooltip_text(statusIcon_.get(), toolTip_.c_str());
 #pragma GCC diagnostic pop
   }
 }
@@ -258,7 +259,7 @@ std::optional<ScreenRect> SystemTrayItem::iconArea() const {
     GdkRectangle area{};
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const bool known = gtk_status_icon_get_geometry(statusIcon_, nullptr, &area, nullptr);
+    const bool known = gtk_status_icon_get_geometry(statusIcon_.get(), nullptr, &area, nullptr);
 #pragma GCC diagnostic pop
     if (known && area.width > 0) return ScreenRect{area.x, area.y, area.width, area.height};
   }
@@ -266,51 +267,47 @@ std::optional<ScreenRect> SystemTrayItem::iconArea() const {
 }
 
 void SystemTrayItem::buildDbusMenu() {
-  menuServer_ = dbusmenu_server_new(menuPath);
-  DbusmenuMenuitem* root = dbusmenu_menuitem_new();
+  menuServer_.reset(dbusmenu_server_new(menuPath));
+  GObjectPtr<DbusmenuMenuitem> root(dbusmenu_menuitem_new());
   auto addItem = [&](const char* label, void (*handler)(DbusmenuMenuitem*, guint, gpointer)) {
-    DbusmenuMenuitem* item = dbusmenu_menuitem_new();
-    dbusmenu_menuitem_property_set(item, DBUSMENU_MENUITEM_PROP_LABEL, label);
-    g_signal_connect(item, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED, G_CALLBACK(handler), this);
-    dbusmenu_menuitem_child_append(root, item);
-    g_object_unref(item);
+    GObjectPtr<DbusmenuMenuitem> item(dbusmenu_menuitem_new());
+    dbusmenu_menuitem_property_set(item.get(), DBUSMENU_MENUITEM_PROP_LABEL, label);
+    g_signal_connect(item.get(), DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED, G_CALLBACK(handler), this);
+    dbusmenu_menuitem_child_append(root.get(), item.get());
   };
   addItem(std::string(strings::trayMenuSettings()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
-  DbusmenuMenuitem* separator = dbusmenu_menuitem_new();
-  dbusmenu_menuitem_property_set(separator, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
-  dbusmenu_menuitem_child_append(root, separator);
-  g_object_unref(separator);
+  GObjectPtr<DbusmenuMenuitem> separator(dbusmenu_menuitem_new());
+  dbusmenu_menuitem_property_set(separator.get(), DBUSMENU_MENUITEM_PROP_TYPE, "separator");
+  dbusmenu_menuitem_child_append(root.get(), separator.get());
   addItem(std::string(strings::quitVesk()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
-  dbusmenu_server_set_root(menuServer_, root);
-  g_object_unref(root);
+  dbusmenu_server_set_root(menuServer_.get(), root.get());
 }
 
 GtkWidget* SystemTrayItem::menu() {
-  if (menu_) return menu_;
-  menu_ = gtk_menu_new();
-  g_object_ref_sink(menu_);
+  if (menu_) return menu_.get();
+  menu_.reset(GTK_WIDGET(g_object_ref_sink(gtk_menu_new())));
   auto addItem = [&](std::string_view label, void (*handler)(GtkMenuItem*, gpointer)) {
     GtkWidget* item = gtk_menu_item_new_with_label(std::string(label).c_str());
     g_signal_connect(item, "activate", G_CALLBACK(handler), this);
-    gtk_menu_shell_append(GTK_MENU_SHELL(menu_), item);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu_.get()), item);
   };
   addItem(strings::trayMenuSettings(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
   });
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu_), gtk_separator_menu_item_new());
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu_.get()), gtk_separator_menu_item_new());
   addItem(strings::quitVesk(), [](GtkMenuItem*, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onQuit) item->onQuit();
   });
-  gtk_widget_show_all(menu_);
-  return menu_;
+  gtk_widget_show_all(menu_.get());
+  return menu_.get();
 }
 
 void SystemTrayItem::popUpMenu() {
@@ -356,33 +353,35 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
 void SystemTrayItem::showFallbackIcon() {
   if (!gdk_display_get_default()) return;
   if (!statusIcon_) {
-    statusIcon_ = gtk_status_icon_new();
-    gtk_status_icon_set_name(statusIcon_, std::string(applicationId).c_str());
-    gtk_status_icon_set_title(statusIcon_, std::string(strings::appName()).c_str());
-    gtk_status_icon_set_tooltip_text(statusIcon_, toolTip_.c_str());
+    statusIcon_.reset(gtk_status_icon_new());
+    gtk_status_icon_set_name(statusIcon_.get(), std::string(applicationId).c_str());
+    gtk_status_icon_set_title(statusIcon_.get(), std::string(strings::appName()).c_str());
+    gtk_status_icon_set_tooltip_text(statusIcon_.get(), toolTip_.c_str());
     fallbackSizeChanged(22);
-    g_signal_connect(statusIcon_, "size-changed", G_CALLBACK(+[](GtkStatusIcon*, int size, gpointer self) -> gboolean {
+    g_signal_connect(statusIcon_.get(), "size-changed",
+                     G_CALLBACK(+[](GtkStatusIcon*, int size, gpointer self) -> gboolean {
                        static_cast<SystemTrayItem*>(self)->fallbackSizeChanged(size);
                        return TRUE;
                      }),
                      this);
-    g_signal_connect(statusIcon_, "button-press-event",
+    g_signal_connect(statusIcon_.get(), "button-press-event",
                      G_CALLBACK(+[](GtkStatusIcon*, GdkEventButton* event, gpointer self) -> gboolean {
                        return static_cast<SystemTrayItem*>(self)->fallbackButtonPressed(event);
                      }),
                      this);
   }
-  gtk_status_icon_set_visible(statusIcon_, TRUE);
+  gtk_status_icon_set_visible(statusIcon_.get(), TRUE);
 }
 
-bool SystemTrayItem::isFallbackIconEmbedded() const { return statusIcon_ && gtk_status_icon_is_embedded(statusIcon_); }
+bool SystemTrayItem::isFallbackIconEmbedded() const {
+  return statusIcon_ && gtk_status_icon_is_embedded(statusIcon_.get());
+}
 
 void SystemTrayItem::hideFallbackIcon() {
   if (!statusIcon_) return;
-  gtk_status_icon_set_visible(statusIcon_, FALSE);
-  g_signal_handlers_disconnect_by_data(statusIcon_, this);
-  g_object_unref(statusIcon_);
-  statusIcon_ = nullptr;
+  gtk_status_icon_set_visible(statusIcon_.get(), FALSE);
+  g_signal_handlers_disconnect_by_data(statusIcon_.get(), this);
+  statusIcon_.reset();
 }
 
 void SystemTrayItem::fallbackSizeChanged(int size) {
@@ -399,9 +398,8 @@ void SystemTrayItem::fallbackSizeChanged(int size) {
   cr->set_source(portalSymbol(size, symbolLight), 0, 0);
   cr->paint();
   surface->flush();
-  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size);
-  gtk_status_icon_set_from_pixbuf(statusIcon_, pixbuf);
-  g_object_unref(pixbuf);
+  GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size));
+  gtk_status_icon_set_from_pixbuf(statusIcon_.get(), pixbuf.get());
 }
 #pragma GCC diagnostic pop
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "model/glib_handles.h"
 #include "shell/color_scheme.h"
 #include "shell/tray_item.h"
 
@@ -65,22 +66,27 @@ class SystemTrayItem final : public TrayItem {
   static GVariant* onGetProperty(GDBusConnection*, const char*, const char*, const char*, const char* name, GError**,
                                  gpointer self);
 
+  // Destroys the menu (and the window GTK keeps it in), then drops our reference to it.
+  struct MenuDestroy {
+    void operator()(GtkWidget* menu) const;
+  };
+
   std::string iconThemePath_;
   // The desktop's dark or light preference, which the pixmaps' colour follows.
   std::unique_ptr<DesktopColorScheme> colorScheme_;
   std::string toolTip_;
   std::string busName_;
-  GDBusConnection* connection_ = nullptr;
-  GDBusNodeInfo* introspection_ = nullptr;
+  GObjectPtr<GDBusConnection> connection_;
+  GDBusNodeInfoPtr introspection_;
   guint objectId_ = 0;
   guint ownerId_ = 0;
   guint watcherId_ = 0;
   bool nameOwned_ = false;
   bool watcherPresent_ = false;
-  GCancellable* cancellable_ = nullptr;
-  DbusmenuServer* menuServer_ = nullptr;
-  GtkWidget* menu_ = nullptr;
-  GtkStatusIcon* statusIcon_ = nullptr;
+  GObjectPtr<GCancellable> cancellable_;
+  GObjectPtr<DbusmenuServer> menuServer_;
+  std::unique_ptr<GtkWidget, MenuDestroy> menu_;
+  GObjectPtr<GtkStatusIcon> statusIcon_;
   ClickCounter counter_{std::chrono::milliseconds(400)};
   // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
   std::optional<guint32> lastPressTime_;

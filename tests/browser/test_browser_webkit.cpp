@@ -836,6 +836,31 @@ TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
   EXPECT_FALSE(store.errorText());
 }
 
+TEST(BrowserViewTest, DestroyingAHostLeavesNoHandlerThatReachesIt) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  test::FakePageFactory factory;
+  test::FakeClipboard clipboard;
+  test::FakeWorkspace workspace;
+  BrowserStore store{factory, clipboard, workspace};
+  auto host = std::make_unique<BrowserView>(store, LinkSite{"A", "https://a.example/"});
+  // GTK destroys the widget after the C++ destructor has run: no handler may still hold the host.
+  struct Seen {
+    BrowserView* host;
+    bool destroyed = false;
+    bool reachable = false;
+  } seen{host.get()};
+  g_signal_connect(host->gobj(), "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer data) {
+                     auto* seen = static_cast<Seen*>(data);
+                     seen->destroyed = true;
+                     seen->reachable =
+                         g_signal_handler_find(widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, seen->host) != 0;
+                   }),
+                   &seen);
+  host.reset();
+  EXPECT_TRUE(seen.destroyed);
+  EXPECT_FALSE(seen.reachable);
+}
+
 TEST_F(WebKitBrowserTest, FileChooserOpensAttachedToTheHostWindow) {
   server.route("/", Reply(page("<input id='pick' type='file'>")));
   LinkSite site{"Home", server.url("/")};

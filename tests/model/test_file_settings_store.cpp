@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 #include "model/app_model.h"
 #include "model/file_settings_store.h"
@@ -24,6 +25,9 @@ namespace fs = std::filesystem;
 
 namespace vesk {
 namespace {
+
+// Two copies would own, and free, the same parsed file.
+static_assert(!std::is_copy_constructible_v<FileSettingsStore> && !std::is_copy_assignable_v<FileSettingsStore>);
 
 class FileSettingsStoreTest : public ::testing::Test {
  protected:
