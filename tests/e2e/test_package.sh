@@ -50,7 +50,7 @@ finish() {
     [ ! -e /usr/bin/vesk ] || { echo "FAIL: /usr/bin/vesk is still there after removal" >&2; status=1; }
   fi
   cleanup
-  rm -rf "$work"
+  rm -rf "$work" "${build:-}"
   exit $status
 }
 trap finish EXIT
@@ -59,18 +59,25 @@ version=$(sed -n 's/^project(vesk VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMake
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 
 step "a release build without tests or GoogleTest makes the package"
+# The build sits inside the source tree (ignored by git) and ccache sees paths relative to it, so a
+# fresh clone anywhere on the machine reuses the objects of an earlier run.
+build=$source_dir/build-package
+rm -rf "$build"
 launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S "$source_dir" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=$source_dir CCACHE_NOHASHDIR=1
+fi
+cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DBUILD_TESTING=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON "${launcher[@]}" >"$work/configure.log" 2>&1 ||
   { cat "$work/configure.log"; fail "configuring failed"; }
-cmake --build "$work/build" -j 2 --target package >"$work/build.log" 2>&1 || { tail -50 "$work/build.log"; fail "building the package failed"; }
-deb=$work/build/vesk_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || fail "no $deb: $(ls "$work/build")"
+cmake --build "$build" -j 2 --target package >"$work/build.log" 2>&1 || { tail -50 "$work/build.log"; fail "building the package failed"; }
+deb=$build/vesk_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $deb: $(ls "$build")"
 
 step "apt-get installs it"
 installed=1
-(cd "$work/build" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$(basename "$deb")") >"$work/install.log" 2>&1 ||
+(cd "$build" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$(basename "$deb")") >"$work/install.log" 2>&1 ||
   { cat "$work/install.log"; fail "apt-get install failed"; }
 
 step "the installed files"
