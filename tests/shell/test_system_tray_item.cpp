@@ -109,6 +109,29 @@ std::string stringOf(GVariant* value) {
   return text;
 }
 
+// Counts one of the item's signals on the host's connection while it lives.
+class SignalCount {
+ public:
+  SignalCount(GDBusConnection* connection, const char* signal) : connection_(connection) {
+    id_ = g_dbus_connection_signal_subscribe(
+        connection, nullptr, "org.kde.StatusNotifierItem", signal, "/StatusNotifierItem", nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
+          ++*static_cast<int*>(count);
+        },
+        &count_, nullptr);
+  }
+  ~SignalCount() { g_dbus_connection_signal_unsubscribe(connection_, id_); }
+  SignalCount(const SignalCount&) = delete;
+  SignalCount& operator=(const SignalCount&) = delete;
+  int value() const { return count_; }
+
+ private:
+  GDBusConnection* connection_;
+  guint id_ = 0;
+  int count_ = 0;
+};
+
 // The desktop's settings portal on the test bus: answers the colour-scheme read as the real one
 // does (a variant in a variant) and announces changes.
 class FakeSettingsPortal {
@@ -221,14 +244,7 @@ TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
   EXPECT_EQ(sizes, (std::vector<int>{16, 22, 32, 48}));
 
   // The tooltip, and the signal that tells hosts it changed.
-  int newToolTips = 0;
-  const guint subscription = g_dbus_connection_signal_subscribe(
-      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewToolTip", "/StatusNotifierItem", nullptr,
-      G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
-        ++*static_cast<int*>(count);
-      },
-      &newToolTips, nullptr);
+  SignalCount newToolTips(host.connection, "NewToolTip");
   GVariant* toolTip = host.property(name, "ToolTip");
   ASSERT_TRUE(toolTip);
   const char* title = nullptr;
@@ -236,8 +252,7 @@ TEST_F(SystemTrayItemTest, ExportsTheItemAndFallsBackWithoutAWatcher) {
   EXPECT_STREQ(title, "Vesk — ⌃⌥ Space · Double-click for options");
   g_variant_unref(toolTip);
   item.setToolTip("Vesk — ⌃⌥ K · Double-click for options");
-  EXPECT_TRUE(waitFor([&] { return newToolTips == 1; }));
-  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
+  EXPECT_TRUE(waitFor([&] { return newToolTips.value() == 1; }));
 }
 
 TEST_F(SystemTrayItemTest, ActivationsCountClicksAndCarryThePointerPosition) {
@@ -341,18 +356,10 @@ TEST_F(SystemTrayItemTest, PixmapsFollowTheDesktopsLightOrDarkPreference) {
   EXPECT_EQ(stringOf(host.property(item.busName(), "IconName")), "io.github.vesk.Vesk-symbolic")
       << "hosts that recolour icons get the symbolic one";
 
-  int newIcons = 0;
-  const guint subscription = g_dbus_connection_signal_subscribe(
-      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewIcon", "/StatusNotifierItem", nullptr,
-      G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
-        ++*static_cast<int*>(count);
-      },
-      &newIcons, nullptr);
+  SignalCount newIcons(host.connection, "NewIcon");
   portal.change(1);  // the desktop switches to dark
-  EXPECT_TRUE(waitFor([&] { return newIcons == 1; })) << "hosts are told to fetch the icon again";
+  EXPECT_TRUE(waitFor([&] { return newIcons.value() == 1; })) << "hosts are told to fetch the icon again";
   EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph on a dark desktop";
-  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
 }
 
 TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheGtkTheme) {
@@ -364,18 +371,10 @@ TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheGtkTheme) {
     const int brightness = glyphBrightness(host, item.busName());
     return brightness >= 0 && brightness < 0x40;
   })) << "a dark glyph with a light theme";
-  int newIcons = 0;
-  const guint subscription = g_dbus_connection_signal_subscribe(
-      host.connection, nullptr, "org.kde.StatusNotifierItem", "NewIcon", "/StatusNotifierItem", nullptr,
-      G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer count) {
-        ++*static_cast<int*>(count);
-      },
-      &newIcons, nullptr);
+  SignalCount newIcons(host.connection, "NewIcon");
   g_object_set(settings, "gtk-theme-name", "Adwaita-dark", nullptr);
-  EXPECT_TRUE(waitFor([&] { return newIcons == 1; }));
+  EXPECT_TRUE(waitFor([&] { return newIcons.value() == 1; }));
   EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph with a dark theme";
-  g_dbus_connection_signal_unsubscribe(host.connection, subscription);
   g_object_set(settings, "gtk-theme-name", "Adwaita", nullptr);
 }
 
