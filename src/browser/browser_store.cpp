@@ -4,52 +4,15 @@
 
 #include "model/constants.h"
 #include "model/strings.h"
+#include "model/text.h"
 #include "model/url.h"
 
 namespace vesk {
 
-namespace {
-
-std::string asciiLower(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
-  return result;
-}
-
-bool isSchemeCharacter(char c, bool first) {
-  bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  if (first) return letter;
-  return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
-
-}  // namespace
-
 AddressParts splitAddress(std::string_view address) {
-  AddressParts parts;
-  std::string_view rest = address;
-  auto colon = address.find(':');
-  if (colon != std::string_view::npos && colon > 0) {
-    std::string_view scheme = address.substr(0, colon);
-    bool valid = true;
-    for (std::size_t i = 0; i < scheme.size(); ++i) valid = valid && isSchemeCharacter(scheme[i], i == 0);
-    if (valid) {
-      parts.scheme = asciiLower(scheme);
-      rest = address.substr(colon + 1);
-    }
-  }
-  if (rest.substr(0, 2) != "//") return parts;
-  std::string_view authority = rest.substr(2);
-  authority = authority.substr(0, authority.find_first_of("/?#"));
-  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
-  std::string_view host;
-  if (!authority.empty() && authority.front() == '[') {
-    auto close = authority.find(']');
-    host = close == std::string_view::npos ? authority : authority.substr(0, close + 1);
-  } else {
-    host = authority.substr(0, authority.find(':'));
-  }
-  if (!host.empty()) parts.host = asciiLower(host);
+  ParsedUrl parsed = splitUrl(address);
+  AddressParts parts{std::move(parsed.scheme), std::nullopt};
+  if (parsed.host) parts.host = text::asciiLowercased(*parsed.host);
   return parts;
 }
 

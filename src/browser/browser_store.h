@@ -23,8 +23,8 @@ namespace vesk {
 // Schemes whose navigations stay inside the panel.
 inline constexpr std::array<std::string_view, 5> allowedSchemes{"http", "https", "about", "blob", "data"};
 
-// Scheme and host of an address as the navigation policy reads them: both lower-cased, the host
-// in its percent-encoded form without user info or port. Either is absent when the address has none.
+// Scheme and host of an address as the navigation policy reads them: those of `splitUrl`, the host
+// lower-cased as well. Either is absent when the address has none.
 struct AddressParts {
   std::optional<std::string> scheme;
   std::optional<std::string> host;

@@ -175,8 +175,7 @@ std::string title(LinkTheme theme) {
       startOfWord = true;
       continue;
     }
-    c = startOfWord ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
-                    : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    c = startOfWord ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : text::asciiLowercased(c);
     startOfWord = false;
   }
   return out;

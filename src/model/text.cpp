@@ -52,6 +52,12 @@ std::string uppercased(std::string_view s) {
   return up ? std::string(up.get()) : std::string(s);
 }
 
+std::string asciiLowercased(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = asciiLowercased(c);
+  return out;
+}
+
 std::size_t codePointCount(std::string_view s) {
   std::size_t count = 0;
   const char* p = s.data();

@@ -1,4 +1,4 @@
-// Unicode text helpers shared by the model: trimming, canonical equality, upper-casing.
+// Text helpers shared by the layers: trimming, canonical equality, upper- and lower-casing.
 #pragma once
 
 #include <string>
@@ -17,6 +17,11 @@ bool canonicallyEqual(std::string_view a, std::string_view b);
 
 // Full Unicode upper-casing ("ß" becomes "SS").
 std::string uppercased(std::string_view s);
+
+// ASCII lower-casing: only A–Z change, every other byte (UTF-8 included) stays as it is. For texts
+// whose case is ASCII by definition: schemes, host names, identifiers.
+constexpr char asciiLowercased(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+std::string asciiLowercased(std::string_view s);
 
 bool isValidUtf8(std::string_view s);
 

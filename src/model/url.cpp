@@ -5,6 +5,8 @@
 #include <cctype>
 #include <string>
 
+#include "model/text.h"
+
 namespace vesk {
 
 namespace {
@@ -39,25 +41,40 @@ bool allowedInUri(unsigned char c) {
       return false;
   }
 }
-// The host of the authority component ("//userinfo@host:port"), if the text has one.
-std::optional<std::string_view> hostAsWritten(std::string_view text) {
-  auto firstDelimiter = text.find_first_of(":/?#");
-  std::size_t start = 0;
-  if (firstDelimiter != std::string_view::npos && text[firstDelimiter] == ':' && firstDelimiter > 0) {
-    start = firstDelimiter + 1;  // after the scheme
-  }
-  if (text.substr(start, 2) != "//") return std::nullopt;
-  std::string_view authority = text.substr(start + 2);
-  authority = authority.substr(0, authority.find_first_of("/?#"));
-  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
-  if (!authority.empty() && authority.front() == '[') {
-    auto close = authority.find(']');
-    return close == std::string_view::npos ? authority : authority.substr(1, close - 1);
-  }
-  return authority.substr(0, authority.find(':'));
+bool isSchemeCharacter(char c, bool first) {
+  bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (first) return letter;
+  return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
 }  // namespace
+
+ParsedUrl splitUrl(std::string_view text) {
+  ParsedUrl result;
+  std::string_view rest = text;
+  if (auto colon = text.find(':'); colon != std::string_view::npos && colon > 0) {
+    std::string_view scheme = text.substr(0, colon);
+    bool valid = true;
+    for (std::size_t i = 0; i < scheme.size() && valid; ++i) valid = isSchemeCharacter(scheme[i], i == 0);
+    if (valid) {
+      result.scheme = text::asciiLowercased(scheme);
+      rest = text.substr(colon + 1);
+    }
+  }
+  if (rest.substr(0, 2) != "//") return result;
+  std::string_view authority = rest.substr(2);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  std::string_view host;
+  if (!authority.empty() && authority.front() == '[') {
+    auto close = authority.find(']');
+    host = close == std::string_view::npos ? authority : authority.substr(0, close + 1);
+  } else {
+    host = authority.substr(0, authority.find(':'));
+  }
+  if (!host.empty()) result.host = std::string(host);
+  return result;
+}
 
 std::optional<ParsedUrl> parseUrl(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -68,35 +85,23 @@ std::optional<ParsedUrl> parseUrl(std::string_view text) {
       return std::nullopt;
     }
   }
+  // GLib checks the structure (a malformed authority or port); the parts are read from the text
+  // itself, since GLib decodes the host and drops the brackets of an IP literal.
   std::string owned(text);
-  gchar* scheme = nullptr;
-  gchar* host = nullptr;
   GError* error = nullptr;
-  gboolean ok = g_uri_split(owned.c_str(), static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_NON_DNS), &scheme,
-                            nullptr, &host, nullptr, nullptr, nullptr, nullptr, &error);
-  if (!ok) {
+  if (!g_uri_split(owned.c_str(), static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_NON_DNS), nullptr, nullptr,
+                   nullptr, nullptr, nullptr, nullptr, nullptr, &error)) {
     g_clear_error(&error);
     return std::nullopt;
   }
-  ParsedUrl result;
-  g_free(host);
-  host = nullptr;
-  if (scheme) {
-    gchar* lower = g_ascii_strdown(scheme, -1);
-    result.scheme = std::string(lower);
-    g_free(lower);
-  }
-  // GLib decodes the host; take it from the text so it stays exactly as written.
-  if (auto written = hostAsWritten(text); written && !written->empty()) result.host = std::string(*written);
-  g_free(scheme);
-  return result;
+  return splitUrl(text);
 }
 
 bool isSameHost(std::string_view host, std::string_view name) {
   if (!host.empty() && host.back() == '.') host.remove_suffix(1);
   if (host.size() != name.size()) return false;
   for (std::size_t i = 0; i < host.size(); ++i) {
-    if (g_ascii_tolower(host[i]) != name[i]) return false;
+    if (text::asciiLowercased(host[i]) != name[i]) return false;
   }
   return true;
 }

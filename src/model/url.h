@@ -1,4 +1,5 @@
-// RFC 3986 parsing of address texts, without altering their components.
+// RFC 3986 reading of address texts, without altering their components. This is the one place
+// that takes a scheme or a host out of an address.
 #pragma once
 
 #include <optional>
@@ -8,9 +9,18 @@
 namespace vesk {
 
 struct ParsedUrl {
-  std::optional<std::string> scheme;  // lower-cased; absent for a relative reference
-  std::optional<std::string> host;    // as written (percent-encoded form); absent when empty or missing
+  // Lower-cased; absent for a relative reference or a text whose scheme is malformed ("1http:").
+  std::optional<std::string> scheme;
+  // The host of the authority ("//userinfo@host:port"), as written: case and percent escapes kept,
+  // without user info or port. An IP literal keeps its brackets ("[::1]"), as RFC 3986 and browsers
+  // write it: it then reads unambiguously beside a port and never equals a host name. Absent when
+  // the text has no authority or the host is empty.
+  std::optional<std::string> host;
 };
+
+// Scheme and host of any text, read without checking the rest: for addresses that come from the
+// web engine, which are already well formed and must never be let through for being odd.
+ParsedUrl splitUrl(std::string_view text);
 
 // Parses an absolute URI or a relative reference. Texts with characters outside
 // RFC 3986 (blanks, controls, non-ASCII letters) or a malformed authority are rejected.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/glib_handles.h"
+#include "model/text.h"
 
 namespace vesk {
 
@@ -13,10 +14,7 @@ namespace {
 
 // Case-folded, canonically composed text; invalid UTF-8 falls back to ASCII lower-casing of the bytes.
 std::string folded(std::string_view text) {
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    GCharPtr lower(g_ascii_strdown(text.data(), static_cast<gssize>(text.size())));
-    return lower.get();
-  }
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return text::asciiLowercased(text);
   GCharPtr decomposed(g_utf8_normalize(text.data(), static_cast<gssize>(text.size()), G_NORMALIZE_DEFAULT));
   if (!decomposed) return std::string(text);
   GCharPtr caseFolded(g_utf8_casefold(decomposed.get(), -1));

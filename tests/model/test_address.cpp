@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/link_site.h"
+#include "model/url.h"
 
 namespace vesk {
 namespace {
@@ -60,6 +61,45 @@ TEST(LinkSiteHost, IsTheHostAloneOrTheWholeAddress) {
   EXPECT_EQ(LinkSite("A", "").host(), "");
   EXPECT_FALSE(LinkSite("A", "not a url").url().has_value());
   EXPECT_EQ(LinkSite("A", "https://example.com/").url(), "https://example.com/");
+}
+
+struct UrlCase {
+  const char* text;
+  const char* scheme;  // nullptr: none
+  const char* host;    // nullptr: none
+  bool wellFormed;     // accepted by parseUrl, which then reads the same parts
+};
+
+// Both readers of an address (the lenient one for engine addresses, the checking one for typed
+// ones) take the scheme and host out the same way; IP literals keep their brackets.
+TEST(UrlParts, SchemeAndHostAsWritten) {
+  const UrlCase cases[] = {
+      {"HTTPS://User:Pw@Sub.Example.COM:8443/a?b#c", "https", "Sub.Example.COM", true},
+      {"http://[::1]:8080/", "http", "[::1]", true},
+      {"http://[::1]/", "http", "[::1]", true},
+      {"https://u:p@[2001:DB8::1]:443/x", "https", "[2001:DB8::1]", true},
+      {"https://accounts.example.com./", "https", "accounts.example.com.", true},
+      {"https://x%41.example/", "https", "x%41.example", true},
+      {"mailto:a@b.example", "mailto", nullptr, true},
+      {"//host.example/path", nullptr, "host.example", true},
+      {"https:///path", "https", nullptr, true},
+      {"1http://x", nullptr, nullptr, true},  // a relative path, not a scheme
+      {"https://a b.example/", "https", "a b.example", false},
+  };
+  for (const auto& c : cases) {
+    auto opt = [](const char* s) { return s ? std::optional<std::string>(s) : std::nullopt; };
+    ParsedUrl split = splitUrl(c.text);
+    EXPECT_EQ(split.scheme, opt(c.scheme)) << c.text;
+    EXPECT_EQ(split.host, opt(c.host)) << c.text;
+    auto parsed = parseUrl(c.text);
+    ASSERT_EQ(parsed.has_value(), c.wellFormed) << c.text;
+    if (parsed) {
+      EXPECT_TRUE(parsed->scheme == split.scheme && parsed->host == split.host) << c.text;
+    }
+  }
+  EXPECT_EQ(LinkSite("A", "http://[::1]:8080/").host(), "[::1]");
+  EXPECT_TRUE(isSameHost(*splitUrl("https://u@Accounts.Example.COM.:443/").host, "accounts.example.com"));
+  EXPECT_FALSE(isSameHost(*splitUrl("http://[::1]/").host, "::1"));
 }
 
 }  // namespace
