@@ -6,7 +6,7 @@
 #include "model/constants.h"
 #include "panel/vesk_view.h"
 #include "panel_fakes.h"
-#include "shell/panel_window.h"
+#include "shell/gtk_panel_window.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
 
