@@ -31,7 +31,7 @@
 #include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
-#include "shell/panel_window.h"
+#include "shell/gtk_panel_window.h"
 #include "shell/system_tray_item.h"
 
 namespace {

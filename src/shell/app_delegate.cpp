@@ -1,5 +1,7 @@
 #include "shell/app_delegate.h"
 
+#include <gtkmm/window.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>

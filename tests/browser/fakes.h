@@ -1,4 +1,6 @@
-// Test doubles for the browser layer's services: scripted web pages, clipboard and workspace.
+// Test doubles for the browser layer's services: web pages without an engine, whose state the
+// test sets and whose events the test fires, and a clipboard and workspace that record what
+// they are given.
 #pragma once
 
 #include <functional>
@@ -12,10 +14,10 @@
 #include "browser/web_page.h"
 #include "browser/workspace.h"
 
-namespace vesk::test {
+namespace vesk::testing {
 
 // A page whose state the test sets and whose events the test fires.
-class FakeWebPage : public WebPage {
+class FakeWebPage final : public WebPage {
  public:
   explicit FakeWebPage(WebPageDelegate& delegate) : delegate(delegate) {}
   ~FakeWebPage() override {
@@ -66,7 +68,7 @@ class FakeWebPage : public WebPage {
   std::set<const FakeWebPage*>* closed = nullptr;  // the page adds itself when destroyed
 };
 
-class FakePageFactory : public WebPageFactory {
+class FakePageFactory final : public WebPageFactory {
  public:
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override {
     auto page = std::make_unique<FakeWebPage>(delegate);
@@ -81,7 +83,7 @@ class FakePageFactory : public WebPageFactory {
   std::function<void(FakeWebPage&)> onCreate;
 };
 
-class FakeClipboard : public Clipboard {
+class FakeClipboard final : public Clipboard {
  public:
   void setText(const std::string& text) override { texts.push_back(text); }
   void requestText(std::function<void(std::optional<std::string>)> done) override {
@@ -90,10 +92,10 @@ class FakeClipboard : public Clipboard {
   std::vector<std::string> texts;
 };
 
-class FakeWorkspace : public Workspace {
+class FakeWorkspace final : public Workspace {
  public:
   void openAddress(const std::string& address) override { opened.push_back(address); }
   std::vector<std::string> opened;
 };
 
-}  // namespace vesk::test
+}  // namespace vesk::testing

@@ -24,9 +24,9 @@ class BrowserHostTest : public ::testing::Test {
     activations = store.requiresExternalSignIn.observe([this](bool) { ++activationCount; });
   }
 
-  test::FakePageFactory factory;
-  test::FakeClipboard clipboard;
-  test::FakeWorkspace workspace;
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
   BrowserStore store{factory, clipboard, workspace};
   // activate() is the only thing that assigns requiresExternalSignIn in these tests.
   Subscription activations;

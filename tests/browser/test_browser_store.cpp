@@ -8,7 +8,7 @@
 namespace vesk {
 namespace {
 
-using test::FakeWebPage;
+using testing::FakeWebPage;
 
 class BrowserStoreTest : public ::testing::Test {
  protected:
@@ -20,9 +20,9 @@ class BrowserStoreTest : public ::testing::Test {
     return shown;
   }
 
-  test::FakePageFactory factory;
-  test::FakeClipboard clipboard;
-  test::FakeWorkspace workspace;
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
   BrowserStore store{factory, clipboard, workspace};
   LinkSite a{"A", "https://a.example/start"};
   LinkSite b{"B", "https://b.example/"};

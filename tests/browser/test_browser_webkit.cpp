@@ -175,7 +175,7 @@ class WebKitBrowserTest : public ::testing::Test {
   }
 
   testing::LoopbackServer server;
-  test::FakeWorkspace workspace;
+  testing::FakeWorkspace workspace;
   SystemClipboard clipboard;
   WebKitPageFactory factory{sharedEngine()};
   BrowserStore store{factory, clipboard, workspace};
@@ -503,8 +503,8 @@ TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   testing::Reply hang;
   hang.hold = true;
   server.route("/hang", hang);
-  test::FakeWorkspace workspace;
-  test::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  testing::FakeClipboard clipboard;
   WebKitPageFactory quick{sharedEngine(), 1500ms};
   BrowserStore store{quick, clipboard, workspace};
   LinkSite site{"Hang", server.url("/hang")};
@@ -838,9 +838,9 @@ TEST_F(WebKitBrowserTest, HostsShareOnePageWidgetThatFollowsTheContainerSize) {
 
 TEST(BrowserViewTest, DestroyingAHostLeavesNoHandlerThatReachesIt) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
-  test::FakePageFactory factory;
-  test::FakeClipboard clipboard;
-  test::FakeWorkspace workspace;
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
   BrowserStore store{factory, clipboard, workspace};
   auto host = std::make_unique<BrowserView>(store, LinkSite{"A", "https://a.example/"});
   // GTK destroys the widget after the C++ destructor has run: no handler may still hold the host.
@@ -886,8 +886,8 @@ TEST(WebKitChildProcess, LoadAddress) {
   const char* address = g_getenv("VESK_TEST_LOAD");
   if (!address) GTEST_SKIP() << "runs as a child process only";
   ASSERT_TRUE(testing::startGtk()) << "no display";
-  test::FakeWorkspace workspace;
-  test::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  testing::FakeClipboard clipboard;
   WebKitPageFactory factory{sharedEngine()};
   BrowserStore store{factory, clipboard, workspace};
   LinkSite site{"Check", address};

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,9 @@
 #include "hotkeys/hotkey_service.h"
 
 namespace vesk::testing {
+
+// A journal of calls shared by several fakes, so tests can check the order across services.
+using Journal = std::vector<std::string>;
 
 class FakeHotkeyService final : public HotkeyService {
  public:
@@ -24,14 +28,19 @@ class FakeHotkeyService final : public HotkeyService {
     auto operator<=>(const Combination&) const = default;
   };
 
+  FakeHotkeyService() = default;
+  // Also writes each call to `journal`.
+  explicit FakeHotkeyService(Journal& journal) : journal_(&journal) {}
+
   bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override {
-    calls.push_back("register " + std::to_string(id));
-    if (refused.contains({keyCode, modifiers})) return false;
+    record("register " + std::to_string(id));
+    if (beforeRegister) beforeRegister(id);
+    if (refused.contains({keyCode, modifiers}) || refusedKeys.contains(keyCode)) return false;
     grabs[id] = {keyCode, modifiers};
     return true;
   }
   void unregisterHotkey(std::uint32_t id) override {
-    calls.push_back("unregister " + std::to_string(id));
+    record("unregister " + std::to_string(id));
     grabs.erase(id);
   }
 
@@ -42,7 +51,17 @@ class FakeHotkeyService final : public HotkeyService {
 
   std::map<std::uint32_t, Combination> grabs;
   std::set<Combination> refused;
+  std::set<std::uint32_t> refusedKeys;  // key codes refused with any modifiers
   std::vector<std::string> calls;
+  std::function<void(std::uint32_t)> beforeRegister;
+
+ private:
+  void record(std::string call) {
+    if (journal_) journal_->push_back(call);
+    calls.push_back(std::move(call));
+  }
+
+  Journal* journal_ = nullptr;
 };
 
 class FakeMainQueue {

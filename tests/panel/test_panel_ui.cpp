@@ -6,7 +6,7 @@
 #include "model/constants.h"
 #include "panel/vesk_view.h"
 #include "panel_fakes.h"
-#include "shell/panel_window.h"
+#include "shell/gtk_panel_window.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
 
@@ -92,12 +92,12 @@ TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
   EXPECT_TRUE(toolbar.backButton().is_sensitive());
   gtk_button_clicked(toolbar.backButton().gobj());
   gtk_button_clicked(toolbar.reloadButton().gobj());
-  EXPECT_EQ(fx.pages.pages[0]->backs, 1);
-  EXPECT_EQ(fx.pages.pages[0]->reloads, 1);
+  EXPECT_EQ(fx.pages.pages[0]->backCount, 1);
+  EXPECT_EQ(fx.pages.pages[0]->reloadCount, 1);
   gtk_button_clicked(toolbar.openButton().gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
   gtk_button_clicked(toolbar.copyButton().gobj());
-  EXPECT_EQ(fx.clipboard.text, "https://alpha.example.com/");
+  EXPECT_EQ(fx.clipboard.texts, std::vector<std::string>{"https://alpha.example.com/"});
 }
 
 TEST_F(PanelWindowTest, LoadingShowsSpinnersInsteadOfTheLinkSymbol) {
@@ -311,7 +311,7 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   EXPECT_EQ(content.errorCard().get_allocated_width(), 360 + 2 * 25);
   EXPECT_EQ(content.errorText().get_allocated_width(), 360);
   gtk_button_clicked(content.tryAgainButton().gobj());
-  EXPECT_EQ(fx.pages.pages.at(0)->reloads, 1);
+  EXPECT_EQ(fx.pages.pages.at(0)->reloadCount, 1);
   gtk_button_clicked(content.openInBrowserButton().gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
 }

@@ -55,10 +55,10 @@ TEST_F(StateTest, SettingsRequestClosesSearchAndOpensSettingsAfterTheShowReset) 
 TEST_F(StateTest, PageZoomFollowsTheModelOnAppearAndOnChange) {
   state.browser.view(alpha);
   fx.model->changePageZoom(1.2);
-  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom, 1.2);
+  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom.value_or(0), 1.2);
   state.browser.setZoom(1.0);
   state.appeared();
-  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom, 1.2);
+  EXPECT_DOUBLE_EQ(fx.pages.pages.at(0)->zoom.value_or(0), 1.2);
 }
 
 TEST_F(StateTest, RemovingASiteClosesItsPageAndKeepsTheOthers) {
@@ -66,10 +66,10 @@ TEST_F(StateTest, RemovingASiteClosesItsPageAndKeepsTheOthers) {
   state.browser.view(beta);
   state.browser.activate(beta);
   fx.model->remove(beta);
-  EXPECT_EQ(fx.pages.closed, 1);
+  EXPECT_EQ(fx.pages.closed.size(), 1u);
   EXPECT_FALSE(state.browser.activeID());
   fx.model->update(alpha, "Renamed", alpha.address);
-  EXPECT_EQ(fx.pages.closed, 1);
+  EXPECT_EQ(fx.pages.closed.size(), 1u);
 }
 
 TEST_F(StateTest, DisappearingStopsARecording) {
@@ -287,7 +287,7 @@ TEST_F(StateTest, AddingASavedAddressSelectsItWithoutASecondRecord) {
 
 TEST_F(StateTest, PasteOfAPaddedAddressAddsAndCloses) {
   state.toggleSearch();
-  fx.clipboard.text = "  \n https://pasted.example.com/x \n";
+  fx.clipboard.texts = {"  \n https://pasted.example.com/x \n"};
   state.pasteClipboardLink();
   ASSERT_EQ(fx.model->sites().size(), 4u);
   EXPECT_EQ(fx.model->sites().back().address, "https://pasted.example.com/x");
@@ -298,14 +298,14 @@ TEST_F(StateTest, PasteOfAPaddedAddressAddsAndCloses) {
 
 TEST_F(StateTest, PasteOfPlainTextStaysASearchAndBlankPasteDoesNothing) {
   state.toggleSearch();
-  fx.clipboard.text = "  gamma mail ";
+  fx.clipboard.texts = {"  gamma mail "};
   state.pasteClipboardLink();
   EXPECT_EQ(state.query(), "gamma mail");
   EXPECT_TRUE(state.showSearch());
-  fx.clipboard.text = " \n\t";
+  fx.clipboard.texts = {" \n\t"};
   state.pasteClipboardLink();
   EXPECT_EQ(state.query(), "gamma mail");
-  fx.clipboard.text.reset();
+  fx.clipboard.texts.clear();
   state.pasteClipboardLink();
   EXPECT_EQ(state.query(), "gamma mail");
 }
@@ -366,7 +366,7 @@ TEST_F(StateTest, ToolbarFollowsTheStoreAndOpensTheSavedAddress) {
   EXPECT_EQ(fx.workspace.opened.size(), 1u);
 
   state.copyLink(alpha);
-  EXPECT_EQ(fx.clipboard.text, "https://alpha.example.com/elsewhere");
+  EXPECT_EQ(fx.clipboard.texts, std::vector<std::string>{"https://alpha.example.com/elsewhere"});
 }
 
 // With no page on screen (empty state, hand-off card) the toolbar and site bar show nothing of the
@@ -417,7 +417,7 @@ TEST(Toolbar, WithoutAPageOnScreenNothingIsEnabledLoadingOrReloaded) {
     state.goBack();
     state.goForward();
     state.reload();
-    EXPECT_EQ(page.backs + page.forwards + page.reloads, 0);
+    EXPECT_EQ(page.backCount + page.forwardCount + page.reloadCount, 0);
   }
 }
 

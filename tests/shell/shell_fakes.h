@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,36 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "hotkeys/hotkey_service.h"
+#include "hotkeys/fake_hotkey_service.h"
 #include "shell/app_delegate.h"
 
 namespace vesk::testing {
-
-// Shared journal of calls, so tests can check the order across services.
-using Journal = std::vector<std::string>;
-
-class FakeHotkeyService final : public HotkeyService {
- public:
-  explicit FakeHotkeyService(Journal& journal) : journal_(journal) {}
-  bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override {
-    journal_.push_back("register " + std::to_string(id));
-    if (beforeRegister) beforeRegister(id);
-    if (refused.count(keyCode)) return false;
-    registered[id] = {keyCode, modifiers};
-    return true;
-  }
-  void unregisterHotkey(std::uint32_t id) override { registered.erase(id); }
-  void press(std::uint32_t id) {
-    if (onPressed) onPressed(id);
-  }
-
-  std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> registered;  // id -> (key, modifiers)
-  std::set<std::uint32_t> refused;                                              // key codes to refuse
-  std::function<void(std::uint32_t)> beforeRegister;
-
- private:
-  Journal& journal_;
-};
 
 class FakeTrayItem final : public TrayItem {
  public:
@@ -114,21 +87,6 @@ class FakeClickMonitors final : public ClickMonitors {
   }
   std::function<void(ScreenPoint)> global;
   std::function<void(ClickTarget)> local;
-};
-
-// A main queue whose tasks run only when the test says so.
-struct ManualQueue {
-  std::deque<std::function<void()>> tasks;
-  MainQueue queue() {
-    return [this](std::function<void()> task) { tasks.push_back(std::move(task)); };
-  }
-  void runAll() {
-    while (!tasks.empty()) {
-      auto task = std::move(tasks.front());
-      tasks.pop_front();
-      task();
-    }
-  }
 };
 
 }  // namespace vesk::testing

@@ -9,10 +9,10 @@ namespace {
 
 using testing::FakeClickMonitors;
 using testing::FakeHotkeyService;
+using testing::FakeMainQueue;
 using testing::FakePanelWindow;
 using testing::FakeTrayItem;
 using testing::Journal;
-using testing::ManualQueue;
 using namespace std::chrono_literals;
 
 constexpr std::uint32_t keyN = 45, keyP = 35, keyK = 40;
@@ -62,7 +62,7 @@ class AppDelegateTest : public ::testing::Test {
   testing::MemorySettingsStore store;
   Journal journal;
   FakeHotkeyService hotkeys{journal};
-  ManualQueue queue;
+  FakeMainQueue queue;
   FakeTrayItem* tray = nullptr;
   FakePanelWindow* panel = nullptr;
   FakeClickMonitors* clicks = nullptr;
@@ -110,14 +110,14 @@ TEST_F(AppDelegateTest, FailedSavesAreReportedOncePerStreak) {
 
 TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
-  hotkeys.refused = {keyN};
+  hotkeys.refusedKeys = {keyN};
   launch();
   EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(strings::shortcutTaken()));
 
   delegate.reset();
   journal.clear();
   store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
-  hotkeys.refused = {keyN, keyP, KeyCode::space};
+  hotkeys.refusedKeys = {keyN, keyP, KeyCode::space};
   launch();
   EXPECT_EQ(model().shortcutError(), "Previous website: " + std::string(strings::shortcutTaken()));
 
@@ -259,38 +259,38 @@ TEST_F(AppDelegateTest, ChangingTheShowCombinationUpdatesTheTooltip) {
   launch();
   model().changeShortcut(Shortcut{keyK, ModifierMask::control | ModifierMask::option, "⌃⌥ K"}, ShortcutAction::show);
   EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+K · Double-click for options");
-  EXPECT_EQ(hotkeys.registered.at(1).first, keyK);
+  EXPECT_EQ(hotkeys.grabs.at(1).keyCode, keyK);
   EXPECT_EQ(model().shortcutError(), std::nullopt);
 }
 
 TEST_F(AppDelegateTest, RefusedChangeKeepsTheOldCombinationRegisteredAndTheOldTooltip) {
   launch();
-  hotkeys.refused = {keyK};
+  hotkeys.refusedKeys = {keyK};
   model().changeShortcut(Shortcut{keyK, ModifierMask::control, "⌃ K"}, ShortcutAction::show);
   EXPECT_EQ(model().shortcutError(), std::string(strings::shortcutTaken()));
-  ASSERT_TRUE(hotkeys.registered.count(1));
-  EXPECT_EQ(hotkeys.registered.at(1).first, KeyCode::space);
+  ASSERT_TRUE(hotkeys.grabs.count(1));
+  EXPECT_EQ(hotkeys.grabs.at(1).keyCode, KeyCode::space);
   EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+Space · Double-click for options");
   EXPECT_EQ(model().shortcut().label, "⌃⌥ Space");
 
   // An action without an old combination is simply left unregistered.
   model().changeShortcut(Shortcut{keyK, ModifierMask::control, "⌃ K"}, ShortcutAction::nextSite);
-  EXPECT_FALSE(hotkeys.registered.count(2));
+  EXPECT_FALSE(hotkeys.grabs.count(2));
   model().changeShortcut(Shortcut{keyN, ModifierMask::control, "⌃ N"}, ShortcutAction::nextSite);
-  EXPECT_TRUE(hotkeys.registered.count(2));
+  EXPECT_TRUE(hotkeys.grabs.count(2));
   model().removeShortcut(ShortcutAction::nextSite);
-  EXPECT_FALSE(hotkeys.registered.count(2));
+  EXPECT_FALSE(hotkeys.grabs.count(2));
 }
 
 TEST_F(AppDelegateTest, GrabsAreReleasedWhileRecordingAndACombinationTakenMeanwhileIsReported) {
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
   launch();
   model().isRecordingShortcut.set(true);
-  EXPECT_TRUE(hotkeys.registered.empty());
-  hotkeys.refused = {keyN};
+  EXPECT_TRUE(hotkeys.grabs.empty());
+  hotkeys.refusedKeys = {keyN};
   model().isRecordingShortcut.set(false);
-  EXPECT_EQ(hotkeys.registered.count(1), 1u);
-  EXPECT_EQ(hotkeys.registered.count(2), 0u);
+  EXPECT_EQ(hotkeys.grabs.count(1), 1u);
+  EXPECT_EQ(hotkeys.grabs.count(2), 0u);
   EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(strings::shortcutTaken()));
 }
 

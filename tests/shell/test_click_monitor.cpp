@@ -9,7 +9,7 @@
 
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
-#include "shell/panel_window.h"
+#include "shell/gtk_panel_window.h"
 #include "shell_fakes.h"
 #include "support/gtk_test_support.h"
 #include "support/memory_settings_store.h"
@@ -174,7 +174,7 @@ TEST(PanelClosedByTheWindowManager, TakesTheClickMonitorsWithIt) {
   vesk::testing::MemorySettingsStore store;
   vesk::testing::Journal journal;
   vesk::testing::FakeHotkeyService hotkeys{journal};
-  vesk::testing::ManualQueue queue;
+  vesk::testing::FakeMainQueue queue;
   ShellPlatform platform;
   platform.makeTrayItem = [&] { return std::make_unique<vesk::testing::FakeTrayItem>(journal); };
   GtkPanelWindow* window = nullptr;

@@ -1,4 +1,4 @@
-#include "shell/panel_window.h"
+#include "shell/gtk_panel_window.h"
 
 #include <gdk/gdkx.h>
 #include <gdkmm/display.h>
