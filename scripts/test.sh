@@ -6,6 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+# With ccache on the machine, builds reuse objects across clones: paths are seen relative to the
+# checkout, so a fresh clone elsewhere hits the objects of an earlier run.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+fi
 
 bash scripts/install-deps.sh
 
@@ -18,7 +25,7 @@ fi
 echo "formatting ok"
 
 echo "== sanitizer build (whole suite under AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_WERROR=ON -DVESK_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_WERROR=ON -DVESK_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs"
@@ -39,12 +46,12 @@ rm -rf "$reports"
 if [ -d tests/fuzz ] && [ "${VESK_SKIP_FUZZ:-0}" != 1 ]; then
   echo "== fuzzers (short run)"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON \
-    -DVESK_SANITIZE=ON >/dev/null
+    -DVESK_SANITIZE=ON "${launcher[@]}" >/dev/null
   cmake --build build-fuzz --target fuzzers -j "$jobs"
   bash tests/fuzz/run.sh build-fuzz "${VESK_FUZZ_SECONDS:-45}"
 fi
 
 echo "== full build and suite"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
