@@ -165,6 +165,9 @@ std::string downloadProgress(std::string_view received, std::string_view total) 
   return format(_("{received} of {total}"), {{"received", received}, {"total", total}});
 }
 std::string_view cancelDownload() { return _("Cancel download"); }
+std::string downloadFromSite(std::string_view file, std::string_view site) {
+  return format(_("{file} \u2014 {site}"), {{"file", file}, {"site", site}});
+}
 std::string_view downloadRefused() { return _("refused a download the page started without a click."); }
 std::string_view dismissNotice() { return _("Dismiss"); }
 std::string_view tooManySameNames() { return _("Too many files with this name already exist."); }

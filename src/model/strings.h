@@ -107,6 +107,8 @@ std::string downloadBusy(std::string_view file);
 // "3.1 MB of 10.0 MB".
 std::string downloadProgress(std::string_view received, std::string_view total);
 std::string_view cancelDownload();
+// A running download's tooltip: "<file> — <site>".
+std::string downloadFromSite(std::string_view file, std::string_view site);
 // Said once per page load on standard error.
 std::string_view downloadRefused();
 std::string_view dismissNotice();

@@ -88,7 +88,7 @@ void DownloadList::render() {
     const DownloadRow& row = rows[i];
     if (line.name.get_text() != row.name) {
       line.name.set_text(row.name);
-      line.name.set_tooltip_text(row.siteName.empty() ? row.name : row.name + " \u2014 " + row.siteName);
+      line.name.set_tooltip_text(row.siteName.empty() ? row.name : strings::downloadFromSite(row.name, row.siteName));
     }
     if (line.progress.get_text() != row.progressText) line.progress.set_text(row.progressText);
     line.bar.set_visible(row.fraction.has_value());
