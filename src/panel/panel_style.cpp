@@ -157,8 +157,8 @@ void ScreenStyle::refresh() {
     provider_->load_from_data(sheet);
     loaded_ = std::move(sheet);
   } catch (const Glib::Error& error) {
-    // The sheets are made here, so this is a fault of the program: said once per sheet, and the
-    // previous colours stay.
+    // The sheets are made here, so this is a fault of the program: said once per sheet text,
+    // and GTK keeps the rules it could read.
     g_printerr("vesk: style sheet not loaded: %s\n", error.what().c_str());
     loaded_ = std::move(sheet);
   }

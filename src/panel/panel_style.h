@@ -40,7 +40,7 @@ class ScreenStyle {
   ScreenStyle& operator=(const ScreenStyle&) = delete;
 
   // Makes the sheet again (after a theme change) and reloads it only when its text changed; a
-  // sheet that does not parse leaves the previous one in force.
+  // sheet that does not parse is reported once on standard error, never thrown.
   void refresh();
 
  private:
