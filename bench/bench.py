@@ -27,6 +27,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 APP_ID = "io.github.vesk.Vesk"
 # The three sites' page backgrounds: the site-switch figure samples them on screen.
 COLOURS = ["3a6ea5", "a5553a", "4f8a3c"]
+# Sites of the figure that visits many sites one after another.
+MANY_SITES = 10
 NEXT_SHORTCUT = '{"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}'
 MIB = 1024 * 1024
 
@@ -48,6 +50,10 @@ def log(*parts):
 # requests /loaded, which tells the benchmark.
 
 
+def colour(index):
+    return COLOURS[index] if index < len(COLOURS) else f"{(index * 37) % 200 + 40:02x}6a{(index * 71) % 200 + 40:02x}"
+
+
 def make_page(index):
     rng = random.Random(1000 + index)
     numbers = ",".join(str(rng.randint(0, 10**9)) for _ in range(200_000))
@@ -55,7 +61,7 @@ def make_page(index):
     return f"""<!doctype html>
 <html><head><meta charset="utf-8"><title>Chat {index + 1}</title>
 <style>
-html, body {{ margin: 0; background: #{COLOURS[index]}; font: 14px sans-serif; }}
+html, body {{ margin: 0; background: #{colour(index)}; font: 14px sans-serif; }}
 #log {{ margin: 0 0 90px 48px; padding: 8px; }}
 .msg {{ background: #f4f4f4; border-radius: 8px; margin: 6px 0; padding: 6px 10px; max-width: 620px; }}
 .who {{ font-weight: bold; margin-right: 6px; }}
@@ -89,15 +95,26 @@ window.addEventListener("load", () => requestAnimationFrame(() => requestAnimati
 """.encode()
 
 
-class Sites:
-    """Three loopback servers (one port, hence one origin, per site) that record page loads."""
+def make_light_page(index):
+    """A small page in the site's colour, for the first-show figure: its first pixels wait for no script."""
+    return f"""<!doctype html>
+<html><head><meta charset="utf-8"><title>Light {index + 1}</title>
+<style>html, body {{ margin: 0; height: 100%; background: #{colour(index)}; font: 14px sans-serif; }}</style></head>
+<body><p style="margin: 0 0 0 48px; padding: 8px">Site {index + 1}</p>
+<script>window.addEventListener("load", () => requestAnimationFrame(() =>
+  fetch("/loaded").catch(() => {{}})));</script></body></html>
+""".encode()
 
-    def __init__(self):
-        self.loads = [0, 0, 0]
+
+class Sites:
+    """Loopback servers (one port, hence one origin, per site) that record page loads."""
+
+    def __init__(self, count=3, light=False):
+        self.loads = [0] * count
         self.cond = threading.Condition()
         self.servers = []
-        self.pages = [make_page(i) for i in range(3)]
-        for index in range(3):
+        self.pages = [(make_light_page if light else make_page)(i) for i in range(count)]
+        for index in range(count):
             handler = self._handler(index)
             server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
             server.daemon_threads = True
@@ -136,7 +153,7 @@ class Sites:
 
     def reset(self):
         with self.cond:
-            self.loads = [0, 0, 0]
+            self.loads = [0] * len(self.loads)
 
     def wait_loaded(self, index, timeout=90):
         with self.cond:
@@ -199,6 +216,13 @@ def memory_kib(pid):
     except OSError:
         pass
     return pss, uss
+
+
+def cpu_ms(pid):
+    """Processor time (user and system, all threads) the process has used so far, in ms."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
 
 
 def pss_kib(pid):
@@ -452,9 +476,11 @@ def main():
     parser.add_argument("--presses", type=int, default=30, help="hot-key and site-switch presses")
     parser.add_argument("--idle-seconds", type=int, default=60)
     parser.add_argument("--settle", type=float, default=30, help="seconds between the last load and PSS")
+    parser.add_argument("--first-runs", type=int, default=6, help="starts for the first-show figure")
+    parser.add_argument("--first-delay", type=float, default=5, help="seconds from the icon to the first show")
     parser.add_argument("--list-runs", type=int, default=5, help="openings of each list per site count")
-    parser.add_argument("--only", default="start,rest,idle,memory,show,switch,browsers,lists",
-                        help="comma-separated subset of start,rest,idle,memory,show,switch,browsers,lists")
+    parser.add_argument("--only", default="start,first,rest,idle,memory,show,switch,browsers,lists,many",
+                        help="comma-separated subset of start,first,rest,idle,memory,show,switch,browsers,lists,many")
     args = parser.parse_args()
     if not os.environ.get("VESK_PANEL_PID"):
         sys.exit("run me inside tests/harness/headless.sh --tray (bench/run.sh does)")
@@ -480,6 +506,58 @@ def main():
                     walls.append(float(match.group(1)))
                     cpus.append(float(match.group(2)))
                 results[f"{what}_{count}"] = (statistics.median(walls), statistics.median(cpus), max(walls))
+
+    if "many" in wanted:
+        log(f"== {MANY_SITES} sites visited one after another")
+        many = Sites(MANY_SITES)
+        write_settings(many)
+        vesk = Vesk(vesk_binary)
+        try:
+            vesk.command("--toggle")
+            many.wait_loaded(0)
+            for index in range(1, MANY_SITES):
+                vesk.command("--next")
+                many.wait_loaded(index)
+            time.sleep(args.settle)
+            pss, uss, parts = measure_pss(vesk.pid)
+            results["many"] = pss
+            results["many_uss"] = uss
+            results["many_web"] = sum(1 for comm, *_ in parts.values() if comm.startswith("WebKitWebProces"))
+            log(f"vesk after {MANY_SITES} sites: {pss / MIB:.1f} MiB PSS, {uss / MIB:.1f} MiB USS, "
+                f"{results['many_web']} web processes ({describe(parts)})")
+            # Back to the first site: released by now unless every page is kept, it loads again.
+            many.reset()
+            vesk.command("--next")
+            try:
+                many.wait_loaded(0, timeout=30)
+                log("  the first site, shown again, loaded again (its page had been released)")
+            except RuntimeError:
+                log("  the first site, shown again, did not load again (its page was still alive)")
+        finally:
+            vesk.quit()
+            many.close()
+
+    if "first" in wanted:
+        light = Sites(light=True)
+        write_settings(light)
+        log(f"== first show after start, {args.first_runs} starts, the key pressed {args.first_delay:g} s after the icon")
+        firsts = []
+        for run in range(args.first_runs):
+            vesk = Vesk(vesk_binary)
+            try:
+                time.sleep(args.first_delay)
+                cpu = cpu_ms(vesk.pid)
+                out = run_tool([os.path.join(tools, "bench_panel_latency"), "first", COLOURS[0]])
+                cpu = cpu_ms(vesk.pid) - cpu
+                log(f"  vesk's processor time until the page showed: {cpu:.0f} ms")
+                match = re.search(r"^first_show mapped=([0-9.]+) chrome=([0-9.]+) page=([0-9.]+)", out, re.M)
+                firsts.append(tuple(float(match.group(i)) for i in (1, 2, 3)) + (cpu,))
+            finally:
+                vesk.quit()
+        light.close()
+        results["first_cold"] = firsts[0]
+        if len(firsts) > 1:
+            results["first_warm"] = tuple(statistics.median(f[i] for f in firsts[1:]) for i in range(4))
 
     sites = Sites()
     write_settings(sites)
@@ -569,6 +647,12 @@ def main():
     if results.get("start") is not None:
         log(f"cold start -> tray item: median {results['start']:.1f} ms (cpu {results['start_cpu']:.1f} ms) "
             f"/ <= 150 ms: {verdict(results['start'] <= 150)}")
+    for key, label in (("first_cold", "first run"), ("first_warm", "median of the other runs")):
+        if key in results:
+            mapped, chrome, page, cpu = results[key]
+            log(f"first show ({label}): mapped {mapped:.1f} ms, site bar and toolbar drawn {chrome:.1f} ms / <= 150 ms: "
+                f"{verdict(chrome <= 150)}; page pixels {page:.1f} ms / <= 400 ms: {verdict(page <= 400)}; "
+                f"vesk's processor time {cpu:.0f} ms")
     if results.get("show_mapped") is not None:
         log(f"hot key -> panel mapped: median {results['show_mapped']:.2f} ms, focused "
             f"{results['show_focused']:.2f} ms / <= 16 ms: {verdict(results['show_focused'] <= 16)}")
@@ -583,6 +667,9 @@ def main():
                 ratio_uss = results["memory_uss"] / results[name + "_uss"]
                 log(f"  {name} {results[name] / MIB:.1f} MiB PSS (USS {results[name + '_uss'] / MIB:.1f}): "
                     f"ratio {ratio:.2f} (USS {ratio_uss:.2f}) / <= {goal:.2f}: {verdict(ratio <= goal)}")
+    if "many" in results:
+        log(f"memory, {MANY_SITES} sites visited: {results['many'] / MIB:.1f} MiB PSS (USS {results['many_uss'] / MIB:.1f}, "
+            f"{results['many_web']} web processes) / <= 620 MiB: {verdict(results['many'] <= 620 * MIB)}")
     if "rest" in results:
         log(f"memory at rest: {results['rest'] / MIB:.1f} MiB PSS (USS {results['rest_uss'] / MIB:.1f} MiB; "
             f"{results['rest_sharing']} other processes mapped WebKit) / <= 40 MiB: {verdict(results['rest'] <= 40 * MIB)}")

@@ -7,6 +7,10 @@
 //     Ctrl+Alt+N with the panel shown, until the pixel sampled inside the page area turns
 //     from the current site's colour into another site's colour. The panel window is watched
 //     with XDamage and sampled after every damage report.
+//   bench_panel_latency first <rrggbb>
+//     Ctrl+Alt+Space once, with the panel never shown since Vesk started: until the panel window is
+//     viewable, until its first drawing holds the site bar and toolbar (more than two colours in the
+//     window), and until a pixel of the selected page's background colour is on screen.
 // Prints one line per press and summary lines "<name>_ms median=… min=… max=…".
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -279,12 +283,96 @@ int switchBenchmark(int presses, const std::vector<unsigned long>& colours) {
   return shown.empty() ? 1 : 0;
 }
 
+// The panel's pixels: whether it holds the page colour, and how many colours it shows (up to 3).
+struct PanelLook {
+  bool page = false;
+  int colours = 0;
+};
+
+std::optional<PanelLook> look(Window window, unsigned long pageColour) {
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(dpy, window, &attributes)) return std::nullopt;
+  XImage* image = XGetImage(dpy, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+  if (!image) return std::nullopt;
+  PanelLook found;
+  std::vector<unsigned long> seen;
+  for (int y = 0; y < attributes.height && !(found.page && seen.size() > 2); y += 2) {
+    for (int x = 0; x < attributes.width; x += 2) {
+      const unsigned long pixel = XGetPixel(image, x, y) & 0xffffff;
+      if (pixel == pageColour) found.page = true;
+      if (seen.size() < 3 && std::find(seen.begin(), seen.end(), pixel) == seen.end()) seen.push_back(pixel);
+    }
+  }
+  XDestroyImage(image);
+  found.colours = static_cast<int>(seen.size());
+  return found;
+}
+
+int firstShowBenchmark(unsigned long pageColour) {
+  // Windows come and go while the tree is searched for the panel: a window gone between listing
+  // and reading it is skipped rather than fatal.
+  XSetErrorHandler(+[](Display*, XErrorEvent*) { return 0; });
+  int eventBase = 0, errorBase = 0;
+  if (!XDamageQueryExtension(dpy, &eventBase, &errorBase)) {
+    std::fprintf(stderr, "the X server has no DAMAGE extension\n");
+    return 1;
+  }
+  Window panel = findPanel(DefaultRootWindow(dpy));
+  if (panel && isViewable(panel)) {
+    std::fprintf(stderr, "the panel is shown already\n");
+    return 1;
+  }
+  const double start = nowMs();
+  sendCombination(XK_space);
+  const double deadline = start + 30000;
+  panel = 0;
+  while (nowMs() < deadline) {
+    panel = findPanel(DefaultRootWindow(dpy));
+    if (panel && isViewable(panel)) break;
+    panel = 0;
+    sleepMs(2);
+  }
+  if (!panel) {
+    std::fprintf(stderr, "no panel window appeared\n");
+    return 1;
+  }
+  const double mapped = nowMs() - start;
+  Damage damage = XDamageCreate(dpy, panel, XDamageReportNonEmpty);
+  XSync(dpy, False);
+  std::optional<double> chrome, page;
+  // The first drawing may have come before the damage was watched: look once at once.
+  auto check = [&] {
+    const auto seen = look(panel, pageColour);
+    if (!seen) return;
+    const double at = nowMs() - start;
+    if (!chrome && seen->colours > 2) chrome = at;
+    if (!page && seen->page) page = at;
+  };
+  check();
+  XEvent event;
+  while ((!chrome || !page) && nextEvent(&event, deadline)) {
+    if (event.type != eventBase + XDamageNotify) continue;
+    XDamageSubtract(dpy, damage, None, None);
+    check();
+  }
+  XDamageDestroy(dpy, damage);
+  if (!chrome || !page) {
+    std::fprintf(stderr, "the panel's %s did not appear within 30 s\n", chrome ? "page" : "site bar and toolbar");
+    return 1;
+  }
+  std::printf("first_show mapped=%.2f chrome=%.2f page=%.2f\n", mapped, *chrome, *page);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || (std::strcmp(argv[1], "show") != 0 && std::strcmp(argv[1], "switch") != 0)) {
+  const bool known = argc >= 3 && (std::strcmp(argv[1], "show") == 0 || std::strcmp(argv[1], "switch") == 0 ||
+                                   std::strcmp(argv[1], "first") == 0);
+  if (!known) {
     std::fprintf(stderr,
                  "usage: bench_panel_latency show <presses>\n"
+                 "       bench_panel_latency first <rrggbb>\n"
                  "       bench_panel_latency switch <presses> <rrggbb> <rrggbb> [<rrggbb>...]\n");
     return 2;
   }
@@ -300,7 +388,9 @@ int main(int argc, char** argv) {
   }
   const int presses = std::atoi(argv[2]);
   int status = 0;
-  if (std::strcmp(argv[1], "show") == 0) {
+  if (std::strcmp(argv[1], "first") == 0) {
+    status = firstShowBenchmark(std::strtoul(argv[2], nullptr, 16));
+  } else if (std::strcmp(argv[1], "show") == 0) {
     status = showBenchmark(presses);
   } else {
     std::vector<unsigned long> colours;

@@ -16,8 +16,12 @@ AddressParts splitAddress(std::string_view address) {
   return parts;
 }
 
-BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace)
-    : factory_(factory), clipboard_(clipboard), workspace_(workspace) {}
+BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace,
+                           std::size_t livePageLimit)
+    : factory_(factory),
+      clipboard_(clipboard),
+      workspace_(workspace),
+      livePageLimit_(std::max<std::size_t>(livePageLimit, 1)) {}
 
 // Pages go first: they may still report to the store while they are being torn down.
 BrowserStore::~BrowserStore() { views_.clear(); }
@@ -40,13 +44,26 @@ WebPage& BrowserStore::view(const LinkSite& site) {
   // Record the page before loading: the load may report back synchronously.
   WebPage& page = *views_.emplace(site.id, factory_.createPage(*this)).first->second;
   page.setZoom(zoom_);
+  // A released page comes back where it was, with its history. When the site's address was edited
+  // meanwhile, the new address loads on top of that history, as it would have on the live page.
+  bool restored = false;
+  if (auto saved = released_.find(site.id); saved != released_.end()) {
+    std::string history = std::move(saved->second);
+    released_.erase(saved);
+    restored = page.restoreHistory(history);
+  }
+  auto address = addresses_.find(site.id);
+  bool sameAddress = address != addresses_.end() && address->second == site.address;
   addresses_[site.id] = site.address;
+  if (restored && sameAddress) return page;
   if (auto url = site.url()) page.load(*url);
   return page;
 }
 
 void BrowserStore::activate(const LinkSite& site) {
   activeID_ = site.id;
+  recent_.remove(site.id);
+  recent_.push_front(site.id);
   errorText.set(std::nullopt);
   requiresExternalSignIn.set(false);
   refreshState();
@@ -55,6 +72,34 @@ void BrowserStore::activate(const LinkSite& site) {
   if (WebPage* page = activePage()) {
     if (auto failure = page->processFailure()) errorText.set(failure->message);
   }
+  releaseBeyondLimit();
+}
+
+bool BrowserStore::isDownloading(const Uuid& id) const {
+  const auto& running = downloads();
+  return std::any_of(running.begin(), running.end(), [&](const RunningDownload& d) { return d.site == id; });
+}
+
+void BrowserStore::releaseBeyondLimit() {
+  if (views_.size() <= livePageLimit_) return;
+  // Candidates, least recently shown first: pages never shown, then shown ones from the oldest.
+  std::vector<Uuid> order;
+  for (const auto& [id, page] : views_) {
+    if (std::find(recent_.begin(), recent_.end(), id) == recent_.end()) order.push_back(id);
+  }
+  order.insert(order.end(), recent_.rbegin(), recent_.rend());
+  std::vector<std::unique_ptr<WebPage>> closing;
+  for (const Uuid& id : order) {
+    if (views_.size() <= livePageLimit_) break;
+    auto found = views_.find(id);
+    // The shown page stays, and so does a page whose download would end with it.
+    if (found == views_.end() || id == activeID_ || isDownloading(id)) continue;
+    released_[id] = found->second->savedHistory();
+    closing.push_back(std::move(found->second));
+    views_.erase(found);
+  }
+  // The pages leave the map before they close, so nothing they report on the way reaches the state.
+  closing.clear();
 }
 
 void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
@@ -70,12 +115,24 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
     }
     forgotten_.insert(it->first);
     addresses_.erase(it->first);
+    recent_.remove(it->first);
     if (activeID_ == it->first) {
       activeID_.reset();
       activeClosed = true;
     }
     closing.push_back(std::move(it->second));
     it = views_.erase(it);
+  }
+  // A released page of a removed site is gone already: only its history is left to drop.
+  for (auto it = released_.begin(); it != released_.end();) {
+    if (kept.count(it->first)) {
+      ++it;
+      continue;
+    }
+    forgotten_.insert(it->first);
+    addresses_.erase(it->first);
+    recent_.remove(it->first);
+    it = released_.erase(it);
   }
   // The pages leave the map before they close, so nothing they report on the way reaches the state.
   // Closing a page stops its download.

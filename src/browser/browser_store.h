@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,6 +33,11 @@ struct AddressParts {
 };
 AddressParts splitAddress(std::string_view address);
 
+// How many pages stay alive by default. Each live page keeps a web process of its own (tens of MiB);
+// beyond this many, the page shown least recently is released and comes back, with its history and
+// address, when shown again.
+inline constexpr std::size_t defaultLivePageLimit = 8;
+
 // A download that runs for a site.
 struct RunningDownload {
   Uuid site;
@@ -38,12 +45,17 @@ struct RunningDownload {
 };
 
 // One store per panel, kept for the whole run. Pages are created on first use and kept while their
-// site is saved, so every site keeps its page, history and sign-in state; a removed site's page is
-// closed (see forgetSites). All calls and all page events happen on the main thread.
+// site is saved, up to `livePageLimit` live pages: when a site is shown and more pages live, the
+// hidden pages shown least recently are released (their web processes end) and only their history
+// is kept; showing such a site again makes a new page that restores that history and its address.
+// The shown page and pages running a download are never released. Sign-in state lives in the
+// shared cookies, so it survives a release. A removed site's page is closed (see forgetSites). All
+// calls and all page events happen on the main thread.
 class BrowserStore final : private WebPageDelegate {
  public:
-  // The factory, clipboard and workspace must outlive the store.
-  BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace);
+  // The factory, clipboard and workspace must outlive the store. A limit below 1 counts as 1.
+  BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Workspace& workspace,
+               std::size_t livePageLimit = defaultLivePageLimit);
   ~BrowserStore() override;
   BrowserStore(const BrowserStore&) = delete;
   BrowserStore& operator=(const BrowserStore&) = delete;
@@ -74,8 +86,12 @@ class BrowserStore final : private WebPageDelegate {
   WebPage& view(const LinkSite& site);
   // Makes the site active, clears the error and sign-in flags and republishes the state. When the
   // site's web process ended and the page was not loaded since, errorText says so.
-  // Does not create a page; call view() first.
+  // Does not create a page; call view() first. Then releases hidden pages beyond the limit.
   void activate(const LinkSite& site);
+
+  // Whether the site's page is alive; false before its first view() and while it is released.
+  bool isLive(const Uuid& id) const { return views_.count(id) > 0; }
+  std::size_t livePageLimit() const { return livePageLimit_; }
 
   // Closes the page of every site that is not in `current`, the model's whole site list, and ends
   // its web process. A removed site is never shown again (adding it back makes a new site), so its
@@ -113,6 +129,8 @@ class BrowserStore final : private WebPageDelegate {
   void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
   void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
   std::optional<Uuid> siteOf(const WebPage& page) const;
+  void releaseBeyondLimit();
+  bool isDownloading(const Uuid& id) const;
 
   WebPageFactory& factory_;
   Clipboard& clipboard_;
@@ -121,6 +139,9 @@ class BrowserStore final : private WebPageDelegate {
   std::map<Uuid, std::unique_ptr<WebPage>> views_;
   std::map<Uuid, std::string> addresses_;
   std::set<Uuid> forgotten_;
+  std::size_t livePageLimit_;
+  std::list<Uuid> recent_;                // shown sites, the most recently shown first
+  std::map<Uuid, std::string> released_;  // the history of each released page
   double zoom_ = 1.0;
 };
 

@@ -139,6 +139,13 @@ class WebPage {
   // Stops the page's running download, if any, and removes its partial file.
   virtual void cancelDownload() = 0;
 
+  // The page's history and its place in it, in the engine's own form; empty when there is none. A
+  // page made later takes it up with restoreHistory().
+  virtual std::string savedHistory() const = 0;
+  // Takes up a history from savedHistory() and loads its current entry. False, with nothing
+  // loaded, when the history is empty or cannot be read.
+  virtual bool restoreHistory(const std::string& saved) = 0;
+
   // The widget that shows the page, owned by the page; null for pages without one.
   // Hosts may move it between containers; it lives as long as the page.
   virtual Gtk::Widget* widget() const = 0;

@@ -123,6 +123,35 @@ void WebKitPage::cancelDownload() {
   webkit_download_cancel(download_.get());
 }
 
+std::string WebKitPage::savedHistory() const {
+  WebKitWebViewSessionState* state = webkit_web_view_get_session_state(view_.get());
+  if (!state) return {};
+  GBytesPtr bytes(webkit_web_view_session_state_serialize(state));
+  webkit_web_view_session_state_unref(state);
+  if (!bytes) return {};
+  gsize size = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
+  return data ? std::string(data, size) : std::string();
+}
+
+bool WebKitPage::restoreHistory(const std::string& saved) {
+  if (saved.empty()) return false;
+  GBytesPtr bytes(g_bytes_new(saved.data(), saved.size()));
+  WebKitWebViewSessionState* state = webkit_web_view_session_state_new(bytes.get());
+  if (!state) return false;
+  webkit_web_view_restore_session_state(view_.get(), state);
+  webkit_web_view_session_state_unref(state);
+  // Restoring fills the back-forward list only; the page loads its current entry itself.
+  WebKitBackForwardListItem* current =
+      webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_.get()));
+  const gchar* uri = current ? webkit_back_forward_list_item_get_uri(current) : nullptr;
+  if (!uri || !*uri) return false;
+  lastRequested_ = uri;
+  loadGesture_ = false;
+  webkit_web_view_go_to_back_forward_list_item(view_.get(), current);
+  return true;
+}
+
 void WebKitPage::load(const std::string& address) {
   lastRequested_ = address;
   // A new window's address loads here: the click that asked for it started this load.

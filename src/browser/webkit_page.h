@@ -42,6 +42,8 @@ class WebKitPage final : public WebPage {
   std::optional<LoadError> processFailure() const override { return processFailure_; }
   bool guardsSignInHost() const override { return guarded_; }
   void cancelDownload() override;
+  std::string savedHistory() const override;
+  bool restoreHistory(const std::string& saved) override;
 
   // The page that shows `view`, or null for a view no page made.
   static WebKitPage* of(_WebKitWebView* view);

@@ -1,5 +1,7 @@
 #include "panel/browser_area.h"
 
+#include <glibmm/main.h>
+
 #include "model/strings.h"
 
 namespace vesk {
@@ -45,10 +47,25 @@ BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   buildHandoffCard();
   buildEmptyState();
   show_all();
+  firstDraw_ = signal_draw().connect(
+      [this](const Cairo::RefPtr<Cairo::Context>&) {
+        firstDraw_.disconnect();
+        drawn_ = true;
+        afterFirstDraw_ = Glib::signal_idle().connect([this] {
+          render(lastOnScreen_);
+          return false;
+        });
+        return false;
+      },
+      true);
   render(true);
 }
 
-BrowserContent::~BrowserContent() { dropHost(); }
+BrowserContent::~BrowserContent() {
+  firstDraw_.disconnect();
+  afterFirstDraw_.disconnect();
+  dropHost();
+}
 
 void BrowserContent::buildErrorLayer() {
   addClasses(errorLayer_, {"vesk-error-layer"});
@@ -126,8 +143,9 @@ void BrowserContent::render(bool onScreen) {
   handoffFrame_.set_visible(shownKind_ == BrowserContentKind::handoff);
   emptyFrame_.set_visible(shownKind_ == BrowserContentKind::emptyState);
 
+  lastOnScreen_ = onScreen;
   if (web && onScreen && site) {
-    placeHost(*site);
+    if (drawn_) placeHost(*site);
   } else {
     // The hand-off site never gets a web view from here; a hidden area holds none either.
     dropHost();

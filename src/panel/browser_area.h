@@ -48,6 +48,13 @@ class BrowserContent : public Gtk::Box {
   void dropHost();
 
   VeskViewState& state_;
+  // The page waits for the area's first drawing: starting the web engine (its display set-up, its
+  // context and first view) takes longer than drawing the whole panel, so the first show draws the
+  // site bar and toolbar at once and the page follows right after that frame.
+  bool drawn_ = false;
+  bool lastOnScreen_ = true;
+  sigc::connection firstDraw_;
+  sigc::connection afterFirstDraw_;
   BrowserContentKind shownKind_ = BrowserContentKind::emptyState;
 
   Gtk::Overlay webLayer_;

@@ -39,6 +39,13 @@ class FakeWebPage final : public WebPage {
   std::optional<LoadError> processFailure() const override { return ended; }
   bool guardsSignInHost() const override { return guardsSignIn; }
   void cancelDownload() override { ++downloadCancels; }
+  std::string savedHistory() const override { return history; }
+  bool restoreHistory(const std::string& saved) override {
+    restored.push_back(saved);
+    if (saved.empty()) return false;
+    history = saved;
+    return true;
+  }
   Gtk::Widget* widget() const override { return nullptr; }
 
   // Engine events.
@@ -58,6 +65,8 @@ class FakeWebPage final : public WebPage {
   WebPageDelegate& delegate;
   int downloadCancels = 0;
   std::vector<std::string> loads;
+  std::string history;                // what savedHistory() gives
+  std::vector<std::string> restored;  // every history given to restoreHistory()
   std::function<void(const std::string&)> onLoad;
   int backCount = 0, forwardCount = 0, reloadCount = 0;
   std::optional<double> zoom;

@@ -489,5 +489,98 @@ TEST_F(BrowserStoreTest, DownloadsRunOnePerSiteAndLeaveTheListWhenTheyEnd) {
   EXPECT_TRUE(store.downloads().empty());
 }
 
+// Live pages kept to a limit of two, so the third site shown releases one.
+class LivePageLimitTest : public ::testing::Test {
+ protected:
+  FakeWebPage& show(const LinkSite& site) {
+    auto& shown = static_cast<FakeWebPage&>(store.view(site));
+    store.activate(site);
+    return shown;
+  }
+  FakeWebPage* pageOf(const LinkSite& site) {
+    return store.isLive(site.id) ? &static_cast<FakeWebPage&>(store.view(site)) : nullptr;
+  }
+
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  BrowserStore store{factory, clipboard, workspace, 2};
+  LinkSite a{"A", "https://a.example/"};
+  LinkSite b{"B", "https://b.example/"};
+  LinkSite c{"C", "https://c.example/"};
+};
+
+TEST(LivePageDefaultTest, EightSitesShownInTurnAllStayAliveAndLoadOnce) {
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  BrowserStore store{factory, clipboard, workspace};
+  std::vector<LinkSite> sites;
+  for (int i = 0; i < 8; ++i) sites.emplace_back("S", "https://s" + std::to_string(i) + ".example/");
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& site : sites) {
+      store.view(site);
+      store.activate(site);
+    }
+  }
+  ASSERT_EQ(factory.pages.size(), 8u);
+  for (auto* page : factory.pages) {
+    EXPECT_FALSE(factory.isClosed(page));
+    EXPECT_EQ(page->loads.size(), 1u);
+  }
+}
+
+TEST_F(LivePageLimitTest, TheLeastRecentlyShownHiddenPageIsReleasedAndComesBackWithItsHistory) {
+  FakeWebPage& pageA = show(a);
+  pageA.history = "history of a";
+  show(b).history = "history of b";
+  show(a);  // b is now the least recently shown
+  show(c);
+  EXPECT_TRUE(store.isLive(a.id));
+  EXPECT_FALSE(store.isLive(b.id));
+  EXPECT_TRUE(store.isLive(c.id));
+
+  FakeWebPage& back = show(b);
+  EXPECT_EQ(back.restored, std::vector<std::string>{"history of b"});
+  EXPECT_TRUE(back.loads.empty());  // the history's own entry loads, not the site's address
+  EXPECT_EQ(store.activeID(), b.id);
+  EXPECT_FALSE(store.isLive(a.id));  // a was now the least recently shown
+  EXPECT_EQ(factory.pages.size(), 4u);
+}
+
+TEST_F(LivePageLimitTest, AReleasedPageWithoutHistoryOrWithAnEditedAddressLoadsTheAddress) {
+  show(a);  // no history
+  show(b).history = "history of b";
+  show(c);
+  EXPECT_EQ(show(a).loads, std::vector<std::string>{"https://a.example/"});
+  b.address = "https://b.example/edited";
+  FakeWebPage& edited = show(b);
+  EXPECT_EQ(edited.restored, std::vector<std::string>{"history of b"});
+  EXPECT_EQ(edited.loads, std::vector<std::string>{"https://b.example/edited"});
+}
+
+TEST_F(LivePageLimitTest, TheShownPageAndADownloadingPageAreNeverReleased) {
+  FakeWebPage& pageA = show(a);
+  ASSERT_TRUE(pageA.delegate.pageMayDownload(pageA, "big.iso"));
+  show(b);
+  show(c);  // a downloads, so b goes although a is older
+  EXPECT_TRUE(store.isLive(a.id));
+  EXPECT_FALSE(store.isLive(b.id));
+  pageA.delegate.pageDownloadEnded(pageA, DownloadReport{"/tmp/big.iso", true, false, "saved"});
+  show(b);  // the download ended: a is the oldest hidden page now
+  EXPECT_FALSE(store.isLive(a.id));
+  EXPECT_TRUE(store.isLive(c.id));
+  EXPECT_EQ(pageA.downloadCancels, 0);
+}
+
+TEST_F(LivePageLimitTest, ARemovedSiteWhosePageWasReleasedIsForgotten) {
+  show(a).history = "history of a";
+  show(b);
+  show(c);
+  ASSERT_FALSE(store.isLive(a.id));
+  store.forgetSites({b, c});
+  EXPECT_TRUE(store.isForgotten(a.id));
+}
+
 }  // namespace
 }  // namespace vesk

@@ -503,6 +503,40 @@ TEST_F(WebKitBrowserTest, ARemovedSiteTakesItsWebProcessWithIt) {
   EXPECT_TRUE(settledAt(server.url("/")));
 }
 
+TEST_F(WebKitBrowserTest, AReleasedPageEndsItsWebProcessAndComesBackWithItsHistoryAndAddress) {
+  server.route("/other", Reply(page("<h1>Other</h1>")));
+  BrowserStore oneLive{factory, clipboard, workspace, 1};
+  LinkSite first{"First", server.url("/")};
+  LinkSite second{"Second", server.url("/other")};
+  auto settled = [&](const std::string& address) {
+    return testing::waitFor([&] { return !oneLive.isLoading() && oneLive.currentAddress() == address; });
+  };
+  auto local = std::make_unique<BrowserView>(oneLive, first);
+  window->add(*local);
+  window->show_all();
+  ASSERT_TRUE(settled(server.url("/")));
+  webkit_web_view_evaluate_javascript(static_cast<WebKitPage&>(oneLive.view(first)).webView(),
+                                      "document.getElementById('next').click()", -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
+  ASSERT_TRUE(settled(server.url("/next")));
+  int before = webProcessCount();
+
+  local->setSite(second);
+  ASSERT_TRUE(settled(server.url("/other")));
+  EXPECT_FALSE(oneLive.isLive(first.id));
+  // One process came with the second page, the first page's went with it.
+  EXPECT_TRUE(testing::waitFor([&] { return webProcessCount() == before; })) << webProcessCount();
+
+  local->setSite(first);
+  ASSERT_TRUE(settled(server.url("/next")));
+  EXPECT_TRUE(oneLive.canGoBack());
+  EXPECT_FALSE(oneLive.isLive(second.id));
+  oneLive.goBack();
+  ASSERT_TRUE(settled(server.url("/")));
+  EXPECT_TRUE(oneLive.canGoForward());
+  local.reset();
+}
+
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
   testing::LoopbackServer server;

@@ -680,6 +680,28 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   EXPECT_TRUE(testing::waitFor([&] { return closes == 2; }, 20));
 }
 
+TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFollows) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  PanelFixture fx{{alpha, beta}};
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  auto* view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [] {});
+  window.add(*view);
+  std::optional<std::size_t> pagesAtFirstFrame;
+  view->siteBar().signal_draw().connect(
+      [&](const Cairo::RefPtr<Cairo::Context>&) {
+        if (!pagesAtFirstFrame) pagesAtFirstFrame = fx.pages.pages.size();
+        return false;
+      },
+      true);
+  window.show_all();
+  ASSERT_TRUE(testing::waitFor([&] { return pagesAtFirstFrame.has_value(); }, 20));
+  EXPECT_EQ(*pagesAtFirstFrame, 0u);
+  ASSERT_TRUE(testing::waitFor([&] { return view->browserContent().host() != nullptr; }, 20));
+  EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
+  EXPECT_EQ(fx.pages.pages.size(), 1u);
+}
+
 // The panel window keeps the stored size whatever its content asks for: a long page address in
 // the site bar, or wide settings content.
 TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
@@ -698,6 +720,8 @@ TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
   Gtk::Window& window = panelWindow.window();
   auto windowWidth = [&] { return window.get_window() ? window.get_window()->get_width() : 0; };
   ASSERT_TRUE(testing::waitFor([&] { return window.get_mapped() && windowWidth() > 0; }, 20));
+  // The page comes right after the panel's first frame.
+  ASSERT_TRUE(testing::waitFor([&] { return !fx.pages.pages.empty(); }, 20));
 
   for (std::size_t length : {60u, 120u, 400u}) {
     SCOPED_TRACE(length);
