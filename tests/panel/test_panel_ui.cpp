@@ -31,7 +31,7 @@ struct PanelWindowTest : ::testing::Test {
     window->add(*view);
     window->show_all();
     testing::waitFor([&] { return view->get_mapped(); }, 20);
-    testing::settle();
+    testing::waitForDraw(*window);  // the first page is made after the first frame
   }
   void TearDown() override { window.reset(); }
 
