@@ -4,15 +4,15 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
-#include <gtkmm/cssprovider.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
-#include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "panel/panel_style.h"
 #include "panel/vesk_view_state.h"
 #include "settings/login_items.h"
 
@@ -32,6 +32,9 @@ class SettingsTabView : public Gtk::Box {
   virtual void refresh() = 0;
 };
 
+// The style sheet of the settings screen for the current theme.
+std::string settingsCss(const SettingsStore& store);
+
 class SettingsScreen : public Gtk::ScrolledWindow {
  public:
   SettingsScreen(VeskViewState& state, SettingsServices services);
@@ -41,14 +44,13 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   void refresh();
 
   // For tests and the panel: the parts of the frame.
-  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_[static_cast<std::size_t>(tab)]; }
+  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_.at(tab); }
   SettingsTabView* content() const { return content_; }
   SettingsTab shownTab() const { return shownTab_; }
 
  private:
   void scheduleRefresh();
   void rebuildContent();
-  void updateStyle();
 
   VeskViewState& state_;
   SettingsServices services_;
@@ -57,20 +59,16 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   Gtk::Label subtitle_;
   Gtk::Box stripFrame_{Gtk::ORIENTATION_HORIZONTAL, 0};
   Gtk::Box strip_{Gtk::ORIENTATION_HORIZONTAL, 5};
-  std::array<Gtk::Button*, 5> tabButtons_{};
+  std::map<SettingsTab, Gtk::Button*> tabButtons_;  // one for each of allSettingsTabs
   Gtk::Box contentSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   SettingsTabView* content_ = nullptr;
   SettingsTab shownTab_ = SettingsTab::general;
   // Set while the screen was off screen: the tab's transient state starts again when it returns.
   bool stale_ = false;
 
-  Glib::RefPtr<Gtk::CssProvider> css_;
-  std::string loadedCss_;
+  ScreenStyle style_{[this] { return settingsCss(state_.model.store()); }};
   std::vector<Subscription> subscriptions_;
   sigc::connection pendingRefresh_;
 };
-
-// The style sheet of the settings screen for the current theme.
-std::string settingsCss(const SettingsStore& store);
 
 }  // namespace vesk
