@@ -3,20 +3,15 @@
 // says when the desktop refuses.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <gtkmm/window.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "hotkeys/gtk_key_monitor.h"
 #include "hotkeys/main_queue.h"
 #include "hotkeys/portal_hotkey_service.h"
 #include "model/glib_handles.h"
-#include "panel/panel_fakes.h"
-#include "panel/vesk_view.h"
-#include "settings/fake_login_items.h"
-#include "settings/settings_screen.h"
+#include "settings/panel_with_settings.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
 #include "support/gtk_test_support.h"
@@ -190,7 +185,7 @@ class PortalHotkeysTest : public ::testing::Test {
     if (counter != 0) g_dbus_connection_signal_unsubscribe(bus.get(), counter);
     counter = 0;
     delivered = 0;
-    window.reset();
+    panel.reset();
     delegate.reset();
     hotkeys.reset();
     portal.reset();
@@ -200,21 +195,8 @@ class PortalHotkeysTest : public ::testing::Test {
 
   // The Keys tab as the panel shows it.
   KeysTab& keysTab() {
-    window = std::make_unique<Gtk::Window>();
-    auto* view = Gtk::manage(new VeskView(
-        delegate->model(), PanelServices{pages, clipboard, workspace, keys, timers.runAfter(), [] { return false; }},
-        [] {},
-        [this](VeskViewState& state) {
-          return Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
-        }));
-    window->add(*view);
-    window->show_all();
-    view->state().openSettings();
-    view->state().settingsTab.set(SettingsTab::keys);
-    view->render();
-    testing::settle();
-    auto& screen = dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front());
-    return dynamic_cast<KeysTab&>(*screen.content());
+    panel = std::make_unique<testing::PanelWithSettings>(delegate->model());
+    return dynamic_cast<KeysTab&>(panel->showTab(SettingsTab::keys));
   }
 
   testing::MemorySettingsStore store;
@@ -225,13 +207,7 @@ class PortalHotkeysTest : public ::testing::Test {
   int delivered = 0;
   std::unique_ptr<PortalHotkeyService> hotkeys;
   std::unique_ptr<AppDelegate> delegate;
-  testing::FakePageFactory pages;
-  testing::FakeClipboard clipboard;
-  testing::FakeWorkspace workspace;
-  testing::FakeTimers timers;
-  testing::FakeLoginItems login;
-  GtkKeyMonitor keys;
-  std::unique_ptr<Gtk::Window> window;
+  std::unique_ptr<testing::PanelWithSettings> panel;
 };
 
 TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsActionOnce) {
