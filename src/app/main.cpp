@@ -25,7 +25,7 @@
 #include "app/entry.h"
 #include "app/panel_module.h"
 #include "hotkeys/main_queue.h"
-#include "hotkeys/x11_hotkey_service.h"
+#include "hotkeys/session_hotkeys.h"
 #include "model/constants.h"
 #include "model/file_settings_store.h"
 #include "model/strings.h"
@@ -39,7 +39,7 @@ namespace {
 struct Running {
   bool failed = false;  // starting failed: the run ends with an error status
   std::unique_ptr<vesk::FileSettingsStore> store;
-  std::unique_ptr<vesk::X11HotkeyService> hotkeys;
+  std::unique_ptr<vesk::HotkeyService> hotkeys;
   std::unique_ptr<vesk::AppDelegate> delegate;
   vesk::GtkPanelWindow* panel = nullptr;
 };
@@ -129,7 +129,7 @@ void start(Gtk::Application& app, Running& running) {
 
   running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
   if (const auto& problem = running.store->openProblem()) std::cerr << vesk::strings::errorLine(*problem) << "\n";
-  running.hotkeys = std::make_unique<vesk::X11HotkeyService>();
+  running.hotkeys = vesk::makeSessionHotkeyService();
 
   vesk::ShellPlatform platform;
   const std::string icons = iconThemePath();

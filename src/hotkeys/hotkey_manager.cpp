@@ -19,6 +19,9 @@ HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue mainQueue)
       }
     });
   };
+  service_.onOfferChanged = [weak] {
+    if (auto alive = weak.lock()) (*alive)->serviceOfferChanged();
+  };
 }
 
 HotkeyManager::~HotkeyManager() {
@@ -27,6 +30,7 @@ HotkeyManager::~HotkeyManager() {
   }
   hotKeys_.clear();
   service_.onPressed = nullptr;
+  service_.onOfferChanged = nullptr;
   alive_.reset();
 }
 
@@ -42,7 +46,10 @@ std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& short
     }
   }
   if (!service_.registerHotkey(id, shortcut.keyCode, shortcut.modifiers)) {
-    return refusal();
+    if (service_.offersGlobalKeys()) return std::string(strings::shortcutTaken());
+    // Nothing can be grabbed in this session: kept for the day it can.
+    hotKeys_[id] = Registration{shortcut.keyCode, shortcut.modifiers};
+    return std::nullopt;
   }
   // While paused the desktop has only been asked whether it accepts the combination.
   if (paused_) service_.unregisterHotkey(id);
@@ -50,8 +57,13 @@ std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& short
   return std::nullopt;
 }
 
-std::string HotkeyManager::refusal() const {
-  return std::string(service_.offersGlobalKeys() ? strings::shortcutTaken() : strings::shortcutsUnavailable());
+void HotkeyManager::serviceOfferChanged() {
+  std::vector<std::uint32_t> refused;
+  if (!paused_ && service_.offersGlobalKeys()) {
+    paused_ = true;  // nothing is held now: resume() grabs every registration
+    refused = resume();
+  }
+  if (auto changed = offerChanged) changed(refused);
 }
 
 void HotkeyManager::unregister(std::uint32_t id) {
@@ -72,7 +84,7 @@ std::vector<std::uint32_t> HotkeyManager::resume() {
   if (!paused_) return refused;
   paused_ = false;
   for (auto it = hotKeys_.begin(); it != hotKeys_.end();) {
-    if (service_.registerHotkey(it->first, it->second.keyCode, it->second.modifiers)) {
+    if (service_.registerHotkey(it->first, it->second.keyCode, it->second.modifiers) || !service_.offersGlobalKeys()) {
       ++it;
     } else {
       refused.push_back(it->first);

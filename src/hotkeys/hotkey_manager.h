@@ -27,7 +27,8 @@ class HotkeyManager {
   HotkeyManager& operator=(const HotkeyManager&) = delete;
 
   // Absent on success, otherwise the refusal message, which names who refused. Any earlier
-  // registration under `id` is removed first.
+  // registration under `id` is removed first. Where the session offers no global keys at all,
+  // nothing is refused: the combination is kept and grabbed once the session offers them.
   std::optional<std::string> registerShortcut(const Shortcut& shortcut, std::uint32_t id);
   void unregister(std::uint32_t id);
 
@@ -41,13 +42,18 @@ class HotkeyManager {
   std::vector<std::uint32_t> resume();
   bool isPaused() const { return paused_; }
 
+  // False while the session offers no global key combinations (see HotkeyService).
+  bool offersGlobalKeys() const { return service_.offersGlobalKeys(); }
+  // Called on the main loop when the session's offer changes. When it begins, every kept
+  // registration is grabbed (unless paused); `refused` are those the desktop refused, which are
+  // left without a hot key.
+  std::function<void(const std::vector<std::uint32_t>& refused)> offerChanged;
+
   // Called on the main loop with the id of each press; presses arriving while unset are dropped.
   std::function<void(std::uint32_t id)> action;
 
  private:
-  // What a refusal by the desktop says: another application holds the combination, or the
-  // session has no global key combinations at all.
-  std::string refusal() const;
+  void serviceOfferChanged();
 
   HotkeyService& service_;
   MainQueue mainQueue_;

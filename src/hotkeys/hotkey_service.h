@@ -21,6 +21,9 @@ class HotkeyService {
   // Called from the desktop's event dispatch with the id of every pressed combination.
   // Auto-repeat and key releases are not reported.
   std::function<void(std::uint32_t id)> onPressed;
+  // Called from the main loop when offersGlobalKeys() may have changed: a desktop service that
+  // answers later (the portal) is found, refuses, or goes away.
+  std::function<void()> onOfferChanged;
 };
 
 }  // namespace vesk

@@ -59,6 +59,10 @@ class AppModel {
   // True while the panel records a key combination: the shell then releases its global key
   // combinations so that their presses reach the recorder. Never stored.
   Published<bool> isRecordingShortcut{false};
+  // False while the desktop session offers no global key combinations: they are still recorded
+  // and stored, and the Keys tab says how to bind the commands instead. Set by the shell; never
+  // stored.
+  Published<bool> globalKeysOffered{true};
   Published<LinkTheme> theme{LinkTheme::graphite};
   Published<double> panelWidth{PanelLimits::defaultWidth};
   Published<double> panelHeight{PanelLimits::defaultHeight};

@@ -89,7 +89,12 @@ std::string settingsNotWrittenOver(std::string_view path, std::string_view moveR
 }
 
 std::string_view shortcutTaken() { return _("That shortcut is used by another app. Try a different one."); }
-std::string_view shortcutsUnavailable() { return _("This session doesn't allow global shortcuts."); }
+std::string globalKeysUnavailable() {
+  // TRANSLATORS: the three commands are typed as they stand; keep it to one line.
+  return format(_("Global keys aren't available on this desktop: bind {toggle}, {next} and {previous} in its "
+                  "keyboard settings."),
+                {{"toggle", "vesk --toggle"}, {"next", "vesk --next"}, {"previous", "vesk --previous"}});
+}
 std::string actionError(std::string_view action, std::string_view message) {
   // TRANSLATORS: a refusal of one action's key combination, for example "Next website: …".
   return format(_("{action}: {message}"), {{"action", action}, {"message", message}});

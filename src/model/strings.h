@@ -49,8 +49,9 @@ std::string settingsNotWrittenOver(std::string_view path, std::string_view moveR
 // Global key combinations.
 // Another application holds the combination.
 std::string_view shortcutTaken();
-// The session offers no global key combinations at all (no X11 display).
-std::string_view shortcutsUnavailable();
+// The Keys tab's one line where the session offers no global key combinations at all: the
+// commands to bind in the desktop's own keyboard settings instead.
+std::string globalKeysUnavailable();
 // A refusal of one action's combination: "Next website: <message>".
 std::string actionError(std::string_view action, std::string_view message);
 std::string_view shortcutUpdateFailed();

@@ -16,6 +16,11 @@ std::string ShortcutRows::caption(ShortcutAction action) const {
   return std::string(strings::setKeys());
 }
 
+std::optional<std::string> ShortcutRows::sessionNotice() const {
+  if (model_.globalKeysOffered()) return std::nullopt;
+  return strings::globalKeysUnavailable();
+}
+
 bool ShortcutRows::hasClearButton(ShortcutAction action) const {
   return action != ShortcutAction::show && model_.shortcutFor(action).has_value();
 }

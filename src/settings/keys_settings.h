@@ -25,6 +25,9 @@ class ShortcutRows {
   bool isRecording(ShortcutAction action) const;
   // "Press keys…" while recording, else the combination as the desktop shows it, else "Set keys".
   std::string caption(ShortcutAction action) const;
+  // The one line shown where the session offers no global keys (the commands to bind in the
+  // desktop's own keyboard settings); absent where it does.
+  std::optional<std::string> sessionNotice() const;
   // Only next and previous, and only while they hold a combination.
   bool hasClearButton(ShortcutAction action) const;
 

@@ -7,6 +7,11 @@ KeysTab::KeysTab(VeskViewState& state)
     : SettingsTabView(10), state_(state), logic_(state.model, state.recorder, state.recordingAction) {
   pack_start(*sectionLabel(strings::shortcutsSection()), Gtk::PACK_SHRINK);
 
+  sessionNotice = styledLabel("", {"settings-detail"}, LabelFlow::wrapping);
+  sessionNotice->set_selectable(true);  // the commands are there to be copied
+  sessionNotice->set_no_show_all(true);
+  pack_start(*sessionNotice, Gtk::PACK_SHRINK);
+
   for (std::size_t i = 0; i < allShortcutActions.size(); ++i) {
     Row& row = rows[i];
     row.action = allShortcutActions[i];
@@ -56,6 +61,9 @@ void KeysTab::refresh() {
       if (shown) row.clearButton->show_all_children();
     }
   }
+  const auto notice = logic_.sessionNotice();
+  sessionNotice->set_text(notice.value_or(""));
+  sessionNotice->set_visible(notice.has_value());
   const auto& message = state_.model.shortcutError();
   error->set_text(message.value_or(""));
   error->set_visible(message.has_value());

@@ -76,6 +76,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   subscriptions_.push_back(model.nextShortcut.observe(changed));
   subscriptions_.push_back(model.previousShortcut.observe(changed));
   subscriptions_.push_back(model.shortcutError.observe(changed));
+  subscriptions_.push_back(model.globalKeysOffered.observe(changed));
   subscriptions_.push_back(model.theme.observe(changed));
   subscriptions_.push_back(model.panelWidth.observe(changed));
   subscriptions_.push_back(model.panelHeight.observe(changed));

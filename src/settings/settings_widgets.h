@@ -60,6 +60,7 @@ class KeysTab final : public SettingsTabView {
   };
   std::array<Row, 3> rows;
   Gtk::Label* error = nullptr;
+  Gtk::Label* sessionNotice = nullptr;  // where the session offers no global keys
 
  private:
   VeskViewState& state_;

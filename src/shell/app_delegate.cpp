@@ -23,6 +23,7 @@ AppDelegate::~AppDelegate() {
   outsideClickMonitor_.reset();
   localClickMonitor_.reset();
   hotkey_.action = nullptr;
+  hotkey_.offerChanged = nullptr;
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -74,6 +75,14 @@ void AppDelegate::applicationDidFinishLaunching() {
   recording_ = model_.isRecordingShortcut.observe(
       [withSelf](const bool& recording) { withSelf([&](AppDelegate& self) { self.recordingChanged(recording); }); });
 
+  // A session whose service answers later (the desktop portal) grabs the kept combinations then.
+  hotkey_.offerChanged = [withSelf](const std::vector<std::uint32_t>& refused) {
+    withSelf([&](AppDelegate& self) {
+      self.model_.globalKeysOffered.set(self.hotkey_.offersGlobalKeys());
+      self.reportRefused(refused);
+    });
+  };
+  model_.globalKeysOffered.set(hotkey_.offersGlobalKeys());
   model_.shortcutError.set(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
   if (const auto& next = model_.nextShortcut()) {
     if (auto message = hotkey_.registerShortcut(*next, rawValue(ShortcutAction::nextSite))) {
@@ -218,7 +227,11 @@ void AppDelegate::recordingChanged(bool recording) {
     return;
   }
   // A combination another application took meanwhile is reported as at launch.
-  for (std::uint32_t id : hotkey_.resume()) {
+  reportRefused(hotkey_.resume());
+}
+
+void AppDelegate::reportRefused(const std::vector<std::uint32_t>& refused) {
+  for (std::uint32_t id : refused) {
     auto action = shortcutActionFromRaw(id);
     model_.shortcutError.set(action && action != ShortcutAction::show
                                  ? strings::actionError(title(*action), strings::shortcutTaken())

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hotkeys/hotkey_manager.h"
 #include "model/app_model.h"
@@ -75,6 +76,7 @@ class AppDelegate {
   void followPanelWindow(Gtk::Widget& content);
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
   void recordingChanged(bool recording);
+  void reportRefused(const std::vector<std::uint32_t>& refused);
 
   AppModel model_;
   HotkeyManager hotkey_;

@@ -35,13 +35,20 @@ class FakeHotkeyService final : public HotkeyService {
   bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override {
     record("register " + std::to_string(id));
     if (beforeRegister) beforeRegister(id);
-    if (refused.contains({keyCode, modifiers}) || refusedKeys.contains(keyCode)) return false;
+    if (!offers || refused.contains({keyCode, modifiers}) || refusedKeys.contains(keyCode)) return false;
     grabs[id] = {keyCode, modifiers};
     return true;
   }
   void unregisterHotkey(std::uint32_t id) override {
     record("unregister " + std::to_string(id));
     grabs.erase(id);
+  }
+
+  bool offersGlobalKeys() const override { return offers; }
+  // The session begins or stops offering global keys (a desktop portal answering late).
+  void changeOffer(bool now) {
+    offers = now;
+    if (onOfferChanged) onOfferChanged();
   }
 
   // What the desktop does when a grabbed combination is pressed.
@@ -52,6 +59,7 @@ class FakeHotkeyService final : public HotkeyService {
   std::map<std::uint32_t, Combination> grabs;
   std::set<Combination> refused;
   std::set<std::uint32_t> refusedKeys;  // key codes refused with any modifiers
+  bool offers = true;                   // while false, every registration is refused
   std::vector<std::string> calls;
   std::function<void(std::uint32_t)> beforeRegister;
 

@@ -145,12 +145,17 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   EXPECT_TRUE(keysTab().error->get_visible());
   shown.push_back({"refusal by another application", keysTab().error->get_text()});
 
-  // A session without an X11 display offers no global keys at all.
+  // A session without an X11 display offers no global keys at all: nothing is refused, and the
+  // Keys tab says so in one line.
   X11HotkeyService noDisplay(nullptr);
   HotkeyManager manager(noDisplay, glibMainQueue());
-  const std::string impossible = manager.registerShortcut(Shortcut::standard(), 1).value_or("");
-  shown.push_back({"refusal without global keys", impossible});
-  EXPECT_NE(impossible, taken) << "both refusals say the same";
+  EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), 1), std::nullopt);
+  model.globalKeysOffered.set(false);
+  const std::string impossible = keysTab().sessionNotice->get_text();
+  EXPECT_FALSE(impossible.empty());
+  EXPECT_EQ(impossible.find('\n'), std::string::npos) << "more than one line";
+  shown.push_back({"Keys tab without global keys", impossible});
+  EXPECT_NE(impossible, taken) << "the line and the refusal say the same";
 
   std::map<std::string, std::string> expected{
       {"tray tooltip over D-Bus", "Vesk — Ctrl+Alt+Space · Double-click for options"},

@@ -1,0 +1,371 @@
+#include "hotkeys/portal_hotkey_service.h"
+
+#include <gdk/gdk.h>
+#include <unistd.h>
+
+#include <array>
+#include <utility>
+
+#include "hotkeys/key_table.h"
+#include "model/strings.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr const char* portalName = "org.freedesktop.portal.Desktop";
+constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+
+struct PortalAction {
+  std::uint32_t id;
+  std::string_view name;
+};
+constexpr std::array<PortalAction, 3> portalActions{{{rawValue(ShortcutAction::show), "toggle"},
+                                                     {rawValue(ShortcutAction::nextSite), "next"},
+                                                     {rawValue(ShortcutAction::previousSite), "previous"}}};
+
+std::string_view description(std::uint32_t id) {
+  switch (shortcutActionFromRaw(id).value_or(ShortcutAction::show)) {
+    case ShortcutAction::nextSite:
+      return strings::optionNext();
+    case ShortcutAction::previousSite:
+      return strings::optionPrevious();
+    case ShortcutAction::show:
+      break;
+  }
+  return strings::optionToggle();
+}
+
+using Alive = std::weak_ptr<PortalHotkeyService*>;
+
+// The bus name a portal puts into request and session paths: the unique name without its
+// colon, dots as underscores.
+std::string senderElement(GDBusConnection* connection) {
+  std::string name = g_dbus_connection_get_unique_name(connection) ? g_dbus_connection_get_unique_name(connection) : "";
+  if (!name.empty() && name.front() == ':') name.erase(0, 1);
+  for (char& c : name) {
+    if (c == '.') c = '_';
+  }
+  return name;
+}
+
+}  // namespace
+
+std::optional<std::string> portalTrigger(std::uint32_t keyCode, std::uint32_t modifiers) {
+  auto keysym = keysymForKeyCode(keyCode);
+  const char* name = keysym ? gdk_keyval_name(static_cast<guint>(*keysym)) : nullptr;
+  if (name == nullptr) return std::nullopt;
+  std::string trigger;
+  if (modifiers & ModifierMask::control) trigger += "CTRL+";
+  if (modifiers & ModifierMask::option) trigger += "ALT+";
+  if (modifiers & ModifierMask::shift) trigger += "SHIFT+";
+  if (modifiers & ModifierMask::command) trigger += "LOGO+";
+  return trigger + name;
+}
+
+std::optional<std::string> portalShortcutId(std::uint32_t id) {
+  for (const auto& action : portalActions) {
+    if (action.id == id) return std::string(action.name);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> idForPortalShortcut(std::string_view shortcutId) {
+  for (const auto& action : portalActions) {
+    if (action.name == shortcutId) return action.id;
+  }
+  return std::nullopt;
+}
+
+PortalHotkeyService::PortalHotkeyService()
+    : cancellable_(g_cancellable_new()), alive_(std::make_shared<PortalHotkeyService*>(this)) {
+  g_bus_get(
+      G_BUS_TYPE_SESSION, cancellable_.get(),
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
+        GError* raw = nullptr;
+        GObjectPtr<GDBusConnection> connection(g_bus_get_finish(result, &raw));
+        GErrorPtr error(raw);
+        auto self = alive->lock();
+        if (!self) return;
+        if (connection) {
+          (*self)->connected(connection.get());
+        } else {
+          (*self)->becomeUnavailable();
+        }
+      },
+      new Alive(alive_));
+}
+
+PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection)
+    : cancellable_(g_cancellable_new()), alive_(std::make_shared<PortalHotkeyService*>(this)) {
+  connected(connection);
+}
+
+PortalHotkeyService::~PortalHotkeyService() {
+  alive_.reset();
+  g_cancellable_cancel(cancellable_.get());
+  if (bindSource_ != 0) g_source_remove(bindSource_);
+  if (connection_) {
+    closeSession();
+    if (activatedSubscription_ != 0) g_dbus_connection_signal_unsubscribe(connection_.get(), activatedSubscription_);
+    for (guint subscription : requestSubscriptions_)
+      g_dbus_connection_signal_unsubscribe(connection_.get(), subscription);
+  }
+  onPressed = nullptr;
+  onOfferChanged = nullptr;
+}
+
+void PortalHotkeyService::connected(GDBusConnection* connection) {
+  connection_.reset(G_DBUS_CONNECTION(g_object_ref(connection)));
+  probe();
+}
+
+void PortalHotkeyService::probe() {
+  // Asking for the interface's version tells whether the portal (and a backend implementing
+  // GlobalShortcuts) is there; the portal may be started by the bus for this call.
+  g_dbus_connection_call(
+      connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1,
+      cancellable_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        auto self = alive->lock();
+        if (!self) return;
+        PortalHotkeyService& service = **self;
+        guint32 version = 0;
+        if (reply) {
+          GVariant* boxed = nullptr;
+          g_variant_get(reply.get(), "(v)", &boxed);
+          GVariantPtr value(boxed);
+          if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32)) version = g_variant_get_uint32(value.get());
+        }
+        if (version == 0) {
+          service.becomeUnavailable();
+          return;
+        }
+        service.activatedSubscription_ = g_dbus_connection_signal_subscribe(
+            service.connection_.get(), portalName, shortcutsInterface, "Activated", portalPath, nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+               gpointer data) { static_cast<PortalHotkeyService*>(data)->activated(parameters); },
+            &service, nullptr);
+        service.state_ = State::ready;
+        if (auto changed = service.onOfferChanged) changed();
+      },
+      new Alive(alive_));
+}
+
+void PortalHotkeyService::becomeUnavailable() {
+  closeSession();
+  state_ = State::unavailable;
+  wanted_.clear();
+  if (auto changed = onOfferChanged) changed();
+}
+
+bool PortalHotkeyService::registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) {
+  unregisterHotkey(id);
+  if (state_ != State::ready || !portalShortcutId(id) || !portalTrigger(keyCode, modifiers)) return false;
+  // One press must name one id: a combination held under another id is not proposed twice.
+  for (const auto& [other, combination] : wanted_) {
+    if (combination == Combination{keyCode, modifiers}) return false;
+  }
+  wanted_[id] = Combination{keyCode, modifiers};
+  scheduleBind();
+  return true;
+}
+
+void PortalHotkeyService::unregisterHotkey(std::uint32_t id) {
+  // The desktop keeps what it was last asked to bind until a new binding replaces it; presses of
+  // an id Vesk no longer holds are dropped. Only a new or changed combination is worth a new
+  // binding (and the dialog a desktop may show for it): releasing every key while a combination
+  // is recorded and taking them back after costs nothing.
+  wanted_.erase(id);
+}
+
+void PortalHotkeyService::scheduleBind() {
+  if (bindSource_ != 0) return;
+  auto* alive = new Alive(alive_);
+  bindSource_ = g_idle_add_full(
+      G_PRIORITY_DEFAULT,
+      [](gpointer data) -> gboolean {
+        if (auto self = static_cast<Alive*>(data)->lock()) {
+          (*self)->bindSource_ = 0;
+          (*self)->bind();
+        }
+        return G_SOURCE_REMOVE;
+      },
+      alive, [](gpointer data) { delete static_cast<Alive*>(data); });
+}
+
+void PortalHotkeyService::bind() {
+  if (state_ != State::ready || busy_) return;  // a binding under way looks again when it ends
+  bool covered = true;
+  for (const auto& [id, combination] : wanted_) {
+    auto it = bound_.find(id);
+    covered = covered && it != bound_.end() && it->second == combination;
+  }
+  if (covered) return;
+  // A session's shortcuts are bound once: a new set goes to a new session.
+  closeSession();
+  busy_ = true;
+  std::string token = "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
+  GVariantBuilder options;
+  g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+  g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+  g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(token.c_str()));
+  request("CreateSession", g_variant_new("(a{sv})", &options), token,
+          [this](std::uint32_t code, GVariant* results) { sessionCreated(code, results); });
+}
+
+void PortalHotkeyService::sessionCreated(std::uint32_t code, GVariant* results) {
+  // The handle is documented as a string; some portals send an object path.
+  GVariantPtr value(code == 0 && results != nullptr ? g_variant_lookup_value(results, "session_handle", nullptr)
+                                                    : nullptr);
+  const gchar* handle = nullptr;
+  if (value && (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING) ||
+                g_variant_is_of_type(value.get(), G_VARIANT_TYPE_OBJECT_PATH))) {
+    handle = g_variant_get_string(value.get(), nullptr);
+  }
+  if (handle == nullptr || !g_variant_is_object_path(handle)) {
+    busy_ = false;
+    becomeUnavailable();
+    return;
+  }
+  session_ = handle;
+  sendBinding();
+}
+
+void PortalHotkeyService::sendBinding() {
+  Combinations sent = wanted_;
+  GVariantBuilder shortcuts;
+  g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
+  for (const auto& [id, combination] : sent) {
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&properties, "{sv}", "description",
+                          g_variant_new_string(std::string(description(id)).c_str()));
+    if (auto trigger = portalTrigger(combination.keyCode, combination.modifiers)) {
+      g_variant_builder_add(&properties, "{sv}", "preferred_trigger", g_variant_new_string(trigger->c_str()));
+    }
+    g_variant_builder_add(&shortcuts, "(sa{sv})", portalShortcutId(id)->c_str(), &properties);
+  }
+  std::string token = "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
+  GVariantBuilder options;
+  g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+  g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+  request("BindShortcuts", g_variant_new("(oa(sa{sv})sa{sv})", session_.c_str(), &shortcuts, "", &options), token,
+          [this, sent](std::uint32_t code, GVariant*) {
+            busy_ = false;
+            if (code != 0) {
+              // The user declined, or the desktop could not bind: no global keys this run.
+              becomeUnavailable();
+              return;
+            }
+            bound_ = sent;
+            bind();  // combinations changed while the desktop was asked
+          });
+}
+
+void PortalHotkeyService::request(const char* method, GVariant* parameters, const std::string& token,
+                                  std::function<void(std::uint32_t code, GVariant* results)> answered) {
+  struct Pending {
+    Alive alive;
+    std::function<void(std::uint32_t, GVariant*)> answered;
+    guint subscription = 0;
+    bool done = false;
+    void finish(GDBusConnection* connection, std::uint32_t code, GVariant* results) {
+      if (done) return;
+      done = true;
+      auto self = alive.lock();
+      if (!self) return;
+      g_dbus_connection_signal_unsubscribe(connection, subscription);
+      (*self)->requestSubscriptions_.erase(subscription);
+      auto callback = std::move(answered);
+      callback(code, results);
+    }
+  };
+  using PendingPtr = std::shared_ptr<Pending>;
+  auto pending = std::make_shared<Pending>();
+  pending->alive = alive_;
+  pending->answered = std::move(answered);
+
+  // The answer comes as a Response signal on the request's object, whose path is known before
+  // the call: listening first means a quick answer cannot be missed.
+  auto onResponse = [](GDBusConnection* connection, const gchar*, const gchar*, const gchar*, const gchar*,
+                       GVariant* parameters, gpointer data) {
+    guint32 code = 2;
+    GVariant* raw = nullptr;
+    if (g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
+      g_variant_get(parameters, "(u@a{sv})", &code, &raw);
+    GVariantPtr results(raw);
+    PendingPtr keep = *static_cast<PendingPtr*>(data);
+    keep->finish(connection, code, results.get());
+  };
+  auto subscribe = [this, pending, onResponse](const std::string& path) {
+    pending->subscription = g_dbus_connection_signal_subscribe(
+        connection_.get(), portalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, onResponse, new PendingPtr(pending),
+        [](gpointer data) { delete static_cast<PendingPtr*>(data); });
+    requestSubscriptions_.insert(pending->subscription);
+  };
+  const std::string expected = std::string(portalPath) + "/request/" + senderElement(connection_.get()) + "/" + token;
+  subscribe(expected);
+
+  struct Call {
+    PendingPtr pending;
+    std::string expected;
+    std::function<void(const std::string&)> resubscribe;
+  };
+  auto* call = new Call{pending, expected, [this, subscribe, pending](const std::string& path) {
+                          g_dbus_connection_signal_unsubscribe(connection_.get(), pending->subscription);
+                          requestSubscriptions_.erase(pending->subscription);
+                          subscribe(path);
+                        }};
+  g_dbus_connection_call(
+      connection_.get(), portalName, portalPath, shortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Call> call(static_cast<Call*>(data));
+        GError* raw = nullptr;
+        auto* connection = G_DBUS_CONNECTION(source);
+        GVariantPtr reply(g_dbus_connection_call_finish(connection, result, &raw));
+        GErrorPtr error(raw);
+        if (!call->pending->alive.lock() || call->pending->done) return;
+        if (!reply) {
+          call->pending->finish(connection, 2, nullptr);
+          return;
+        }
+        const gchar* handle = nullptr;
+        g_variant_get(reply.get(), "(&o)", &handle);
+        // Portals older than the handle_token option answer on a path of their own choosing.
+        if (handle != nullptr && call->expected != handle) call->resubscribe(handle);
+      },
+      call);
+}
+
+void PortalHotkeyService::closeSession() {
+  if (session_.empty()) return;
+  g_dbus_connection_call(connection_.get(), portalName, session_.c_str(), "org.freedesktop.portal.Session", "Close",
+                         nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  session_.clear();
+  bound_.clear();
+}
+
+void PortalHotkeyService::activated(GVariant* parameters) {
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) return;
+  const gchar* session = nullptr;
+  const gchar* shortcut = nullptr;
+  g_variant_get(parameters, "(&o&sta{sv})", &session, &shortcut, nullptr, nullptr);
+  // Only this session's shortcuts, and only those Vesk holds now (none while one is recorded).
+  if (session_.empty() || session != session_) return;
+  auto id = idForPortalShortcut(shortcut);
+  if (!id || !wanted_.contains(*id)) return;
+  if (auto pressed = onPressed) pressed(*id);
+}
+
+}  // namespace vesk

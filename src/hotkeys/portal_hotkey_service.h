@@ -1,0 +1,88 @@
+// Global hot keys through the desktop portal's GlobalShortcuts interface (Wayland sessions:
+// KDE Plasma, GNOME 48+, Hyprland). The desktop owns the keys: Vesk proposes its three actions
+// with their combinations as preferred triggers, the desktop binds them (often after asking the
+// user) and reports each activation on the bus.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "hotkeys/hotkey_service.h"
+#include "model/glib_handles.h"
+
+namespace vesk {
+
+// The combination in the XDG shortcuts format the portal takes as a preferred trigger, for
+// example "CTRL+ALT+space"; absent for a key code the key table does not know.
+std::optional<std::string> portalTrigger(std::uint32_t keyCode, std::uint32_t modifiers);
+
+// The shortcut id the portal knows an action by ("toggle", "next", "previous": the command-line
+// options that do the same), and back; absent for an id or name that is not an action's.
+std::optional<std::string> portalShortcutId(std::uint32_t id);
+std::optional<std::uint32_t> idForPortalShortcut(std::string_view shortcutId);
+
+class PortalHotkeyService : public HotkeyService {
+ public:
+  // Connects to the session bus and asks whether the portal offers GlobalShortcuts, both without
+  // waiting: until the portal answers, no global keys are offered.
+  PortalHotkeyService();
+  // Talks to the portal over `connection` (tests hand in their private bus).
+  explicit PortalHotkeyService(GDBusConnection* connection);
+  ~PortalHotkeyService() override;  // closes the session, so the desktop releases the keys
+  PortalHotkeyService(const PortalHotkeyService&) = delete;
+  PortalHotkeyService& operator=(const PortalHotkeyService&) = delete;
+
+  // Accepted when the portal is there and no other id holds the combination; the desktop is
+  // asked on the next main-loop turn, with every registration at once. A refusal by the desktop
+  // (it answers a request with anything but success) arrives later: the service then offers no
+  // global keys any more and says so through onOfferChanged.
+  bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
+  void unregisterHotkey(std::uint32_t id) override;
+  bool offersGlobalKeys() const override { return state_ == State::ready; }
+
+ private:
+  enum class State { probing, ready, unavailable };
+  struct Combination {
+    std::uint32_t keyCode;
+    std::uint32_t modifiers;
+    bool operator==(const Combination&) const = default;
+  };
+  using Combinations = std::map<std::uint32_t, Combination>;
+
+  void connected(GDBusConnection* connection);
+  void probe();
+  void becomeUnavailable();
+  void scheduleBind();
+  void bind();
+  // Calls a portal method that answers through a Request object: `answered` gets the response
+  // code and results, or code 2 when the call itself failed.
+  void request(const char* method, GVariant* parameters, const std::string& token,
+               std::function<void(std::uint32_t code, GVariant* results)> answered);
+  void sessionCreated(std::uint32_t code, GVariant* results);
+  void sendBinding();
+  void closeSession();
+  void activated(GVariant* parameters);
+
+  GObjectPtr<GDBusConnection> connection_;
+  GObjectPtr<GCancellable> cancellable_;
+  State state_ = State::probing;
+  Combinations wanted_;  // what Vesk holds now
+  Combinations bound_;   // what the desktop was last asked to bind in the current session
+  std::string session_;  // the session's object path; empty while there is none
+  bool busy_ = false;    // a session is being created or bound
+  guint bindSource_ = 0;
+  guint activatedSubscription_ = 0;
+  std::uint32_t tokens_ = 0;
+  std::set<guint> requestSubscriptions_;  // Response subscriptions of requests not yet answered
+  std::shared_ptr<PortalHotkeyService*> alive_;
+};
+
+}  // namespace vesk
