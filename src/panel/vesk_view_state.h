@@ -12,6 +12,7 @@
 #include "browser/browser_store.h"
 #include "hotkeys/shortcut_recorder.h"
 #include "model/app_model.h"
+#include "model/lifetime.h"
 #include "panel/panel_services.h"
 #include "panel/settings_tab.h"
 
@@ -152,8 +153,8 @@ class VeskViewState {
   std::function<void()> close_;
   std::vector<Subscription> subscriptions_;
   std::optional<KeyMonitor::Token> escapeHandler_;
-  // Points at this state until it is destroyed; deferred tasks hold it weakly.
-  std::shared_ptr<VeskViewState*> alive_;
+  // Deferred tasks and the key handler reach the state only while it lives.
+  Lifetime<VeskViewState> lifetime_{this};
 };
 
 }  // namespace vesk

@@ -12,6 +12,7 @@
 
 #include "hotkeys/hotkey_manager.h"
 #include "model/app_model.h"
+#include "model/lifetime.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
 #include "shell/tray_item.h"
@@ -93,7 +94,7 @@ class AppDelegate {
   Subscription recording_;
   Subscription saveFailures_;
 
-  std::shared_ptr<AppDelegate*> alive_;
+  Lifetime<AppDelegate> lifetime_{this};
 };
 
 }  // namespace vesk
