@@ -88,8 +88,7 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
 }
 
 VeskView::~VeskView() {
-  pendingRender_.disconnect();
-  subscriptions_.clear();
+  redraw_.stop();
   // Children use the state, and the state's pages and key handler use the services kept alive
   // here: take them down in that order, before the containers go.
   for (Gtk::Widget* child : settingsSlot_.get_children()) gtk_widget_destroy(child->gobj());
@@ -138,44 +137,34 @@ void VeskView::renderMark() {
 }
 
 void VeskView::observe() {
-  auto schedule = [this](const auto&) { scheduleRender(); };
   AppModel& model = state_->model;
-  subscriptions_.push_back(model.sites.observe(schedule));
-  subscriptions_.push_back(model.selectedID.observe(schedule));
-  subscriptions_.push_back(model.shortcut.observe(schedule));
-  subscriptions_.push_back(model.saveError.observe(schedule));
-  subscriptions_.push_back(model.theme.observe([this](const LinkTheme&) {
+  redraw_.watch(model.sites);
+  redraw_.watch(model.selectedID);
+  redraw_.watch(model.shortcut);
+  redraw_.watch(model.saveError);
+  redraw_.keep(model.theme.observe([this](const LinkTheme&) {
     restyle_ = true;
-    scheduleRender();
+    redraw_.schedule();
   }));
   BrowserStore& browser = state_->browser;
-  subscriptions_.push_back(browser.canGoBack.observe(schedule));
-  subscriptions_.push_back(browser.canGoForward.observe(schedule));
-  subscriptions_.push_back(browser.isLoading.observe(schedule));
-  subscriptions_.push_back(browser.errorText.observe(schedule));
-  subscriptions_.push_back(browser.requiresExternalSignIn.observe(schedule));
-  subscriptions_.push_back(browser.currentAddress.observe(schedule));
+  redraw_.watch(browser.canGoBack);
+  redraw_.watch(browser.canGoForward);
+  redraw_.watch(browser.isLoading);
+  redraw_.watch(browser.errorText);
+  redraw_.watch(browser.requiresExternalSignIn);
+  redraw_.watch(browser.currentAddress);
   VeskViewState& s = *state_;
-  subscriptions_.push_back(s.query.observe(schedule));
-  subscriptions_.push_back(s.showSettings.observe(schedule));
-  subscriptions_.push_back(s.showSearch.observe(schedule));
-  subscriptions_.push_back(s.searchFocused.observe(schedule));
-  subscriptions_.push_back(s.isAdding.observe(schedule));
-  subscriptions_.push_back(s.editing.observe(schedule));
-  subscriptions_.push_back(s.settingsTab.observe(schedule));
-}
-
-void VeskView::scheduleRender() {
-  // Published fields notify before they change: render once, on the next idle, after a burst.
-  if (pendingRender_.connected()) return;
-  pendingRender_ = Glib::signal_idle().connect([this] {
-    render();
-    return false;
-  });
+  redraw_.watch(s.query);
+  redraw_.watch(s.showSettings);
+  redraw_.watch(s.showSearch);
+  redraw_.watch(s.searchFocused);
+  redraw_.watch(s.isAdding);
+  redraw_.watch(s.editing);
+  redraw_.watch(s.settingsTab);
 }
 
 void VeskView::render() {
-  pendingRender_.disconnect();
+  redraw_.cancel();
   if (restyle_) {
     restyle_ = false;
     style_->refresh();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/app_model.h"
+#include "model/idle_redraw.h"
 #include "panel/browser_area.h"
 #include "panel/download_list.h"
 #include "panel/panel_services.h"
@@ -62,7 +63,6 @@ class VeskView : public Gtk::Box {
  private:
   void buildHeader();
   void observe();
-  void scheduleRender();
   void renderMark();
 
   std::unique_ptr<VeskViewState> state_;
@@ -90,8 +90,8 @@ class VeskView : public Gtk::Box {
   DownloadList* downloads_;
   Gtk::Label saveError_;
 
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingRender_;
+  // Published fields notify before they change: render once, on the next idle, after a burst.
+  IdleRedraw redraw_{[this] { render(); }};
   bool restyle_ = false;
   std::vector<std::shared_ptr<void>> keptAlive_;
 };

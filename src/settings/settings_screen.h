@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/idle_redraw.h"
 #include "panel/vesk_view_state.h"
 #include "settings/login_items.h"
 
@@ -46,7 +47,6 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   SettingsTab shownTab() const { return shownTab_; }
 
  private:
-  void scheduleRefresh();
   void rebuildContent();
   void updateStyle();
 
@@ -66,8 +66,10 @@ class SettingsScreen : public Gtk::ScrolledWindow {
 
   Glib::RefPtr<Gtk::CssProvider> css_;
   std::string loadedCss_;
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingRefresh_;
+  // At high idle priority, before GTK's next layout and frame: a change of tab or of a list
+  // rebuilds content whose size changes the layout, and a frame drawn in between would show the
+  // old content in the new place.
+  IdleRedraw refreshes_{[this] { refresh(); }, G_PRIORITY_HIGH_IDLE};
 };
 
 // The style sheet of the settings screen for the current theme.
