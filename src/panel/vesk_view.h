@@ -27,6 +27,10 @@ namespace vesk {
 // is owned by the view; it reads and changes the panel's state.
 using SettingsContentFactory = std::function<Gtk::Widget*(VeskViewState& state)>;
 
+// The real desktop services behind a panel view's PanelServices: the web engine and its page
+// factory, the clipboard, the default browser and the window's key presses (see makeVeskView).
+struct DesktopServices;
+
 class VeskView : public Gtk::Box {
  public:
   // `services` must outlive the view; `close` hides the panel.
@@ -57,8 +61,9 @@ class VeskView : public Gtk::Box {
   // Where the settings content goes.
   Gtk::Box& settingsSlot() { return settingsSlot_; }
 
-  // Keeps an object (the real services behind `services`) alive as long as the view.
-  void keepAlive(std::shared_ptr<void> object) { keptAlive_.push_back(std::move(object)); }
+  // Takes ownership of the real services behind `services` (they go after the view's state) and
+  // hands them the key presses of the window the view is placed in.
+  void ownDesktopServices(std::unique_ptr<DesktopServices> desktop);
 
  private:
   void buildHeader();
@@ -93,7 +98,8 @@ class VeskView : public Gtk::Box {
   // Published fields notify before they change: render once, on the next idle, after a burst.
   IdleRedraw redraw_{[this] { render(); }};
   bool restyle_ = false;
-  std::vector<std::shared_ptr<void>> keptAlive_;
+  std::unique_ptr<DesktopServices> desktop_;
+  sigc::connection placed_;
 };
 
 // The panel view on the real desktop services: the shared web engine, the clipboard, the default
