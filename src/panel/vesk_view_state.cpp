@@ -142,6 +142,15 @@ void VeskViewState::setQuery(std::string text) {
 
 void VeskViewState::clearQuery() { query.set(""); }
 
+void VeskViewState::setSearchFocused(bool focused) {
+  if (focused != searchFocused()) searchFocused.set(focused);
+}
+
+void VeskViewState::loginItemChanged(bool enabled, std::optional<std::string> error) {
+  loginItemEnabled.set(enabled);
+  loginItemError.set(std::move(error));
+}
+
 std::vector<LinkSite> VeskViewState::matches() const { return matchingSites(model.sites(), query()); }
 
 bool VeskViewState::offersQuickAdd() const { return Address::normalized(query()).has_value(); }

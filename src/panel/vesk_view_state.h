@@ -99,6 +99,10 @@ class VeskViewState {
 
   // Settings header.
   void backToBrowser();
+  // Settings: closes the settings screen (a saved site editor does), keeping the search as it is.
+  void leaveSettings() { showSettings.set(false); }
+  // Settings: the login item's state after a change was asked for, and the reason it failed.
+  void loginItemChanged(bool enabled, std::optional<std::string> error);
 
   // Site bar.
   // The page's address while its web view is on screen, else the selected site's name.
@@ -112,6 +116,8 @@ class VeskViewState {
 
   // Search row and results.
   void setQuery(std::string text);
+  // The search field gained or lost the keyboard focus.
+  void setSearchFocused(bool focused);
   void clearQuery();
   std::vector<LinkSite> matches() const;
   bool offersQuickAdd() const;  // the query is a valid address
