@@ -29,6 +29,11 @@ std::string_view keyFor(ShortcutAction action) {
 }
 }  // namespace
 
+LinkTheme storedTheme(const SettingsStore& store) {
+  auto stored = store.string(SettingsKey::theme);
+  return stored ? linkThemeFromRaw(*stored).value_or(LinkTheme::graphite) : LinkTheme::graphite;
+}
+
 AppModel::AppModel(SettingsStore& store) : store_(store) { load(); }
 
 void AppModel::load() {
@@ -64,8 +69,7 @@ void AppModel::load() {
   if (auto data = store_.data(SettingsKey::nextShortcut)) nextShortcut.set(Shortcut::decode(*data));
   if (auto data = store_.data(SettingsKey::previousShortcut)) previousShortcut.set(Shortcut::decode(*data));
 
-  auto storedTheme = store_.string(SettingsKey::theme);
-  theme.set(storedTheme ? linkThemeFromRaw(*storedTheme).value_or(LinkTheme::graphite) : LinkTheme::graphite);
+  theme.set(storedTheme(store_));
 
   double width = store_.doubleValue(SettingsKey::panelWidth);
   double height = store_.doubleValue(SettingsKey::panelHeight);

@@ -36,6 +36,11 @@ inline constexpr double minHeight = 500, maxHeight = 900, defaultHeight = 700;
 inline constexpr double minZoom = 0.75, maxZoom = 1.25, defaultZoom = 1.0;
 }  // namespace PanelLimits
 
+// The theme stored in `store`: the "vesk.theme.v1" value when it is one of the theme names as
+// written (no trimming, no case folding), graphite when it is missing or anything else. The model loads it once; the
+// panel's colours read it again at every use.
+LinkTheme storedTheme(const SettingsStore& store);
+
 class AppModel {
  public:
   // Loads every stored value; may write the default site list once.

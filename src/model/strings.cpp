@@ -199,7 +199,7 @@ std::string_view lockScreenNote() {
       "Works while your computer is unlocked. The desktop does not show third-party panels on its lock "
       "screen.");
 }
-std::string_view approveLoginItem() { return _("Approve Vesk in System Settings \u2192 General \u2192 Login Items."); }
+std::string_view approveLoginItem() { return _("Allow Vesk to start at login in your desktop's settings."); }
 std::string loginSettingFailed(std::string_view reason) {
   return format(_("Could not change login setting: {reason}"), {{"reason", reason}});
 }

@@ -24,15 +24,7 @@ Color Palette::secondary() {
 
 Color Palette::hairline() { return {1, 1, 1, 0.1}; }
 
-LinkTheme Palette::theme(const SettingsStore& store) {
-  auto stored = store.string(SettingsKey::theme);
-  if (!stored) return LinkTheme::graphite;
-  // Exact comparison: no trimming, no case folding.
-  for (LinkTheme theme : allLinkThemes) {
-    if (*stored == rawValue(theme)) return theme;
-  }
-  return LinkTheme::graphite;
-}
+LinkTheme Palette::theme(const SettingsStore& store) { return storedTheme(store); }
 
 Palette::ThemeColors Palette::colors(LinkTheme theme) {
   switch (theme) {

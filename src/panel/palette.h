@@ -27,7 +27,7 @@ class Palette {
   // White at opacity 0.1: dividers and thin outlines.
   static Color hairline();
 
-  // The stored "vesk.theme.v1" value when it is exactly one of the theme names; graphite otherwise.
+  // The stored theme, read as the model reads it (storedTheme).
   static LinkTheme theme(const SettingsStore& store);
   static Color background(const SettingsStore& store);
   static Color surface(const SettingsStore& store);

@@ -4,16 +4,12 @@
 #include <gtkmm/settings.h>
 #include <gtkmm/stylecontext.h>
 
-#include "panel/palette.h"
-
 namespace vesk {
 
 namespace {
 
-void replaceAll(std::string& text, std::string_view token, const std::string& value) {
-  for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size())) {
-    text.replace(at, token.size(), value);
-  }
+bool isNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
 // Sizes are CSS pixels; weights: 500 medium, 600 semibold.
@@ -82,47 +78,94 @@ button.vesk-prominent:active { background-color: @accent75; }
 button.vesk-prominent label { color: @bg; }
 
 .vesk-toolbar { background-color: @bg; padding: 0 15px; }
-.vesk-save-error { font-size: 11px; font-weight: 500; color: #ff9f0a; background-color: @surface;
+.vesk-save-error { font-size: 11px; font-weight: 500; color: @orange; background-color: @surface;
                    padding: 6px 15px; border-top: 1px solid @hairline; }
 .vesk-host-text { font-size: 11px; color: @secondary; }
 .vesk-download { font-size: 11px; background-color: @surface; padding: 2px 9px 2px 15px;
                  border-top: 1px solid @hairline; }
 .vesk-download-progress { color: @secondary; }
-.vesk-download-notice { font-size: 11px; font-weight: 500; color: #ff9f0a; background-color: @surface;
+.vesk-download-notice { font-size: 11px; font-weight: 500; color: @orange; background-color: @surface;
                         padding: 2px 9px 2px 15px; border-top: 1px solid @hairline; }
 )css";
 
 }  // namespace
 
-std::string panelCss(const SettingsStore& store) {
-  const Color accent = Palette::accent(store);
-  std::string css(styleTemplate);
-  // Longer names first, so "@accent15" is not read as "@accent" followed by "15".
-  replaceAll(css, "@accent15", accent.withAlpha(0.15).css());
-  replaceAll(css, "@accent40", accent.withAlpha(0.4).css());
-  replaceAll(css, "@accent75", accent.withAlpha(0.75).css());
-  replaceAll(css, "@accent90", accent.withAlpha(0.9).css());
-  replaceAll(css, "@accent", accent.css());
-  replaceAll(css, "@bg", Palette::background(store).css());
-  replaceAll(css, "@surface", Palette::surface(store).css());
-  replaceAll(css, "@primary", Palette::primary().css());
-  replaceAll(css, "@secondary", Palette::secondary().css());
-  replaceAll(css, "@hairline", Palette::hairline().css());
-  return css;
+std::string fillStyleSheet(std::string_view sheet, const SettingsStore& store,
+                           std::initializer_list<StyleColor> extra) {
+  const Palette::ThemeColors theme = Palette::colors(Palette::theme(store));
+  const StyleColor common[] = {
+      {"bg", theme.background},           {"surface", theme.surface},          {"accent", theme.accent},
+      {"primary", Palette::primary()},    {"secondary", Palette::secondary()}, {"hairline", Palette::hairline()},
+      {"orange", {1.0, 0.624, 0.039, 1}},
+  };
+  auto colorNamed = [&](std::string_view name) -> const Color* {
+    for (const StyleColor& named : extra) {
+      if (named.name == name) return &named.color;
+    }
+    for (const StyleColor& named : common) {
+      if (named.name == name) return &named.color;
+    }
+    return nullptr;
+  };
+
+  std::string out;
+  out.reserve(sheet.size() + sheet.size() / 2);
+  std::size_t at = 0;
+  while (at < sheet.size()) {
+    const std::size_t sign = sheet.find('@', at);
+    if (sign == std::string_view::npos) {
+      out.append(sheet.substr(at));
+      break;
+    }
+    out.append(sheet.substr(at, sign - at));
+    std::size_t end = sign + 1;
+    while (end < sheet.size() && isNameCharacter(sheet[end])) ++end;
+    if (const Color* color = colorNamed(sheet.substr(sign + 1, end - sign - 1))) {
+      out.append(color->css());
+    } else {
+      out.append(sheet.substr(sign, end - sign));
+    }
+    at = end;
+  }
+  return out;
 }
 
-PanelStyle::PanelStyle(const SettingsStore& store) : store_(store), provider_(Gtk::CssProvider::create()) {
-  // The panel always uses the dark appearance, whatever the desktop's setting.
-  if (auto settings = Gtk::Settings::get_default()) settings->property_gtk_application_prefer_dark_theme() = true;
+std::string panelCss(const SettingsStore& store) {
+  const Color accent = Palette::accent(store);
+  return fillStyleSheet(styleTemplate, store,
+                        {{"accent15", accent.withAlpha(0.15)},
+                         {"accent40", accent.withAlpha(0.4)},
+                         {"accent75", accent.withAlpha(0.75)},
+                         {"accent90", accent.withAlpha(0.9)}});
+}
+
+ScreenStyle::ScreenStyle(std::function<std::string()> sheet)
+    : sheet_(std::move(sheet)), provider_(Gtk::CssProvider::create()) {
   refresh();
   Gtk::StyleContext::add_provider_for_screen(Gdk::Screen::get_default(), provider_,
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-PanelStyle::~PanelStyle() {
+ScreenStyle::~ScreenStyle() {
   if (auto screen = Gdk::Screen::get_default()) Gtk::StyleContext::remove_provider_for_screen(screen, provider_);
 }
 
-void PanelStyle::refresh() { provider_->load_from_data(panelCss(store_)); }
+void ScreenStyle::refresh() {
+  std::string sheet = sheet_();
+  if (sheet == loaded_) return;
+  try {
+    provider_->load_from_data(sheet);
+    loaded_ = std::move(sheet);
+  } catch (const Glib::Error& error) {
+    // The sheets are made here, so this is a fault of the program: said once per sheet text,
+    // and GTK keeps the rules it could read.
+    g_printerr("vesk: style sheet not loaded: %s\n", error.what().c_str());
+    loaded_ = std::move(sheet);
+  }
+}
+
+PanelStyle::PanelStyle(const SettingsStore& store) : ScreenStyle([&store] { return panelCss(store); }) {
+  if (auto settings = Gtk::Settings::get_default()) settings->property_gtk_application_prefer_dark_theme() = true;
+}
 
 }  // namespace vesk

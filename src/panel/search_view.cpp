@@ -1,5 +1,7 @@
 #include "panel/search_view.h"
 
+#include <utility>
+
 #include "model/link_site.h"
 
 namespace vesk {
@@ -76,16 +78,14 @@ SearchResults::SearchResults(VeskViewState& state) : state_(state) {
   add(list_);
   list_.set_valign(Gtk::ALIGN_START);
 
-  heading_ = styledLabel("SITES", {"vesk-results-heading"});
-  heading_->set_xalign(0);
+  heading_ = styledLabel("SITES", {"vesk-results-heading"}, LabelFlow::leading);
   heading_->set_margin_start(16);
   heading_->set_margin_end(16);
   heading_->set_margin_top(4);
   list_.pack_start(*heading_, Gtk::PACK_SHRINK);
   list_.pack_start(rowsBox_, Gtk::PACK_SHRINK);
 
-  noMatches_ = styledLabel(strings::noMatchingSites(), {"vesk-no-matches"});
-  noMatches_->set_xalign(0);
+  noMatches_ = styledLabel(strings::noMatchingSites(), {"vesk-no-matches"}, LabelFlow::leading);
   noMatches_->set_margin_start(17);
   noMatches_->set_margin_end(17);
   noMatches_->set_margin_top(10);
@@ -95,59 +95,49 @@ SearchResults::SearchResults(VeskViewState& state) : state_(state) {
   render();
 }
 
-Gtk::Button* SearchResults::resultRow(const LinkSite& site) {
+namespace {
+
+// A flat row button of the results, 16 in from both sides: a box of `height` with the result-row
+// look, led by `symbol` in the accent colour in a 20-point column. The caller fills the box.
+std::pair<Gtk::Button*, Gtk::Box*> rowButton(std::initializer_list<const char*> classes, int height,
+                                             std::string_view symbol) {
   auto* button = Gtk::make_managed<Gtk::Button>();
   button->set_relief(Gtk::RELIEF_NONE);
   button->set_focus_on_click(false);
-  addClasses(*button, {"vesk-row-button"});
+  addClasses(*button, classes);
   button->set_margin_start(16);
   button->set_margin_end(16);
 
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 11);
   addClasses(*row, {"vesk-result-row"});
-  row->set_size_request(-1, 48);
-  auto* globe = symbolImage("globe", 13, {"vesk-accent"});
-  globe->set_size_request(20, -1);
-  row->pack_start(*globe, Gtk::PACK_SHRINK);
+  row->set_size_request(-1, height);
+  auto* image = symbolImage(symbol, 13, {"vesk-accent"});
+  image->set_size_request(20, -1);
+  row->pack_start(*image, Gtk::PACK_SHRINK);
+  button->add(*row);
+  return {button, row};
+}
 
+}  // namespace
+
+Gtk::Button* SearchResults::resultRow(const LinkSite& site) {
+  auto [button, row] = rowButton({"vesk-row-button"}, 48, "globe");
   auto* texts = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 2);
   texts->set_valign(Gtk::ALIGN_CENTER);
-  auto* name = styledLabel(site.shownName(), {"vesk-result-name"});
-  auto* host = styledLabel(site.host(), {"vesk-result-host"});
-  for (Gtk::Label* label : {name, host}) {
-    label->set_xalign(0);
-    label->set_ellipsize(Pango::ELLIPSIZE_END);
-    label->set_single_line_mode(true);
-    texts->pack_start(*label, Gtk::PACK_SHRINK);
-  }
+  texts->pack_start(*styledLabel(site.shownName(), {"vesk-result-name"}, LabelFlow::ellipsized), Gtk::PACK_SHRINK);
+  texts->pack_start(*styledLabel(site.host(), {"vesk-result-host"}, LabelFlow::ellipsized), Gtk::PACK_SHRINK);
   row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
   row->pack_end(*symbolImage("return", 10, {"vesk-secondary"}), Gtk::PACK_SHRINK);
 
-  button->add(*row);
   button->signal_clicked().connect([this, site] { state_.chooseResult(site); });
   button->show_all();
   return button;
 }
 
 Gtk::Button* SearchResults::quickAddButton() {
-  auto* button = Gtk::make_managed<Gtk::Button>();
-  button->set_relief(Gtk::RELIEF_NONE);
-  button->set_focus_on_click(false);
-  addClasses(*button, {"vesk-row-button", "vesk-quick-add"});
-  button->set_margin_start(16);
-  button->set_margin_end(16);
-
-  auto* row = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 11);
-  addClasses(*row, {"vesk-result-row"});
-  row->set_size_request(-1, 43);
-  auto* plus = symbolImage("plus", 13, {"vesk-accent"});
-  plus->set_size_request(20, -1);
-  row->pack_start(*plus, Gtk::PACK_SHRINK);
-  auto* text = styledLabel(strings::addAndOpenLink(), {"vesk-quick-add-text"});
-  text->set_xalign(0);
-  row->pack_start(*text, Gtk::PACK_EXPAND_WIDGET);
-
-  button->add(*row);
+  auto [button, row] = rowButton({"vesk-row-button", "vesk-quick-add"}, 43, "plus");
+  row->pack_start(*styledLabel(strings::addAndOpenLink(), {"vesk-quick-add-text"}, LabelFlow::leading),
+                  Gtk::PACK_EXPAND_WIDGET);
   button->signal_clicked().connect([this] { state_.addPastedLink(); });
   button->show_all();
   return button;

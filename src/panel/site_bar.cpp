@@ -31,10 +31,7 @@ Gtk::Box* symbolRow(std::string_view symbol, const std::string& text) {
     blank->set_size_request(symbolPixelSize(12), -1);
     row->pack_start(*blank, Gtk::PACK_SHRINK);
   }
-  auto* label = Gtk::make_managed<Gtk::Label>(text);
-  label->set_xalign(0);
-  label->set_single_line_mode(true);
-  label->set_ellipsize(Pango::ELLIPSIZE_END);
+  auto* label = styledLabel(text, {}, LabelFlow::ellipsized);
   label->set_max_width_chars(60);
   row->pack_start(*label, Gtk::PACK_EXPAND_WIDGET);
   return row;
@@ -88,10 +85,7 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
 
   // The pop-over list for many sites: the sites scroll, "Add website…" stays below them.
   auto* content = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_VERTICAL, 4);
-  for (auto margin : {&Gtk::Widget::set_margin_top, &Gtk::Widget::set_margin_bottom, &Gtk::Widget::set_margin_start,
-                      &Gtk::Widget::set_margin_end}) {
-    (content->*margin)(6);
-  }
+  setMargins(*content, 6);
   listScroll_.set_policy(Gtk::POLICY_NEVER, Gtk::POLICY_AUTOMATIC);
   listScroll_.set_size_request(listWidth, listMaxHeight);
   listScroll_.add(list_);

@@ -8,7 +8,7 @@ namespace vesk {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 20> symbolTable{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 23> symbolTable{{
     {"link", "insert-link-symbolic"},
     {"chevron.down", "pan-down-symbolic"},
     {"chevron.left", "go-previous-symbolic"},
@@ -29,6 +29,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 20> symbolTa
     {"return", "mail-reply-sender-symbolic"},
     {"square.and.arrow.up", "document-send-symbolic"},
     {"trash", "user-trash-symbolic"},
+    {"arrow.up", "go-up-symbolic"},
+    {"arrow.down", "go-down-symbolic"},
+    {"pencil", "document-edit-symbolic"},
 }};
 
 }  // namespace

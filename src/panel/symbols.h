@@ -1,4 +1,5 @@
-// The one table that maps the panel's symbol names to symbolic icons of the icon theme.
+// The one table that maps the symbol names of the panel and the settings screen to symbolic
+// icons of the icon theme.
 #pragma once
 
 #include <string_view>

@@ -13,6 +13,22 @@ void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes)
   for (const char* name : classes) context->add_class(name);
 }
 
+void setClass(Gtk::Widget& widget, const char* name, bool on) {
+  auto context = widget.get_style_context();
+  if (on) {
+    context->add_class(name);
+  } else {
+    context->remove_class(name);
+  }
+}
+
+void setMargins(Gtk::Widget& widget, int margin) {
+  widget.set_margin_top(margin);
+  widget.set_margin_bottom(margin);
+  widget.set_margin_start(margin);
+  widget.set_margin_end(margin);
+}
+
 Gtk::Image* symbolImage(std::string_view symbol, double points, std::initializer_list<const char*> classes) {
   auto* image = Gtk::make_managed<Gtk::Image>();
   setSymbol(*image, symbol, points);
@@ -25,10 +41,36 @@ void setSymbol(Gtk::Image& image, std::string_view symbol, double points) {
   image.set_pixel_size(symbolPixelSize(points));
 }
 
-Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes) {
+void setLabelFlow(Gtk::Label& label, LabelFlow flow) {
+  if (flow == LabelFlow::centred) return;
+  label.set_xalign(0);
+  switch (flow) {
+    case LabelFlow::ellipsized:
+      label.set_ellipsize(Pango::ELLIPSIZE_END);
+      label.set_single_line_mode(true);
+      break;
+    case LabelFlow::wrapping:
+      label.set_line_wrap(true);
+      label.set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+      // Wrapping labels ask for little width, so the column decides their width.
+      label.set_width_chars(1);
+      label.set_max_width_chars(1);
+      break;
+    case LabelFlow::centred:
+    case LabelFlow::leading:
+      break;
+  }
+}
+
+Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes, LabelFlow flow) {
   auto* label = Gtk::make_managed<Gtk::Label>(std::string(text));
+  setLabelFlow(*label, flow);
   addClasses(*label, classes);
   return label;
+}
+
+void ellipsizeCaption(Gtk::Button& button) {
+  if (auto* label = dynamic_cast<Gtk::Label*>(button.get_child())) label->set_ellipsize(Pango::ELLIPSIZE_END);
 }
 
 void setAccessibleName(Gtk::Widget& widget, std::string_view name) {

@@ -1,5 +1,6 @@
-// Small widget helpers shared by the panel's views: symbols, the icon button style, dividers and
-// two containers that adjust size requests (a maximum width, a shrinkable height).
+// The widget helpers of the panel's views and the settings screen: style classes, styled labels,
+// symbols, the icon button style, dividers, margins, and two containers that adjust size requests
+// (a maximum width, a shrinkable height).
 #pragma once
 
 #include <gtkmm/bin.h>
@@ -15,14 +16,35 @@
 namespace vesk {
 
 void addClasses(Gtk::Widget& widget, std::initializer_list<const char*> classes);
+// Adds or removes one style class.
+void setClass(Gtk::Widget& widget, const char* name, bool on);
+
+// The same margin on all four sides.
+void setMargins(Gtk::Widget& widget, int margin);
 
 // A managed image of one of the panel's symbols, sized for a font of `points`.
 Gtk::Image* symbolImage(std::string_view symbol, double points, std::initializer_list<const char*> classes = {});
 // Changes the symbol an image shows, keeping its size.
 void setSymbol(Gtk::Image& image, std::string_view symbol, double points);
 
+// How a label sets its text in the space it gets.
+enum class LabelFlow {
+  centred,     // one line, centred (GTK's own default)
+  leading,     // one line from the leading edge
+  ellipsized,  // one line from the leading edge, ending in an ellipsis when it does not fit
+  // From the leading edge, wrapped between words (inside a word when one alone is too long); it
+  // asks for little width, so its column decides how wide it is, and keeps its full height.
+  wrapping,
+};
+void setLabelFlow(Gtk::Label& label, LabelFlow flow);
+
 // A managed label with the given style classes.
-Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes);
+Gtk::Label* styledLabel(std::string_view text, std::initializer_list<const char*> classes,
+                        LabelFlow flow = LabelFlow::centred);
+
+// Lets a button's caption end in an ellipsis rather than widen its container; again after each
+// change of the caption, which makes a new label.
+void ellipsizeCaption(Gtk::Button& button);
 
 // Gives `widget` the name a screen reader says for it.
 void setAccessibleName(Gtk::Widget& widget, std::string_view name);

@@ -4,19 +4,11 @@
 #include <cmath>
 
 #include "panel/palette.h"
+#include "shell/rounded_rectangle.h"
 
 namespace vesk {
 
 namespace {
-
-void roundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double w, double h, double r) {
-  cr->begin_new_sub_path();
-  cr->arc(x + w - r, y + r, r, -M_PI / 2, 0);
-  cr->arc(x + w - r, y + h - r, r, 0, M_PI / 2);
-  cr->arc(x + r, y + h - r, r, M_PI / 2, M_PI);
-  cr->arc(x + r, y + r, r, M_PI, 3 * M_PI / 2);
-  cr->close_path();
-}
 
 // A 38-point square in the theme's own background colour, whatever theme is in force.
 class Swatch final : public Gtk::DrawingArea {
@@ -88,8 +80,8 @@ AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(
     row->pack_start(*swatch, Gtk::PACK_SHRINK);
     auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 3));
     texts->set_valign(Gtk::ALIGN_CENTER);
-    texts->pack_start(*makeLabel(title(card.theme), {"settings-row-title"}), Gtk::PACK_SHRINK);
-    texts->pack_start(*makeLabel(detail(card.theme), {"settings-detail"}, true), Gtk::PACK_SHRINK);
+    texts->pack_start(*styledLabel(title(card.theme), {"settings-row-title"}, LabelFlow::leading), Gtk::PACK_SHRINK);
+    texts->pack_start(*styledLabel(detail(card.theme), {"settings-detail"}, LabelFlow::wrapping), Gtk::PACK_SHRINK);
     row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
     card.check = Gtk::manage(new CheckMark(state_.model.store()));
     card.check->set_valign(Gtk::ALIGN_CENTER);
@@ -101,7 +93,7 @@ AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(
     pack_start(*card.button, Gtk::PACK_SHRINK);
   }
 
-  auto* footnote = makeLabel(strings::themeNote(), {"settings-detail"}, true);
+  auto* footnote = styledLabel(strings::themeNote(), {"settings-detail"}, LabelFlow::wrapping);
   footnote->set_margin_top(8);
   pack_start(*footnote, Gtk::PACK_SHRINK);
 }

@@ -10,11 +10,13 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
 
   auto* row = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
   auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 4));
-  texts->pack_start(*makeLabel(strings::launchAtLogin(), {"settings-row-title"}), Gtk::PACK_SHRINK);
-  texts->pack_start(*makeLabel(strings::launchAtLoginDetail(), {"settings-detail"}, true), Gtk::PACK_SHRINK);
+  texts->pack_start(*styledLabel(strings::launchAtLogin(), {"settings-row-title"}, LabelFlow::leading),
+                    Gtk::PACK_SHRINK);
+  texts->pack_start(*styledLabel(strings::launchAtLoginDetail(), {"settings-detail"}, LabelFlow::wrapping),
+                    Gtk::PACK_SHRINK);
   row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
   loginSwitch.set_valign(Gtk::ALIGN_CENTER);
-  loginSwitch.get_accessible()->set_name(std::string(strings::launchAtLogin()));
+  setAccessibleName(loginSwitch, strings::launchAtLogin());
   row->pack_end(loginSwitch, Gtk::PACK_SHRINK);
   pack_start(*settingsCard(row, 13), Gtk::PACK_SHRINK);
 
@@ -25,12 +27,12 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
     if (loginSwitch.get_active() != state_.loginItemEnabled()) requested(loginSwitch.get_active());
   });
 
-  message = makeLabel("", {"settings-login-error"}, true);
+  message = styledLabel("", {"settings-login-error"}, LabelFlow::wrapping);
   message->set_margin_top(7);
   message->set_no_show_all(true);
   pack_start(*message, Gtk::PACK_SHRINK);
 
-  auto* note = makeLabel(strings::lockScreenNote(), {"settings-detail"}, true);
+  auto* note = styledLabel(strings::lockScreenNote(), {"settings-detail"}, LabelFlow::wrapping);
   note->set_margin_top(22);
   pack_start(*note, Gtk::PACK_SHRINK);
 

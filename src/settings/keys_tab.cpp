@@ -3,8 +3,6 @@
 
 namespace vesk {
 
-namespace {}
-
 KeysTab::KeysTab(VeskViewState& state)
     : SettingsTabView(10), state_(state), logic_(state.model, state.recorder, state.recordingAction) {
   pack_start(*sectionLabel(strings::shortcutsSection()), Gtk::PACK_SHRINK);
@@ -14,8 +12,9 @@ KeysTab::KeysTab(VeskViewState& state)
     row.action = allShortcutActions[i];
     auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 10));
     auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 3));
-    texts->pack_start(*makeLabel(title(row.action), {"settings-row-title"}), Gtk::PACK_SHRINK);
-    texts->pack_start(*makeLabel(shortcutDescription(row.action), {"settings-detail"}, true), Gtk::PACK_SHRINK);
+    texts->pack_start(*styledLabel(title(row.action), {"settings-row-title"}, LabelFlow::leading), Gtk::PACK_SHRINK);
+    texts->pack_start(*styledLabel(shortcutDescription(row.action), {"settings-detail"}, LabelFlow::wrapping),
+                      Gtk::PACK_SHRINK);
     texts->set_margin_end(4);  // the least room between the texts and the buttons
     box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
@@ -26,7 +25,7 @@ KeysTab::KeysTab(VeskViewState& state)
     box->pack_start(*row.setButton, Gtk::PACK_SHRINK);
 
     if (row.action != ShortcutAction::show) {
-      row.clearButton = iconButton("xmark", strings::clearShortcut());
+      row.clearButton = IconButtonStyle::make("xmark", strings::clearShortcut());
       row.clearButton->set_no_show_all(true);
       row.clearButton->signal_clicked().connect([this, action = row.action] { logic_.pressClearButton(action); });
       box->pack_start(*row.clearButton, Gtk::PACK_SHRINK);
@@ -34,12 +33,12 @@ KeysTab::KeysTab(VeskViewState& state)
     pack_start(*settingsCard(box, 12), Gtk::PACK_SHRINK);
   }
 
-  error = makeLabel("", {"settings-shortcut-error"}, true);
+  error = styledLabel("", {"settings-shortcut-error"}, LabelFlow::wrapping);
   error->set_margin_top(4);
   error->set_no_show_all(true);
   pack_start(*error, Gtk::PACK_SHRINK);
 
-  auto* help = makeLabel(strings::keysHelp(), {"settings-detail"}, true);
+  auto* help = styledLabel(strings::keysHelp(), {"settings-detail"}, LabelFlow::wrapping);
   help->set_margin_top(12);
   pack_start(*help, Gtk::PACK_SHRINK);
 }

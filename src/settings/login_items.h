@@ -11,7 +11,7 @@ namespace vesk {
 enum class LoginItemStatus {
   notRegistered,     // no login item (or one the desktop ignores)
   enabled,           // Vesk starts at login
-  requiresApproval,  // registered, but the user still has to approve it in the system settings
+  requiresApproval,  // registered, but the desktop waits for the user to allow it (a sandbox asking first)
 };
 
 class LoginItems {

@@ -31,8 +31,8 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 7));
     auto* header = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 8));
     addClasses(*header, {"settings-value-row"});
-    header->pack_start(*makeLabel(range.label(), {}), Gtk::PACK_EXPAND_WIDGET);
-    card.value = makeLabel("", {"settings-value"});
+    header->pack_start(*styledLabel(range.label(), {}, LabelFlow::leading), Gtk::PACK_EXPAND_WIDGET);
+    card.value = styledLabel("", {"settings-value"}, LabelFlow::leading);
     card.value->set_xalign(1);
     header->pack_end(*card.value, Gtk::PACK_SHRINK);
     stack->pack_start(*header, Gtk::PACK_SHRINK);
@@ -43,7 +43,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
     card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding
     card.scale->set_has_origin(true);
-    card.scale->get_accessible()->set_name(std::string(range.label()));
+    setAccessibleName(*card.scale, range.label());
     addClasses(*card.scale, {"settings-slider"});
     card.scale->signal_value_changed().connect([this, &card] { changed(card); });
     stack->pack_start(*card.scale, Gtk::PACK_SHRINK);
@@ -56,7 +56,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   resetButton->signal_clicked().connect([this] { resetPanel(state_.model); });
   pack_start(*resetButton, Gtk::PACK_SHRINK);
 
-  pack_start(*makeLabel(strings::panelNote(), {"settings-detail"}, true), Gtk::PACK_SHRINK);
+  pack_start(*styledLabel(strings::panelNote(), {"settings-detail"}, LabelFlow::wrapping), Gtk::PACK_SHRINK);
 }
 
 void PanelTab::changed(Card& card) {

@@ -4,16 +4,16 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
-#include <gtkmm/cssprovider.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
-#include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "model/idle_redraw.h"
+#include "panel/panel_style.h"
 #include "panel/vesk_view_state.h"
 #include "settings/login_items.h"
 
@@ -33,6 +33,9 @@ class SettingsTabView : public Gtk::Box {
   virtual void refresh() = 0;
 };
 
+// The style sheet of the settings screen for the current theme.
+std::string settingsCss(const SettingsStore& store);
+
 class SettingsScreen : public Gtk::ScrolledWindow {
  public:
   SettingsScreen(VeskViewState& state, SettingsServices services);
@@ -42,13 +45,12 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   void refresh();
 
   // For tests and the panel: the parts of the frame.
-  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_[static_cast<std::size_t>(tab)]; }
+  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_.at(tab); }
   SettingsTabView* content() const { return content_; }
   SettingsTab shownTab() const { return shownTab_; }
 
  private:
   void rebuildContent();
-  void updateStyle();
 
   VeskViewState& state_;
   SettingsServices services_;
@@ -57,22 +59,18 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   Gtk::Label subtitle_;
   Gtk::Box stripFrame_{Gtk::ORIENTATION_HORIZONTAL, 0};
   Gtk::Box strip_{Gtk::ORIENTATION_HORIZONTAL, 5};
-  std::array<Gtk::Button*, 5> tabButtons_{};
+  std::map<SettingsTab, Gtk::Button*> tabButtons_;  // one for each of allSettingsTabs
   Gtk::Box contentSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   SettingsTabView* content_ = nullptr;
   SettingsTab shownTab_ = SettingsTab::general;
   // Set while the screen was off screen: the tab's transient state starts again when it returns.
   bool stale_ = false;
 
-  Glib::RefPtr<Gtk::CssProvider> css_;
-  std::string loadedCss_;
+  ScreenStyle style_{[this] { return settingsCss(state_.model.store()); }};
   // At high idle priority, before GTK's next layout and frame: a change of tab or of a list
   // rebuilds content whose size changes the layout, and a frame drawn in between would show the
   // old content in the new place.
   IdleRedraw refreshes_{[this] { refresh(); }, G_PRIORITY_HIGH_IDLE};
 };
-
-// The style sheet of the settings screen for the current theme.
-std::string settingsCss(const SettingsStore& store);
 
 }  // namespace vesk

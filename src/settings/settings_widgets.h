@@ -1,4 +1,5 @@
-// Building blocks shared by the settings tabs, and the tab views themselves.
+// The settings tabs' own building blocks and the tab views themselves; the widget helpers they
+// share with the panel are in panel/widgets.h.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -26,21 +27,10 @@
 
 namespace vesk {
 
-// A managed label with the given style classes; wrapping labels keep their full height.
-Gtk::Label* makeLabel(std::string_view text, std::initializer_list<const char*> classes, bool wraps = false);
 // The section label above a tab's content ("STARTUP", …).
 Gtk::Label* sectionLabel(std::string_view title);
-// A managed symbolic icon for one of the panel's symbol names or the few only the settings use,
-// sized for a font of `points`.
-Gtk::Image* settingsSymbol(std::string_view symbol, double points);
 // A managed settings card holding `child`, padded on all sides.
 Gtk::Box* settingsCard(Gtk::Widget* child, int padding = 13);
-// The panel's small square symbol button (IconButtonStyle) showing `symbol`.
-Gtk::Button* iconButton(std::string_view symbol, std::string_view tooltip);
-void setClass(Gtk::Widget& widget, const char* name, bool on);
-// Lets a button's caption end in an ellipsis rather than widen the panel; again after each
-// change of the caption, which makes a new label.
-void ellipsizeCaption(Gtk::Button& button);
 
 class GeneralTab final : public SettingsTabView {
  public:

@@ -21,12 +21,9 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
       saved_(std::move(saved)) {
   addClasses(*this, {"settings-card"});
   auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 10));
-  for (auto margin : {&Gtk::Widget::set_margin_top, &Gtk::Widget::set_margin_bottom, &Gtk::Widget::set_margin_start,
-                      &Gtk::Widget::set_margin_end}) {
-    (stack->*margin)(13);
-  }
+  setMargins(*stack, 13);
 
-  title.set_xalign(0);
+  setLabelFlow(title, LabelFlow::leading);
   addClasses(title, {"settings-form-title"});
   stack->pack_start(title, Gtk::PACK_SHRINK);
 
@@ -34,7 +31,7 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
     field.set_placeholder_text(std::string(placeholder));
     field.set_has_frame(false);
     field.set_activates_default(false);
-    field.get_accessible()->set_name(std::string(placeholder));
+    setAccessibleName(field, placeholder);
     addClasses(field, {"settings-field"});
     field.signal_changed().connect([this, &field, &bound] {
       if (!syncing_) bound = field.get_text();
@@ -44,10 +41,7 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
   setUpField(nameField, strings::namePlaceholder(), state_.name);
   setUpField(addressField, strings::addressPlaceholder(), state_.address);
 
-  error.set_xalign(0);
-  error.set_line_wrap(true);
-  error.set_width_chars(1);
-  error.set_max_width_chars(1);
+  setLabelFlow(error, LabelFlow::wrapping);
   error.set_no_show_all(true);
   addClasses(error, {"settings-form-error"});
   stack->pack_start(error, Gtk::PACK_SHRINK);
@@ -111,8 +105,8 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   addButton = Gtk::manage(new Gtk::Button());
   auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
   label->set_halign(Gtk::ALIGN_CENTER);
-  label->pack_start(*settingsSymbol("plus", 12), Gtk::PACK_SHRINK);
-  label->pack_start(*Gtk::manage(new Gtk::Label(std::string(strings::addWebsite()))), Gtk::PACK_SHRINK);
+  label->pack_start(*symbolImage("plus", 12), Gtk::PACK_SHRINK);
+  label->pack_start(*styledLabel(strings::addWebsite(), {}), Gtk::PACK_SHRINK);
   addButton->add(*label);
   addButton->set_hexpand(true);
   addButton->set_margin_top(12);
@@ -124,7 +118,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   editorSlot_.set_no_show_all(true);
   pack_start(editorSlot_, Gtk::PACK_SHRINK);
 
-  auto* note = makeLabel(strings::websitesNote(), {"settings-detail"}, true);
+  auto* note = styledLabel(strings::websitesNote(), {"settings-detail"}, LabelFlow::wrapping);
   note->set_margin_top(22);
   pack_start(*note, Gtk::PACK_SHRINK);
 }
@@ -139,36 +133,32 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   // those in view need to exist.
   box->set_size_request(-1, rowHeight);
 
-  auto* globe = settingsSymbol("globe", 14);
+  auto* globe = symbolImage("globe", 14, {"settings-accent"});
   globe->set_size_request(20, -1);
-  addClasses(*globe, {"settings-accent"});
   box->pack_start(*globe, Gtk::PACK_SHRINK);
 
   auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
   texts->set_valign(Gtk::ALIGN_CENTER);
   texts->set_margin_top(6);
   texts->set_margin_bottom(6);
-  auto oneLine = [](Gtk::Label* label) {
-    label->set_ellipsize(Pango::ELLIPSIZE_END);
-    label->set_width_chars(1);
-    label->set_single_line_mode(true);
-    return label;
-  };
-  row.name = oneLine(makeLabel(site.shownName(), {"settings-row-title"}));
-  texts->pack_start(*row.name, Gtk::PACK_SHRINK);
-  texts->pack_start(*oneLine(makeLabel(text::shownOnOneLine(siteRowHost(site), shownNameLength), {"settings-detail"})),
-                    Gtk::PACK_SHRINK);
+  row.name = styledLabel(site.shownName(), {"settings-row-title"}, LabelFlow::ellipsized);
+  auto* host =
+      styledLabel(text::shownOnOneLine(siteRowHost(site), shownNameLength), {"settings-detail"}, LabelFlow::ellipsized);
+  for (Gtk::Label* label : {row.name, host}) {
+    label->set_width_chars(1);  // the row's width decides where the text is cut
+    texts->pack_start(*label, Gtk::PACK_SHRINK);
+  }
   box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
-  row.up = iconButton("arrow.up", strings::moveUp());
+  row.up = IconButtonStyle::make("arrow.up", strings::moveUp());
   row.up->set_sensitive(!isFirstSite(state_.model, site));
   row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
-  row.down = iconButton("arrow.down", strings::moveDown());
+  row.down = IconButtonStyle::make("arrow.down", strings::moveDown());
   row.down->set_sensitive(!isLastSite(state_.model, site));
   row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
-  row.edit = iconButton("pencil", editTooltip(site));
+  row.edit = IconButtonStyle::make("pencil", editTooltip(site));
   row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
-  row.remove = iconButton("trash", removeTooltip(site));
+  row.remove = IconButtonStyle::make("trash", removeTooltip(site));
   row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
   // Children of the row like the rest, so they stand as far apart.
   for (auto* button : {row.up, row.down, row.edit, row.remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
@@ -177,12 +167,10 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   box->set_margin_end(12);
   entry->pack_start(*box, Gtk::PACK_SHRINK);
   if (index + 1 != sites.size()) {
-    auto* divider = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 0));
-    divider->set_size_request(-1, 1);
-    divider->set_margin_start(12);
-    divider->set_margin_end(12);
-    addClasses(*divider, {"settings-divider"});
-    entry->pack_start(*divider, Gtk::PACK_SHRINK);
+    auto* rule = divider();
+    rule->set_margin_start(12);
+    rule->set_margin_end(12);
+    entry->pack_start(*rule, Gtk::PACK_SHRINK);
   }
   made_[entry] = row;
   return entry;

@@ -5,26 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+
+#include "shell/rounded_rectangle.h"
 
 namespace vesk {
-namespace {
-
-// Adds a rounded rectangle in cairo's top-left, y-down space; the radius is clamped to half the
-// shorter side, as rounded-rectangle paths of other toolkits do.
-void roundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double width, double height,
-                      double radius) {
-  radius = std::min({radius, width / 2, height / 2});
-  constexpr double quarter = std::numbers::pi / 2;
-  cr->begin_new_sub_path();
-  cr->arc(x + width - radius, y + radius, radius, -quarter, 0);
-  cr->arc(x + width - radius, y + height - radius, radius, 0, quarter);
-  cr->arc(x + radius, y + height - radius, radius, quarter, 2 * quarter);
-  cr->arc(x + radius, y + radius, radius, 2 * quarter, 3 * quarter);
-  cr->close_path();
-}
-
-}  // namespace
 
 Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) {
   const int pixels = std::max(1, static_cast<int>(std::ceil(size)));

@@ -72,6 +72,12 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
+// Every download report the engine sends while this lives.
+struct DownloadReports : std::vector<DownloadReport> {
+  Subscription ended =
+      sharedEngine().downloadEnded.connect([this](const DownloadReport& report) { push_back(report); });
+};
+
 class WebKitBrowserTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -526,8 +532,7 @@ TEST_F(WebKitBrowserTest, DownloadLandsInTheDownloadFolderUnderAFreshName) {
   server.route("/report", attachment("report.txt", "downloaded content"));
   server.route("/", Reply(page("<a id='get' href='/report'>get</a>")));
 
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
@@ -555,8 +560,7 @@ TEST_F(WebKitBrowserTest, DownloadThatCannotBeSavedIsReportedAndHarmsNothing) {
 
   server.route("/data", attachment("data.bin", "content"));
   server.route("/", Reply(page("<a id='get' href='/data'>get</a>")));
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
@@ -596,8 +600,7 @@ TEST_F(WebKitBrowserTest, DownloadsThePageStartsByItselfAreRefusedBeforeAnyFileE
                                " const a = document.createElement('a'); a.href = '/anchor'; a.download = 'a.txt';"
                                " document.body.appendChild(a); setTimeout(() => a.click(), 200);"
                                " setTimeout(() => location.href = '/moved', 400);")));
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   ASSERT_TRUE(testing::waitFor(
@@ -629,8 +632,7 @@ TEST_F(WebKitBrowserTest, DownloadsTheUserClickedRunWhateverTheLinkIs) {
   ASSERT_TRUE(settledAt(server.url("/")));
   for (const char* id : {"blob", "link", "redirect", "attribute", "blank"}) {
     SCOPED_TRACE(id);
-    std::vector<DownloadReport> reports;
-    auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+    DownloadReports reports;
     runScript(site, std::string("document.getElementById('") + id + "').click()");
     ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
     EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
@@ -643,8 +645,7 @@ TEST_F(WebKitBrowserTest, DownloadsTheUserClickedRunWhateverTheLinkIs) {
 TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
   server.route("/file", attachment("menu.txt", "chosen from the menu"));
   server.route("/", Reply(page("<p style='font-size: 40px'><a id='link' href='/file'>link</a></p>")));
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
@@ -683,8 +684,7 @@ TEST_F(WebKitBrowserTest, AClickedDownloadShowsItsProgressRunsAloneOnItsSiteAndC
   }
   server.route("/",
                Reply(page("<a id='first' href='/endless.bin'>first</a> <a id='second' href='/second.bin'>second</a>")));
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   ASSERT_TRUE(settledAt(server.url("/")));
@@ -732,8 +732,7 @@ TEST_F(WebKitBrowserTest, ADownloadStopsWhenLessThanAGigabyteIsFree) {
   endless.endless = true;
   server.route("/huge", endless);
   server.route("/", Reply(page("<a id='get' href='/huge'>get</a>")));
-  std::vector<DownloadReport> reports;
-  auto ended = sharedEngine().downloadEnded.connect([&](const DownloadReport& report) { reports.push_back(report); });
+  DownloadReports reports;
   LinkSite site{"Home", server.url("/")};
   show(site);
   bool started = settledAt(server.url("/"));

@@ -46,16 +46,21 @@ item_tooltip() {
     grep -E '^ +string ' | sed -n 2p | sed -E 's/^ +string "(.*)"$/\1/'
 }
 
-# The panel window: Vesk's visible toplevel with the role "vesk-panel".
-panel_window() {
+# The first visible window `xdotool search --onlyvisible $1` finds whose property $2 matches $3.
+window_with() {
   local id
-  for id in $(xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null); do
-    if xprop -id "$id" WM_WINDOW_ROLE 2>/dev/null | grep -q '"vesk-panel"'; then
+  # shellcheck disable=SC2086 # $1 holds several search options
+  for id in $(xdotool search --onlyvisible $1 2>/dev/null); do
+    if xprop -id "$id" "$2" 2>/dev/null | grep -q "$3"; then
       echo "$id"
       return 0
     fi
   done
+  return 1
 }
+
+# The panel window: Vesk's visible toplevel with the role "vesk-panel".
+panel_window() { window_with "--name ^Vesk\$" WM_WINDOW_ROLE '"vesk-panel"' || true; }
 panel_shown() { [ -n "$(panel_window)" ]; }
 panel_hidden() { [ -z "$(panel_window)" ]; }
 

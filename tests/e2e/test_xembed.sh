@@ -19,16 +19,7 @@ vp=$!
 pids+=("$vp")
 
 # The docked icon: a window of vesk that announces XEmbed and sits inside the tray.
-icon_window() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$vp" 2>/dev/null); do
-    if xprop -id "$id" _XEMBED_INFO 2>/dev/null | grep -q '= 0x'; then
-      echo "$id"
-      return 0
-    fi
-  done
-  return 1
-}
+icon_window() { window_with "--pid $vp" _XEMBED_INFO "= 0x"; }
 
 step "the XEmbed icon docks into the tray"
 wait_for 30 icon_window || fail "no docked XEmbed icon"

@@ -100,31 +100,24 @@ TEST(AppModelLoading, ThemeMustMatchARawValueExactly) {
 }
 
 TEST(AppModelLoading, SizesAndZoomAreClampedInMemoryOnly) {
-  MemorySettingsStore store;
-  store.seed("vesk.panel.width.v1", "1000");
-  store.seed("vesk.panel.height.v1", "300");
-  store.seed("vesk.panel.zoom.v1", "2");
-  AppModel model(store);
-  EXPECT_EQ(model.panelWidth(), 680);
-  EXPECT_EQ(model.panelHeight(), 500);
-  EXPECT_EQ(model.pageZoom(), 1.25);
-  EXPECT_EQ(store.string("vesk.panel.width.v1"), "1000");
-
-  MemorySettingsStore low;
-  low.seed("vesk.panel.width.v1", "450.5");
-  low.seed("vesk.panel.height.v1", "-20");
-  low.seed("vesk.panel.zoom.v1", "0.5");
-  AppModel lowModel(low);
-  EXPECT_EQ(lowModel.panelWidth(), 450.5);
-  EXPECT_EQ(lowModel.panelHeight(), 700);
-  EXPECT_EQ(lowModel.pageZoom(), 0.75);
-
-  MemorySettingsStore junk;
-  junk.seed("vesk.panel.width.v1", "wide");
-  junk.seed("vesk.panel.zoom.v1", "0");
-  AppModel junkModel(junk);
-  EXPECT_EQ(junkModel.panelWidth(), 500);
-  EXPECT_EQ(junkModel.pageZoom(), 1.0);
+  struct Case {
+    const char* width;
+    const char* height;
+    const char* zoom;
+    double panelWidth, panelHeight, pageZoom;
+  };
+  for (const Case& c : {Case{"1000", "300", "2", 680, 500, 1.25}, Case{"450.5", "-20", "0.5", 450.5, 700, 0.75},
+                        Case{"wide", nullptr, "0", 500, 700, 1.0}}) {
+    MemorySettingsStore store;
+    store.seed("vesk.panel.width.v1", c.width);
+    if (c.height) store.seed("vesk.panel.height.v1", c.height);
+    store.seed("vesk.panel.zoom.v1", c.zoom);
+    AppModel model(store);
+    EXPECT_EQ(model.panelWidth(), c.panelWidth) << c.width;
+    EXPECT_EQ(model.panelHeight(), c.panelHeight) << c.height;
+    EXPECT_EQ(model.pageZoom(), c.pageZoom) << c.zoom;
+    EXPECT_EQ(store.string("vesk.panel.width.v1"), c.width);
+  }
 }
 
 }  // namespace

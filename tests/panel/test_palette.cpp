@@ -2,6 +2,7 @@
 
 #include "model/app_model.h"
 #include "panel/palette.h"
+#include "panel/panel_style.h"
 #include "panel/settings_tab.h"
 #include "panel/symbols.h"
 #include "support/memory_settings_store.h"
@@ -34,6 +35,22 @@ TEST(Palette, CssKeepsExactFractions) {
   EXPECT_EQ(Palette::hairline().css(), "rgba(100.000%,100.000%,100.000%,0.100)");
 }
 
+TEST(StyleSheet, FillsWholeNamesAndLeavesOtherAtSignsAsWritten) {
+  testing::MemorySettingsStore store;
+  store.seed(SettingsKey::theme, "midnight");
+  const std::string accent = Palette::colors(LinkTheme::midnight).accent.css();
+  const std::string half = Color{0, 0, 0, 0.5}.css();
+  for (auto [sheet, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"a { color: @accent; }", "a { color: " + accent + "; }"},
+           {"@accent15 @accent", half + " " + accent},
+           {"@accentx @media @ x@", "@accentx @media @ x@"},
+           {"@hairline,@bg", Palette::hairline().css() + "," + Palette::colors(LinkTheme::midnight).background.css()},
+           {"@primary", Color{}.css()},  // an extra colour before a common one
+       }) {
+    EXPECT_EQ(fillStyleSheet(sheet, store, {{"accent15", {0, 0, 0, 0.5}}, {"primary", {}}}), expected) << sheet;
+  }
+}
+
 TEST(SettingsTabs, RawValuesAreTheCaptions) {
   EXPECT_EQ(rawValue(SettingsTab::websites), "Websites");
   EXPECT_EQ(settingsTabFromRaw("Appearance"), SettingsTab::appearance);
@@ -41,9 +58,28 @@ TEST(SettingsTabs, RawValuesAreTheCaptions) {
 }
 
 TEST(Symbols, EveryPanelSymbolHasAnIcon) {
-  for (auto name : {"link", "chevron.down", "plus", "magnifyingglass", "gearshape", "arrow.left", "xmark", "checkmark",
-                    "globe", "wifi.exclamationmark", "chevron.left", "chevron.right", "arrow.clockwise", "doc.on.doc",
-                    "arrow.up.right.square", "doc.on.clipboard", "xmark.circle.fill", "return"}) {
+  for (auto name : {"link",
+                    "chevron.down",
+                    "plus",
+                    "magnifyingglass",
+                    "gearshape",
+                    "arrow.left",
+                    "xmark",
+                    "checkmark",
+                    "globe",
+                    "wifi.exclamationmark",
+                    "chevron.left",
+                    "chevron.right",
+                    "arrow.clockwise",
+                    "doc.on.doc",
+                    "arrow.up.right.square",
+                    "doc.on.clipboard",
+                    "xmark.circle.fill",
+                    "return",
+                    "arrow.up",
+                    "arrow.down",
+                    "pencil",
+                    "trash"}) {
     EXPECT_NE(symbolIconName(name), "image-missing") << name;
   }
   EXPECT_EQ(symbolIconName("no.such.symbol"), "image-missing");

@@ -19,7 +19,7 @@ TEST(LoginItemChange, SwitchFollowsTheStatusReadBackNotTheRequest) {
   const std::string failed = "Could not change login setting: The folder is read-only";
   const Row table[] = {
       {LoginItemStatus::enabled, false, true, nullptr},
-      {LoginItemStatus::requiresApproval, false, true, "Approve Vesk in System Settings → General → Login Items."},
+      {LoginItemStatus::requiresApproval, false, true, "Allow Vesk to start at login in your desktop's settings."},
       {LoginItemStatus::notRegistered, false, false, nullptr},
       {LoginItemStatus::enabled, true, true, failed.c_str()},
       {LoginItemStatus::requiresApproval, true, false, failed.c_str()},

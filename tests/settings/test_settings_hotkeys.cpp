@@ -13,6 +13,7 @@
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
+#include "settings/panel_with_settings.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
@@ -43,21 +44,13 @@ class RecordingWithGrabsTest : public ::testing::Test {
     delegate->applicationDidFinishLaunching();
     ASSERT_EQ(delegate->model().shortcutError(), std::nullopt) << "Ctrl+Alt+Space could not be grabbed";
 
-    window = std::make_unique<Gtk::Window>();
-    window->set_default_size(500, 700);
-    view = Gtk::manage(new VeskView(
-        delegate->model(), PanelServices{pages, clipboard, workspace, keys, timers.runAfter(), [] { return false; }},
-        [] {},
-        [this](VeskViewState& state) {
-          return Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
-        }));
-    window->add(*view);
-    keys.attach(*window);
-    window->show_all();
+    panel = std::make_unique<testing::PanelWithSettings>(delegate->model());
+    view = panel->view;
+    window = panel->window.get();
   }
 
   void TearDown() override {
-    window.reset();
+    panel.reset();
     delegate.reset();
     hotkeys.reset();
     settle();
@@ -65,19 +58,13 @@ class RecordingWithGrabsTest : public ::testing::Test {
 
   // The Keys tab in the focused panel, with the next-website row recording.
   void startRecording() {
-    window->show();
-    window->present();
-    ASSERT_TRUE(waitFor([&] { return window->is_active(); }, 20)) << "the panel never got focus";
-    view->state().openSettings();
-    view->state().settingsTab.set(SettingsTab::keys);
-    view->render();
-    settle();
-    auto* keysTab = dynamic_cast<KeysTab*>(screen().content());
+    ASSERT_TRUE(panel->focus()) << "the panel never got focus";
+    auto* keysTab = dynamic_cast<KeysTab*>(&panel->showTab(SettingsTab::keys));
     ASSERT_NE(keysTab, nullptr);
     keysTab->rows[1].setButton->clicked();
     ASSERT_TRUE(view->state().recorder.isRecording());
   }
-  SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }
+  SettingsScreen& screen() { return panel->screen(); }
 
   // Presses Ctrl+Alt+Space; true when Vesk's own grab got it (the panel was toggled).
   bool showCombinationToggles() {
@@ -92,13 +79,8 @@ class RecordingWithGrabsTest : public ::testing::Test {
   testing::FakePanelWindow* shell = nullptr;
   std::unique_ptr<AppDelegate> delegate;
 
-  testing::FakePageFactory pages;
-  testing::FakeClipboard clipboard;
-  testing::FakeWorkspace workspace;
-  testing::FakeTimers timers;
-  testing::FakeLoginItems login;
-  GtkKeyMonitor keys;
-  std::unique_ptr<Gtk::Window> window;
+  std::unique_ptr<testing::PanelWithSettings> panel;
+  Gtk::Window* window = nullptr;
   VeskView* view = nullptr;
 };
 

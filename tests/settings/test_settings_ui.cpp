@@ -169,7 +169,7 @@ TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {
   tab<GeneralTab>().loginSwitch.activate();
   settle();
   EXPECT_TRUE(tab<GeneralTab>().loginSwitch.get_active());
-  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Approve Vesk in System Settings → General → Login Items.");
+  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Allow Vesk to start at login in your desktop's settings.");
 
   // On fails with nothing registered: the switch springs back.
   login.statusAfter = LoginItemStatus::notRegistered;

@@ -18,11 +18,12 @@
 #include "model/file_settings_store.h"
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
-#include "settings/fake_login_items.h"
+#include "settings/panel_with_settings.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
 #include "shell/system_tray_item.h"
+#include "support/bus_client.h"
 #include "support/gtk_test_support.h"
 
 // Last: the X headers define macros (None, Bool, Status) that clash with names above.
@@ -47,38 +48,13 @@ std::string otherPlatformWord(const std::string& text) {
 
 // The item's tooltip title, read from a second bus connection as a tray host reads it.
 std::string toolTipOverDBus(const std::string& busName) {
-  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  GDBusConnection* host = g_dbus_connection_new_for_address_sync(
-      address,
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
-  g_free(address);
-  struct Pending {
-    GVariant* reply = nullptr;
-    bool done = false;
-  } pending;
-  g_dbus_connection_call(
-      host, busName.c_str(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        auto* p = static_cast<Pending*>(data);
-        p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-        p->done = true;
-      },
-      &pending);
-  waitFor([&] { return pending.done; });
-  std::string title;
-  if (pending.reply) {
-    GVariant* toolTip = nullptr;
-    g_variant_get(pending.reply, "(v)", &toolTip);
-    const char* text = nullptr;
-    g_variant_get_child(toolTip, 2, "&s", &text);
-    title = text ? text : "";
-    g_variant_unref(toolTip);
-    g_variant_unref(pending.reply);
-  }
-  g_object_unref(host);
+  testing::BusClient host;
+  GVariant* toolTip = host.itemProperty(busName, "ToolTip");
+  if (!toolTip) return "";
+  const char* text = nullptr;
+  g_variant_get_child(toolTip, 2, "&s", &text);
+  std::string title = text ? text : "";
+  g_variant_unref(toolTip);
   return title;
 }
 
@@ -109,23 +85,13 @@ class ShownTextsTest : public ::testing::Test {
     delegate->applicationDidFinishLaunching();
     ASSERT_NE(tray, nullptr);
 
-    window = std::make_unique<Gtk::Window>();
-    window->set_default_size(500, 700);
-    view = Gtk::manage(new VeskView(
-        delegate->model(), PanelServices{pages, clipboard, workspace, keys, timers.runAfter(), [] { return false; }},
-        [] {},
-        [this](VeskViewState& state) {
-          return Gtk::manage(new SettingsScreen(state, SettingsServices{login, [] {}}));
-        }));
-    window->add(*view);
-    keys.attach(*window);
-    window->show_all();
-    window->present();
-    ASSERT_TRUE(waitFor([&] { return window->is_active(); }, 20)) << "the panel never got focus";
+    panel = std::make_unique<testing::PanelWithSettings>(delegate->model());
+    view = panel->view;
+    ASSERT_TRUE(panel->focus()) << "the panel never got focus";
   }
 
   void TearDown() override {
-    window.reset();
+    panel.reset();
     delegate.reset();
     hotkeys.reset();
     store.reset();
@@ -133,14 +99,8 @@ class ShownTextsTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
   }
 
-  SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }
-  SettingsTabView& showTab(SettingsTab tab) {
-    view->state().openSettings();
-    view->state().settingsTab.set(tab);
-    view->render();
-    settle();
-    return *screen().content();
-  }
+  SettingsScreen& screen() { return panel->screen(); }
+  SettingsTabView& showTab(SettingsTab tab) { return panel->showTab(tab); }
 
   // The Keys tab, shown and up to date (each tab's content is built anew when it is chosen).
   KeysTab& keysTab() { return dynamic_cast<KeysTab&>(showTab(SettingsTab::keys)); }
@@ -151,13 +111,7 @@ class ShownTextsTest : public ::testing::Test {
   SystemTrayItem* tray = nullptr;
   testing::Journal journal;
   std::unique_ptr<AppDelegate> delegate;
-  testing::FakePageFactory pages;
-  testing::FakeClipboard clipboard;
-  testing::FakeWorkspace workspace;
-  testing::FakeTimers timers;
-  testing::FakeLoginItems login;
-  GtkKeyMonitor keys;
-  std::unique_ptr<Gtk::Window> window;
+  std::unique_ptr<testing::PanelWithSettings> panel;
   VeskView* view = nullptr;
 };
 

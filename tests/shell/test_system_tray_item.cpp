@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shell/system_tray_item.h"
+#include "support/bus_client.h"
 #include "support/gtk_test_support.h"
 
 namespace vesk {
@@ -20,52 +21,15 @@ namespace {
 using testing::waitFor;
 
 // A second connection to the session bus: the tray host's side.
-class Host {
+class Host : public testing::BusClient {
  public:
-  Host() {
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    connection = g_dbus_connection_new_for_address_sync(
-        address,
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    g_free(address);
-  }
   ~Host() {
     if (ownerId) g_bus_unown_name(ownerId);
     if (watcherObject) g_dbus_connection_unregister_object(connection, watcherObject);
     if (watcherInfo) g_dbus_node_info_unref(watcherInfo);
-    g_object_unref(connection);
   }
 
-  // Calls a method asynchronously and runs the main loop until the reply is in.
-  GVariant* call(const std::string& name, const char* path, const char* interface, const char* method,
-                 GVariant* parameters) {
-    struct Pending {
-      GVariant* reply = nullptr;
-      bool done = false;
-    } pending;
-    g_dbus_connection_call(
-        connection, name.c_str(), path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-          auto* p = static_cast<Pending*>(data);
-          p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-          p->done = true;
-        },
-        &pending);
-    waitFor([&] { return pending.done; });
-    return pending.reply;
-  }
-
-  GVariant* property(const std::string& name, const char* property) {
-    GVariant* reply = call(name, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
-                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", property));
-    if (!reply) return nullptr;
-    GVariant* boxed = nullptr;
-    g_variant_get(reply, "(v)", &boxed);
-    g_variant_unref(reply);
-    return boxed;
-  }
+  GVariant* property(const std::string& name, const char* property) { return itemProperty(name, property); }
 
   // Becomes the StatusNotifierWatcher and records every registration.
   void becomeWatcher() {
@@ -96,7 +60,6 @@ class Host {
     ownerId = 0;
   }
 
-  GDBusConnection* connection = nullptr;
   GDBusNodeInfo* watcherInfo = nullptr;
   guint watcherObject = 0;
   guint ownerId = 0;
