@@ -1,6 +1,5 @@
 #include "browser/browser_view.h"
 
-#include <glibmm/main.h>
 #include <gtk/gtk.h>
 
 namespace vesk {
@@ -20,13 +19,12 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   destroyHandler_ =
       g_signal_connect(gobj(), "destroy",
                        G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }), this);
-  auto schedule = [this](const auto&) { scheduleUpdate(); };
-  subscriptions_.push_back(store_.canGoBack.observe(schedule));
-  subscriptions_.push_back(store_.canGoForward.observe(schedule));
-  subscriptions_.push_back(store_.isLoading.observe(schedule));
-  subscriptions_.push_back(store_.errorText.observe(schedule));
-  subscriptions_.push_back(store_.requiresExternalSignIn.observe(schedule));
-  subscriptions_.push_back(store_.currentAddress.observe(schedule));
+  updates_.watch(store_.canGoBack);
+  updates_.watch(store_.canGoForward);
+  updates_.watch(store_.isLoading);
+  updates_.watch(store_.errorText);
+  updates_.watch(store_.requiresExternalSignIn);
+  updates_.watch(store_.currentAddress);
   update();
 }
 
@@ -39,8 +37,7 @@ BrowserView::~BrowserView() {
 }
 
 void BrowserView::detach() {
-  pendingUpdate_.disconnect();
-  subscriptions_.clear();
+  updates_.stop();
   releaseChild();
 }
 
@@ -55,16 +52,8 @@ void BrowserView::setSite(LinkSite site) {
 }
 
 void BrowserView::update() {
-  pendingUpdate_.disconnect();
+  updates_.cancel();
   updateBrowserHost(*this, site_, store_);
-}
-
-void BrowserView::scheduleUpdate() {
-  if (pendingUpdate_.connected()) return;
-  pendingUpdate_ = Glib::signal_idle().connect([this] {
-    update();
-    return false;
-  });
 }
 
 bool BrowserView::isShowing(const WebPage& page) const {

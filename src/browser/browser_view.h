@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "browser/browser_store.h"
+#include "model/idle_redraw.h"
 #include "model/link_site.h"
 #include "model/published.h"
 
@@ -49,15 +50,14 @@ class BrowserView final : public Gtk::EventBox, private PageHolder {
  private:
   bool isShowing(const WebPage& page) const override;
   void show(WebPage& page) override;
-  void scheduleUpdate();
   void releaseChild();
   void detach();
 
   BrowserStore& store_;
   LinkSite site_;
   const WebPage* shown_ = nullptr;
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingUpdate_;
+  // The store's published fields notify before they change: one update on the next idle.
+  IdleRedraw updates_{[this] { update(); }};
   gulong destroyHandler_ = 0;
 };
 

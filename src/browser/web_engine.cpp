@@ -26,8 +26,8 @@ std::string joinPath(const char* base, const char* a, const char* b) {
 
 // What a download needs to remember between its signals.
 struct DownloadState {
-  std::weak_ptr<WebEngine*> engine;  // expires with the engine
-  std::weak_ptr<WebKitPage*> page;   // the page that started it; expires with the page
+  Lifetime<WebEngine>::Handle engine;  // expires with the engine
+  Lifetime<WebKitPage>::Handle page;   // the page that started it; expires with the page
   std::string path;
   std::string folder;
   std::string failure;
@@ -166,17 +166,17 @@ void WebEngine::compileSignInGuard() {
   webkit_user_content_filter_store_save(
       filterStore_.get(), "sign-in-guard", source.get(), nullptr,
       +[](GObject* store, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<std::weak_ptr<WebEngine*>> weak(static_cast<std::weak_ptr<WebEngine*>*>(data));
+        std::unique_ptr<Lifetime<WebEngine>::Handle> weak(static_cast<Lifetime<WebEngine>::Handle*>(data));
         // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
         std::unique_ptr<WebKitUserContentFilter, FilterUnref> filter(
             webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
         if (!filter) return;
-        auto engine = weak->lock();
-        if (!engine || !*engine) return;
-        (*engine)->signInGuard_ = std::move(filter);
-        (*engine)->signInGuardReady.emit();
+        WebEngine* engine = weak->get();
+        if (!engine) return;
+        engine->signInGuard_ = std::move(filter);
+        engine->signInGuardReady.emit();
       },
-      new std::weak_ptr<WebEngine*>(self_));
+      new Lifetime<WebEngine>::Handle(lifetime_.handle()));
 }
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
@@ -196,7 +196,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
     return;
   }
   auto* state = new DownloadState;
-  state->engine = self_;
+  state->engine = lifetime_.handle();
   state->page = page->handle();
   g_object_set_data_full(G_OBJECT(download), "vesk-download", state,
                          [](gpointer data) { delete static_cast<DownloadState*>(data); });
@@ -205,15 +205,15 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                    G_CALLBACK(+[](WebKitDownload* download, gchar* suggested, gpointer data) -> gboolean {
                      auto* state = static_cast<DownloadState*>(data);
                      std::string directory = downloadDirectory();
-                     auto page = state->page.lock();
+                     WebKitPage* page = state->page.get();
                      std::string name = safeFileName(suggested ? suggested : "");
-                     if (!page || !*page || !(*page)->delegate().pageMayDownload(**page, name)) {
+                     if (!page || !page->delegate().pageMayDownload(*page, name)) {
                        state->refused = true;
                        webkit_download_cancel(download);
                        return TRUE;
                      }
                      state->adopted = true;
-                     (*page)->adoptDownload(download);
+                     page->adoptDownload(download);
                      std::string error;
                      state->folder = directory;
                      state->path = reserveDownloadFile(directory, suggested ? suggested : "", &error);
@@ -245,8 +245,7 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                        if (guint64 length = webkit_uri_response_get_content_length(response)) progress.total = length;
                      }
                      if (progress.received >= state->nextSpaceCheck) checkFreeSpace(download, state);
-                     auto page = state->page.lock();
-                     if (page && *page) (*page)->delegate().pageDownloadProgressed(**page, progress);
+                     if (WebKitPage* page = state->page.get()) page->delegate().pageDownloadProgressed(*page, progress);
                    }),
                    state);
 
@@ -285,12 +284,11 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                          notifyDesktop(std::string(strings::downloadFailed()), report.message);
                        }
                      }
-                     auto page = state->page.lock();
-                     if (page && *page) {
-                       (*page)->releaseDownload(download);
-                       (*page)->delegate().pageDownloadEnded(**page, report);
+                     if (WebKitPage* page = state->page.get()) {
+                       page->releaseDownload(download);
+                       page->delegate().pageDownloadEnded(*page, report);
                      }
-                     if (auto engine = state->engine.lock()) (*engine)->downloadEnded.emit(report);
+                     if (WebEngine* engine = state->engine.get()) engine->downloadEnded.emit(report);
                    }),
                    state);
 }

@@ -7,6 +7,7 @@
 
 #include "browser/web_page.h"
 #include "model/glib_handles.h"
+#include "model/lifetime.h"
 #include "model/published.h"
 
 struct _WebKitWebContext;
@@ -60,7 +61,7 @@ class WebEngine {
   GObjectPtr<_WebKitWebContext> context_;
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
-  std::shared_ptr<WebEngine*> self_ = std::make_shared<WebEngine*>(this);  // lets downloads outlive us
+  Lifetime<WebEngine> lifetime_{this};  // lets downloads and the rule compilation outlive us
 };
 
 }  // namespace vesk

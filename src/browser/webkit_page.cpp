@@ -93,7 +93,7 @@ void WebKitPage::takeSignInGuard(WebEngine& engine) {
 
 WebKitPage::~WebKitPage() {
   // Its download goes with the page, reporting to no one.
-  alive_.reset();
+  lifetime_.end();
   if (download_) {
     cancelDownload();
     download_.reset();

@@ -10,6 +10,7 @@
 
 #include "browser/web_engine.h"
 #include "browser/web_page.h"
+#include "model/lifetime.h"
 
 struct _GError;
 struct _WebKitDownload;
@@ -49,7 +50,7 @@ class WebKitPage final : public WebPage {
   static WebKitPage* of(_WebKitWebView* view);
   WebPageDelegate& delegate() const { return delegate_; }
   // Expires when the page goes.
-  std::weak_ptr<WebKitPage*> handle() const { return alive_; }
+  Lifetime<WebKitPage>::Handle handle() const { return lifetime_.handle(); }
   // Whether the user started the page's latest navigation (a click, a key), which a download
   // starting now comes from. Read once: the next download needs a gesture of its own.
   bool takeDownloadGesture() { return std::exchange(downloadGesture_, false); }
@@ -93,7 +94,7 @@ class WebKitPage final : public WebPage {
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
   GObjectPtr<_WebKitDownload> download_;
-  std::shared_ptr<WebKitPage*> alive_ = std::make_shared<WebKitPage*>(this);
+  Lifetime<WebKitPage> lifetime_{this};
 };
 
 // Makes WebKitPages on the engine's shared context, starting the engine with the first page.

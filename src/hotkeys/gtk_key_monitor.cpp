@@ -7,7 +7,7 @@
 namespace vesk {
 
 GtkKeyMonitor::~GtkKeyMonitor() {
-  *alive_ = false;
+  lifetime_.end();
   for (auto& attached : windows_) {
     attached.keyPress.disconnect();
     attached.unhandledKeyPress.disconnect();
@@ -68,10 +68,10 @@ bool GtkKeyMonitor::afterWidgets(Gtk::Window& window, GdkEventKey* event) {
 bool GtkKeyMonitor::runHandlers(GdkEventKey* event) {
   if (event == nullptr || handlers_.empty() || event->is_modifier) return false;
   MonitoredKeyPress press{keyEventRecord(*event), event->hardware_keycode};
-  auto alive = alive_;
+  auto alive = lifetime_.handle();
   auto snapshot = handlers_;
   for (const auto& [token, handler] : snapshot) {
-    if (!*alive) return true;  // a handler destroyed the monitor; the press was dealt with
+    if (!alive) return true;  // a handler destroyed the monitor; the press was dealt with
     bool stillInstalled = std::any_of(handlers_.begin(), handlers_.end(),
                                       [token = token](const auto& entry) { return entry.first == token; });
     if (stillInstalled && (*handler)(press)) return true;

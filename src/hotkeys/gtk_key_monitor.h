@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hotkeys/key_monitor.h"
+#include "model/lifetime.h"
 
 namespace vesk {
 
@@ -51,7 +52,7 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
   std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;
   Token nextToken_ = 0;
   AnswersFirst answersFirst_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  Lifetime<GtkKeyMonitor> lifetime_{this};
 };
 
 }  // namespace vesk

@@ -5,22 +5,21 @@
 namespace vesk {
 
 HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue mainQueue)
-    : service_(service), mainQueue_(std::move(mainQueue)), alive_(std::make_shared<HotkeyManager*>(this)) {
-  std::weak_ptr<HotkeyManager*> weak = alive_;
-  service_.onPressed = [weak](std::uint32_t id) {
-    auto alive = weak.lock();
-    if (!alive) return;
+    : service_(service), mainQueue_(std::move(mainQueue)) {
+  service_.onPressed = [weak = lifetime_.handle()](std::uint32_t id) {
+    HotkeyManager* self = weak.get();
+    if (!self) return;
     // Never call the action from inside the desktop's event dispatch: one hop on the main loop.
-    (*alive)->mainQueue_([weak, id] {
-      auto manager = weak.lock();
-      if (manager && (*manager)->action) {
-        auto action = (*manager)->action;  // the action may replace itself while it runs
+    self->mainQueue_([weak, id] {
+      HotkeyManager* manager = weak.get();
+      if (manager && manager->action) {
+        auto action = manager->action;  // the action may replace itself while it runs
         action(id);
       }
     });
   };
-  service_.onOfferChanged = [weak] {
-    if (auto alive = weak.lock()) (*alive)->serviceOfferChanged();
+  service_.onOfferChanged = [weak = lifetime_.handle()] {
+    if (HotkeyManager* self = weak.get()) self->serviceOfferChanged();
   };
 }
 
@@ -31,7 +30,7 @@ HotkeyManager::~HotkeyManager() {
   hotKeys_.clear();
   service_.onPressed = nullptr;
   service_.onOfferChanged = nullptr;
-  alive_.reset();
+  lifetime_.end();
 }
 
 std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& shortcut, std::uint32_t id) {

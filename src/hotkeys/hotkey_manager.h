@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hotkeys/hotkey_service.h"
+#include "model/lifetime.h"
 #include "model/shortcut.h"
 #include "model/strings.h"
 
@@ -63,7 +64,7 @@ class HotkeyManager {
   };
   std::map<std::uint32_t, Registration> hotKeys_;
   bool paused_ = false;
-  std::shared_ptr<HotkeyManager*> alive_;
+  Lifetime<HotkeyManager> lifetime_{this};
 };
 
 }  // namespace vesk

@@ -4,32 +4,30 @@
 
 namespace vesk {
 
-ShortcutRecorder::ShortcutRecorder(KeyMonitor& keyMonitor)
-    : keyMonitor_(keyMonitor), self_(std::make_shared<ShortcutRecorder*>(this)) {}
+ShortcutRecorder::ShortcutRecorder(KeyMonitor& keyMonitor) : keyMonitor_(keyMonitor) {}
 
 ShortcutRecorder::~ShortcutRecorder() {
-  *self_ = nullptr;
+  lifetime_.end();
   if (monitor_) keyMonitor_.remove(*monitor_);
 }
 
 void ShortcutRecorder::start(std::function<void(const Shortcut&)> onCapture) {
   stop();
   isRecording.set(true);
-  std::weak_ptr<ShortcutRecorder*> weak = self_;
-  monitor_ = keyMonitor_.install([weak, onCapture = std::move(onCapture)](const MonitoredKeyPress& press) {
-    auto self = weak.lock();
-    if (!self || *self == nullptr || !(*self)->isRecording.get()) return false;
-    ShortcutRecorder* recorder = *self;
-    if (press.record.keyCode == KeyCode::escape) {
-      recorder->stop();
-      return true;
-    }
-    auto shortcut = Shortcut::from(press.record);
-    if (!shortcut) return true;  // a key alone or with shift only: keep recording
-    if (onCapture) onCapture(*shortcut);
-    if (*self != nullptr) recorder->stop();  // onCapture may have destroyed the recorder
-    return true;
-  });
+  monitor_ = keyMonitor_.install(
+      [weak = lifetime_.handle(), onCapture = std::move(onCapture)](const MonitoredKeyPress& press) {
+        ShortcutRecorder* recorder = weak.get();
+        if (!recorder || !recorder->isRecording.get()) return false;
+        if (press.record.keyCode == KeyCode::escape) {
+          recorder->stop();
+          return true;
+        }
+        auto shortcut = Shortcut::from(press.record);
+        if (!shortcut) return true;  // a key alone or with shift only: keep recording
+        if (onCapture) onCapture(*shortcut);
+        if (weak.get()) recorder->stop();  // onCapture may have destroyed the recorder
+        return true;
+      });
 }
 
 void ShortcutRecorder::stop() {

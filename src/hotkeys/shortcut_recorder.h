@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "hotkeys/key_monitor.h"
+#include "model/lifetime.h"
 #include "model/published.h"
 #include "model/shortcut.h"
 
@@ -32,7 +33,7 @@ class ShortcutRecorder {
   KeyMonitor& keyMonitor_;
   std::optional<KeyMonitor::Token> monitor_;
   // Points at this recorder until it is destroyed; the key handler holds it weakly.
-  std::shared_ptr<ShortcutRecorder*> self_;
+  Lifetime<ShortcutRecorder> lifetime_{this};
 };
 
 }  // namespace vesk

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/lifetime.h"
+
 namespace vesk {
 
 // Ends an observation when destroyed (or when reset() is called).
@@ -41,34 +43,35 @@ class Signal {
  public:
   using Handler = std::function<void(Args...)>;
 
+  Signal() = default;
+  Signal(const Signal&) = delete;
+  Signal& operator=(const Signal&) = delete;
+
   [[nodiscard]] Subscription connect(Handler handler) {
-    auto id = ++core_->nextId;
-    core_->handlers.push_back({id, std::make_shared<Handler>(std::move(handler))});
-    std::weak_ptr<Core> weak = core_;
-    return Subscription([weak, id] {
-      if (auto core = weak.lock()) {
-        std::erase_if(core->handlers, [id](const auto& entry) { return entry.first == id; });
+    auto id = ++nextId_;
+    handlers_.push_back({id, std::make_shared<Handler>(std::move(handler))});
+    return Subscription([signal = lifetime_.handle(), id] {
+      if (Signal* self = signal.get()) {
+        std::erase_if(self->handlers_, [id](const auto& entry) { return entry.first == id; });
       }
     });
   }
 
   void emit(Args... args) const {
-    auto snapshot = core_->handlers;
+    auto snapshot = handlers_;
     for (const auto& entry : snapshot) {
       bool stillConnected = false;
-      for (const auto& current : core_->handlers) stillConnected |= current.first == entry.first;
+      for (const auto& current : handlers_) stillConnected |= current.first == entry.first;
       if (stillConnected) (*entry.second)(args...);
     }
   }
 
-  std::size_t observerCount() const { return core_->handlers.size(); }
+  std::size_t observerCount() const { return handlers_.size(); }
 
  private:
-  struct Core {
-    unsigned long nextId = 0;
-    std::vector<std::pair<unsigned long, std::shared_ptr<Handler>>> handlers;
-  };
-  std::shared_ptr<Core> core_ = std::make_shared<Core>();
+  unsigned long nextId_ = 0;
+  std::vector<std::pair<unsigned long, std::shared_ptr<Handler>>> handlers_;
+  Lifetime<Signal> lifetime_{this};
 };
 
 template <class T>

@@ -1,7 +1,5 @@
 #include "panel/download_list.h"
 
-#include <glibmm/main.h>
-
 #include "model/strings.h"
 #include "panel/widgets.h"
 
@@ -28,31 +26,15 @@ DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VER
   notice_.hide();
   pack_end(notice_, Gtk::PACK_SHRINK);
 
-  auto changed = [this](const auto&) { scheduleRender(); };
-  subscriptions_.push_back(state_.browser.downloads.observe(changed));
-  subscriptions_.push_back(state_.browser.downloadNotice.observe(changed));
+  redraw_.watch(state_.browser.downloads);
+  redraw_.watch(state_.browser.downloadNotice);
   render();
 }
 
-DownloadList::~DownloadList() {
-  pendingRender_.disconnect();
-  subscriptions_.clear();
-}
-
-void DownloadList::scheduleRender() {
-  // Received data arrives many times a second: draw once per idle, and not at all while the panel
-  // is hidden (the list itself is hidden while empty). The panel renders everything when it shows.
-  Gtk::Widget* slot = get_parent();
-  if (!slot || !slot->get_mapped()) return;
-  if (pendingRender_.connected()) return;
-  pendingRender_ = Glib::signal_idle().connect([this] {
-    render();
-    return false;
-  });
-}
+DownloadList::~DownloadList() { redraw_.stop(); }
 
 void DownloadList::render() {
-  pendingRender_.disconnect();
+  redraw_.cancel();
   const std::vector<DownloadRow> rows = state_.downloadRows();
   bool sameSites = rows.size() == lines_.size();
   for (std::size_t i = 0; sameSites && i < rows.size(); ++i) sameSites = rows[i].site == lines_[i]->site;

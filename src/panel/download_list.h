@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/idle_redraw.h"
 #include "panel/vesk_view_state.h"
 
 namespace vesk {
@@ -37,15 +38,18 @@ class DownloadList : public Gtk::Box {
   Gtk::Button& dismissButton() { return *dismiss_; }
 
  private:
-  void scheduleRender();
-
   VeskViewState& state_;
   std::vector<std::unique_ptr<Line>> lines_;
   Gtk::Box notice_{Gtk::ORIENTATION_HORIZONTAL, 8};
   Gtk::Label noticeText_;
   Gtk::Button* dismiss_;
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingRender_;
+  // Received data arrives many times a second: draw once per idle, and not at all while the panel
+  // is hidden (the list itself is hidden while empty). The panel renders everything when it shows.
+  IdleRedraw redraw_{[this] { render(); }, G_PRIORITY_DEFAULT_IDLE,
+                     [this] {
+                       Gtk::Widget* slot = get_parent();
+                       return slot && slot->get_mapped();
+                     }};
 };
 
 }  // namespace vesk

@@ -32,13 +32,13 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
   field_.signal_activate().connect([this] { state_.openFirstResult(); });
   field_.signal_focus_in_event().connect(
       [this](GdkEventFocus*) {
-        if (!state_.searchFocused()) state_.searchFocused.set(true);
+        state_.setSearchFocused(true);
         return false;
       },
       false);
   field_.signal_focus_out_event().connect(
       [this](GdkEventFocus*) {
-        if (state_.searchFocused()) state_.searchFocused.set(false);
+        state_.setSearchFocused(false);
         return false;
       },
       false);

@@ -29,6 +29,15 @@ bool pageAnswersKeysFirst(GtkWidget* focus, const VeskViewState& state) {
 
 }  // namespace
 
+// Nothing here starts the web engine before a page is made.
+struct DesktopServices {
+  WebEngine engine;
+  WebKitPageFactory pages{engine};
+  SystemClipboard clipboard;
+  DesktopWorkspace workspace;
+  GtkKeyMonitor keys;
+};
+
 VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()> close,
                    SettingsContentFactory settingsContent)
     : Gtk::Box(Gtk::ORIENTATION_VERTICAL),
@@ -88,17 +97,26 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
 }
 
 VeskView::~VeskView() {
-  pendingRender_.disconnect();
-  subscriptions_.clear();
-  // Children use the state, and the state's pages and key handler use the services kept alive
-  // here: take them down in that order, before the containers go.
+  redraw_.stop();
+  // Children use the state, and the state's pages and key handler use the desktop services: take
+  // them down in that order, before the containers go.
   for (Gtk::Widget* child : settingsSlot_.get_children()) gtk_widget_destroy(child->gobj());
   for (Gtk::Widget* child :
        std::initializer_list<Gtk::Widget*>{siteBar_, searchRow_, content_, toolbar_, results_, downloads_}) {
     gtk_widget_destroy(child->gobj());
   }
   state_.reset();
-  keptAlive_.clear();
+  placed_.disconnect();
+  desktop_.reset();
+}
+
+void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
+  desktop_ = std::move(desktop);
+  desktop_->keys.answerFirst([this](GtkWidget* focus) { return pageAnswersKeysFirst(focus, *state_); });
+  // Key presses reach the panel through its window once the view is placed in one.
+  placed_ = signal_hierarchy_changed().connect([this](Gtk::Widget*) {
+    if (auto* window = dynamic_cast<Gtk::Window*>(get_toplevel())) desktop_->keys.attach(*window);
+  });
 }
 
 void VeskView::buildHeader() {
@@ -138,44 +156,34 @@ void VeskView::renderMark() {
 }
 
 void VeskView::observe() {
-  auto schedule = [this](const auto&) { scheduleRender(); };
   AppModel& model = state_->model;
-  subscriptions_.push_back(model.sites.observe(schedule));
-  subscriptions_.push_back(model.selectedID.observe(schedule));
-  subscriptions_.push_back(model.shortcut.observe(schedule));
-  subscriptions_.push_back(model.saveError.observe(schedule));
-  subscriptions_.push_back(model.theme.observe([this](const LinkTheme&) {
+  redraw_.watch(model.sites);
+  redraw_.watch(model.selectedID);
+  redraw_.watch(model.shortcut);
+  redraw_.watch(model.saveError);
+  redraw_.keep(model.theme.observe([this](const LinkTheme&) {
     restyle_ = true;
-    scheduleRender();
+    redraw_.schedule();
   }));
   BrowserStore& browser = state_->browser;
-  subscriptions_.push_back(browser.canGoBack.observe(schedule));
-  subscriptions_.push_back(browser.canGoForward.observe(schedule));
-  subscriptions_.push_back(browser.isLoading.observe(schedule));
-  subscriptions_.push_back(browser.errorText.observe(schedule));
-  subscriptions_.push_back(browser.requiresExternalSignIn.observe(schedule));
-  subscriptions_.push_back(browser.currentAddress.observe(schedule));
+  redraw_.watch(browser.canGoBack);
+  redraw_.watch(browser.canGoForward);
+  redraw_.watch(browser.isLoading);
+  redraw_.watch(browser.errorText);
+  redraw_.watch(browser.requiresExternalSignIn);
+  redraw_.watch(browser.currentAddress);
   VeskViewState& s = *state_;
-  subscriptions_.push_back(s.query.observe(schedule));
-  subscriptions_.push_back(s.showSettings.observe(schedule));
-  subscriptions_.push_back(s.showSearch.observe(schedule));
-  subscriptions_.push_back(s.searchFocused.observe(schedule));
-  subscriptions_.push_back(s.isAdding.observe(schedule));
-  subscriptions_.push_back(s.editing.observe(schedule));
-  subscriptions_.push_back(s.settingsTab.observe(schedule));
-}
-
-void VeskView::scheduleRender() {
-  // Published fields notify before they change: render once, on the next idle, after a burst.
-  if (pendingRender_.connected()) return;
-  pendingRender_ = Glib::signal_idle().connect([this] {
-    render();
-    return false;
-  });
+  redraw_.watch(s.query);
+  redraw_.watch(s.showSettings);
+  redraw_.watch(s.showSearch);
+  redraw_.watch(s.searchFocused);
+  redraw_.watch(s.isAdding);
+  redraw_.watch(s.editing);
+  redraw_.watch(s.settingsTab);
 }
 
 void VeskView::render() {
-  pendingRender_.disconnect();
+  redraw_.cancel();
   if (restyle_) {
     restyle_ = false;
     style_->refresh();
@@ -220,31 +228,14 @@ void VeskView::render() {
 
 Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent,
                           std::function<bool()> loginItemEnabled) {
-  // The real services, owned by the view: nothing here starts the web engine before a page is made.
-  struct Platform {
-    WebEngine engine;
-    WebKitPageFactory pages{engine};
-    SystemClipboard clipboard;
-    DesktopWorkspace workspace;
-    GtkKeyMonitor keys;
-  };
-  auto platform = std::make_shared<Platform>();
+  auto desktop = std::make_unique<DesktopServices>();
   RunAfter runAfter = [](std::chrono::milliseconds delay, std::function<void()> task) {
     Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
   };
-  PanelServices services{platform->pages, platform->clipboard, platform->workspace,
-                         platform->keys,  std::move(runAfter), std::move(loginItemEnabled)};
+  PanelServices services{desktop->pages, desktop->clipboard,  desktop->workspace,
+                         desktop->keys,  std::move(runAfter), std::move(loginItemEnabled)};
   auto* view = Gtk::make_managed<VeskView>(model, services, std::move(close), std::move(settingsContent));
-  view->keepAlive(platform);
-  // The monitor lives in `platform`, which the view releases only after its state is gone.
-  platform->keys.answerFirst([view](GtkWidget* focus) { return pageAnswersKeysFirst(focus, view->state()); });
-  // Key presses reach the panel through its window once the view is placed in one.
-  std::weak_ptr<Platform> weak = platform;
-  view->signal_hierarchy_changed().connect([view, weak](Gtk::Widget*) {
-    auto platform = weak.lock();
-    if (!platform) return;
-    if (auto* window = dynamic_cast<Gtk::Window*>(view->get_toplevel())) platform->keys.attach(*window);
-  });
+  view->ownDesktopServices(std::move(desktop));
   return view;
 }
 

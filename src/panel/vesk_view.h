@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/app_model.h"
+#include "model/idle_redraw.h"
 #include "panel/browser_area.h"
 #include "panel/download_list.h"
 #include "panel/panel_services.h"
@@ -25,6 +26,10 @@ namespace vesk {
 // Builds the settings content for the settings screen (the first time it is shown). The widget
 // is owned by the view; it reads and changes the panel's state.
 using SettingsContentFactory = std::function<Gtk::Widget*(VeskViewState& state)>;
+
+// The real desktop services behind a panel view's PanelServices: the web engine and its page
+// factory, the clipboard, the default browser and the window's key presses (see makeVeskView).
+struct DesktopServices;
 
 class VeskView : public Gtk::Box {
  public:
@@ -56,13 +61,13 @@ class VeskView : public Gtk::Box {
   // Where the settings content goes.
   Gtk::Box& settingsSlot() { return settingsSlot_; }
 
-  // Keeps an object (the real services behind `services`) alive as long as the view.
-  void keepAlive(std::shared_ptr<void> object) { keptAlive_.push_back(std::move(object)); }
+  // Takes ownership of the real services behind `services` (they go after the view's state) and
+  // hands them the key presses of the window the view is placed in.
+  void ownDesktopServices(std::unique_ptr<DesktopServices> desktop);
 
  private:
   void buildHeader();
   void observe();
-  void scheduleRender();
   void renderMark();
 
   std::unique_ptr<VeskViewState> state_;
@@ -90,10 +95,11 @@ class VeskView : public Gtk::Box {
   DownloadList* downloads_;
   Gtk::Label saveError_;
 
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingRender_;
+  // Published fields notify before they change: render once, on the next idle, after a burst.
+  IdleRedraw redraw_{[this] { render(); }};
   bool restyle_ = false;
-  std::vector<std::shared_ptr<void>> keptAlive_;
+  std::unique_ptr<DesktopServices> desktop_;
+  sigc::connection placed_;
 };
 
 // The panel view on the real desktop services: the shared web engine, the clipboard, the default

@@ -28,8 +28,7 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
       browser(services.pages, services.clipboard, services.workspace),
       recorder(services.keyMonitor),
       services_(std::move(services)),
-      close_(std::move(close)),
-      alive_(std::make_shared<VeskViewState*>(this)) {
+      close_(std::move(close)) {
   loginItemEnabled.set(services_.loginItemEnabled ? services_.loginItemEnabled() : false);
 
   // The counters only say that something happened: every change is one request.
@@ -54,20 +53,19 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
 
   // Escape pressed in the panel. A shortcut recording in progress sees it first (it cancels the
   // recording), so the press is left alone then.
-  std::weak_ptr<VeskViewState*> weak = alive_;
-  escapeHandler_ = services_.keyMonitor.install([weak](const MonitoredKeyPress& press) {
-    auto self = weak.lock();
-    if (!self || !*self) return false;
+  escapeHandler_ = services_.keyMonitor.install([weak = lifetime_.handle()](const MonitoredKeyPress& press) {
+    VeskViewState* self = weak.get();
+    if (!self) return false;
     const KeyEventRecord& key = press.record;
     if (key.keyCode != KeyCode::escape || key.control || key.option || key.command) return false;
-    if ((*self)->recorder.isRecording()) return false;
-    (*self)->escape();
+    if (self->recorder.isRecording()) return false;
+    self->escape();
     return true;
   });
 }
 
 VeskViewState::~VeskViewState() {
-  *alive_ = nullptr;
+  lifetime_.end();
   if (escapeHandler_) services_.keyMonitor.remove(*escapeHandler_);
   subscriptions_.clear();
 }
@@ -127,9 +125,8 @@ void VeskViewState::toggleSearch() {
   query.set("");
   if (!showSearch() || !services_.runAfter) return;
   // The field exists only once the row is on screen; it is not cancelled if the row closes meanwhile.
-  std::weak_ptr<VeskViewState*> weak = alive_;
-  services_.runAfter(searchFocusDelay, [weak] {
-    if (auto self = weak.lock(); self && *self) (*self)->searchFocused.set(true);
+  services_.runAfter(searchFocusDelay, [weak = lifetime_.handle()] {
+    if (VeskViewState* self = weak.get()) self->searchFocused.set(true);
   });
 }
 
@@ -144,6 +141,15 @@ void VeskViewState::setQuery(std::string text) {
 }
 
 void VeskViewState::clearQuery() { query.set(""); }
+
+void VeskViewState::setSearchFocused(bool focused) {
+  if (focused != searchFocused()) searchFocused.set(focused);
+}
+
+void VeskViewState::loginItemChanged(bool enabled, std::optional<std::string> error) {
+  loginItemEnabled.set(enabled);
+  loginItemError.set(std::move(error));
+}
 
 std::vector<LinkSite> VeskViewState::matches() const { return matchingSites(model.sites(), query()); }
 
@@ -173,13 +179,12 @@ void VeskViewState::openFirstResult() {
 }
 
 void VeskViewState::pasteClipboardLink() {
-  std::weak_ptr<VeskViewState*> weak = alive_;
-  services_.clipboard.requestText([weak](std::optional<std::string> pasted) {
-    auto self = weak.lock();
-    if (!self || !*self || !pasted) return;
+  services_.clipboard.requestText([weak = lifetime_.handle()](std::optional<std::string> pasted) {
+    VeskViewState* self = weak.get();
+    if (!self || !pasted) return;
     std::string trimmed = text::trimmed(*pasted);
     if (trimmed.empty()) return;
-    VeskViewState& state = **self;
+    VeskViewState& state = *self;
     state.query.set(trimmed);
     if (Address::normalized(trimmed)) state.addPastedLink();
   });

@@ -12,6 +12,7 @@
 #include "browser/browser_store.h"
 #include "hotkeys/shortcut_recorder.h"
 #include "model/app_model.h"
+#include "model/lifetime.h"
 #include "panel/panel_services.h"
 #include "panel/settings_tab.h"
 
@@ -98,6 +99,10 @@ class VeskViewState {
 
   // Settings header.
   void backToBrowser();
+  // Settings: closes the settings screen (a saved site editor does), keeping the search as it is.
+  void leaveSettings() { showSettings.set(false); }
+  // Settings: the login item's state after a change was asked for, and the reason it failed.
+  void loginItemChanged(bool enabled, std::optional<std::string> error);
 
   // Site bar.
   // The page's address while its web view is on screen, else the selected site's name.
@@ -111,6 +116,8 @@ class VeskViewState {
 
   // Search row and results.
   void setQuery(std::string text);
+  // The search field gained or lost the keyboard focus.
+  void setSearchFocused(bool focused);
   void clearQuery();
   std::vector<LinkSite> matches() const;
   bool offersQuickAdd() const;  // the query is a valid address
@@ -152,8 +159,8 @@ class VeskViewState {
   std::function<void()> close_;
   std::vector<Subscription> subscriptions_;
   std::optional<KeyMonitor::Token> escapeHandler_;
-  // Points at this state until it is destroyed; deferred tasks hold it weakly.
-  std::shared_ptr<VeskViewState*> alive_;
+  // Deferred tasks and the key handler reach the state only while it lives.
+  Lifetime<VeskViewState> lifetime_{this};
 };
 
 }  // namespace vesk

@@ -1,6 +1,5 @@
 #include "panel/windowed_rows.h"
 
-#include <glibmm/main.h>
 #include <gtkmm/adjustment.h>
 
 #include <algorithm>
@@ -19,13 +18,13 @@ WindowedRows::WindowedRows(Gtk::Box& box, int stride, int lastShorterBy, std::fu
   above_.set_no_show_all(true);
   below_.set_no_show_all(true);
   // The view is found once the list sits in a window; its size tells which rows are in view.
-  allocated_ = box_.signal_size_allocate().connect([this](Gtk::Allocation&) { scheduleUpdate(); });
+  allocated_ = box_.signal_size_allocate().connect([this](Gtk::Allocation&) { updates_.schedule(); });
 }
 
 WindowedRows::~WindowedRows() {
   scrolled_.disconnect();
   allocated_.disconnect();
-  pending_.disconnect();
+  updates_.stop();
 }
 
 int WindowedRows::heightOf(std::size_t first, std::size_t end) const {
@@ -38,18 +37,7 @@ void WindowedRows::watchView() {
   view_ = dynamic_cast<Gtk::ScrolledWindow*>(
       Glib::wrap(gtk_widget_get_ancestor(GTK_WIDGET(box_.gobj()), GTK_TYPE_SCROLLED_WINDOW)));
   if (!view_) return;
-  scrolled_ = view_->get_vadjustment()->signal_value_changed().connect([this] { scheduleUpdate(); });
-}
-
-void WindowedRows::scheduleUpdate() {
-  // Rows are built and dropped outside of layout, before the next frame is drawn.
-  if (pending_.connected()) return;
-  pending_ = Glib::signal_idle().connect(
-      [this] {
-        update();
-        return false;
-      },
-      Glib::PRIORITY_HIGH_IDLE);
+  scrolled_ = view_->get_vadjustment()->signal_value_changed().connect([this] { updates_.schedule(); });
 }
 
 std::pair<std::size_t, std::size_t> WindowedRows::wanted() {
@@ -74,7 +62,7 @@ void WindowedRows::reset(std::size_t count) {
 }
 
 void WindowedRows::update() {
-  pending_.disconnect();
+  updates_.cancel();
   const auto [first, end] = wanted();
   const bool same = built_.empty() ? first == end : built_.front().first == first && built_.back().first + 1 == end;
   if (same && !built_.empty()) return;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/idle_redraw.h"
+
 namespace vesk {
 
 class WindowedRows {
@@ -43,7 +45,6 @@ class WindowedRows {
  private:
   std::pair<std::size_t, std::size_t> wanted();
   void watchView();
-  void scheduleUpdate();
   int heightOf(std::size_t first, std::size_t end) const;
 
   Gtk::Box& box_;
@@ -57,7 +58,9 @@ class WindowedRows {
   Gtk::ScrolledWindow* view_ = nullptr;
   sigc::connection scrolled_;
   sigc::connection allocated_;
-  sigc::connection pending_;
+  // Rows are built and dropped outside of layout, at high idle priority: before GTK's next layout
+  // and frame, which would otherwise show blank space where the scrolled-to rows belong.
+  IdleRedraw updates_{[this] { update(); }, G_PRIORITY_HIGH_IDLE};
 };
 
 }  // namespace vesk

@@ -49,8 +49,7 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
 
 void GeneralTab::requested(bool on) {
   LoginItemState result = changeLoginItem(services_.loginItems, on);
-  state_.loginItemEnabled.set(result.enabled);
-  state_.loginItemError.set(result.error);
+  state_.loginItemChanged(result.enabled, result.error);
   refresh();  // the switch springs back at once when the service said no
 }
 

@@ -57,35 +57,34 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   add(column_);
   if (auto* viewport = get_child()) addClasses(*viewport, {"vesk-settings-viewport"});
 
-  auto changed = [this](const auto&) { scheduleRefresh(); };
   AppModel& model = state_.model;
   // The shell releases its global key combinations while a row records, so that pressing one of
   // them is seen here (and refused as a duplicate) instead of toggling the panel.
-  subscriptions_.push_back(state_.recorder.isRecording.observe([&model](const bool& recording) {
+  refreshes_.keep(state_.recorder.isRecording.observe([&model](const bool& recording) {
     if (model.isRecordingShortcut() != recording) model.isRecordingShortcut.set(recording);
   }));
-  subscriptions_.push_back(state_.settingsTab.observe(changed));
-  subscriptions_.push_back(state_.recordingAction.observe(changed));
-  subscriptions_.push_back(state_.recorder.isRecording.observe(changed));
-  subscriptions_.push_back(state_.editing.observe(changed));
-  subscriptions_.push_back(state_.isAdding.observe(changed));
-  subscriptions_.push_back(state_.loginItemEnabled.observe(changed));
-  subscriptions_.push_back(state_.loginItemError.observe(changed));
-  subscriptions_.push_back(model.sites.observe(changed));
-  subscriptions_.push_back(model.shortcut.observe(changed));
-  subscriptions_.push_back(model.nextShortcut.observe(changed));
-  subscriptions_.push_back(model.previousShortcut.observe(changed));
-  subscriptions_.push_back(model.shortcutError.observe(changed));
-  subscriptions_.push_back(model.globalKeysOffered.observe(changed));
-  subscriptions_.push_back(model.theme.observe(changed));
-  subscriptions_.push_back(model.panelWidth.observe(changed));
-  subscriptions_.push_back(model.panelHeight.observe(changed));
-  subscriptions_.push_back(model.pageZoom.observe(changed));
+  refreshes_.watch(state_.settingsTab);
+  refreshes_.watch(state_.recordingAction);
+  refreshes_.watch(state_.recorder.isRecording);
+  refreshes_.watch(state_.editing);
+  refreshes_.watch(state_.isAdding);
+  refreshes_.watch(state_.loginItemEnabled);
+  refreshes_.watch(state_.loginItemError);
+  refreshes_.watch(model.sites);
+  refreshes_.watch(model.shortcut);
+  refreshes_.watch(model.nextShortcut);
+  refreshes_.watch(model.previousShortcut);
+  refreshes_.watch(model.shortcutError);
+  refreshes_.watch(model.globalKeysOffered);
+  refreshes_.watch(model.theme);
+  refreshes_.watch(model.panelWidth);
+  refreshes_.watch(model.panelHeight);
+  refreshes_.watch(model.pageZoom);
 
   // The form's typed text and the tab's transient state do not outlive the screen being shown.
   signal_unmap().connect([this] { stale_ = true; });
   signal_map().connect([this] {
-    if (stale_) scheduleRefresh();
+    if (stale_) refreshes_.schedule();
   });
 
   show_all();
@@ -95,22 +94,11 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
 SettingsScreen::~SettingsScreen() {
   // Only this screen's rows record; a recording ends with it (and the shell's grabs come back).
   state_.recorder.stop();
-  pendingRefresh_.disconnect();
-}
-
-void SettingsScreen::scheduleRefresh() {
-  if (pendingRefresh_.connected()) return;
-  // Before the next frame is drawn, and once for a burst of changes.
-  pendingRefresh_ = Glib::signal_idle().connect(
-      [this] {
-        refresh();
-        return false;
-      },
-      Glib::PRIORITY_HIGH_IDLE);
+  refreshes_.stop();
 }
 
 void SettingsScreen::refresh() {
-  pendingRefresh_.disconnect();
+  refreshes_.cancel();
   style_.refresh();
   const SettingsTab selected = state_.settingsTab();
   for (SettingsTab tab : allSettingsTabs) setClass(tabButton(tab), "selected", tab == selected);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/idle_redraw.h"
 #include "panel/panel_style.h"
 #include "panel/vesk_view_state.h"
 #include "settings/login_items.h"
@@ -49,7 +50,6 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   SettingsTab shownTab() const { return shownTab_; }
 
  private:
-  void scheduleRefresh();
   void rebuildContent();
 
   VeskViewState& state_;
@@ -67,8 +67,10 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   bool stale_ = false;
 
   ScreenStyle style_{[this] { return settingsCss(state_.model.store()); }};
-  std::vector<Subscription> subscriptions_;
-  sigc::connection pendingRefresh_;
+  // At high idle priority, before GTK's next layout and frame: a change of tab or of a list
+  // rebuilds content whose size changes the layout, and a frame drawn in between would show the
+  // old content in the new place.
+  IdleRedraw refreshes_{[this] { refresh(); }, G_PRIORITY_HIGH_IDLE};
 };
 
 }  // namespace vesk

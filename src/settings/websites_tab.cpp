@@ -94,7 +94,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
     : SettingsTabView(0),
       list(Gtk::ORIENTATION_VERTICAL, 0),
       state_(state),
-      form_{state.editing, state.isAdding, [&state] { state.showSettings.set(false); }} {
+      form_{state.editing, state.isAdding, [&state] { state.leaveSettings(); }} {
   pack_start(*sectionLabel(strings::websitesSection()), Gtk::PACK_SHRINK);
 
   addClasses(list, {"settings-card", "settings-site-list"});
@@ -151,10 +151,10 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
   row.up = IconButtonStyle::make("arrow.up", strings::moveUp());
-  row.up->set_sensitive(index != 0);
+  row.up->set_sensitive(!isFirstSite(state_.model, site));
   row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
   row.down = IconButtonStyle::make("arrow.down", strings::moveDown());
-  row.down->set_sensitive(index + 1 != sites.size());
+  row.down->set_sensitive(!isLastSite(state_.model, site));
   row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
   row.edit = IconButtonStyle::make("pencil", editTooltip(site));
   row.edit->signal_clicked().connect([this, site] { form_.edit(site); });

@@ -11,13 +11,10 @@ namespace vesk {
 std::string trayToolTip(const Shortcut& showShortcut) { return strings::trayToolTip(showShortcut.displayText()); }
 
 AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform)
-    : model_(store),
-      hotkey_(hotkeyService, platform.mainQueue),
-      platform_(std::move(platform)),
-      alive_(std::make_shared<AppDelegate*>(this)) {}
+    : model_(store), hotkey_(hotkeyService, platform.mainQueue), platform_(std::move(platform)) {}
 
 AppDelegate::~AppDelegate() {
-  *alive_ = nullptr;
+  lifetime_.end();
   recording_.reset();
   saveFailures_.reset();
   outsideClickMonitor_.reset();
@@ -27,9 +24,9 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  std::weak_ptr<AppDelegate*> weak = alive_;
+  auto weak = lifetime_.handle();
   auto withSelf = [weak](auto&& body) {
-    if (auto self = weak.lock(); self && *self) body(**self);
+    if (AppDelegate* self = weak.get()) body(*self);
   };
 
   // Vesk has no main window and no taskbar entry: there is nothing to switch off here.
@@ -56,9 +53,9 @@ void AppDelegate::applicationDidFinishLaunching() {
   hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.performAction(id); }); };
 
   model_.onShortcutChange = [weak](ShortcutAction action, const Shortcut& shortcut) -> std::optional<std::string> {
-    auto self = weak.lock();
-    if (!self || !*self) return std::string(strings::shortcutUpdateFailed());
-    return (*self)->shortcutChanged(action, shortcut);
+    AppDelegate* self = weak.get();
+    if (!self) return std::string(strings::shortcutUpdateFailed());
+    return self->shortcutChanged(action, shortcut);
   };
   model_.onShortcutRemoval = [withSelf](ShortcutAction action) {
     withSelf([action](AppDelegate& self) { self.hotkey_.unregister(rawValue(action)); });
@@ -147,9 +144,8 @@ void AppDelegate::show() {
   if (!statusItem_ || !popover_) return;
   updatePopoverSize();
   if (!popover_->hasContent() && platform_.makePanelContent) {
-    std::weak_ptr<AppDelegate*> weak = alive_;
-    Gtk::Widget* content = platform_.makePanelContent(model_, [weak] {
-      if (auto self = weak.lock(); self && *self) (*self)->hide();
+    Gtk::Widget* content = platform_.makePanelContent(model_, [weak = lifetime_.handle()] {
+      if (AppDelegate* self = weak.get()) self->hide();
     });
     popover_->setContent(content);
     if (content) followPanelWindow(*content);
@@ -164,9 +160,8 @@ void AppDelegate::followPanelWindow(Gtk::Widget& content) {
   // exist only while the panel is shown, go with it.
   auto* window = dynamic_cast<Gtk::Window*>(content.get_toplevel());
   if (!window) return;
-  std::weak_ptr<AppDelegate*> weak = alive_;
-  window->signal_hide().connect([weak] {
-    if (auto self = weak.lock(); self && *self && !(*self)->isPanelShown()) (*self)->hide();
+  window->signal_hide().connect([weak = lifetime_.handle()] {
+    if (AppDelegate* self = weak.get(); self && !self->isPanelShown()) self->hide();
   });
 }
 
@@ -188,23 +183,23 @@ void AppDelegate::updatePopoverSize() {
 
 void AppDelegate::beginOutsideClickMonitoring() {
   if (!platform_.clickMonitors) return;
-  std::weak_ptr<AppDelegate*> weak = alive_;
+  auto weak = lifetime_.handle();
   if (!outsideClickMonitor_) {
     outsideClickMonitor_ = platform_.clickMonitors->addGlobalMonitor([weak](ScreenPoint point) {
-      auto self = weak.lock();
-      if (!self || !*self) return;
-      AppDelegate& delegate = **self;
+      AppDelegate* self = weak.get();
+      if (!self) return;
+      AppDelegate& delegate = *self;
       if (delegate.isPanelShown()) delegate.lastOutsideClose_ = OutsideClose{point, delegate.platform_.now()};
       delegate.hide();
     });
   }
   if (!localClickMonitor_) {
     localClickMonitor_ = platform_.clickMonitors->addLocalMonitor([weak](ClickTarget target) {
-      auto self = weak.lock();
-      if (!self || !*self) return;
+      AppDelegate* self = weak.get();
+      if (!self) return;
       // Presses in the panel, on the icon (its own action decides) and in the panel's menus,
       // drop-downs and dialogs keep the panel open.
-      if ((*self)->isPanelShown() && target == ClickTarget::other) (*self)->hide();
+      if (self->isPanelShown() && target == ClickTarget::other) self->hide();
     });
   }
 }
@@ -241,11 +236,10 @@ void AppDelegate::reportRefused(const std::vector<std::uint32_t>& refused) {
 
 void AppDelegate::openSettings() {
   if (!isPanelShown()) show();
-  std::weak_ptr<AppDelegate*> weak = alive_;
   if (platform_.mainQueue) {
-    platform_.mainQueue([weak] {
-      if (auto self = weak.lock(); self && *self) {
-        AppModel& model = (*self)->model_;
+    platform_.mainQueue([weak = lifetime_.handle()] {
+      if (AppDelegate* self = weak.get()) {
+        AppModel& model = self->model_;
         model.settingsRequestCount.set(model.settingsRequestCount() + 1);
       }
     });

@@ -13,6 +13,7 @@
 
 #include "hotkeys/hotkey_manager.h"
 #include "model/app_model.h"
+#include "model/lifetime.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
 #include "shell/tray_item.h"
@@ -95,7 +96,7 @@ class AppDelegate {
   Subscription recording_;
   Subscription saveFailures_;
 
-  std::shared_ptr<AppDelegate*> alive_;
+  Lifetime<AppDelegate> lifetime_{this};
 };
 
 }  // namespace vesk
