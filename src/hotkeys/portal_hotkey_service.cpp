@@ -37,7 +37,7 @@ std::string_view description(std::uint32_t id) {
   return strings::optionToggle();
 }
 
-using Alive = std::weak_ptr<PortalHotkeyService*>;
+using Alive = Lifetime<PortalHotkeyService>::Handle;
 
 // The bus name a portal puts into request and session paths: the unique name without its
 // colon, dots as underscores.
@@ -78,8 +78,7 @@ std::optional<std::uint32_t> idForPortalShortcut(std::string_view shortcutId) {
   return std::nullopt;
 }
 
-PortalHotkeyService::PortalHotkeyService()
-    : cancellable_(g_cancellable_new()), alive_(std::make_shared<PortalHotkeyService*>(this)) {
+PortalHotkeyService::PortalHotkeyService() : cancellable_(g_cancellable_new()) {
   g_bus_get(
       G_BUS_TYPE_SESSION, cancellable_.get(),
       [](GObject*, GAsyncResult* result, gpointer data) {
@@ -87,24 +86,23 @@ PortalHotkeyService::PortalHotkeyService()
         GError* raw = nullptr;
         GObjectPtr<GDBusConnection> connection(g_bus_get_finish(result, &raw));
         GErrorPtr error(raw);
-        auto self = alive->lock();
+        PortalHotkeyService* self = alive->get();
         if (!self) return;
         if (connection) {
-          (*self)->connected(connection.get());
+          self->connected(connection.get());
         } else {
-          (*self)->becomeUnavailable();
+          self->becomeUnavailable();
         }
       },
-      new Alive(alive_));
+      new Alive(lifetime_.handle()));
 }
 
-PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection)
-    : cancellable_(g_cancellable_new()), alive_(std::make_shared<PortalHotkeyService*>(this)) {
+PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection) : cancellable_(g_cancellable_new()) {
   connected(connection);
 }
 
 PortalHotkeyService::~PortalHotkeyService() {
-  alive_.reset();
+  lifetime_.end();
   g_cancellable_cancel(cancellable_.get());
   if (bindSource_ != 0) g_source_remove(bindSource_);
   if (connection_) {
@@ -134,9 +132,9 @@ void PortalHotkeyService::probe() {
         GError* raw = nullptr;
         GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
         GErrorPtr error(raw);
-        auto self = alive->lock();
+        PortalHotkeyService* self = alive->get();
         if (!self) return;
-        PortalHotkeyService& service = **self;
+        PortalHotkeyService& service = *self;
         guint32 version = 0;
         if (reply) {
           GVariant* boxed = nullptr;
@@ -157,7 +155,7 @@ void PortalHotkeyService::probe() {
         service.state_ = State::ready;
         if (auto changed = service.onOfferChanged) changed();
       },
-      new Alive(alive_));
+      new Alive(lifetime_.handle()));
 }
 
 void PortalHotkeyService::becomeUnavailable() {
@@ -189,13 +187,13 @@ void PortalHotkeyService::unregisterHotkey(std::uint32_t id) {
 
 void PortalHotkeyService::scheduleBind() {
   if (bindSource_ != 0) return;
-  auto* alive = new Alive(alive_);
+  auto* alive = new Alive(lifetime_.handle());
   bindSource_ = g_idle_add_full(
       G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
-        if (auto self = static_cast<Alive*>(data)->lock()) {
-          (*self)->bindSource_ = 0;
-          (*self)->bind();
+        if (PortalHotkeyService* self = static_cast<Alive*>(data)->get()) {
+          self->bindSource_ = 0;
+          self->bind();
         }
         return G_SOURCE_REMOVE;
       },
@@ -281,17 +279,17 @@ void PortalHotkeyService::request(const char* method, GVariant* parameters, cons
     void finish(GDBusConnection* connection, std::uint32_t code, GVariant* results) {
       if (done) return;
       done = true;
-      auto self = alive.lock();
+      PortalHotkeyService* self = alive.get();
       if (!self) return;
       g_dbus_connection_signal_unsubscribe(connection, subscription);
-      (*self)->requestSubscriptions_.erase(subscription);
+      self->requestSubscriptions_.erase(subscription);
       auto callback = std::move(answered);
       callback(code, results);
     }
   };
   using PendingPtr = std::shared_ptr<Pending>;
   auto pending = std::make_shared<Pending>();
-  pending->alive = alive_;
+  pending->alive = lifetime_.handle();
   pending->answered = std::move(answered);
 
   // The answer comes as a Response signal on the request's object, whose path is known before
@@ -335,7 +333,7 @@ void PortalHotkeyService::request(const char* method, GVariant* parameters, cons
         auto* connection = G_DBUS_CONNECTION(source);
         GVariantPtr reply(g_dbus_connection_call_finish(connection, result, &raw));
         GErrorPtr error(raw);
-        if (!call->pending->alive.lock() || call->pending->done) return;
+        if (!call->pending->alive.get() || call->pending->done) return;
         if (!reply) {
           call->pending->finish(connection, 2, nullptr);
           return;

@@ -17,6 +17,7 @@
 
 #include "hotkeys/hotkey_service.h"
 #include "model/glib_handles.h"
+#include "model/lifetime.h"
 
 namespace vesk {
 
@@ -82,7 +83,7 @@ class PortalHotkeyService : public HotkeyService {
   guint activatedSubscription_ = 0;
   std::uint32_t tokens_ = 0;
   std::set<guint> requestSubscriptions_;  // Response subscriptions of requests not yet answered
-  std::shared_ptr<PortalHotkeyService*> alive_;
+  Lifetime<PortalHotkeyService> lifetime_{this};
 };
 
 }  // namespace vesk
