@@ -29,7 +29,13 @@ std::string_view keyFor(ShortcutAction action) {
 }
 }  // namespace
 
-AppModel::AppModel(SettingsStore& store) : store_(store) { load(); }
+AppModel::AppModel(SettingsStore& store) : store_(store) {
+  // A store that writes in the background reports each outcome later, on the main loop.
+  store_.setWriteOutcomeHandler([this] { noteWrite(); });
+  load();
+}
+
+AppModel::~AppModel() { store_.setWriteOutcomeHandler(nullptr); }
 
 void AppModel::load() {
   // Sites: a stored list that decodes is used as it is, even when empty.
