@@ -107,4 +107,15 @@ wait_for 20 find_tray_icon || fail "the icon is not drawn after the restart"
 step "vesk --quit ends the running instance"
 timeout 20 "$vesk" --quit || fail "vesk --quit failed"
 wait_for 20 process_gone "$vp" || fail "vesk is still running"
+
+step "SIGTERM ends vesk through its quit path, with the last change in the settings file"
+"$vesk" >>"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+wait_for 30 item_registered "$vp" || fail "the second run registered no icon"
+before=$(selected)
+timeout 20 "$vesk" --next || fail "vesk --next failed"
+kill -TERM "$vp"
+wait_for 20 process_gone "$vp" || fail "vesk did not end on SIGTERM"
+[ "$(selected)" != "$before" ] || fail "the selection made before SIGTERM was not saved"
 echo "all tray checks passed"
