@@ -264,6 +264,12 @@ static int runVesk(int argc, char** argv) {
     std::cout << "vesk " << VESK_VERSION << "\n";
     return 0;
   }
+  // The web engine's memory-pressure monitor wakes Vesk every 5 s (every second when memory runs
+  // short) for as long as it runs, also while the panel is hidden and its pages idle: a thread
+  // that reads /proc each time, at a rate nothing configures. It is the one steady wake-up of a
+  // hidden panel, so the engine runs without it. Set here, before any thread exists; a value the
+  // user set (e.g. 0, to keep the monitor) is kept.
+  g_setenv(vesk::webMemoryMonitorSwitch, "1", FALSE);
   {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");

@@ -41,6 +41,11 @@ click_at "$ICON_X" "$ICON_Y"
 wait_for 20 panel_shown || fail "the panel did not open"
 wait_for 20 grep -q libvesk-panel.so "/proc/$vp/maps" || fail "the panel module was not loaded: $(cat "$VESK_TEST_TMP/vesk.log")"
 grep -q libwebkit2gtk "/proc/$vp/maps" || fail "the panel has no web engine"
+# The web engine runs without its memory-pressure monitor, a thread that would wake vesk every 5 s.
+engine_threads() { cat /proc/"$vp"/task/*/comm 2>/dev/null; }
+engine_connected() { engine_threads | grep -qx ReceiveQueue; }
+wait_for 20 engine_connected || fail "no web engine process was started: $(engine_threads | sort | uniq -c)"
+! engine_threads | grep -qx PressureMonitor || fail "the web engine's memory-pressure monitor runs in vesk"
 eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
 echo "panel at $X,$Y size ${WIDTH}x$HEIGHT"
 [ "$X" -le "$ICON_X" ] && [ "$ICON_X" -le $((X + WIDTH)) ] || fail "the panel is not under the icon"
