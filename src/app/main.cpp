@@ -56,7 +56,11 @@ int (*gdkIoErrorHandler)(Display*) = nullptr;
 // The display went away (the session ended, or the X server stopped): GDK's handler ends the
 // process at once, so the settings still being written are finished first.
 int onDisplayLost(Display* display) {
-  if (liveStore) liveStore->flush();
+  if (liveStore) {
+    // Nothing may draw any more: the outcome is not passed on to the panel.
+    liveStore->setWriteOutcomeHandler(nullptr);
+    liveStore->flush();
+  }
   return gdkIoErrorHandler ? gdkIoErrorHandler(display) : 0;
 }
 
