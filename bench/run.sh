@@ -14,6 +14,6 @@ cd "$root"
 bash scripts/install-deps.sh
 bash scripts/install-deps.sh bench/packages.txt
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target vesk bench_tray_start bench_panel_latency bench_site_lists -j 2
+cmake --build "$build" --target vesk bench_tray_start bench_panel_latency bench_site_lists bench_settings_writes -j 2
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $(uname -r)"
 tests/harness/headless.sh --tray -- python3 bench/bench.py --build-dir "$build" "$@"

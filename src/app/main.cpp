@@ -2,6 +2,7 @@
 // launches hand their command line to it (no options: show the panel).
 #include <gdk/gdk.h>
 #include <giomm/init.h>
+#include <glib-unix.h>
 #include <glibmm/exception.h>
 #include <glibmm/main.h>
 #include <glibmm/markup.h>
@@ -12,6 +13,7 @@
 #include <gtkmm/label.h>
 #include <gtkmm/settings.h>
 #include <libintl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -34,6 +36,9 @@
 #include "shell/gtk_panel_window.h"
 #include "shell/system_tray_item.h"
 
+// Last: its macros clash with names in the gtkmm headers.
+#include <X11/Xlib.h>
+
 namespace {
 
 struct Running {
@@ -43,6 +48,36 @@ struct Running {
   std::unique_ptr<vesk::AppDelegate> delegate;
   vesk::GtkPanelWindow* panel = nullptr;
 };
+
+// The settings store while Vesk runs, for the ways out that skip the usual shutdown.
+vesk::FileSettingsStore* liveStore = nullptr;
+int (*gdkIoErrorHandler)(Display*) = nullptr;
+
+// The display went away (the session ended, or the X server stopped): GDK's handler ends the
+// process at once, so the settings still being written are finished first.
+int onDisplayLost(Display* display) {
+  if (liveStore) {
+    // Nothing may draw any more: the outcome is not passed on to the panel.
+    liveStore->setWriteOutcomeHandler(nullptr);
+    liveStore->flush();
+  }
+  return gdkIoErrorHandler ? gdkIoErrorHandler(display) : 0;
+}
+
+// SIGTERM (a session ending, `kill`, the session bus closing), SIGINT and SIGHUP end Vesk as its
+// Quit item does, so that the settings file is complete when the process is gone. A second signal
+// while quitting ends it at once.
+void quitOnSignals(Gtk::Application& app) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    g_unix_signal_add(
+        signal,
+        [](gpointer application) -> gboolean {
+          static_cast<Gtk::Application*>(application)->quit();
+          return G_SOURCE_REMOVE;
+        },
+        &app);
+  }
+}
 
 bool hasIcon(const std::filesystem::path& dir) {
   std::error_code error;
@@ -129,6 +164,8 @@ void start(Gtk::Application& app, Running& running) {
 
   running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
   if (const auto& problem = running.store->openProblem()) std::cerr << vesk::strings::errorLine(*problem) << "\n";
+  liveStore = running.store.get();
+  quitOnSignals(app);
   running.hotkeys = vesk::makeSessionHotkeyService();
 
   vesk::ShellPlatform platform;
@@ -231,6 +268,12 @@ static int runVesk(int argc, char** argv) {
     std::cout << "vesk " << VESK_VERSION << "\n";
     return 0;
   }
+  // The web engine's memory-pressure monitor wakes Vesk every 5 s (every second when memory runs
+  // short) for as long as it runs, also while the panel is hidden and its pages idle: a thread
+  // that reads /proc each time, at a rate nothing configures. It is the one steady wake-up of a
+  // hidden panel, so the engine runs without it. Set here, before any thread exists; a value the
+  // user set (e.g. 0, to keep the monitor) is kept.
+  g_setenv(vesk::webMemoryMonitorSwitch, "1", FALSE);
   {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -250,6 +293,7 @@ static int runVesk(int argc, char** argv) {
     }
     // GTK's start-up derives the class from the name, capitalised; no window exists yet.
     gdk_set_program_class(std::string(vesk::applicationId).c_str());
+    gdkIoErrorHandler = XSetIOErrorHandler(onDisplayLost);
   }
 
   auto app = Gtk::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
@@ -283,8 +327,10 @@ static int runVesk(int argc, char** argv) {
   app->signal_shutdown().connect([&] {
     running.delegate.reset();
     running.hotkeys.reset();
+    if (running.store) running.store->flush();
   });
   const int status = app->run(argc, argv);
+  liveStore = nullptr;
   return running.failed ? 1 : status;
 }
 

@@ -34,7 +34,13 @@ LinkTheme storedTheme(const SettingsStore& store) {
   return stored ? linkThemeFromRaw(*stored).value_or(LinkTheme::graphite) : LinkTheme::graphite;
 }
 
-AppModel::AppModel(SettingsStore& store) : store_(store) { load(); }
+AppModel::AppModel(SettingsStore& store) : store_(store) {
+  // A store that writes in the background reports each outcome later, on the main loop.
+  store_.setWriteOutcomeHandler([this] { noteWrite(); });
+  load();
+}
+
+AppModel::~AppModel() { store_.setWriteOutcomeHandler(nullptr); }
 
 void AppModel::load() {
   // Sites: a stored list that decodes is used as it is, even when empty.

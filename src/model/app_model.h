@@ -45,6 +45,7 @@ class AppModel {
  public:
   // Loads every stored value; may write the default site list once.
   explicit AppModel(SettingsStore& store);
+  ~AppModel();
   AppModel(const AppModel&) = delete;
   AppModel& operator=(const AppModel&) = delete;
 

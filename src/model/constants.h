@@ -24,4 +24,8 @@ inline constexpr std::string_view signInHost = "accounts.google.com";
 
 inline constexpr std::string_view applicationId = "io.github.vesk.Vesk";
 
+// The environment variable that turns off the web engine's memory-pressure monitor (a thread
+// that polls every 5 s). Vesk sets it for itself; programs it opens never inherit it.
+inline constexpr const char* webMemoryMonitorSwitch = "WEBKIT_DISABLE_MEMORY_PRESSURE_MONITOR";
+
 }  // namespace vesk

@@ -1,11 +1,13 @@
 #include "model/file_settings_store.h"
 
 #include <glib/gstdio.h>
+#include <pthread.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 #include "model/strings.h"
 
@@ -120,7 +122,8 @@ std::filesystem::path FileSettingsStore::defaultPath() {
   return std::filesystem::path(g_get_user_config_dir()) / "vesk" / "settings.ini";
 }
 
-FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::move(path)), file_(g_key_file_new()) {
+FileSettingsStore::FileSettingsStore(std::filesystem::path path)
+    : path_(std::move(path)), file_(g_key_file_new()), mainContext_(g_main_context_ref_thread_default()) {
   GError* raw = nullptr;
   if (g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &raw)) return;
   GErrorPtr error(raw);
@@ -152,7 +155,20 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path) : path_(std::mo
   openProblem_ = strings::settingsLeftInPlace(path_.string(), why, g_strerror(code));
 }
 
-FileSettingsStore::~FileSettingsStore() = default;
+FileSettingsStore::~FileSettingsStore() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  // The writer finishes the writes still asked for before it ends: the file is complete on exit.
+  if (writer_.joinable()) writer_.join();
+  if (outcomeSource_) {
+    g_source_destroy(outcomeSource_);
+    g_source_unref(outcomeSource_);
+  }
+  g_main_context_unref(mainContext_);
+}
 
 std::optional<std::string> FileSettingsStore::string(std::string_view key) const {
   std::string k(key);
@@ -179,7 +195,10 @@ void FileSettingsStore::setData(std::string_view key, std::string_view bytes) { 
 
 void FileSettingsStore::setString(std::string_view key, std::string_view text) {
   std::string k(key), v(text);
-  g_key_file_set_string(file_.get(), group, k.c_str(), v.c_str());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    g_key_file_set_string(file_.get(), group, k.c_str(), v.c_str());
+  }
   write();
 }
 
@@ -189,13 +208,19 @@ void FileSettingsStore::setDouble(std::string_view key, double value) {
   char buffer[64];
   auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, value).ptr;
   *end = '\0';
-  g_key_file_set_value(file_.get(), group, k.c_str(), buffer);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    g_key_file_set_value(file_.get(), group, k.c_str(), buffer);
+  }
   write();
 }
 
 void FileSettingsStore::remove(std::string_view key) {
   std::string k(key);
-  g_key_file_remove_key(file_.get(), group, k.c_str(), nullptr);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    g_key_file_remove_key(file_.get(), group, k.c_str(), nullptr);
+  }
   write();
 }
 
@@ -210,18 +235,86 @@ void FileSettingsStore::write() {
     lastWriteError_ = *keptInPlace_;
     return;
   }
-  gsize length = 0;
-  GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++requested_;
+    if (!writer_.joinable()) {
+      try {
+        writer_ = std::thread(&FileSettingsStore::writerLoop, this);
+      } catch (const std::system_error&) {
+        // No thread to be had: write here and now rather than not at all.
+        gsize length = 0;
+        GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
+        lastWriteError_ = writeNow(std::string(contents.get(), length));
+        finishedCount_ = requested_;
+        return;
+      }
+    }
+  }
+  wake_.notify_one();
+}
+
+void FileSettingsStore::writerLoop() {
+  pthread_setname_np(pthread_self(), "settings-write");
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    // Sleeps until asked; never wakes on its own.
+    wake_.wait(lock, [this] { return stopping_ || finishedCount_ < requested_; });
+    if (finishedCount_ == requested_) return;  // stopping, and every change is written
+    // Every change asked for so far is in this copy: changes made while a write is under way
+    // are taken together by the next one, so the file goes through the states in their order and
+    // ends at the latest.
+    const std::uint64_t taken = requested_;
+    gsize length = 0;
+    GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
+    lock.unlock();
+    std::optional<std::string> outcome = writeNow(std::string(contents.get(), length));
+    contents.reset();
+    lock.lock();
+    finishedCount_ = taken;
+    writerOutcome_ = std::move(outcome);
+    if (!outcomeSource_) {
+      outcomeSource_ = g_idle_source_new();
+      g_source_set_callback(outcomeSource_, &FileSettingsStore::onOutcome, this, nullptr);
+      g_source_attach(outcomeSource_, mainContext_);
+    }
+    finished_.notify_all();
+  }
+}
+
+std::optional<std::string> FileSettingsStore::writeNow(const std::string& contents) const {
   std::string error;
   fs::path target;
   // Through a link, the file it points to is replaced and the link stays.
   const bool written = makeFolder(path_.parent_path(), &error) && !(target = linkTarget(path_, &error)).empty() &&
-                       replaceFile(target, std::string_view(contents.get(), length), &error);
-  if (written) {
-    lastWriteError_.reset();
-  } else {
-    lastWriteError_ = writeFailure(error, path_);
+                       replaceFile(target, contents, &error);
+  if (written) return std::nullopt;
+  return writeFailure(error, path_);
+}
+
+gboolean FileSettingsStore::onOutcome(gpointer self) {
+  static_cast<FileSettingsStore*>(self)->deliverOutcome();
+  return G_SOURCE_REMOVE;
+}
+
+void FileSettingsStore::deliverOutcome() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!outcomeSource_) return;  // nothing finished since the last delivery
+    g_source_destroy(outcomeSource_);
+    g_source_unref(outcomeSource_);
+    outcomeSource_ = nullptr;
+    lastWriteError_ = writerOutcome_;
   }
+  if (outcomeHandler_) outcomeHandler_();
+}
+
+void FileSettingsStore::flush() {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [this] { return finishedCount_ == requested_; });
+  }
+  deliverOutcome();
 }
 
 }  // namespace vesk

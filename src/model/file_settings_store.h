@@ -1,12 +1,18 @@
 // The settings file: one [vesk] group in $XDG_CONFIG_HOME/vesk/settings.ini, replaced
-// atomically and durably on every write.
+// atomically and durably after every change, by a writer thread so that the caller never waits
+// for the disk.
 #pragma once
 
 #include <glib.h>
 
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "model/glib_handles.h"
 #include "model/settings_store.h"
@@ -19,7 +25,10 @@ class FileSettingsStore final : public SettingsStore {
   // aside to "<name>.unreadable-<UTC time>" so that no later write destroys it, and the defaults
   // are used. When `path` is a symbolic link, reads and writes go to the file it points to and the
   // link stays in place. Never throws for anything found on disk.
+  // Changes are read back at once; the file follows on the writer thread. Must be made on the
+  // thread whose main loop is to hear of write outcomes (the thread-default main context).
   explicit FileSettingsStore(std::filesystem::path path);
+  // Waits until the last change is on disk.
   ~FileSettingsStore() override;
   // One store per file: a copy would write the same file from two places.
   FileSettingsStore(const FileSettingsStore&) = delete;
@@ -44,9 +53,18 @@ class FileSettingsStore final : public SettingsStore {
   const std::optional<std::string>& openProblem() const { return openProblem_; }
   // The message of the last failed write, if the last write failed.
   const std::optional<std::string>& lastWriteError() const override { return lastWriteError_; }
+  void setWriteOutcomeHandler(std::function<void()> handler) override { outcomeHandler_ = std::move(handler); }
+  void flush() override;
 
  private:
+  // Asks the writer thread for a new copy of the file; the latest state wins.
   void write();
+  void writerLoop();
+  // The file as it stands now, through a temporary file, fsync and rename; the error, if any.
+  std::optional<std::string> writeNow(const std::string& contents) const;
+  // Takes over the writer's last outcome into lastWriteError_ and tells the handler (main thread).
+  void deliverOutcome();
+  static gboolean onOutcome(gpointer self);
 
   std::filesystem::path path_;
   GKeyFilePtr file_;
@@ -55,6 +73,21 @@ class FileSettingsStore final : public SettingsStore {
   // An unreadable file that could not be moved aside: writes would destroy it, so none happen.
   std::optional<std::string> keptInPlace_;
   std::optional<std::string> lastWriteError_;
+  std::function<void()> outcomeHandler_;
+
+  // Shared with the writer thread, under mutex_: the key file itself (changed by the main thread,
+  // serialised by the writer), how many writes were asked for and how many are finished, and the
+  // outcome of the last finished one.
+  std::mutex mutex_;
+  std::condition_variable wake_;      // the writer: a change, or stop
+  std::condition_variable finished_;  // flush(): a write finished
+  std::uint64_t requested_ = 0;
+  std::uint64_t finishedCount_ = 0;
+  bool stopping_ = false;
+  std::optional<std::string> writerOutcome_;
+  GSource* outcomeSource_ = nullptr;  // pending delivery to the main loop
+  GMainContext* mainContext_ = nullptr;
+  std::thread writer_;  // started by the first change
 };
 
 // "20261207T080102Z": a UTC time stamp usable in file names.

@@ -1,6 +1,7 @@
 // The per-user settings store: typed values by key, kept across restarts.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,8 +30,16 @@ class SettingsStore {
   virtual void keepUnreadable(std::string_view key, std::string_view bytes) = 0;
 
   // Why the last write failed; absent when it succeeded. A failed write keeps the new value in
-  // memory, so the next write that succeeds stores it too.
+  // memory, so the next write that succeeds stores it too. A store that writes in the background
+  // updates it on the main loop when a write finishes, then calls the outcome handler.
   virtual const std::optional<std::string>& lastWriteError() const = 0;
+
+  // Called on the main loop after a background write changed what lastWriteError() may say; empty
+  // to stop. Stores that write at once never call it.
+  virtual void setWriteOutcomeHandler(std::function<void()> /*handler*/) {}
+  // Returns once every change made so far is on disk (or failed), with lastWriteError() up to
+  // date and the outcome handler called. The way out of the program calls it.
+  virtual void flush() {}
 };
 
 }  // namespace vesk

@@ -41,6 +41,11 @@ click_at "$ICON_X" "$ICON_Y"
 wait_for 20 panel_shown || fail "the panel did not open"
 wait_for 20 grep -q libvesk-panel.so "/proc/$vp/maps" || fail "the panel module was not loaded: $(cat "$VESK_TEST_TMP/vesk.log")"
 grep -q libwebkit2gtk "/proc/$vp/maps" || fail "the panel has no web engine"
+# The web engine runs without its memory-pressure monitor, a thread that would wake vesk every 5 s.
+engine_threads() { cat /proc/"$vp"/task/*/comm 2>/dev/null; }
+engine_connected() { engine_threads | grep -qx ReceiveQueue; }
+wait_for 20 engine_connected || fail "no web engine process was started: $(engine_threads | sort | uniq -c)"
+! engine_threads | grep -qx PressureMonitor || fail "the web engine's memory-pressure monitor runs in vesk"
 eval "$(xdotool getwindowgeometry --shell "$(panel_window)")"
 echo "panel at $X,$Y size ${WIDTH}x$HEIGHT"
 [ "$X" -le "$ICON_X" ] && [ "$ICON_X" -le $((X + WIDTH)) ] || fail "the panel is not under the icon"
@@ -107,4 +112,15 @@ wait_for 20 find_tray_icon || fail "the icon is not drawn after the restart"
 step "vesk --quit ends the running instance"
 timeout 20 "$vesk" --quit || fail "vesk --quit failed"
 wait_for 20 process_gone "$vp" || fail "vesk is still running"
+
+step "SIGTERM ends vesk through its quit path, with the last change in the settings file"
+"$vesk" >>"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+wait_for 30 item_registered "$vp" || fail "the second run registered no icon"
+before=$(selected)
+timeout 20 "$vesk" --next || fail "vesk --next failed"
+kill -TERM "$vp"
+wait_for 20 process_gone "$vp" || fail "vesk did not end on SIGTERM"
+[ "$(selected)" != "$before" ] || fail "the selection made before SIGTERM was not saved"
 echo "all tray checks passed"

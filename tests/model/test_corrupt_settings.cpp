@@ -114,6 +114,7 @@ TEST_F(CorruptSettings, SiteValuesTheKeyFileRefusesAsTextAreNotTakenForAbsent) {
       expectDefaults(model);
       ASSERT_EQ(kept.size(), 1u) << c.stored;
       EXPECT_EQ(read(kept[0]), *c.backup);
+      store.flush();
       EXPECT_EQ(FileSettingsStore(path).data("vesk.sites.v1"), encodeSites(model.sites()));
     } else {
       ASSERT_EQ(model.sites().size(), 1u) << c.stored;

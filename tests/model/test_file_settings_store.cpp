@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +122,7 @@ TEST_F(FileSettingsStoreTest, AnUnparseableFileIsSetAsideBeforeAnyWrite) {
   EXPECT_EQ(read(*store.setAsidePath()), junk);
   EXPECT_NE(store.setAsidePath()->filename().string().find("settings.ini.unreadable-"), std::string::npos);
   store.setString("vesk.theme.v1", "obsidian");
+  store.flush();
   EXPECT_EQ(read(*store.setAsidePath()), junk);
   EXPECT_EQ(FileSettingsStore(path).string("vesk.theme.v1"), "obsidian");
 }
@@ -146,6 +149,7 @@ TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
     std::ofstream(dir / "blocked") << "x";
     FileSettingsStore store(dir / "blocked" / "settings.ini");
     store.setString("vesk.theme.v1", "midnight");
+    store.flush();
     EXPECT_TRUE(store.lastWriteError());
     EXPECT_EQ(store.string("vesk.theme.v1"), "midnight");  // still served from memory
     return;
@@ -154,6 +158,7 @@ TEST_F(FileSettingsStoreTest, AnUnwritableDirectoryIsReportedNotFatal) {
   fs::permissions(path.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
   FileSettingsStore store(path);
   store.setString("vesk.theme.v1", "midnight");
+  store.flush();
   EXPECT_TRUE(store.lastWriteError());
   fs::permissions(path.parent_path(), fs::perms::owner_all);
 }
@@ -192,6 +197,7 @@ TEST_F(FileSettingsStoreTest, AFileThatCannotBeOpenedIsKeptAsideAndTheDefaultsLo
     EXPECT_NE(store->openProblem()->find(store->setAsidePath()->string()), std::string::npos) << *store->openProblem();
     AppModel model(*store);
     EXPECT_EQ(model.sites().size(), 3u) << c.name;
+    store->flush();
     EXPECT_FALSE(store->lastWriteError()) << c.name << ": " << *store->lastWriteError();
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path))) << c.name;
     FileSettingsStore reopened(path);
@@ -252,6 +258,7 @@ TEST_F(FileSettingsStoreTest, TheSettingsFolderIsCreatedPrivate) {
   const fs::path nested = dir / "config" / "vesk" / "settings.ini";
   FileSettingsStore store(nested);
   store.setString("vesk.theme.v1", "midnight");
+  store.flush();
   ASSERT_FALSE(store.lastWriteError()) << *store.lastWriteError();
   for (const auto& folder : {dir / "config", dir / "config" / "vesk"}) {
     struct stat info {};
@@ -290,14 +297,17 @@ TEST_F(FileSettingsStoreTest, AFailedSaveIsReportedKeptInMemoryAndWrittenByTheNe
   std::ofstream(dir / "vesk") << "in the way";
   FileSettingsStore store(path);
   AppModel model(store);
+  store.flush();
   ASSERT_TRUE(model.saveError()) << "the default sites could not be written";
   EXPECT_EQ(model.saveError(), "Not a directory (" + path.string() + ")");
   model.add("News", "news.example.com");
+  store.flush();
   EXPECT_TRUE(model.saveError());
   EXPECT_EQ(model.sites().size(), 4u);
 
   fs::remove(dir / "vesk");
   model.changeTheme(LinkTheme::midnight);
+  store.flush();
   EXPECT_EQ(model.saveError(), std::nullopt);
   FileSettingsStore reopened(path);
   EXPECT_NE(reopened.data("vesk.sites.v1")->find("https://news.example.com"), std::string::npos);
@@ -322,6 +332,7 @@ TEST_F(FileSettingsStoreTest, AFullDiskKeepsTheOldFileAndTheNextChangeAfterwards
     }
     FileSettingsStore store(path);
     AppModel model(store);
+    store.flush();
     if (model.saveError()) fail("the first write failed: " + *model.saveError());
     const std::string before = read(path);
     {
@@ -331,6 +342,7 @@ TEST_F(FileSettingsStoreTest, AFullDiskKeepsTheOldFileAndTheNextChangeAfterwards
       }
     }
     model.add("News", "news.example.com");
+    store.flush();
     if (model.saveError() != "No space left on device (" + path.string() + ")") {
       fail("published: " + model.saveError().value_or("nothing"));
     }
@@ -338,6 +350,7 @@ TEST_F(FileSettingsStoreTest, AFullDiskKeepsTheOldFileAndTheNextChangeAfterwards
     if (model.sites().size() != 4) fail("the new site is not kept in memory");
     fs::remove(path.parent_path() / "filler");
     model.changeTheme(LinkTheme::midnight);
+    store.flush();
     if (model.saveError()) fail("still failing: " + *model.saveError());
     FileSettingsStore reopened(path);
     if (reopened.data("vesk.sites.v1").value_or("").find("news.example.com") == std::string::npos) {
@@ -351,6 +364,63 @@ TEST_F(FileSettingsStoreTest, AFullDiskKeepsTheOldFileAndTheNextChangeAfterwards
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's message above";
+}
+
+// Changes return at once; the writer thread stores them behind the caller. A reader watching the
+// file sees the widths only grow (order kept, states in between may be skipped), flush() waits for
+// the latest, and the store's end writes whatever is still pending.
+TEST_F(FileSettingsStoreTest, BackgroundWritesKeepTheirOrderAndEndAtTheLatest) {
+  const char* key = "vesk.panel.width.v1";
+  auto widthOnDisk = [&]() -> double {
+    GKeyFilePtr file(g_key_file_new());
+    if (!g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) return -1;
+    GCharPtr value(g_key_file_get_value(file.get(), "vesk", key, nullptr));
+    return value ? g_ascii_strtod(value.get(), nullptr) : -1;
+  };
+  std::atomic<bool> done{false};
+  std::vector<double> seen;
+  std::thread reader([&] {
+    while (!done) {
+      const double width = widthOnDisk();
+      if (width >= 0 && (seen.empty() || seen.back() != width)) seen.push_back(width);
+    }
+  });
+  {
+    FileSettingsStore store(path);
+    for (int i = 1; i <= 300; ++i) store.setDouble(key, i);
+    store.flush();
+    EXPECT_EQ(widthOnDisk(), 300);
+    for (int i = 301; i <= 600; ++i) store.setDouble(key, i);
+  }
+  EXPECT_EQ(widthOnDisk(), 600) << "the store ended before its last change was written";
+  done = true;
+  reader.join();
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_TRUE(filesNamed("settings.ini.unreadable-").empty());
+}
+
+// A write that fails on the writer thread reaches the model on the main loop, without flush(),
+// and so does the next one that succeeds.
+TEST_F(FileSettingsStoreTest, ABackgroundWriteFailureIsPublishedOnTheMainLoop) {
+  fs::create_directories(dir);
+  std::ofstream(dir / "vesk") << "in the way";
+  FileSettingsStore store(path);
+  AppModel model(store);
+  std::vector<std::thread::id> heardOn;
+  auto subscription = model.saveError.observe([&](const auto&) { heardOn.push_back(std::this_thread::get_id()); });
+  auto runUntil = [](const std::function<bool()>& reached) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!reached() && std::chrono::steady_clock::now() < deadline) g_main_context_iteration(nullptr, FALSE);
+    return reached();
+  };
+  ASSERT_TRUE(runUntil([&] { return model.saveError().has_value(); })) << "the failure was never published";
+  EXPECT_EQ(model.saveError(), "Not a directory (" + path.string() + ")");
+  fs::remove(dir / "vesk");
+  model.changeTheme(LinkTheme::midnight);
+  ASSERT_TRUE(runUntil([&] { return !model.saveError(); })) << "the success was never published";
+  ASSERT_EQ(heardOn.size(), 2u);
+  for (auto id : heardOn) EXPECT_EQ(id, std::this_thread::get_id());
+  EXPECT_EQ(FileSettingsStore(path).string("vesk.theme.v1"), "midnight");
 }
 
 // A child keeps changing settings through the model; it is killed at random moments.

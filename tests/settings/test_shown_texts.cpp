@@ -178,6 +178,7 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   ASSERT_TRUE(xdotool("key ctrl+alt+p"));
   ASSERT_TRUE(waitFor([&] { return model.previousShortcut().has_value(); }, 20)) << "the recorder never saw the press";
   EXPECT_EQ(keysTab().rows[2].setButton->get_label(), "Ctrl+Alt+P");
+  store->flush();  // the file is written behind the change
   gchar* contents = nullptr;
   ASSERT_TRUE(g_file_get_contents(settingsFile.c_str(), &contents, nullptr, nullptr));
   const std::string file(contents);
