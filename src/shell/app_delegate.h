@@ -35,6 +35,9 @@ struct ShellPlatform {
   std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
   // Says one line on standard error.
   std::function<void(const std::string&)> report = [](const std::string& line) { std::cerr << line << "\n"; };
+  // Shows a desktop notification with a title and a body, where the desktop has a notification
+  // service; nothing otherwise.
+  std::function<void(const std::string& title, const std::string& body)> notify;
 };
 
 class AppDelegate {
@@ -75,6 +78,8 @@ class AppDelegate {
   void followPanelWindow(Gtk::Widget& content);
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
   void recordingChanged(bool recording);
+  void panelLostFocus();
+  void noTrayHost();
 
   AppModel model_;
   HotkeyManager hotkey_;
@@ -92,6 +97,7 @@ class AppDelegate {
   std::optional<OutsideClose> lastOutsideClose_;
   Subscription recording_;
   Subscription saveFailures_;
+  bool saidNoTrayHost_ = false;
 
   std::shared_ptr<AppDelegate*> alive_;
 };
