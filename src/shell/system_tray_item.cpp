@@ -385,10 +385,17 @@ void SystemTrayItem::popUpMenu() {
   popUpMenuAt({area.x + area.width - 1, area.y});
 }
 
+void SystemTrayItem::openMenuFromParent() {
+  if (!menuParent_ || !gtk_widget_get_visible(menuParent_.get()) || gtk_widget_get_visible(menu())) return;
+  gtk_menu_popup_at_widget(GTK_MENU(menu()), menuParent_.get(), GDK_GRAVITY_SOUTH_EAST, GDK_GRAVITY_NORTH_EAST,
+                           nullptr);
+}
+
 void SystemTrayItem::popUpMenuOnLayer() {
   // Wayland has no parentless menus (they would become windows of their own) and no screen
-  // positions: the menu opens from a window of ours, which takes the keyboard while the menu is
-  // open so that Escape reaches it.
+  // positions: the menu opens from a window of ours at the top right. That window asks for the
+  // keyboard and opens the menu once it has it, so that Escape and the arrows reach the menu; a
+  // compositor that does not give it (sway 1.7) gets the menu a few frames later without keys.
   if (!gtk_layer_is_supported()) return;
   if (!menuParent_) {
     GtkWidget* parent = GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
@@ -396,19 +403,14 @@ void SystemTrayItem::popUpMenuOnLayer() {
     GtkWindow* window = GTK_WINDOW(parent);
     gtk_window_set_title(window, std::string(strings::appName()).c_str());
     gtk_window_set_default_size(window, 1, 1);
+    gtk_widget_set_size_request(parent, 1, 1);
+    gtk_widget_set_app_paintable(parent, TRUE);
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "vesk-menu");
     gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
     gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
     gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_RIGHT, TRUE);
-    g_signal_connect(parent, "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer self) -> gboolean {
-                       auto* item = static_cast<SystemTrayItem*>(self);
-                       gtk_menu_popup_at_widget(GTK_MENU(item->menu()), widget, GDK_GRAVITY_SOUTH_EAST,
-                                                GDK_GRAVITY_NORTH_EAST, nullptr);
-                       return FALSE;
-                     }),
-                     this);
     // Compositors give the keyboard to a layer surface only when its state changes while it is on
     // screen (sway): until it arrives, each frame asks again, a few times at most.
     g_signal_connect_after(
@@ -416,7 +418,8 @@ void SystemTrayItem::popUpMenuOnLayer() {
           auto* item = static_cast<SystemTrayItem*>(self);
           GtkWindow* window = GTK_WINDOW(widget);
           if (item->menuParentKeyboardClaims_ <= 0 || gtk_window_has_toplevel_focus(window)) return FALSE;
-          --item->menuParentKeyboardClaims_;
+          // Without the keyboard after all, the menu opens anyway (it still closes on a click elsewhere).
+          if (--item->menuParentKeyboardClaims_ == 0) item->openMenuFromParent();
           g_idle_add_full(
               G_PRIORITY_DEFAULT_IDLE,
               [](gpointer data) -> gboolean {
@@ -433,8 +436,12 @@ void SystemTrayItem::popUpMenuOnLayer() {
         }),
         this);
     g_signal_connect(parent, "focus-in-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer self) -> gboolean {
-                       static_cast<SystemTrayItem*>(self)->menuParentKeyboardClaims_ = 0;
+                       auto* item = static_cast<SystemTrayItem*>(self);
+                       item->menuParentKeyboardClaims_ = 0;
                        gtk_layer_set_keyboard_mode(GTK_WINDOW(widget), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+                       // The menu opens once its parent has the keyboard: a menu's grab keeps
+                       // the keyboard where it was when the menu opened.
+                       item->openMenuFromParent();
                        return FALSE;
                      }),
                      this);

@@ -55,6 +55,7 @@ class SystemTrayItem final : public TrayItem {
   void activated(int x, int y);
   void popUpMenuAt(ScreenPoint point);
   void popUpMenuOnLayer();
+  void openMenuFromParent();
   GVariant* property(const char* name) const;
   GVariant* pixmaps() const;
   GVariant* toolTipVariant() const;
