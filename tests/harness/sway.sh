@@ -124,6 +124,10 @@ if [ $xwayland -eq 1 ]; then
   DISPLAY=$(sed -n 's/^DISPLAY=//p' "$session/runtime/exec-env")
   [ -n "$DISPLAY" ] || { echo "sway.sh: sway started no Xwayland" >&2; cat "$work/sway.log" >&2; exit 1; }
   export DISPLAY
+  # Xwayland lets in only the compositor's user: let this one in too.
+  if [ ${#as_user[@]} -gt 0 ] && command -v xhost >/dev/null; then
+    "${as_user[@]}" env DISPLAY="$DISPLAY" xhost "+si:localuser:$(id -un)" >/dev/null 2>&1 || true
+  fi
 fi
 
 if [ $bar -eq 1 ]; then
