@@ -4,7 +4,7 @@
 
 set(VESK_LAYER_ORDER model hotkeys browser shell panel settings)
 set(VESK_MODEL_FORBIDDEN PkgConfig::GTKMM PkgConfig::CAIROMM PkgConfig::WEBKIT PkgConfig::X11
-                         PkgConfig::DBUSMENU PkgConfig::SOUP)
+                         PkgConfig::DBUSMENU PkgConfig::SOUP PkgConfig::LAYERSHELL)
 
 # vesk_layer(<name> SOURCES ... [DEPS ...]) creates the layer's library.
 function(vesk_layer name)

@@ -33,6 +33,8 @@
 #include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
+#include "shell/desktop_notification.h"
+#include "shell/display_session.h"
 #include "shell/gtk_panel_window.h"
 #include "shell/system_tray_item.h"
 
@@ -192,6 +194,7 @@ void start(Gtk::Application& app, Running& running) {
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };
+  platform.notify = vesk::sendDesktopNotification;
 
   running.delegate = std::make_unique<vesk::AppDelegate>(*running.store, *running.hotkeys, std::move(platform));
   running.delegate->applicationDidFinishLaunching();
@@ -285,8 +288,12 @@ static int runVesk(int argc, char** argv) {
     // come from the program name, which must be set before GTK starts, and the program class set
     // just after. Help (above) keeps the command's own name in its usage line.
     g_set_prgname(std::string(vesk::applicationId).c_str());
-    // Global key grabs and placing the panel under the icon need X11 (also through XWayland).
-    gdk_set_allowed_backends("x11,*");
+    // Global key grabs and placing the panel under the icon need X11 (also through Xwayland),
+    // except where the compositor ignores X11 placement but offers layer surfaces.
+    const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
+    const vesk::WaylandCompositor compositor =
+        hasX11 && hasWayland ? vesk::probeWaylandCompositor() : vesk::WaylandCompositor{};
+    gdk_set_allowed_backends(vesk::preferredBackends(hasX11, hasWayland, compositor).c_str());
     if (!gtk_init_check(nullptr, nullptr)) {
       std::cerr << vesk::strings::cannotOpenDisplay(x11 && *x11 ? x11 : wayland) << "\n";
       return 1;

@@ -296,6 +296,17 @@ std::string bothOf(std::string_view first, std::string_view second) {
 std::string cannotShowPanel(std::string_view problem) {
   return format(_("vesk: cannot show the panel: {problem}"), {{"problem", problem}});
 }
+std::string_view noTrayHostReport() {
+  return _(
+      "vesk: no system tray was found, so Vesk has no icon. Open the panel with “vesk --toggle”: bind that "
+      "command to a key in your desktop's keyboard settings.");
+}
+std::string_view noTrayHostTitle() { return _("Vesk has no tray icon"); }
+std::string_view noTrayHostBody() {
+  return _(
+      "No system tray was found. Open the panel with “vesk --toggle” (and switch websites with “vesk "
+      "--next” and “vesk --previous”): bind these commands to keys in your desktop's keyboard settings.");
+}
 std::string_view panelUnavailableTitle() { return _("Vesk cannot show its panel"); }
 std::string panelUnavailableDetail(std::string_view problem) {
   return format(_("{problem}. Reinstalling Vesk should bring it back."), {{"problem", problem}});

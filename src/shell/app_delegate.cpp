@@ -40,6 +40,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     statusItem_->onSettings = [withSelf] { withSelf([](AppDelegate& self) { self.openSettings(); }); };
     statusItem_->onQuit = [withSelf] { withSelf([](AppDelegate& self) { self.quitVesk(); }); };
+    statusItem_->onNoTrayHost = [withSelf] { withSelf([](AppDelegate& self) { self.noTrayHost(); }); };
   }
 
   // The panel window, sized from the stored size without clamping; its content is built the
@@ -48,6 +49,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (popover_) {
     popover_->setContentSize(static_cast<int>(std::lround(model_.panelWidth())),
                              static_cast<int>(std::lround(model_.panelHeight())));
+    popover_->onFocusLost = [withSelf] { withSelf([](AppDelegate& self) { self.panelLostFocus(); }); };
   }
 
   hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.performAction(id); }); };
@@ -232,6 +234,18 @@ void AppDelegate::reportRefused(const std::vector<std::uint32_t>& refused) {
                                  ? strings::actionError(title(*action), strings::shortcutTaken())
                                  : std::string(strings::shortcutTaken()));
   }
+}
+
+void AppDelegate::panelLostFocus() {
+  // What a click outside the panel does where such clicks cannot be seen.
+  if (isPanelShown()) hide();
+}
+
+void AppDelegate::noTrayHost() {
+  if (std::exchange(saidNoTrayHost_, true)) return;
+  platform_.report(std::string(strings::noTrayHostReport()));
+  if (platform_.notify)
+    platform_.notify(std::string(strings::noTrayHostTitle()), std::string(strings::noTrayHostBody()));
 }
 
 void AppDelegate::openSettings() {

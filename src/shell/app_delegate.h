@@ -37,6 +37,9 @@ struct ShellPlatform {
   std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
   // Says one line on standard error.
   std::function<void(const std::string&)> report = [](const std::string& line) { std::cerr << line << "\n"; };
+  // Shows a desktop notification with a title and a body, where the desktop has a notification
+  // service; nothing otherwise.
+  std::function<void(const std::string& title, const std::string& body)> notify;
 };
 
 class AppDelegate {
@@ -78,6 +81,8 @@ class AppDelegate {
   std::optional<std::string> shortcutChanged(ShortcutAction action, const Shortcut& shortcut);
   void recordingChanged(bool recording);
   void reportRefused(const std::vector<std::uint32_t>& refused);
+  void panelLostFocus();
+  void noTrayHost();
 
   AppModel model_;
   HotkeyManager hotkey_;
@@ -95,6 +100,7 @@ class AppDelegate {
   std::optional<OutsideClose> lastOutsideClose_;
   Subscription recording_;
   Subscription saveFailures_;
+  bool saidNoTrayHost_ = false;
 
   Lifetime<AppDelegate> lifetime_{this};
 };

@@ -3,9 +3,13 @@
 #include <gdk/gdkx.h>
 #include <gdkmm/display.h>
 #include <gdkmm/monitor.h>
+#include <glibmm/main.h>
+#include <gtk-layer-shell/gtk-layer-shell.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 #include "model/strings.h"
 
@@ -85,9 +89,112 @@ GtkPanelWindow::GtkPanelWindow() {
     window_.hide();
     return true;
   });
+
+  // On a Wayland compositor that offers layer surfaces the panel is one: kept above windows at a
+  // screen edge, clear of the bars, taking the keyboard when shown and giving it back on demand.
+  GdkDisplay* display = gdk_display_get_default();
+  if (display && !GDK_IS_X11_DISPLAY(display) && gtk_layer_is_supported()) {
+    GtkWindow* window = window_.gobj();
+    gtk_layer_init_for_window(window);
+    gtk_layer_set_namespace(window, "vesk");
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_TOP);
+    gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
+    layerShell_ = true;
+    // Shown, it takes the keyboard as a window presented by the user would, and keeps it until
+    // it closes (a click outside lands on the catcher below). Compositors give the keyboard to a
+    // layer surface only when its state changes while it is on screen (sway), so until the
+    // keyboard arrives each frame drawn asks again, a few times at most.
+    window_.signal_draw().connect_notify(
+        [this](const Cairo::RefPtr<Cairo::Context>&) {
+          if (keyboardClaims_ <= 0 || window_.has_toplevel_focus()) return;
+          --keyboardClaims_;
+          keyboardClaim_.disconnect();
+          keyboardClaim_ = Glib::signal_idle().connect([this] {
+            if (!isShown() || window_.has_toplevel_focus()) return false;
+            const bool asking = gtk_layer_get_keyboard_mode(window_.gobj()) == GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
+            gtk_layer_set_keyboard_mode(window_.gobj(), asking ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
+                                                               : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+            return false;
+          });
+        },
+        true);
+    window_.signal_focus_in_event().connect([this](GdkEventFocus*) {
+      keyboardClaims_ = 0;
+      if (gtk_layer_get_keyboard_mode(window_.gobj()) != GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE)
+        gtk_layer_set_keyboard_mode(window_.gobj(), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+      return false;
+    });
+    // While the panel is shown a transparent layer surface under it covers the rest of the
+    // screen, bars included: a click there closes the panel, as a click outside a pop-over does.
+    GtkWindow* catcher = catcher_.gobj();
+    gtk_layer_init_for_window(catcher);
+    gtk_layer_set_namespace(catcher, "vesk-outside");
+    gtk_layer_set_layer(catcher, GTK_LAYER_SHELL_LAYER_TOP);
+    gtk_layer_set_keyboard_mode(catcher, GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+    gtk_layer_set_exclusive_zone(catcher, -1);
+    for (auto edge :
+         {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT, GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM})
+      gtk_layer_set_anchor(catcher, edge, TRUE);
+    if (auto visual = catcher_.get_screen()->get_rgba_visual())
+      gtk_widget_set_visual(GTK_WIDGET(catcher), visual->gobj());
+    catcher_.set_app_paintable(true);
+    catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
+    catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
+      cr->set_operator(Cairo::OPERATOR_SOURCE);
+      cr->set_source_rgba(0, 0, 0, 0);
+      cr->paint();
+      return true;
+    });
+    catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
+      if (isShown() && onFocusLost) onFocusLost();
+      return true;
+    });
+    window_.signal_hide().connect([this] { catcher_.hide(); });
+  }
+  // Where clicks in other applications cannot be seen (on Wayland, and in Wayland windows for an
+  // X11 window through Xwayland), the panel closes when another application takes the keyboard.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
+  if (closesOnFocusLoss_) {
+    window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
+      focusOut();
+      return false;
+    });
+  }
 }
 
-GtkPanelWindow::~GtkPanelWindow() = default;
+GtkPanelWindow::~GtkPanelWindow() {
+  focusCheck_.disconnect();
+  keyboardClaim_.disconnect();
+}
+
+void GtkPanelWindow::focusOut() {
+  // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
+  // that took it: decide once events have settled.
+  focusCheck_.disconnect();
+  focusCheck_ = Glib::signal_idle().connect([this] {
+    if (isShown() && !window_.has_toplevel_focus() && !ownWindowHasFocus() && onFocusLost) onFocusLost();
+    return false;
+  });
+}
+
+bool GtkPanelWindow::ownWindowHasFocus() const {
+  GList* windows = gtk_window_list_toplevels();
+  bool focused = false;
+  for (GList* item = windows; item && !focused; item = item->next) {
+    auto* window = GTK_WINDOW(item->data);
+    if (window == window_.gobj() || !gtk_widget_get_visible(GTK_WIDGET(window))) continue;
+    // Menus and drop-downs are pop-ups; dialogs the panel opens are transient for it.
+    bool ours = gtk_window_get_window_type(window) == GTK_WINDOW_POPUP;
+    for (GtkWindow* parent = gtk_window_get_transient_for(window); parent && !ours;
+         parent = gtk_window_get_transient_for(parent)) {
+      ours = parent == window_.gobj();
+    }
+    focused = ours && (gtk_window_get_window_type(window) == GTK_WINDOW_POPUP || gtk_window_is_active(window));
+  }
+  g_list_free(windows);
+  return focused;
+}
 
 bool GtkPanelWindow::isShown() const { return window_.get_visible(); }
 
@@ -99,7 +206,9 @@ void GtkPanelWindow::setContentSize(int width, int height) {
   window_.resize(width_, height_);
   // An open panel that grows (the size sliders act while dragging) stays under its icon and
   // inside the monitor's usable area.
-  if (isShown()) {
+  if (isShown() && layerShell_) {
+    placeLayer(anchor_);
+  } else if (isShown()) {
     const ScreenRect area = workArea(anchor_).value_or(ScreenRect{0, 0, 1000, 800});
     const ScreenPoint at = placement(anchor_, area, width_, height_);
     window_.move(at.x, at.y);
@@ -129,8 +238,40 @@ ScreenPoint GtkPanelWindow::placement(const std::optional<ScreenRect>& anchor, c
   return {x, y};
 }
 
+GtkPanelWindow::LayerPlacement GtkPanelWindow::layerPlacement(const std::optional<ScreenRect>& anchor,
+                                                              const ScreenRect& area, int width) {
+  if (!anchor) return {};
+  LayerPlacement placement;
+  placement.top = anchor->y + anchor->height / 2 <= area.y + area.height / 2;
+  placement.left = true;
+  placement.sideMargin =
+      std::clamp(anchor->x + anchor->width / 2 - width / 2 - area.x, 0, std::max(0, area.width - width));
+  return placement;
+}
+
+void GtkPanelWindow::placeLayer(const std::optional<ScreenRect>& anchor) {
+  const ScreenRect area = workArea(anchor).value_or(ScreenRect{0, 0, 1000, 800});
+  const LayerPlacement at = layerPlacement(anchor, area, width_);
+  GtkWindow* window = window_.gobj();
+  gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_TOP, at.top);
+  gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_BOTTOM, !at.top);
+  gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_LEFT, at.left);
+  gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_RIGHT, !at.left);
+  gtk_layer_set_margin(window, at.top ? GTK_LAYER_SHELL_EDGE_TOP : GTK_LAYER_SHELL_EDGE_BOTTOM, iconGap);
+  gtk_layer_set_margin(window, at.left ? GTK_LAYER_SHELL_EDGE_LEFT : GTK_LAYER_SHELL_EDGE_RIGHT, at.sideMargin);
+}
+
 void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   anchor_ = anchor;
+  if (layerShell_) {
+    placeLayer(anchor);
+    gtk_layer_set_keyboard_mode(window_.gobj(), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+    keyboardClaims_ = 8;
+    catcher_.show();
+    window_.show();
+    window_.present();
+    return;
+  }
   const ScreenRect area = workArea(anchor).value_or(ScreenRect{0, 0, 1000, 800});
   const ScreenPoint at = placement(anchor, area, width_, height_);
   window_.move(at.x, at.y);

@@ -53,11 +53,34 @@ class GtkPanelWindow final : public PanelWindow {
   // top right without an icon, and always inside the area.
   static ScreenPoint placement(const std::optional<ScreenRect>& anchor, const ScreenRect& area, int width, int height);
 
+  // Where a layer surface (Wayland) of `width` goes: the edge and side it is anchored to and its
+  // distance from that side. Under the icon's half of the screen when the icon is known, else at
+  // the top right; the compositor keeps it clear of bars that reserve their edge.
+  struct LayerPlacement {
+    bool top = true;
+    bool left = false;
+    int sideMargin = 0;
+    bool operator==(const LayerPlacement&) const = default;
+  };
+  static LayerPlacement layerPlacement(const std::optional<ScreenRect>& anchor, const ScreenRect& area, int width);
+
+  // Whether the panel is a layer surface of a Wayland compositor.
+  bool usesLayerShell() const { return layerShell_; }
+
  private:
   Gtk::Window window_;
   PanelContentFrame frame_;
   int width_ = 500, height_ = 700;
   std::optional<ScreenRect> anchor_;  // the icon area the panel was last shown under
+  bool layerShell_ = false;
+  bool closesOnFocusLoss_ = false;
+  sigc::connection focusCheck_;
+  Gtk::Window catcher_;     // on a layer: takes clicks outside the shown panel
+  int keyboardClaims_ = 0;  // on a layer: how many more frames may ask for the keyboard
+  sigc::connection keyboardClaim_;
+  void placeLayer(const std::optional<ScreenRect>& anchor);
+  void focusOut();
+  bool ownWindowHasFocus() const;
 };
 
 }  // namespace vesk

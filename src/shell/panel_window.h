@@ -3,6 +3,7 @@
 // GtkPanelWindow (shell/gtk_panel_window.h) is the GTK one.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "shell/geometry.h"
@@ -29,6 +30,11 @@ class PanelWindow {
   virtual void close() = 0;
   // The usable area of the monitor showing `anchor` (or the primary monitor); absent with no screen.
   virtual std::optional<ScreenRect> workArea(const std::optional<ScreenRect>& anchor) const = 0;
+
+  // Called when the shown panel loses the keyboard to another application, on sessions where
+  // clicks outside the panel cannot be seen (Wayland, and X11 windows through Xwayland); never
+  // for the panel's own menus and dialogs. Runs on the main thread.
+  std::function<void()> onFocusLost;
 };
 
 }  // namespace vesk

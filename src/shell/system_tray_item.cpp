@@ -1,6 +1,8 @@
 #include "shell/system_tray_item.h"
 
 #include <gdk/gdk.h>
+#include <gdk/gdkx.h>
+#include <gtk-layer-shell/gtk-layer-shell.h>
 #include <gtk/gtk.h>
 #include <libdbusmenu-glib/menuitem.h>
 #include <libdbusmenu-glib/server.h>
@@ -9,6 +11,7 @@
 #include <cairomm/context.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include "model/constants.h"
@@ -78,6 +81,7 @@ SystemTrayItem::SystemTrayItem(std::string iconThemePath)
   if (!connection_) {
     // No session bus: only the XEmbed icon can work.
     showFallbackIcon();
+    expectTrayHost();
     return;
   }
   // Hosts that draw the pixmaps instead of recolouring the symbolic icon get them redrawn in the
@@ -90,6 +94,7 @@ SystemTrayItem::SystemTrayItem(std::string iconThemePath)
 }
 
 SystemTrayItem::~SystemTrayItem() {
+  if (trayHostCheck_) g_source_remove(trayHostCheck_);
   colorScheme_.reset();  // it uses the connection
   g_cancellable_cancel(cancellable_.get());
   if (watcherId_) g_bus_unwatch_name(watcherId_);
@@ -100,6 +105,7 @@ SystemTrayItem::~SystemTrayItem() {
   introspection_.reset();
   hideFallbackIcon();
   menu_.reset();
+  menuParent_.reset();
   connection_.reset();
 }
 
@@ -139,6 +145,7 @@ void SystemTrayItem::exportItem() {
 
 void SystemTrayItem::watcherAppeared() {
   watcherPresent_ = true;
+  if (trayHostCheck_) g_source_remove(std::exchange(trayHostCheck_, 0));
   hideFallbackIcon();
   registerWithWatcher();
 }
@@ -146,6 +153,29 @@ void SystemTrayItem::watcherAppeared() {
 void SystemTrayItem::watcherVanished() {
   watcherPresent_ = false;
   showFallbackIcon();
+  expectTrayHost();
+}
+
+void SystemTrayItem::expectTrayHost() {
+  if (saidNoTrayHost_ || trayHostCheck_) return;
+  trayHostCheck_ = g_timeout_add_seconds(
+      static_cast<guint>(trayHostGrace.count()),
+      [](gpointer self) -> gboolean {
+        auto* item = static_cast<SystemTrayItem*>(self);
+        item->trayHostCheck_ = 0;
+        if (item->watcherPresent_ || item->isFallbackIconEmbedded() || item->saidNoTrayHost_) return G_SOURCE_REMOVE;
+        item->saidNoTrayHost_ = true;
+        if (item->onNoTrayHost) item->onNoTrayHost();
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+DisplayKind SystemTrayItem::displayKind() const {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display || !GDK_IS_X11_DISPLAY(display)) return DisplayKind::wayland;
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland && *wayland ? DisplayKind::xwayland : DisplayKind::x11;
 }
 
 void SystemTrayItem::registerWithWatcher() {
@@ -160,7 +190,10 @@ void SystemTrayItem::registerWithWatcher() {
         if (reply) return;
         const bool cancelled = g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED);
         // A watcher that refuses the item leaves the desktop without our icon: draw it ourselves.
-        if (!cancelled) static_cast<SystemTrayItem*>(self)->showFallbackIcon();
+        if (!cancelled) {
+          static_cast<SystemTrayItem*>(self)->showFallbackIcon();
+          static_cast<SystemTrayItem*>(self)->expectTrayHost();
+        }
       },
       this);
 }
@@ -248,7 +281,25 @@ void SystemTrayItem::setToolTip(const std::string& text) {
 
 void SystemTrayItem::activated(int x, int y) {
   const int count = counter_.click(std::chrono::steady_clock::now());
-  lastClick_ = ScreenPoint{x, y};
+  const DisplayKind display = displayKind();
+  std::optional<ScreenPoint> pointer;
+  if (display == DisplayKind::xwayland) {
+    int pointerX = 0, pointerY = 0;
+    GdkDevice* device = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+    if (device) {
+      gdk_device_get_position(device, nullptr, &pointerX, &pointerY);
+      pointer = ScreenPoint{pointerX, pointerY};
+    }
+  }
+  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer);
+  if (!point) {
+    // Where the icon is stays unknown: the panel and the menu go to the top right.
+    lastClick_.reset();
+    lastArea_.reset();
+    if (onClick) onClick(TrayClick{count, std::nullopt, std::nullopt});
+    return;
+  }
+  lastClick_ = point;
   // The host tells only where the pointer was; the icon is the small square around it.
   lastArea_ = ScreenRect{x - 12, y - 12, 24, 24};
   if (onClick) onClick(TrayClick{count, lastClick_, std::nullopt});
@@ -311,11 +362,112 @@ GtkWidget* SystemTrayItem::menu() {
 }
 
 void SystemTrayItem::popUpMenu() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return;
+  if (!GDK_IS_X11_DISPLAY(display)) {
+    popUpMenuOnLayer();
+    return;
+  }
   if (auto area = iconArea()) {
     popUpMenuAt({area->x + area->width / 2, area->y + area->height / 2});
     return;
   }
-  if (lastClick_) popUpMenuAt(*lastClick_);
+  if (lastClick_) {
+    popUpMenuAt(*lastClick_);
+    return;
+  }
+  // Where the icon is is unknown: the top right of the screen, where trays usually are.
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return;
+  GdkRectangle area{};
+  gdk_monitor_get_workarea(monitor, &area);
+  popUpMenuAt({area.x + area.width - 1, area.y});
+}
+
+void SystemTrayItem::openMenuFromParent() {
+  if (!menuParent_ || !gtk_widget_get_visible(menuParent_.get()) || gtk_widget_get_visible(menu())) return;
+  gtk_menu_popup_at_widget(GTK_MENU(menu()), menuParent_.get(), GDK_GRAVITY_SOUTH_EAST, GDK_GRAVITY_NORTH_EAST,
+                           nullptr);
+}
+
+void SystemTrayItem::popUpMenuOnLayer() {
+  // Wayland has no parentless menus (they would become windows of their own) and no screen
+  // positions: the menu opens from a window of ours at the top right. That window asks for the
+  // keyboard and opens the menu once it has it, so that Escape and the arrows reach the menu; a
+  // compositor that does not give it (sway 1.7) gets the menu a few frames later without keys.
+  if (!gtk_layer_is_supported()) return;
+  if (!menuParent_) {
+    GtkWidget* parent = GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
+    menuParent_.reset(parent);
+    GtkWindow* window = GTK_WINDOW(parent);
+    gtk_window_set_title(window, std::string(strings::appName()).c_str());
+    gtk_window_set_default_size(window, 1, 1);
+    gtk_widget_set_size_request(parent, 1, 1);
+    gtk_widget_set_app_paintable(parent, TRUE);
+    gtk_layer_init_for_window(window);
+    gtk_layer_set_namespace(window, "vesk-menu");
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
+    gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+    gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
+    gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_RIGHT, TRUE);
+    // Compositors give the keyboard to a layer surface only when its state changes while it is on
+    // screen (sway): until it arrives, each frame asks again, a few times at most.
+    g_signal_connect_after(
+        parent, "draw", G_CALLBACK(+[](GtkWidget* widget, cairo_t*, gpointer self) -> gboolean {
+          auto* item = static_cast<SystemTrayItem*>(self);
+          GtkWindow* window = GTK_WINDOW(widget);
+          if (item->menuParentKeyboardClaims_ <= 0 || gtk_window_has_toplevel_focus(window)) return FALSE;
+          // Without the keyboard after all, the menu opens anyway (it still closes on a click elsewhere).
+          if (--item->menuParentKeyboardClaims_ == 0) item->openMenuFromParent();
+          g_idle_add_full(
+              G_PRIORITY_DEFAULT_IDLE,
+              [](gpointer data) -> gboolean {
+                GtkWindow* parent = GTK_WINDOW(data);
+                if (!gtk_widget_get_visible(GTK_WIDGET(parent)) || gtk_window_has_toplevel_focus(parent))
+                  return G_SOURCE_REMOVE;
+                const bool asking = gtk_layer_get_keyboard_mode(parent) == GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
+                gtk_layer_set_keyboard_mode(
+                    parent, asking ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+                return G_SOURCE_REMOVE;
+              },
+              g_object_ref(widget), g_object_unref);
+          return FALSE;
+        }),
+        this);
+    g_signal_connect(parent, "focus-in-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer self) -> gboolean {
+                       auto* item = static_cast<SystemTrayItem*>(self);
+                       item->menuParentKeyboardClaims_ = 0;
+                       gtk_layer_set_keyboard_mode(GTK_WINDOW(widget), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+                       // The menu opens once its parent has the keyboard: a menu's grab keeps
+                       // the keyboard where it was when the menu opened.
+                       item->openMenuFromParent();
+                       return FALSE;
+                     }),
+                     this);
+    // The menu has no input event of ours to grab the keyboard with: the keys reach its parent,
+    // which hands them on (Escape closes it, arrows and Return choose).
+    g_signal_connect(parent, "key-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+                       auto* item = static_cast<SystemTrayItem*>(self);
+                       if (!item->menu_ || !gtk_widget_get_visible(item->menu_.get())) return FALSE;
+                       if (event->keyval == GDK_KEY_Escape) {
+                         gtk_menu_shell_cancel(GTK_MENU_SHELL(item->menu_.get()));
+                         return TRUE;
+                       }
+                       return gtk_widget_event(item->menu_.get(), reinterpret_cast<GdkEvent*>(event));
+                     }),
+                     this);
+    g_signal_connect(menu(), "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer self) {
+                       auto* item = static_cast<SystemTrayItem*>(self);
+                       if (item->menuParent_) gtk_widget_hide(item->menuParent_.get());
+                     }),
+                     this);
+  }
+  if (gtk_widget_get_visible(menuParent_.get())) return;
+  gtk_layer_set_keyboard_mode(GTK_WINDOW(menuParent_.get()), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+  menuParentKeyboardClaims_ = 8;
+  gtk_widget_show(menuParent_.get());
 }
 
 void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
@@ -351,7 +503,9 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
 // GtkStatusIcon is deprecated, but it is GTK 3's XEmbed tray icon and the only way to reach
 // desktops whose tray has no StatusNotifierWatcher.
 void SystemTrayItem::showFallbackIcon() {
-  if (!gdk_display_get_default()) return;
+  // XEmbed trays exist only on X11.
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display || !GDK_IS_X11_DISPLAY(display)) return;
   if (!statusIcon_) {
     statusIcon_.reset(gtk_status_icon_new());
     gtk_status_icon_set_name(statusIcon_.get(), std::string(applicationId).c_str());

@@ -26,6 +26,10 @@ inline constexpr std::string_view trayIconName = "io.github.vesk.Vesk-symbolic";
 
 class SystemTrayItem final : public TrayItem {
  public:
+  // How long the desktop has after start (or after its tray host left) to bring a tray host
+  // before Vesk says that it has no icon: a session may start Vesk before its panel.
+  static constexpr std::chrono::seconds trayHostGrace{10};
+
   // `iconThemePath` is the folder holding hicolor/…/io.github.vesk.Vesk-symbolic.svg (may be empty).
   explicit SystemTrayItem(std::string iconThemePath);
   ~SystemTrayItem() override;
@@ -50,6 +54,8 @@ class SystemTrayItem final : public TrayItem {
   void watcherVanished();
   void activated(int x, int y);
   void popUpMenuAt(ScreenPoint point);
+  void popUpMenuOnLayer();
+  void openMenuFromParent();
   GVariant* property(const char* name) const;
   GVariant* pixmaps() const;
   GVariant* toolTipVariant() const;
@@ -60,6 +66,9 @@ class SystemTrayItem final : public TrayItem {
   void hideFallbackIcon();
   bool fallbackButtonPressed(GdkEventButton* event);
   void fallbackSizeChanged(int size);
+  // Looks for a tray host once the grace time has passed, unless one appears first.
+  void expectTrayHost();
+  DisplayKind displayKind() const;
 
   static void onMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                            GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
@@ -86,6 +95,10 @@ class SystemTrayItem final : public TrayItem {
   GObjectPtr<GCancellable> cancellable_;
   GObjectPtr<DbusmenuServer> menuServer_;
   std::unique_ptr<GtkWidget, MenuDestroy> menu_;
+  // On Wayland a menu needs a window of ours to open from: a dot of a layer surface at the top
+  // right, shown while the menu is open.
+  std::unique_ptr<GtkWidget, MenuDestroy> menuParent_;
+  int menuParentKeyboardClaims_ = 0;  // frames that may still ask for the keyboard
   GObjectPtr<GtkStatusIcon> statusIcon_;
   ClickCounter counter_{std::chrono::milliseconds(400)};
   // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
@@ -93,6 +106,8 @@ class SystemTrayItem final : public TrayItem {
   int pressCount_ = 0;
   std::optional<ScreenPoint> lastClick_;
   std::optional<ScreenRect> lastArea_;
+  guint trayHostCheck_ = 0;
+  bool saidNoTrayHost_ = false;
 };
 
 }  // namespace vesk

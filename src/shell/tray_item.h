@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -34,7 +35,32 @@ class TrayItem {
   std::function<void(const TrayClick&)> onClick;
   std::function<void()> onSettings;
   std::function<void()> onQuit;
+  // Called once when no tray host has shown up for a while after start: the icon is nowhere.
+  std::function<void()> onNoTrayHost;
 };
+
+// How Vesk reaches the screen: X11, X11 through Xwayland inside a Wayland session, or Wayland.
+enum class DisplayKind { x11, xwayland, wayland };
+
+// The screen position of a tray click from the position the host reports, or absent when that
+// cannot be one: Wayland clients know no screen positions, and hosts that are Wayland clients
+// themselves report positions inside their own bar (waybar says (10, 15)). Through Xwayland the
+// host's position counts only when the pointer, as the X server last saw it, is there too.
+inline std::optional<ScreenPoint> screenClickPoint(ScreenPoint reported, DisplayKind display,
+                                                   std::optional<ScreenPoint> pointer) {
+  constexpr int slack = 24;  // an icon's size: the pointer is somewhere on the icon clicked
+  switch (display) {
+    case DisplayKind::x11:
+      return reported;
+    case DisplayKind::xwayland:
+      if (pointer && std::abs(pointer->x - reported.x) <= slack && std::abs(pointer->y - reported.y) <= slack)
+        return reported;
+      return std::nullopt;
+    case DisplayKind::wayland:
+      break;
+  }
+  return std::nullopt;
+}
 
 // Counts clicks that arrive as separate activations: an activation within the desktop's
 // double-click time of the previous one continues the count, a later one starts again at 1.

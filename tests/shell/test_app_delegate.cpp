@@ -45,6 +45,9 @@ class AppDelegateTest : public ::testing::Test {
     platform.quit = [this] { ++quits; };
     platform.now = [this] { return clock; };
     platform.report = [this](const std::string& line) { reported.push_back(line); };
+    platform.notify = [this](const std::string& title, const std::string& body) {
+      notifications.push_back(title + ": " + body);
+    };
     delegate = std::make_unique<AppDelegate>(store, hotkeys, std::move(platform));
     delegate->applicationDidFinishLaunching();
   }
@@ -71,7 +74,33 @@ class AppDelegateTest : public ::testing::Test {
   std::chrono::steady_clock::time_point clock{std::chrono::seconds(1000)};
   std::unique_ptr<AppDelegate> delegate;
   std::vector<std::string> reported;
+  std::vector<std::string> notifications;
 };
+
+TEST_F(AppDelegateTest, NoTrayHostIsSaidOnceOnStandardErrorAndInANotification) {
+  launch();
+  tray->onNoTrayHost();
+  tray->onNoTrayHost();
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_NE(reported[0].find("vesk --toggle"), std::string::npos) << reported[0];
+  ASSERT_EQ(notifications.size(), 1u);
+  EXPECT_NE(notifications[0].find("vesk --toggle"), std::string::npos) << notifications[0];
+  pressHotkey(1);
+  EXPECT_TRUE(panel->shown) << "everything else keeps working";
+}
+
+TEST_F(AppDelegateTest, LosingTheKeyboardClosesTheShownPanelAndTheNextClickOpensIt) {
+  launch();
+  ASSERT_TRUE(panel->onFocusLost);
+  panel->onFocusLost();
+  EXPECT_EQ(panel->closes, 0) << "nothing to close";
+  click(1);
+  panel->onFocusLost();
+  EXPECT_FALSE(panel->shown);
+  clock += 3ms;
+  click(1);
+  EXPECT_TRUE(panel->shown);
+}
 
 TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegistering) {
   hotkeys.beforeRegister = [this](std::uint32_t) {

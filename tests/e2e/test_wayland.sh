@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The real vesk binary in a headless sway session with waybar as its tray host: the icon
+# registers, `vesk --toggle` shows the panel as a layer surface at the top right under the bar
+# (no window of its own in sway's tree), keys typed reach it, clicks on the icon toggle it, a
+# click elsewhere closes it, and a double click on the icon opens the menu from a window of
+# Vesk's (not a window of its own), closed by a click elsewhere. With DISPLAY set (sway's
+# Xwayland) the same holds: Vesk still chooses the layer surface, as sway ignores where X11
+# windows ask to be.
+#   sway.sh [--xwayland] -- test_wayland.sh path/to/vesk path/to/wl-click
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+vesk=$1
+wl_click=$2
+[ -n "${WAYLAND_DISPLAY:-}" ] && [ -n "${SWAYSOCK:-}" ] || fail "run me inside tests/harness/sway.sh"
+shots="$VESK_TEST_TMP/shots"
+mkdir -p "$shots"
+
+shot() { grim "$shots/$1.png" 2>/dev/null; }
+# What changed since picture $1 in the right part of the screen (x from 600, where the bar's tray,
+# the panel and the menu are; the other application's window is left of it) as "x y width
+# height" in screen coordinates, or nothing when that part is as it was.
+changed_box() {
+  grim "$shots/now.png" 2>/dev/null || return 1
+  convert "$shots/$1.png" "$shots/now.png" -crop 680x800+600+0 +repage -compose difference -composite \
+    -colorspace gray -threshold 3% -format '%@' info: 2>/dev/null |
+    sed -nE 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3 \4 \1 \2/p' | awk '$3 > 0 { print $1 + 600, $2, $3, $4 }'
+}
+# The screen differs from picture $1 over at least a panel's area / over nothing but the clock.
+panel_drawn() {
+  local box
+  box=$(changed_box "$1")
+  read -r BOX_X BOX_Y BOX_W BOX_H <<<"$box"
+  [ -n "$box" ] && [ "${BOX_W:-0}" -ge 300 ] && [ "${BOX_H:-0}" -ge 400 ]
+}
+big_area_drawn() {
+  local box
+  box=$(changed_box "$1")
+  read -r BOX_X BOX_Y BOX_W BOX_H <<<"$box"
+  [ -n "$box" ] && [ "${BOX_W:-0}" -ge 60 ] && [ "${BOX_H:-0}" -ge 30 ]
+}
+nothing_drawn() {
+  local box
+  box=$(changed_box "$1")
+  read -r BOX_X BOX_Y BOX_W BOX_H <<<"$box"
+  # The bar's clock may tick: changes inside the bar strip do not count.
+  [ -z "$box" ] || [ $((BOX_Y + BOX_H)) -le 30 ]
+}
+no_vesk_view() { ! swaymsg -t get_tree | grep -qiE '"(app_id|class)": "io.github.vesk'; }
+
+"$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+
+step "the icon is registered with waybar's tray"
+wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(watcher_items) $(cat "$VESK_TEST_TMP/vesk.log")"
+sleep 1
+shot before
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/before.png" "$VESK_SCREENSHOT_DIR/wayland-icon.png"
+
+step "vesk --toggle shows the panel as a layer surface at the top right, under the bar"
+"$vesk" --toggle
+wait_for 60 panel_drawn before || fail "no panel drawn (changed: $(changed_box before)): $(cat "$VESK_TEST_TMP/vesk.log")"
+sleep 1
+panel_drawn before
+echo "panel drawn at $BOX_X,$BOX_Y size ${BOX_W}x$BOX_H"
+[ $((BOX_X + BOX_W)) -ge 1275 ] || fail "the panel is not at the right edge"
+[ "$BOX_Y" -ge 30 ] && [ "$BOX_Y" -le 40 ] || fail "the panel is not right under the bar (y $BOX_Y)"
+no_vesk_view || fail "the panel is a window of its own: $(swaymsg -t get_tree)"
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/now.png" "$VESK_SCREENSHOT_DIR/wayland-panel.png"
+
+step "keys typed reach the panel (Escape closes it)"
+wtype -k Escape
+wait_for 20 nothing_drawn before || fail "Escape did not reach the panel"
+
+step "a click on the icon opens the panel at the top right, and the next one closes it exactly once"
+# waybar reports clicks at positions inside its bar, as (10, 15): not screen positions. Its tray
+# is left of the clock at the right end of the bar.
+icon=""
+for x in $(seq 1204 -6 1100); do
+  "$wl_click" "$x" 15
+  if wait_for 5 big_area_drawn before; then icon=$x; break; fi
+done
+[ -n "$icon" ] || fail "no click on the bar opened the panel"
+echo "icon at $icon,15"
+wait_for 30 panel_drawn before || fail "the icon click did not open the whole panel"
+[ $((BOX_X + BOX_W)) -ge 1275 ] && [ "$BOX_Y" -ge 30 ] || fail "the panel is not at the top right ($BOX_X,$BOX_Y)"
+sleep 1
+"$wl_click" "$icon" 15
+wait_for 20 nothing_drawn before || fail "a click on the icon did not close the panel"
+sleep 1.5
+nothing_drawn before || fail "the icon click closed the panel and opened it again"
+
+step "a click elsewhere closes the panel"
+"$vesk" --toggle
+wait_for 30 panel_drawn before || fail "the panel did not open again"
+"$wl_click" 150 350
+wait_for 20 nothing_drawn before || fail "a click elsewhere did not close the panel"
+
+step "a double click opens the menu at the top right from a window of Vesk's; a click elsewhere closes it"
+sleep 1
+"$wl_click" "$icon" 15 2
+wait_for 20 big_area_drawn before || fail "no menu after a double click: $(cat "$VESK_TEST_TMP/vesk.log")"
+sleep 0.5
+big_area_drawn before
+echo "menu drawn at $BOX_X,$BOX_Y size ${BOX_W}x$BOX_H"
+[ "$BOX_H" -lt 300 ] || fail "the panel opened instead of the menu"
+[ $((BOX_X + BOX_W)) -ge 1200 ] && [ "$BOX_Y" -ge 25 ] || fail "the menu is not at the top right"
+no_vesk_view || fail "the menu is a window of its own: $(swaymsg -t get_tree)"
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/now.png" "$VESK_SCREENSHOT_DIR/wayland-menu.png"
+"$wl_click" 150 350
+wait_for 20 nothing_drawn before || fail "a click elsewhere did not close the menu"
+
+kill -0 "$vp" 2>/dev/null || fail "vesk stopped: $(cat "$VESK_TEST_TMP/vesk.log")"
+grep -q "no system tray" "$VESK_TEST_TMP/vesk.log" && fail "Vesk said it has no tray while waybar hosts it"
+echo "PASS"

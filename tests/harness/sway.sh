@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Runs a command in a private headless sway session: sway on wlroots' headless backend with the
+# pixman renderer (no GPU, no input devices), waybar at the top as the StatusNotifierWatcher and
+# tray, a private D-Bus session bus and fresh XDG folders; with --xwayland sway also starts
+# Xwayland and DISPLAY is set. sway refuses to run as root, so when run as root the compositor
+# and the bar run as the unprivileged user `nobody` in the harness's own folders, and the bus
+# lets both users in. Everything it starts is stopped when it ends.
+#   sway.sh [--xwayland] [--no-bar] -- command args...
+# The command sees WAYLAND_DISPLAY, SWAYSOCK, VESK_TEST_TMP and, with
+# --xwayland, DISPLAY.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+# As in headless.sh: as root, a network namespace with only loopback and a private copy of the
+# X socket folder.
+if [ -z "${VESK_HEADLESS_NETNS:-}" ]; then
+  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && unshare --net --mount -- true 2>/dev/null; then
+    VESK_HEADLESS_NETNS=entering exec unshare --net --mount --propagation private -- bash "$0" "$@"
+  fi
+  export VESK_HEADLESS_NETNS=none
+  echo "sway.sh: no private network namespace (needs root and unshare); pages may reach the network" >&2
+elif [ "$VESK_HEADLESS_NETNS" = entering ]; then
+  export VESK_HEADLESS_NETNS=private
+  ip link set lo up
+  mkdir -p /tmp/.X11-unix /var/lib/xkb
+  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+  mount -t tmpfs -o mode=755 tmpfs /var/lib/xkb
+fi
+xwayland=0 bar=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --xwayland) xwayland=1 ;;
+    --no-bar) bar=0 ;;
+    --) shift; break ;;
+    *) echo "sway.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ $# -gt 0 ] || { echo "usage: sway.sh [--xwayland] [--no-bar] -- command..." >&2; exit 2; }
+for tool in sway swaymsg; do
+  command -v "$tool" >/dev/null || { echo "sway.sh: $tool is not installed" >&2; exit 77; }
+done
+[ $bar -eq 0 ] || command -v waybar >/dev/null || { echo "sway.sh: waybar is not installed" >&2; exit 77; }
+[ $xwayland -eq 0 ] || command -v Xwayland >/dev/null || { echo "sway.sh: Xwayland is not installed" >&2; exit 77; }
+
+work=$(mktemp -d /tmp/vesk-sway.XXXXXX)
+chmod 755 "$work"
+pids=()
+cleanup() {
+  local status=$?
+  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work" 2>/dev/null || true
+  exit $status
+}
+trap cleanup EXIT INT TERM
+
+# The compositor's user and its own runtime folder (0700, as Wayland wants).
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+  user=nobody
+  id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+  as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups --)
+fi
+session="$work/session"
+mkdir -p "$session/runtime" "$session/config/sway" "$session/config/waybar" "$session/home"
+chmod 700 "$session/runtime"
+[ ${#as_user[@]} -eq 0 ] || chown -R "$user:$(id -g "$user")" "$session"
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" XDG_DOWNLOAD_DIR="$work/home/Downloads"
+mkdir -p "$HOME/Downloads" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export VESK_TEST_TMP="$work" NO_AT_BRIDGE=1 GTK_A11Y=none
+unset DISPLAY WAYLAND_DISPLAY SWAYSOCK SESSION_MANAGER GDK_BACKEND
+
+# A session bus both users may connect to, without service activation.
+sed -e 's|<policy context="default">|<policy context="default">\n    <allow user="*"/>|' \
+  "$here/session-bus.conf" >"$work/bus.conf"
+# The bus keeps the umask for its socket: open to the compositor's user too.
+bus_address=$(umask 000 && dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1 | head -n 2)
+DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+pids+=("$(sed -n 2p <<<"$bus_address")")
+export DBUS_SESSION_BUS_ADDRESS
+
+{
+  echo "output HEADLESS-1 resolution 1280x800 position 0 0"
+  echo "xwayland $([ $xwayland -eq 1 ] && echo enable || echo disable)"
+  echo "default_border normal"
+  echo "focus_follows_mouse no"
+} >"$session/config/sway/config"
+cat >"$session/config/waybar/config" <<'EOF'
+{ "layer": "top", "position": "top", "height": 30,
+  "modules-right": ["tray", "clock"],
+  "tray": { "icon-size": 20, "spacing": 6 }, "clock": { "format": "{:%H:%M}" } }
+EOF
+[ ${#as_user[@]} -eq 0 ] || chown -R "$user:$(id -g "$user")" "$session/config"
+
+session_env=(env -i PATH="$PATH" HOME="$session/home" XDG_RUNTIME_DIR="$session/runtime"
+  XDG_CONFIG_HOME="$session/config" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1
+  XDG_CURRENT_DESKTOP=sway)
+"${as_user[@]}" "${session_env[@]}" sway -c "$session/config/sway/config" >"$work/sway.log" 2>&1 &
+pids+=($!)
+socket=""
+for _ in $(seq 1 100); do
+  socket=$(find "$session/runtime" -maxdepth 1 -name 'wayland-*' -type s 2>/dev/null | head -n 1)
+  ipc=$(find "$session/runtime" -maxdepth 1 -name 'sway-ipc.*.sock' -type s 2>/dev/null | head -n 1)
+  [ -n "$socket" ] && [ -n "$ipc" ] && break
+  sleep 0.1
+done
+[ -n "$socket" ] && [ -n "$ipc" ] || { echo "sway.sh: sway did not start" >&2; cat "$work/sway.log" >&2; exit 1; }
+# Clients find the display by name in their own runtime folder (WebKit's sandbox lets its web
+# processes see only that path): link the compositor's socket there.
+ln "$socket" "$XDG_RUNTIME_DIR/wayland-1"
+export WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$ipc" XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
+wait_for_output() { swaymsg -t get_outputs 2>/dev/null | grep -q HEADLESS-1; }
+for _ in $(seq 1 50); do wait_for_output && break; sleep 0.1; done
+
+if [ $xwayland -eq 1 ]; then
+  # sway starts Xwayland lazily; its display number is in the environment it gives to `exec`.
+  swaymsg "exec env > $session/runtime/exec-env" >/dev/null
+  for _ in $(seq 1 100); do grep -q '^DISPLAY=' "$session/runtime/exec-env" 2>/dev/null && break; sleep 0.1; done
+  DISPLAY=$(sed -n 's/^DISPLAY=//p' "$session/runtime/exec-env")
+  [ -n "$DISPLAY" ] || { echo "sway.sh: sway started no Xwayland" >&2; cat "$work/sway.log" >&2; exit 1; }
+  export DISPLAY
+  # Xwayland lets in only the compositor's user: let this one in too.
+  if [ ${#as_user[@]} -gt 0 ] && command -v xhost >/dev/null; then
+    "${as_user[@]}" env DISPLAY="$DISPLAY" xhost "+si:localuser:$(id -un)" >/dev/null 2>&1 || true
+  fi
+fi
+
+if [ $bar -eq 1 ]; then
+  "${as_user[@]}" "${session_env[@]}" WAYLAND_DISPLAY="$socket" waybar -c "$session/config/waybar/config" \
+    >"$work/waybar.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 100); do
+    if dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+         string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'; then break; fi
+    sleep 0.1
+  done
+fi
+
+"$@"
