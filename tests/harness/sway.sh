@@ -11,21 +11,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
-# As in headless.sh: as root, a network namespace with only loopback and a private copy of the
-# X socket folder.
-if [ -z "${VESK_HEADLESS_NETNS:-}" ]; then
-  if [ "$(id -u)" = 0 ] && command -v unshare >/dev/null && unshare --net --mount -- true 2>/dev/null; then
-    VESK_HEADLESS_NETNS=entering exec unshare --net --mount --propagation private -- bash "$0" "$@"
-  fi
-  export VESK_HEADLESS_NETNS=none
-  echo "sway.sh: no private network namespace (needs root and unshare); pages may reach the network" >&2
-elif [ "$VESK_HEADLESS_NETNS" = entering ]; then
-  export VESK_HEADLESS_NETNS=private
-  ip link set lo up
-  mkdir -p /tmp/.X11-unix /var/lib/xkb
-  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
-  mount -t tmpfs -o mode=755 tmpfs /var/lib/xkb
-fi
+source "$here/private_namespaces.sh"
 xwayland=0 bar=1
 while [ $# -gt 0 ]; do
   case "$1" in
