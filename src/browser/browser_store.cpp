@@ -108,14 +108,17 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
   for (const auto& id : kept) forgotten_.erase(id);
   std::vector<std::unique_ptr<WebPage>> closing;
   bool activeClosed = false;
+  auto forget = [&](const Uuid& id) {
+    forgotten_.insert(id);
+    addresses_.erase(id);
+    recent_.remove(id);
+  };
   for (auto it = views_.begin(); it != views_.end();) {
     if (kept.count(it->first)) {
       ++it;
       continue;
     }
-    forgotten_.insert(it->first);
-    addresses_.erase(it->first);
-    recent_.remove(it->first);
+    forget(it->first);
     if (activeID_ == it->first) {
       activeID_.reset();
       activeClosed = true;
@@ -124,16 +127,11 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
     it = views_.erase(it);
   }
   // A released page of a removed site is gone already: only its history is left to drop.
-  for (auto it = released_.begin(); it != released_.end();) {
-    if (kept.count(it->first)) {
-      ++it;
-      continue;
-    }
-    forgotten_.insert(it->first);
-    addresses_.erase(it->first);
-    recent_.remove(it->first);
-    it = released_.erase(it);
-  }
+  std::erase_if(released_, [&](const auto& entry) {
+    if (kept.count(entry.first)) return false;
+    forget(entry.first);
+    return true;
+  });
   // The pages leave the map before they close, so nothing they report on the way reaches the state.
   // Closing a page stops its download.
   std::vector<RunningDownload> running = downloads();
