@@ -418,6 +418,23 @@ def summary_value(text, name, field="median"):
     return float(match.group(1)) if match else None
 
 
+def browser_memory(name, base, first_args, drive, sites, settle):
+    """Starts a browser with `base + first_args` in a session of its own, lets `drive(main)` bring
+    the three pages to the screen, waits `settle` seconds and measures its PSS; the browser and its
+    profile folder are gone afterwards."""
+    sites.reset()
+    log_file = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), f"{name}.log"), "w")
+    main = subprocess.Popen(base + first_args, stdout=log_file, stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        drive(main, log_file)
+        time.sleep(settle)
+        return measure_pss(main.pid, sessions=(main.pid,))
+    finally:
+        stop_session(main)
+        log_file.close()
+        shutil.rmtree(base[1].split("=", 1)[1], ignore_errors=True)
+
+
 def chromium_memory(sites, settle):
     profile = tempfile.mkdtemp(prefix="bench-chromium-")
     base = ["chromium", f"--user-data-dir={profile}", "--disable-gpu", "--no-first-run",
@@ -425,34 +442,25 @@ def chromium_memory(sites, settle):
             "--password-store=basic"]
     if os.geteuid() == 0:
         base.append("--no-sandbox")
-    sites.reset()
-    log_file = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), "chromium.log"), "w")
-    main = subprocess.Popen(base + [f"--app={sites.urls[0]}"], stdout=log_file, stderr=subprocess.STDOUT,
-                            start_new_session=True)
-    try:
+
+    def drive(main, log_file):
         sites.wait_loaded(0)
         for index in (1, 2):
             subprocess.run(base + [f"--app={sites.urls[index]}"], stdout=log_file, stderr=subprocess.STDOUT,
                            timeout=60)
             sites.wait_loaded(index)
-        time.sleep(settle)
-        return measure_pss(main.pid, sessions=(main.pid,))
-    finally:
-        stop_session(main)
-        log_file.close()
-        shutil.rmtree(profile, ignore_errors=True)
+
+    return browser_memory("chromium", base, [f"--app={sites.urls[0]}"], drive, sites, settle)
 
 
 def epiphany_memory(sites, settle):
     profile = tempfile.mkdtemp(prefix="bench-epiphany-")
     base = ["epiphany", f"--profile={profile}"]
-    sites.reset()
-    log_file = open(os.path.join(os.environ.get("VESK_TEST_TMP", "/tmp"), "epiphany.log"), "w")
+
     # One window with the three addresses in three tabs, the last one in front; the other two are
     # then brought to the front once each (Ctrl+Page Up). The pages report their load from their
     # first animation frame, which comes only once a tab is shown.
-    main = subprocess.Popen(base + sites.urls, stdout=log_file, stderr=subprocess.STDOUT, start_new_session=True)
-    try:
+    def drive(main, log_file):
         sites.wait_loaded(2)
         window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(main.pid)],
                                 capture_output=True, text=True, timeout=60).stdout.split()[0]
@@ -461,12 +469,8 @@ def epiphany_memory(sites, settle):
             subprocess.run(["xdotool", "key", "ctrl+Page_Up"], check=True)
             sites.wait_loaded(index)
         log(f"epiphany page loads: {sites.loads}")
-        time.sleep(settle)
-        return measure_pss(main.pid, sessions=(main.pid,))
-    finally:
-        stop_session(main)
-        log_file.close()
-        shutil.rmtree(profile, ignore_errors=True)
+
+    return browser_memory("epiphany", base, sites.urls, drive, sites, settle)
 
 
 def main():
