@@ -566,11 +566,11 @@ TEST_F(LivePageLimitTest, TheShownPageAndADownloadingPageAreNeverReleased) {
   show(c);  // a downloads, so b goes although a is older
   EXPECT_TRUE(store.isLive(a.id));
   EXPECT_FALSE(store.isLive(b.id));
+  EXPECT_EQ(pageA.downloadCancels, 0);
   pageA.delegate.pageDownloadEnded(pageA, DownloadReport{"/tmp/big.iso", true, false, "saved"});
-  show(b);  // the download ended: a is the oldest hidden page now
+  show(b);  // the download ended: a is the oldest hidden page now (and pageA is gone)
   EXPECT_FALSE(store.isLive(a.id));
   EXPECT_TRUE(store.isLive(c.id));
-  EXPECT_EQ(pageA.downloadCancels, 0);
 }
 
 TEST_F(LivePageLimitTest, ARemovedSiteWhosePageWasReleasedIsForgotten) {
