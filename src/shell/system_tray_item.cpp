@@ -458,6 +458,16 @@ void SystemTrayItem::popUpMenuOnLayer() {
                        return gtk_widget_event(item->menu_.get(), reinterpret_cast<GdkEvent*>(event));
                      }),
                      this);
+    // While the menu holds its grab the keys reach the menu itself, yet on sway GTK's own Escape
+    // binding (looked up by key code, while each keyboard there may bring its own keymap) was seen
+    // to leave it open: Escape closes it here by its key value.
+    g_signal_connect(menu(), "key-press-event",
+                     G_CALLBACK(+[](GtkWidget* menu, GdkEventKey* event, gpointer) -> gboolean {
+                       if (event->keyval != GDK_KEY_Escape) return FALSE;
+                       gtk_menu_shell_cancel(GTK_MENU_SHELL(menu));
+                       return TRUE;
+                     }),
+                     nullptr);
     g_signal_connect(menu(), "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer self) {
                        auto* item = static_cast<SystemTrayItem*>(self);
                        if (item->menuParent_) gtk_widget_hide(item->menuParent_.get());

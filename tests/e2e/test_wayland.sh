@@ -3,7 +3,7 @@
 # registers, `vesk --toggle` shows the panel as a layer surface at the top right under the bar
 # (no window of its own in sway's tree), keys typed reach it, clicks on the icon toggle it, a
 # click elsewhere closes it, and a double click on the icon opens the menu from a window of
-# Vesk's (not a window of its own), closed by a click elsewhere. With DISPLAY set (sway's
+# Vesk's (not a window of its own), closed by a click elsewhere and by Escape. With DISPLAY set (sway's
 # Xwayland) the same holds: Vesk still chooses the layer surface, as sway ignores where X11
 # windows ask to be.
 #   sway.sh [--xwayland] -- test_wayland.sh path/to/vesk path/to/wl-click
@@ -48,6 +48,10 @@ nothing_drawn() {
 }
 no_vesk_view() { ! swaymsg -t get_tree | grep -qiE '"(app_id|class)": "io.github.vesk'; }
 
+# The headless seat has no keyboard of its own: a virtual one stays plugged in, as a real
+# keyboard would, so that keyboard focus is given (and seen) before anything is typed.
+wtype -s 3600000 &
+pids+=($!)
 "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
 pids+=("$vp")
@@ -110,6 +114,14 @@ no_vesk_view || fail "the menu is a window of its own: $(swaymsg -t get_tree)"
 [ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/now.png" "$VESK_SCREENSHOT_DIR/wayland-menu.png"
 "$wl_click" 150 350
 wait_for 20 nothing_drawn before || fail "a click elsewhere did not close the menu"
+
+step "the menu has the keyboard: Escape closes it"
+sleep 1
+"$wl_click" "$icon" 15 2
+wait_for 20 big_area_drawn before || fail "no menu after a second double click"
+sleep 0.5
+wtype -k Escape
+wait_for 20 nothing_drawn before || fail "Escape did not close the menu"
 
 kill -0 "$vp" 2>/dev/null || fail "vesk stopped: $(cat "$VESK_TEST_TMP/vesk.log")"
 grep -q "no system tray" "$VESK_TEST_TMP/vesk.log" && fail "Vesk said it has no tray while waybar hosts it"
