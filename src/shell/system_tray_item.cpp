@@ -485,6 +485,12 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
   if (!display) return;
   GdkWindow* root = gdk_get_default_root_window();
   GdkRectangle rect{point.x, point.y, 1, 1};
+  // Through Xwayland, X11 keys arrive only while the compositor gives the keyboard to one of our X11
+  // windows, and wlroots compositors never give it to an X11 pop-up menu: marked as an ordinary
+  // window the menu gets the keyboard when it appears, so that Escape and the arrows reach it.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  g_object_set(menu(), "menu-type-hint",
+               wayland && *wayland ? GDK_WINDOW_TYPE_HINT_NORMAL : GDK_WINDOW_TYPE_HINT_POPUP_MENU, nullptr);
   // A click on our own XEmbed icon is the event being handled: the menu takes over its grab.
   if (GdkEvent* current = gtk_get_current_event()) {
     const bool usable = current->type == GDK_BUTTON_PRESS || current->type == GDK_2BUTTON_PRESS ||
