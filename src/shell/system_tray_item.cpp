@@ -458,6 +458,16 @@ void SystemTrayItem::popUpMenuOnLayer() {
                        return gtk_widget_event(item->menu_.get(), reinterpret_cast<GdkEvent*>(event));
                      }),
                      this);
+    // While the menu holds its grab the keys reach the menu itself, yet on sway GTK's own Escape
+    // binding (looked up by key code, while each keyboard there may bring its own keymap) was seen
+    // to leave it open: Escape closes it here by its key value.
+    g_signal_connect(menu(), "key-press-event",
+                     G_CALLBACK(+[](GtkWidget* menu, GdkEventKey* event, gpointer) -> gboolean {
+                       if (event->keyval != GDK_KEY_Escape) return FALSE;
+                       gtk_menu_shell_cancel(GTK_MENU_SHELL(menu));
+                       return TRUE;
+                     }),
+                     nullptr);
     g_signal_connect(menu(), "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer self) {
                        auto* item = static_cast<SystemTrayItem*>(self);
                        if (item->menuParent_) gtk_widget_hide(item->menuParent_.get());
@@ -475,6 +485,12 @@ void SystemTrayItem::popUpMenuAt(ScreenPoint point) {
   if (!display) return;
   GdkWindow* root = gdk_get_default_root_window();
   GdkRectangle rect{point.x, point.y, 1, 1};
+  // Through Xwayland, X11 keys arrive only while the compositor gives the keyboard to one of our X11
+  // windows, and wlroots compositors never give it to an X11 pop-up menu: marked as an ordinary
+  // window the menu gets the keyboard when it appears, so that Escape and the arrows reach it.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  g_object_set(menu(), "menu-type-hint",
+               wayland && *wayland ? GDK_WINDOW_TYPE_HINT_NORMAL : GDK_WINDOW_TYPE_HINT_POPUP_MENU, nullptr);
   // A click on our own XEmbed icon is the event being handled: the menu takes over its grab.
   if (GdkEvent* current = gtk_get_current_event()) {
     const bool usable = current->type == GDK_BUTTON_PRESS || current->type == GDK_2BUTTON_PRESS ||

@@ -3,9 +3,9 @@
 # registers, `vesk --toggle` shows the panel as a layer surface at the top right under the bar
 # (no window of its own in sway's tree), keys typed reach it, clicks on the icon toggle it, a
 # click elsewhere closes it, and a double click on the icon opens the menu from a window of
-# Vesk's (not a window of its own), closed by a click elsewhere. With DISPLAY set (sway's
+# Vesk's (not a window of its own), closed by a click elsewhere and by Escape. With DISPLAY set (sway's
 # Xwayland) the same holds: Vesk still chooses the layer surface, as sway ignores where X11
-# windows ask to be.
+# windows ask to be; made to use X11 (GDK_BACKEND=x11), its menu still closes on Escape.
 #   sway.sh [--xwayland] -- test_wayland.sh path/to/vesk path/to/wl-click
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,7 +22,9 @@ shot() { grim "$shots/$1.png" 2>/dev/null; }
 # height" in screen coordinates, or nothing when that part is as it was.
 changed_box() {
   grim "$shots/now.png" 2>/dev/null || return 1
-  convert "$shots/$1.png" "$shots/now.png" -crop 680x800+600+0 +repage -compose difference -composite \
+  # The bar's clock (its right end) is painted over in both: it may tick between the two.
+  convert "$shots/$1.png" "$shots/now.png" -fill black -draw "rectangle 1215,0 1279,29" \
+    -crop 680x800+600+0 +repage -compose difference -composite \
     -colorspace gray -threshold 3% -format '%@' info: 2>/dev/null |
     sed -nE 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3 \4 \1 \2/p' | awk '$3 > 0 { print $1 + 600, $2, $3, $4 }'
 }
@@ -48,6 +50,10 @@ nothing_drawn() {
 }
 no_vesk_view() { ! swaymsg -t get_tree | grep -qiE '"(app_id|class)": "io.github.vesk'; }
 
+# The headless seat has no keyboard of its own: a virtual one stays plugged in, as a real
+# keyboard would, so that keyboard focus is given (and seen) before anything is typed.
+wtype -s 3600000 &
+pids+=($!)
 "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
 pids+=("$vp")
@@ -111,6 +117,31 @@ no_vesk_view || fail "the menu is a window of its own: $(swaymsg -t get_tree)"
 "$wl_click" 150 350
 wait_for 20 nothing_drawn before || fail "a click elsewhere did not close the menu"
 
+step "the menu has the keyboard: Escape closes it"
+sleep 1
+"$wl_click" "$icon" 15 2
+wait_for 20 big_area_drawn before || fail "no menu after a second double click"
+sleep 0.5
+wtype -k Escape
+wait_for 20 nothing_drawn before || fail "Escape did not close the menu"
+
 kill -0 "$vp" 2>/dev/null || fail "vesk stopped: $(cat "$VESK_TEST_TMP/vesk.log")"
 grep -q "no system tray" "$VESK_TEST_TMP/vesk.log" && fail "Vesk said it has no tray while waybar hosts it"
+
+if [ -n "${DISPLAY:-}" ]; then
+  step "made to use X11 through Xwayland, Vesk's menu closes on Escape"
+  kill "$vp"
+  wait "$vp" 2>/dev/null
+  GDK_BACKEND=x11 "$vesk" >"$VESK_TEST_TMP/vesk-x11.log" 2>&1 &
+  vp=$!
+  pids+=("$vp")
+  wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem over X11: $(cat "$VESK_TEST_TMP/vesk-x11.log")"
+  sleep 1
+  shot before
+  "$wl_click" "$icon" 15 2
+  wait_for 20 big_area_drawn before || fail "no menu over X11 after a double click"
+  sleep 0.5
+  wtype -k Escape
+  wait_for 20 nothing_drawn before || fail "Escape did not close the menu over X11"
+fi
 echo "PASS"
