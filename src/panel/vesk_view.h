@@ -96,7 +96,10 @@ class VeskView : public Gtk::Box {
   Gtk::Label saveError_;
 
   // Published fields notify before they change: render once, on the next idle, after a burst.
-  IdleRedraw redraw_{[this] { render(); }};
+  // It runs before GTK's next frame: a site switch (or any other change) is drawn in the frame
+  // that follows it. At the default idle priority a frame already asked for (the key press's own
+  // redraw) went first and the new page waited for the one after, a whole frame interval later.
+  IdleRedraw redraw_{[this] { render(); }, G_PRIORITY_HIGH_IDLE};
   bool restyle_ = false;
   std::unique_ptr<DesktopServices> desktop_;
   sigc::connection placed_;

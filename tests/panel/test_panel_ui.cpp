@@ -702,6 +702,33 @@ TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFol
   EXPECT_EQ(fx.pages.pages.size(), 1u);
 }
 
+// A site switch must reach the screen in the frame that follows it: the new selection's page is
+// in place when GTK draws next, even when a frame was already asked for (a key press does).
+TEST_F(PanelWindowTest, ASiteSwitchIsInPlaceForTheNextFrame) {
+  ASSERT_EQ(view->browserContent().host()->site().id, alpha.id);
+  // Let the frame clock fall quiet so that the next frame may start at once.
+  GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(window->gobj()));
+  gint64 lastPaint = g_get_monotonic_time();
+  gulong painted = g_signal_connect(
+      clock, "after-paint",
+      G_CALLBACK(+[](GdkFrameClock*, gpointer at) { *static_cast<gint64*>(at) = g_get_monotonic_time(); }), &lastPaint);
+  ASSERT_TRUE(testing::waitFor([&] { return g_get_monotonic_time() - lastPaint > 100000; }, 20));
+  g_signal_handler_disconnect(clock, painted);
+
+  std::optional<Uuid> drawnSite;
+  auto drawn = view->signal_draw().connect(
+      [&](const Cairo::RefPtr<Cairo::Context>&) {
+        if (!drawnSite) drawnSite = view->browserContent().host() ? view->browserContent().host()->site().id : Uuid{};
+        return false;
+      },
+      false);
+  window->queue_draw();
+  fx.model->select(beta);
+  ASSERT_TRUE(testing::waitFor([&] { return drawnSite.has_value(); }, 20));
+  drawn.disconnect();
+  EXPECT_EQ(*drawnSite, beta.id);
+}
+
 // The panel window keeps the stored size whatever its content asks for: a long page address in
 // the site bar, or wide settings content.
 TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
