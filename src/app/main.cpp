@@ -29,11 +29,11 @@
 #include "hotkeys/main_queue.h"
 #include "hotkeys/session_hotkeys.h"
 #include "model/constants.h"
+#include "model/desktop_notification.h"
 #include "model/file_settings_store.h"
 #include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
-#include "shell/desktop_notification.h"
 #include "shell/display_session.h"
 #include "shell/gtk_panel_window.h"
 #include "shell/system_tray_item.h"
@@ -194,7 +194,9 @@ void start(Gtk::Application& app, Running& running) {
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };
-  platform.notify = vesk::sendDesktopNotification;
+  platform.notify = [](const std::string& title, const std::string& body) {
+    vesk::notifyDesktop(title, body, std::string(vesk::trayIconName));
+  };
 
   running.delegate = std::make_unique<vesk::AppDelegate>(*running.store, *running.hotkeys, std::move(platform));
   running.delegate->applicationDidFinishLaunching();

@@ -84,32 +84,4 @@ std::string reserveDownloadFile(const std::string& directory, std::string_view s
   return {};
 }
 
-void notifyDesktop(const std::string& title, const std::string& body) {
-  if (GApplication* application = g_application_get_default();
-      application && g_application_get_is_registered(application)) {
-    GObjectPtr<GNotification> notification(g_notification_new(title.c_str()));
-    g_notification_set_body(notification.get(), body.c_str());
-    GObjectPtr<GIcon> icon(g_themed_icon_new("folder-download"));
-    g_notification_set_icon(notification.get(), icon.get());
-    g_application_send_notification(application, nullptr, notification.get());
-    return;
-  }
-  auto* texts = new std::pair<std::string, std::string>(title, body);
-  g_bus_get(
-      G_BUS_TYPE_SESSION, nullptr,
-      +[](GObject*, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<std::pair<std::string, std::string>> texts(
-            static_cast<std::pair<std::string, std::string>*>(data));
-        if (GObjectPtr<GDBusConnection> bus{g_bus_get_finish(result, nullptr)}) {
-          g_dbus_connection_call(
-              bus.get(), "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-              "org.freedesktop.Notifications", "Notify",
-              g_variant_new("(susssasa{sv}i)", std::string(strings::appName()).c_str(), 0u, "folder-download",
-                            texts->first.c_str(), texts->second.c_str(), nullptr, nullptr, -1),
-              nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
-        }
-      },
-      texts);
-}
-
 }  // namespace vesk

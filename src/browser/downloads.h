@@ -24,8 +24,4 @@ std::string safeFileName(std::string_view suggested);
 // text when no file could be created (the reason in `error`).
 std::string reserveDownloadFile(const std::string& directory, std::string_view suggested, std::string* error);
 
-// Shows a desktop notification, best effort: through the running GApplication when there is one,
-// otherwise straight to the desktop's notification service over D-Bus. Never blocks.
-void notifyDesktop(const std::string& title, const std::string& body);
-
 }  // namespace vesk

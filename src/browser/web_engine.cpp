@@ -14,9 +14,13 @@
 #include "browser/downloads.h"
 #include "browser/webkit_page.h"
 #include "model/constants.h"
+#include "model/desktop_notification.h"
 #include "model/strings.h"
 
 namespace vesk {
+
+// The themed icon of download notifications.
+constexpr const char* downloadIcon = "folder-download";
 
 namespace {
 
@@ -268,20 +272,20 @@ void WebEngine::downloadStarted(WebKitDownload* download) {
                                                             : strings::quotedName(displayName(state->path));
                      if (report.succeeded) {
                        report.message = strings::downloadSaved(name, displayFolder(state->path));
-                       notifyDesktop(std::string(strings::downloadFinished()), report.message);
+                       notifyDesktop(std::string(strings::downloadFinished()), report.message, downloadIcon);
                      } else {
                        // A partial file is no use and, under its final name, looks complete: leave nothing of
                        // ours behind.
                        if (state->reserved) g_unlink(state->path.c_str());
                        if (!state->stopped.empty()) {
                          report.message = state->stopped;
-                         notifyDesktop(std::string(strings::downloadStoppedTitle()), report.message);
+                         notifyDesktop(std::string(strings::downloadStoppedTitle()), report.message, downloadIcon);
                        } else if (!report.cancelled) {
                          report.message = state->failure.empty()
                                               ? strings::downloadNotSaved(name)
                                               : strings::downloadNotSavedBecause(name, state->failure);
                          if (report.message.back() != '.') report.message += ".";
-                         notifyDesktop(std::string(strings::downloadFailed()), report.message);
+                         notifyDesktop(std::string(strings::downloadFailed()), report.message, downloadIcon);
                        }
                      }
                      if (WebKitPage* page = state->page.get()) {
