@@ -101,29 +101,8 @@ GtkPanelWindow::GtkPanelWindow() {
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
     layerShell_ = true;
     // Shown, it takes the keyboard as a window presented by the user would, and keeps it until
-    // it closes (a click outside lands on the catcher below). Compositors give the keyboard to a
-    // layer surface only when its state changes while it is on screen (sway), so until the
-    // keyboard arrives each frame drawn asks again, a few times at most.
-    window_.signal_draw().connect_notify(
-        [this](const Cairo::RefPtr<Cairo::Context>&) {
-          if (keyboardClaims_ <= 0 || window_.has_toplevel_focus()) return;
-          --keyboardClaims_;
-          keyboardClaim_.disconnect();
-          keyboardClaim_ = Glib::signal_idle().connect([this] {
-            if (!isShown() || window_.has_toplevel_focus()) return false;
-            const bool asking = gtk_layer_get_keyboard_mode(window_.gobj()) == GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
-            gtk_layer_set_keyboard_mode(window_.gobj(), asking ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
-                                                               : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-            return false;
-          });
-        },
-        true);
-    window_.signal_focus_in_event().connect([this](GdkEventFocus*) {
-      keyboardClaims_ = 0;
-      if (gtk_layer_get_keyboard_mode(window_.gobj()) != GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE)
-        gtk_layer_set_keyboard_mode(window_.gobj(), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-      return false;
-    });
+    // it closes (a click outside lands on the catcher below).
+    keyboardClaim_ = std::make_unique<LayerKeyboardClaim>(window);
     // While the panel is shown a transparent layer surface under it covers the rest of the
     // screen, bars included: a click there closes the panel, as a click outside a pop-over does.
     GtkWindow* catcher = catcher_.gobj();
@@ -163,10 +142,7 @@ GtkPanelWindow::GtkPanelWindow() {
   }
 }
 
-GtkPanelWindow::~GtkPanelWindow() {
-  focusCheck_.disconnect();
-  keyboardClaim_.disconnect();
-}
+GtkPanelWindow::~GtkPanelWindow() { focusCheck_.disconnect(); }
 
 void GtkPanelWindow::focusOut() {
   // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
@@ -265,8 +241,7 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   anchor_ = anchor;
   if (layerShell_) {
     placeLayer(anchor);
-    gtk_layer_set_keyboard_mode(window_.gobj(), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-    keyboardClaims_ = 8;
+    keyboardClaim_->start();
     catcher_.show();
     window_.show();
     window_.present();

@@ -4,9 +4,11 @@
 #include <gtkmm/bin.h>
 #include <gtkmm/window.h>
 
+#include <memory>
 #include <optional>
 
 #include "shell/geometry.h"
+#include "shell/layer_keyboard.h"
 #include "shell/panel_window.h"
 
 namespace vesk {
@@ -75,9 +77,8 @@ class GtkPanelWindow final : public PanelWindow {
   bool layerShell_ = false;
   bool closesOnFocusLoss_ = false;
   sigc::connection focusCheck_;
-  Gtk::Window catcher_;     // on a layer: takes clicks outside the shown panel
-  int keyboardClaims_ = 0;  // on a layer: how many more frames may ask for the keyboard
-  sigc::connection keyboardClaim_;
+  Gtk::Window catcher_;                                // on a layer: takes clicks outside the shown panel
+  std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
   void placeLayer(const std::optional<ScreenRect>& anchor);
   void focusOut();
   bool ownWindowHasFocus() const;

@@ -105,6 +105,7 @@ SystemTrayItem::~SystemTrayItem() {
   introspection_.reset();
   hideFallbackIcon();
   menu_.reset();
+  menuParentKeyboard_.reset();  // before the window it watches
   menuParent_.reset();
   connection_.reset();
 }
@@ -411,34 +412,10 @@ void SystemTrayItem::popUpMenuOnLayer() {
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
     gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
     gtk_layer_set_anchor(window, GTK_LAYER_SHELL_EDGE_RIGHT, TRUE);
-    // Compositors give the keyboard to a layer surface only when its state changes while it is on
-    // screen (sway): until it arrives, each frame asks again, a few times at most.
-    g_signal_connect_after(
-        parent, "draw", G_CALLBACK(+[](GtkWidget* widget, cairo_t*, gpointer self) -> gboolean {
-          auto* item = static_cast<SystemTrayItem*>(self);
-          GtkWindow* window = GTK_WINDOW(widget);
-          if (item->menuParentKeyboardClaims_ <= 0 || gtk_window_has_toplevel_focus(window)) return FALSE;
-          // Without the keyboard after all, the menu opens anyway (it still closes on a click elsewhere).
-          if (--item->menuParentKeyboardClaims_ == 0) item->openMenuFromParent();
-          g_idle_add_full(
-              G_PRIORITY_DEFAULT_IDLE,
-              [](gpointer data) -> gboolean {
-                GtkWindow* parent = GTK_WINDOW(data);
-                if (!gtk_widget_get_visible(GTK_WIDGET(parent)) || gtk_window_has_toplevel_focus(parent))
-                  return G_SOURCE_REMOVE;
-                const bool asking = gtk_layer_get_keyboard_mode(parent) == GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
-                gtk_layer_set_keyboard_mode(
-                    parent, asking ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-                return G_SOURCE_REMOVE;
-              },
-              g_object_ref(widget), g_object_unref);
-          return FALSE;
-        }),
-        this);
-    g_signal_connect(parent, "focus-in-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer self) -> gboolean {
+    // Without the keyboard after all, the menu opens anyway (it still closes on a click elsewhere).
+    menuParentKeyboard_ = std::make_unique<LayerKeyboardClaim>(window, [this] { openMenuFromParent(); });
+    g_signal_connect(parent, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                        auto* item = static_cast<SystemTrayItem*>(self);
-                       item->menuParentKeyboardClaims_ = 0;
-                       gtk_layer_set_keyboard_mode(GTK_WINDOW(widget), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
                        // The menu opens once its parent has the keyboard: a menu's grab keeps
                        // the keyboard where it was when the menu opened.
                        item->openMenuFromParent();
@@ -475,8 +452,7 @@ void SystemTrayItem::popUpMenuOnLayer() {
                      this);
   }
   if (gtk_widget_get_visible(menuParent_.get())) return;
-  gtk_layer_set_keyboard_mode(GTK_WINDOW(menuParent_.get()), GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-  menuParentKeyboardClaims_ = 8;
+  menuParentKeyboard_->start();
   gtk_widget_show(menuParent_.get());
 }
 

@@ -11,6 +11,7 @@
 
 #include "model/glib_handles.h"
 #include "shell/color_scheme.h"
+#include "shell/layer_keyboard.h"
 #include "shell/tray_item.h"
 
 typedef struct _DbusmenuServer DbusmenuServer;
@@ -98,7 +99,7 @@ class SystemTrayItem final : public TrayItem {
   // On Wayland a menu needs a window of ours to open from: a dot of a layer surface at the top
   // right, shown while the menu is open.
   std::unique_ptr<GtkWidget, MenuDestroy> menuParent_;
-  int menuParentKeyboardClaims_ = 0;  // frames that may still ask for the keyboard
+  std::unique_ptr<LayerKeyboardClaim> menuParentKeyboard_;
   GObjectPtr<GtkStatusIcon> statusIcon_;
   ClickCounter counter_{std::chrono::milliseconds(400)};
   // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
