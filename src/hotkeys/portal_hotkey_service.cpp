@@ -211,7 +211,7 @@ void PortalHotkeyService::bind() {
   // A session's shortcuts are bound once: a new set goes to a new session.
   closeSession();
   busy_ = true;
-  std::string token = "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
+  const std::string token = nextToken();
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
@@ -252,7 +252,7 @@ void PortalHotkeyService::sendBinding() {
     }
     g_variant_builder_add(&shortcuts, "(sa{sv})", portalShortcutId(id)->c_str(), &properties);
   }
-  std::string token = "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
+  const std::string token = nextToken();
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
@@ -344,6 +344,11 @@ void PortalHotkeyService::request(const char* method, GVariant* parameters, cons
         if (handle != nullptr && call->expected != handle) call->resubscribe(handle);
       },
       call);
+}
+
+std::string PortalHotkeyService::nextToken() {
+  // Unique per request within this process, and across Vesk processes on the same bus.
+  return "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
 }
 
 void PortalHotkeyService::closeSession() {

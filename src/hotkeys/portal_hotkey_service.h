@@ -69,6 +69,7 @@ class PortalHotkeyService : public HotkeyService {
                std::function<void(std::uint32_t code, GVariant* results)> answered);
   void sessionCreated(std::uint32_t code, GVariant* results);
   void sendBinding();
+  std::string nextToken();
   void closeSession();
   void activated(GVariant* parameters);
 
