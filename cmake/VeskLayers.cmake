@@ -2,7 +2,9 @@
 # library may link only the layers below it. The model layer must stay free of
 # GTK, WebKit and X11 so it can be tested and fuzzed without a display.
 
-set(VESK_LAYER_ORDER model hotkeys browser shell panel settings)
+# webkit sits on top but only the web module links it: no other layer may reach WebKit, so the
+# panel module stays free of it (checked below).
+set(VESK_LAYER_ORDER model hotkeys browser shell panel settings webkit)
 set(VESK_MODEL_FORBIDDEN PkgConfig::GTKMM PkgConfig::CAIROMM PkgConfig::WEBKIT PkgConfig::X11
                          PkgConfig::DBUSMENU PkgConfig::SOUP PkgConfig::LAYERSHELL)
 
@@ -55,6 +57,9 @@ function(vesk_check_layers)
       endif()
       if(layer STREQUAL "model" AND dep IN_LIST VESK_MODEL_FORBIDDEN)
         message(FATAL_ERROR "The model layer must not link ${dep}")
+      endif()
+      if(NOT layer STREQUAL "webkit" AND dep STREQUAL "PkgConfig::WEBKIT")
+        message(FATAL_ERROR "Layer '${layer}' links WebKit, which only the webkit layer may")
       endif()
     endforeach()
   endforeach()

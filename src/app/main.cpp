@@ -23,6 +23,8 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/entry.h"
 #include "app/panel_module.h"
@@ -99,46 +101,132 @@ std::string iconThemePath() {
   return {};
 }
 
-// The panel module, loaded on first use, or why it could not be.
-struct PanelModule {
-  vesk::MakePanelContentFunction make = nullptr;
-  std::string problem;  // what is missing, when `make` is absent
+// A module's entry point, or why the module could not be loaded.
+struct LoadedModule {
+  void* entry = nullptr;
+  std::string problem;  // what is missing, when `entry` is absent
 };
 
-// Loads the panel module on first use: beside the executable in a build tree, or in
-// <libdir>/vesk when installed. When it cannot be loaded, says what is missing in one line on
-// standard error.
-const PanelModule& loadPanelModule() {
-  static const PanelModule module = [] {
-    PanelModule loaded;
-    std::error_code error;
-    const auto folders = vesk::panelModuleFolders(std::filesystem::read_symlink("/proc/self/exe", error),
-                                                  VESK_MODULE_DIR_FROM_BINDIR, VESK_MODULE_DIR);
-    for (const auto& folder : folders) {
-      const auto candidate = folder / vesk::panelModuleName;
-      if (!std::filesystem::exists(candidate, error)) continue;
-      GModule* handle = g_module_open(candidate.c_str(), G_MODULE_BIND_LAZY);
-      gpointer symbol = nullptr;
-      if (handle && g_module_symbol(handle, vesk::panelModuleEntry, &symbol) && symbol) {
-        g_module_make_resident(handle);
-        std::memcpy(&loaded.make, &symbol, sizeof loaded.make);
-        return loaded;
-      }
-      const char* why = g_module_error();
-      loaded.problem = vesk::strings::panelModuleNotLoaded(vesk::panelModuleName, folder.string(),
-                                                           why ? std::string_view(why) : vesk::strings::unknownError());
-      if (handle) g_module_close(handle);
+// Loads one of Vesk's modules: beside the executable in a build tree, or in <libdir>/vesk when
+// installed, and keeps it resident. Safe on any thread: it touches nothing but the loader.
+LoadedModule loadModule(const char* name, const char* entryName) {
+  LoadedModule loaded;
+  std::error_code error;
+  const auto folders = vesk::panelModuleFolders(std::filesystem::read_symlink("/proc/self/exe", error),
+                                                VESK_MODULE_DIR_FROM_BINDIR, VESK_MODULE_DIR);
+  for (const auto& folder : folders) {
+    const auto candidate = folder / name;
+    if (!std::filesystem::exists(candidate, error)) continue;
+    GModule* handle = g_module_open(candidate.c_str(), G_MODULE_BIND_LAZY);
+    gpointer symbol = nullptr;
+    if (handle && g_module_symbol(handle, entryName, &symbol) && symbol) {
+      g_module_make_resident(handle);
+      loaded.entry = symbol;
+      return loaded;
     }
-    if (loaded.problem.empty()) {
-      std::string looked;
-      for (const auto& folder : folders)
-        looked = looked.empty() ? folder.string() : vesk::strings::bothOf(looked, folder.string());
-      loaded.problem = vesk::strings::panelModuleMissing(vesk::panelModuleName, looked);
-    }
-    std::cerr << vesk::strings::cannotShowPanel(loaded.problem) << "\n";
+    const char* why = g_module_error();
+    loaded.problem = vesk::strings::panelModuleNotLoaded(name, folder.string(),
+                                                         why ? std::string_view(why) : vesk::strings::unknownError());
+    if (handle) g_module_close(handle);
+  }
+  if (loaded.problem.empty()) {
+    std::string looked;
+    for (const auto& folder : folders)
+      looked = looked.empty() ? folder.string() : vesk::strings::bothOf(looked, folder.string());
+    loaded.problem = vesk::strings::panelModuleMissing(name, looked);
+  }
+  return loaded;
+}
+
+template <class Function>
+Function entryAs(const LoadedModule& module) {
+  Function function = nullptr;
+  std::memcpy(&function, &module.entry, sizeof function);
+  return function;
+}
+
+// The panel module, loaded on first use on the main loop. When it cannot be loaded, says what is
+// missing in one line on standard error.
+const LoadedModule& loadPanelModule() {
+  static const LoadedModule module = [] {
+    LoadedModule loaded = loadModule(vesk::panelModuleName, vesk::panelModuleEntry);
+    if (!loaded.entry) std::cerr << vesk::strings::cannotShowPanel(loaded.problem) << "\n";
     return loaded;
   }();
   return module;
+}
+
+// The web module (WebKit and the engine on it), loaded on a thread of its own while the main loop
+// builds and draws the panel: loading and relocating WebKit's libraries is the longest part of a
+// first show. Its services are handed out on the main loop once it is in.
+class WebModule {
+ public:
+  // Starts loading, once. Must be called after the panel module is loaded: the web module takes
+  // the browser layer from it.
+  void start() {
+    if (started_) return;
+    started_ = true;
+    g_thread_unref(g_thread_new("vesk-load-web", &WebModule::load, this));
+  }
+
+  // Starts loading once `content` has been drawn for the first time: while the module is being
+  // loaded the dynamic loader is held, and the panel's first frame would wait for it wherever GTK
+  // starts a thread or loads a module of its own (fonts, icons).
+  void startAfterFirstDrawing(Gtk::Widget& content) {
+    firstDrawing_ = content.signal_draw().connect(
+        [this](const Cairo::RefPtr<Cairo::Context>&) {
+          firstDrawing_.disconnect();
+          Glib::signal_idle().connect_once([this] { start(); });
+          return false;
+        },
+        true);
+  }
+
+  // Hands `receive` the services on the main loop once the module is loaded.
+  void request(vesk::WebServicesReceiver receive) {
+    waiting_.push_back(std::move(receive));
+    if (loaded_) deliver();
+  }
+
+ private:
+  static gpointer load(gpointer data) {
+    auto* self = static_cast<WebModule*>(data);
+    self->module_ = loadModule(vesk::webModuleName, vesk::webModuleEntry);
+    // The main loop reads the result only after this hop.
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<WebModule*>(data);
+          self->loaded_ = true;
+          if (!self->module_.entry) std::cerr << vesk::strings::cannotShowPages(self->module_.problem) << "\n";
+          self->deliver();
+          return G_SOURCE_REMOVE;
+        },
+        self, nullptr);
+    return nullptr;
+  }
+
+  void deliver() {
+    auto waiting = std::exchange(waiting_, {});
+    for (auto& receive : waiting) {
+      if (auto make = entryAs<vesk::MakeWebServicesFunction>(module_))
+        receive(std::unique_ptr<vesk::WebServices>(make()), {});
+      else
+        receive(nullptr, module_.problem);
+    }
+  }
+
+  sigc::connection firstDrawing_;
+  bool started_ = false;
+  bool loaded_ = false;
+  LoadedModule module_;  // written by the loading thread before `loaded_` is set on the main loop
+  std::vector<vesk::WebServicesReceiver> waiting_;
+};
+
+// Lives as long as the process: the loading thread may still be running when Vesk quits.
+WebModule& webModule() {
+  static auto* module = new WebModule();
+  return *module;
 }
 
 // What the panel shows when its module cannot be loaded: what is missing, instead of nothing.
@@ -181,16 +269,19 @@ void start(Gtk::Application& app, Running& running) {
   platform.clickMonitors = vesk::makeX11ClickMonitors(
       [&running]() -> void* { return running.panel ? running.panel->window().gobj() : nullptr; });
   platform.makePanelContent = [&running](vesk::AppModel& model, std::function<void()> close) -> Gtk::Widget* {
-    const PanelModule& module = loadPanelModule();
-    if (!module.make) return panelUnavailableNotice(module.problem);
-    auto make = module.make;
+    const LoadedModule& module = loadPanelModule();
+    auto make = entryAs<vesk::MakePanelContentFunction>(module);
+    if (!make) return panelUnavailableNotice(module.problem);
     vesk::PanelModuleArguments arguments;
     arguments.model = &model;
     arguments.close = std::move(close);
     arguments.quit = [&running] {
       if (running.delegate) running.delegate->quitVesk();
     };
-    return make(arguments);
+    arguments.requestWeb = [](vesk::WebServicesReceiver receive) { webModule().request(std::move(receive)); };
+    Gtk::Widget* content = make(arguments);
+    webModule().startAfterFirstDrawing(*content);
+    return content;
   };
   platform.mainQueue = vesk::glibMainQueue();
   platform.quit = [&app] { app.quit(); };

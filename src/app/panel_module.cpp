@@ -17,6 +17,6 @@ extern "C" G_MODULE_EXPORT Gtk::Widget* vesk_make_panel_content(const vesk::Pane
   auto settings = [loginItems, quit](vesk::VeskViewState& state) -> Gtk::Widget* {
     return Gtk::manage(new vesk::SettingsScreen(state, vesk::SettingsServices{*loginItems, quit}));
   };
-  return vesk::makeVeskView(*arguments.model, arguments.close, settings,
+  return vesk::makeVeskView(*arguments.model, arguments.close, arguments.requestWeb, settings,
                             [loginItems] { return vesk::loginItemInitiallyEnabled(*loginItems); });
 }

@@ -155,6 +155,11 @@ class WebPage {
 class WebPageFactory {
  public:
   virtual ~WebPageFactory() = default;
+  // Whether pages can be made now. A factory whose engine is still being loaded says no until it
+  // is in; createPage may be called only while this holds.
+  virtual bool ready() const { return true; }
+  // Why pages can never be made (the engine could not be loaded), or empty.
+  virtual std::string problem() const { return {}; }
   // The delegate outlives the page and receives all of its events.
   virtual std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) = 0;
 };

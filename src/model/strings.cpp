@@ -296,6 +296,9 @@ std::string bothOf(std::string_view first, std::string_view second) {
 std::string cannotShowPanel(std::string_view problem) {
   return format(_("vesk: cannot show the panel: {problem}"), {{"problem", problem}});
 }
+std::string cannotShowPages(std::string_view problem) {
+  return format(_("vesk: cannot show web pages: {problem}"), {{"problem", problem}});
+}
 std::string_view noTrayHostReport() {
   return _(
       "vesk: no system tray was found, so Vesk has no icon. Open the panel with “vesk --toggle”: bind that "

@@ -189,6 +189,7 @@ std::string panelModuleMissing(std::string_view module, std::string_view folders
 // Two items of a list: "<first> and <second>".
 std::string bothOf(std::string_view first, std::string_view second);
 std::string cannotShowPanel(std::string_view problem);
+std::string cannotShowPages(std::string_view problem);
 // Said once, on standard error and in a desktop notification, when the desktop has no tray.
 std::string_view noTrayHostReport();
 std::string_view noTrayHostTitle();

@@ -145,13 +145,17 @@ void BrowserContent::render(bool onScreen) {
 
   lastOnScreen_ = onScreen;
   if (web && onScreen && site) {
-    if (drawn_) placeHost(*site);
+    if (drawn_ && state_.webReady()) placeHost(*site);
   } else {
     // The hand-off site never gets a web view from here; a hidden area holds none either.
     dropHost();
   }
 
-  const auto& error = state_.browser.errorText();
+  // A web engine that could not be loaded is said where the page would be; the site can still be
+  // opened in the browser from the card.
+  const std::string engineProblem = state_.webProblem();
+  const auto& pageError = state_.browser.errorText();
+  const std::optional<std::string> error = engineProblem.empty() ? pageError : std::optional(engineProblem);
   errorLayer_.set_visible(web && error.has_value());
   if (error && errorText_->get_text() != *error) errorText_->set_text(*error);
 

@@ -48,9 +48,10 @@ class BrowserContent : public Gtk::Box {
   void dropHost();
 
   VeskViewState& state_;
-  // The page waits for the area's first drawing: starting the web engine (its display set-up, its
-  // context and first view) takes longer than drawing the whole panel, so the first show draws the
-  // site bar and toolbar at once and the page follows right after that frame.
+  // The page waits for the area's first drawing and for the web engine's services: loading the
+  // engine and starting it (its display set-up, its context and first view) takes longer than
+  // drawing the whole panel, so the first show draws the site bar and toolbar at once and the page
+  // follows when both have happened.
   bool drawn_ = false;
   bool lastOnScreen_ = true;
   sigc::connection firstDraw_;

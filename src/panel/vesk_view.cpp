@@ -2,12 +2,10 @@
 
 #include <glibmm/main.h>
 #include <gtkmm/window.h>
-#include <webkit2/webkit2.h>
 
 #include "browser/desktop_workspace.h"
+#include "browser/late_web_services.h"
 #include "browser/system_clipboard.h"
-#include "browser/web_engine.h"
-#include "browser/webkit_page.h"
 #include "hotkeys/gtk_key_monitor.h"
 #include "model/strings.h"
 #include "panel/palette.h"
@@ -16,26 +14,14 @@
 
 namespace vesk {
 
-namespace {
-
-// A focused web page answers a key press before the panel does: WebKit sends it to the web
-// process and, once the page has left it unhandled, delivers it to the window again. A page whose
-// web process does not answer (hung, or ended behind the error card) is not waited for, so the
-// panel's keys keep working.
-bool pageAnswersKeysFirst(GtkWidget* focus, const VeskViewState& state) {
-  return WEBKIT_IS_WEB_VIEW(focus) && webkit_web_view_get_is_web_process_responsive(WEBKIT_WEB_VIEW(focus)) &&
-         state.pageAnswersKeys();
-}
-
-}  // namespace
-
-// Nothing here starts the web engine before a page is made.
+// Nothing here loads or starts the web engine: its services arrive through `web`.
 struct DesktopServices {
-  WebEngine engine;
-  WebKitPageFactory pages{engine};
+  explicit DesktopServices(const RequestWebServices& requestWeb) : web(requestWeb) {}
+  LateWebServices web;
   SystemClipboard clipboard;
   DesktopWorkspace workspace;
   GtkKeyMonitor keys;
+  Subscription arrival;
 };
 
 VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()> close,
@@ -112,7 +98,12 @@ VeskView::~VeskView() {
 
 void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
   desktop_ = std::move(desktop);
-  desktop_->keys.answerFirst([this](GtkWidget* focus) { return pageAnswersKeysFirst(focus, *state_); });
+  // A focused web page answers a key press before the panel does: WebKit sends it to the web
+  // process and, once the page has left it unhandled, delivers it to the window again.
+  desktop_->keys.answerFirst(
+      [this](GtkWidget* focus) { return desktop_->web.answersKeysFirst(focus) && state_->pageAnswersKeys(); });
+  // The first page waits for the engine's module: show it once the services are in.
+  desktop_->arrival = desktop_->web.arrived.connect([this] { redraw_.schedule(); });
   // Key presses reach the panel through its window once the view is placed in one.
   placed_ = signal_hierarchy_changed().connect([this](Gtk::Widget*) {
     if (auto* window = dynamic_cast<Gtk::Window*>(get_toplevel())) desktop_->keys.attach(*window);
@@ -226,14 +217,14 @@ void VeskView::render() {
   toolbar_->render();
 }
 
-Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent,
-                          std::function<bool()> loginItemEnabled) {
-  auto desktop = std::make_unique<DesktopServices>();
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, const RequestWebServices& requestWeb,
+                          SettingsContentFactory settingsContent, std::function<bool()> loginItemEnabled) {
+  auto desktop = std::make_unique<DesktopServices>(requestWeb);
   RunAfter runAfter = [](std::chrono::milliseconds delay, std::function<void()> task) {
     Glib::signal_timeout().connect_once(std::move(task), static_cast<unsigned>(delay.count()));
   };
-  PanelServices services{desktop->pages, desktop->clipboard,  desktop->workspace,
-                         desktop->keys,  std::move(runAfter), std::move(loginItemEnabled)};
+  PanelServices services{desktop->web,  desktop->clipboard,  desktop->workspace,
+                         desktop->keys, std::move(runAfter), std::move(loginItemEnabled)};
   auto* view = Gtk::make_managed<VeskView>(model, services, std::move(close), std::move(settingsContent));
   view->ownDesktopServices(std::move(desktop));
   return view;

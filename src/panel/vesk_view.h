@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "browser/web_services.h"
 #include "model/app_model.h"
 #include "model/idle_redraw.h"
 #include "panel/browser_area.h"
@@ -107,8 +108,10 @@ class VeskView : public Gtk::Box {
 
 // The panel view on the real desktop services: the shared web engine, the clipboard, the default
 // browser and the panel window's key presses. Returns a managed widget for the panel window.
+// The web engine's services are asked of `requestWeb` at once and may arrive later: the view draws
+// its chrome meanwhile and makes its first page when they are in.
 // `loginItemEnabled` reports the login item's state when the view is made (absent: off).
-Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, SettingsContentFactory settingsContent = {},
-                          std::function<bool()> loginItemEnabled = {});
+Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, const RequestWebServices& requestWeb,
+                          SettingsContentFactory settingsContent = {}, std::function<bool()> loginItemEnabled = {});
 
 }  // namespace vesk

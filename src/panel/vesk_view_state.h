@@ -77,6 +77,9 @@ class VeskViewState {
 
   Workspace& workspace() const { return services_.workspace; }
   Clipboard& clipboard() const { return services_.clipboard; }
+  // Whether the web engine can make pages yet, and why it never will (empty unless so).
+  bool webReady() const { return services_.pages.ready(); }
+  std::string webProblem() const { return services_.pages.problem(); }
 
   // Screens.
   PanelScreen screen() const { return showSettings() ? PanelScreen::settings : PanelScreen::browsing; }

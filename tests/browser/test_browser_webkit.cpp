@@ -19,11 +19,11 @@
 #include "browser/downloads.h"
 #include "browser/fakes.h"
 #include "browser/system_clipboard.h"
-#include "browser/web_engine.h"
-#include "browser/webkit_page.h"
 #include "model/constants.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
+#include "webkit/web_engine.h"
+#include "webkit/webkit_page.h"
 
 namespace vesk {
 namespace {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A vesk whose panel module is missing says so in one line on standard error and in the panel
 # (read through the accessibility tree, as a screen reader would), and its tray icon keeps working.
+# With the panel module but without the web module, the panel opens and says where the page would
+# be why pages cannot be shown.
 #   headless.sh --tray -- test_missing_panel_module.sh path/to/vesk path/to/atspi-tree
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,4 +48,24 @@ wait_for 10 panel_hidden || fail "an outside click did not hide the panel"
 icon_click_closes_once "$ICON_X" "$ICON_Y"
 double_click_opens_menu "$ICON_X" "$ICON_Y" "$vp"
 [ "$(missing_lines)" -eq 1 ] || fail "the message was repeated: $(cat "$VESK_TEST_TMP/vesk.err")"
+
+step "with the panel module but no web module, the panel opens and says why pages cannot show"
+"$vesk" --quit
+wait_for 20 process_gone "$vp" || fail "vesk did not quit"
+cp "$(dirname "$1")/libvesk-panel.so" "$VESK_TEST_TMP/bin/"
+"${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
+vp=$!
+pids+=("$vp")
+wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
+"$vesk" --toggle
+wait_for 20 panel_shown || fail "the panel did not open"
+wait_for 20 test -s "$VESK_TEST_TMP/vesk.err" || fail "nothing on standard error"
+[ "$(wc -l <"$VESK_TEST_TMP/vesk.err")" -eq 1 ] || fail "more than one line: $(cat "$VESK_TEST_TMP/vesk.err")"
+grep -qx "vesk: cannot show web pages: libvesk-web.so is missing (looked in $VESK_TEST_TMP/bin and .*)" \
+  "$VESK_TEST_TMP/vesk.err" || fail "unclear message: $(cat "$VESK_TEST_TMP/vesk.err")"
+shows_engine_problem() {
+  "$atspi_tree" "$vp" >"$VESK_TEST_TMP/tree.txt" 2>&1 &&
+    grep -q '^ *label|libvesk-web.so is missing (looked in .*|showing$' "$VESK_TEST_TMP/tree.txt"
+}
+wait_for 20 shows_engine_problem || fail "the panel does not say why pages cannot show: $(cat "$VESK_TEST_TMP/tree.txt")"
 echo "all missing-module checks passed"

@@ -1,14 +1,15 @@
 #include <gtkmm/menuitem.h>
 #include <webkit2/webkit2.h>
 
-#include "browser/web_engine.h"
-#include "browser/webkit_page.h"
 #include "model/constants.h"
 #include "panel/vesk_view.h"
 #include "panel_fakes.h"
 #include "shell/gtk_panel_window.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
+#include "webkit/web_engine.h"
+#include "webkit/webkit_page.h"
+#include "webkit/webkit_services.h"
 
 namespace vesk {
 namespace {
@@ -601,7 +602,8 @@ TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
   Gtk::Window window;
   window.set_default_size(500, 700);
   window.move(0, 0);
-  auto* view = makeVeskView(*fx.model, [&closes] { ++closes; });
+  auto* view = makeVeskView(
+      *fx.model, [&closes] { ++closes; }, provideWebKitServices);
   window.add(*view);
   window.show_all();
   auto& panel = dynamic_cast<VeskView&>(*view);
@@ -641,7 +643,8 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   Gtk::Window window;
   window.set_default_size(500, 700);
   window.move(0, 0);
-  auto* widget = makeVeskView(*fx.model, [&closes] { ++closes; });
+  auto* widget = makeVeskView(
+      *fx.model, [&closes] { ++closes; }, provideWebKitServices);
   window.add(*widget);
   window.show_all();
   auto& panel = dynamic_cast<VeskView&>(*widget);
@@ -700,6 +703,47 @@ TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFol
   ASSERT_TRUE(testing::waitFor([&] { return view->browserContent().host() != nullptr; }, 20));
   EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
   EXPECT_EQ(fx.pages.pages.size(), 1u);
+}
+
+// The web engine's services arrive after the panel's first frame (their module loads meanwhile):
+// the page waits for them, and an engine that cannot be loaded is said where the page would be.
+TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  struct FakeWebServices final : WebServices {
+    explicit FakeWebServices(WebPageFactory& pages) : made(pages) {}
+    WebPageFactory& pages() override { return made; }
+    bool answersKeysFirst(GtkWidget*) const override { return false; }
+    WebPageFactory& made;
+  };
+  for (const bool arrives : {true, false}) {
+    SCOPED_TRACE(arrives ? "the services arrive" : "the module is missing");
+    PanelFixture fx{{alpha, beta}};
+    WebServicesReceiver receive;
+    Gtk::Window window;
+    window.set_default_size(500, 700);
+    auto* widget = makeVeskView(
+        *fx.model, [] {}, [&receive](WebServicesReceiver r) { receive = std::move(r); });
+    window.add(*widget);
+    window.show_all();
+    auto& view = dynamic_cast<VeskView&>(*widget);
+    testing::waitForDraw(window);
+    testing::waitForDraw(window);
+    ASSERT_TRUE(receive);
+    EXPECT_EQ(view.browserContent().host(), nullptr);
+    EXPECT_FALSE(view.browserContent().errorLayer().get_visible());
+
+    if (arrives) {
+      receive(std::make_unique<FakeWebServices>(fx.pages), {});
+      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().host() != nullptr; }, 20));
+      EXPECT_EQ(view.browserContent().host()->site().id, alpha.id);
+      EXPECT_EQ(fx.pages.pages.size(), 1u);
+    } else {
+      receive(nullptr, "libvesk-web.so is missing");
+      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().errorLayer().get_visible(); }, 20));
+      EXPECT_EQ(view.browserContent().errorText().get_text(), "libvesk-web.so is missing");
+      EXPECT_EQ(view.browserContent().host(), nullptr);
+    }
+  }
 }
 
 // A site switch must reach the screen in the frame that follows it: the new selection's page is

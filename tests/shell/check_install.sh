@@ -11,9 +11,10 @@ for file in bin/vesk share/applications/io.github.vesk.Vesk.desktop share/metain
   [ -f "$root/$file" ] || { echo "FAIL: $file not installed" >&2; exit 1; }
 done
 [ -x "$root/bin/vesk" ] || { echo "FAIL: bin/vesk is not executable" >&2; exit 1; }
-# The panel module sits where the installed binary looks for it: <bindir>/../<libdir>/vesk.
-[ -n "$(find "$root" -path '*/lib*/vesk/libvesk-panel.so')" ] ||
-  { echo "FAIL: the panel module is not installed" >&2; exit 1; }
+# The panel and web modules sit where the installed binary looks for them: <bindir>/../<libdir>/vesk.
+for module in libvesk-panel.so libvesk-web.so; do
+  [ -n "$(find "$root" -path "*/lib*/vesk/$module")" ] || { echo "FAIL: $module is not installed" >&2; exit 1; }
+done
 desktop-file-validate "$root/share/applications/io.github.vesk.Vesk.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/io.github.vesk.Vesk.metainfo.xml" >/dev/null
 rm -rf "$root"

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "browser/web_engine.h"
 #include "browser/web_page.h"
 #include "model/lifetime.h"
+#include "webkit/web_engine.h"
 
 struct _GError;
 struct _WebKitDownload;

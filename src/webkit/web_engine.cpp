@@ -1,4 +1,4 @@
-#include "browser/web_engine.h"
+#include "webkit/web_engine.h"
 
 #include <fcntl.h>
 #include <glib/gstdio.h>
@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "browser/downloads.h"
-#include "browser/webkit_page.h"
 #include "model/constants.h"
 #include "model/desktop_notification.h"
 #include "model/strings.h"
+#include "webkit/webkit_page.h"
 
 namespace vesk {
 

@@ -1,4 +1,4 @@
-#include "browser/webkit_page.h"
+#include "webkit/webkit_page.h"
 
 #include <gtkmm/widget.h>
 #include <webkit2/webkit2.h>

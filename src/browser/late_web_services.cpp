@@ -1,0 +1,30 @@
+#include "browser/late_web_services.h"
+
+#include <utility>
+
+#include "model/strings.h"
+
+namespace vesk {
+
+LateWebServices::LateWebServices(const RequestWebServices& request) {
+  if (!request) {
+    problem_ = std::string(strings::unknownError());
+    return;
+  }
+  request([self = lifetime_.handle()](std::unique_ptr<WebServices> services, std::string problem) {
+    if (LateWebServices* late = self.get()) late->receive(std::move(services), std::move(problem));
+  });
+}
+
+void LateWebServices::receive(std::unique_ptr<WebServices> services, std::string problem) {
+  services_ = std::move(services);
+  problem_ = services_ ? std::string() : problem.empty() ? std::string(strings::unknownError()) : std::move(problem);
+  arrived.emit();
+}
+
+std::unique_ptr<WebPage> LateWebServices::createPage(WebPageDelegate& delegate) {
+  // Callers ask only once ready(); a page asked for earlier would have no engine to run on.
+  return services_ ? services_->pages().createPage(delegate) : nullptr;
+}
+
+}  // namespace vesk
