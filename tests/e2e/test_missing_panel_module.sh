@@ -50,14 +50,14 @@ double_click_opens_menu "$ICON_X" "$ICON_Y" "$vp"
 [ "$(missing_lines)" -eq 1 ] || fail "the message was repeated: $(cat "$VESK_TEST_TMP/vesk.err")"
 
 step "with the panel module but no web module, the panel opens and says why pages cannot show"
-"$vesk" --quit
+timeout 30 "$vesk" --quit || fail "vesk --quit did not return"
 wait_for 20 process_gone "$vp" || fail "vesk did not quit"
 cp "$(dirname "$1")/libvesk-panel.so" "$VESK_TEST_TMP/bin/"
 "${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
 vp=$!
 pids+=("$vp")
 wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
-"$vesk" --toggle
+timeout 30 "$vesk" --toggle || fail "vesk --toggle did not return"
 wait_for 20 panel_shown || fail "the panel did not open"
 wait_for 20 test -s "$VESK_TEST_TMP/vesk.err" || fail "nothing on standard error"
 [ "$(wc -l <"$VESK_TEST_TMP/vesk.err")" -eq 1 ] || fail "more than one line: $(cat "$VESK_TEST_TMP/vesk.err")"
