@@ -18,12 +18,23 @@ mkdir -p "$XDG_CONFIG_HOME/vesk"
 printf '[vesk]\nvesk.sites.v1=[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Here","address":"http://127.0.0.1:9/"}]\n' \
   >"$XDG_CONFIG_HOME/vesk/settings.ini"
 
+# Starts vesk with the accessibility bus, its output in vesk.out and vesk.err; its pid in $vp.
+start_vesk() {
+  "${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
+  vp=$!
+  pids+=("$vp")
+  wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
+}
+# Standard error holds exactly one line, matching the pattern.
+says_once() {
+  wait_for 20 test -s "$VESK_TEST_TMP/vesk.err" || fail "nothing on standard error"
+  [ "$(wc -l <"$VESK_TEST_TMP/vesk.err")" -eq 1 ] || fail "more than one line: $(cat "$VESK_TEST_TMP/vesk.err")"
+  grep -qx "$1" "$VESK_TEST_TMP/vesk.err" || fail "unclear message: $(cat "$VESK_TEST_TMP/vesk.err")"
+}
+
 start_a11y_bus
 wait_for 30 find_clock_left || fail "the tray host drew no clock"
-"${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
-vp=$!
-pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
+start_vesk
 wait_for 20 find_tray_icon || fail "no icon drawn in the panel"
 
 missing_lines() { grep -c 'libvesk-panel.so is missing' "$VESK_TEST_TMP/vesk.err"; }
@@ -31,10 +42,7 @@ missing_lines() { grep -c 'libvesk-panel.so is missing' "$VESK_TEST_TMP/vesk.err
 step "the panel opens and says what is missing; standard error says it in one line"
 click_at "$ICON_X" "$ICON_Y"
 wait_for 20 panel_shown || fail "the panel did not open"
-wait_for 10 test -s "$VESK_TEST_TMP/vesk.err" || fail "nothing on standard error"
-[ "$(wc -l <"$VESK_TEST_TMP/vesk.err")" -eq 1 ] || fail "more than one line: $(cat "$VESK_TEST_TMP/vesk.err")"
-grep -qx "vesk: cannot show the panel: libvesk-panel.so is missing (looked in $VESK_TEST_TMP/bin and .*)" \
-  "$VESK_TEST_TMP/vesk.err" || fail "unclear message: $(cat "$VESK_TEST_TMP/vesk.err")"
+says_once "vesk: cannot show the panel: libvesk-panel.so is missing (looked in $VESK_TEST_TMP/bin and .*)"
 shows_notice() {
   "$atspi_tree" "$vp" >"$VESK_TEST_TMP/tree.txt" 2>&1 &&
     grep -q '^ *label|Vesk cannot show its panel|showing$' "$VESK_TEST_TMP/tree.txt" &&
@@ -53,16 +61,10 @@ step "with the panel module but no web module, the panel opens and says why page
 timeout 30 "$vesk" --quit || fail "vesk --quit did not return"
 wait_for 20 process_gone "$vp" || fail "vesk did not quit"
 cp "$(dirname "$1")/libvesk-panel.so" "$VESK_TEST_TMP/bin/"
-"${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
-vp=$!
-pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
+start_vesk
 timeout 30 "$vesk" --toggle || fail "vesk --toggle did not return"
 wait_for 20 panel_shown || fail "the panel did not open"
-wait_for 20 test -s "$VESK_TEST_TMP/vesk.err" || fail "nothing on standard error"
-[ "$(wc -l <"$VESK_TEST_TMP/vesk.err")" -eq 1 ] || fail "more than one line: $(cat "$VESK_TEST_TMP/vesk.err")"
-grep -qx "vesk: cannot show web pages: libvesk-web.so is missing (looked in $VESK_TEST_TMP/bin and .*)" \
-  "$VESK_TEST_TMP/vesk.err" || fail "unclear message: $(cat "$VESK_TEST_TMP/vesk.err")"
+says_once "vesk: cannot show web pages: libvesk-web.so is missing (looked in $VESK_TEST_TMP/bin and .*)"
 shows_engine_problem() {
   "$atspi_tree" "$vp" >"$VESK_TEST_TMP/tree.txt" 2>&1 &&
     grep -q '^ *label|libvesk-web.so is missing (looked in .*|showing$' "$VESK_TEST_TMP/tree.txt"
