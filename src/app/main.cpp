@@ -156,19 +156,11 @@ const LoadedModule& loadPanelModule() {
   return module;
 }
 
-// The web module (WebKit and the engine on it), loaded on a thread of its own while the main loop
-// builds and draws the panel: loading and relocating WebKit's libraries is the longest part of a
-// first show. Its services are handed out on the main loop once it is in.
+// The web module (WebKit and the engine on it), loaded on a thread of its own once the panel has
+// been drawn: loading and relocating WebKit's libraries is the longest part of a first show, and
+// the main loop stays free meanwhile. Its services are handed out on the main loop once it is in.
 class WebModule {
  public:
-  // Starts loading, once. Must be called after the panel module is loaded: the web module takes
-  // the browser layer from it.
-  void start() {
-    if (started_) return;
-    started_ = true;
-    g_thread_unref(g_thread_new("vesk-load-web", &WebModule::load, this));
-  }
-
   // Starts loading once `content` has been drawn for the first time: while the module is being
   // loaded the dynamic loader is held, and the panel's first frame would wait for it wherever GTK
   // starts a thread or loads a module of its own (fonts, icons).
@@ -189,6 +181,14 @@ class WebModule {
   }
 
  private:
+  // Starts loading, once. Called after the panel module is loaded: the web module takes the
+  // browser layer from it.
+  void start() {
+    if (started_) return;
+    started_ = true;
+    g_thread_unref(g_thread_new("vesk-load-web", &WebModule::load, this));
+  }
+
   static gpointer load(gpointer data) {
     auto* self = static_cast<WebModule*>(data);
     self->module_ = loadModule(vesk::webModuleName, vesk::webModuleEntry);

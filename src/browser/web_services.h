@@ -1,5 +1,5 @@
 // The web engine as the panel uses it, behind an interface: the engine (WebKit) lives in a module
-// of its own that is loaded in the background while the panel's chrome is built and drawn.
+// of its own that is loaded on a thread once the panel's chrome has been drawn.
 #pragma once
 
 #include <functional>
