@@ -7,6 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
+source "$here/stop_processes.sh"
 wm=0 tray=0 size=1280x800
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -24,8 +25,7 @@ work=$(mktemp -d /tmp/vesk-headless.XXXXXX)
 pids=()
 cleanup() {
   local status=$?
-  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  stop_processes "${pids[@]}"
   # Bus-activated helpers (xfconfd) may still be saving into the directory as it is removed.
   for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
   exit $status

@@ -12,6 +12,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
+source "$here/stop_processes.sh"
 xwayland=0 bar=1
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -34,8 +35,7 @@ chmod 755 "$work"
 pids=()
 cleanup() {
   local status=$?
-  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  stop_processes "${pids[@]}"
   rm -rf "$work" 2>/dev/null || true
   exit $status
 }
