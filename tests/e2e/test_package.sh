@@ -25,6 +25,8 @@ if [ "${1:-}" = --run-installed ]; then
   wait_for 20 panel_shown || fail "the installed vesk did not show its panel"
   wait_for 20 grep -q '/usr/lib/.*vesk/libvesk-panel.so' "/proc/$vp/maps" ||
     fail "the installed panel module was not loaded: $(cat "$VESK_TEST_TMP/vesk.log")"
+  wait_for 20 grep -q '/usr/lib/.*vesk/libvesk-web.so' "/proc/$vp/maps" ||
+    fail "the installed web module was not loaded: $(cat "$VESK_TEST_TMP/vesk.log")"
   timeout 20 /usr/bin/vesk --quit || fail "vesk --quit failed"
   wait_for 20 process_gone "$vp" || fail "the installed vesk did not quit"
   exit 0
