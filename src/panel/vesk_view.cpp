@@ -21,7 +21,6 @@ struct DesktopServices {
   SystemClipboard clipboard;
   DesktopWorkspace workspace;
   GtkKeyMonitor keys;
-  Subscription arrival;
 };
 
 VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()> close,
@@ -103,7 +102,7 @@ void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
   desktop_->keys.answerFirst(
       [this](GtkWidget* focus) { return desktop_->web.answersKeysFirst(focus) && state_->pageAnswersKeys(); });
   // The first page waits for the engine's module: show it once the services are in.
-  desktop_->arrival = desktop_->web.arrived.connect([this] { redraw_.schedule(); });
+  redraw_.keep(desktop_->web.arrived.connect([this] { redraw_.schedule(); }));
   // Key presses reach the panel through its window once the view is placed in one.
   placed_ = signal_hierarchy_changed().connect([this](Gtk::Widget*) {
     if (auto* window = dynamic_cast<Gtk::Window*>(get_toplevel())) desktop_->keys.attach(*window);
