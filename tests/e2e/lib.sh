@@ -1,6 +1,8 @@
 # Helpers for the end-to-end tests: they drive the real vesk binary on the headless desktop
 # (tests/harness/headless.sh) with xdotool and read its state from X11 and D-Bus.
 
+source "$(dirname "${BASH_SOURCE[0]}")/../harness/wait_ready.sh"  # bus_name_owned
+
 # Processes a script starts go into `pids`; they are stopped when the script exits.
 pids=()
 cleanup() {
@@ -139,10 +141,7 @@ click_at() {
 
 no_menu() { ! menu_window "$1" >/dev/null; }
 process_gone() { ! kill -0 "$1" 2>/dev/null; }
-watcher_gone() {
-  ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'
-}
+watcher_gone() { ! bus_name_owned org.kde.StatusNotifierWatcher; }
 
 # Clicks on the icon that are further apart than the double-click time.
 pause_between_clicks() { sleep 1; }
@@ -174,8 +173,7 @@ double_click_opens_menu() {
 # Programs started after it must run with the bridge on: "${with_a11y[@]}" vesk ... (env replaces
 # itself with the program, so $! is the program's own id).
 start_a11y_bus() {
-  if ! dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'; then
+  if ! bus_name_owned org.a11y.Bus; then
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$VESK_TEST_TMP/a11y.log" 2>&1 &
     pids+=($!)
   fi
