@@ -250,9 +250,9 @@ GVariant* SystemTrayItem::property(const char* name) const {
 GVariant* SystemTrayItem::pixmaps() const {
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
-  const SymbolColor color = trayGlyphColor(colorScheme_ ? colorScheme_->current() : ColorScheme::dark);
+  const ColorScheme scheme = colorScheme_ ? colorScheme_->current() : ColorScheme::dark;
   for (int size : pixmapSizes) {
-    auto argb = portalSymbolArgb(size, color);
+    auto argb = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
     GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }
@@ -532,18 +532,9 @@ void SystemTrayItem::hideFallbackIcon() {
 
 void SystemTrayItem::fallbackSizeChanged(int size) {
   if (size <= 0) return;
-  // XEmbed trays do not tint icons and may be light or dark: draw the light symbol over a thin
-  // dark halo so it reads on both.
-  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
-  auto cr = Cairo::Context::create(surface);
-  auto halo = portalSymbol(size, SymbolColor{0.1, 0.1, 0.1, 0.8});
-  for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-    cr->set_source(halo, dx, dy);
-    cr->paint();
-  }
-  cr->set_source(portalSymbol(size, symbolLight), 0, 0);
-  cr->paint();
-  surface->flush();
+  // XEmbed trays do not tint icons and may be light or dark: the light symbol with a dark outline
+  // reads on both.
+  auto surface = outlinedPortalSymbol(size, symbolLight, symbolOutlineDark);
   GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size));
   gtk_status_icon_set_from_pixbuf(statusIcon_.get(), pixbuf.get());
 }
