@@ -92,12 +92,15 @@ GtkPanelWindow::GtkPanelWindow() {
 
   // On a Wayland compositor that offers layer surfaces the panel is one: kept above windows at a
   // screen edge, clear of the bars, taking the keyboard when shown and giving it back on demand.
+  // It lives on the overlay layer, one above the click catcher's: compositors order the surfaces
+  // of one layer as they please (sway 1.7 puts the older on top, and the catcher, mapped first,
+  // then took every click meant for the panel), while a higher layer is always on top.
   GdkDisplay* display = gdk_display_get_default();
   if (display && !GDK_IS_X11_DISPLAY(display) && gtk_layer_is_supported()) {
     GtkWindow* window = window_.gobj();
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "vesk");
-    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_TOP);
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
     layerShell_ = true;
     // Shown, it takes the keyboard as a window presented by the user would, and keeps it until
