@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "model/strings.h"
+#include "shell/display_session.h"
 
 namespace vesk {
 namespace {
@@ -96,7 +97,7 @@ GtkPanelWindow::GtkPanelWindow() {
   // of one layer as they please (sway 1.7 puts the older on top, and the catcher, mapped first,
   // then took every click meant for the panel), while a higher layer is always on top.
   GdkDisplay* display = gdk_display_get_default();
-  if (display && !GDK_IS_X11_DISPLAY(display) && gtk_layer_is_supported()) {
+  if (display && !GDK_IS_X11_DISPLAY(display) && layerShellOffered()) {
     GtkWindow* window = window_.gobj();
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "vesk");

@@ -16,6 +16,7 @@
 
 #include "model/constants.h"
 #include "model/strings.h"
+#include "shell/display_session.h"
 #include "shell/portal_symbol.h"
 
 namespace vesk {
@@ -397,7 +398,7 @@ void SystemTrayItem::popUpMenuOnLayer() {
   // positions: the menu opens from a window of ours at the top right. That window asks for the
   // keyboard and opens the menu once it has it, so that Escape and the arrows reach the menu; a
   // compositor that does not give it (sway 1.7) gets the menu a few frames later without keys.
-  if (!gtk_layer_is_supported()) return;
+  if (!layerShellOffered()) return;
   if (!menuParent_) {
     GtkWidget* parent = GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
     menuParent_.reset(parent);
