@@ -18,6 +18,7 @@
 #include "model/strings.h"
 #include "shell/display_session.h"
 #include "shell/portal_symbol.h"
+#include "shell/sway_work_area.h"
 
 namespace vesk {
 namespace {
@@ -378,13 +379,29 @@ void SystemTrayItem::popUpMenu() {
     popUpMenuAt(*lastClick_);
     return;
   }
-  // Where the icon is is unknown: the top right of the screen, where trays usually are.
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
-  if (!monitor) return;
-  GdkRectangle area{};
-  gdk_monitor_get_workarea(monitor, &area);
-  popUpMenuAt({area.x + area.width - 1, area.y});
+  // Where the icon is is unknown: the top right of the usable area, where trays usually are.
+  // Through Xwayland the X11 screen knows nothing of the compositor's bars (the menu would open
+  // behind them): on sway, sway says where they leave room.
+  const char* sway = std::getenv("SWAYSOCK");
+  if (displayKind() == DisplayKind::xwayland && sway && *sway) {
+    askSwayWorkArea(sway, cancellable_.get(), [this](std::optional<ScreenRect> area) { popUpMenuAtTopRight(area); });
+    return;
+  }
+  popUpMenuAtTopRight(std::nullopt);
+}
+
+void SystemTrayItem::popUpMenuAtTopRight(std::optional<ScreenRect> area) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return;
+  if (!area) {
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return;
+    GdkRectangle workArea{};
+    gdk_monitor_get_workarea(monitor, &workArea);
+    area = ScreenRect{workArea.x, workArea.y, workArea.width, workArea.height};
+  }
+  popUpMenuAt({area->x + area->width - 1, area->y});
 }
 
 void SystemTrayItem::openMenuFromParent() {

@@ -6,7 +6,8 @@
 # click elsewhere closes it, and a double click on the icon opens the menu from a window of
 # Vesk's (not a window of its own), closed by a click elsewhere and by Escape. With DISPLAY set (sway's
 # Xwayland) the same holds: Vesk still chooses the layer surface, as sway ignores where X11
-# windows ask to be; made to use X11 (GDK_BACKEND=x11), its menu still closes on Escape.
+# windows ask to be; made to use X11 (GDK_BACKEND=x11), its menu opens below the bar (where sway
+# says the bar leaves room), closes on Escape and its "Settings…" opens the settings.
 #   sway.sh [--xwayland] -- test_wayland.sh path/to/vesk path/to/wl-click
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -183,7 +184,7 @@ kill -0 "$vp" 2>/dev/null || fail "vesk stopped: $(cat "$VESK_TEST_TMP/vesk.log"
 grep -q "no system tray" "$VESK_TEST_TMP/vesk.log" && fail "Vesk said it has no tray while waybar hosts it"
 
 if [ -n "${DISPLAY:-}" ]; then
-  step "made to use X11 through Xwayland, Vesk's menu closes on Escape"
+  step "made to use X11 through Xwayland, Vesk's menu opens below the bar and closes on Escape"
   kill "$vp"
   wait "$vp" 2>/dev/null
   GDK_BACKEND=x11 "$vesk" >"$VESK_TEST_TMP/vesk-x11.log" 2>&1 &
@@ -194,7 +195,25 @@ if [ -n "${DISPLAY:-}" ]; then
   "$wl_click" "$icon" 15 2
   wait_for 60 big_area_drawn before || fail "no menu over X11 after a double click"
   settle menu
+  big_area_drawn before
+  echo "menu over X11 drawn at $BOX_X,$BOX_Y size ${BOX_W}x$BOX_H"
+  # Under the bar, all of it: at the top of the screen its first item, "Settings…", was behind the bar.
+  [ "$BOX_Y" -ge 28 ] || fail "the menu over X11 is behind the bar (y $BOX_Y)"
+  [ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/now.png" "$VESK_SCREENSHOT_DIR/wayland-x11-menu.png"
   wtype -k Escape
   wait_for 60 nothing_drawn before || fail "Escape did not close the menu over X11"
+
+  step "over X11, the menu's first item opens the settings"
+  pause_between_clicks
+  "$wl_click" "$icon" 15 2
+  wait_for 60 big_area_drawn before || fail "no menu over X11 after a second double click"
+  settle menu
+  big_area_drawn before
+  "$wl_click" $((BOX_X + BOX_W / 2)) $((BOX_Y + 16))
+  # sway centres the X11 panel: only its right part is in the compared area.
+  tall_area_drawn() { big_area_drawn "$1" && [ "$BOX_H" -ge 400 ]; }
+  wait_for 60 tall_area_drawn before || fail "Settings… did not open the panel over X11"
+  "$vesk" --toggle
+  wait_for 60 nothing_drawn before || fail "vesk --toggle did not close the panel over X11"
 fi
 echo "PASS"
