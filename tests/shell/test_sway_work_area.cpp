@@ -1,6 +1,8 @@
 // Reading sway's work area: its answer to GET_WORKSPACES, and asking a socket where no sway is.
 #include "shell/sway_work_area.h"
 
+#include "shell/bar_click_catcher.h"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
@@ -59,6 +61,29 @@ TEST(SwayWorkArea, ACancelledQuestionIsNeverAnswered) {
   while (!later) g_main_context_iteration(nullptr, TRUE);
   EXPECT_FALSE(answered);
   g_object_unref(cancellable);
+}
+
+TEST(BarStrips, OneStripPerEdgeWhereTheWorkAreaLeavesRoom) {
+  constexpr std::uint32_t top = 1, bottom = 2, left = 4, right = 8;
+  const ScreenRect output{0, 0, 1280, 800};
+  const struct {
+    ScreenRect output, workArea;
+    std::vector<BarStrip> strips;
+  } cases[] = {
+      {output, {0, 30, 1280, 770}, {{top | left | right, 30}}},
+      {output, {0, 0, 1280, 770}, {{bottom | left | right, 30}}},
+      {output, {0, 30, 1280, 740}, {{top | left | right, 30}, {bottom | left | right, 30}}},
+      {output, {48, 0, 1200, 800}, {{left | top | bottom, 48}, {right | top | bottom, 32}}},
+      {{1280, 0, 1920, 1080}, {1280, 26, 1920, 1054}, {{top | left | right, 26}}},
+      {output, output, {}},
+      // Not inside the output: nothing is known of its bars.
+      {output, {0, 30, 1280, 800}, {}},
+      {output, {0, 30, 0, 770}, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(barStrips(c.output, c.workArea), c.strips)
+        << c.workArea.x << "," << c.workArea.y << " " << c.workArea.width << "x" << c.workArea.height;
+  }
 }
 
 }  // namespace
