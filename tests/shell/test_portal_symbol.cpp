@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdkmm/wrap_init.h>
 #include <glibmm/init.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
 
 #include "shell/color_scheme.h"
 #include "shell/portal_symbol.h"
@@ -166,6 +171,52 @@ TEST(TraySymbol, ReadsOnLightAndDarkPanelsWhateverTheScheme) {
   }
   // Without the outline a glyph of one colour fails on panels like it: the measure sees that.
   EXPECT_LT(iconContrast(portalSymbolArgb(22, symbolLight), 0xeff0f1, 40), 1.5);
+}
+
+// The named tray icon as KDE Plasma shows it: the style sheet with the id "current-color-scheme"
+// replaced by the panel scheme's, with `text` as the text colour; rendered by librsvg at `size`,
+// as the tray pixmap's ARGB.
+std::vector<std::uint8_t> recolouredNamedIcon(const char* text, int size) {
+  std::ifstream file(VESK_DATA_DIR "/icons/io.github.vesk.Vesk-symbolic.svg");
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string svg =
+      std::regex_replace(content.str(), std::regex(R"((<style id="current-color-scheme"[^>]*>)[^<]*(</style>))"),
+                         std::string("$1.ColorScheme-Text { color:") + text + "; }$2");
+  // Untyped, as GTK loads symbolic icons: the file is known as SVG by its first bytes alone.
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  gdk_pixbuf_loader_set_size(loader, size, size);
+  gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(svg.data()), svg.size(), nullptr);
+  gdk_pixbuf_loader_close(loader, nullptr);
+  std::vector<std::uint8_t> argb;
+  if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader); pixbuf && gdk_pixbuf_get_has_alpha(pixbuf)) {
+    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
+      for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
+        const guchar* p = pixels + y * gdk_pixbuf_get_rowstride(pixbuf) + x * 4;
+        argb.insert(argb.end(), {p[3], p[0], p[1], p[2]});
+      }
+    }
+  }
+  g_object_unref(loader);
+  return argb;
+}
+
+TEST(TraySymbol, TheNamedIconTakesThePanelsTextColourOnPlasma) {
+  // Plasma's tray loads the icon by name and recolours it with its scheme's text colour.
+  const struct {
+    const char* scheme;
+    const char* text;
+    std::uint32_t panel;
+  } schemes[] = {{"Breeze light", "#232629", 0xeff0f1}, {"Breeze dark", "#fcfcfc", 0x31363b}};
+  const auto plain = portalSymbolArgb(22);
+  std::size_t glyphPixels = 0;
+  for (std::size_t i = 0; i < plain.size(); i += 4) glyphPixels += plain[i] >= 230;
+  for (const auto& s : schemes) {
+    const auto icon = recolouredNamedIcon(s.text, 22);
+    ASSERT_EQ(icon.size(), 22u * 22u * 4u) << "librsvg did not render the icon";
+    EXPECT_GE(iconContrast(icon, s.panel, glyphPixels), 3.0) << s.scheme;
+  }
 }
 
 TEST(TraySymbol, TheOutlineSurroundsTheGlyphWithoutCoveringIt) {
