@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "model/strings.h"
+#include "shell/display_session.h"
+#include "shell/sway_work_area.h"
 
 namespace vesk {
 namespace {
@@ -92,12 +94,15 @@ GtkPanelWindow::GtkPanelWindow() {
 
   // On a Wayland compositor that offers layer surfaces the panel is one: kept above windows at a
   // screen edge, clear of the bars, taking the keyboard when shown and giving it back on demand.
+  // It lives on the overlay layer, one above the click catcher's: compositors order the surfaces
+  // of one layer as they please (sway 1.7 puts the older on top, and the catcher, mapped first,
+  // then took every click meant for the panel), while a higher layer is always on top.
   GdkDisplay* display = gdk_display_get_default();
-  if (display && !GDK_IS_X11_DISPLAY(display) && gtk_layer_is_supported()) {
+  if (display && !GDK_IS_X11_DISPLAY(display) && layerShellOffered()) {
     GtkWindow* window = window_.gobj();
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "vesk");
-    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_TOP);
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
     layerShell_ = true;
     // Shown, it takes the keyboard as a window presented by the user would, and keeps it until
@@ -132,7 +137,20 @@ GtkPanelWindow::GtkPanelWindow() {
   }
   // Where clicks in other applications cannot be seen (on Wayland, and in Wayland windows for an
   // X11 window through Xwayland), the panel closes when another application takes the keyboard.
+  // A bar takes no keyboard: through Xwayland on sway, strips of Wayland surfaces of our own over
+  // the bars catch clicks there while the panel is shown.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* sway = std::getenv("SWAYSOCK");
+  if (display && GDK_IS_X11_DISPLAY(display) && wayland && *wayland && sway && *sway) {
+    barCatcher_ = std::make_unique<BarClickCatcher>([this] {
+      if (isShown() && onFocusLost) onFocusLost();
+    });
+    barHide_ = window_.signal_hide().connect([this] {
+      barDelay_.disconnect();
+      if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+      barCatcher_->uncover();
+    });
+  }
   closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
   if (closesOnFocusLoss_) {
     window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
@@ -142,7 +160,12 @@ GtkPanelWindow::GtkPanelWindow() {
   }
 }
 
-GtkPanelWindow::~GtkPanelWindow() { focusCheck_.disconnect(); }
+GtkPanelWindow::~GtkPanelWindow() {
+  focusCheck_.disconnect();
+  barHide_.disconnect();
+  barDelay_.disconnect();
+  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+}
 
 void GtkPanelWindow::focusOut() {
   // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
@@ -259,6 +282,38 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   window_.show();
   window_.move(at.x, at.y);
   window_.present(time);
+  if (barCatcher_) coverBars();
+}
+
+void GtkPanelWindow::coverBars() {
+  // The tray icon is in a bar: the second click of a double click on it (which opens the tray
+  // menu) must still reach it, so the strips come only once the double-click time has passed.
+  int doubleClickTime = 400;
+  if (GtkSettings* settings = gtk_settings_get_default())
+    g_object_get(settings, "gtk-double-click-time", &doubleClickTime, nullptr);
+  barDelay_.disconnect();
+  barDelay_ = Glib::signal_timeout().connect(
+      [this] {
+        askWhereTheBarsAre();
+        return false;
+      },
+      std::max(0, doubleClickTime));
+}
+
+void GtkPanelWindow::askWhereTheBarsAre() {
+  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+  barQuestion_.reset(g_cancellable_new());
+  askSwayWorkArea(std::getenv("SWAYSOCK"), barQuestion_.get(), [this](std::optional<ScreenRect> area) {
+    if (!area || !isShown()) return;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor =
+        display ? gdk_display_get_monitor_at_point(display, area->x + area->width / 2, area->y + area->height / 2)
+                : nullptr;
+    if (!monitor) return;
+    GdkRectangle output{};
+    gdk_monitor_get_geometry(monitor, &output);
+    barCatcher_->cover(ScreenRect{output.x, output.y, output.width, output.height}, *area);
+  });
 }
 
 void GtkPanelWindow::close() { window_.hide(); }

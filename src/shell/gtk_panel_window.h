@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "model/glib_handles.h"
+#include "shell/bar_click_catcher.h"
 #include "shell/geometry.h"
 #include "shell/layer_keyboard.h"
 #include "shell/panel_window.h"
@@ -79,6 +81,13 @@ class GtkPanelWindow final : public PanelWindow {
   sigc::connection focusCheck_;
   Gtk::Window catcher_;                                // on a layer: takes clicks outside the shown panel
   std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
+  // X11 through Xwayland on sway: takes clicks on the bars while the panel is shown.
+  std::unique_ptr<BarClickCatcher> barCatcher_;
+  GObjectPtr<GCancellable> barQuestion_;  // the pending question to sway, cancelled on hide
+  sigc::connection barHide_;
+  sigc::connection barDelay_;  // the strips wait for the double-click time after a show
+  void coverBars();
+  void askWhereTheBarsAre();
   void placeLayer(const std::optional<ScreenRect>& anchor);
   void focusOut();
   bool ownWindowHasFocus() const;

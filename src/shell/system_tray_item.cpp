@@ -16,7 +16,9 @@
 
 #include "model/constants.h"
 #include "model/strings.h"
+#include "shell/display_session.h"
 #include "shell/portal_symbol.h"
+#include "shell/sway_work_area.h"
 
 namespace vesk {
 namespace {
@@ -250,9 +252,9 @@ GVariant* SystemTrayItem::property(const char* name) const {
 GVariant* SystemTrayItem::pixmaps() const {
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
-  const SymbolColor color = trayGlyphColor(colorScheme_ ? colorScheme_->current() : ColorScheme::dark);
+  const ColorScheme scheme = colorScheme_ ? colorScheme_->current() : ColorScheme::dark;
   for (int size : pixmapSizes) {
-    auto argb = portalSymbolArgb(size, color);
+    auto argb = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
     GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }
@@ -377,13 +379,29 @@ void SystemTrayItem::popUpMenu() {
     popUpMenuAt(*lastClick_);
     return;
   }
-  // Where the icon is is unknown: the top right of the screen, where trays usually are.
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
-  if (!monitor) return;
-  GdkRectangle area{};
-  gdk_monitor_get_workarea(monitor, &area);
-  popUpMenuAt({area.x + area.width - 1, area.y});
+  // Where the icon is is unknown: the top right of the usable area, where trays usually are.
+  // Through Xwayland the X11 screen knows nothing of the compositor's bars (the menu would open
+  // behind them): on sway, sway says where they leave room.
+  const char* sway = std::getenv("SWAYSOCK");
+  if (displayKind() == DisplayKind::xwayland && sway && *sway) {
+    askSwayWorkArea(sway, cancellable_.get(), [this](std::optional<ScreenRect> area) { popUpMenuAtTopRight(area); });
+    return;
+  }
+  popUpMenuAtTopRight(std::nullopt);
+}
+
+void SystemTrayItem::popUpMenuAtTopRight(std::optional<ScreenRect> area) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return;
+  if (!area) {
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return;
+    GdkRectangle workArea{};
+    gdk_monitor_get_workarea(monitor, &workArea);
+    area = ScreenRect{workArea.x, workArea.y, workArea.width, workArea.height};
+  }
+  popUpMenuAt({area->x + area->width - 1, area->y});
 }
 
 void SystemTrayItem::openMenuFromParent() {
@@ -397,7 +415,7 @@ void SystemTrayItem::popUpMenuOnLayer() {
   // positions: the menu opens from a window of ours at the top right. That window asks for the
   // keyboard and opens the menu once it has it, so that Escape and the arrows reach the menu; a
   // compositor that does not give it (sway 1.7) gets the menu a few frames later without keys.
-  if (!gtk_layer_is_supported()) return;
+  if (!layerShellOffered()) return;
   if (!menuParent_) {
     GtkWidget* parent = GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
     menuParent_.reset(parent);
@@ -532,18 +550,9 @@ void SystemTrayItem::hideFallbackIcon() {
 
 void SystemTrayItem::fallbackSizeChanged(int size) {
   if (size <= 0) return;
-  // XEmbed trays do not tint icons and may be light or dark: draw the light symbol over a thin
-  // dark halo so it reads on both.
-  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
-  auto cr = Cairo::Context::create(surface);
-  auto halo = portalSymbol(size, SymbolColor{0.1, 0.1, 0.1, 0.8});
-  for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-    cr->set_source(halo, dx, dy);
-    cr->paint();
-  }
-  cr->set_source(portalSymbol(size, symbolLight), 0, 0);
-  cr->paint();
-  surface->flush();
+  // XEmbed trays do not tint icons and may be light or dark: the light symbol with a dark outline
+  // reads on both.
+  auto surface = outlinedPortalSymbol(size, symbolLight, symbolOutlineDark);
   GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size));
   gtk_status_icon_set_from_pixbuf(statusIcon_.get(), pixbuf.get());
 }

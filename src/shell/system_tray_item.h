@@ -55,6 +55,8 @@ class SystemTrayItem final : public TrayItem {
   void watcherVanished();
   void activated(int x, int y);
   void popUpMenuAt(ScreenPoint point);
+  // At the top right of `area`, or of the primary monitor's work area without one.
+  void popUpMenuAtTopRight(std::optional<ScreenRect> area);
   void popUpMenuOnLayer();
   void openMenuFromParent();
   GVariant* property(const char* name) const;
