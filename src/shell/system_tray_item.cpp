@@ -68,7 +68,31 @@ std::chrono::milliseconds doubleClickTime() {
   return std::chrono::milliseconds(time > 0 ? time : 400);
 }
 
+// The name of the process with this id, as the kernel keeps it (at most 15 characters).
+std::string processName(guint32 pid) {
+  gchar* contents = nullptr;
+  const std::string path = "/proc/" + std::to_string(pid) + "/comm";
+  if (!g_file_get_contents(path.c_str(), &contents, nullptr, nullptr)) return {};
+  GCharPtr owned(contents);
+  std::string name = contents;
+  while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
 }  // namespace
+
+TrayHost trayHostForProcess(std::string_view name) {
+  constexpr std::string_view screenHosts[] = {"plasmashell", "gnome-shell",  "xfce4-panel", "lxqt-panel",
+                                              "mate-panel",  "budgie-panel", "cinnamon",    "wrapper-2.0"};
+  constexpr std::string_view barHosts[] = {"waybar", "sfwbar", "ironbar", "yambar", "eww"};
+  for (auto host : screenHosts) {
+    if (name == host) return TrayHost::screenPoints;
+  }
+  for (auto host : barHosts) {
+    if (name == host) return TrayHost::barPoints;
+  }
+  return TrayHost::unknown;
+}
 
 SystemTrayItem::SystemTrayItem(std::string iconThemePath)
     : iconThemePath_(std::move(iconThemePath)),
@@ -210,7 +234,7 @@ void SystemTrayItem::onMethodCall(GDBusConnection*, const char*, const char*, co
   // Answer first: the host waits for the reply, and what follows may open a menu with a grab.
   g_dbus_method_invocation_return_value(invocation, nullptr);
   if (name == "Activate") {
-    item->activated(x, y);
+    item->activatedBy(g_dbus_method_invocation_get_sender(invocation), x, y);
   } else if (name == "ContextMenu") {
     item->popUpMenuAt({x, y});
   }
@@ -280,8 +304,40 @@ void SystemTrayItem::setToolTip(const std::string& text) {
   }
 }
 
-void SystemTrayItem::activated(int x, int y) {
+void SystemTrayItem::activatedBy(const char* sender, int x, int y) {
   const int count = counter_.click(std::chrono::steady_clock::now());
+  const std::string caller = sender ? sender : "";
+  auto known = hosts_.find(caller);
+  if (known != hosts_.end() || caller.empty() || displayKind() != DisplayKind::xwayland) {
+    activated(count, x, y, known != hosts_.end() ? known->second : TrayHost::unknown);
+    return;
+  }
+  // Which host calls tells how to read the point: asked once per caller, by its process's name.
+  struct Click {
+    SystemTrayItem* item;
+    std::string caller;
+    int count, x, y;
+  };
+  g_dbus_connection_call(
+      connection_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetConnectionUnixProcessID", g_variant_new("(s)", caller.c_str()), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
+      -1, cancellable_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Click> click(static_cast<Click*>(data));
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;  // the item is gone
+        guint32 pid = 0;
+        if (reply) g_variant_get(reply.get(), "(u)", &pid);
+        const TrayHost host = pid != 0 ? trayHostForProcess(processName(pid)) : TrayHost::unknown;
+        click->item->hosts_[click->caller] = host;
+        click->item->activated(click->count, click->x, click->y, host);
+      },
+      new Click{this, caller, count, x, y});
+}
+
+void SystemTrayItem::activated(int count, int x, int y, TrayHost host) {
   const DisplayKind display = displayKind();
   std::optional<ScreenPoint> pointer;
   if (display == DisplayKind::xwayland) {
@@ -292,7 +348,7 @@ void SystemTrayItem::activated(int x, int y) {
       pointer = ScreenPoint{pointerX, pointerY};
     }
   }
-  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer);
+  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer, host);
   if (!point) {
     // Where the icon is stays unknown: the panel and the menu go to the top right.
     lastClick_.reset();

@@ -5,6 +5,7 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,7 +54,9 @@ class SystemTrayItem final : public TrayItem {
   void registerWithWatcher();
   void watcherAppeared();
   void watcherVanished();
-  void activated(int x, int y);
+  // An Activate call from the bus name `sender`, and the click it reports once the host is known.
+  void activatedBy(const char* sender, int x, int y);
+  void activated(int count, int x, int y, TrayHost host);
   void popUpMenuAt(ScreenPoint point);
   void popUpMenuOnLayer();
   void openMenuFromParent();
@@ -105,6 +108,8 @@ class SystemTrayItem final : public TrayItem {
   // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
   std::optional<guint32> lastPressTime_;
   int pressCount_ = 0;
+  // The tray hosts seen calling Activate, by bus name.
+  std::map<std::string, TrayHost> hosts_;
   std::optional<ScreenPoint> lastClick_;
   std::optional<ScreenRect> lastArea_;
   guint trayHostCheck_ = 0;
