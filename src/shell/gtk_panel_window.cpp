@@ -114,26 +114,13 @@ GtkPanelWindow::GtkPanelWindow() {
     for (auto edge :
          {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT, GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM})
       gtk_layer_set_anchor(catcher, edge, TRUE);
-    if (auto visual = catcher_.get_screen()->get_rgba_visual())
-      gtk_widget_set_visual(GTK_WIDGET(catcher), visual->gobj());
-    catcher_.set_app_paintable(true);
-    catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
-    catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
-      cr->set_operator(Cairo::OPERATOR_SOURCE);
-      cr->set_source_rgba(0, 0, 0, 0);
-      cr->paint();
-      return true;
-    });
-    catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
-      if (isShown() && onFocusLost) onFocusLost();
-      return true;
-    });
-    window_.signal_hide().connect([this] { catcher_.hide(); });
+    catchClicks();
   }
   // Where clicks in other applications cannot be seen (on Wayland, and in Wayland windows for an
   // X11 window through Xwayland), the panel closes when another application takes the keyboard.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
+  startDesktopCatcher();
   if (closesOnFocusLoss_) {
     window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
       focusOut();
@@ -143,6 +130,53 @@ GtkPanelWindow::GtkPanelWindow() {
 }
 
 GtkPanelWindow::~GtkPanelWindow() { focusCheck_.disconnect(); }
+
+void GtkPanelWindow::catchClicks() {
+  if (auto visual = catcher_.get_screen()->get_rgba_visual())
+    gtk_widget_set_visual(GTK_WIDGET(catcher_.gobj()), visual->gobj());
+  catcher_.set_app_paintable(true);
+  catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
+  catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
+    cr->set_operator(Cairo::OPERATOR_SOURCE);
+    cr->set_source_rgba(0, 0, 0, 0);
+    cr->paint();
+    return true;
+  });
+  catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
+    if (isShown() && onFocusLost) onFocusLost();
+    return true;
+  });
+  window_.signal_hide().connect([this] { catcher_.hide(); });
+}
+
+void GtkPanelWindow::startDesktopCatcher() {
+  GdkDisplay* display = gdk_display_get_default();
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!display || !GDK_IS_X11_DISPLAY(display) || !wayland || !*wayland) return;
+  const std::string manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
+  if (manager != "GNOME Shell" && manager != "Mutter") return;
+  desktopCatcher_ = true;
+  catcher_.set_title(std::string(strings::appName()));
+  catcher_.set_decorated(false);
+  catcher_.set_skip_taskbar_hint(true);
+  catcher_.set_skip_pager_hint(true);
+  catcher_.set_accept_focus(false);
+  catcher_.set_type_hint(Gdk::WINDOW_TYPE_HINT_DESKTOP);
+  catchClicks();
+}
+
+void GtkPanelWindow::showDesktopCatcher() {
+  if (!desktopCatcher_) return;
+  // It covers the panel's monitor; other windows, the panel and the shell stay above it.
+  GdkMonitor* monitor = monitorFor(anchor_);
+  if (!monitor) return;
+  GdkRectangle area{};
+  gdk_monitor_get_geometry(monitor, &area);
+  catcher_.move(area.x, area.y);
+  catcher_.set_default_size(area.width, area.height);
+  catcher_.resize(area.width, area.height);
+  catcher_.show();
+}
 
 void GtkPanelWindow::focusOut() {
   // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
@@ -256,6 +290,7 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   guint32 time = gtk_get_current_event_time();
   GdkWindow* gdkWindow = window_.get_window() ? window_.get_window()->gobj() : nullptr;
   if (time == GDK_CURRENT_TIME && gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) time = gdk_x11_get_server_time(gdkWindow);
+  showDesktopCatcher();
   window_.show();
   window_.move(at.x, at.y);
   window_.present(time);

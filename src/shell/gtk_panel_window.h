@@ -77,10 +77,19 @@ class GtkPanelWindow final : public PanelWindow {
   bool layerShell_ = false;
   bool closesOnFocusLoss_ = false;
   sigc::connection focusCheck_;
-  Gtk::Window catcher_;                                // on a layer: takes clicks outside the shown panel
+  // Takes clicks outside the shown panel: on a layer, a layer surface over everything but the
+  // panel; through Xwayland under GNOME Shell, a desktop window under every window.
+  Gtk::Window catcher_;
   std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
   void placeLayer(const std::optional<ScreenRect>& anchor);
   void focusOut();
+  // Under GNOME Shell an X11 client sees no click on the desktop, which is no window there: a
+  // transparent window of the desktop's type takes them while the panel is shown.
+  void startDesktopCatcher();
+  void showDesktopCatcher();
+  bool desktopCatcher_ = false;
+  // Sends a click on the catcher to onFocusLost.
+  void catchClicks();
   bool ownWindowHasFocus() const;
 };
 

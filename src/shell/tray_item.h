@@ -34,6 +34,8 @@ class TrayItem {
   virtual std::optional<ScreenRect> iconArea() const = 0;
 
   std::function<void(const TrayClick&)> onClick;
+  // The menu's "Open Vesk", offered where a click on the icon opens the menu instead.
+  std::function<void()> onOpen;
   std::function<void()> onSettings;
   std::function<void()> onQuit;
   // Called once when no tray host has shown up for a while after start: the icon is nowhere.

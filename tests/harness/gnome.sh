@@ -115,5 +115,13 @@ display=$(sed -nE 's/.*Using public X11 display (:[0-9]+).*/\1/p' "$work/gnome-s
 export DISPLAY="$display" XAUTHORITY WAYLAND_DISPLAY=wayland-0
 wait_until 60 xdpyinfo || fail_helper "gnome-shell's Xwayland" "$work/gnome-shell.log"
 wait_until 120 has_name org.kde.StatusNotifierWatcher || fail_helper "the AppIndicator extension" "$work/gnome-shell.log"
+# gnome-shell starts in the overview, where no window shows: hand over the desktop.
+shell_property() {
+  dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Get \
+    string:org.gnome.Shell "string:$1" 2>/dev/null | grep -q "boolean $2"
+}
+dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Set \
+  string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null
+wait_until 60 shell_property OverviewActive false || fail_helper "gnome-shell's desktop (it stays in the overview)" "$work/gnome-shell.log"
 
 "$@"

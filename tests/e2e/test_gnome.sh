@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The real vesk binary in a headless GNOME 43 Wayland session (gnome-shell with the AppIndicator
+# extension as the tray host; Vesk through Xwayland): the extension opens an item's menu on a
+# click, so Vesk's menu starts with "Open Vesk", which opens the panel under the top bar at the
+# icon, chosen with the keyboard as with the pointer; a click on the desktop closes the panel; a
+# double click on the icon opens it at the icon.
+#   gnome.sh -- test_gnome.sh path/to/vesk
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+vesk=$1
+[ -n "${VESK_OUTER_DISPLAY:-}" ] && [ -n "${WAYLAND_DISPLAY:-}" ] || fail "run me inside tests/harness/gnome.sh"
+shots="$VESK_TEST_TMP/shots"
+mkdir -p "$shots"
+
+# Input and pictures go through the screen gnome-shell draws into; Vesk's windows are on Xwayland.
+outer() { DISPLAY=$VESK_OUTER_DISPLAY "$@"; }
+shot() { outer import -window root "$shots/$1.png" 2>/dev/null; }
+click() { outer xdotool mousemove "$1" "$2" click 1; }
+
+# The status area of the top bar, left of the system menu, where indicators are added.
+area_x=900 area_w=330
+# Sets ICON_X and ICON_Y to the centre of what Vesk's icon added to the status area since
+# picture "empty": the left-most run of changed columns (the items right of it may move).
+find_icon() {
+  local columns
+  shot tray || return 1
+  columns=$(convert "$shots/empty.png" "$shots/tray.png" -crop "${area_w}x32+$area_x+0" +repage -compose difference \
+    -composite -colorspace gray -threshold 3% -scale "${area_w}x1!" -depth 8 txt:- 2>/dev/null |
+    awk -F'[,: ()]+' 'NR > 1 && $3 > 0 { if (start == "") start = $1; else if ($1 > last + 2) exit; last = $1 }
+      END { if (start != "") print start, last - start + 1 }')
+  read -r BOX_X BOX_W <<<"$columns"
+  [ -n "$columns" ] && [ "$BOX_W" -ge 12 ] && [ "$BOX_W" -le 48 ] || return 1
+  ICON_X=$((area_x + BOX_X + BOX_W / 2)) ICON_Y=15
+}
+panel_frame() {
+  local id
+  id=$(panel_window)
+  [ -n "$id" ] || return 1
+  eval "$(xwininfo -id "$id" | awk '/Absolute upper-left X/ { print "PANEL_X=" $4 } /Absolute upper-left Y/ {
+    print "PANEL_Y=" $4 } / Width:/ { print "PANEL_W=" $2 } / Height:/ { print "PANEL_H=" $2 }')"
+}
+# The panel hangs from the top bar (32 pixels high) over the icon.
+panel_at_icon() {
+  wait_for 30 panel_frame || fail "the panel has no frame"
+  echo "panel at $PANEL_X,$PANEL_Y size ${PANEL_W}x$PANEL_H"
+  [ "$PANEL_Y" -ge 28 ] && [ "$PANEL_Y" -le 60 ] || fail "the panel (top edge $PANEL_Y) does not hang from the top bar"
+  [ "$PANEL_X" -le "$ICON_X" ] && [ $((PANEL_X + PANEL_W)) -ge "$ICON_X" ] ||
+    fail "the panel ($PANEL_X to $((PANEL_X + PANEL_W))) is not under the icon (x $ICON_X)"
+}
+status_settled() { shot empty && sleep 1 && shot again && [ "$(compare -metric AE -crop "${area_w}x32+$area_x+0" \
+  "$shots/empty.png" "$shots/again.png" null: 2>&1)" = 0 ]; }
+
+step "the top bar before Vesk"
+wait_for 60 status_settled || fail "the top bar did not settle"
+
+step "the icon appears in the top bar"
+"$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
+vp=$!
+pids+=("$vp")
+wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.log")"
+wait_for 30 find_icon || fail "Vesk's icon is not in the top bar"
+echo "icon at $ICON_X,$ICON_Y"
+
+step "a click opens the menu; its first item, Open Vesk, opens the panel under the icon"
+click "$ICON_X" "$ICON_Y"
+sleep 1 # the menu opens inside gnome-shell: nothing of it reaches the session bus or Xwayland
+shot menu
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/menu.png" "$VESK_SCREENSHOT_DIR/gnome-menu.png"
+outer xdotool key Down Return
+wait_for 60 panel_shown || fail "Open Vesk did not open the panel: $(cat "$VESK_TEST_TMP/vesk.log")"
+panel_at_icon
+shot panel
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/panel.png" "$VESK_SCREENSHOT_DIR/gnome-panel.png"
+
+step "a click on the desktop closes the panel"
+click 300 400
+wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel"
+
+step "a double click on the icon opens the panel at the icon"
+sleep 1 # longer than the double-click time: the next two clicks are one double click
+outer xdotool mousemove "$ICON_X" "$ICON_Y" click --repeat 2 --delay 80 1
+wait_for 60 panel_shown || fail "a double click on the icon did not open the panel"
+panel_at_icon
+click 300 400
+wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel"
+echo "PASS"
