@@ -676,6 +676,20 @@ TEST_F(WebKitBrowserTest, DownloadsTheUserClickedRunWhateverTheLinkIs) {
   }
 }
 
+// Whether one of this process's pop-up menus is on screen, so that keys typed now reach it.
+bool popupMenuShown() {
+  GList* windows = gtk_window_list_toplevels();
+  bool shown = false;
+  for (GList* item = windows; item; item = item->next) {
+    auto* window = GTK_WINDOW(item->data);
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
+    shown = shown || (gtk_window_get_window_type(window) == GTK_WINDOW_POPUP &&
+                      gtk_widget_get_mapped(GTK_WIDGET(window)) && child && GTK_IS_MENU(child));
+  }
+  g_list_free(windows);
+  return shown;
+}
+
 TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
   server.route("/file", attachment("menu.txt", "chosen from the menu"));
   server.route("/", Reply(page("<p style='font-size: 40px'><a id='link' href='/file'>link</a></p>")));
@@ -699,10 +713,10 @@ TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
       }),
       nullptr);
   clickElement(site, "link", 3);
-  testing::spinFor(500);
+  ASSERT_TRUE(testing::waitFor(popupMenuShown)) << "no context menu";
   gint status = -1;
   ASSERT_TRUE(g_spawn_command_line_sync("xdotool key Down Return", nullptr, nullptr, &status, nullptr));
-  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
   EXPECT_TRUE(reports[0].succeeded) << reports[0].message;
   EXPECT_EQ(readFile(reports[0].path), "chosen from the menu");
   g_unlink(reports[0].path.c_str());

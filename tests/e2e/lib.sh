@@ -152,10 +152,10 @@ pause_between_clicks() { sleep 1; }
 icon_click_closes_once() {
   pause_between_clicks
   click_at "$1" "$2"
-  wait_for 20 panel_shown || fail "the panel did not open again"
+  wait_for 60 panel_shown || fail "the panel did not open again"
   pause_between_clicks
   click_at "$1" "$2"
-  wait_for 10 panel_hidden || fail "a click on the icon did not close the panel"
+  wait_for 60 panel_hidden || fail "a click on the icon did not close the panel"
   pause_between_clicks
   panel_hidden || fail "the icon click closed the panel and opened it again"
 }
@@ -164,10 +164,10 @@ icon_click_closes_once() {
 # menu of process PID open; Escape closes the menu.
 double_click_opens_menu() {
   xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1
-  wait_for 10 menu_window "$3" || fail "no menu after a double click"
+  wait_for 60 menu_window "$3" || fail "no menu after a double click"
   panel_hidden || fail "the panel is open after a double click"
   xdotool key Escape
-  wait_for 10 no_menu "$3" || fail "the menu did not close"
+  wait_for 60 no_menu "$3" || fail "the menu did not close"
 }
 
 # Starts the accessibility bus that screen readers use (AT-SPI), unless the session has one.
@@ -179,7 +179,7 @@ start_a11y_bus() {
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$VESK_TEST_TMP/a11y.log" 2>&1 &
     pids+=($!)
   fi
-  wait_for 20 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress ||
+  wait_for 60 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress ||
     fail "no accessibility bus: $(cat "$VESK_TEST_TMP/a11y.log" 2>/dev/null)"
 }
 with_a11y=(env -u NO_AT_BRIDGE -u GTK_A11Y)

@@ -22,14 +22,14 @@ start_a11y_bus
 "${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
 pids+=("$vp")
-wait_for 30 "$atspi_tree" "$vp" 1 || fail "vesk is not on the accessibility bus: $(cat "$VESK_TEST_TMP/vesk.log")"
+wait_for 60 "$atspi_tree" "$vp" 1 || fail "vesk is not on the accessibility bus: $(cat "$VESK_TEST_TMP/vesk.log")"
 
 tree="$VESK_TEST_TMP/tree.txt"
 # The controls of the tree, shown or not: "role|name|showing".
 controls() { grep -E '^ *(push button|toggle button|slider|check box|radio button|spin button|combo box)\|' "$tree"; }
 # check_named WHERE MARKER: once MARKER (a line of the tree) is there, every control has a name.
 check_named() {
-  wait_for 20 bash -c "'$atspi_tree' $vp >'$tree' && grep -q '$2' '$tree'" || fail "$1: '$2' never appeared: $(cat "$tree")"
+  wait_for 60 bash -c "'$atspi_tree' $vp >'$tree' && grep -q '$2' '$tree'" || fail "$1: '$2' never appeared: $(cat "$tree")"
   local unnamed
   unnamed=$(controls | grep -E '^ *[a-z ]+\|\|' || true)
   [ -z "$unnamed" ] || fail "$1: controls without a name:
@@ -41,7 +41,7 @@ $(controls)"
 
 step "the browsing screen"
 "$vesk" --toggle
-wait_for 20 panel_shown || fail "the panel did not open"
+wait_for 60 panel_shown || fail "the panel did not open"
 check_named "browsing screen" '|Try again|showing$'
 
 step "the settings screen, tab by tab"

@@ -24,14 +24,14 @@ cp "$original" "$settings"
 aside_files() { find "$dir" -maxdepth 1 -name 'settings.ini.unreadable-*' | sort; }
 stop_vesk() {
   kill "$1" 2>/dev/null
-  wait_for 20 process_gone "$1" || fail "vesk did not stop"
+  wait_for 60 process_gone "$1" || fail "vesk did not stop"
 }
 
 step "vesk starts on the garbage and registers its icon"
 "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
 pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(watcher_items); log: $(cat "$VESK_TEST_TMP/vesk.log")"
+wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered: $(watcher_items); log: $(cat "$VESK_TEST_TMP/vesk.log")"
 kill -0 "$vp" 2>/dev/null || fail "vesk exited"
 
 step "the unreadable file is kept aside unchanged"
@@ -40,7 +40,7 @@ aside=$(aside_files)
 cmp -s "$aside" "$original" || fail "the file set aside differs from the original"
 
 step "a fresh settings file is written, private to the user"
-wait_for 10 test -s "$settings" || fail "no new settings.ini was written"
+wait_for 60 test -s "$settings" || fail "no new settings.ini was written"
 head -n 1 "$settings" | grep -q '^\[vesk\]$' || fail "the new settings.ini does not start with [vesk]: $(head -c 200 "$settings" | od -c | head)"
 grep -q '^vesk\.sites\.v1=\[' "$settings" || fail "the new settings.ini has no site list: $(cat "$settings")"
 [ "$(stat -c %a "$settings")" = 600 ] || fail "settings.ini has mode $(stat -c %a "$settings")"
@@ -49,14 +49,14 @@ iconv -f UTF-8 -t UTF-8 "$settings" >/dev/null 2>&1 || fail "the new settings.in
 
 step "the panel opens"
 "$vesk" --toggle
-wait_for 20 panel_shown || fail "the panel did not open"
+wait_for 60 panel_shown || fail "the panel did not open"
 
 step "the next launch reads the new file and sets nothing aside"
 stop_vesk "$vp"
 "$vesk" >"$VESK_TEST_TMP/vesk2.log" 2>&1 &
 vp=$!
 pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered on the second launch"
+wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered on the second launch"
 [ "$(aside_files)" = "$aside" ] || fail "the second launch set the new file aside: $(aside_files)"
 cmp -s "$aside" "$original" || fail "the file set aside changed"
 
@@ -67,11 +67,11 @@ ln -s settings.ini "$settings"
 "$vesk" >"$VESK_TEST_TMP/vesk3.log" 2>&1 &
 vp=$!
 pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered on a link loop; log: $(cat "$VESK_TEST_TMP/vesk3.log")"
+wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered on a link loop; log: $(cat "$VESK_TEST_TMP/vesk3.log")"
 kill -0 "$vp" 2>/dev/null || fail "vesk exited on a link loop; log: $(cat "$VESK_TEST_TMP/vesk3.log")"
 aside=$(aside_files)
 [ -L "$aside" ] && [ "$(readlink "$aside")" = settings.ini ] || fail "the link loop was not kept aside: '$aside'"
 [ "$(grep -c 'could not be read' "$VESK_TEST_TMP/vesk3.log")" -eq 1 ] ||
   fail "standard error did not say it once: $(cat "$VESK_TEST_TMP/vesk3.log")"
-wait_for 10 test -s "$settings" && [ ! -L "$settings" ] || fail "no new settings.ini was written"
+wait_for 60 test -s "$settings" && [ ! -L "$settings" ] || fail "no new settings.ini was written"
 echo "PASS"

@@ -29,7 +29,7 @@ start_a11y_bus
 "${with_a11y[@]}" "$vesk" >"$VESK_TEST_TMP/vesk.out" 2>"$VESK_TEST_TMP/vesk.err" &
 vp=$!
 pids+=("$vp")
-wait_for 30 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
+wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.err")"
 
 save_lines() { grep -c "settings can't be saved" "$VESK_TEST_TMP/vesk.err"; }
 line_shown() {
@@ -40,8 +40,8 @@ line_shown() {
 step "with the disk full, switching sites keeps the old file and says why it cannot be saved"
 head -c 1M /dev/zero >"$dir/filler" 2>/dev/null
 "$vesk" --next
-wait_for 20 panel_shown || fail "the panel did not open"
-wait_for 20 line_shown || fail "the panel does not say the settings cannot be saved: $(cat "$VESK_TEST_TMP/tree.txt")"
+wait_for 60 panel_shown || fail "the panel did not open"
+wait_for 60 line_shown || fail "the panel does not say the settings cannot be saved: $(cat "$VESK_TEST_TMP/tree.txt")"
 cmp -s "$settings" "$VESK_TEST_TMP/before.ini" || fail "the old settings file changed: $(cat "$settings")"
 [ "$(save_lines)" -eq 1 ] || fail "standard error: $(cat "$VESK_TEST_TMP/vesk.err")"
 grep -qx "vesk: settings can't be saved: No space left on device ($settings)" "$VESK_TEST_TMP/vesk.err" ||
@@ -57,9 +57,9 @@ line_shown || fail "the line went away while the disk is still full"
 step "with space free, the next change writes everything and the line goes away"
 rm -f "$dir/filler"
 "$vesk" --next
-wait_for 10 grep -q "^vesk.selected.v1=$second\$" "$settings" || fail "the change was not written: $(cat "$settings")"
+wait_for 60 grep -q "^vesk.selected.v1=$second\$" "$settings" || fail "the change was not written: $(cat "$settings")"
 line_gone() {
   "$atspi_tree" "$vp" >"$VESK_TEST_TMP/tree.txt" 2>&1 && ! grep -q "label|Settings can't be saved.*|showing" "$VESK_TEST_TMP/tree.txt"
 }
-wait_for 20 line_gone || fail "the line stayed: $(grep -i saved "$VESK_TEST_TMP/tree.txt")"
+wait_for 60 line_gone || fail "the line stayed: $(grep -i saved "$VESK_TEST_TMP/tree.txt")"
 echo "all full-disk checks passed"

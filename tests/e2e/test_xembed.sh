@@ -12,7 +12,8 @@ watcher_gone || fail "a StatusNotifierWatcher is running; run me under headless.
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true --SetPartialStrut true \
   >"$VESK_TEST_TMP/trayer.log" 2>&1 &
 pids+=($!)
-wait_for 20 bash -c "xprop -root | grep -q _NET_SYSTEM_TRAY || xdotool search --name '^panel$'" || true
+# trayer is ready once its window (named "panel") is there.
+wait_for 60 xdotool search --name '^panel$' || fail "trayer did not start: $(cat "$VESK_TEST_TMP/trayer.log")"
 
 "$vesk" >"$VESK_TEST_TMP/vesk.log" 2>&1 &
 vp=$!
@@ -22,7 +23,7 @@ pids+=("$vp")
 icon_window() { window_with "--pid $vp" _XEMBED_INFO "= 0x"; }
 
 step "the XEmbed icon docks into the tray"
-wait_for 30 icon_window || fail "no docked XEmbed icon"
+wait_for 60 icon_window || fail "no docked XEmbed icon"
 icon=$(icon_window)
 eval "$(xdotool getwindowgeometry --shell "$icon")"
 icon_x=$((X + WIDTH / 2)) icon_y=$((Y + HEIGHT / 2))
@@ -40,12 +41,12 @@ tooltip_window() {
   return 1
 }
 xdotool mousemove "$icon_x" "$icon_y"
-wait_for 20 tooltip_window || fail "no tooltip over the icon"
+wait_for 60 tooltip_window || fail "no tooltip over the icon"
 xdotool mousemove 600 600
 
 step "a click on the icon opens the panel under it, focused"
 click_at "$icon_x" "$icon_y"
-wait_for 20 panel_shown || fail "the panel did not open"
+wait_for 60 panel_shown || fail "the panel did not open"
 # The panel's window, under the icon (looked up again until the window manager has placed it).
 panel_under_icon() {
   local panel
@@ -54,18 +55,18 @@ panel_under_icon() {
   eval "$(xdotool getwindowgeometry --shell "$panel")"
   [ "$X" -le "$icon_x" ] && [ "$icon_x" -le $((X + WIDTH)) ] && [ "$Y" -ge "$icon_y" ]
 }
-wait_for 10 panel_under_icon || fail "the panel is not under the icon (shown: $(panel_window))"
-wait_for 10 panel_focused || fail "the panel has no focus"
+wait_for 60 panel_under_icon || fail "the panel is not under the icon (shown: $(panel_window))"
+wait_for 60 panel_focused || fail "the panel has no focus"
 
 step "a click elsewhere hides it; a click on the icon while open closes it once"
 click_at 300 500
-wait_for 10 panel_hidden || fail "an outside click did not hide the panel"
+wait_for 60 panel_hidden || fail "an outside click did not hide the panel"
 icon_click_closes_once "$icon_x" "$icon_y"
 
 step "a double click ends with the panel closed and the menu open; right click opens the menu"
 double_click_opens_menu "$icon_x" "$icon_y" "$vp"
 pause_between_clicks
 xdotool mousemove "$icon_x" "$icon_y" click 3
-wait_for 10 menu_window "$vp" || fail "no menu on right click"
+wait_for 60 menu_window "$vp" || fail "no menu on right click"
 xdotool key Escape
 echo "all XEmbed checks passed"

@@ -8,6 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
 source "$here/stop_processes.sh"
+source "$here/wait_ready.sh"
 wm=0 tray=0 size=1280x800
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -48,8 +49,8 @@ pids+=($!)
 # short reads in a loop: a read that times out between two bytes of the number drops what it
 # has read, and the next read returns only the rest of the line, an empty display number.
 display=""
-read -r -t 60 -u "$dfd" display || true
-[ -n "$display" ] || { echo "headless.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+read -r -t "$ready_limit" -u "$dfd" display || true
+[ -n "$display" ] || { echo "headless.sh: Xvfb did not start; its log:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$display"
 
 if [ $tray -eq 1 ]; then
@@ -59,31 +60,28 @@ if [ $tray -eq 1 ]; then
 else
   bus_args=(--config-file="$here/session-bus.conf")
 fi
-bus_address=$(dbus-daemon "${bus_args[@]}" --fork --print-address=1 --print-pid=1 | head -n 2)
+# The daemon prints its address once it listens, and only then forks into the background.
+bus_address=$(dbus-daemon "${bus_args[@]}" --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "headless.sh: the session bus did not start; its log:" >&2; cat "$work/bus.log" >&2; exit 1; }
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 
+# The window manager first, and only once it manages the screen anything else: a window mapped
+# before it took over is never managed as a new one and never gets focus. It names itself on the
+# root window (_NET_SUPPORTING_WM_CHECK) once it has taken the screen.
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 if [ $wm -eq 1 ]; then
   xfwm4 --compositor=off >"$work/xfwm4.log" 2>&1 &
   pids+=($!)
+  wait_ready xfwm4 "$work/xfwm4.log" $! wm_ready
 fi
+# The tray host is ready once it owns the StatusNotifierWatcher name.
 if [ $tray -eq 1 ]; then
   xfce4-panel --disable-wm-check >"$work/panel.log" 2>&1 &
   pids+=($!)
   export VESK_PANEL_PID=$!
-  # Wait until the tray host owns the StatusNotifierWatcher name.
-  for _ in $(seq 1 100); do
-    if dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-         string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'; then break; fi
-    sleep 0.1
-  done
-fi
-if [ $wm -eq 1 ]; then
-  for _ in $(seq 1 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
+  wait_ready xfce4-panel "$work/panel.log" $! bus_name_owned org.kde.StatusNotifierWatcher
 fi
 
 "$@"

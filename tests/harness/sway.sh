@@ -13,6 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
 source "$here/stop_processes.sh"
+source "$here/wait_ready.sh"
 xwayland=0 bar=1
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -64,8 +65,9 @@ unset DISPLAY WAYLAND_DISPLAY SWAYSOCK SESSION_MANAGER GDK_BACKEND
 sed -e 's|<policy context="default">|<policy context="default">\n    <allow user="*"/>|' \
   "$here/session-bus.conf" >"$work/bus.conf"
 # The bus keeps the umask for its socket: open to the compositor's user too.
-bus_address=$(umask 000 && dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1 | head -n 2)
+bus_address=$(umask 000 && dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "sway.sh: the session bus did not start; its log:" >&2; cat "$work/bus.log" >&2; exit 1; }
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 
@@ -87,44 +89,50 @@ session_env=(env -i PATH="$PATH" HOME="$session/home" XDG_RUNTIME_DIR="$session/
   WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1
   XDG_CURRENT_DESKTOP=sway)
 "${as_user[@]}" "${session_env[@]}" sway -c "$session/config/sway/config" >"$work/sway.log" 2>&1 &
-pids+=($!)
-socket=""
-for _ in $(seq 1 100); do
+sway_pid=$!
+pids+=("$sway_pid")
+# sway is ready for clients once its Wayland socket and its IPC socket exist and it reports its
+# output.
+socket="" ipc=""
+sway_sockets() {
   socket=$(find "$session/runtime" -maxdepth 1 -name 'wayland-*' -type s 2>/dev/null | head -n 1)
   ipc=$(find "$session/runtime" -maxdepth 1 -name 'sway-ipc.*.sock' -type s 2>/dev/null | head -n 1)
-  [ -n "$socket" ] && [ -n "$ipc" ] && break
-  sleep 0.1
-done
-[ -n "$socket" ] && [ -n "$ipc" ] || { echo "sway.sh: sway did not start" >&2; cat "$work/sway.log" >&2; exit 1; }
+  [ -n "$socket" ] && [ -n "$ipc" ]
+}
+wait_ready sway "$work/sway.log" "$sway_pid" sway_sockets
 # Clients find the display by name in their own runtime folder (WebKit's sandbox lets its web
 # processes see only that path): link the compositor's socket there.
 ln "$socket" "$XDG_RUNTIME_DIR/wayland-1"
 export WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$ipc" XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
-wait_for_output() { swaymsg -t get_outputs 2>/dev/null | grep -q HEADLESS-1; }
-for _ in $(seq 1 50); do wait_for_output && break; sleep 0.1; done
+sway_output() { swaymsg -t get_outputs 2>/dev/null | grep -q HEADLESS-1; }
+wait_ready "sway's output" "$work/sway.log" "$sway_pid" sway_output
 
 if [ $xwayland -eq 1 ]; then
   # sway starts Xwayland lazily; its display number is in the environment it gives to `exec`.
   swaymsg "exec env > $session/runtime/exec-env" >/dev/null
-  for _ in $(seq 1 100); do grep -q '^DISPLAY=' "$session/runtime/exec-env" 2>/dev/null && break; sleep 0.1; done
-  DISPLAY=$(sed -n 's/^DISPLAY=//p' "$session/runtime/exec-env")
-  [ -n "$DISPLAY" ] || { echo "sway.sh: sway started no Xwayland" >&2; cat "$work/sway.log" >&2; exit 1; }
+  xwayland_display() {
+    DISPLAY=$(sed -n 's/^DISPLAY=//p' "$session/runtime/exec-env" 2>/dev/null)
+    [ -n "$DISPLAY" ]
+  }
+  wait_ready "sway's Xwayland display" "$work/sway.log" "$sway_pid" xwayland_display
   export DISPLAY
-  # Xwayland lets in only the compositor's user: let this one in too.
-  if [ ${#as_user[@]} -gt 0 ] && command -v xhost >/dev/null; then
-    "${as_user[@]}" env DISPLAY="$DISPLAY" xhost "+si:localuser:$(id -un)" >/dev/null 2>&1 || true
-  fi
+  # Xwayland is ready once it takes a client. It lets in only the compositor's user: as root,
+  # that user lets this one in, which is the first connection.
+  xwayland_ready() {
+    if [ ${#as_user[@]} -gt 0 ]; then
+      "${as_user[@]}" env DISPLAY="$DISPLAY" xhost "+si:localuser:$(id -un)"
+    else
+      xdpyinfo -display "$DISPLAY"
+    fi
+  }
+  wait_ready Xwayland "$work/sway.log" "$sway_pid" xwayland_ready
 fi
 
 if [ $bar -eq 1 ]; then
   "${as_user[@]}" "${session_env[@]}" WAYLAND_DISPLAY="$socket" waybar -c "$session/config/waybar/config" \
     >"$work/waybar.log" 2>&1 &
   pids+=($!)
-  for _ in $(seq 1 100); do
-    if dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-         string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q 'boolean true'; then break; fi
-    sleep 0.1
-  done
+  wait_ready waybar "$work/waybar.log" $! bus_name_owned org.kde.StatusNotifierWatcher
 fi
 
 "$@"

@@ -31,7 +31,7 @@ struct PanelWindowTest : ::testing::Test {
     view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [this] { ++fx.closes; });
     window->add(*view);
     window->show_all();
-    testing::waitFor([&] { return view->get_mapped(); }, 20);
+    testing::waitFor([&] { return view->get_mapped(); });
     testing::waitForDraw(*window);  // the first page is made after the first frame
   }
   void TearDown() override { window.reset(); }
@@ -168,11 +168,11 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     auto* view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [] {});
     window.add(*view);
     window.show_all();
-    ASSERT_TRUE(testing::waitFor([&] { return view->get_mapped(); }, 20));
+    ASSERT_TRUE(testing::waitFor([&] { return view->get_mapped(); }));
     Gtk::MenuButton& button = view->siteBar().siteMenuButton();
     button.clicked();
     testing::settle();
-    ASSERT_TRUE(testing::waitFor([&] { return button.get_active(); }, 10));
+    ASSERT_TRUE(testing::waitFor([&] { return button.get_active(); }));
     testing::waitForDraw(window);
 
     std::vector<Gtk::Label*> labels;
@@ -572,7 +572,7 @@ TEST(PanelWebView, LoadedLoopbackPage) {
     EXPECT_EQ(view->browserToolbar().hostLabel().get_text(), "127.0.0.1");
     // Give the web process a moment to paint its first frame.
     gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC;
-    testing::waitFor([&] { return g_get_monotonic_time() > until; }, 5);
+    testing::waitFor([&] { return g_get_monotonic_time() > until; });
     testing::saveScreenshot(window, "panel", "browsing");
   }
   testing::settle();
@@ -607,20 +607,20 @@ TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
   window.add(*view);
   window.show_all();
   auto& panel = dynamic_cast<VeskView&>(*view);
-  ASSERT_TRUE(testing::waitFor([&] { return panel.siteBar().settingsButton().get_mapped(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return panel.siteBar().settingsButton().get_mapped(); }));
   testing::waitForDraw(window);
 
   // A click in the corner of the settings button's square, away from its symbol.
   auto [x, y] = screenOrigin(panel.siteBar().settingsButton());
   xdotool("mousemove " + std::to_string(x + 2) + " " + std::to_string(y + 2) + " click 1");
-  ASSERT_TRUE(testing::waitFor([&] { return panel.state().showSettings(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return panel.state().showSettings(); }));
 
   // Escape typed into the panel's window: first back to browsing, then the panel hides.
   window.present();
   xdotool("key Escape");
-  ASSERT_TRUE(testing::waitFor([&] { return !panel.state().showSettings(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return !panel.state().showSettings(); }));
   xdotool("key Escape");
-  EXPECT_TRUE(testing::waitFor([&] { return closes == 1; }, 20));
+  EXPECT_TRUE(testing::waitFor([&] { return closes == 1; }));
 }
 
 // Escape typed into a focused page goes to the page first; only an Escape the page leaves
@@ -653,34 +653,34 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   ASSERT_NE(panel.browserContent().host(), nullptr);
   auto* page = WEBKIT_WEB_VIEW(panel.browserContent().host()->get_child()->gobj());
   auto title = [page] { return std::string(webkit_web_view_get_title(page) ? webkit_web_view_get_title(page) : ""); };
-  ASSERT_TRUE(testing::waitFor([&] { return title() == "ready"; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return title() == "ready"; }));
   testing::waitForDraw(window);
 
   // A real click into the field gives the page keyboard focus.
   window.present();
   auto [x, y] = screenOrigin(*panel.browserContent().host());
   xdotool("mousemove " + std::to_string(x + 40) + " " + std::to_string(y + 40) + " click 1");
-  ASSERT_TRUE(testing::waitFor([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }));
 
   xdotool("key Escape");
-  ASSERT_TRUE(testing::waitFor([&] { return title() == "escape 1" || closes > 0; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return title() == "escape 1" || closes > 0; }));
   EXPECT_EQ(title(), "escape 1");
   EXPECT_EQ(closes, 0);
 
   // The page leaves this one unhandled: the Escape rule hides the panel, once. Presses are
   // answered in order, so a first Escape wrongly handed back would have counted before this one.
   xdotool("key Escape");
-  ASSERT_TRUE(testing::waitFor([&] { return closes > 0; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return closes > 0; }));
   EXPECT_EQ(closes, 1);
-  EXPECT_TRUE(testing::waitFor([&] { return title() == "escape 2"; }, 20)) << "the page never saw it";
+  EXPECT_TRUE(testing::waitFor([&] { return title() == "escape 2"; })) << "the page never saw it";
 
   // A page whose web process ended answers nothing: Escape is the panel's at once, though the
   // page keeps the focus behind the error card.
   webkit_web_view_terminate_web_process(page);
-  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
   ASSERT_TRUE(gtk_widget_has_focus(GTK_WIDGET(page)));
   xdotool("key Escape");
-  EXPECT_TRUE(testing::waitFor([&] { return closes == 2; }, 20));
+  EXPECT_TRUE(testing::waitFor([&] { return closes == 2; }));
 }
 
 TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFollows) {
@@ -698,9 +698,9 @@ TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFol
       },
       true);
   window.show_all();
-  ASSERT_TRUE(testing::waitFor([&] { return pagesAtFirstFrame.has_value(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return pagesAtFirstFrame.has_value(); }));
   EXPECT_EQ(*pagesAtFirstFrame, 0u);
-  ASSERT_TRUE(testing::waitFor([&] { return view->browserContent().host() != nullptr; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return view->browserContent().host() != nullptr; }));
   EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
   EXPECT_EQ(fx.pages.pages.size(), 1u);
 }
@@ -734,12 +734,12 @@ TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
 
     if (arrives) {
       receive(std::make_unique<FakeWebServices>(fx.pages), {});
-      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().host() != nullptr; }, 20));
+      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().host() != nullptr; }));
       EXPECT_EQ(view.browserContent().host()->site().id, alpha.id);
       EXPECT_EQ(fx.pages.pages.size(), 1u);
     } else {
       receive(nullptr, "libvesk-web.so is missing");
-      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().errorLayer().get_visible(); }, 20));
+      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().errorLayer().get_visible(); }));
       EXPECT_EQ(view.browserContent().errorText().get_text(), "libvesk-web.so is missing");
       EXPECT_EQ(view.browserContent().host(), nullptr);
     }
@@ -756,7 +756,7 @@ TEST_F(PanelWindowTest, ASiteSwitchIsInPlaceForTheNextFrame) {
   gulong painted = g_signal_connect(
       clock, "after-paint",
       G_CALLBACK(+[](GdkFrameClock*, gpointer at) { *static_cast<gint64*>(at) = g_get_monotonic_time(); }), &lastPaint);
-  ASSERT_TRUE(testing::waitFor([&] { return g_get_monotonic_time() - lastPaint > 100000; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return g_get_monotonic_time() - lastPaint > 100000; }));
   g_signal_handler_disconnect(clock, painted);
 
   std::optional<Uuid> drawnSite;
@@ -768,7 +768,7 @@ TEST_F(PanelWindowTest, ASiteSwitchIsInPlaceForTheNextFrame) {
       false);
   window->queue_draw();
   fx.model->select(beta);
-  ASSERT_TRUE(testing::waitFor([&] { return drawnSite.has_value(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return drawnSite.has_value(); }));
   drawn.disconnect();
   EXPECT_EQ(*drawnSite, beta.id);
 }
@@ -790,9 +790,9 @@ TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
   panelWindow.showUnder(std::nullopt);
   Gtk::Window& window = panelWindow.window();
   auto windowWidth = [&] { return window.get_window() ? window.get_window()->get_width() : 0; };
-  ASSERT_TRUE(testing::waitFor([&] { return window.get_mapped() && windowWidth() > 0; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return window.get_mapped() && windowWidth() > 0; }));
   // The page comes right after the panel's first frame.
-  ASSERT_TRUE(testing::waitFor([&] { return !fx.pages.pages.empty(); }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return !fx.pages.pages.empty(); }));
 
   for (std::size_t length : {60u, 120u, 400u}) {
     SCOPED_TRACE(length);
@@ -820,7 +820,7 @@ TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
 
   // A new stored size still applies.
   panelWindow.setContentSize(620, 640);
-  ASSERT_TRUE(testing::waitFor([&] { return windowWidth() == 620 && window.get_window()->get_height() == 640; }, 20));
+  ASSERT_TRUE(testing::waitFor([&] { return windowWidth() == 620 && window.get_window()->get_height() == 640; }));
 }
 
 }  // namespace

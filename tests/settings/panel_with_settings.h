@@ -33,7 +33,7 @@ class PanelWithSettings {
   bool focus() {
     window->show();
     window->present();
-    return waitFor([&] { return window->is_active(); }, 20);
+    return waitFor([&] { return window->is_active(); });
   }
 
   SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }

@@ -190,7 +190,7 @@ class PortalHotkeysTest : public ::testing::Test {
   }
   // Waits until `count` activations have been handled, and the actions they queued have run.
   bool delivery(int count) {
-    bool arrived = waitFor([&] { return delivered >= count; }, 20);
+    bool arrived = waitFor([&] { return delivered >= count; });
     testing::settle();
     return arrived;
   }
@@ -226,7 +226,7 @@ class PortalHotkeysTest : public ::testing::Test {
 
 TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsActionOnce) {
   launch(0, 0);
-  ASSERT_TRUE(waitFor([&] { return !portal->binds.empty(); }, 20)) << "nothing was bound";
+  ASSERT_TRUE(waitFor([&] { return !portal->binds.empty(); })) << "nothing was bound";
   const std::vector<FakePortal::Bound> expected{{"toggle", std::string(strings::optionToggle()), "CTRL+ALT+space"},
                                                 {"next", std::string(strings::optionNext()), "CTRL+Right"},
                                                 {"previous", std::string(strings::optionPrevious()), "SHIFT+LOGO+a"}};
@@ -254,7 +254,7 @@ TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsAct
   delegate->model().isRecordingShortcut.set(false);
   // A changed combination is bound anew, in a new session, with all three.
   delegate->model().changeShortcut(Shortcut{49, ModifierMask::command, "⌘ Space"}, ShortcutAction::show);
-  ASSERT_TRUE(waitFor([&] { return portal->binds.size() >= 2; }, 20));
+  ASSERT_TRUE(waitFor([&] { return portal->binds.size() >= 2; }));
   testing::settle();
   EXPECT_EQ(portal->binds.size(), 2u);
   EXPECT_EQ(portal->sessions, 2);
@@ -274,8 +274,8 @@ TEST_F(PortalHotkeysTest, ARefusalShowsThePlainLineAndCombinationsAreStillStored
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "CreateSession " << c.createAnswer << ", BindShortcuts " << c.bindAnswer);
     launch(c.createAnswer, c.bindAnswer);
-    ASSERT_TRUE(waitFor([&] { return portal->sessions > 0 && (c.createAnswer != 0 || !portal->binds.empty()); }, 20));
-    ASSERT_TRUE(waitFor([&] { return !delegate->model().globalKeysOffered(); }, 20));
+    ASSERT_TRUE(waitFor([&] { return portal->sessions > 0 && (c.createAnswer != 0 || !portal->binds.empty()); }));
+    ASSERT_TRUE(waitFor([&] { return !delegate->model().globalKeysOffered(); }));
     KeysTab& tab = keysTab();
     EXPECT_TRUE(tab.sessionNotice->get_visible());
     EXPECT_EQ(tab.sessionNotice->get_text(), strings::globalKeysUnavailable());

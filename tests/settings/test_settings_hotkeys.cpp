@@ -70,7 +70,7 @@ class RecordingWithGrabsTest : public ::testing::Test {
   bool showCombinationToggles() {
     const int before = shell->shows + shell->closes;
     EXPECT_TRUE(xdotool("key ctrl+alt+space"));
-    return waitFor([&] { return shell->shows + shell->closes > before; }, 20);
+    return waitFor([&] { return shell->shows + shell->closes > before; });
   }
 
   testing::MemorySettingsStore store;
@@ -92,7 +92,7 @@ TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndThe
   startRecording();
   const int toggles = shell->shows + shell->closes;
   ASSERT_TRUE(xdotool("key ctrl+alt+space"));
-  ASSERT_TRUE(waitFor([&] { return model.shortcutError().has_value(); }, 20)) << "the recorder never saw the press";
+  ASSERT_TRUE(waitFor([&] { return model.shortcutError().has_value(); })) << "the recorder never saw the press";
   EXPECT_EQ(model.shortcutError(), std::string(strings::duplicateShortcut()));
   EXPECT_EQ(shell->shows + shell->closes, toggles);
   EXPECT_FALSE(view->state().recorder.isRecording());
@@ -102,18 +102,18 @@ TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndThe
   // Captured: a new combination is accepted while the grabs are released and grabbed with them.
   startRecording();
   ASSERT_TRUE(xdotool("key ctrl+alt+k"));
-  ASSERT_TRUE(waitFor([&] { return model.nextShortcut().has_value(); }, 20));
+  ASSERT_TRUE(waitFor([&] { return model.nextShortcut().has_value(); }));
   EXPECT_EQ(model.shortcutError(), std::nullopt);
   ASSERT_FALSE(shell->shown);
   const int shows = shell->shows;
   ASSERT_TRUE(xdotool("key ctrl+alt+k"));
-  EXPECT_TRUE(waitFor([&] { return shell->shows > shows; }, 20)) << "the new combination is not grabbed";
+  EXPECT_TRUE(waitFor([&] { return shell->shows > shows; })) << "the new combination is not grabbed";
   EXPECT_TRUE(showCombinationToggles());
 
   // Escape.
   startRecording();
   ASSERT_TRUE(xdotool("key Escape"));
-  ASSERT_TRUE(waitFor([&] { return !view->state().recorder.isRecording(); }, 20));
+  ASSERT_TRUE(waitFor([&] { return !view->state().recorder.isRecording(); }));
   EXPECT_TRUE(showCombinationToggles());
 
   // A tab button.
@@ -146,7 +146,7 @@ TEST(WebsitesKeyboard, TabReachesRowsThatWereNotBuiltYet) {
   window.add(*screen);
   window.show_all();
   window.present();
-  ASSERT_TRUE(waitFor([&] { return window.is_active(); }, 20)) << "the window never got focus";
+  ASSERT_TRUE(waitFor([&] { return window.is_active(); })) << "the window never got focus";
   screen->tabButton(SettingsTab::websites).clicked();
   settle();
   auto* tab = dynamic_cast<WebsitesTab*>(screen->content());

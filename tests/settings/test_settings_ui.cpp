@@ -88,7 +88,7 @@ TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
     EXPECT_EQ(button.get_allocated_height(), 31);
   }
   window->resize(640, 760);
-  testing::waitFor([&] { return screen->tabButton(SettingsTab::general).get_allocated_width() != width; }, 5);
+  testing::waitFor([&] { return screen->tabButton(SettingsTab::general).get_allocated_width() != width; });
   int wider = screen->tabButton(SettingsTab::general).get_allocated_width();
   for (auto tab : allSettingsTabs) EXPECT_NEAR(screen->tabButton(tab).get_allocated_width(), wider, 1);
 }
@@ -96,7 +96,7 @@ TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
 TEST_F(SettingsUiTest, TallContentScrollsWithTheTitleAndTheStrip) {
   window->resize(500, 300);
   choose(SettingsTab::websites);
-  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }, 5));
+  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }));
   settle();
   auto adjustment = screen->get_vadjustment();
   EXPECT_GT(adjustment->get_upper(), adjustment->get_page_size() + 100);
@@ -512,7 +512,7 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
     auto& general = tab<GeneralTab>();
     testing::waitForDraw(*window);
     clickCentre(general.loginSwitch);
-    ASSERT_TRUE(testing::waitFor([&] { return login.registerCalls + login.unregisterCalls > 0; }, 20));
+    ASSERT_TRUE(testing::waitFor([&] { return login.registerCalls + login.unregisterCalls > 0; }));
     testing::spinFor(600);  // past the end of the slide
     EXPECT_EQ(login.registerCalls, 1) << "animations " << animations;
     EXPECT_EQ(login.unregisterCalls, 0) << "animations " << animations;
@@ -526,7 +526,7 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
 TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
   window->resize(500, 300);
   choose(SettingsTab::panel);
-  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }, 5));
+  ASSERT_TRUE(testing::waitFor([&] { return screen->get_allocated_height() <= 300; }));
   testing::waitForDraw(*window);
   auto adjustment = screen->get_vadjustment();
   ASSERT_GT(adjustment->get_upper(), adjustment->get_page_size());
@@ -546,7 +546,7 @@ TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
     const double before = adjustment->get_value();
     ASSERT_TRUE(
         testing::xdotool("mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y) + " click 5"));
-    EXPECT_TRUE(testing::waitFor([&] { return adjustment->get_value() > before; }, 10)) << "slider " << i;
+    EXPECT_TRUE(testing::waitFor([&] { return adjustment->get_value() > before; })) << "slider " << i;
   }
   EXPECT_EQ(fx->model->panelWidth(), 500);
   EXPECT_EQ(fx->model->pageZoom(), 1.0);

@@ -176,7 +176,7 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   keysTab().rows[2].setButton->clicked();
   ASSERT_TRUE(view->state().recorder.isRecording());
   ASSERT_TRUE(xdotool("key ctrl+alt+p"));
-  ASSERT_TRUE(waitFor([&] { return model.previousShortcut().has_value(); }, 20)) << "the recorder never saw the press";
+  ASSERT_TRUE(waitFor([&] { return model.previousShortcut().has_value(); })) << "the recorder never saw the press";
   EXPECT_EQ(keysTab().rows[2].setButton->get_label(), "Ctrl+Alt+P");
   store->flush();  // the file is written behind the change
   gchar* contents = nullptr;

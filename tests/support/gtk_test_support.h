@@ -98,7 +98,7 @@ inline void waitForDraw(Gtk::Window& window) {
       },
       true);
   window.queue_draw();
-  waitFor([&] { return drawn; }, 20);
+  waitFor([&] { return drawn; });
   connection.disconnect();
   settle();
 }
