@@ -48,6 +48,31 @@ panel_at_icon() {
   [ "$PANEL_X" -le "$ICON_X" ] && [ $((PANEL_X + PANEL_W)) -ge "$ICON_X" ] ||
     fail "the panel ($PANEL_X to $((PANEL_X + PANEL_W))) is not under the icon (x $ICON_X)"
 }
+# Vesk's desktop window, which takes clicks on the desktop while the panel is shown, is mapped,
+# and the panel shown with it has reached the screen (the compositor takes clicks for a window
+# once it has drawn it): the panel's dark background, not the desktop's blue, at its centre.
+catcher_shown() {
+  window_with "--pid $vp" _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DESKTOP >/dev/null && panel_frame || return 1
+  local blue
+  blue=$(outer import -window root -crop "1x1+$((PANEL_X + PANEL_W / 2))+$((PANEL_Y + PANEL_H / 2))" -depth 8 txt:- |
+    awk -F'[,: ()]+' 'NR == 2 { print $5 }')
+  [ -n "$blue" ] && [ "$blue" -lt 100 ]
+}
+# A double click is a gesture in time: until an item has answered Activate once, the extension
+# opens the menu at the first click, and on a busy machine its grab may take the second click,
+# which then only closes the menu. Escape closes what they
+# opened, and the double click is tried again, at most three times.
+double_click_icon() {
+  local attempt
+  for attempt in 1 2 3; do
+    outer xdotool mousemove "$ICON_X" "$ICON_Y" click --repeat 2 --delay 40 1
+    wait_for 10 panel_shown && return 0
+    echo "the double click was taken for two clicks (attempt $attempt)"
+    outer xdotool key Escape
+    sleep 1 # longer than the double-click time
+  done
+  return 1
+}
 status_settled() { shot empty && sleep 1 && shot again && [ "$(compare -metric AE -crop "${area_w}x32+$area_x+0" \
   "$shots/empty.png" "$shots/again.png" null: 2>&1)" = 0 ]; }
 
@@ -74,14 +99,16 @@ shot panel
 [ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/panel.png" "$VESK_SCREENSHOT_DIR/gnome-panel.png"
 
 step "a click on the desktop closes the panel"
+wait_for 60 catcher_shown || fail "no desktop window takes clicks on the desktop"
 click 300 400
-wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel"
+wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel: $(for id in $(xdotool search --pid "$vp"); do
+  xwininfo -id "$id" | grep -E 'xwininfo|Absolute|Width|Height|Map State'; xprop -id "$id" _NET_WM_WINDOW_TYPE; done)"
 
 step "a double click on the icon opens the panel at the icon"
 sleep 1 # longer than the double-click time: the next two clicks are one double click
-outer xdotool mousemove "$ICON_X" "$ICON_Y" click --repeat 2 --delay 80 1
-wait_for 60 panel_shown || fail "a double click on the icon did not open the panel"
+double_click_icon || fail "a double click on the icon did not open the panel"
 panel_at_icon
+wait_for 60 catcher_shown || fail "no desktop window takes clicks on the desktop"
 click 300 400
 wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel"
 echo "PASS"

@@ -14,6 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
 source "$here/stop_processes.sh"
+source "$here/wait_ready.sh"
 [ "${1:-}" = -- ] && shift
 [ $# -gt 0 ] || { echo "usage: gnome.sh -- command..." >&2; exit 2; }
 extension=ubuntu-appindicators@ubuntu.com
@@ -35,24 +36,11 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+# A helper that started but left out what the session needs: say which, with its log.
 fail_helper() {
-  echo "gnome.sh: $1 did not start" >&2
-  [ -z "${2:-}" ] || cat "$2" >&2
+  echo "gnome.sh: $1; its log ($2):" >&2
+  cat "$2" >&2
   exit 1
-}
-# wait_until SECONDS COMMAND...: runs COMMAND until it succeeds; false once SECONDS have passed
-# or the helper started last has ended.
-wait_until() {
-  local deadline=$((SECONDS + $1)) helper=${pids[-1]}
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] && still_running "$helper" || return 1
-    sleep 0.2
-  done
-}
-has_name() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
 # No systemd and no logind in here: mutter then runs on its stand-in for a login manager.
@@ -71,8 +59,8 @@ Xvfb -displayfd "$dfd" -screen 0 1280x800x24 -nolisten tcp -noreset +extension X
   >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 outer=""
-read -r -t 60 -u "$dfd" outer || true
-[ -n "$outer" ] || fail_helper Xvfb "$work/xvfb.log"
+read -r -t "$ready_limit" -u "$dfd" outer || true
+[ -n "$outer" ] || { echo "gnome.sh: Xvfb did not start; its log:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export VESK_OUTER_DISPLAY=":$outer"
 
 # A system bus of the harness's own (gnome-shell asks it for accounts, power and the like and
@@ -87,11 +75,15 @@ cat >"$work/system-bus.conf" <<EOF
   </policy>
 </busconfig>
 EOF
-system_bus=$(dbus-daemon --config-file="$work/system-bus.conf" --fork --print-address=1 --print-pid=1 | head -n 2)
-export DBUS_SYSTEM_BUS_ADDRESS=$(sed -n 1p <<<"$system_bus")
+system_bus=$(dbus-daemon --config-file="$work/system-bus.conf" --fork --print-address=1 --print-pid=1 \
+  2>"$work/system-bus.log" | head -n 2)
+DBUS_SYSTEM_BUS_ADDRESS=$(sed -n 1p <<<"$system_bus")
+[ -n "$DBUS_SYSTEM_BUS_ADDRESS" ] || fail_helper "the system bus did not start" "$work/system-bus.log"
+export DBUS_SYSTEM_BUS_ADDRESS
 pids+=("$(sed -n 2p <<<"$system_bus")")
-bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | head -n 2)
+bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || fail_helper "the session bus did not start" "$work/bus.log"
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 
@@ -104,17 +96,17 @@ gsettings get org.gnome.shell enabled-extensions | grep -q "$extension" ||
 # The nested screen fills the outer one.
 MUTTER_DEBUG_DUMMY_MODE_SPECS=1280x800 DISPLAY="$VESK_OUTER_DISPLAY" gnome-shell --nested --wayland >"$work/gnome-shell.log" 2>&1 &
 pids+=($!)
-wait_until 120 has_name org.gnome.Shell || fail_helper gnome-shell "$work/gnome-shell.log"
+wait_ready gnome-shell "$work/gnome-shell.log" "${pids[-1]}" bus_name_owned org.gnome.Shell
 # Its Wayland socket, and its Xwayland's display and the key (XAUTHORITY) X11 clients need.
 xwayland_auth() { ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n 1; }
-wait_until 120 xwayland_auth || fail_helper "gnome-shell's Xwayland" "$work/gnome-shell.log"
-wait_until 60 test -S "$XDG_RUNTIME_DIR/wayland-0" || fail_helper "gnome-shell's Wayland socket" "$work/gnome-shell.log"
+wait_ready "gnome-shell's Xwayland" "$work/gnome-shell.log" "${pids[-1]}" xwayland_auth
+wait_ready "gnome-shell's Wayland socket" "$work/gnome-shell.log" "${pids[-1]}" test -S "$XDG_RUNTIME_DIR/wayland-0"
 XAUTHORITY=$(xwayland_auth)
 display=$(sed -nE 's/.*Using public X11 display (:[0-9]+).*/\1/p' "$work/gnome-shell.log" | head -n 1)
-[ -n "$display" ] || fail_helper "gnome-shell's Xwayland (no display named)" "$work/gnome-shell.log"
+[ -n "$display" ] || fail_helper "gnome-shell named no Xwayland display" "$work/gnome-shell.log"
 export DISPLAY="$display" XAUTHORITY WAYLAND_DISPLAY=wayland-0
-wait_until 60 xdpyinfo || fail_helper "gnome-shell's Xwayland" "$work/gnome-shell.log"
-wait_until 120 has_name org.kde.StatusNotifierWatcher || fail_helper "the AppIndicator extension" "$work/gnome-shell.log"
+wait_ready "gnome-shell's Xwayland" "$work/gnome-shell.log" "${pids[-1]}" xdpyinfo
+wait_ready "the AppIndicator extension" "$work/gnome-shell.log" "${pids[-1]}" bus_name_owned org.kde.StatusNotifierWatcher
 # gnome-shell starts in the overview, where no window shows: hand over the desktop.
 shell_property() {
   dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Get \
@@ -122,6 +114,6 @@ shell_property() {
 }
 dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Set \
   string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null
-wait_until 60 shell_property OverviewActive false || fail_helper "gnome-shell's desktop (it stays in the overview)" "$work/gnome-shell.log"
+wait_ready "gnome-shell's desktop (it stays in the overview)" "$work/gnome-shell.log" "${pids[-1]}" shell_property OverviewActive false
 
 "$@"

@@ -14,6 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/private_namespaces.sh"
 source "$here/stop_processes.sh"
+source "$here/wait_ready.sh"
 [ "${1:-}" = -- ] && shift
 [ $# -gt 0 ] || { echo "usage: plasma.sh -- command..." >&2; exit 2; }
 portal_kde=/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde
@@ -33,25 +34,11 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# fail_helper NAME LOG: a helper did not come up in time; say which, with its log.
+# A helper that started but left out what the session needs: say which, with its log.
 fail_helper() {
-  echo "plasma.sh: $1 did not start" >&2
-  [ -z "${2:-}" ] || cat "$2" >&2
+  echo "plasma.sh: $1; its log ($2):" >&2
+  cat "$2" >&2
   exit 1
-}
-# wait_until SECONDS COMMAND...: runs COMMAND until it succeeds; false once SECONDS have passed
-# or the helper started last has ended.
-wait_until() {
-  local deadline=$((SECONDS + $1)) helper=${pids[-1]}
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] && still_running "$helper" || return 1
-    sleep 0.2
-  done
-}
-has_name() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
@@ -68,13 +55,14 @@ Xvfb -displayfd "$dfd" -screen 0 1280x800x24 -nolisten tcp -noreset +extension X
   >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 outer=""
-read -r -t 60 -u "$dfd" outer || true
-[ -n "$outer" ] || fail_helper Xvfb "$work/xvfb.log"
+read -r -t "$ready_limit" -u "$dfd" outer || true
+[ -n "$outer" ] || { echo "plasma.sh: Xvfb did not start; its log:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export VESK_OUTER_DISPLAY=":$outer"
 
 # A session bus that starts services on demand, as a desktop's does.
-bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | head -n 2)
+bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || fail_helper "the session bus did not start" "$work/bus.log"
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 
@@ -89,30 +77,30 @@ chmod +x "$work/report-env"
 DISPLAY="$VESK_OUTER_DISPLAY" "$work/kwin_wayland" --x11-display "$VESK_OUTER_DISPLAY" --socket vesk-kwin \
   --width 1280 --height 800 --xwayland "$work/report-env" >"$work/kwin.log" 2>&1 &
 pids+=($!)
-wait_until 120 test -s "$work/kwin-env" || fail_helper kwin_wayland "$work/kwin.log"
+wait_ready kwin_wayland "$work/kwin.log" "${pids[-1]}" test -s "$work/kwin-env"
 DISPLAY=$(sed -n 's/^DISPLAY=//p' "$work/kwin-env")
 XAUTHORITY=$(sed -n 's/^XAUTHORITY=//p' "$work/kwin-env")
-[ -n "$DISPLAY" ] || fail_helper "kwin_wayland's Xwayland" "$work/kwin.log"
+[ -n "$DISPLAY" ] || fail_helper "kwin_wayland started no Xwayland" "$work/kwin.log"
 export DISPLAY WAYLAND_DISPLAY=vesk-kwin
 [ -z "$XAUTHORITY" ] || export XAUTHORITY
-wait_until 60 has_name org.kde.kglobalaccel || fail_helper "kwin_wayland's global shortcuts" "$work/kwin.log"
+wait_ready "kwin_wayland's global shortcuts" "$work/kwin.log" "${pids[-1]}" bus_name_owned org.kde.kglobalaccel
 
 QT_QPA_PLATFORM=wayland kded5 >"$work/kded5.log" 2>&1 &
 pids+=($!)
-wait_until 120 has_name org.kde.StatusNotifierWatcher || fail_helper kded5 "$work/kded5.log"
+wait_ready kded5 "$work/kded5.log" "${pids[-1]}" bus_name_owned org.kde.StatusNotifierWatcher
 "$activities" >"$work/kactivitymanagerd.log" 2>&1 &
 pids+=($!)
-wait_until 120 has_name org.kde.ActivityManager || fail_helper kactivitymanagerd "$work/kactivitymanagerd.log"
+wait_ready kactivitymanagerd "$work/kactivitymanagerd.log" "${pids[-1]}" bus_name_owned org.kde.ActivityManager
 QT_QPA_PLATFORM=wayland plasmashell --no-respawn >"$work/plasmashell.log" 2>&1 &
 pids+=($!)
 export VESK_PLASMASHELL_PID=$!
-wait_until 180 has_name org.kde.plasmashell || fail_helper plasmashell "$work/plasmashell.log"
+wait_ready plasmashell "$work/plasmashell.log" "${pids[-1]}" bus_name_owned org.kde.plasmashell
 
 QT_QPA_PLATFORM=wayland "$portal_kde" >"$work/portal-kde.log" 2>&1 &
 pids+=($!)
-wait_until 120 has_name org.freedesktop.impl.portal.desktop.kde || fail_helper xdg-desktop-portal-kde "$work/portal-kde.log"
+wait_ready xdg-desktop-portal-kde "$work/portal-kde.log" "${pids[-1]}" bus_name_owned org.freedesktop.impl.portal.desktop.kde
 /usr/libexec/xdg-desktop-portal -r >"$work/portal.log" 2>&1 &
 pids+=($!)
-wait_until 120 has_name org.freedesktop.portal.Desktop || fail_helper xdg-desktop-portal "$work/portal.log"
+wait_ready xdg-desktop-portal "$work/portal.log" "${pids[-1]}" bus_name_owned org.freedesktop.portal.Desktop
 
 "$@"
