@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "model/glib_handles.h"
 #include "model/strings.h"
 
 namespace vesk {
@@ -129,7 +130,33 @@ GtkPanelWindow::GtkPanelWindow() {
   }
 }
 
-GtkPanelWindow::~GtkPanelWindow() { focusCheck_.disconnect(); }
+GtkPanelWindow::~GtkPanelWindow() {
+  focusCheck_.disconnect();
+  watchOverview(false);
+}
+
+void GtkPanelWindow::watchOverview(bool watch) {
+  if (!watch && overviewWatch_ == 0) return;
+  // The session bus is already connected (the tray icon lives on it): this returns it at once.
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) return;
+  if (overviewWatch_ != 0) g_dbus_connection_signal_unsubscribe(bus.get(), std::exchange(overviewWatch_, 0));
+  if (!watch) return;
+  overviewWatch_ = g_dbus_connection_signal_subscribe(
+      bus.get(), "org.gnome.Shell", "org.freedesktop.DBus.Properties", "PropertiesChanged", "/org/gnome/Shell",
+      "org.gnome.Shell", G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+         gpointer data) {
+        auto* self = static_cast<GtkPanelWindow*>(data);
+        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) return;
+        GVariantPtr changed(g_variant_get_child_value(parameters, 1));
+        gboolean overview = FALSE;
+        if (g_variant_lookup(changed.get(), "OverviewActive", "b", &overview) && overview && self->isShown() &&
+            self->onFocusLost)
+          self->onFocusLost();
+      },
+      this, nullptr);
+}
 
 void GtkPanelWindow::catchClicks() {
   if (auto visual = catcher_.get_screen()->get_rgba_visual())
@@ -146,7 +173,10 @@ void GtkPanelWindow::catchClicks() {
     if (isShown() && onFocusLost) onFocusLost();
     return true;
   });
-  window_.signal_hide().connect([this] { catcher_.hide(); });
+  window_.signal_hide().connect([this] {
+    catcher_.hide();
+    watchOverview(false);
+  });
 }
 
 void GtkPanelWindow::startDesktopCatcher() {
@@ -176,6 +206,7 @@ void GtkPanelWindow::showDesktopCatcher() {
   catcher_.set_default_size(area.width, area.height);
   catcher_.resize(area.width, area.height);
   catcher_.show();
+  watchOverview(true);
 }
 
 void GtkPanelWindow::focusOut() {

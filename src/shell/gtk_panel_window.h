@@ -88,6 +88,10 @@ class GtkPanelWindow final : public PanelWindow {
   void startDesktopCatcher();
   void showDesktopCatcher();
   bool desktopCatcher_ = false;
+  // While shown under GNOME Shell: its overview opening (Activities, the Super key) closes the
+  // panel, which the overview hides, as a click outside would.
+  unsigned overviewWatch_ = 0;
+  void watchOverview(bool watch);
   // Sends a click on the catcher to onFocusLost.
   void catchClicks();
   bool ownWindowHasFocus() const;

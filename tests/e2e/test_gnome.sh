@@ -3,7 +3,8 @@
 # extension as the tray host; Vesk through Xwayland): the extension opens an item's menu on a
 # click, so Vesk's menu starts with "Open Vesk", which opens the panel under the top bar at the
 # icon, chosen with the keyboard as with the pointer; a click on the desktop closes the panel; a
-# double click on the icon opens it at the icon.
+# double click on the icon opens it at the icon; Activities on the top bar closes it. (A click on
+# the rest of the top bar never reaches an X11 program: it leaves the panel open.)
 #   gnome.sh -- test_gnome.sh path/to/vesk
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -108,7 +109,8 @@ step "a double click on the icon opens the panel at the icon"
 sleep 1 # longer than the double-click time: the next two clicks are one double click
 double_click_icon || fail "a double click on the icon did not open the panel"
 panel_at_icon
-wait_for 60 catcher_shown || fail "no desktop window takes clicks on the desktop"
-click 300 400
-wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel"
+
+step "Activities (the overview, where the panel would be hidden) closes the panel"
+click 40 15
+wait_for 60 panel_hidden || fail "the overview did not close the panel"
 echo "PASS"
