@@ -4,6 +4,7 @@
 # with the desktop's shortcut service under fixed names, the stored combination pressed on the
 # keyboard kwin reads shows and hides the panel, also after Vesk was restarted, a click on the
 # icon opens the panel at the icon (above the bottom panel), and a click on the desktop closes it.
+# Through Plasma's portal instead, which binds nothing, the empty answer counts as no keys.
 #   plasma.sh -- test_plasma.sh path/to/vesk
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,6 +27,13 @@ action_keys() {
     org.kde.kglobalaccel.Component.allShortcutInfos 2>/dev/null |
     awk -v action="$1" '/string/ { field++; if (field == 1) name = $2 } /struct/ { field = 0 }
       /int32/ && name == "\"" action "\"" && !seen[name]++ { print $2 }'
+}
+# The default keys kglobalaccel holds for Vesk's action $1 (Vesk's last registered combination).
+default_keys() {
+  dbus-send --session --print-reply --dest=org.kde.kglobalaccel "$component" \
+    org.kde.kglobalaccel.Component.allShortcutInfos 2>/dev/null |
+    awk -v action="$1" '/struct/ { field = 0; arrays = 0 } /string/ { field++; if (field == 1) name = $2 }
+      /array/ { arrays++ } /int32/ && name == "\"" action "\"" && arrays == 2 && $2 != 0 { print $2 }'
 }
 # Ctrl+Alt+Space: Qt's Space (0x20) with its Control and Alt bits.
 standard_key=$((0x04000000 | 0x08000000 | 0x20))
@@ -125,4 +133,30 @@ press ctrl+alt+space
 wait_for 60 panel_shown || fail "after the restart Ctrl+Alt+Space did not show the panel"
 press ctrl+alt+space
 wait_for 60 panel_hidden || fail "after the restart Ctrl+Alt+Space did not hide the panel"
+
+step "through Plasma's portal (Vesk started under another desktop's name) an empty binding counts as none"
+kill "$vp"
+wait "$vp" 2>/dev/null
+dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
+  "interface='org.freedesktop.portal.Session'" >"$VESK_TEST_TMP/portal-calls.log" 2>&1 &
+pids+=($!)
+monitor_ready() { grep -q NameAcquired "$VESK_TEST_TMP/portal-calls.log"; }
+wait_for 60 monitor_ready || fail "dbus-monitor did not start"
+XDG_CURRENT_DESKTOP=Unknown start_vesk
+# The session's token is the same at every start; Plasma 5.27 binds nothing and answers with an
+# empty list, and Vesk closes the session again instead of claiming keys that never fire.
+session_closed() { grep -q 'path=/org/freedesktop/portal/desktop/session/[0-9_]*/vesk; interface=org.freedesktop.portal.Session; member=Close' "$VESK_TEST_TMP/portal-calls.log"; }
+wait_for 60 session_closed || fail "Vesk kept the portal session Plasma bound nothing in: $(grep member= "$VESK_TEST_TMP/portal-calls.log")"
+grep -q 'member=BindShortcuts' "$VESK_TEST_TMP/portal-calls.log" || fail "Vesk did not ask the portal to bind"
+step "a combination KWin holds is refused, and KWin keeps it"
+kill "$vp"
+wait "$vp" 2>/dev/null
+mkdir -p "$XDG_CONFIG_HOME/vesk"
+printf '[vesk]\nvesk.shortcut.v1={"keyCode":118,"modifiers":2048,"label":"⌥ F4"}\n' >"$XDG_CONFIG_HOME/vesk/settings.ini"
+start_vesk
+no_default() { [ -z "$(default_keys toggle)" ]; }
+wait_for 60 no_default || fail "Vesk's refused Alt+F4 stays its default: $(default_keys toggle)"
+[ -z "$(action_keys toggle)" ] || [ "$(action_keys toggle)" = 0 ] || fail "Vesk holds $(action_keys toggle)"
+dbus-send --session --print-reply --dest=org.kde.kglobalaccel /kglobalaccel org.kde.KGlobalAccel.getGlobalShortcutsByKey \
+  int32:$((0x08000000 | 0x01000033)) | grep -q '"kwin"' || fail "KWin lost Alt+F4"
 echo "PASS"
