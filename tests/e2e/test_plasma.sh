@@ -137,7 +137,7 @@ wait_for 60 panel_hidden || fail "after the restart Ctrl+Alt+Space did not hide 
 step "through Plasma's portal (Vesk started under another desktop's name) an empty binding counts as none"
 kill "$vp"
 wait "$vp" 2>/dev/null
-dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
+stdbuf -oL dbus-monitor --session "interface='org.freedesktop.portal.GlobalShortcuts'" \
   "interface='org.freedesktop.portal.Session'" >"$VESK_TEST_TMP/portal-calls.log" 2>&1 &
 pids+=($!)
 monitor_ready() { grep -q NameAcquired "$VESK_TEST_TMP/portal-calls.log"; }
