@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "model/glib_handles.h"
 #include "model/strings.h"
 #include "shell/display_session.h"
 #include "shell/sway_work_area.h"
@@ -119,21 +120,7 @@ GtkPanelWindow::GtkPanelWindow() {
     for (auto edge :
          {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT, GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM})
       gtk_layer_set_anchor(catcher, edge, TRUE);
-    if (auto visual = catcher_.get_screen()->get_rgba_visual())
-      gtk_widget_set_visual(GTK_WIDGET(catcher), visual->gobj());
-    catcher_.set_app_paintable(true);
-    catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
-    catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
-      cr->set_operator(Cairo::OPERATOR_SOURCE);
-      cr->set_source_rgba(0, 0, 0, 0);
-      cr->paint();
-      return true;
-    });
-    catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
-      if (isShown() && onFocusLost) onFocusLost();
-      return true;
-    });
-    window_.signal_hide().connect([this] { catcher_.hide(); });
+    catchClicks();
   }
   // Where clicks in other applications cannot be seen (on Wayland, and in Wayland windows for an
   // X11 window through Xwayland), the panel closes when another application takes the keyboard.
@@ -152,6 +139,7 @@ GtkPanelWindow::GtkPanelWindow() {
     });
   }
   closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
+  startDesktopCatcher();
   if (closesOnFocusLoss_) {
     window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
       focusOut();
@@ -165,6 +153,81 @@ GtkPanelWindow::~GtkPanelWindow() {
   barHide_.disconnect();
   barDelay_.disconnect();
   if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+  watchOverview(false);
+}
+
+void GtkPanelWindow::watchOverview(bool watch) {
+  if (!watch && overviewWatch_ == 0) return;
+  // The session bus is already connected (the tray icon lives on it): this returns it at once.
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) return;
+  if (overviewWatch_ != 0) g_dbus_connection_signal_unsubscribe(bus.get(), std::exchange(overviewWatch_, 0));
+  if (!watch) return;
+  overviewWatch_ = g_dbus_connection_signal_subscribe(
+      bus.get(), "org.gnome.Shell", "org.freedesktop.DBus.Properties", "PropertiesChanged", "/org/gnome/Shell",
+      "org.gnome.Shell", G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+         gpointer data) {
+        auto* self = static_cast<GtkPanelWindow*>(data);
+        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) return;
+        GVariantPtr changed(g_variant_get_child_value(parameters, 1));
+        gboolean overview = FALSE;
+        if (g_variant_lookup(changed.get(), "OverviewActive", "b", &overview) && overview && self->isShown() &&
+            self->onFocusLost)
+          self->onFocusLost();
+      },
+      this, nullptr);
+}
+
+void GtkPanelWindow::catchClicks() {
+  if (auto visual = catcher_.get_screen()->get_rgba_visual())
+    gtk_widget_set_visual(GTK_WIDGET(catcher_.gobj()), visual->gobj());
+  catcher_.set_app_paintable(true);
+  catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
+  catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
+    cr->set_operator(Cairo::OPERATOR_SOURCE);
+    cr->set_source_rgba(0, 0, 0, 0);
+    cr->paint();
+    return true;
+  });
+  catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
+    if (isShown() && onFocusLost) onFocusLost();
+    return true;
+  });
+  window_.signal_hide().connect([this] {
+    catcher_.hide();
+    watchOverview(false);
+  });
+}
+
+void GtkPanelWindow::startDesktopCatcher() {
+  GdkDisplay* display = gdk_display_get_default();
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!display || !GDK_IS_X11_DISPLAY(display) || !wayland || !*wayland) return;
+  const std::string manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
+  if (manager != "GNOME Shell" && manager != "Mutter") return;
+  desktopCatcher_ = true;
+  catcher_.set_title(std::string(strings::appName()));
+  catcher_.set_decorated(false);
+  catcher_.set_skip_taskbar_hint(true);
+  catcher_.set_skip_pager_hint(true);
+  catcher_.set_accept_focus(false);
+  catcher_.set_type_hint(Gdk::WINDOW_TYPE_HINT_DESKTOP);
+  catchClicks();
+}
+
+void GtkPanelWindow::showDesktopCatcher() {
+  if (!desktopCatcher_) return;
+  // It covers the panel's monitor; other windows, the panel and the shell stay above it.
+  GdkMonitor* monitor = monitorFor(anchor_);
+  if (!monitor) return;
+  GdkRectangle area{};
+  gdk_monitor_get_geometry(monitor, &area);
+  catcher_.move(area.x, area.y);
+  catcher_.set_default_size(area.width, area.height);
+  catcher_.resize(area.width, area.height);
+  catcher_.show();
+  watchOverview(true);
 }
 
 void GtkPanelWindow::focusOut() {
@@ -279,6 +342,7 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   guint32 time = gtk_get_current_event_time();
   GdkWindow* gdkWindow = window_.get_window() ? window_.get_window()->gobj() : nullptr;
   if (time == GDK_CURRENT_TIME && gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) time = gdk_x11_get_server_time(gdkWindow);
+  showDesktopCatcher();
   window_.show();
   window_.move(at.x, at.y);
   window_.present(time);

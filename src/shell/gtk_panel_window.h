@@ -79,7 +79,9 @@ class GtkPanelWindow final : public PanelWindow {
   bool layerShell_ = false;
   bool closesOnFocusLoss_ = false;
   sigc::connection focusCheck_;
-  Gtk::Window catcher_;                                // on a layer: takes clicks outside the shown panel
+  // Takes clicks outside the shown panel: on a layer, a layer surface over everything but the
+  // panel; through Xwayland under GNOME Shell, a desktop window under every window.
+  Gtk::Window catcher_;
   std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
   // X11 through Xwayland on sway: takes clicks on the bars while the panel is shown.
   std::unique_ptr<BarClickCatcher> barCatcher_;
@@ -90,6 +92,17 @@ class GtkPanelWindow final : public PanelWindow {
   void askWhereTheBarsAre();
   void placeLayer(const std::optional<ScreenRect>& anchor);
   void focusOut();
+  // Under GNOME Shell an X11 client sees no click on the desktop, which is no window there: a
+  // transparent window of the desktop's type takes them while the panel is shown.
+  void startDesktopCatcher();
+  void showDesktopCatcher();
+  bool desktopCatcher_ = false;
+  // While shown under GNOME Shell: its overview opening (Activities, the Super key) closes the
+  // panel, which the overview hides, as a click outside would.
+  unsigned overviewWatch_ = 0;
+  void watchOverview(bool watch);
+  // Sends a click on the catcher to onFocusLost.
+  void catchClicks();
   bool ownWindowHasFocus() const;
 };
 

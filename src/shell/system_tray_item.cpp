@@ -70,7 +70,31 @@ std::chrono::milliseconds doubleClickTime() {
   return std::chrono::milliseconds(time > 0 ? time : 400);
 }
 
+// The name of the process with this id, as the kernel keeps it (at most 15 characters).
+std::string processName(guint32 pid) {
+  gchar* contents = nullptr;
+  const std::string path = "/proc/" + std::to_string(pid) + "/comm";
+  if (!g_file_get_contents(path.c_str(), &contents, nullptr, nullptr)) return {};
+  GCharPtr owned(contents);
+  std::string name = contents;
+  while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
 }  // namespace
+
+TrayHost trayHostForProcess(std::string_view name) {
+  constexpr std::string_view screenHosts[] = {"plasmashell", "gnome-shell",  "xfce4-panel", "lxqt-panel",
+                                              "mate-panel",  "budgie-panel", "cinnamon",    "wrapper-2.0"};
+  constexpr std::string_view barHosts[] = {"waybar", "sfwbar", "ironbar", "yambar", "eww"};
+  for (auto host : screenHosts) {
+    if (name == host) return TrayHost::screenPoints;
+  }
+  for (auto host : barHosts) {
+    if (name == host) return TrayHost::barPoints;
+  }
+  return TrayHost::unknown;
+}
 
 SystemTrayItem::SystemTrayItem(std::string iconThemePath)
     : iconThemePath_(std::move(iconThemePath)),
@@ -139,15 +163,24 @@ void SystemTrayItem::exportItem() {
   // back to an XEmbed icon while there is none.
   watcherId_ = g_bus_watch_name_on_connection(
       connection_.get(), watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, gpointer self) {
-        static_cast<SystemTrayItem*>(self)->watcherAppeared();
+      [](GDBusConnection*, const char*, const char* owner, gpointer self) {
+        static_cast<SystemTrayItem*>(self)->watcherAppeared(owner);
       },
       [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->watcherVanished(); }, this,
       nullptr);
 }
 
-void SystemTrayItem::watcherAppeared() {
+void SystemTrayItem::watcherAppeared(const char* owner) {
   watcherPresent_ = true;
+  // GNOME Shell's AppIndicator extension opens an item's menu on a click and calls Activate only
+  // on a double click (an item without a menu it does not show at all): there the menu's first
+  // item opens the panel, as GNOME's indicator menus begin with their application.
+  lookUpProcess(owner ? owner : "", [this](const std::string& process) {
+    const bool menuOnClick = process == "gnome-shell";
+    if (menuOnClick == menuOnClick_) return;
+    menuOnClick_ = menuOnClick;
+    buildDbusMenu();
+  });
   if (trayHostCheck_) g_source_remove(std::exchange(trayHostCheck_, 0));
   hideFallbackIcon();
   registerWithWatcher();
@@ -212,7 +245,7 @@ void SystemTrayItem::onMethodCall(GDBusConnection*, const char*, const char*, co
   // Answer first: the host waits for the reply, and what follows may open a menu with a grab.
   g_dbus_method_invocation_return_value(invocation, nullptr);
   if (name == "Activate") {
-    item->activated(x, y);
+    item->activatedBy(g_dbus_method_invocation_get_sender(invocation), x, y);
   } else if (name == "ContextMenu") {
     item->popUpMenuAt({x, y});
   }
@@ -282,8 +315,46 @@ void SystemTrayItem::setToolTip(const std::string& text) {
   }
 }
 
-void SystemTrayItem::activated(int x, int y) {
+void SystemTrayItem::lookUpProcess(const std::string& busName, std::function<void(const std::string& process)> found) {
+  if (busName.empty() || !connection_) {
+    found("");
+    return;
+  }
+  using Found = std::function<void(const std::string&)>;
+  g_dbus_connection_call(
+      connection_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetConnectionUnixProcessID", g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Found> found(static_cast<Found*>(data));
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;  // the item is gone
+        guint32 pid = 0;
+        if (reply) g_variant_get(reply.get(), "(u)", &pid);
+        (*found)(pid != 0 ? processName(pid) : std::string());
+      },
+      new Found(std::move(found)));
+}
+
+void SystemTrayItem::activatedBy(const char* sender, int x, int y) {
   const int count = counter_.click(std::chrono::steady_clock::now());
+  const std::string caller = sender ? sender : "";
+  auto known = hosts_.find(caller);
+  if (known != hosts_.end() || caller.empty() || displayKind() != DisplayKind::xwayland) {
+    activated(count, x, y, known != hosts_.end() ? known->second : TrayHost::unknown);
+    return;
+  }
+  // Which host calls tells how to read the point: asked once per caller, by its process's name.
+  lookUpProcess(caller, [this, caller, count, x, y](const std::string& process) {
+    const TrayHost host = trayHostForProcess(process);
+    hosts_[caller] = host;
+    activated(count, x, y, host);
+  });
+}
+
+void SystemTrayItem::activated(int count, int x, int y, TrayHost host) {
   const DisplayKind display = displayKind();
   std::optional<ScreenPoint> pointer;
   if (display == DisplayKind::xwayland) {
@@ -294,7 +365,7 @@ void SystemTrayItem::activated(int x, int y) {
       pointer = ScreenPoint{pointerX, pointerY};
     }
   }
-  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer);
+  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer, host);
   if (!point) {
     // Where the icon is stays unknown: the panel and the menu go to the top right.
     lastClick_.reset();
@@ -321,7 +392,8 @@ std::optional<ScreenRect> SystemTrayItem::iconArea() const {
 }
 
 void SystemTrayItem::buildDbusMenu() {
-  menuServer_.reset(dbusmenu_server_new(menuPath));
+  // Built again when the host turns out to want "Open Vesk": the server stays, its root changes.
+  if (!menuServer_) menuServer_.reset(dbusmenu_server_new(menuPath));
   GObjectPtr<DbusmenuMenuitem> root(dbusmenu_menuitem_new());
   auto addItem = [&](const char* label, void (*handler)(DbusmenuMenuitem*, guint, gpointer)) {
     GObjectPtr<DbusmenuMenuitem> item(dbusmenu_menuitem_new());
@@ -329,6 +401,12 @@ void SystemTrayItem::buildDbusMenu() {
     g_signal_connect(item.get(), DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED, G_CALLBACK(handler), this);
     dbusmenu_menuitem_child_append(root.get(), item.get());
   };
+  if (menuOnClick_) {
+    addItem(std::string(strings::trayMenuOpen()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+      auto* item = static_cast<SystemTrayItem*>(self);
+      if (item->onOpen) item->onOpen();
+    });
+  }
   addItem(std::string(strings::trayMenuSettings()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
