@@ -51,9 +51,16 @@ app_line=$(head -n 1 "$tree")
   fail "the application is announced as '$app_line'"
 # The drop-down is named after the title it shows: the site's name while its page has no
 # address (the load failed here), else the page's address; what it does is its description.
-title=$(sed -nE 's/^ *toggle button\|(.*)\|showing$/\1/p' "$tree" | head -n 1)
-[ "$title" = "Here" ] || [ "$title" = "http://127.0.0.1:$closed_port/" ] || fail "the site drop-down is named '$title'"
-description=$("$atspi_tree" --describe "$title" "$vp") || fail "no drop-down named '$title'"
+# The title may change between two reads of the tree while the failed load settles: the name
+# is asked for again from a fresh tree until one read and its description agree.
+described() {
+  "$atspi_tree" "$vp" >"$tree" 2>/dev/null || return 1
+  title=$(sed -nE 's/^ *toggle button\|(.*)\|showing$/\1/p' "$tree" | head -n 1)
+  [ "$title" = "Here" ] || [ "$title" = "http://127.0.0.1:$closed_port/" ] || return 1
+  description=$("$atspi_tree" --describe "$title" "$vp" 2>/dev/null)
+}
+title="" description=""
+wait_for 60 described || fail "the site drop-down is named '$title', described as '$description'"
 [ "$description" = "Switch website" ] || fail "the drop-down's description is '$description'"
 echo "application 'Vesk', drop-down '$title' described as '$description'"
 
