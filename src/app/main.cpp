@@ -282,6 +282,7 @@ void start(Gtk::Application& app, Running& running) {
     auto panel = std::make_unique<vesk::GtkPanelWindow>();
     running.panel = panel.get();
     running.dialogs = std::make_unique<vesk::PanelDialogs>(panel->window().gobj());
+    running.dialogs->onDialogsOpen = [window = panel.get()](bool open) { window->makeWayForDialogs(open); };
     return panel;
   };
   platform.clickMonitors = vesk::makeX11ClickMonitors(

@@ -327,8 +327,10 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   anchor_ = anchor;
   if (layerShell_) {
     placeLayer(anchor);
-    keyboardClaim_->start();
-    catcher_.show();
+    if (!dialogsOpen_) {
+      keyboardClaim_->start();
+      catcher_.show();
+    }
     window_.show();
     window_.present();
     return;
@@ -381,6 +383,17 @@ void GtkPanelWindow::askWhereTheBarsAre() {
 }
 
 void GtkPanelWindow::close() { window_.hide(); }
+
+void GtkPanelWindow::makeWayForDialogs(bool open) {
+  if (!layerShell_ || open == dialogsOpen_) return;
+  dialogsOpen_ = open;
+  gtk_layer_set_layer(window_.gobj(), open ? GTK_LAYER_SHELL_LAYER_BOTTOM : GTK_LAYER_SHELL_LAYER_OVERLAY);
+  if (open) {
+    catcher_.hide();
+  } else if (isShown()) {
+    catcher_.show();
+  }
+}
 
 std::optional<ScreenRect> GtkPanelWindow::workArea(const std::optional<ScreenRect>& anchor) const {
   GdkMonitor* monitor = monitorFor(anchor);

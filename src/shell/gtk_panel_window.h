@@ -71,12 +71,19 @@ class GtkPanelWindow final : public PanelWindow {
   // Whether the panel is a layer surface of a Wayland compositor.
   bool usesLayerShell() const { return layerShell_; }
 
+  // While one of the panel's dialogs (a page's file chooser, say) is open. A layer surface is
+  // above every window, so the dialog would open under the panel and its click catcher: the panel
+  // goes below windows and the catcher away until the last dialog closes. An X11 panel keeps its
+  // place (its dialogs are kept above it).
+  void makeWayForDialogs(bool open);
+
  private:
   Gtk::Window window_;
   PanelContentFrame frame_;
   int width_ = 500, height_ = 700;
   std::optional<ScreenRect> anchor_;  // the icon area the panel was last shown under
   bool layerShell_ = false;
+  bool dialogsOpen_ = false;
   bool closesOnFocusLoss_ = false;
   sigc::connection focusCheck_;
   // Takes clicks outside the shown panel: on a layer, a layer surface over everything but the

@@ -28,6 +28,10 @@ PanelDialogs::PanelDialogs(GtkWindow* panel) : panel_(panel) {
 
 PanelDialogs::~PanelDialogs() {
   if (hook_) g_signal_remove_emission_hook(realizeSignal_, hook_);
+  for (GtkWidget* dialog : adopted_) {
+    g_signal_handlers_disconnect_by_data(dialog, this);
+    g_object_weak_unref(G_OBJECT(dialog), weakNotify, this);
+  }
 }
 
 ScreenSize PanelDialogs::largestSize(const ScreenRect& area) {
@@ -77,10 +81,31 @@ void PanelDialogs::adopt(GtkWindow* dialog) {
   gtk_window_set_keep_above(dialog, TRUE);
   if (g_object_get_data(G_OBJECT(dialog), adoptedKey)) return;
   g_object_set_data(G_OBJECT(dialog), adoptedKey, GINT_TO_POINTER(1));
-  // Connected for as long as the panel's window lives.
+  // Connected for as long as the panel's window lives (which outlives this object).
   g_signal_connect_object(dialog, "hide",
                           G_CALLBACK(+[](GtkWidget*, gpointer panel) { returnFocus(GTK_WINDOW(panel)); }), panel_,
                           GConnectFlags(0));
+  // While this object lives: it disconnects them all when it goes.
+  auto recount = +[](GtkWidget*, gpointer self) { static_cast<PanelDialogs*>(self)->recount(); };
+  g_signal_connect(dialog, "map", G_CALLBACK(recount), this);
+  g_signal_connect(dialog, "unmap", G_CALLBACK(recount), this);
+  adopted_.push_back(GTK_WIDGET(dialog));
+  g_object_weak_ref(G_OBJECT(dialog), weakNotify, this);
+}
+
+void PanelDialogs::weakNotify(gpointer self, GObject* gone) {
+  auto* dialogs = static_cast<PanelDialogs*>(self);
+  std::erase(dialogs->adopted_, reinterpret_cast<GtkWidget*>(gone));
+  dialogs->recount();
+}
+
+void PanelDialogs::recount() {
+  const bool open = std::any_of(adopted_.begin(), adopted_.end(), [](GtkWidget* dialog) {
+    return gtk_widget_get_mapped(dialog) && gtk_widget_get_visible(dialog);
+  });
+  if (open == anyOpen_) return;
+  anyOpen_ = open;
+  if (onDialogsOpen) onDialogsOpen(open);
 }
 
 void PanelDialogs::returnFocus(GtkWindow* panel) {

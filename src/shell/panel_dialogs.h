@@ -6,6 +6,9 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+#include <vector>
+
 #include "shell/geometry.h"
 
 namespace vesk {
@@ -26,10 +29,19 @@ class PanelDialogs {
   // another dialog.
   bool belongsToPanel(GtkWindow* window) const;
 
+  // Told true when the first of the panel's dialogs is shown and false when the last one is
+  // hidden again: where the panel is kept above every window (a layer surface), it makes way.
+  std::function<void(bool open)> onDialogsOpen;
+
  private:
   static gboolean onRealize(GSignalInvocationHint*, guint count, const GValue* values, gpointer self);
   void adopt(GtkWindow* dialog);
   static void returnFocus(GtkWindow* panel);
+  void recount();
+  static void weakNotify(gpointer self, GObject* gone);
+  // The dialogs adopted and not yet finalized, and whether one of them is on screen.
+  std::vector<GtkWidget*> adopted_;
+  bool anyOpen_ = false;
 
   GtkWindow* panel_;
   guint realizeSignal_ = 0;

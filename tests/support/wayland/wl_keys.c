@@ -3,10 +3,13 @@
  * and releases each combination in turn, named as xdotool names them ("ctrl+shift+z", "Down",
  * "Return"). A keymap that stays the same from run to run matters: a client caches what it reads
  * from a keymap, and tools that bring a keymap of their own per run can leave it reading keys
- * through a stale one.
- *   wl-keys COMBINATION... */
+ * through a stale one. A seat without a keyboard has nobody to give the keyboard focus to: the
+ * harness keeps one plugged in with --hold, the same keymap, so no focus or keymap changes as
+ * keyboards come and go.
+ *   wl-keys COMBINATION...
+ *   wl-keys --type TEXT        types TEXT (characters of the keymap only)
+ *   wl-keys --hold SECONDS     keeps a keyboard plugged in */
 #define _GNU_SOURCE
-#include <linux/input-event-codes.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -79,6 +82,18 @@ static xkb_mod_mask_t modifier(struct xkb_keymap* keymap, const char* name) {
   return index == XKB_MOD_INVALID ? 0 : (xkb_mod_mask_t)1 << index;
 }
 
+static void press(struct wl_display* display, struct zwp_virtual_keyboard_v1* keyboard, xkb_mod_mask_t mods,
+                  uint32_t code) {
+  zwp_virtual_keyboard_v1_modifiers(keyboard, mods, 0, 0, 0);
+  zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code, WL_KEYBOARD_KEY_STATE_PRESSED);
+  wl_display_roundtrip(display);
+  pause_ms(20);
+  zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code, WL_KEYBOARD_KEY_STATE_RELEASED);
+  zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+  wl_display_roundtrip(display);
+  pause_ms(40);
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: wl-keys COMBINATION...\n");
@@ -115,6 +130,23 @@ int main(int argc, char** argv) {
   wl_display_roundtrip(display);
 
   int status = 0;
+  if (strcmp(argv[1], "--hold") == 0) {
+    pause_ms(argc > 2 ? atol(argv[2]) * 1000 : 3600 * 1000);
+    argc = 1;
+  }
+  if (strcmp(argv[1], "--type") == 0 && argc > 2) {
+    const xkb_mod_mask_t shift = modifier(keymap, "shift");
+    for (const char* c = argv[2]; *c; ++c) {
+      struct found found = key_for(keymap, xkb_utf32_to_keysym((uint32_t)(unsigned char)*c));
+      if (found.code == 0) {
+        fprintf(stderr, "wl-keys: no key for '%c'\n", *c);
+        status = 2;
+        continue;
+      }
+      press(display, keyboard, found.shifted ? shift : 0, found.code - 8);
+    }
+    argc = 1;
+  }
   for (int i = 1; i < argc; ++i) {
     char combination[256];
     snprintf(combination, sizeof combination, "%s", argv[i]);
@@ -140,15 +172,7 @@ int main(int argc, char** argv) {
     }
     if (found.shifted) mods |= modifier(keymap, "shift");
     /* Wayland key codes are evdev codes: XKB's minus 8. */
-    const uint32_t code = found.code - 8;
-    zwp_virtual_keyboard_v1_modifiers(keyboard, mods, 0, 0, 0);
-    zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code, WL_KEYBOARD_KEY_STATE_PRESSED);
-    wl_display_roundtrip(display);
-    pause_ms(20);
-    zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code, WL_KEYBOARD_KEY_STATE_RELEASED);
-    zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
-    wl_display_roundtrip(display);
-    pause_ms(60);
+    press(display, keyboard, mods, found.code - 8);
   }
   /* A moment for the compositor to hand the last release on before the keyboard goes away. */
   pause_ms(100);
