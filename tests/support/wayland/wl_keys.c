@@ -1,9 +1,8 @@
 /* Presses keys on a wlroots compositor as a user's keyboard would: one virtual keyboard with the
  * usual keymap (the XKB defaults, a US layout unless XKB_DEFAULT_LAYOUT says otherwise) presses
  * and releases each combination in turn, named as xdotool names them ("ctrl+shift+z", "Down",
- * "Return"). A keymap that stays the same from run to run matters: a client caches what it reads
- * from a keymap, and tools that bring a keymap of their own per run can leave it reading keys
- * through a stale one. A seat without a keyboard has nobody to give the keyboard focus to: the
+ * "Return"). A keymap that stays the same from run to run matters: with a tool that brings a new
+ * keymap every run, GTK's own controls in the panel took no key after the first. A seat without a keyboard has nobody to give the keyboard focus to: the
  * harness keeps one plugged in with --hold, the same keymap, so no focus or keymap changes as
  * keyboards come and go.
  *   wl-keys COMBINATION...
