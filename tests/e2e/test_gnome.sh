@@ -65,6 +65,16 @@ catcher_shown() {
     awk -F'[,: ()]+' 'NR == 2 { print $5 }')
   [ -n "$blue" ] && [ "$blue" -lt 100 ]
 }
+# Keeps picture $1 once the screen has stopped changing (two pictures a moment apart agree): what
+# a user sees, for the pictures kept for people to look at.
+settled_shot() {
+  shot "$1" && sleep 0.5 && shot settling && [ "$(compare -metric AE "$shots/$1.png" "$shots/settling.png" null: 2>&1)" = 0 ]
+}
+keep_shot() {
+  [ -n "${VESK_SCREENSHOT_DIR:-}" ] || return 0
+  wait_for 30 settled_shot "$1" || true
+  cp "$shots/$1.png" "$VESK_SCREENSHOT_DIR/gnome-$1.png"
+}
 status_settled() { shot empty && sleep 1 && shot again && [ "$(compare -metric AE -crop "${area_w}x32+$area_x+0" \
   "$shots/empty.png" "$shots/again.png" null: 2>&1)" = 0 ]; }
 
@@ -92,13 +102,11 @@ wait_for 60 menu_loaded || fail "the extension did not read Vesk's menu with Ope
 step "a click opens the menu; its first item, Open Vesk, opens the panel under the icon"
 click "$ICON_X" "$ICON_Y"
 wait_for 60 menu_opened 1 || fail "a click on the icon opened no menu"
-shot menu
-[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/menu.png" "$VESK_SCREENSHOT_DIR/gnome-menu.png"
+keep_shot menu
 outer xdotool key Down Return
 wait_for 60 panel_shown || fail "Open Vesk did not open the panel: $(cat "$VESK_TEST_TMP/vesk.log")"
 panel_at_icon
-shot panel
-[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/panel.png" "$VESK_SCREENSHOT_DIR/gnome-panel.png"
+keep_shot panel
 
 step "a click inside the panel works there and leaves it open: the gear opens the settings"
 outer import -window root -crop "${PANEL_W}x${PANEL_H}+$PANEL_X+$PANEL_Y" "$shots/browsing.png"
