@@ -12,6 +12,7 @@
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 namespace vesk::testing {
 
@@ -44,7 +45,7 @@ class PanelWithSettings {
     view->state().settingsTab.set(tab);
     view->render();
     settle();
-    return *screen().content();
+    return testing::named<SettingsTabView>(screen(), SettingsScreen::WidgetName::content);
   }
 
   FakePageFactory pages;
