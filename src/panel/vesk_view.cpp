@@ -42,6 +42,7 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   results_->set_vexpand(true);
   browserArea_.pack_start(*content_, Gtk::PACK_EXPAND_WIDGET);
   browserArea_.pack_start(*toolbar_, Gtk::PACK_SHRINK);
+  browsing_.set_name(WidgetName::browsingScreen);
   browsing_.pack_start(*siteBar_, Gtk::PACK_SHRINK);
   browsing_.pack_start(*divider(), Gtk::PACK_SHRINK);
   browsing_.pack_start(*searchRow_, Gtk::PACK_SHRINK);
@@ -51,6 +52,8 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
 
   // Settings screen.
   buildHeader();
+  settings_.set_name(WidgetName::settingsScreen);
+  settingsSlot_.set_name(WidgetName::settingsSlot);
   settings_.pack_start(header_, Gtk::PACK_SHRINK);
   settings_.pack_start(*divider(), Gtk::PACK_SHRINK);
   settingsSlot_.set_vexpand(true);

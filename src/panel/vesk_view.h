@@ -44,20 +44,20 @@ class VeskView : public Gtk::Box {
   // Renders now instead of on the next idle (tests, first show).
   void render();
 
-  Gtk::Widget& browsingScreen() { return browsing_; }
-  Gtk::Widget& settingsScreen() { return settings_; }
   BrowserContent& browserContent() { return *content_; }
   // The names of the settings header's parts and of the line under both screens while the
   // settings cannot be written (`Gtk::Widget::get_name`), for the inspector and for tests.
   struct WidgetName {
+    static constexpr const char* browsingScreen = "browsing-screen";
+    static constexpr const char* settingsScreen = "settings-screen";
+    // Where the settings content goes.
+    static constexpr const char* settingsSlot = "settings-slot";
     static constexpr const char* header = "settings-header";
     static constexpr const char* shortcutBadge = "settings-header-badge";
     static constexpr const char* backButton = "settings-header-back-button";
     static constexpr const char* closeButton = "settings-header-close-button";
     static constexpr const char* saveError = "save-error-line";
   };
-  // Where the settings content goes.
-  Gtk::Box& settingsSlot() { return settingsSlot_; }
 
   // Takes ownership of the real services behind `services` (they go after the view's state) and
   // hands them the key presses of the window the view is placed in.

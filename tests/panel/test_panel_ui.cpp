@@ -70,8 +70,8 @@ std::vector<Gtk::Widget*> resultRows(Gtk::Widget& view) {
 Gtk::Button* quickAddRow(Gtk::Widget& view) { return testing::findNamed<Gtk::Button>(view, Results::quickAddRow); }
 
 TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
-  EXPECT_TRUE(view->browsingScreen().is_visible());
-  EXPECT_FALSE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
+  EXPECT_FALSE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   using Name = SiteBar::WidgetName;
   Gtk::Widget& bar = testing::named(*view, Name::siteBar);
   EXPECT_EQ(testing::named<Gtk::Label>(bar, Name::title).get_text(), "Alpha Docs");
@@ -155,7 +155,7 @@ TEST_F(PanelWindowTest, SiteMenuListsSitesWithMarksAndSwitches) {
   ASSERT_EQ(children.size(), 4u);
   dynamic_cast<Gtk::MenuItem*>(children.back())->activate();
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
 }
 
@@ -380,7 +380,7 @@ TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
 
   gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::addWebsiteButton).gobj());
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
   EXPECT_TRUE(view->state().isAdding());
 }
@@ -406,7 +406,7 @@ TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) 
 
   view->state().openSettings();
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_TRUE(line.is_visible());
   EXPECT_EQ(line.get_allocated_height(), oneLine);
 
@@ -471,8 +471,8 @@ TEST_F(PanelWindowTest, RunningDownloadsShowOneLineEachWithProgressAndCancel) {
 TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton).gobj());
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
-  EXPECT_FALSE(view->browsingScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
+  EXPECT_FALSE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   EXPECT_EQ(testing::named<Gtk::Label>(*view, VeskView::WidgetName::shortcutBadge).get_text(), "Ctrl+Alt+Space");
   EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton)), "Back to browser");
   EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton)), "Close panel");
@@ -483,7 +483,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
 
   gtk_button_clicked(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).gobj());
   refresh();
-  EXPECT_TRUE(view->browsingScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   ASSERT_NE(view->browserContent().host(), nullptr);
 
   gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton).gobj());
@@ -492,7 +492,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   EXPECT_EQ(fx.closes, 1);
   fx.keys.press(testing::escapeKey());
   refresh();
-  EXPECT_TRUE(view->browsingScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   fx.keys.press(testing::escapeKey());
   EXPECT_EQ(fx.closes, 2);
 }
@@ -516,7 +516,7 @@ TEST_F(PanelWindowTest, SettingsContentComesFromTheFactoryOnce) {
   other->state().openSettings();
   other->render();
   EXPECT_EQ(built, 1);
-  EXPECT_EQ(other->settingsSlot().get_children().size(), 1u);
+  EXPECT_EQ(testing::named<Gtk::Box>(*other, VeskView::WidgetName::settingsSlot).get_children().size(), 1u);
   view = nullptr;
 }
 

@@ -37,7 +37,10 @@ class PanelWithSettings {
     return waitFor([&] { return window->is_active(); });
   }
 
-  SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }
+  SettingsScreen& screen() {
+    return dynamic_cast<SettingsScreen&>(
+        *testing::named<Gtk::Box>(*view, VeskView::WidgetName::settingsSlot).get_children().front());
+  }
 
   // Opens the settings on `tab`; each tab's content is built anew when it is chosen.
   SettingsTabView& showTab(SettingsTab tab) {

@@ -41,7 +41,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   view->render();
   settle();
   ASSERT_NE(screen, nullptr);
-  EXPECT_TRUE(screen->is_ancestor(view->settingsSlot()));
+  EXPECT_TRUE(screen->is_ancestor(testing::named(*view, VeskView::WidgetName::settingsSlot)));
   EXPECT_EQ(screen->shownTab(), SettingsTab::general);
   testing::saveScreenshot(window, "settings", "in-panel-general");
 
