@@ -196,8 +196,8 @@ bool FileSettingsStore::readAtOpening(std::string* why, bool* missing) {
 FileSettingsStore::FileSettingsStore(std::filesystem::path path)
     : path_(std::move(path)), file_(g_key_file_new()), mainContext_(g_main_context_ref_thread_default()) {
   // Vesk's own folder is private, also when an older release or another program made it readable
-  // by others.
-  if (auto problem = tightenFolder(path_.parent_path())) openProblem_ = problem;
+  // by others. Where that cannot be changed (a read-only file system) the settings still load.
+  tightenFolder(path_.parent_path());
   std::string why;
   bool missing = false;
   if (readAtOpening(&why, &missing)) return;
@@ -376,15 +376,20 @@ std::optional<std::string> FileSettingsStore::writeNow(const std::string& conten
     bool kept = link(target.c_str(), aside.c_str()) == 0;
     if (!kept) {
       // A file system without hard links: a copy does as well.
+      error = g_strerror(errno);
       gchar* raw = nullptr;
       gsize length = 0;
-      if (g_file_get_contents(target.c_str(), &raw, &length, nullptr)) {
+      GError* readError = nullptr;
+      if (g_file_get_contents(target.c_str(), &raw, &length, &readError)) {
         GCharPtr copy(raw);
         kept = replaceFile(aside, std::string_view(copy.get(), length), &error);
+      } else {
+        GErrorPtr owned(readError);
+        error = owned->message;
       }
     }
     // What cannot be kept is not written over.
-    if (!kept) return writeFailure(g_strerror(errno), path_);
+    if (!kept) return writeFailure(error, path_);
     *notice = strings::settingsChangedElsewhere(path_.string(), aside.string());
   }
   if (!replaceFile(target, contents, &error)) return writeFailure(error, path_);
