@@ -282,6 +282,7 @@ TEST_F(PanelWindowTest, APastedHugeTextIsCutByTheFieldItself) {
   EXPECT_TRUE(view->searchResults().is_visible());
   EXPECT_EQ(view->searchResults().quickAddRow(), nullptr);  // a cut text is no address
   EXPECT_TRUE(view->searchResults().noMatches().is_visible());
+  testing::saveScreenshot(*window, "panel", "search-cut-paste");
   field.activate();
   refresh();
   EXPECT_EQ(fx.model->sites().size(), 2u);
