@@ -30,6 +30,7 @@
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
+#include "support/named_widgets.h"
 
 namespace {
 
@@ -109,13 +110,14 @@ int main(int argc, char** argv) {
   start = nowMs();
   const double startCpu = cpuMs();
   if (what == "dropdown") {
-    view->siteBar().siteMenuButton().set_active(true);
+    auto& button = vesk::testing::named<Gtk::MenuButton>(*view, vesk::SiteBar::WidgetName::menuButton);
+    button.set_active(true);
     // The drop-down is a menu in a window of its own, or, for many sites, a pop-over drawn in
     // the panel's window: wait until it is mapped and has been painted.
     Gtk::Window* popup = nullptr;
-    auto& popover = view->siteBar().siteListPopover();
+    Gtk::Popover* popover = button.get_popover();
     while (!popup) {
-      if (popover.get_mapped()) popup = &window;
+      if (popover && popover->get_mapped()) popup = &window;
       for (Gtk::Window* toplevel : Gtk::Window::list_toplevels()) {
         if (toplevel != &window && toplevel->get_mapped() && toplevel->get_window()) popup = toplevel;
       }
@@ -125,11 +127,13 @@ int main(int argc, char** argv) {
   } else if (what == "general") {
     view->state().openSettings();
     view->render();
-    untilPainted(window, [&] { return view->settingsScreen().get_mapped(); });
+    untilPainted(window,
+                 [&] { return vesk::testing::named(*view, vesk::VeskView::WidgetName::settingsScreen).get_mapped(); });
   } else {
     view->state().addWebsite();
     view->render();
-    untilPainted(window, [&] { return view->settingsScreen().get_mapped(); });
+    untilPainted(window,
+                 [&] { return vesk::testing::named(*view, vesk::VeskView::WidgetName::settingsScreen).get_mapped(); });
   }
   std::printf("%s_open_ms=%.1f cpu_ms=%.1f\n", what.c_str(), nowMs() - start, cpuMs() - startCpu);
   std::filesystem::remove_all(folder);

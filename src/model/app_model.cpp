@@ -190,7 +190,6 @@ std::optional<std::string> AppModel::update(const LinkSite& site, std::string_vi
 
   auto list = sites();
   list[index].name = std::move(newName);
-  sites.set(list);
   list[index].address = *normalized;
   sites.set(std::move(list));
   saveSites();
@@ -249,7 +248,7 @@ std::optional<Shortcut> AppModel::shortcutFor(ShortcutAction action) const {
   return std::nullopt;
 }
 
-Published<std::optional<Shortcut>>* AppModel::optionalShortcutField(ShortcutAction action) {
+Published<std::optional<Shortcut>, AppModel>* AppModel::optionalShortcutField(ShortcutAction action) {
   if (action == ShortcutAction::nextSite) return &nextShortcut;
   if (action == ShortcutAction::previousSite) return &previousShortcut;
   return nullptr;
@@ -307,6 +306,14 @@ void AppModel::changePanelSize(std::optional<double> width, std::optional<double
 void AppModel::changePageZoom(double zoom) {
   pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
   storeDouble(SettingsKey::pageZoom, pageZoom());
+}
+
+void AppModel::setGlobalKeysOffered(bool offered) {
+  if (offered != globalKeysOffered()) globalKeysOffered.set(offered);
+}
+
+void AppModel::setRecordingShortcut(bool recording) {
+  if (recording != isRecordingShortcut()) isRecordingShortcut.set(recording);
 }
 
 void AppModel::changeTheme(LinkTheme newTheme) {

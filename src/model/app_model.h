@@ -49,32 +49,37 @@ class AppModel {
   AppModel(const AppModel&) = delete;
   AppModel& operator=(const AppModel&) = delete;
 
-  Published<std::vector<LinkSite>> sites;
-  Published<std::optional<Uuid>> selectedID;
-  Published<Shortcut> shortcut{Shortcut::standard()};
-  Published<std::optional<Shortcut>> nextShortcut;
-  Published<std::optional<Shortcut>> previousShortcut;
-  Published<std::optional<std::string>> shortcutError;
-  Published<std::int64_t> showCount{0};
-  Published<std::int64_t> settingsRequestCount{0};
+  // Every field is written by the model's own actions below; the rest of the program reads and
+  // observes them.
+  Published<std::vector<LinkSite>, AppModel> sites;
+  Published<std::optional<Uuid>, AppModel> selectedID;
+  Published<Shortcut, AppModel> shortcut{Shortcut::standard()};
+  Published<std::optional<Shortcut>, AppModel> nextShortcut;
+  Published<std::optional<Shortcut>, AppModel> previousShortcut;
+  Published<std::optional<std::string>, AppModel> shortcutError;
   // True while the panel records a key combination: the shell then releases its global key
   // combinations so that their presses reach the recorder. Never stored.
-  Published<bool> isRecordingShortcut{false};
+  Published<bool, AppModel> isRecordingShortcut{false};
   // False while the desktop session offers no global key combinations: they are still recorded
   // and stored, and the Keys tab says how to bind the commands instead. Set by the shell; never
   // stored.
-  Published<bool> globalKeysOffered{true};
-  Published<LinkTheme> theme{LinkTheme::graphite};
-  Published<double> panelWidth{PanelLimits::defaultWidth};
-  Published<double> panelHeight{PanelLimits::defaultHeight};
-  Published<double> pageZoom{PanelLimits::defaultZoom};
+  Published<bool, AppModel> globalKeysOffered{true};
+  Published<LinkTheme, AppModel> theme{LinkTheme::graphite};
+  Published<double, AppModel> panelWidth{PanelLimits::defaultWidth};
+  Published<double, AppModel> panelHeight{PanelLimits::defaultHeight};
+  Published<double, AppModel> pageZoom{PanelLimits::defaultZoom};
   // Why the settings could not be written, from the first failed write until one succeeds.
   // Changes made meanwhile stay in memory and are written by the next write. Never stored.
-  Published<std::optional<std::string>> saveError;
+  Published<std::optional<std::string>, AppModel> saveError;
   // Something about the settings file the user should hear of once (stored sites that were left
   // out, a file another program changed and that was kept aside); each new one is published
   // once. Never stored.
-  Published<std::optional<std::string>> settingsNotice;
+  Published<std::optional<std::string>, AppModel> settingsNotice;
+
+  // The shell has just shown the panel.
+  Event<AppModel> panelShown;
+  // The settings screen was asked for (the tray menu's Settings item), after the panel is shown.
+  Event<AppModel> settingsRequested;
 
   // Installed by the application shell once launching finishes.
   std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;
@@ -98,6 +103,14 @@ class AppModel {
   void changePageZoom(double zoom);
   void changeTheme(LinkTheme newTheme);
 
+  // The shell's reports: the panel shown, settings asked for, the state of global keys.
+  void notePanelShown() { panelShown.emit(); }
+  void requestSettings() { settingsRequested.emit(); }
+  // A key combination that could not be registered; nullopt clears the message.
+  void reportShortcutError(std::optional<std::string> message) { shortcutError.set(std::move(message)); }
+  void setGlobalKeysOffered(bool offered);
+  void setRecordingShortcut(bool recording);
+
   SettingsStore& store() const { return store_; }
 
  private:
@@ -110,7 +123,7 @@ class AppModel {
   void removeStored(std::string_view key);
   void noteWrite();
   std::string siteName(std::string_view name, const std::string& normalizedAddress) const;
-  Published<std::optional<Shortcut>>* optionalShortcutField(ShortcutAction action);
+  Published<std::optional<Shortcut>, AppModel>* optionalShortcutField(ShortcutAction action);
 
   SettingsStore& store_;
 };

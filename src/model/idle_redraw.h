@@ -27,8 +27,8 @@ class IdleRedraw {
   IdleRedraw& operator=(const IdleRedraw&) = delete;
 
   // Each change of `value` schedules a redraw.
-  template <class T>
-  void watch(Published<T>& value) {
+  template <class T, class Owner>
+  void watch(Published<T, Owner>& value) {
     subscriptions_.push_back(value.observe([this](const T&) { schedule(); }));
   }
   // Keeps an observation of the owner's (one that does more than schedule) until stop().

@@ -1,9 +1,10 @@
-// Observable values: a Published<T> tells its observers about every assignment
-// before the new value is in place, once per assignment.
+// Observable values and events. A Published<T> stores each assignment, then tells its observers,
+// once per assignment. An Event is a request or a moment ("the panel was shown"), not a value.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -74,7 +75,29 @@ class Signal {
   Lifetime<Signal> lifetime_{this};
 };
 
-template <class T>
+// A notification that only `Owner` raises; anyone may listen. Requests and moments travel as
+// events rather than as counters, so a listener hears each one exactly once.
+template <class Owner, class... Args>
+class Event {
+ public:
+  Event() = default;
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+
+  [[nodiscard]] Subscription connect(std::function<void(Args...)> handler) {
+    return signal_.connect(std::move(handler));
+  }
+
+ private:
+  friend Owner;
+  void emit(Args... args) const { signal_.emit(args...); }
+
+  Signal<Args...> signal_;
+};
+
+// A value with observers. With an `Owner`, only that class assigns it (through its named
+// actions); everyone else reads and observes. Without one, whoever holds it may assign it.
+template <class T, class Owner = void>
 class Published {
  public:
   Published() = default;
@@ -86,20 +109,31 @@ class Published {
   const T& operator()() const { return value_; }
   const T* operator->() const { return &value_; }
 
-  // Notifies every observer with the incoming value, then stores it.
-  void set(T newValue) {
-    willChange_.emit(newValue);
-    value_ = std::move(newValue);
-  }
+  void set(T newValue) requires std::is_void_v<Owner> { assign(std::move(newValue)); }
 
-  // The observer runs before each assignment and receives the value being assigned.
+  // The observer runs after each assignment, with the value now stored (equal values notify too).
   [[nodiscard]] Subscription observe(std::function<void(const T&)> observer) {
-    return willChange_.connect(std::move(observer));
+    return changed_.connect([observer = std::move(observer)](const T&, const T& current) { observer(current); });
+  }
+  // The same, with the value that was replaced as well, for observers that act on a transition.
+  [[nodiscard]] Subscription observeChange(std::function<void(const T& previous, const T& current)> observer) {
+    return changed_.connect(std::move(observer));
   }
 
  private:
+  friend Owner;
+
+  void set(T newValue) requires(!std::is_void_v<Owner>) { assign(std::move(newValue)); }
+
+  // Stores first, so that an observer reading the value sees the new one. The observers get
+  // their own copy of the new value: one of them may assign again while the others still run.
+  void assign(T newValue) {
+    T previous = std::exchange(value_, newValue);
+    changed_.emit(previous, newValue);
+  }
+
   T value_{};
-  Signal<const T&> willChange_;
+  Signal<const T&, const T&> changed_;
 };
 
 }  // namespace vesk

@@ -69,22 +69,27 @@ BrowserContent::~BrowserContent() {
 
 void BrowserContent::buildErrorLayer() {
   addClasses(errorLayer_, {"vesk-error-layer"});
+  errorLayer_.set_name(WidgetName::errorLayer);
   errorLayer_.set_halign(Gtk::ALIGN_FILL);
   errorLayer_.set_valign(Gtk::ALIGN_FILL);
   auto* card = errorCard_ = Gtk::make_managed<BoundedBox>(360, 11);
   addClasses(*card, {"vesk-card", "vesk-error-card"});
+  card->set_name(WidgetName::errorCard);
   card->set_halign(Gtk::ALIGN_CENTER);
   card->set_valign(Gtk::ALIGN_CENTER);
 
   card->pack_start(*symbolImage("wifi.exclamationmark", 24), Gtk::PACK_SHRINK);
   card->pack_start(*styledLabel(strings::siteCouldNotLoad(), {"vesk-error-title"}), Gtk::PACK_SHRINK);
   errorText_ = cardText("", {"vesk-error-text"});
+  errorText_->set_name(WidgetName::errorText);
   card->pack_start(*errorText_, Gtk::PACK_SHRINK);
 
   auto* buttons = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 9);
   buttons->set_halign(Gtk::ALIGN_CENTER);
   tryAgain_ = textButton(strings::tryAgain(), {"vesk-bordered"});
   openInBrowser_ = textButton(strings::openInBrowser(), {"vesk-prominent"});
+  tryAgain_->set_name(WidgetName::tryAgainButton);
+  openInBrowser_->set_name(WidgetName::openInBrowserButton);
   buttons->pack_start(*tryAgain_, Gtk::PACK_SHRINK);
   buttons->pack_start(*openInBrowser_, Gtk::PACK_SHRINK);
   card->pack_start(*buttons, Gtk::PACK_SHRINK);
@@ -100,12 +105,14 @@ void BrowserContent::buildErrorLayer() {
 void BrowserContent::buildHandoffCard() {
   auto* card = handoffCard_ = Gtk::make_managed<BoundedBox>(350, 12);
   addClasses(*card, {"vesk-card", "vesk-handoff-card"});
+  card->set_name(WidgetName::handoffCard);
   card->pack_start(*symbolImage("globe", 28, {"vesk-accent"}), Gtk::PACK_SHRINK);
   card->pack_start(*styledLabel(strings::continueInBrowser(), {"vesk-handoff-title"}), Gtk::PACK_SHRINK);
   handoffText_ = cardText(strings::handoffDetail(), {"vesk-handoff-text"});
   card->pack_start(*handoffText_, Gtk::PACK_SHRINK);
 
   handoffOpen_ = textButton(strings::open(), {"vesk-prominent"});
+  handoffOpen_->set_name(WidgetName::handoffOpenButton);
   handoffOpen_->set_halign(Gtk::ALIGN_CENTER);
   handoffOpen_->signal_clicked().connect([this] {
     if (handoffSite_) state_.openExternally(*handoffSite_);
@@ -113,6 +120,7 @@ void BrowserContent::buildHandoffCard() {
   card->pack_start(*handoffOpen_, Gtk::PACK_SHRINK);
 
   switchWebsite_ = textButton(strings::switchWebsite(), {"vesk-plain-button", "vesk-switch-button"});
+  switchWebsite_->set_name(WidgetName::switchWebsiteButton);
   switchWebsite_->set_relief(Gtk::RELIEF_NONE);
   switchWebsite_->set_halign(Gtk::ALIGN_CENTER);
   switchWebsite_->signal_clicked().connect([this] { state_.switchWebsite(); });
@@ -127,9 +135,11 @@ void BrowserContent::buildEmptyState() {
   stack->pack_start(*symbolImage("link", 25, {"vesk-secondary"}), Gtk::PACK_SHRINK);
   stack->pack_start(*styledLabel(strings::addSiteToGetStarted(), {"vesk-empty-title"}), Gtk::PACK_SHRINK);
   addWebsite_ = textButton(strings::addWebsite(), {"vesk-bordered"});
+  addWebsite_->set_name(WidgetName::addWebsiteButton);
   addWebsite_->set_halign(Gtk::ALIGN_CENTER);
   addWebsite_->signal_clicked().connect([this] { state_.addFirstWebsite(); });
   stack->pack_start(*addWebsite_, Gtk::PACK_SHRINK);
+  emptyFrame_.set_name(WidgetName::emptyState);
   centreIn(emptyFrame_, *stack);
   pack_start(emptyFrame_, Gtk::PACK_EXPAND_WIDGET);
 }
@@ -206,11 +216,15 @@ void BrowserContent::dropHost() {
 
 BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 13), state_(state) {
   addClasses(*this, {"vesk-toolbar"});
+  set_name(WidgetName::toolbar);
   set_size_request(-1, 40);
 
   back_ = IconButtonStyle::make("chevron.left", {}, strings::back());
   forward_ = IconButtonStyle::make("chevron.right", {}, strings::forward());
   reload_ = IconButtonStyle::make("arrow.clockwise", {}, strings::reload());
+  back_->set_name(WidgetName::backButton);
+  forward_->set_name(WidgetName::forwardButton);
+  reload_->set_name(WidgetName::reloadButton);
   for (Gtk::Button* button : {back_, forward_, reload_}) pack_start(*button, Gtk::PACK_SHRINK);
   back_->signal_clicked().connect([this] { state_.goBack(); });
   forward_->signal_clicked().connect([this] { state_.goForward(); });
@@ -220,10 +234,12 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   spacer->set_hexpand(true);
   pack_start(*spacer, Gtk::PACK_EXPAND_WIDGET);
 
+  spinner_.set_name(WidgetName::spinner);
   spinner_.set_size_request(12, 12);
   spinner_.set_valign(Gtk::ALIGN_CENTER);
   pack_start(spinner_, Gtk::PACK_SHRINK);
 
+  host_.set_name(WidgetName::host);
   addClasses(host_, {"vesk-host-text"});
   host_.set_single_line_mode(true);
   host_.set_ellipsize(Pango::ELLIPSIZE_END);
@@ -231,6 +247,8 @@ BrowserToolbar::BrowserToolbar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
 
   copy_ = IconButtonStyle::make("doc.on.doc", strings::copyPageLink());
   open_ = IconButtonStyle::make("arrow.up.right.square", strings::openInDefaultBrowser());
+  copy_->set_name(WidgetName::copyButton);
+  open_->set_name(WidgetName::openButton);
   pack_start(*copy_, Gtk::PACK_SHRINK);
   pack_start(*open_, Gtk::PACK_SHRINK);
   copy_->signal_clicked().connect([this] {

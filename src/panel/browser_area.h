@@ -30,16 +30,19 @@ class BrowserContent : public Gtk::Box {
 
   BrowserContentKind shownKind() const { return shownKind_; }
   BrowserView* host() const { return host_.get(); }
-  Gtk::Widget& errorLayer() { return errorLayer_; }
-  Gtk::Widget& errorCard() { return *errorCard_; }
-  Gtk::Label& errorText() { return *errorText_; }
-  Gtk::Button& tryAgainButton() { return *tryAgain_; }
-  Gtk::Button& openInBrowserButton() { return *openInBrowser_; }
-  Gtk::Widget& handoffCard() { return *handoffCard_; }
-  Gtk::Button& handoffOpenButton() { return *handoffOpen_; }
-  Gtk::Button& switchWebsiteButton() { return *switchWebsite_; }
-  Gtk::Widget& emptyState() { return emptyFrame_; }
-  Gtk::Button& addWebsiteButton() { return *addWebsite_; }
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* errorLayer = "error-layer";
+    static constexpr const char* errorCard = "error-card";
+    static constexpr const char* errorText = "error-text";
+    static constexpr const char* tryAgainButton = "error-try-again-button";
+    static constexpr const char* openInBrowserButton = "error-open-in-browser-button";
+    static constexpr const char* handoffCard = "handoff-card";
+    static constexpr const char* handoffOpenButton = "handoff-open-button";
+    static constexpr const char* switchWebsiteButton = "handoff-switch-website-button";
+    static constexpr const char* emptyState = "empty-state";
+    static constexpr const char* addWebsiteButton = "empty-state-add-website-button";
+  };
 
   // The widget that takes keyboard focus for `target`: the page's own view, or the first button of
   // the error card, the hand-off card or the empty state, whichever is shown. Null while the page
@@ -91,13 +94,17 @@ class BrowserToolbar : public Gtk::Box {
 
   void render();
 
-  Gtk::Button& backButton() { return *back_; }
-  Gtk::Button& forwardButton() { return *forward_; }
-  Gtk::Button& reloadButton() { return *reload_; }
-  Gtk::Spinner& spinner() { return spinner_; }
-  Gtk::Label& hostLabel() { return host_; }
-  Gtk::Button& copyButton() { return *copy_; }
-  Gtk::Button& openButton() { return *open_; }
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* toolbar = "toolbar";
+    static constexpr const char* backButton = "toolbar-back-button";
+    static constexpr const char* forwardButton = "toolbar-forward-button";
+    static constexpr const char* reloadButton = "toolbar-reload-button";
+    static constexpr const char* spinner = "toolbar-spinner";
+    static constexpr const char* host = "toolbar-host";
+    static constexpr const char* copyButton = "toolbar-copy-button";
+    static constexpr const char* openButton = "toolbar-open-button";
+  };
 
  private:
   VeskViewState& state_;

@@ -6,7 +6,10 @@
 namespace vesk {
 
 DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL), state_(state) {
+  set_name(WidgetName::list);
   addClasses(notice_, {"vesk-download-notice"});
+  notice_.set_name(WidgetName::notice);
+  noticeText_.set_name(WidgetName::noticeText);
   noticeText_.set_xalign(0);
   noticeText_.set_hexpand(true);
   // The notice says why a download did not run or stopped: it wraps (up to three lines) so the
@@ -18,6 +21,7 @@ DownloadList::DownloadList(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VER
   noticeText_.set_width_chars(1);
   noticeText_.set_max_width_chars(1);
   dismiss_ = IconButtonStyle::make("xmark", std::string(strings::dismissNotice()));
+  dismiss_->set_name(WidgetName::dismissButton);
   dismiss_->signal_clicked().connect([this] { state_.dismissDownloadNotice(); });
   notice_.pack_start(noticeText_, Gtk::PACK_EXPAND_WIDGET);
   notice_.pack_start(*dismiss_, Gtk::PACK_SHRINK);
@@ -45,6 +49,10 @@ void DownloadList::render() {
       auto line = std::make_unique<Line>();
       line->site = row.site;
       addClasses(line->box, {"vesk-download"});
+      line->box.set_name(WidgetName::line);
+      line->name.set_name(WidgetName::name);
+      line->bar.set_name(WidgetName::bar);
+      line->progress.set_name(WidgetName::progress);
       // One line, cut in the middle so the extension stays in sight.
       line->name.set_xalign(0);
       line->name.set_hexpand(true);
@@ -54,6 +62,7 @@ void DownloadList::render() {
       line->bar.set_size_request(60, -1);
       addClasses(line->progress, {"vesk-download-progress"});
       line->cancel = IconButtonStyle::make("xmark", std::string(strings::cancelDownload()));
+      line->cancel->set_name(WidgetName::cancelButton);
       Uuid site = row.site;
       line->cancel->signal_clicked().connect([this, site] { state_.cancelDownload(site); });
       line->box.pack_start(line->name, Gtk::PACK_EXPAND_WIDGET);

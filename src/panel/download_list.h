@@ -32,10 +32,19 @@ class DownloadList : public Gtk::Box {
     Gtk::Label progress;
     Gtk::Button* cancel = nullptr;
   };
-  const std::vector<std::unique_ptr<Line>>& lines() const { return lines_; }
-  Gtk::Widget& notice() { return notice_; }
-  Gtk::Label& noticeText() { return noticeText_; }
-  Gtk::Button& dismissButton() { return *dismiss_; }
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: one
+  // `line` per running download, each with its own name, bar, progress and cancel button.
+  struct WidgetName {
+    static constexpr const char* list = "downloads";
+    static constexpr const char* line = "download-line";
+    static constexpr const char* name = "download-name";
+    static constexpr const char* bar = "download-bar";
+    static constexpr const char* progress = "download-progress";
+    static constexpr const char* cancelButton = "download-cancel-button";
+    static constexpr const char* notice = "download-notice";
+    static constexpr const char* noticeText = "download-notice-text";
+    static constexpr const char* dismissButton = "download-notice-dismiss-button";
+  };
 
  private:
   VeskViewState& state_;

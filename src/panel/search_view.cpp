@@ -7,18 +7,21 @@
 namespace vesk {
 
 SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL), state_(state) {
+  set_name(WidgetName::row);
   // The rounded field, padded 16 left and right, 14 above and 12 below.
   set_margin_start(16);
   set_margin_end(16);
   set_margin_top(14);
   set_margin_bottom(12);
   addClasses(frame_, {"vesk-search-field"});
+  frame_.set_name(WidgetName::fieldFrame);
   frame_.set_size_request(-1, 39);
   pack_start(frame_, Gtk::PACK_SHRINK);
 
   auto* magnifier = symbolImage("magnifyingglass", 13, {"vesk-secondary"});
   frame_.pack_start(*magnifier, Gtk::PACK_SHRINK);
 
+  field_.set_name(WidgetName::field);
   field_.set_placeholder_text(std::string(strings::findSiteOrPasteLink()));
   field_.set_has_frame(false);
   field_.set_hexpand(true);
@@ -47,9 +50,11 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
       false);
 
   pasteButton_ = IconButtonStyle::make("doc.on.clipboard", strings::addLinkFromClipboard());
+  pasteButton_->set_name(WidgetName::pasteButton);
   pasteButton_->signal_clicked().connect([this] { state_.pasteClipboardLink(); });
   frame_.pack_start(*pasteButton_, Gtk::PACK_SHRINK);
 
+  clearButton_.set_name(WidgetName::clearButton);
   clearButton_.set_image(*symbolImage("xmark.circle.fill", 13, {"vesk-secondary"}));
   clearButton_.set_always_show_image(true);
   clearButton_.set_relief(Gtk::RELIEF_NONE);
@@ -78,17 +83,21 @@ void SearchRow::render() {
 }
 
 SearchResults::SearchResults(VeskViewState& state) : state_(state) {
+  set_name(WidgetName::results);
   add(list_);
   list_.set_valign(Gtk::ALIGN_START);
 
   heading_ = styledLabel("SITES", {"vesk-results-heading"}, LabelFlow::leading);
+  heading_->set_name(WidgetName::heading);
   heading_->set_margin_start(16);
   heading_->set_margin_end(16);
   heading_->set_margin_top(4);
   list_.pack_start(*heading_, Gtk::PACK_SHRINK);
+  rowsBox_.set_name(WidgetName::rows);
   list_.pack_start(rowsBox_, Gtk::PACK_SHRINK);
 
   noMatches_ = styledLabel(strings::noMatchingSites(), {"vesk-no-matches"}, LabelFlow::leading);
+  noMatches_->set_name(WidgetName::noMatches);
   noMatches_->set_margin_start(17);
   noMatches_->set_margin_end(17);
   noMatches_->set_margin_top(10);
@@ -141,6 +150,7 @@ Gtk::Button* SearchResults::quickAddButton() {
   auto [button, row] = rowButton({"vesk-row-button", "vesk-quick-add"}, 43, "plus");
   row->pack_start(*styledLabel(strings::addAndOpenLink(), {"vesk-quick-add-text"}, LabelFlow::leading),
                   Gtk::PACK_EXPAND_WIDGET);
+  button->set_name(WidgetName::quickAddRow);
   button->signal_clicked().connect([this] { state_.addPastedLink(); });
   button->show_all();
   return button;
@@ -155,20 +165,12 @@ void SearchResults::render() {
   renderedSites_ = sites;
 
   for (Gtk::Widget* child : rowsBox_.get_children()) gtk_widget_destroy(child->gobj());
-  rows_.clear();
-  quickAdd_ = nullptr;
 
   const auto found = state_.matches();
-  for (const LinkSite& site : found) {
-    rows_.push_back(resultRow(site));
-    rowsBox_.pack_start(*rows_.back(), Gtk::PACK_SHRINK);
-  }
-  if (state_.offersQuickAdd()) {
-    quickAdd_ = quickAddButton();
-    rows_.push_back(quickAdd_);
-    rowsBox_.pack_start(*quickAdd_, Gtk::PACK_SHRINK);
-  }
-  rowsBox_.set_visible(!rows_.empty());
+  for (const LinkSite& site : found) rowsBox_.pack_start(*resultRow(site), Gtk::PACK_SHRINK);
+  const bool quickAdd = state_.offersQuickAdd();
+  if (quickAdd) rowsBox_.pack_start(*quickAddButton(), Gtk::PACK_SHRINK);
+  rowsBox_.set_visible(!found.empty() || quickAdd);
   noMatches_->set_visible(state_.showsNoMatches());
 }
 

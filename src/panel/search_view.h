@@ -21,10 +21,14 @@ class SearchRow : public Gtk::Box {
 
   void render();
 
-  Gtk::Entry& field() { return field_; }
-  Gtk::Widget& fieldFrame() { return frame_; }
-  Gtk::Button& pasteButton() { return *pasteButton_; }
-  Gtk::Button& clearButton() { return clearButton_; }
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* row = "search-row";
+    static constexpr const char* fieldFrame = "search-field-frame";
+    static constexpr const char* field = "search-field";
+    static constexpr const char* pasteButton = "search-paste-button";
+    static constexpr const char* clearButton = "search-clear-button";
+  };
 
  private:
   VeskViewState& state_;
@@ -41,11 +45,16 @@ class SearchResults : public ShrinkableBin {
 
   void render();
 
-  Gtk::Label& heading() { return *heading_; }
-  // The rows shown now, in order: one per match, then the quick-add row when offered.
-  const std::vector<Gtk::Button*>& rows() const { return rows_; }
-  Gtk::Button* quickAddRow() const { return quickAdd_; }
-  Gtk::Label& noMatches() { return *noMatches_; }
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests. The
+  // rows shown now are the children of `rows`, in order: one per match, then the quick-add row
+  // when offered.
+  struct WidgetName {
+    static constexpr const char* results = "search-results";
+    static constexpr const char* heading = "search-results-heading";
+    static constexpr const char* rows = "search-results-rows";
+    static constexpr const char* quickAddRow = "search-quick-add-row";
+    static constexpr const char* noMatches = "search-no-matches";
+  };
 
  private:
   Gtk::Button* resultRow(const LinkSite& site);
@@ -56,8 +65,6 @@ class SearchResults : public ShrinkableBin {
   Gtk::Label* heading_;
   Gtk::Box rowsBox_{Gtk::ORIENTATION_VERTICAL, 5};
   Gtk::Label* noMatches_;
-  std::vector<Gtk::Button*> rows_;
-  Gtk::Button* quickAdd_ = nullptr;
   std::string renderedQuery_;
   std::vector<LinkSite> renderedSites_;
   bool rendered_ = false;

@@ -49,23 +49,27 @@ Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text) 
 
 SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 10), state_(state) {
   addClasses(*this, {"vesk-site-bar"});
+  set_name(WidgetName::siteBar);
   set_size_request(-1, 43);
 
   // Spinner while loading, otherwise the link symbol, in a 17-point square.
   indicator_.set_size_request(17, 17);
   indicator_.set_valign(Gtk::ALIGN_CENTER);
   indicator_.set_hexpand(false);  // its centred children must not make it take spare width
+  spinner_.set_name(WidgetName::spinner);
   spinner_.set_size_request(12, 12);
   spinner_.set_halign(Gtk::ALIGN_CENTER);
   spinner_.set_valign(Gtk::ALIGN_CENTER);
   spinner_.set_hexpand(true);
   linkSymbol_ = symbolImage("link", 13, {"vesk-accent"});
+  linkSymbol_->set_name(WidgetName::linkSymbol);
   linkSymbol_->set_hexpand(true);
   indicator_.pack_start(spinner_, Gtk::PACK_EXPAND_WIDGET);
   indicator_.pack_start(*linkSymbol_, Gtk::PACK_EXPAND_WIDGET);
   pack_start(indicator_, Gtk::PACK_SHRINK);
 
   // The site drop-down: the title and a small chevron, aligned leading in the remaining width.
+  title_.set_name(WidgetName::title);
   title_.set_ellipsize(Pango::ELLIPSIZE_MIDDLE);
   title_.set_single_line_mode(true);
   title_.set_xalign(0);
@@ -73,6 +77,7 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   menuLabel_.pack_start(title_, Gtk::PACK_SHRINK);
   menuLabel_.pack_start(*symbolImage("chevron.down", 9, {"vesk-secondary"}), Gtk::PACK_SHRINK);
   menuLabel_.set_halign(Gtk::ALIGN_START);
+  menuButton_.set_name(WidgetName::menuButton);
   menuButton_.add(menuLabel_);
   menuButton_.set_relief(Gtk::RELIEF_NONE);
   menuButton_.set_focus_on_click(false);
@@ -112,6 +117,9 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   addButton_ = IconButtonStyle::make("plus", strings::addAWebsite());
   searchButton_ = IconButtonStyle::make("magnifyingglass", strings::findSiteOrPasteLink());
   settingsButton_ = IconButtonStyle::make("gearshape", strings::settings());
+  addButton_->set_name(WidgetName::addButton);
+  searchButton_->set_name(WidgetName::searchButton);
+  settingsButton_->set_name(WidgetName::settingsButton);
   for (Gtk::Button* button : {addButton_, searchButton_, settingsButton_}) pack_start(*button, Gtk::PACK_SHRINK);
   addButton_->signal_clicked().connect([this] { state_.addWebsite(); });
   searchButton_->signal_clicked().connect([this] { state_.toggleSearch(); });

@@ -28,21 +28,23 @@ class SiteBar : public Gtk::Box {
 
   void render();
 
-  // For tests and keyboard users.
-  Gtk::MenuButton& siteMenuButton() { return menuButton_; }
   // Up to `menuLimit` sites the drop-down is a menu with one item per site; with more, a menu
   // would build and lay out every item on each opening, so it is a pop-over list that builds
-  // only the rows in view (`siteList`).
+  // only the rows in view.
   static constexpr std::size_t menuLimit = 50;
-  Gtk::Menu& siteMenu() { return menu_; }
-  Gtk::Popover& siteListPopover() { return popover_; }
-  const WindowedRows& siteList() const { return *listRows_; }
-  Gtk::Label& titleLabel() { return title_; }
-  Gtk::Spinner& spinner() { return spinner_; }
-  Gtk::Image& linkSymbol() { return *linkSymbol_; }
-  Gtk::Button& addButton() { return *addButton_; }
-  Gtk::Button& searchButton() { return *searchButton_; }
-  Gtk::Button& settingsButton() { return *settingsButton_; }
+
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests; the
+  // drop-down's menu and pop-over are the named button's `get_popup()` and `get_popover()`.
+  struct WidgetName {
+    static constexpr const char* siteBar = "site-bar";
+    static constexpr const char* spinner = "site-spinner";
+    static constexpr const char* linkSymbol = "site-link-symbol";
+    static constexpr const char* menuButton = "site-menu-button";
+    static constexpr const char* title = "site-title";
+    static constexpr const char* addButton = "site-add-button";
+    static constexpr const char* searchButton = "site-search-button";
+    static constexpr const char* settingsButton = "site-settings-button";
+  };
 
  private:
   void rebuildMenu();

@@ -42,6 +42,7 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   results_->set_vexpand(true);
   browserArea_.pack_start(*content_, Gtk::PACK_EXPAND_WIDGET);
   browserArea_.pack_start(*toolbar_, Gtk::PACK_SHRINK);
+  browsing_.set_name(WidgetName::browsingScreen);
   browsing_.pack_start(*siteBar_, Gtk::PACK_SHRINK);
   browsing_.pack_start(*divider(), Gtk::PACK_SHRINK);
   browsing_.pack_start(*searchRow_, Gtk::PACK_SHRINK);
@@ -51,6 +52,8 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
 
   // Settings screen.
   buildHeader();
+  settings_.set_name(WidgetName::settingsScreen);
+  settingsSlot_.set_name(WidgetName::settingsSlot);
   settings_.pack_start(header_, Gtk::PACK_SHRINK);
   settings_.pack_start(*divider(), Gtk::PACK_SHRINK);
   settingsSlot_.set_vexpand(true);
@@ -65,6 +68,7 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   // Below both screens, so it stays in sight until a write succeeds: one line, cut at the end,
   // the whole text in its tooltip.
   addClasses(saveError_, {"vesk-save-error"});
+  saveError_.set_name(WidgetName::saveError);
   saveError_.set_xalign(0);
   saveError_.set_ellipsize(Pango::ELLIPSIZE_END);
   saveError_.set_single_line_mode(true);
@@ -112,6 +116,7 @@ void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
 
 void VeskView::buildHeader() {
   addClasses(header_, {"vesk-settings-header"});
+  header_.set_name(WidgetName::header);
   header_.set_size_request(-1, 51);
 
   // Product mark: the tray symbol in the accent colour on a faint accent square.
@@ -130,11 +135,14 @@ void VeskView::buildHeader() {
   header_.pack_start(*spacer, Gtk::PACK_EXPAND_WIDGET);
 
   addClasses(badge_, {"vesk-badge"});
+  badge_.set_name(WidgetName::shortcutBadge);
   badge_.set_valign(Gtk::ALIGN_CENTER);
   header_.pack_start(badge_, Gtk::PACK_SHRINK);
 
   back_ = IconButtonStyle::make("arrow.left", strings::backToBrowser());
   close_ = IconButtonStyle::make("xmark", strings::closePanel());
+  back_->set_name(WidgetName::backButton);
+  close_->set_name(WidgetName::closeButton);
   header_.pack_start(*back_, Gtk::PACK_SHRINK);
   header_.pack_start(*close_, Gtk::PACK_SHRINK);
   back_->signal_clicked().connect([this] { state_->backToBrowser(); });
@@ -171,7 +179,10 @@ void VeskView::observe() {
   redraw_.watch(s.isAdding);
   redraw_.watch(s.editing);
   redraw_.watch(s.settingsTab);
-  redraw_.watch(s.focusRequests);
+  redraw_.keep(s.focusRequested.connect([this] {
+    focusAsked_ = true;
+    redraw_.schedule();
+  }));
 }
 
 void VeskView::render() {
@@ -228,12 +239,12 @@ bool VeskView::focusInBrowserContent() const {
 void VeskView::placeFocus() {
   VeskViewState& s = *state_;
   const FocusTarget target = s.focusTarget();
-  const bool asked = s.focusRequests() != focusPlaced_;
+  const bool asked = focusAsked_;
   if (!asked && (target == focusedTarget_ || !focusInBrowserContent())) return;
   auto* window = dynamic_cast<Gtk::Window*>(get_toplevel());
   if (!window) return;
   if (target == FocusTarget::ownRule) {
-    focusPlaced_ = s.focusRequests();
+    focusAsked_ = false;
     focusedTarget_ = target;
     return;
   }
@@ -244,7 +255,7 @@ void VeskView::placeFocus() {
     if (window->get_focus()) window->unset_focus();
     return;
   }
-  focusPlaced_ = s.focusRequests();
+  focusAsked_ = false;
   focusedTarget_ = target;
   if (!widget->has_focus()) widget->grab_focus();
 }

@@ -44,23 +44,20 @@ class VeskView : public Gtk::Box {
   // Renders now instead of on the next idle (tests, first show).
   void render();
 
-  Gtk::Widget& browsingScreen() { return browsing_; }
-  Gtk::Widget& settingsScreen() { return settings_; }
-  SiteBar& siteBar() { return *siteBar_; }
-  SearchRow& searchRow() { return *searchRow_; }
-  SearchResults& searchResults() { return *results_; }
   BrowserContent& browserContent() { return *content_; }
-  BrowserToolbar& browserToolbar() { return *toolbar_; }
-  Gtk::Widget& header() { return header_; }
-  Gtk::Label& shortcutBadge() { return badge_; }
-  Gtk::Button& backButton() { return *back_; }
-  Gtk::Button& closeButton() { return *close_; }
-  // The line under both screens while the settings cannot be written.
-  Gtk::Label& saveErrorLine() { return saveError_; }
-  // Running downloads and the last download notice, under both screens.
-  DownloadList& downloadList() { return *downloads_; }
-  // Where the settings content goes.
-  Gtk::Box& settingsSlot() { return settingsSlot_; }
+  // The names of the settings header's parts and of the line under both screens while the
+  // settings cannot be written (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* browsingScreen = "browsing-screen";
+    static constexpr const char* settingsScreen = "settings-screen";
+    // Where the settings content goes.
+    static constexpr const char* settingsSlot = "settings-slot";
+    static constexpr const char* header = "settings-header";
+    static constexpr const char* shortcutBadge = "settings-header-badge";
+    static constexpr const char* backButton = "settings-header-back-button";
+    static constexpr const char* closeButton = "settings-header-close-button";
+    static constexpr const char* saveError = "save-error-line";
+  };
 
   // Takes ownership of the real services behind `services` (they go after the view's state) and
   // hands them the key presses of the window the view is placed in.
@@ -106,7 +103,7 @@ class VeskView : public Gtk::Box {
   // redraw) went first and the new page waited for the one after, a whole frame interval later.
   IdleRedraw redraw_{[this] { render(); }, G_PRIORITY_HIGH_IDLE};
   bool restyle_ = false;
-  std::uint64_t focusPlaced_ = 0;  // the last focus request carried out
+  bool focusAsked_ = false;  // a focus request waits to be carried out
   FocusTarget focusedTarget_ = FocusTarget::ownRule;
   std::unique_ptr<DesktopServices> desktop_;
   sigc::connection placed_;

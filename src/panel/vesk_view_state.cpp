@@ -38,9 +38,8 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
       close_(std::move(close)) {
   loginItemEnabled.set(services_.loginItemEnabled ? services_.loginItemEnabled() : false);
 
-  // The counters only say that something happened: every change is one request.
-  subscriptions_.push_back(model.showCount.observe([this](const std::int64_t& count) {
-    if (count == this->model.showCount()) return;
+  // The panel shown starts on the browsing screen, the search closed, the page focused.
+  subscriptions_.push_back(model.panelShown.connect([this] {
     showSettings.set(false);
     showSearch.set(false);
     query.set("");
@@ -48,23 +47,23 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
   }));
   // A new site's page takes the typing; so does the page again once the search row or the
   // settings screen closes, whichever way it closes.
-  subscriptions_.push_back(model.selectedID.observe([this](const std::optional<Uuid>& id) {
-    if (id != this->model.selectedID()) requestFocus();
+  subscriptions_.push_back(
+      model.selectedID.observeChange([this](const std::optional<Uuid>& previous, const std::optional<Uuid>& id) {
+        if (id != previous) requestFocus();
+      }));
+  subscriptions_.push_back(showSearch.observeChange([this](const bool& was, const bool& shown) {
+    if (was && !shown) requestFocus();
   }));
-  subscriptions_.push_back(showSearch.observe([this](const bool& shown) {
-    if (!shown && showSearch()) requestFocus();
+  subscriptions_.push_back(showSettings.observeChange([this](const bool& was, const bool& shown) {
+    if (was && !shown) requestFocus();
   }));
-  subscriptions_.push_back(showSettings.observe([this](const bool& shown) {
-    if (!shown && showSettings()) requestFocus();
-  }));
-  subscriptions_.push_back(model.settingsRequestCount.observe([this](const std::int64_t& count) {
-    if (count == this->model.settingsRequestCount()) return;
+  subscriptions_.push_back(model.settingsRequested.connect([this] {
     showSettings.set(true);
     showSearch.set(false);
     query.set("");
   }));
-  subscriptions_.push_back(model.pageZoom.observe([this](const double& zoom) {
-    if (zoom != this->model.pageZoom()) browser.setZoom(zoom);
+  subscriptions_.push_back(model.pageZoom.observeChange([this](const double& previous, const double& zoom) {
+    if (zoom != previous) browser.setZoom(zoom);
   }));
   // A removed site never comes back (adding it again makes a new site): its page is closed.
   subscriptions_.push_back(

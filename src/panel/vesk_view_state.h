@@ -88,9 +88,9 @@ class VeskViewState {
   Published<std::optional<std::string>> loginItemError;
   Published<std::optional<ShortcutAction>> recordingAction;
   Published<bool> searchFocused{false};
-  // Counts the moments keyboard focus must move to focusTarget(): the panel shown, another site
-  // selected, the search row or the settings screen closed. The view places it on its next redraw.
-  Published<std::uint64_t> focusRequests{0};
+  // Keyboard focus must move to focusTarget(): the panel was shown, another site selected, the
+  // search row or the settings screen closed. The view places it on its next redraw.
+  Event<VeskViewState> focusRequested;
 
   Workspace& workspace() const { return services_.workspace; }
   Clipboard& clipboard() const { return services_.clipboard; }
@@ -178,7 +178,7 @@ class VeskViewState {
 
  private:
   void finishSearch();
-  void requestFocus() { focusRequests.set(focusRequests() + 1); }
+  void requestFocus() { focusRequested.emit(); }
 
   PanelServices services_;
   std::function<void()> close_;

@@ -44,6 +44,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
     // the strip, and with it the panel.
     ellipsizeCaption(*button);
     addClasses(*button, {"settings-tab"});
+    button->set_name(tabButtonName(tab));
     button->signal_clicked().connect(
         [this, tab] { chooseSettingsTab(state_.settingsTab, state_.recorder, state_.recordingAction, tab); });
     tabButtons_[tab] = button;
@@ -60,9 +61,8 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   AppModel& model = state_.model;
   // The shell releases its global key combinations while a row records, so that pressing one of
   // them is seen here (and refused as a duplicate) instead of toggling the panel.
-  refreshes_.keep(state_.recorder.isRecording.observe([&model](const bool& recording) {
-    if (model.isRecordingShortcut() != recording) model.isRecordingShortcut.set(recording);
-  }));
+  refreshes_.keep(
+      state_.recorder.isRecording.observe([&model](const bool& recording) { model.setRecordingShortcut(recording); }));
   refreshes_.watch(state_.settingsTab);
   refreshes_.watch(state_.recordingAction);
   refreshes_.watch(state_.recorder.isRecording);
@@ -133,6 +133,7 @@ void SettingsScreen::rebuildContent() {
       content_ = Gtk::manage(new AppearanceTab(state_));
       break;
   }
+  content_->set_name(WidgetName::content);
   content_->set_spacing(contentSpacing(shownTab_));
   contentSlot_.pack_start(*content_, Gtk::PACK_SHRINK);
   content_->show_all();

@@ -44,12 +44,18 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   // Redraws now what changed since the last redraw (normally done on the next idle).
   void refresh();
 
-  // For tests and the panel: the parts of the frame.
-  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_.at(tab); }
-  SettingsTabView* content() const { return content_; }
+  // The tab shown now (it follows the state's tab on the next refresh).
   SettingsTab shownTab() const { return shownTab_; }
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the
+  // shown tab's content, and one button per tab in the strip.
+  struct WidgetName {
+    static constexpr const char* content = "settings-content";
+  };
+  static std::string tabButtonName(SettingsTab tab) { return "settings-tab-" + std::string(rawValue(tab)); }
+
  private:
+  Gtk::Button& tabButton(SettingsTab tab) { return *tabButtons_.at(tab); }
   void rebuildContent();
 
   VeskViewState& state_;

@@ -67,11 +67,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Standard error hears of settings that cannot be written once per failure streak: at launch
   // when the first write already failed, else when a write fails after one that succeeded.
   if (model_.saveError()) platform_.report(strings::saveErrorReport(*model_.saveError()));
-  saveFailures_ = model_.saveError.observe([withSelf](const std::optional<std::string>& error) {
-    withSelf([&](AppDelegate& self) {
-      if (error && !self.model_.saveError()) self.platform_.report(strings::saveErrorReport(*error));
-    });
-  });
+  saveFailures_ = model_.saveError.observeChange(
+      [withSelf](const std::optional<std::string>& previous, const std::optional<std::string>& error) {
+        withSelf([&](AppDelegate& self) {
+          if (error && !previous) self.platform_.report(strings::saveErrorReport(*error));
+        });
+      });
   // What the user should hear of once about the settings file (sites left out at loading, a file
   // another program changed): one line on standard error and one desktop notification each.
   auto tellOnce = [this](const std::string& notice) {
@@ -90,20 +91,20 @@ void AppDelegate::applicationDidFinishLaunching() {
   // A session whose service answers later (the desktop portal) grabs the kept combinations then.
   hotkey_.offerChanged = [withSelf](const std::vector<std::uint32_t>& refused) {
     withSelf([&](AppDelegate& self) {
-      self.model_.globalKeysOffered.set(self.hotkey_.offersGlobalKeys());
+      self.model_.setGlobalKeysOffered(self.hotkey_.offersGlobalKeys());
       self.reportRefused(refused);
     });
   };
-  model_.globalKeysOffered.set(hotkey_.offersGlobalKeys());
-  model_.shortcutError.set(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
+  model_.setGlobalKeysOffered(hotkey_.offersGlobalKeys());
+  model_.reportShortcutError(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
   if (const auto& next = model_.nextShortcut()) {
     if (auto message = hotkey_.registerShortcut(*next, rawValue(ShortcutAction::nextSite))) {
-      model_.shortcutError.set(strings::actionError(title(ShortcutAction::nextSite), *message));
+      model_.reportShortcutError(strings::actionError(title(ShortcutAction::nextSite), *message));
     }
   }
   if (const auto& previous = model_.previousShortcut()) {
     if (auto message = hotkey_.registerShortcut(*previous, rawValue(ShortcutAction::previousSite))) {
-      model_.shortcutError.set(strings::actionError(title(ShortcutAction::previousSite), *message));
+      model_.reportShortcutError(strings::actionError(title(ShortcutAction::previousSite), *message));
     }
   }
 }
@@ -166,7 +167,7 @@ void AppDelegate::show() {
     if (content) followPanelWindow(*content);
   }
   popover_->showUnder(statusItem_->iconArea());
-  model_.showCount.set(model_.showCount() + 1);
+  model_.notePanelShown();
   beginOutsideClickMonitoring();
 }
 
@@ -243,9 +244,9 @@ void AppDelegate::recordingChanged(bool recording) {
 void AppDelegate::reportRefused(const std::vector<std::uint32_t>& refused) {
   for (std::uint32_t id : refused) {
     auto action = shortcutActionFromRaw(id);
-    model_.shortcutError.set(action && action != ShortcutAction::show
-                                 ? strings::actionError(title(*action), strings::shortcutTaken())
-                                 : std::string(strings::shortcutTaken()));
+    model_.reportShortcutError(action && action != ShortcutAction::show
+                                   ? strings::actionError(title(*action), strings::shortcutTaken())
+                                   : std::string(strings::shortcutTaken()));
   }
 }
 
@@ -265,10 +266,7 @@ void AppDelegate::openSettings() {
   if (!isPanelShown()) show();
   if (platform_.mainQueue) {
     platform_.mainQueue([weak = lifetime_.handle()] {
-      if (AppDelegate* self = weak.get()) {
-        AppModel& model = self->model_;
-        model.settingsRequestCount.set(model.settingsRequestCount() + 1);
-      }
+      if (AppDelegate* self = weak.get()) self->model_.requestSettings();
     });
   }
 }

@@ -29,8 +29,6 @@ TEST(AppModelLoading, FirstLaunchSeedsTheDefaultSitesOnce) {
   EXPECT_EQ(model.panelWidth(), 500);
   EXPECT_EQ(model.panelHeight(), 700);
   EXPECT_EQ(model.pageZoom(), 1.0);
-  EXPECT_EQ(model.showCount(), 0);
-  EXPECT_EQ(model.settingsRequestCount(), 0);
   EXPECT_TRUE(store.keptAside.empty());
 }
 

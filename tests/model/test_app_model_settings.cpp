@@ -22,7 +22,7 @@ class AppModelSettings : public ::testing::Test {
 };
 
 TEST_F(AppModelSettings, ChangeShortcutWithoutCallbackStoresAndClearsTheError) {
-  model->shortcutError.set(std::string("old"));
+  model->reportShortcutError(std::string("old"));
   model->changeShortcut(cmdK, ShortcutAction::nextSite);
   EXPECT_EQ(model->nextShortcut(), cmdK);
   EXPECT_EQ(store.data("vesk.shortcut.next.v1"), R"({"keyCode":40,"modifiers":256,"label":"⌘ K"})");
@@ -88,7 +88,7 @@ TEST_F(AppModelSettings, TheCallbackRunsBeforeTheFieldChanges) {
 TEST_F(AppModelSettings, RemoveShortcut) {
   std::vector<ShortcutAction> removed;
   model->onShortcutRemoval = [&](ShortcutAction action) { removed.push_back(action); };
-  model->shortcutError.set(std::string("kept"));
+  model->reportShortcutError(std::string("kept"));
   model->removeShortcut(ShortcutAction::show);
   EXPECT_EQ(model->shortcutError(), "kept");
   EXPECT_TRUE(removed.empty());

@@ -8,6 +8,7 @@
 #include "shell/gtk_panel_window.h"
 #include "support/gtk_test_support.h"
 #include "support/loopback_server.h"
+#include "support/named_widgets.h"
 #include "webkit/web_engine.h"
 #include "webkit/webkit_page.h"
 #include "webkit/webkit_services.h"
@@ -57,33 +58,47 @@ struct HandoffPanelTest : PanelWindowTest {
 
 std::string tooltip(Gtk::Widget& widget) { return widget.get_tooltip_text(); }
 
+using Search = SearchRow::WidgetName;
+using Results = SearchResults::WidgetName;
+
+Gtk::Entry& searchField(Gtk::Widget& view) { return testing::named<Gtk::Entry>(view, Search::field); }
+
+// The rows the search results show now, in order.
+std::vector<Gtk::Widget*> resultRows(Gtk::Widget& view) {
+  return testing::named<Gtk::Box>(view, Results::rows).get_children();
+}
+Gtk::Button* quickAddRow(Gtk::Widget& view) { return testing::findNamed<Gtk::Button>(view, Results::quickAddRow); }
+
 TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
-  EXPECT_TRUE(view->browsingScreen().is_visible());
-  EXPECT_FALSE(view->settingsScreen().is_visible());
-  SiteBar& bar = view->siteBar();
-  EXPECT_EQ(bar.titleLabel().get_text(), "Alpha Docs");
-  EXPECT_EQ(tooltip(bar.siteMenuButton()), "Switch website");
-  EXPECT_EQ(tooltip(bar.addButton()), "Add a website");
-  EXPECT_EQ(tooltip(bar.searchButton()), "Find a site or paste a link");
-  EXPECT_EQ(tooltip(bar.settingsButton()), "Settings");
-  EXPECT_TRUE(bar.linkSymbol().is_visible());
-  EXPECT_FALSE(bar.spinner().is_visible());
-  EXPECT_FALSE(view->searchRow().is_visible());
-  EXPECT_FALSE(view->searchResults().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
+  EXPECT_FALSE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
+  using Name = SiteBar::WidgetName;
+  Gtk::Widget& bar = testing::named(*view, Name::siteBar);
+  EXPECT_EQ(testing::named<Gtk::Label>(bar, Name::title).get_text(), "Alpha Docs");
+  EXPECT_EQ(tooltip(testing::named<Gtk::MenuButton>(bar, Name::menuButton)), "Switch website");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(bar, Name::addButton)), "Add a website");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(bar, Name::searchButton)), "Find a site or paste a link");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(bar, Name::settingsButton)), "Settings");
+  EXPECT_TRUE(testing::named<Gtk::Image>(bar, Name::linkSymbol).is_visible());
+  EXPECT_FALSE(testing::named<Gtk::Spinner>(bar, Name::spinner).is_visible());
+  EXPECT_FALSE(testing::named(*view, Search::row).is_visible());
+  EXPECT_FALSE(testing::named(*view, Results::results).is_visible());
   EXPECT_EQ(view->browserContent().shownKind(), BrowserContentKind::webView);
   ASSERT_NE(view->browserContent().host(), nullptr);
   EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
-  EXPECT_FALSE(view->browserContent().errorLayer().is_visible());
+  EXPECT_FALSE(testing::named(view->browserContent(), BrowserContent::WidgetName::errorLayer).is_visible());
 
-  BrowserToolbar& toolbar = view->browserToolbar();
-  EXPECT_FALSE(toolbar.backButton().is_sensitive());
-  EXPECT_FALSE(toolbar.forwardButton().is_sensitive());
-  EXPECT_TRUE(toolbar.reloadButton().is_sensitive());
-  EXPECT_EQ(toolbar.hostLabel().get_text(), "alpha.example.com");
-  EXPECT_EQ(tooltip(toolbar.copyButton()), "Copy current page link");
-  EXPECT_EQ(tooltip(toolbar.openButton()), "Open in default browser if sign-in is blocked here");
-  EXPECT_EQ(toolbar.reloadButton().get_allocated_width(), 27);
-  EXPECT_EQ(toolbar.reloadButton().get_allocated_height(), 27);
+  using Toolbar = BrowserToolbar::WidgetName;
+  auto& toolbar = testing::named<BrowserToolbar>(*view, Toolbar::toolbar);
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::backButton).is_sensitive());
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::forwardButton).is_sensitive());
+  EXPECT_TRUE(testing::named<Gtk::Button>(toolbar, Toolbar::reloadButton).is_sensitive());
+  EXPECT_EQ(testing::named<Gtk::Label>(toolbar, Toolbar::host).get_text(), "alpha.example.com");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(toolbar, Toolbar::copyButton)), "Copy current page link");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(toolbar, Toolbar::openButton)),
+            "Open in default browser if sign-in is blocked here");
+  EXPECT_EQ(testing::named<Gtk::Button>(toolbar, Toolbar::reloadButton).get_allocated_width(), 27);
+  EXPECT_EQ(testing::named<Gtk::Button>(toolbar, Toolbar::reloadButton).get_allocated_height(), 27);
   EXPECT_EQ(bar.get_allocated_height(), 43);
   EXPECT_EQ(toolbar.get_allocated_height(), 40);
 
@@ -91,14 +106,14 @@ TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
   fx.pages.pages.at(0)->back = true;
   view->state().browser.activate(alpha);
   refresh();
-  EXPECT_TRUE(toolbar.backButton().is_sensitive());
-  gtk_button_clicked(toolbar.backButton().gobj());
-  gtk_button_clicked(toolbar.reloadButton().gobj());
+  EXPECT_TRUE(testing::named<Gtk::Button>(toolbar, Toolbar::backButton).is_sensitive());
+  gtk_button_clicked(testing::named<Gtk::Button>(toolbar, Toolbar::backButton).gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(toolbar, Toolbar::reloadButton).gobj());
   EXPECT_EQ(fx.pages.pages[0]->backCount, 1);
   EXPECT_EQ(fx.pages.pages[0]->reloadCount, 1);
-  gtk_button_clicked(toolbar.openButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(toolbar, Toolbar::openButton).gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
-  gtk_button_clicked(toolbar.copyButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(toolbar, Toolbar::copyButton).gobj());
   EXPECT_EQ(fx.clipboard.texts, std::vector<std::string>{"https://alpha.example.com/"});
 }
 
@@ -106,15 +121,16 @@ TEST_F(PanelWindowTest, LoadingShowsSpinnersInsteadOfTheLinkSymbol) {
   fx.pages.pages.at(0)->loading = true;
   view->state().browser.activate(alpha);
   refresh();
-  EXPECT_TRUE(view->siteBar().spinner().is_visible());
-  EXPECT_FALSE(view->siteBar().linkSymbol().is_visible());
-  EXPECT_TRUE(view->browserToolbar().spinner().is_visible());
+  EXPECT_TRUE(testing::named<Gtk::Spinner>(*view, SiteBar::WidgetName::spinner).is_visible());
+  EXPECT_FALSE(testing::named<Gtk::Image>(*view, SiteBar::WidgetName::linkSymbol).is_visible());
+  EXPECT_TRUE(testing::named<Gtk::Spinner>(*view, BrowserToolbar::WidgetName::spinner).is_visible());
 }
 
 TEST_F(PanelWindowTest, SiteMenuListsSitesWithMarksAndSwitches) {
   std::vector<std::string> labels;
   std::vector<Gtk::MenuItem*> items;
-  for (Gtk::Widget* child : view->siteBar().siteMenu().get_children()) {
+  for (Gtk::Widget* child :
+       testing::named<Gtk::MenuButton>(*view, SiteBar::WidgetName::menuButton).get_popup()->get_children()) {
     auto* item = dynamic_cast<Gtk::MenuItem*>(child);
     ASSERT_NE(item, nullptr);
     items.push_back(item);
@@ -133,13 +149,13 @@ TEST_F(PanelWindowTest, SiteMenuListsSitesWithMarksAndSwitches) {
   items[1]->activate();
   refresh();
   EXPECT_EQ(fx.model->selectedID(), beta.id);
-  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "Beta");
+  EXPECT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), "Beta");
   // The menu was rebuilt for the new selection.
-  auto children = view->siteBar().siteMenu().get_children();
+  auto children = testing::named<Gtk::MenuButton>(*view, SiteBar::WidgetName::menuButton).get_popup()->get_children();
   ASSERT_EQ(children.size(), 4u);
   dynamic_cast<Gtk::MenuItem*>(children.back())->activate();
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
 }
 
@@ -170,7 +186,7 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     window.add(*view);
     window.show_all();
     ASSERT_TRUE(testing::waitFor([&] { return view->get_mapped(); }));
-    Gtk::MenuButton& button = view->siteBar().siteMenuButton();
+    Gtk::MenuButton& button = testing::named<Gtk::MenuButton>(*view, SiteBar::WidgetName::menuButton);
     button.clicked();
     testing::settle();
     ASSERT_TRUE(testing::waitFor([&] { return button.get_active(); }));
@@ -202,75 +218,77 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     testing::settle();
     if (count > 3) continue;
     // The search results show the long name cut as well.
-    gtk_button_clicked(view->siteBar().searchButton().gobj());
+    gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
     testing::settle();
-    view->searchRow().field().set_text("Site");
+    searchField(*view).set_text("Site");
     testing::settle();
     view->render();
-    ASSERT_EQ(view->searchResults().rows().size(), 3u);
-    for (const auto& text : testing::shownTexts(view->searchResults())) {
+    ASSERT_EQ(resultRows(*view).size(), 3u);
+    for (const auto& text : testing::shownTexts(testing::named(*view, Results::results))) {
       EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
     }
   }
 }
 
 TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
-  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
   refresh();
-  SearchRow& row = view->searchRow();
+  Gtk::Widget& row = testing::named(*view, Search::row);
+  Gtk::Entry& field = searchField(row);
+  Gtk::Button& clear = testing::named<Gtk::Button>(row, Search::clearButton);
   ASSERT_TRUE(row.is_visible());
-  EXPECT_EQ(row.field().get_placeholder_text(), "Find a site or paste a link");
-  EXPECT_EQ(tooltip(row.pasteButton()), "Add a link from your clipboard");
-  EXPECT_FALSE(row.clearButton().is_visible());
+  EXPECT_EQ(field.get_placeholder_text(), "Find a site or paste a link");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(row, Search::pasteButton)), "Add a link from your clipboard");
+  EXPECT_FALSE(clear.is_visible());
   EXPECT_TRUE(view->browserContent().is_visible());
   // The field takes focus a moment after the row opens.
   EXPECT_EQ(fx.timers.tasks.size(), 1u);
   fx.timers.runAll();
   refresh();
-  EXPECT_TRUE(row.field().is_focus());
+  EXPECT_TRUE(field.is_focus());
 
-  row.field().set_text("example");
+  field.set_text("example");
   refresh();
-  SearchResults& results = view->searchResults();
+  Gtk::Widget& results = testing::named(*view, Results::results);
   EXPECT_TRUE(results.is_visible());
   EXPECT_FALSE(view->browserContent().is_visible());
-  EXPECT_FALSE(view->browserToolbar().is_visible());
-  EXPECT_EQ(results.heading().get_text(), "SITES");
-  EXPECT_EQ(results.rows().size(), 2u);
-  EXPECT_EQ(results.quickAddRow(), nullptr);
-  EXPECT_FALSE(results.noMatches().is_visible());
-  EXPECT_TRUE(row.clearButton().is_visible());
+  EXPECT_FALSE(testing::named(*view, BrowserToolbar::WidgetName::toolbar).is_visible());
+  EXPECT_EQ(testing::named<Gtk::Label>(results, Results::heading).get_text(), "SITES");
+  EXPECT_EQ(resultRows(*view).size(), 2u);
+  EXPECT_EQ(quickAddRow(*view), nullptr);
+  EXPECT_FALSE(testing::named(results, Results::noMatches).is_visible());
+  EXPECT_TRUE(clear.is_visible());
   testing::saveScreenshot(*window, "panel", "search-results");
   // Measures: the field sits 14 below the bar's rule, 16 from the sides, 39 high; rows are 48 high.
-  Gtk::Allocation field = row.fieldFrame().get_allocation();
-  EXPECT_EQ(field.get_y(), 43 + 1 + 14);
-  EXPECT_EQ(field.get_x(), 16);
-  EXPECT_EQ(field.get_height(), 39);
-  EXPECT_EQ(field.get_width(), 500 - 32);
-  EXPECT_EQ(results.rows()[0]->get_allocated_height(), 48);
-  EXPECT_EQ(results.rows()[0]->get_allocated_width(), 500 - 32);
+  Gtk::Allocation frame = testing::named(row, Search::fieldFrame).get_allocation();
+  EXPECT_EQ(frame.get_y(), 43 + 1 + 14);
+  EXPECT_EQ(frame.get_x(), 16);
+  EXPECT_EQ(frame.get_height(), 39);
+  EXPECT_EQ(frame.get_width(), 500 - 32);
+  EXPECT_EQ(resultRows(*view)[0]->get_allocated_height(), 48);
+  EXPECT_EQ(resultRows(*view)[0]->get_allocated_width(), 500 - 32);
 
-  row.field().set_text("beta.example.org");
+  field.set_text("beta.example.org");
   refresh();
-  ASSERT_EQ(results.rows().size(), 2u);  // Beta's row, then the quick-add row
-  ASSERT_NE(results.quickAddRow(), nullptr);
-  EXPECT_EQ(results.rows()[1], results.quickAddRow());
+  ASSERT_EQ(resultRows(*view).size(), 2u);  // Beta's row, then the quick-add row
+  ASSERT_NE(quickAddRow(*view), nullptr);
+  EXPECT_EQ(resultRows(*view)[1], quickAddRow(*view));
   // Return opens the match instead of adding.
-  row.field().activate();
+  field.activate();
   refresh();
   EXPECT_EQ(fx.model->selectedID(), beta.id);
   EXPECT_EQ(fx.model->sites().size(), 2u);
   EXPECT_FALSE(row.is_visible());
-  EXPECT_EQ(row.field().get_text(), "");
+  EXPECT_EQ(field.get_text(), "");
 }
 
 // The real field cuts a pasted 20 MB text (from the real clipboard, with the field's own paste
 // key) to the search limit before it lays it out or the panel matches it.
 TEST_F(PanelWindowTest, APastedHugeTextIsCutByTheFieldItself) {
-  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
   fx.timers.runAll();
   refresh();
-  Gtk::Entry& field = view->searchRow().field();
+  Gtk::Entry& field = searchField(*view);
   ASSERT_TRUE(testing::waitFor([&] { return field.is_focus(); }));
   const std::string huge = "https://pasted.example.org/" + std::string(20 * 1024 * 1024, 'x');
   Gtk::Clipboard::get()->set_text(huge);
@@ -279,9 +297,9 @@ TEST_F(PanelWindowTest, APastedHugeTextIsCutByTheFieldItself) {
   refresh();
   EXPECT_EQ(field.get_text().size(), searchQueryLimit);
   EXPECT_EQ(field.get_text(), huge.substr(0, searchQueryLimit));
-  EXPECT_TRUE(view->searchResults().is_visible());
-  EXPECT_EQ(view->searchResults().quickAddRow(), nullptr);  // a cut text is no address
-  EXPECT_TRUE(view->searchResults().noMatches().is_visible());
+  EXPECT_TRUE(testing::named(*view, Results::results).is_visible());
+  EXPECT_EQ(quickAddRow(*view), nullptr);  // a cut text is no address
+  EXPECT_TRUE(testing::named(*view, Results::noMatches).is_visible());
   testing::saveScreenshot(*window, "panel", "search-cut-paste");
   field.activate();
   refresh();
@@ -289,32 +307,35 @@ TEST_F(PanelWindowTest, APastedHugeTextIsCutByTheFieldItself) {
 }
 
 TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
-  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
   refresh();
-  view->searchRow().field().set_text("news.example.net");
+  searchField(*view).set_text("news.example.net");
   refresh();
-  SearchResults& results = view->searchResults();
-  EXPECT_TRUE(results.rows().size() == 1u && results.quickAddRow() == results.rows()[0]);
-  EXPECT_FALSE(results.noMatches().is_visible());
+  Gtk::Widget& results = testing::named(*view, Results::results);
+  Gtk::Label& noMatches = testing::named<Gtk::Label>(results, Results::noMatches);
+  EXPECT_TRUE(resultRows(*view).size() == 1u && quickAddRow(*view) == resultRows(*view)[0]);
+  EXPECT_FALSE(noMatches.is_visible());
   testing::saveScreenshot(*window, "panel", "quick-add");
-  EXPECT_EQ(results.quickAddRow()->get_allocated_height(), 43);
-  gtk_button_clicked(results.quickAddRow()->gobj());
+  ASSERT_NE(quickAddRow(*view), nullptr);
+  EXPECT_EQ(quickAddRow(*view)->get_allocated_height(), 43);
+  gtk_button_clicked(quickAddRow(*view)->gobj());
   refresh();
   ASSERT_EQ(fx.model->sites().size(), 3u);
   EXPECT_EQ(fx.model->sites().back().name, "news.example.net");
-  EXPECT_FALSE(view->searchRow().is_visible());
+  Gtk::Widget& row = testing::named(*view, Search::row);
+  EXPECT_FALSE(row.is_visible());
 
-  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
   refresh();
-  view->searchRow().field().set_text("qq zz");
+  searchField(*view).set_text("qq zz");
   refresh();
   EXPECT_TRUE(results.is_visible());
-  EXPECT_TRUE(results.rows().empty());
-  EXPECT_TRUE(results.noMatches().is_visible());
-  EXPECT_EQ(results.noMatches().get_text(), "No matching sites");
-  gtk_button_clicked(view->searchRow().clearButton().gobj());
+  EXPECT_TRUE(resultRows(*view).empty());
+  EXPECT_TRUE(noMatches.is_visible());
+  EXPECT_EQ(noMatches.get_text(), "No matching sites");
+  gtk_button_clicked(testing::named<Gtk::Button>(row, Search::clearButton).gobj());
   refresh();
-  EXPECT_TRUE(view->searchRow().is_visible());
+  EXPECT_TRUE(row.is_visible());
   EXPECT_TRUE(view->browserContent().is_visible());
 }
 
@@ -322,70 +343,75 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   view->state().browser.errorText.set("Could not connect: Connection refused");
   refresh();
   BrowserContent& content = view->browserContent();
-  EXPECT_TRUE(content.errorLayer().is_visible());
-  EXPECT_EQ(content.errorText().get_text(), "Could not connect: Connection refused");
-  EXPECT_EQ(content.tryAgainButton().get_label(), "Try again");
-  EXPECT_EQ(content.openInBrowserButton().get_label(), "Open in browser");
-  EXPECT_TRUE(view->browserToolbar().is_visible());
+  EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::errorLayer).is_visible());
+  EXPECT_EQ(testing::named<Gtk::Label>(content, BrowserContent::WidgetName::errorText).get_text(),
+            "Could not connect: Connection refused");
+  EXPECT_EQ(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::tryAgainButton).get_label(), "Try again");
+  EXPECT_EQ(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::openInBrowserButton).get_label(),
+            "Open in browser");
+  EXPECT_TRUE(testing::named(*view, BrowserToolbar::WidgetName::toolbar).is_visible());
   testing::saveScreenshot(*window, "panel", "error-card");
-  EXPECT_LE(content.errorCard().get_allocated_width(), 360 + 2 * 25);
+  EXPECT_LE(testing::named(content, BrowserContent::WidgetName::errorCard).get_allocated_width(), 360 + 2 * 25);
   // A long description wraps inside the card's maximum width of 360, which its padding of 25
   // (the outline included) surrounds.
   view->state().browser.errorText.set(std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
   refresh();
   testing::waitForDraw(*window);
-  EXPECT_EQ(content.errorCard().get_allocated_width(), 360 + 2 * 25);
-  EXPECT_EQ(content.errorText().get_allocated_width(), 360);
-  gtk_button_clicked(content.tryAgainButton().gobj());
+  EXPECT_EQ(testing::named(content, BrowserContent::WidgetName::errorCard).get_allocated_width(), 360 + 2 * 25);
+  EXPECT_EQ(testing::named<Gtk::Label>(content, BrowserContent::WidgetName::errorText).get_allocated_width(), 360);
+  gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::tryAgainButton).gobj());
   EXPECT_EQ(fx.pages.pages.at(0)->reloadCount, 1);
-  gtk_button_clicked(content.openInBrowserButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::openInBrowserButton).gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://alpha.example.com/"});
 }
 
 TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
   BrowserContent& content = view->browserContent();
   EXPECT_EQ(content.shownKind(), BrowserContentKind::handoff);
-  EXPECT_TRUE(content.handoffCard().is_visible());
+  EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::handoffCard).is_visible());
   EXPECT_EQ(content.host(), nullptr);  // no web view is made for the hand-off host
   EXPECT_TRUE(fx.pages.pages.empty());
-  EXPECT_EQ(content.handoffOpenButton().get_label(), "Open Gemini");
+  EXPECT_EQ(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::handoffOpenButton).get_label(),
+            "Open Gemini");
   testing::saveScreenshot(*window, "panel", "handoff-card");
   // The card's text wraps at its maximum width of 350, padded 28 on each side.
-  EXPECT_EQ(content.handoffCard().get_allocated_width(), 350 + 2 * 28);
-  gtk_button_clicked(content.handoffOpenButton().gobj());
+  EXPECT_EQ(testing::named(content, BrowserContent::WidgetName::handoffCard).get_allocated_width(), 350 + 2 * 28);
+  gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::handoffOpenButton).gobj());
   EXPECT_EQ(fx.workspace.opened, std::vector<std::string>{"https://GEMINI.google.com/app"});
-  gtk_button_clicked(content.switchWebsiteButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::switchWebsiteButton).gobj());
   refresh();
   EXPECT_EQ(fx.model->selectedID(), alpha.id);
   EXPECT_EQ(content.shownKind(), BrowserContentKind::webView);
 }
 
 TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
-  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "Choose a website");
+  EXPECT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), "Choose a website");
   BrowserContent& content = view->browserContent();
-  EXPECT_TRUE(content.emptyState().is_visible());
-  BrowserToolbar& toolbar = view->browserToolbar();
-  EXPECT_TRUE(toolbar.backButton().is_visible());
-  EXPECT_TRUE(toolbar.forwardButton().is_visible());
-  EXPECT_TRUE(toolbar.reloadButton().is_visible());
-  EXPECT_FALSE(toolbar.backButton().is_sensitive());
-  EXPECT_FALSE(toolbar.forwardButton().is_sensitive());
-  EXPECT_FALSE(toolbar.hostLabel().is_visible());
-  EXPECT_FALSE(toolbar.copyButton().is_visible());
-  EXPECT_FALSE(toolbar.openButton().is_visible());
-  EXPECT_EQ(content.addWebsiteButton().get_label(), "Add website");
+  EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::emptyState).is_visible());
+  using Toolbar = BrowserToolbar::WidgetName;
+  auto& toolbar = testing::named<BrowserToolbar>(*view, Toolbar::toolbar);
+  EXPECT_TRUE(testing::named<Gtk::Button>(toolbar, Toolbar::backButton).is_visible());
+  EXPECT_TRUE(testing::named<Gtk::Button>(toolbar, Toolbar::forwardButton).is_visible());
+  EXPECT_TRUE(testing::named<Gtk::Button>(toolbar, Toolbar::reloadButton).is_visible());
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::backButton).is_sensitive());
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::forwardButton).is_sensitive());
+  EXPECT_FALSE(testing::named<Gtk::Label>(toolbar, Toolbar::host).is_visible());
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::copyButton).is_visible());
+  EXPECT_FALSE(testing::named<Gtk::Button>(toolbar, Toolbar::openButton).is_visible());
+  EXPECT_EQ(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::addWebsiteButton).get_label(),
+            "Add website");
   testing::saveScreenshot(*window, "panel", "empty-state");
 
-  gtk_button_clicked(content.addWebsiteButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::addWebsiteButton).gobj());
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_EQ(view->state().settingsTab(), SettingsTab::websites);
   EXPECT_TRUE(view->state().isAdding());
 }
 
 // A save that fails shows one line under either screen until a write succeeds.
 TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) {
-  Gtk::Label& line = view->saveErrorLine();
+  Gtk::Label& line = testing::named<Gtk::Label>(*view, VeskView::WidgetName::saveError);
   EXPECT_FALSE(line.is_visible());
   fx.store.failWrites = "No space left on device (/home/u/.config/vesk/settings.ini)";
   EXPECT_EQ(fx.model->add("", "news.example.com"), std::nullopt);
@@ -394,7 +420,8 @@ TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) 
   EXPECT_TRUE(line.is_visible());
   EXPECT_EQ(line.get_text(), text);
   EXPECT_EQ(tooltip(line), text);
-  EXPECT_EQ(view->siteBar().titleLabel().get_text(), "news.example.com") << "the change stays in memory";
+  EXPECT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), "news.example.com")
+      << "the change stays in memory";
   const int oneLine = line.get_allocated_height();
   EXPECT_GT(oneLine, 0);
   EXPECT_LT(oneLine, 40);
@@ -403,7 +430,7 @@ TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) 
 
   view->state().openSettings();
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
   EXPECT_TRUE(line.is_visible());
   EXPECT_EQ(line.get_allocated_height(), oneLine);
 
@@ -417,7 +444,9 @@ TEST_F(PanelWindowTest, FailedSaveShowsOneLineOnBothScreensUntilAWriteSucceeds) 
 // screens, drawn from the engine's progress without a render call; a refused second download of a
 // site is said until dismissed.
 TEST_F(PanelWindowTest, RunningDownloadsShowOneLineEachWithProgressAndCancel) {
-  DownloadList& list = view->downloadList();
+  using Download = DownloadList::WidgetName;
+  Gtk::Widget& list = testing::named(*view, Download::list);
+  auto lines = [&] { return testing::allNamed(list, Download::line); };
   EXPECT_FALSE(list.is_visible());
   ASSERT_FALSE(fx.pages.pages.empty());
   testing::FakeWebPage& page = *fx.pages.pages[0];
@@ -426,64 +455,68 @@ TEST_F(PanelWindowTest, RunningDownloadsShowOneLineEachWithProgressAndCancel) {
   for (std::uint64_t received = 0; received <= 3'000'000; received += 1000) {
     page.delegate.pageDownloadProgressed(page, DownloadProgress{name, received, 10'000'000});
   }
-  ASSERT_TRUE(testing::waitFor([&] { return !list.lines().empty() && list.lines()[0]->bar.get_fraction() > 0.29; }));
-  ASSERT_EQ(list.lines().size(), 1u);
-  const DownloadList::Line& line = *list.lines()[0];
-  EXPECT_EQ(line.name.get_text(), name);
-  EXPECT_EQ(line.name.get_ellipsize(), Pango::ELLIPSIZE_MIDDLE);
-  EXPECT_EQ(line.progress.get_text(), "3.0 MB of 10.0 MB");
-  EXPECT_EQ(tooltip(*line.cancel), "Cancel download");
+  ASSERT_TRUE(testing::waitFor([&] {
+    return !lines().empty() && testing::named<Gtk::ProgressBar>(*lines()[0], Download::bar).get_fraction() > 0.29;
+  }));
+  ASSERT_EQ(lines().size(), 1u);
+  Gtk::Widget& line = *lines()[0];
+  Gtk::Label& lineName = testing::named<Gtk::Label>(line, Download::name);
+  EXPECT_EQ(lineName.get_text(), name);
+  EXPECT_EQ(lineName.get_ellipsize(), Pango::ELLIPSIZE_MIDDLE);
+  EXPECT_EQ(testing::named<Gtk::Label>(line, Download::progress).get_text(), "3.0 MB of 10.0 MB");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(line, Download::cancelButton)), "Cancel download");
   refresh();
-  EXPECT_GT(line.box.get_allocated_height(), 0);
-  EXPECT_LT(line.box.get_allocated_height(), 40);
-  EXPECT_LE(line.box.get_allocated_width(), 500);
+  EXPECT_GT(line.get_allocated_height(), 0);
+  EXPECT_LT(line.get_allocated_height(), 40);
+  EXPECT_LE(line.get_allocated_width(), 500);
   testing::saveScreenshot(*window, "panel", "download");
 
   // A second download of the same site is refused and said; dismissing the notice hides it.
   EXPECT_FALSE(page.delegate.pageMayDownload(page, "second.zip"));
   refresh();
-  EXPECT_TRUE(list.notice().is_visible());
-  EXPECT_NE(list.noticeText().get_text().find("second.zip"), std::string::npos);
-  gtk_button_clicked(list.dismissButton().gobj());
+  Gtk::Widget& notice = testing::named(list, Download::notice);
+  EXPECT_TRUE(notice.is_visible());
+  EXPECT_NE(testing::named<Gtk::Label>(notice, Download::noticeText).get_text().find("second.zip"), std::string::npos);
+  gtk_button_clicked(testing::named<Gtk::Button>(notice, Download::dismissButton).gobj());
   refresh();
-  EXPECT_FALSE(list.notice().is_visible());
+  EXPECT_FALSE(notice.is_visible());
 
   view->state().openSettings();
   refresh();
-  EXPECT_TRUE(list.lines()[0]->box.is_visible());
-  gtk_button_clicked(list.lines()[0]->cancel->gobj());
+  EXPECT_TRUE(lines()[0]->is_visible());
+  gtk_button_clicked(testing::named<Gtk::Button>(*lines()[0], Download::cancelButton).gobj());
   EXPECT_EQ(page.downloadCancels, 1);
   page.delegate.pageDownloadEnded(page, DownloadReport{"", false, true, ""});
   refresh();
-  EXPECT_TRUE(list.lines().empty());
+  EXPECT_TRUE(lines().empty());
   EXPECT_FALSE(list.is_visible());
 }
 
 TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
-  gtk_button_clicked(view->siteBar().settingsButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton).gobj());
   refresh();
-  EXPECT_TRUE(view->settingsScreen().is_visible());
-  EXPECT_FALSE(view->browsingScreen().is_visible());
-  EXPECT_EQ(view->shortcutBadge().get_text(), "Ctrl+Alt+Space");
-  EXPECT_EQ(tooltip(view->backButton()), "Back to browser");
-  EXPECT_EQ(tooltip(view->closeButton()), "Close panel");
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
+  EXPECT_FALSE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
+  EXPECT_EQ(testing::named<Gtk::Label>(*view, VeskView::WidgetName::shortcutBadge).get_text(), "Ctrl+Alt+Space");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton)), "Back to browser");
+  EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton)), "Close panel");
   EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen
   testing::saveScreenshot(*window, "panel", "settings-header");
-  EXPECT_EQ(view->header().get_allocated_height(), 51);
-  EXPECT_EQ(view->backButton().get_allocated_width(), 27);
+  EXPECT_EQ(testing::named<Gtk::Widget>(*view, VeskView::WidgetName::header).get_allocated_height(), 51);
+  EXPECT_EQ(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).get_allocated_width(), 27);
 
-  gtk_button_clicked(view->backButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).gobj());
   refresh();
-  EXPECT_TRUE(view->browsingScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   ASSERT_NE(view->browserContent().host(), nullptr);
 
-  gtk_button_clicked(view->siteBar().settingsButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton).gobj());
   refresh();
-  gtk_button_clicked(view->closeButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton).gobj());
   EXPECT_EQ(fx.closes, 1);
   fx.keys.press(testing::escapeKey());
   refresh();
-  EXPECT_TRUE(view->browsingScreen().is_visible());
+  EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   fx.keys.press(testing::escapeKey());
   EXPECT_EQ(fx.closes, 2);
 }
@@ -507,7 +540,7 @@ TEST_F(PanelWindowTest, SettingsContentComesFromTheFactoryOnce) {
   other->state().openSettings();
   other->render();
   EXPECT_EQ(built, 1);
-  EXPECT_EQ(other->settingsSlot().get_children().size(), 1u);
+  EXPECT_EQ(testing::named<Gtk::Box>(*other, VeskView::WidgetName::settingsSlot).get_children().size(), 1u);
   view = nullptr;
 }
 
@@ -531,18 +564,19 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   EXPECT_NEAR(obsidian.red, 0.035, 0.002);
   EXPECT_NEAR(obsidian.green, 0.039, 0.002);
   EXPECT_NEAR(obsidian.blue, 0.043, 0.002);
-  GdkRGBA bar = backgroundOf(view->siteBar());
+  GdkRGBA bar = backgroundOf(testing::named(*view, SiteBar::WidgetName::siteBar));
   EXPECT_NEAR(bar.red, 0.085, 0.002);
   view->state().browser.errorText.set("The server stopped answering.");
   refresh();
   testing::saveScreenshot(*window, "panel", "theme-obsidian");
-  GdkRGBA prominent = backgroundOf(view->browserContent().openInBrowserButton());
+  GdkRGBA prominent = backgroundOf(
+      testing::named<Gtk::Button>(view->browserContent(), BrowserContent::WidgetName::openInBrowserButton));
   EXPECT_NEAR(prominent.red, 0.81, 0.002);
   EXPECT_NEAR(prominent.blue, 0.88, 0.002);
 }
 
 TEST_F(PanelWindowTest, PressedIconButtonShowsTheSurfaceFill) {
-  Gtk::Button& button = view->siteBar().addButton();
+  Gtk::Button& button = testing::named<Gtk::Button>(*view, SiteBar::WidgetName::addButton);
   GdkRGBA idle = backgroundOf(button);
   EXPECT_EQ(idle.alpha, 0);
   button.set_state_flags(Gtk::STATE_FLAG_ACTIVE, false);
@@ -559,11 +593,11 @@ TEST_F(PanelWindowTest, PressedIconButtonShowsTheSurfaceFill) {
 }
 
 TEST_F(PanelWindowTest, ShowingThePanelAgainClosesSearchAndSettings) {
-  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());
   view->state().setQuery("alp");
-  fx.model->showCount.set(fx.model->showCount() + 1);
+  fx.model->notePanelShown();
   refresh();
-  EXPECT_FALSE(view->searchRow().is_visible());
+  EXPECT_FALSE(testing::named(*view, Search::row).is_visible());
   EXPECT_TRUE(view->browserContent().is_visible());
 }
 
@@ -593,8 +627,8 @@ TEST(PanelWebView, LoadedLoopbackPage) {
     ASSERT_TRUE(testing::waitFor(
         [&] { return store.currentAddress() == page.url("/") && !store.isLoading() && !store.errorText(); }, 60));
     testing::settle();
-    EXPECT_EQ(view->siteBar().titleLabel().get_text(), page.url("/"));
-    EXPECT_EQ(view->browserToolbar().hostLabel().get_text(), "127.0.0.1");
+    EXPECT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), page.url("/"));
+    EXPECT_EQ(testing::named<Gtk::Label>(*view, BrowserToolbar::WidgetName::host).get_text(), "127.0.0.1");
     // Give the web process a moment to paint its first frame.
     gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC;
     testing::waitFor([&] { return g_get_monotonic_time() > until; });
@@ -632,11 +666,12 @@ TEST(PanelInput, IconButtonReactsAnywhereInItsSquareAndEscapeHidesThePanel) {
   window.add(*view);
   window.show_all();
   auto& panel = dynamic_cast<VeskView&>(*view);
-  ASSERT_TRUE(testing::waitFor([&] { return panel.siteBar().settingsButton().get_mapped(); }));
+  ASSERT_TRUE(testing::waitFor(
+      [&] { return testing::named<Gtk::Button>(panel, SiteBar::WidgetName::settingsButton).get_mapped(); }));
   testing::waitForDraw(window);
 
   // A click in the corner of the settings button's square, away from its symbol.
-  auto [x, y] = screenOrigin(panel.siteBar().settingsButton());
+  auto [x, y] = screenOrigin(testing::named<Gtk::Button>(panel, SiteBar::WidgetName::settingsButton));
   xdotool("mousemove " + std::to_string(x + 2) + " " + std::to_string(y + 2) + " click 1");
   ASSERT_TRUE(testing::waitFor([&] { return panel.state().showSettings(); }));
 
@@ -745,7 +780,7 @@ TEST(PanelInput, TypingGoesStraightIntoTheSelectedPage) {
   ASSERT_TRUE(testing::waitFor([&] { return shows(siteA) && title() == "ready"; }, 60));
   // No window manager here: the keyboard goes where the pointer is. It rests on the toolbar's host
   // text, which takes no focus itself.
-  auto [hostX, hostY] = screenOrigin(panel.browserToolbar().hostLabel());
+  auto [hostX, hostY] = screenOrigin(testing::named<Gtk::Label>(panel, BrowserToolbar::WidgetName::host));
   xdotool("mousemove " + std::to_string(hostX + 2) + " " + std::to_string(hostY + 2));
   ASSERT_TRUE(testing::waitFor([&] { return window.is_active(); }, 20));
   Gtk::Clipboard::get()->set_text("pasted");
@@ -759,13 +794,12 @@ TEST(PanelInput, TypingGoesStraightIntoTheSelectedPage) {
   };
   auto typeInSearch = [&](const std::string& text) {
     panel.state().toggleSearch();
-    ASSERT_TRUE(testing::waitFor([&] { return panel.searchRow().field().has_focus(); }, 20));
+    ASSERT_TRUE(testing::waitFor([&] { return searchField(panel).has_focus(); }, 20));
     xdotool("type --delay 30 '" + text + "'");
     xdotool("key Return");
   };
   const Step steps[] = {
-      {"the panel shown", [&] { fx.model->showCount.set(fx.model->showCount() + 1); }, "hello world", siteA,
-       "hello world"},
+      {"the panel shown", [&] { fx.model->notePanelShown(); }, "hello world", siteA, "hello world"},
       {"the next-site key", [&] { fx.model->cycleSite(1); }, "second", siteB, "second"},
       {"a paste", [] {}, "key ctrl+v", siteB, "secondpasted"},
       {"Ctrl+Z undoes it", [] {}, "key ctrl+z", siteB, "second"},
@@ -805,12 +839,14 @@ TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFol
   auto* view = Gtk::make_managed<VeskView>(*fx.model, fx.services(), [] {});
   window.add(*view);
   std::optional<std::size_t> pagesAtFirstFrame;
-  view->siteBar().signal_draw().connect(
-      [&](const Cairo::RefPtr<Cairo::Context>&) {
-        if (!pagesAtFirstFrame) pagesAtFirstFrame = fx.pages.pages.size();
-        return false;
-      },
-      true);
+  testing::named(*view, SiteBar::WidgetName::siteBar)
+      .signal_draw()
+      .connect(
+          [&](const Cairo::RefPtr<Cairo::Context>&) {
+            if (!pagesAtFirstFrame) pagesAtFirstFrame = fx.pages.pages.size();
+            return false;
+          },
+          true);
   window.show_all();
   ASSERT_TRUE(testing::waitFor([&] { return pagesAtFirstFrame.has_value(); }));
   EXPECT_EQ(*pagesAtFirstFrame, 0u);
@@ -844,7 +880,7 @@ TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
     testing::waitForDraw(window);
     ASSERT_TRUE(receive);
     EXPECT_EQ(view.browserContent().host(), nullptr);
-    EXPECT_FALSE(view.browserContent().errorLayer().get_visible());
+    EXPECT_FALSE(testing::named(view.browserContent(), BrowserContent::WidgetName::errorLayer).get_visible());
 
     if (arrives) {
       receive(std::make_unique<FakeWebServices>(fx.pages), {});
@@ -853,8 +889,10 @@ TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
       EXPECT_EQ(fx.pages.pages.size(), 1u);
     } else {
       receive(nullptr, "libvesk-web.so is missing");
-      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().errorLayer().get_visible(); }));
-      EXPECT_EQ(view.browserContent().errorText().get_text(), "libvesk-web.so is missing");
+      ASSERT_TRUE(testing::waitFor(
+          [&] { return testing::named(view.browserContent(), BrowserContent::WidgetName::errorLayer).get_visible(); }));
+      EXPECT_EQ(testing::named<Gtk::Label>(view.browserContent(), BrowserContent::WidgetName::errorText).get_text(),
+                "libvesk-web.so is missing");
       EXPECT_EQ(view.browserContent().host(), nullptr);
     }
   }
@@ -915,11 +953,11 @@ TEST(PanelWindowSize, ContentNeverWidensTheWindow) {
     view->state().browser.activate(alpha);
     view->render();
     testing::waitForDraw(window);
-    ASSERT_EQ(view->siteBar().titleLabel().get_text(), address);
+    ASSERT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), address);
     EXPECT_EQ(windowWidth(), 500);
     EXPECT_EQ(view->get_allocated_width(), 500);
     // The rightmost button of the site bar stays inside the window.
-    Gtk::Button& settings = view->siteBar().settingsButton();
+    Gtk::Button& settings = testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton);
     int right = 0, top = 0;
     ASSERT_TRUE(settings.translate_coordinates(*view, settings.get_allocated_width(), 0, right, top));
     EXPECT_LE(right, 500);

@@ -12,6 +12,7 @@
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 namespace vesk::testing {
 
@@ -36,7 +37,10 @@ class PanelWithSettings {
     return waitFor([&] { return window->is_active(); });
   }
 
-  SettingsScreen& screen() { return dynamic_cast<SettingsScreen&>(*view->settingsSlot().get_children().front()); }
+  SettingsScreen& screen() {
+    return dynamic_cast<SettingsScreen&>(
+        *testing::named<Gtk::Box>(*view, VeskView::WidgetName::settingsSlot).get_children().front());
+  }
 
   // Opens the settings on `tab`; each tab's content is built anew when it is chosen.
   SettingsTabView& showTab(SettingsTab tab) {
@@ -44,7 +48,7 @@ class PanelWithSettings {
     view->state().settingsTab.set(tab);
     view->render();
     settle();
-    return *screen().content();
+    return testing::named<SettingsTabView>(screen(), SettingsScreen::WidgetName::content);
   }
 
   FakePageFactory pages;

@@ -247,11 +247,11 @@ TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsAct
 
   // Recording releases the keys and takes them back: nothing new for the desktop to bind, and
   // activations meanwhile are not acted on.
-  delegate->model().isRecordingShortcut.set(true);
+  delegate->model().setRecordingShortcut(true);
   portal->activate("toggle", portal->session);
   ASSERT_TRUE(delivery(4));
   EXPECT_EQ(ran.size(), 2u) << "an activation while recording was acted on";
-  delegate->model().isRecordingShortcut.set(false);
+  delegate->model().setRecordingShortcut(false);
   // A changed combination is bound anew, in a new session, with all three.
   delegate->model().changeShortcut(Shortcut{49, ModifierMask::command, "⌘ Space"}, ShortcutAction::show);
   ASSERT_TRUE(waitFor([&] { return portal->binds.size() >= 2; }));

@@ -18,6 +18,7 @@
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 namespace vesk {
 namespace {
@@ -118,7 +119,7 @@ TEST_F(RecordingWithGrabsTest, AnotherActionsCombinationReachesTheRecorderAndThe
 
   // A tab button.
   startRecording();
-  screen().tabButton(SettingsTab::panel).clicked();
+  testing::named<Gtk::Button>(screen(), SettingsScreen::tabButtonName(SettingsTab::panel)).clicked();
   EXPECT_FALSE(view->state().recorder.isRecording());
   EXPECT_TRUE(showCombinationToggles());
 
@@ -147,9 +148,10 @@ TEST(WebsitesKeyboard, TabReachesRowsThatWereNotBuiltYet) {
   window.show_all();
   window.present();
   ASSERT_TRUE(waitFor([&] { return window.is_active(); })) << "the window never got focus";
-  screen->tabButton(SettingsTab::websites).clicked();
+  testing::named<Gtk::Button>(*screen, SettingsScreen::tabButtonName(SettingsTab::websites)).clicked();
   settle();
-  auto* tab = dynamic_cast<WebsitesTab*>(screen->content());
+  auto* tab =
+      dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(tab, nullptr);
   ASSERT_LT(tab->rows.size(), 40u);
   tab->rows[1].remove->grab_focus();

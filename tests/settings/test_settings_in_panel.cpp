@@ -10,6 +10,7 @@
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 namespace vesk {
 namespace {
@@ -40,7 +41,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   view->render();
   settle();
   ASSERT_NE(screen, nullptr);
-  EXPECT_TRUE(screen->is_ancestor(view->settingsSlot()));
+  EXPECT_TRUE(screen->is_ancestor(testing::named(*view, VeskView::WidgetName::settingsSlot)));
   EXPECT_EQ(screen->shownTab(), SettingsTab::general);
   testing::saveScreenshot(window, "settings", "in-panel-general");
 
@@ -51,13 +52,14 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   view->render();
   settle();
   ASSERT_EQ(screen->shownTab(), SettingsTab::websites);
-  auto* sites = dynamic_cast<WebsitesTab*>(screen->content());
+  auto* sites =
+      dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
   ASSERT_NE(sites->editor, nullptr);
   sites->editor->nameField.set_text("Half typed");
   testing::saveScreenshot(window, "settings", "in-panel-websites");
 
-  view->backButton().clicked();
+  testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).clicked();
   view->render();
   settle();
   EXPECT_FALSE(state.showSettings());
@@ -66,10 +68,11 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   state.showSettings.set(true);
   view->render();
   testing::waitFor([&] {
-    auto* tab = dynamic_cast<WebsitesTab*>(screen->content());
+    auto* tab =
+        dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
     return tab && tab->editor && tab->editor->nameField.get_text().empty();
   });
-  sites = dynamic_cast<WebsitesTab*>(screen->content());
+  sites = dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
   ASSERT_NE(sites->editor, nullptr);
   EXPECT_EQ(sites->editor->nameField.get_text(), "");
@@ -78,7 +81,8 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   // A theme picked here repaints the panel's header too.
   state.settingsTab.set(SettingsTab::appearance);
   settle();
-  auto* appearance = dynamic_cast<AppearanceTab*>(screen->content());
+  auto* appearance =
+      dynamic_cast<AppearanceTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(appearance, nullptr);
   appearance->cards[1].button->clicked();
   view->render();
@@ -95,6 +99,10 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
   testing::PanelFixture fx({LinkSite{"A site with a rather long name that goes on and on",
                                      "https://averyveryveryverylongsubdomainname.example-with-a-long-domain.com/"},
                             LinkSite{"Short", "https://short.example.com/"}});
+  // A next-site combination whose label was edited by hand in the settings file.
+  fx.store.seed(SettingsKey::nextShortcut,
+                *Shortcut{40, ModifierMask::control, "⌃ A label edited by hand in the settings file"}.encode());
+  fx.model = std::make_unique<AppModel>(fx.store);
   testing::FakeLoginItems login;
   Gtk::Window window;
   window.set_default_size(width, 700);
@@ -108,8 +116,7 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
   VeskViewState& state = view->state();
   state.loginItemError.set(
       "Could not change login setting: Could not create the folder “/home/someone/.config/autostart”: Not a directory");
-  fx.model->shortcutError.set(std::string(strings::shortcutTaken()));
-  fx.model->nextShortcut.set(Shortcut{40, ModifierMask::control, "⌃ A label edited by hand in the settings file"});
+  fx.model->reportShortcutError(std::string(strings::shortcutTaken()));
   state.editing.set(fx.model->sites()[0]);
   state.openSettings();
   view->render();
@@ -125,8 +132,10 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
     testing::waitForDraw(window);
     EXPECT_EQ(window.get_allocated_width(), width) << rawValue(tab);
     int x = 0, y = 0;
-    ASSERT_TRUE(view->closeButton().translate_coordinates(window, 0, 0, x, y));
-    EXPECT_LE(x + view->closeButton().get_allocated_width(), width) << rawValue(tab);
+    ASSERT_TRUE(testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton)
+                    .translate_coordinates(window, 0, 0, x, y));
+    EXPECT_LE(x + testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton).get_allocated_width(), width)
+        << rawValue(tab);
     testing::saveScreenshot(window, "settings", "narrow-" + std::string(rawValue(tab)));
   }
 }

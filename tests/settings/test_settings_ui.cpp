@@ -13,6 +13,7 @@
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 namespace vesk {
 namespace {
@@ -20,6 +21,11 @@ namespace {
 using testing::controlOption;
 using testing::settle;
 using testing::showsText;
+
+// The strip's button for `tab`.
+Gtk::Button& tabButton(Gtk::Widget& screen, SettingsTab tab) {
+  return testing::named<Gtk::Button>(screen, SettingsScreen::tabButtonName(tab));
+}
 
 const LinkSite alpha{"Alpha Docs", "https://alpha.example.com/"};
 const LinkSite beta{"Beta", "https://beta.example.org/path"};
@@ -54,13 +60,14 @@ class SettingsUiTest : public ::testing::Test {
   }
 
   void choose(SettingsTab tab) {
-    screen->tabButton(tab).clicked();
+    tabButton(*screen, tab).clicked();
     settle();
     ASSERT_EQ(screen->shownTab(), tab);
   }
   template <class Tab>
   Tab& tab() {
-    auto* content = dynamic_cast<Tab*>(screen->content());
+    auto* content =
+        dynamic_cast<Tab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
     EXPECT_NE(content, nullptr);
     return *content;
   }
@@ -78,19 +85,19 @@ TEST_F(SettingsUiTest, FrameShowsTitleAndFiveEqualTabsWithGeneralSelected) {
   EXPECT_TRUE(showsText(*screen, "Settings"));
   EXPECT_TRUE(showsText(*screen, "Make the tray panel yours."));
   const char* titles[] = {"General", "Websites", "Keys", "Panel", "Appearance"};
-  int width = screen->tabButton(SettingsTab::general).get_allocated_width();
+  int width = tabButton(*screen, SettingsTab::general).get_allocated_width();
   EXPECT_GT(width, 40);
   for (std::size_t i = 0; i < 5; ++i) {
-    auto& button = screen->tabButton(allSettingsTabs[i]);
+    auto& button = tabButton(*screen, allSettingsTabs[i]);
     EXPECT_EQ(button.get_label(), titles[i]);
     EXPECT_EQ(button.get_style_context()->has_class("selected"), i == 0);
     EXPECT_NEAR(button.get_allocated_width(), width, 1) << titles[i];
     EXPECT_EQ(button.get_allocated_height(), 31);
   }
   window->resize(640, 760);
-  testing::waitFor([&] { return screen->tabButton(SettingsTab::general).get_allocated_width() != width; });
-  int wider = screen->tabButton(SettingsTab::general).get_allocated_width();
-  for (auto tab : allSettingsTabs) EXPECT_NEAR(screen->tabButton(tab).get_allocated_width(), wider, 1);
+  testing::waitFor([&] { return tabButton(*screen, SettingsTab::general).get_allocated_width() != width; });
+  int wider = tabButton(*screen, SettingsTab::general).get_allocated_width();
+  for (auto tab : allSettingsTabs) EXPECT_NEAR(tabButton(*screen, tab).get_allocated_width(), wider, 1);
 }
 
 TEST_F(SettingsUiTest, TallContentScrollsWithTheTitleAndTheStrip) {
@@ -104,15 +111,15 @@ TEST_F(SettingsUiTest, TallContentScrollsWithTheTitleAndTheStrip) {
   settle();
   // The title and the strip are inside the scrolled column, so they have moved out of view.
   int x = 0, y = 0;
-  screen->tabButton(SettingsTab::general).translate_coordinates(*screen, 0, 0, x, y);
+  tabButton(*screen, SettingsTab::general).translate_coordinates(*screen, 0, 0, x, y);
   EXPECT_LT(y, 0);
 }
 
 TEST_F(SettingsUiTest, ChoosingATabReplacesTheContentAndStopsARecording) {
   choose(SettingsTab::keys);
-  EXPECT_TRUE(screen->tabButton(SettingsTab::keys).get_style_context()->has_class("selected"));
-  EXPECT_FALSE(screen->tabButton(SettingsTab::general).get_style_context()->has_class("selected"));
-  EXPECT_EQ(screen->content()->get_spacing(), 10);
+  EXPECT_TRUE(tabButton(*screen, SettingsTab::keys).get_style_context()->has_class("selected"));
+  EXPECT_FALSE(tabButton(*screen, SettingsTab::general).get_style_context()->has_class("selected"));
+  EXPECT_EQ(testing::named<SettingsTabView>(*screen, SettingsScreen::WidgetName::content).get_spacing(), 10);
   tab<KeysTab>().rows[1].setButton->clicked();
   settle();
   EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Press keys…");
@@ -123,7 +130,7 @@ TEST_F(SettingsUiTest, ChoosingATabReplacesTheContentAndStopsARecording) {
   EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Set keys");
   choose(SettingsTab::panel);
   EXPECT_EQ(state->settingsTab(), SettingsTab::panel);
-  EXPECT_EQ(screen->content()->get_spacing(), 16);
+  EXPECT_EQ(testing::named<SettingsTabView>(*screen, SettingsScreen::WidgetName::content).get_spacing(), 16);
 }
 
 TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {

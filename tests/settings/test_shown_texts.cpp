@@ -25,6 +25,7 @@
 #include "shell/system_tray_item.h"
 #include "support/bus_client.h"
 #include "support/gtk_test_support.h"
+#include "support/named_widgets.h"
 
 // Last: the X headers define macros (None, Bool, Status) that clash with names above.
 #include <X11/Xlib.h>
@@ -129,7 +130,7 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
       shown.push_back({"settings tab " + std::string(rawValue(tab)), text});
   }
   for (const auto& text : shownTexts(screen())) shown.push_back({"settings header", text});
-  shown.push_back({"header badge", view->shortcutBadge().get_text()});
+  shown.push_back({"header badge", testing::named<Gtk::Label>(*view, VeskView::WidgetName::shortcutBadge).get_text()});
   for (const auto& row : keysTab().rows) shown.push_back({"Keys row", row.setButton->get_label()});
 
   // Another client holds Control+Alt+K: the refusal says who.
@@ -150,7 +151,7 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   X11HotkeyService noDisplay(nullptr);
   HotkeyManager manager(noDisplay, glibMainQueue());
   EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), 1), std::nullopt);
-  model.globalKeysOffered.set(false);
+  model.setGlobalKeysOffered(false);
   const std::string impossible = keysTab().sessionNotice->get_text();
   EXPECT_FALSE(impossible.empty());
   EXPECT_EQ(impossible.find('\n'), std::string::npos) << "more than one line";

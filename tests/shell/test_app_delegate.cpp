@@ -183,15 +183,17 @@ TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {
 
 TEST_F(AppDelegateTest, ShowCombinationTogglesAndEveryShowCountsAndBuildsContentOnce) {
   launch();
+  int shows = 0;
+  auto counting = model().panelShown.connect([&] { ++shows; });
   pressHotkey(1);
   EXPECT_TRUE(panel->shown);
-  EXPECT_EQ(model().showCount(), 1);
+  EXPECT_EQ(shows, 1);
   EXPECT_TRUE(clicks->global && clicks->local) << "monitors exist while shown";
   pressHotkey(1);
   EXPECT_FALSE(panel->shown);
   EXPECT_FALSE(clicks->global || clicks->local) << "hide removes the monitors";
   pressHotkey(1);
-  EXPECT_EQ(model().showCount(), 2);
+  EXPECT_EQ(shows, 2);
   EXPECT_EQ(contentBuilt, 1);
   EXPECT_EQ(panel->lastAnchor, tray->area) << "the panel opens under the icon";
   pressHotkey(99);
@@ -203,7 +205,7 @@ TEST_F(AppDelegateTest, NextSiteOpensClosedPanelOnTheNextSiteAndOnlySwitchesWhen
   ASSERT_EQ(model().sites().size(), 3u);
   const auto first = model().selectedID();
   std::optional<Uuid> selectedWhenShown;
-  auto watch = model().showCount.observe([&](const std::int64_t&) { selectedWhenShown = model().selectedID(); });
+  auto watch = model().panelShown.connect([&] { selectedWhenShown = model().selectedID(); });
 
   pressHotkey(2);
   EXPECT_TRUE(panel->shown);
@@ -338,10 +340,10 @@ TEST_F(AppDelegateTest, RefusedChangeKeepsTheOldCombinationRegisteredAndTheOldTo
 TEST_F(AppDelegateTest, GrabsAreReleasedWhileRecordingAndACombinationTakenMeanwhileIsReported) {
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
   launch();
-  model().isRecordingShortcut.set(true);
+  model().setRecordingShortcut(true);
   EXPECT_TRUE(hotkeys.grabs.empty());
   hotkeys.refusedKeys = {keyN};
-  model().isRecordingShortcut.set(false);
+  model().setRecordingShortcut(false);
   EXPECT_EQ(hotkeys.grabs.count(1), 1u);
   EXPECT_EQ(hotkeys.grabs.count(2), 0u);
   EXPECT_EQ(model().shortcutError(), "Next website: " + std::string(strings::shortcutTaken()));
@@ -350,19 +352,26 @@ TEST_F(AppDelegateTest, GrabsAreReleasedWhileRecordingAndACombinationTakenMeanwh
 TEST_F(AppDelegateTest, SettingsWhileHiddenOpensThePanelThenRequestsSettingsOneHopLater) {
   launch();
   std::vector<std::string> order;
-  auto a = model().showCount.observe([&](const std::int64_t&) { order.push_back("shown"); });
-  auto b = model().settingsRequestCount.observe([&](const std::int64_t&) { order.push_back("settings"); });
+  int shows = 0, settingsRequests = 0;
+  auto a = model().panelShown.connect([&] {
+    ++shows;
+    order.push_back("shown");
+  });
+  auto b = model().settingsRequested.connect([&] {
+    ++settingsRequests;
+    order.push_back("settings");
+  });
   tray->onSettings();
   EXPECT_TRUE(panel->shown);
-  EXPECT_EQ(model().settingsRequestCount(), 0) << "not before the queued hop";
+  EXPECT_EQ(settingsRequests, 0) << "not before the queued hop";
   queue.runAll();
-  EXPECT_EQ(model().settingsRequestCount(), 1);
+  EXPECT_EQ(settingsRequests, 1);
   EXPECT_EQ(order, (std::vector<std::string>{"shown", "settings"}));
 
   tray->onSettings();  // already open: no second show
   queue.runAll();
-  EXPECT_EQ(model().showCount(), 1);
-  EXPECT_EQ(model().settingsRequestCount(), 2);
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(settingsRequests, 2);
 }
 
 TEST_F(AppDelegateTest, QuitAndThePanelsCloseAction) {
