@@ -100,6 +100,7 @@ class AppDelegate {
   std::optional<OutsideClose> lastOutsideClose_;
   Subscription recording_;
   Subscription saveFailures_;
+  Subscription settingsNotices_;
   bool saidNoTrayHost_ = false;
 
   // Last, so it ends first: deferred callbacks never reach a member on its way out.

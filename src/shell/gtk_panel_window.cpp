@@ -382,6 +382,8 @@ void GtkPanelWindow::makeWayForDialogs(bool open) {
     catcher_.hide();
   } else if (isShown()) {
     catcher_.show();
+    // Back on top the panel asks for the keyboard again: the compositor gave it to the dialog.
+    keyboardClaim_->start();
   }
 }
 

@@ -26,22 +26,8 @@ done
 [ "$VESK_HEADLESS_NETNS" = private ] ||
   { echo "gnome.sh: needs root for a mount namespace of its own" >&2; exit 77; }
 
-work=$(mktemp -d /tmp/vesk-gnome.XXXXXX)
-pids=()
-cleanup() {
-  local status=$?
-  stop_processes "${pids[@]}"
-  for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
-  exit $status
-}
-trap cleanup EXIT INT TERM
+start_harness gnome
 
-# A helper that started but left out what the session needs: say which, with its log.
-fail_helper() {
-  echo "gnome.sh: $1; its log ($2):" >&2
-  cat "$2" >&2
-  exit 1
-}
 
 # No systemd and no logind in here: mutter then runs on its stand-in for a login manager.
 mount -t tmpfs -o mode=755 tmpfs /run/systemd

@@ -24,22 +24,8 @@ for tool in Xvfb kwin_wayland kded5 plasmashell "$activities" /usr/libexec/xdg-d
   command -v "$tool" >/dev/null || { echo "plasma.sh: ${tool:-a part of Plasma} is not installed" >&2; exit 77; }
 done
 
-work=$(mktemp -d /tmp/vesk-plasma.XXXXXX)
-pids=()
-cleanup() {
-  local status=$?
-  stop_processes "${pids[@]}"
-  for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
-  exit $status
-}
-trap cleanup EXIT INT TERM
+start_harness plasma
 
-# A helper that started but left out what the session needs: say which, with its log.
-fail_helper() {
-  echo "plasma.sh: $1; its log ($2):" >&2
-  cat "$2" >&2
-  exit 1
-}
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" XDG_DOWNLOAD_DIR="$work/home/Downloads"
