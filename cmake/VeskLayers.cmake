@@ -16,6 +16,48 @@ function(vesk_layer name)
   target_link_libraries(vesk_${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
+# A layer linked into a loadable module that the executable loading it already holds (linked whole
+# and exported): the module takes the layer's headers and packages but none of its objects, so
+# the module binds to the executable's copy. CMake wants the library named in a feature's
+# pattern: it is named to --exclude-libs, which excludes nothing, as the archive is not linked.
+set(CMAKE_LINK_LIBRARY_USING_VESK_PROVIDED "LINKER:--exclude-libs=<LIB_ITEM>")
+set(CMAKE_LINK_LIBRARY_USING_VESK_PROVIDED_SUPPORTED TRUE)
+
+# vesk_link_layers(<target> [WHOLE <layer>...] [LINKED <layer>...] [PROVIDED <layer>...])
+# Links layers into an executable or module through their targets, so that each layer's own
+# dependencies come along and are named once, in its own CMakeLists.txt. WHOLE layers go in with
+# every object (for modules loaded later that use them), LINKED ones with the objects the target
+# uses, PROVIDED ones with none (see VESK_PROVIDED above). A layer also reached through another
+# layer keeps the way it is named here.
+function(vesk_link_layers target)
+  cmake_parse_arguments(ARG "" "" "WHOLE;LINKED;PROVIDED" ${ARGN})
+  list(TRANSFORM ARG_WHOLE PREPEND vesk_ OUTPUT_VARIABLE whole)
+  list(TRANSFORM ARG_LINKED PREPEND vesk_ OUTPUT_VARIABLE linked)
+  list(TRANSFORM ARG_PROVIDED PREPEND vesk_ OUTPUT_VARIABLE provided)
+  # The layers that use a whole layer come first: a whole archive must stand once on the line,
+  # after everything that needs it.
+  target_link_libraries(${target} PRIVATE ${linked})
+  if(whole)
+    list(JOIN whole "," items)
+    target_link_libraries(${target} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${items}>")
+  endif()
+  if(provided)
+    list(JOIN provided "," items)
+    target_link_libraries(${target} PRIVATE "$<LINK_LIBRARY:VESK_PROVIDED,${items}>")
+  endif()
+  foreach(library IN LISTS whole)
+    set_property(TARGET ${target} PROPERTY LINK_LIBRARY_OVERRIDE_${library} WHOLE_ARCHIVE)
+  endforeach()
+  foreach(library IN LISTS provided)
+    set_property(TARGET ${target} PROPERTY LINK_LIBRARY_OVERRIDE_${library} VESK_PROVIDED)
+  endforeach()
+  # The packages that only provided layers use are loaded with the executable: the target records
+  # a need only for the libraries it calls itself.
+  if(provided)
+    target_link_options(${target} PRIVATE LINKER:--as-needed)
+  endif()
+endfunction()
+
 function(_vesk_collect_links target out)
   set(seen "")
   set(queue ${target})

@@ -32,6 +32,7 @@
 #include "hotkeys/session_hotkeys.h"
 #include "model/constants.h"
 #include "model/desktop_notification.h"
+#include "model/desktop_session.h"
 #include "model/file_settings_store.h"
 #include "model/own_paths.h"
 #include "model/strings.h"
@@ -397,9 +398,8 @@ static int runVesk(int argc, char** argv) {
   // user set (e.g. 0, to keep the monitor) is kept.
   g_setenv(vesk::webMemoryMonitorSwitch, "1", FALSE);
   {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+    const vesk::SessionEnvironment environment = vesk::sessionEnvironment();
+    if (!environment.hasX11() && !environment.hasWayland()) {
       std::cerr << vesk::strings::noGraphicalSession() << "\n";
       return 1;
     }
@@ -409,12 +409,13 @@ static int runVesk(int argc, char** argv) {
     g_set_prgname(std::string(vesk::applicationId).c_str());
     // Global key grabs and placing the panel under the icon need X11 (also through Xwayland),
     // except where the compositor ignores X11 placement but offers layer surfaces.
-    const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
+    const bool hasX11 = environment.hasX11(), hasWayland = environment.hasWayland();
     const vesk::WaylandCompositor compositor =
         hasX11 && hasWayland ? vesk::probeWaylandCompositor() : vesk::WaylandCompositor{};
     gdk_set_allowed_backends(vesk::preferredBackends(hasX11, hasWayland, compositor).c_str());
     if (!gtk_init_check(nullptr, nullptr)) {
-      std::cerr << vesk::strings::cannotOpenDisplay(x11 && *x11 ? x11 : wayland) << "\n";
+      std::cerr << vesk::strings::cannotOpenDisplay(hasX11 ? environment.x11Display : environment.waylandDisplay)
+                << "\n";
       return 1;
     }
     // GTK's start-up derives the class from the name, capitalised; no window exists yet.

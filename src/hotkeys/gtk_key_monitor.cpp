@@ -7,7 +7,6 @@
 namespace vesk {
 
 GtkKeyMonitor::~GtkKeyMonitor() {
-  lifetime_.end();
   for (auto& attached : windows_) {
     attached.keyPress.disconnect();
     attached.unhandledKeyPress.disconnect();

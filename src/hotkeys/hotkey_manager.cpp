@@ -30,7 +30,6 @@ HotkeyManager::~HotkeyManager() {
   hotKeys_.clear();
   service_.onPressed = nullptr;
   service_.onOfferChanged = nullptr;
-  lifetime_.end();
 }
 
 std::optional<std::string> HotkeyManager::registerShortcut(const Shortcut& shortcut, std::uint32_t id) {

@@ -111,8 +111,6 @@ std::vector<int> keysOf(GVariant* reply) {
   return keys;
 }
 
-using Alive = Lifetime<KGlobalAccelHotkeyService>::Handle;
-
 }  // namespace
 
 std::optional<int> qtKeyCode(std::uint32_t keyCode, std::uint32_t modifiers) {
@@ -137,33 +135,21 @@ bool kglobalaccelHolds(std::uint32_t flags, int wanted, const std::vector<int>& 
   return std::find(keys.begin(), keys.end(), wanted) != keys.end();
 }
 
-KGlobalAccelHotkeyService::KGlobalAccelHotkeyService() : cancellable_(g_cancellable_new()) {
-  g_bus_get(
-      G_BUS_TYPE_SESSION, cancellable_.get(),
-      [](GObject*, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
-        GObjectPtr<GDBusConnection> connection(g_bus_get_finish(result, nullptr));
-        KGlobalAccelHotkeyService* self = alive->get();
-        if (!self) return;
-        if (connection) {
-          self->connected(connection.get());
-        } else {
-          self->state_ = State::unavailable;
-          if (auto changed = self->onOfferChanged) changed();
-        }
-      },
-      new Alive(lifetime_.handle()));
+KGlobalAccelHotkeyService::KGlobalAccelHotkeyService() {
+  calls_.connectSessionBus([this](GDBusConnection* connection) {
+    if (connection) {
+      connected(connection);
+    } else {
+      state_ = State::unavailable;
+      if (auto changed = onOfferChanged) changed();
+    }
+  });
 }
 
-KGlobalAccelHotkeyService::KGlobalAccelHotkeyService(GDBusConnection* connection) : cancellable_(g_cancellable_new()) {
-  connected(connection);
-}
+KGlobalAccelHotkeyService::KGlobalAccelHotkeyService(GDBusConnection* connection) { connected(connection); }
 
 KGlobalAccelHotkeyService::~KGlobalAccelHotkeyService() {
-  lifetime_.end();
-  g_cancellable_cancel(cancellable_.get());
   if (connection_) {
-    if (pressedSubscription_ != 0) g_dbus_connection_signal_unsubscribe(connection_.get(), pressedSubscription_);
     if (state_ == State::ready && !wanted_.empty()) {
       for (const auto& [id, key] : wanted_) {
         g_dbus_connection_call(connection_.get(), serviceName, servicePath, serviceInterface, "setInactive",
@@ -183,27 +169,30 @@ void KGlobalAccelHotkeyService::connected(GDBusConnection* connection) {
   // kglobalaccel answers a ping when it runs (or the bus starts it).
   g_dbus_connection_call(
       connection_.get(), serviceName, servicePath, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
-      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
       [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
-        KGlobalAccelHotkeyService* self = alive->get();
-        if (!self) return;
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (CallGuard::cancelled(error.get())) return;  // the service is gone
+        auto* self = static_cast<KGlobalAccelHotkeyService*>(data);
         if (!reply) {
           self->state_ = State::unavailable;
           if (auto changed = self->onOfferChanged) changed();
           return;
         }
-        self->pressedSubscription_ = g_dbus_connection_signal_subscribe(
-            self->connection_.get(), serviceName, "org.kde.kglobalaccel.Component", "globalShortcutPressed", nullptr,
-            std::string(applicationId).c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-               gpointer data) { static_cast<KGlobalAccelHotkeyService*>(data)->pressed(parameters); },
-            self, nullptr);
+        self->pressedSubscription_ = BusSubscription(
+            self->connection_.get(),
+            g_dbus_connection_signal_subscribe(
+                self->connection_.get(), serviceName, "org.kde.kglobalaccel.Component", "globalShortcutPressed",
+                nullptr, std::string(applicationId).c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
+                [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                   gpointer data) { static_cast<KGlobalAccelHotkeyService*>(data)->pressed(parameters); },
+                self, nullptr));
         self->state_ = State::ready;
         if (auto changed = self->onOfferChanged) changed();
       },
-      new Alive(lifetime_.handle()));
+      this);
 }
 
 GVariant* KGlobalAccelHotkeyService::actionId(std::uint32_t id) const {
@@ -244,25 +233,27 @@ void KGlobalAccelHotkeyService::set(std::uint32_t id, int key) {
   g_dbus_connection_call(connection_.get(), serviceName, servicePath, serviceInterface, "doRegister",
                          g_variant_new("(@as)", actionId(id)), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr,
                          nullptr);
+  // The registration the answers belong to: `self` is there unless the call was cancelled.
   struct Step {
-    Alive alive;
+    KGlobalAccelHotkeyService* self;
     std::uint32_t id;
     int key;
     unsigned generation;
     std::uint32_t flags = 0;
-    bool current() const {
-      KGlobalAccelHotkeyService* self = alive.get();
-      return self && self->generation_[id] == generation;
+    bool current(const GError* error) const {
+      return !CallGuard::cancelled(error) && self->generation_[id] == generation;
     }
   };
   g_dbus_connection_call(
       connection_.get(), serviceName, servicePath, serviceInterface, "defaultShortcutKeys",
-      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
       [](GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<Step> step(static_cast<Step*>(data));
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
-        if (!step->current()) return;
-        KGlobalAccelHotkeyService& self = *step->alive.get();
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (!step->current(error.get())) return;
+        KGlobalAccelHotkeyService& self = *step->self;
         step->flags = kglobalaccelSetFlags(step->key, keysOf(reply.get()));
         GDBusConnection* connection = self.connection_.get();
         g_dbus_connection_call(
@@ -272,17 +263,19 @@ void KGlobalAccelHotkeyService::set(std::uint32_t id, int key) {
         GVariant* parameters = g_variant_new("(@as@a(ai)u)", self.actionId(step->id), keyList(step->key), step->flags);
         g_dbus_connection_call(
             connection, serviceName, servicePath, serviceInterface, "setShortcutKeys", parameters,
-            G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, self.cancellable_.get(),
+            G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, self.calls_.get(),
             [](GObject* source, GAsyncResult* result, gpointer data) {
               std::unique_ptr<Step> step(static_cast<Step*>(data));
-              GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
-              if (!step->current()) return;
+              GError* raw = nullptr;
+              GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+              GErrorPtr error(raw);
+              if (!step->current(error.get())) return;
               if (!reply || !kglobalaccelHolds(step->flags, step->key, keysOf(reply.get())))
-                step->alive.get()->refused(step->id, step->key);
+                step->self->refused(step->id, step->key);
             },
             step.release());
       },
-      new Step{lifetime_.handle(), id, key, generation});
+      new Step{this, id, key, generation});
 }
 
 void KGlobalAccelHotkeyService::refused(std::uint32_t id, int key) {

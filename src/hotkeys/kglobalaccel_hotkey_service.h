@@ -16,7 +16,6 @@
 
 #include "hotkeys/hotkey_service.h"
 #include "model/glib_handles.h"
-#include "model/lifetime.h"
 
 namespace vesk {
 
@@ -69,13 +68,13 @@ class KGlobalAccelHotkeyService : public HotkeyService {
   GVariant* actionId(std::uint32_t id) const;  // floating
 
   GObjectPtr<GDBusConnection> connection_;
-  GObjectPtr<GCancellable> cancellable_;
   State state_ = State::probing;
   std::map<std::uint32_t, int> wanted_;              // what Vesk holds now, as Qt keys
   std::set<std::pair<std::uint32_t, int>> refused_;  // refusals not yet reported through registerHotkey
   std::map<std::uint32_t, unsigned> generation_;     // answers to older registrations are ignored
-  guint pressedSubscription_ = 0;
-  Lifetime<KGlobalAccelHotkeyService> lifetime_{this};
+  // What reaches `this` from the bus, ended before the state above goes.
+  BusSubscription pressedSubscription_;
+  CallGuard calls_;
 };
 
 }  // namespace vesk

@@ -25,8 +25,6 @@ constexpr std::array<PortalAction, 3> portalActions{{{rawValue(ShortcutAction::s
                                                      {rawValue(ShortcutAction::nextSite), "next"},
                                                      {rawValue(ShortcutAction::previousSite), "previous"}}};
 
-using Alive = Lifetime<PortalHotkeyService>::Handle;
-
 // The bus name a portal puts into request and session paths: the unique name without its
 // colon, dots as underscores.
 std::string senderElement(GDBusConnection* connection) {
@@ -97,39 +95,21 @@ std::optional<std::uint32_t> idForPortalShortcut(std::string_view shortcutId) {
   return std::nullopt;
 }
 
-PortalHotkeyService::PortalHotkeyService() : cancellable_(g_cancellable_new()) {
-  g_bus_get(
-      G_BUS_TYPE_SESSION, cancellable_.get(),
-      [](GObject*, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
-        GError* raw = nullptr;
-        GObjectPtr<GDBusConnection> connection(g_bus_get_finish(result, &raw));
-        GErrorPtr error(raw);
-        PortalHotkeyService* self = alive->get();
-        if (!self) return;
-        if (connection) {
-          self->connected(connection.get());
-        } else {
-          self->becomeUnavailable();
-        }
-      },
-      new Alive(lifetime_.handle()));
+PortalHotkeyService::PortalHotkeyService() {
+  calls_.connectSessionBus([this](GDBusConnection* connection) {
+    if (connection) {
+      connected(connection);
+    } else {
+      becomeUnavailable();
+    }
+  });
 }
 
-PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection) : cancellable_(g_cancellable_new()) {
-  connected(connection);
-}
+PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection) { connected(connection); }
 
 PortalHotkeyService::~PortalHotkeyService() {
-  lifetime_.end();
-  g_cancellable_cancel(cancellable_.get());
   if (bindSource_ != 0) g_source_remove(bindSource_);
-  if (connection_) {
-    closeSession();
-    if (activatedSubscription_ != 0) g_dbus_connection_signal_unsubscribe(connection_.get(), activatedSubscription_);
-    for (guint subscription : requestSubscriptions_)
-      g_dbus_connection_signal_unsubscribe(connection_.get(), subscription);
-  }
+  if (connection_) closeSession();
   onPressed = nullptr;
   onOfferChanged = nullptr;
 }
@@ -145,15 +125,13 @@ void PortalHotkeyService::probe() {
   g_dbus_connection_call(
       connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
       g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1,
-      cancellable_.get(),
+      calls_.get(),
       [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Alive> alive(static_cast<Alive*>(data));
         GError* raw = nullptr;
         GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
         GErrorPtr error(raw);
-        PortalHotkeyService* self = alive->get();
-        if (!self) return;
-        PortalHotkeyService& service = *self;
+        if (CallGuard::cancelled(error.get())) return;  // the service is gone
+        PortalHotkeyService& service = *static_cast<PortalHotkeyService*>(data);
         guint32 version = 0;
         if (reply) {
           GVariant* boxed = nullptr;
@@ -165,16 +143,18 @@ void PortalHotkeyService::probe() {
           service.becomeUnavailable();
           return;
         }
-        service.activatedSubscription_ = g_dbus_connection_signal_subscribe(
-            service.connection_.get(), portalName, shortcutsInterface, "Activated", portalPath, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-               gpointer data) { static_cast<PortalHotkeyService*>(data)->activated(parameters); },
-            &service, nullptr);
+        service.activatedSubscription_ = BusSubscription(
+            service.connection_.get(),
+            g_dbus_connection_signal_subscribe(
+                service.connection_.get(), portalName, shortcutsInterface, "Activated", portalPath, nullptr,
+                G_DBUS_SIGNAL_FLAGS_NONE,
+                [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                   gpointer data) { static_cast<PortalHotkeyService*>(data)->activated(parameters); },
+                &service, nullptr));
         service.state_ = State::ready;
         if (auto changed = service.onOfferChanged) changed();
       },
-      new Alive(lifetime_.handle()));
+      this);
 }
 
 void PortalHotkeyService::becomeUnavailable() {
@@ -206,17 +186,16 @@ void PortalHotkeyService::unregisterHotkey(std::uint32_t id) {
 
 void PortalHotkeyService::scheduleBind() {
   if (bindSource_ != 0) return;
-  auto* alive = new Alive(lifetime_.handle());
+  // Removed in the destructor when still pending.
   bindSource_ = g_idle_add_full(
       G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
-        if (PortalHotkeyService* self = static_cast<Alive*>(data)->get()) {
-          self->bindSource_ = 0;
-          self->bind();
-        }
+        auto* self = static_cast<PortalHotkeyService*>(data);
+        self->bindSource_ = 0;
+        self->bind();
         return G_SOURCE_REMOVE;
       },
-      alive, [](gpointer data) { delete static_cast<Alive*>(data); });
+      this, nullptr);
 }
 
 void PortalHotkeyService::bind() {
@@ -294,79 +273,67 @@ void PortalHotkeyService::sendBinding() {
 
 void PortalHotkeyService::request(const char* method, GVariant* parameters, const std::string& token,
                                   std::function<void(std::uint32_t code, GVariant* results)> answered) {
-  struct Pending {
-    Alive alive;
-    std::function<void(std::uint32_t, GVariant*)> answered;
-    guint subscription = 0;
-    bool done = false;
-    void finish(GDBusConnection* connection, std::uint32_t code, GVariant* results) {
-      if (done) return;
-      done = true;
-      PortalHotkeyService* self = alive.get();
-      if (!self) return;
-      g_dbus_connection_signal_unsubscribe(connection, subscription);
-      self->requestSubscriptions_.erase(subscription);
-      auto callback = std::move(answered);
-      callback(code, results);
-    }
-  };
-  using PendingPtr = std::shared_ptr<Pending>;
-  auto pending = std::make_shared<Pending>();
-  pending->alive = lifetime_.handle();
-  pending->answered = std::move(answered);
-
   // The answer comes as a Response signal on the request's object, whose path is known before
   // the call: listening first means a quick answer cannot be missed.
-  auto onResponse = [](GDBusConnection* connection, const gchar*, const gchar*, const gchar*, const gchar*,
+  const std::string expected = std::string(portalPath) + "/request/" + senderElement(connection_.get()) + "/" + token;
+  awaitResponse(expected, std::move(answered));
+
+  struct Call {
+    PortalHotkeyService* self;
+    std::string expected;
+  };
+  g_dbus_connection_call(
+      connection_.get(), portalName, portalPath, shortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Call> call(static_cast<Call*>(data));
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (CallGuard::cancelled(error.get())) return;  // the service is gone
+        PortalHotkeyService& service = *call->self;
+        if (!reply) {
+          service.responded(call->expected, 2, nullptr);
+          return;
+        }
+        const gchar* handle = nullptr;
+        g_variant_get(reply.get(), "(&o)", &handle);
+        // Portals older than the handle_token option answer on a path of their own choosing.
+        if (handle == nullptr || call->expected == handle) return;
+        auto pending = service.requests_.find(call->expected);
+        if (pending == service.requests_.end()) return;  // already answered
+        auto answered = std::move(pending->second.answered);
+        service.requests_.erase(pending);
+        service.awaitResponse(handle, std::move(answered));
+      },
+      new Call{this, expected});
+}
+
+void PortalHotkeyService::awaitResponse(const std::string& path,
+                                        std::function<void(std::uint32_t code, GVariant* results)> answered) {
+  auto onResponse = [](GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*,
                        GVariant* parameters, gpointer data) {
     guint32 code = 2;
     GVariant* raw = nullptr;
     if (g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
       g_variant_get(parameters, "(u@a{sv})", &code, &raw);
     GVariantPtr results(raw);
-    PendingPtr keep = *static_cast<PendingPtr*>(data);
-    keep->finish(connection, code, results.get());
+    static_cast<PortalHotkeyService*>(data)->responded(path, code, results.get());
   };
-  auto subscribe = [this, pending, onResponse](const std::string& path) {
-    pending->subscription = g_dbus_connection_signal_subscribe(
-        connection_.get(), portalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, onResponse, new PendingPtr(pending),
-        [](gpointer data) { delete static_cast<PendingPtr*>(data); });
-    requestSubscriptions_.insert(pending->subscription);
-  };
-  const std::string expected = std::string(portalPath) + "/request/" + senderElement(connection_.get()) + "/" + token;
-  subscribe(expected);
+  PendingRequest& pending = requests_[path];
+  pending.answered = std::move(answered);
+  pending.response = BusSubscription(
+      connection_.get(),
+      g_dbus_connection_signal_subscribe(connection_.get(), portalName, "org.freedesktop.portal.Request", "Response",
+                                         path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, onResponse, this, nullptr));
+}
 
-  struct Call {
-    PendingPtr pending;
-    std::string expected;
-    std::function<void(const std::string&)> resubscribe;
-  };
-  auto* call = new Call{pending, expected, [this, subscribe, pending](const std::string& path) {
-                          g_dbus_connection_signal_unsubscribe(connection_.get(), pending->subscription);
-                          requestSubscriptions_.erase(pending->subscription);
-                          subscribe(path);
-                        }};
-  g_dbus_connection_call(
-      connection_.get(), portalName, portalPath, shortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Call> call(static_cast<Call*>(data));
-        GError* raw = nullptr;
-        auto* connection = G_DBUS_CONNECTION(source);
-        GVariantPtr reply(g_dbus_connection_call_finish(connection, result, &raw));
-        GErrorPtr error(raw);
-        if (!call->pending->alive.get() || call->pending->done) return;
-        if (!reply) {
-          call->pending->finish(connection, 2, nullptr);
-          return;
-        }
-        const gchar* handle = nullptr;
-        g_variant_get(reply.get(), "(&o)", &handle);
-        // Portals older than the handle_token option answer on a path of their own choosing.
-        if (handle != nullptr && call->expected != handle) call->resubscribe(handle);
-      },
-      call);
+void PortalHotkeyService::responded(const std::string& path, std::uint32_t code, GVariant* results) {
+  auto pending = requests_.find(path);
+  if (pending == requests_.end()) return;  // answered already (a failed call and a late signal)
+  auto answered = std::move(pending->second.answered);
+  requests_.erase(pending);  // ends the subscription
+  answered(code, results);
 }
 
 std::string PortalHotkeyService::nextRequestToken() {

@@ -17,7 +17,6 @@
 
 #include "hotkeys/hotkey_service.h"
 #include "model/glib_handles.h"
-#include "model/lifetime.h"
 
 namespace vesk {
 
@@ -83,24 +82,34 @@ class PortalHotkeyService : public HotkeyService {
   // code and results, or code 2 when the call itself failed.
   void request(const char* method, GVariant* parameters, const std::string& token,
                std::function<void(std::uint32_t code, GVariant* results)> answered);
+  // Listens for the Response of the request object at `path`, which goes to `answered` once.
+  void awaitResponse(const std::string& path, std::function<void(std::uint32_t code, GVariant* results)> answered);
+  void responded(const std::string& path, std::uint32_t code, GVariant* results);
   void sessionCreated(std::uint32_t code, GVariant* results);
   void sendBinding();
   std::string nextRequestToken();
   void closeSession();
   void activated(GVariant* parameters);
 
+  // A request to the portal, until its Response arrives.
+  struct PendingRequest {
+    std::function<void(std::uint32_t code, GVariant* results)> answered;
+    BusSubscription response;
+  };
+
   GObjectPtr<GDBusConnection> connection_;
-  GObjectPtr<GCancellable> cancellable_;
   State state_ = State::probing;
   Combinations wanted_;  // what Vesk holds now
   Combinations bound_;   // what the desktop was last asked to bind in the current session
   std::string session_;  // the session's object path; empty while there is none
   bool busy_ = false;    // a session is being created or bound
   guint bindSource_ = 0;
-  guint activatedSubscription_ = 0;
   std::uint32_t tokens_ = 0;
-  std::set<guint> requestSubscriptions_;  // Response subscriptions of requests not yet answered
-  Lifetime<PortalHotkeyService> lifetime_{this};
+  // What reaches `this` from the bus, ended before the state above goes: shortcut presses, the
+  // requests' answers by their object paths, and the calls under way.
+  BusSubscription activatedSubscription_;
+  std::map<std::string, PendingRequest> requests_;
+  CallGuard calls_;
 };
 
 }  // namespace vesk

@@ -3,41 +3,30 @@
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
 
-#include <cstdlib>
-
+#include "hotkeys/current_session.h"
 #include "hotkeys/kglobalaccel_hotkey_service.h"
 #include "hotkeys/portal_hotkey_service.h"
 #include "hotkeys/x11_hotkey_service.h"
 
 namespace vesk {
 
-namespace {
-
-bool namesKde(std::string_view desktops) {
-  while (!desktops.empty()) {
-    const auto end = desktops.find(':');
-    if (desktops.substr(0, end) == "KDE") return true;
-    if (end == std::string_view::npos) break;
-    desktops.remove_prefix(end + 1);
-  }
-  return false;
+HotkeyBackend hotkeyBackendFor(const DesktopSession& session) {
+  if (session.display == DisplayKind::x11) return HotkeyBackend::x11Grabs;
+  return session.kde ? HotkeyBackend::kglobalaccel : HotkeyBackend::portal;
 }
 
-}  // namespace
-
 HotkeyBackend hotkeyBackendFor(bool waylandSession, bool x11Display, std::string_view currentDesktop) {
-  if (x11Display && !waylandSession) return HotkeyBackend::x11Grabs;
-  return namesKde(currentDesktop) ? HotkeyBackend::kglobalaccel : HotkeyBackend::portal;
+  SessionEnvironment environment;
+  if (waylandSession) environment.waylandDisplay = "wayland-0";
+  environment.currentDesktop = currentDesktop;
+  return hotkeyBackendFor(desktopSession(environment, x11Display));
 }
 
 std::unique_ptr<HotkeyService> makeSessionHotkeyService() {
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-  GdkDisplay* display = gdk_display_get_default();
-  bool x11 = display != nullptr && GDK_IS_X11_DISPLAY(display);
-  switch (hotkeyBackendFor(wayland != nullptr && *wayland != '\0', x11, desktop ? desktop : "")) {
+  const DesktopSession session = currentDesktopSession();
+  switch (hotkeyBackendFor(session)) {
     case HotkeyBackend::x11Grabs:
-      return std::make_unique<X11HotkeyService>(display);
+      return std::make_unique<X11HotkeyService>(gdk_display_get_default());
     case HotkeyBackend::kglobalaccel:
       return std::make_unique<KGlobalAccelHotkeyService>();
     case HotkeyBackend::portal:

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "hotkeys/hotkey_service.h"
+#include "model/desktop_session.h"
 
 namespace vesk {
 
@@ -17,7 +18,10 @@ enum class HotkeyBackend { x11Grabs, kglobalaccel, portal };
 // for a program that is not sandboxed and opens its Shortcuts settings at every start instead.
 HotkeyBackend hotkeyBackendFor(bool waylandSession, bool x11Display, std::string_view currentDesktop = {});
 
-// The service for this session: WAYLAND_DISPLAY, XDG_CURRENT_DESKTOP and GDK's default display decide.
+// The same for the session as `currentDesktopSession()` tells it.
+HotkeyBackend hotkeyBackendFor(const DesktopSession& session);
+
+// The service for the session Vesk runs in (`currentDesktopSession()`).
 std::unique_ptr<HotkeyService> makeSessionHotkeyService();
 
 }  // namespace vesk

@@ -7,7 +7,6 @@ namespace vesk {
 ShortcutRecorder::ShortcutRecorder(KeyMonitor& keyMonitor) : keyMonitor_(keyMonitor) {}
 
 ShortcutRecorder::~ShortcutRecorder() {
-  lifetime_.end();
   if (monitor_) keyMonitor_.remove(*monitor_);
 }
 

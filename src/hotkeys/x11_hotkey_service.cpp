@@ -184,17 +184,17 @@ void X11HotkeyService::startListening() {
   Bool supported = False;
   XkbSetDetectableAutoRepeat(xdisplayOf(display_), True, &supported);
   gdk_window_add_filter(gdkRootOf(display_), &X11HotkeyService::filter, this);
-  keysChangedHandler_ =
-      g_signal_connect_swapped(gdk_keymap_get_for_display(display_), "keys-changed",
-                               G_CALLBACK(+[](X11HotkeyService* self) { self->keysChanged(); }), this);
+  GdkKeymap* keymap = gdk_keymap_get_for_display(display_);
+  keysChanged_ = SignalConnection(
+      keymap, g_signal_connect_swapped(keymap, "keys-changed",
+                                       G_CALLBACK(+[](X11HotkeyService* self) { self->keysChanged(); }), this));
   listening_ = true;
 }
 
 void X11HotkeyService::stopListening() {
   if (!listening_) return;
   gdk_window_remove_filter(gdkRootOf(display_), &X11HotkeyService::filter, this);
-  g_signal_handler_disconnect(gdk_keymap_get_for_display(display_), keysChangedHandler_);
-  keysChangedHandler_ = 0;
+  keysChanged_.disconnect();
   listening_ = false;
   keysDown_.clear();
 }

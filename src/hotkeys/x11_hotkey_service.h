@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hotkeys/hotkey_service.h"
+#include "model/glib_handles.h"
 
 typedef union _XEvent XEvent;
 
@@ -56,7 +57,7 @@ class X11HotkeyService : public HotkeyService {
   GdkDisplay* display_;
   std::map<std::uint32_t, Grab> grabs_;
   bool listening_ = false;
-  gulong keysChangedHandler_ = 0;
+  SignalConnection keysChanged_;
   std::set<unsigned int> keysDown_;  // grabbed keys pressed and not yet released
   unsigned int lastReleaseKeycode_ = 0;
   unsigned long lastReleaseTime_ = 0;

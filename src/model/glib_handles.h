@@ -1,11 +1,13 @@
-// Owning pointers for GLib and GObject handles: each alias frees its handle with the call GLib
-// documents for it, once, when the pointer goes away.
+// Owning handles for GLib and GObject resources: each alias frees its handle with the call GLib
+// documents for it, once, when the pointer goes away; `SignalConnection` ends a GObject signal
+// connection and `CallGuard` cancels asynchronous calls when their owner goes.
 #pragma once
 
 #include <gio/gio.h>
 #include <glib.h>
 
 #include <memory>
+#include <utility>
 
 namespace vesk {
 
@@ -45,5 +47,130 @@ using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 using GDBusNodeInfoPtr = std::unique_ptr<GDBusNodeInfo, GDBusNodeInfoUnref>;
+
+// One handler connected to a GObject's signal, disconnected when this goes (or is assigned
+// another): a member of the object whose `this` the handler receives, declared after whatever the
+// handler uses, so the handler never runs on a half-destroyed owner. It does not keep the
+// instance alive; an instance that went first is simply not disconnected from.
+class SignalConnection {
+ public:
+  SignalConnection() = default;
+  // Takes over the handler `id` that g_signal_connect… returned for `instance`.
+  SignalConnection(gpointer instance, gulong id) : id_(instance ? id : 0) {
+    g_weak_ref_init(&instance_, id_ ? instance : nullptr);
+  }
+  // Connects `handler` to `signal` of `instance` with `data` as its last argument.
+  static SignalConnection connect(gpointer instance, const char* signal, GCallback handler, gpointer data) {
+    return {instance, g_signal_connect(instance, signal, handler, data)};
+  }
+  ~SignalConnection() {
+    disconnect();
+    g_weak_ref_clear(&instance_);
+  }
+  SignalConnection(SignalConnection&& other) noexcept : id_(std::exchange(other.id_, 0)) {
+    GObjectPtr<GObject> instance(static_cast<GObject*>(g_weak_ref_get(&other.instance_)));
+    g_weak_ref_init(&instance_, instance.get());
+    g_weak_ref_set(&other.instance_, nullptr);
+  }
+  SignalConnection& operator=(SignalConnection&& other) noexcept {
+    if (this == &other) return *this;
+    disconnect();
+    GObjectPtr<GObject> instance(static_cast<GObject*>(g_weak_ref_get(&other.instance_)));
+    g_weak_ref_set(&instance_, instance.get());
+    g_weak_ref_set(&other.instance_, nullptr);
+    id_ = std::exchange(other.id_, 0);
+    return *this;
+  }
+  SignalConnection(const SignalConnection&) = delete;
+  SignalConnection& operator=(const SignalConnection&) = delete;
+
+  void disconnect() {
+    if (id_ == 0) return;
+    GObjectPtr<GObject> instance(static_cast<GObject*>(g_weak_ref_get(&instance_)));
+    if (instance && g_signal_handler_is_connected(instance.get(), id_))
+      g_signal_handler_disconnect(instance.get(), id_);
+    g_weak_ref_set(&instance_, nullptr);
+    id_ = 0;
+  }
+  bool connected() const { return id_ != 0; }
+
+ private:
+  GWeakRef instance_{};  // zeroed: a GWeakRef that was never set holds nothing
+  gulong id_ = 0;
+};
+
+// One subscription to a D-Bus signal (g_dbus_connection_signal_subscribe), ended when this goes or
+// is assigned another; it keeps its connection alive for as long. Declared after whatever the
+// handler uses, like `SignalConnection`.
+class BusSubscription {
+ public:
+  BusSubscription() = default;
+  // Takes over the subscription `id` made on `connection`.
+  BusSubscription(GDBusConnection* connection, guint id)
+      : connection_(id && connection ? G_DBUS_CONNECTION(g_object_ref(connection)) : nullptr),
+        id_(connection_ ? id : 0) {}
+  ~BusSubscription() { end(); }
+  BusSubscription(BusSubscription&& other) noexcept
+      : connection_(std::move(other.connection_)), id_(std::exchange(other.id_, 0)) {}
+  BusSubscription& operator=(BusSubscription&& other) noexcept {
+    if (this == &other) return *this;
+    end();
+    connection_ = std::move(other.connection_);
+    id_ = std::exchange(other.id_, 0);
+    return *this;
+  }
+  BusSubscription(const BusSubscription&) = delete;
+  BusSubscription& operator=(const BusSubscription&) = delete;
+
+  void end() {
+    if (id_ != 0) g_dbus_connection_signal_unsubscribe(connection_.get(), std::exchange(id_, 0));
+    connection_.reset();
+  }
+  bool active() const { return id_ != 0; }
+  guint id() const { return id_; }
+
+ private:
+  GObjectPtr<GDBusConnection> connection_;
+  guint id_ = 0;
+};
+
+// The guard of an owner's asynchronous GIO calls: each call takes `get()` as its GCancellable, and
+// the guard cancels them when it goes, so their callbacks see G_IO_ERROR_CANCELLED (`cancelled()`)
+// and return without touching the owner. A member declared after everything the callbacks use.
+class CallGuard {
+ public:
+  CallGuard() : cancellable_(g_cancellable_new()) {}
+  ~CallGuard() { g_cancellable_cancel(cancellable_.get()); }
+  CallGuard(const CallGuard&) = delete;
+  CallGuard& operator=(const CallGuard&) = delete;
+
+  GCancellable* get() const { return cancellable_.get(); }
+  // Cancels the calls under way; calls made after it run as usual.
+  void cancelPending() {
+    g_cancellable_cancel(cancellable_.get());
+    cancellable_.reset(g_cancellable_new());
+  }
+  // Whether a finished call was cancelled: its owner may be gone, so its callback touches nothing.
+  static bool cancelled(const GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
+
+  // Connects to the session bus without waiting: `connected` gets the connection, or null when
+  // there is none; it does not run once the guard cancelled the call.
+  template <class Connected>
+  void connectSessionBus(Connected connected) {
+    g_bus_get(
+        G_BUS_TYPE_SESSION, get(),
+        [](GObject*, GAsyncResult* result, gpointer data) {
+          std::unique_ptr<Connected> connected(static_cast<Connected*>(data));
+          GError* raw = nullptr;
+          GObjectPtr<GDBusConnection> connection(g_bus_get_finish(result, &raw));
+          GErrorPtr error(raw);
+          if (!cancelled(error.get())) (*connected)(connection.get());
+        },
+        new Connected(std::move(connected)));
+  }
+
+ private:
+  GObjectPtr<GCancellable> cancellable_;
+};
 
 }  // namespace vesk

@@ -37,8 +37,8 @@ class Lifetime {
 
   Handle handle() const { return Handle(owner_); }
 
-  // Ends the lifetime before the owner is fully destroyed: call it first in the owner's destructor
-  // when callbacks must not reach members that go before the Lifetime itself.
+  // Ends the lifetime before the owner is fully destroyed. An owner declares its Lifetime as its
+  // last member instead, so that it ends before any other member goes.
   void end() { owner_.reset(); }
 
  private:

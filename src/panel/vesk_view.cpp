@@ -86,19 +86,9 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
   render();
 }
 
-VeskView::~VeskView() {
-  redraw_.stop();
-  // Children use the state, and the state's pages and key handler use the desktop services: take
-  // them down in that order, before the containers go.
-  for (Gtk::Widget* child : settingsSlot_.get_children()) gtk_widget_destroy(child->gobj());
-  for (Gtk::Widget* child :
-       std::initializer_list<Gtk::Widget*>{siteBar_, searchRow_, content_, toolbar_, results_, downloads_}) {
-    gtk_widget_destroy(child->gobj());
-  }
-  state_.reset();
-  placed_.disconnect();
-  desktop_.reset();
-}
+// The members go in reverse order: the redraw, the boxes with the children that use the state,
+// the state, then the desktop services that the state's pages and key handler use.
+VeskView::~VeskView() = default;
 
 void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
   desktop_ = std::move(desktop);
@@ -109,9 +99,13 @@ void VeskView::ownDesktopServices(std::unique_ptr<DesktopServices> desktop) {
   // The first page waits for the engine's module: show it once the services are in.
   redraw_.keep(desktop_->web.arrived.connect([this] { redraw_.schedule(); }));
   // Key presses reach the panel through its window once the view is placed in one.
-  placed_ = signal_hierarchy_changed().connect([this](Gtk::Widget*) {
-    if (auto* window = dynamic_cast<Gtk::Window*>(get_toplevel())) desktop_->keys.attach(*window);
-  });
+  placed_ =
+      SignalConnection::connect(gobj(), "hierarchy-changed", G_CALLBACK(+[](GtkWidget*, GtkWidget*, gpointer self) {
+                                  auto* view = static_cast<VeskView*>(self);
+                                  if (auto* window = dynamic_cast<Gtk::Window*>(view->get_toplevel()))
+                                    view->desktop_->keys.attach(*window);
+                                }),
+                                this);
 }
 
 void VeskView::buildHeader() {

@@ -13,6 +13,7 @@
 
 #include "browser/web_services.h"
 #include "model/app_model.h"
+#include "model/glib_handles.h"
 #include "model/idle_redraw.h"
 #include "panel/browser_area.h"
 #include "panel/download_list.h"
@@ -72,6 +73,11 @@ class VeskView : public Gtk::Box {
   void placeFocus();
   bool focusInBrowserContent() const;
 
+  // First, so it goes last: the state's pages and the key handler use the desktop services.
+  std::unique_ptr<DesktopServices> desktop_;
+  // Hands the window's key presses to the desktop services once the view is placed in one.
+  SignalConnection placed_;
+  // Before the widgets, which use it.
   std::unique_ptr<VeskViewState> state_;
   std::unique_ptr<PanelStyle> style_;
   SettingsContentFactory settingsContent_;
@@ -105,8 +111,6 @@ class VeskView : public Gtk::Box {
   bool restyle_ = false;
   bool focusAsked_ = false;  // a focus request waits to be carried out
   FocusTarget focusedTarget_ = FocusTarget::ownRule;
-  std::unique_ptr<DesktopServices> desktop_;
-  sigc::connection placed_;
 };
 
 // The panel view on the real desktop services: the shared web engine, the clipboard, the default

@@ -13,15 +13,8 @@ std::string trayToolTip(const Shortcut& showShortcut) { return strings::trayTool
 AppDelegate::AppDelegate(SettingsStore& store, HotkeyService& hotkeyService, ShellPlatform platform)
     : model_(store), hotkey_(hotkeyService, platform.mainQueue), platform_(std::move(platform)) {}
 
-AppDelegate::~AppDelegate() {
-  lifetime_.end();
-  recording_.reset();
-  saveFailures_.reset();
-  outsideClickMonitor_.reset();
-  localClickMonitor_.reset();
-  hotkey_.action = nullptr;
-  hotkey_.offerChanged = nullptr;
-}
+// The members go in reverse order: the lifetime first, so no deferred callback reaches the rest.
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
   auto weak = lifetime_.handle();

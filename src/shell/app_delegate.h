@@ -103,6 +103,7 @@ class AppDelegate {
   Subscription settingsNotices_;
   bool saidNoTrayHost_ = false;
 
+  // Last, so it ends first: deferred callbacks never reach a member on its way out.
   Lifetime<AppDelegate> lifetime_{this};
 };
 

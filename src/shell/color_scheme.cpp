@@ -47,35 +47,37 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
     : connection_(connection), changed_(std::move(changed)) {
   if (GtkSettings* settings = gtk_settings_get_default()) {
     settings_.reset(GTK_SETTINGS(g_object_ref(settings)));
-    themeHandler_ = g_signal_connect(
+    themeChanged_ = SignalConnection::connect(
         settings, "notify::gtk-theme-name",
         G_CALLBACK(+[](GtkSettings*, GParamSpec*, gpointer self) { static_cast<DesktopColorScheme*>(self)->update(); }),
         this);
   }
   scheme_ = desktopColorScheme(std::nullopt, themeName());
   if (!connection_) return;
-  cancellable_.reset(g_cancellable_new());
-  subscription_ = g_dbus_connection_signal_subscribe(
-      connection_, portalName, settingsInterface, "SettingChanged", portalPath, appearance, G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, gpointer data) {
-        const char* group = nullptr;
-        const char* key = nullptr;
-        GVariant* raw = nullptr;
-        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
-        g_variant_get(parameters, "(&s&sv)", &group, &key, &raw);
-        GVariantPtr value(raw);
-        if (g_strcmp0(key, colorSchemeKey) == 0) {
-          auto* self = static_cast<DesktopColorScheme*>(data);
-          self->portalValue_ = colorSchemeValue(value.get());
-          self->update();
-        }
-      },
-      this, nullptr);
+  subscription_ = BusSubscription(connection_, g_dbus_connection_signal_subscribe(
+                                                   connection_, portalName, settingsInterface, "SettingChanged",
+                                                   portalPath, appearance, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                   [](GDBusConnection*, const char*, const char*, const char*,
+                                                      const char*, GVariant* parameters, gpointer data) {
+                                                     const char* group = nullptr;
+                                                     const char* key = nullptr;
+                                                     GVariant* raw = nullptr;
+                                                     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)")))
+                                                       return;
+                                                     g_variant_get(parameters, "(&s&sv)", &group, &key, &raw);
+                                                     GVariantPtr value(raw);
+                                                     if (g_strcmp0(key, colorSchemeKey) == 0) {
+                                                       auto* self = static_cast<DesktopColorScheme*>(data);
+                                                       self->portalValue_ = colorSchemeValue(value.get());
+                                                       self->update();
+                                                     }
+                                                   },
+                                                   this, nullptr));
   // Asked once, without waiting: until the answer comes the GTK theme decides. A desktop without
   // the portal answers with an error, which leaves it at that.
   g_dbus_connection_call(
       connection_, portalName, portalPath, settingsInterface, "Read", g_variant_new("(ss)", appearance, colorSchemeKey),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
       [](GObject* source, GAsyncResult* result, gpointer data) {
         GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
         if (!reply) return;  // also when cancelled: `data` may be gone then
@@ -86,11 +88,7 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
       this);
 }
 
-DesktopColorScheme::~DesktopColorScheme() {
-  if (cancellable_) g_cancellable_cancel(cancellable_.get());
-  if (subscription_) g_dbus_connection_signal_unsubscribe(connection_, subscription_);
-  if (settings_) g_signal_handler_disconnect(settings_.get(), themeHandler_);
-}
+DesktopColorScheme::~DesktopColorScheme() = default;
 
 std::string DesktopColorScheme::themeName() const {
   // GTK_THEME overrides the desktop's theme for this program, as GTK itself does.

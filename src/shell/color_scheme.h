@@ -13,7 +13,7 @@
 #include "shell/portal_symbol.h"
 
 typedef struct _GDBusConnection GDBusConnection;
-typedef struct _GCancellable GCancellable;
+
 typedef struct _GtkSettings GtkSettings;
 
 namespace vesk {
@@ -54,10 +54,11 @@ class DesktopColorScheme {
   std::function<void()> changed_;
   std::optional<std::uint32_t> portalValue_;
   ColorScheme scheme_ = ColorScheme::light;
-  GObjectPtr<GCancellable> cancellable_;
-  unsigned subscription_ = 0;
   GObjectPtr<GtkSettings> settings_;
-  unsigned long themeHandler_ = 0;
+  // The three ways a change arrives, ended before the state above goes.
+  SignalConnection themeChanged_;
+  BusSubscription subscription_;
+  CallGuard calls_;
 };
 
 }  // namespace vesk

@@ -2,6 +2,7 @@
 
 #include <gdk/gdk.h>
 #include <gdk/gdkwayland.h>
+#include <gtk/gtk.h>
 #include <wayland-client.h>
 
 #include <cstring>
@@ -66,6 +67,13 @@ bool layerShellOffered() {
   wl_event_queue_destroy(queue);
   offered = answered && found;
   return *offered;
+}
+
+std::chrono::milliseconds doubleClickTime() {
+  int time = 400;
+  if (GtkSettings* settings = gtk_settings_get_default())
+    g_object_get(settings, "gtk-double-click-time", &time, nullptr);
+  return std::chrono::milliseconds(time > 0 ? time : 400);
 }
 
 }  // namespace vesk

@@ -3,6 +3,7 @@
 // place or dismiss the panel (wlroots compositors such as sway and Hyprland).
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace vesk {
@@ -28,5 +29,8 @@ WaylandCompositor probeWaylandCompositor();
 // on GTK's own connection. Ask this before any gtk-layer-shell call: the library's own check
 // prints a warning on standard error on compositors without them (weston, GNOME).
 bool layerShellOffered();
+
+// The desktop's double-click time (GTK's gtk-double-click-time; 400 ms without a setting).
+std::chrono::milliseconds doubleClickTime();
 
 }  // namespace vesk

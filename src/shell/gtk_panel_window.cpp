@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "hotkeys/current_session.h"
 #include "model/glib_handles.h"
 #include "model/strings.h"
 #include "shell/display_session.h"
@@ -126,20 +127,20 @@ GtkPanelWindow::GtkPanelWindow() {
   // X11 window through Xwayland), the panel closes when another application takes the keyboard.
   // A bar takes no keyboard: through Xwayland on sway, strips of Wayland surfaces of our own over
   // the bars catch clicks there while the panel is shown.
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const char* sway = std::getenv("SWAYSOCK");
-  if (display && GDK_IS_X11_DISPLAY(display) && wayland && *wayland && sway && *sway) {
+  const DesktopSession session = currentDesktopSession();
+  if (session.display == DisplayKind::xwayland && session.sway()) {
+    swaySocket_ = session.swaySocket;
     barCatcher_ = std::make_unique<BarClickCatcher>([this] {
       if (isShown() && onFocusLost) onFocusLost();
     });
     barHide_ = window_.signal_hide().connect([this] {
       barDelay_.disconnect();
-      if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+      barQuestion_.cancelPending();
       barCatcher_->uncover();
     });
   }
-  closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
-  startDesktopCatcher();
+  closesOnFocusLoss_ = session.waylandSession();
+  if (session.gnomeShell) startDesktopCatcher();
   if (closesOnFocusLoss_) {
     window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
       focusOut();
@@ -152,31 +153,29 @@ GtkPanelWindow::~GtkPanelWindow() {
   focusCheck_.disconnect();
   barHide_.disconnect();
   barDelay_.disconnect();
-  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
-  watchOverview(false);
 }
 
 void GtkPanelWindow::watchOverview(bool watch) {
-  if (!watch && overviewWatch_ == 0) return;
+  overviewWatch_.end();
+  if (!watch) return;
   // The session bus is already connected (the tray icon lives on it): this returns it at once.
   GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
   if (!bus) return;
-  if (overviewWatch_ != 0) g_dbus_connection_signal_unsubscribe(bus.get(), std::exchange(overviewWatch_, 0));
-  if (!watch) return;
-  overviewWatch_ = g_dbus_connection_signal_subscribe(
-      bus.get(), "org.gnome.Shell", "org.freedesktop.DBus.Properties", "PropertiesChanged", "/org/gnome/Shell",
-      "org.gnome.Shell", G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-         gpointer data) {
-        auto* self = static_cast<GtkPanelWindow*>(data);
-        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) return;
-        GVariantPtr changed(g_variant_get_child_value(parameters, 1));
-        gboolean overview = FALSE;
-        if (g_variant_lookup(changed.get(), "OverviewActive", "b", &overview) && overview && self->isShown() &&
-            self->onFocusLost)
-          self->onFocusLost();
-      },
-      this, nullptr);
+  overviewWatch_ = BusSubscription(
+      bus.get(), g_dbus_connection_signal_subscribe(
+                     bus.get(), "org.gnome.Shell", "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                     "/org/gnome/Shell", "org.gnome.Shell", G_DBUS_SIGNAL_FLAGS_NONE,
+                     [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                        gpointer data) {
+                       auto* self = static_cast<GtkPanelWindow*>(data);
+                       if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) return;
+                       GVariantPtr changed(g_variant_get_child_value(parameters, 1));
+                       gboolean overview = FALSE;
+                       if (g_variant_lookup(changed.get(), "OverviewActive", "b", &overview) && overview &&
+                           self->isShown() && self->onFocusLost)
+                         self->onFocusLost();
+                     },
+                     this, nullptr));
 }
 
 void GtkPanelWindow::catchClicks() {
@@ -201,11 +200,6 @@ void GtkPanelWindow::catchClicks() {
 }
 
 void GtkPanelWindow::startDesktopCatcher() {
-  GdkDisplay* display = gdk_display_get_default();
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (!display || !GDK_IS_X11_DISPLAY(display) || !wayland || !*wayland) return;
-  const std::string manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
-  if (manager != "GNOME Shell" && manager != "Mutter") return;
   desktopCatcher_ = true;
   catcher_.set_title(std::string(strings::appName()));
   catcher_.set_decorated(false);
@@ -354,22 +348,18 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
 void GtkPanelWindow::coverBars() {
   // The tray icon is in a bar: the second click of a double click on it (which opens the tray
   // menu) must still reach it, so the strips come only once the double-click time has passed.
-  int doubleClickTime = 400;
-  if (GtkSettings* settings = gtk_settings_get_default())
-    g_object_get(settings, "gtk-double-click-time", &doubleClickTime, nullptr);
   barDelay_.disconnect();
   barDelay_ = Glib::signal_timeout().connect(
       [this] {
         askWhereTheBarsAre();
         return false;
       },
-      std::max(0, doubleClickTime));
+      static_cast<unsigned>(doubleClickTime().count()));
 }
 
 void GtkPanelWindow::askWhereTheBarsAre() {
-  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
-  barQuestion_.reset(g_cancellable_new());
-  askSwayWorkArea(std::getenv("SWAYSOCK"), barQuestion_.get(), [this](std::optional<ScreenRect> area) {
+  barQuestion_.cancelPending();
+  askSwayWorkArea(swaySocket_, barQuestion_.get(), [this](std::optional<ScreenRect> area) {
     if (!area || !isShown()) return;
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor =

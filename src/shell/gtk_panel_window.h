@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "model/glib_handles.h"
 #include "shell/bar_click_catcher.h"
@@ -92,7 +93,8 @@ class GtkPanelWindow final : public PanelWindow {
   std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
   // X11 through Xwayland on sway: takes clicks on the bars while the panel is shown.
   std::unique_ptr<BarClickCatcher> barCatcher_;
-  GObjectPtr<GCancellable> barQuestion_;  // the pending question to sway, cancelled on hide
+  std::string swaySocket_;
+  CallGuard barQuestion_;  // the pending question to sway, cancelled on hide
   sigc::connection barHide_;
   sigc::connection barDelay_;  // the strips wait for the double-click time after a show
   void coverBars();
@@ -106,7 +108,7 @@ class GtkPanelWindow final : public PanelWindow {
   bool desktopCatcher_ = false;
   // While shown under GNOME Shell: its overview opening (Activities, the Super key) closes the
   // panel, which the overview hides, as a click outside would.
-  unsigned overviewWatch_ = 0;
+  BusSubscription overviewWatch_;
   void watchOverview(bool watch);
   // Sends a click on the catcher to onFocusLost.
   void catchClicks();

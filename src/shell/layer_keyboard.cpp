@@ -7,15 +7,14 @@
 namespace vesk {
 
 LayerKeyboardClaim::LayerKeyboardClaim(GtkWindow* window, std::function<void()> gaveUp)
-    : window_(window), gaveUp_(std::move(gaveUp)) {
-  drawHandler_ = g_signal_connect_after(window_, "draw", G_CALLBACK(&LayerKeyboardClaim::onDraw), this);
-  focusHandler_ = g_signal_connect(window_, "focus-in-event", G_CALLBACK(&LayerKeyboardClaim::onFocusIn), this);
+    : window_(window),
+      gaveUp_(std::move(gaveUp)),
+      drawn_(window_, g_signal_connect_after(window_, "draw", G_CALLBACK(&LayerKeyboardClaim::onDraw), this)),
+      focused_(SignalConnection::connect(window_, "focus-in-event", G_CALLBACK(&LayerKeyboardClaim::onFocusIn), this)) {
 }
 
 LayerKeyboardClaim::~LayerKeyboardClaim() {
   if (flipSource_) g_source_remove(flipSource_);
-  g_signal_handler_disconnect(window_, drawHandler_);
-  g_signal_handler_disconnect(window_, focusHandler_);
 }
 
 void LayerKeyboardClaim::start(int attempts) {

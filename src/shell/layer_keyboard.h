@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "model/glib_handles.h"
+
 namespace vesk {
 
 class LayerKeyboardClaim {
@@ -32,8 +34,8 @@ class LayerKeyboardClaim {
   std::function<void()> gaveUp_;
   int attemptsLeft_ = 0;
   guint flipSource_ = 0;
-  gulong drawHandler_ = 0;
-  gulong focusHandler_ = 0;
+  SignalConnection drawn_;
+  SignalConnection focused_;
 };
 
 }  // namespace vesk

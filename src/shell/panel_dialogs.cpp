@@ -28,10 +28,8 @@ PanelDialogs::PanelDialogs(GtkWindow* panel) : panel_(panel) {
 
 PanelDialogs::~PanelDialogs() {
   if (hook_) g_signal_remove_emission_hook(realizeSignal_, hook_);
-  for (GtkWidget* dialog : adopted_) {
-    g_signal_handlers_disconnect_by_data(dialog, this);
-    g_object_weak_unref(G_OBJECT(dialog), weakNotify, this);
-  }
+  // Their map and unmap handlers end with `adopted_`.
+  for (const Adopted& adopted : adopted_) g_object_weak_unref(G_OBJECT(adopted.dialog), weakNotify, this);
 }
 
 ScreenSize PanelDialogs::largestSize(const ScreenRect& area) {
@@ -85,23 +83,23 @@ void PanelDialogs::adopt(GtkWindow* dialog) {
   g_signal_connect_object(dialog, "hide",
                           G_CALLBACK(+[](GtkWidget*, gpointer panel) { returnFocus(GTK_WINDOW(panel)); }), panel_,
                           GConnectFlags(0));
-  // While this object lives: it disconnects them all when it goes.
-  auto recount = +[](GtkWidget*, gpointer self) { static_cast<PanelDialogs*>(self)->recount(); };
-  g_signal_connect(dialog, "map", G_CALLBACK(recount), this);
-  g_signal_connect(dialog, "unmap", G_CALLBACK(recount), this);
-  adopted_.push_back(GTK_WIDGET(dialog));
+  // While this object lives.
+  auto recount = G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<PanelDialogs*>(self)->recount(); });
+  adopted_.push_back({GTK_WIDGET(dialog), SignalConnection::connect(dialog, "map", recount, this),
+                      SignalConnection::connect(dialog, "unmap", recount, this)});
   g_object_weak_ref(G_OBJECT(dialog), weakNotify, this);
 }
 
 void PanelDialogs::weakNotify(gpointer self, GObject* gone) {
   auto* dialogs = static_cast<PanelDialogs*>(self);
-  std::erase(dialogs->adopted_, reinterpret_cast<GtkWidget*>(gone));
+  std::erase_if(dialogs->adopted_,
+                [gone](const Adopted& adopted) { return adopted.dialog == reinterpret_cast<GtkWidget*>(gone); });
   dialogs->recount();
 }
 
 void PanelDialogs::recount() {
-  const bool open = std::any_of(adopted_.begin(), adopted_.end(), [](GtkWidget* dialog) {
-    return gtk_widget_get_mapped(dialog) && gtk_widget_get_visible(dialog);
+  const bool open = std::any_of(adopted_.begin(), adopted_.end(), [](const Adopted& adopted) {
+    return gtk_widget_get_mapped(adopted.dialog) && gtk_widget_get_visible(adopted.dialog);
   });
   if (open == anyOpen_) return;
   anyOpen_ = open;

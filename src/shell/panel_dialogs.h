@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "model/glib_handles.h"
 #include "shell/geometry.h"
 
 namespace vesk {
@@ -40,7 +41,11 @@ class PanelDialogs {
   void recount();
   static void weakNotify(gpointer self, GObject* gone);
   // The dialogs adopted and not yet finalized, and whether one of them is on screen.
-  std::vector<GtkWidget*> adopted_;
+  struct Adopted {
+    GtkWidget* dialog;
+    SignalConnection mapped, unmapped;
+  };
+  std::vector<Adopted> adopted_;
   bool anyOpen_ = false;
 
   GtkWindow* panel_;

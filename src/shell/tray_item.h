@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/desktop_session.h"
 #include "model/strings.h"
 #include "shell/geometry.h"
 
@@ -41,9 +42,6 @@ class TrayItem {
   // Called once when no tray host has shown up for a while after start: the icon is nowhere.
   std::function<void()> onNoTrayHost;
 };
-
-// How Vesk reaches the screen: X11, X11 through Xwayland inside a Wayland session, or Wayland.
-enum class DisplayKind { x11, xwayland, wayland };
 
 // What a tray host is known to report as the point of a click.
 enum class TrayHost {
@@ -91,8 +89,10 @@ class ClickCounter {
 
   explicit ClickCounter(std::chrono::milliseconds doubleClickTime) : doubleClickTime_(doubleClickTime) {}
 
+  // An activation at `now`; one from before the previous (another clock, or a server time that
+  // wrapped) starts again at 1.
   int click(Clock::time_point now) {
-    count_ = (last_ && now - *last_ <= doubleClickTime_) ? count_ + 1 : 1;
+    count_ = (last_ && now >= *last_ && now - *last_ <= doubleClickTime_) ? count_ + 1 : 1;
     last_ = now;
     return count_;
   }
