@@ -102,6 +102,11 @@ WebKitPage::~WebKitPage() {
   guardReady_.reset();
   disarmTimeout();
   g_signal_handlers_disconnect_by_data(view_.get(), this);
+  // The page's web process ends now, not when the engine gets round to it: a page merely closed
+  // leaves, every few closes, the engine's connection to its process (a thread and a descriptor in
+  // this process) behind for good. Nothing of the page is lost: its history was saved, and cookies
+  // and site data live in the network process.
+  webkit_web_view_terminate_web_process(view_.get());
   // Destroying the view also takes it out of whatever container shows it and ends its page.
   gtk_widget_destroy(GTK_WIDGET(view_.get()));
   view_.reset();
