@@ -38,6 +38,7 @@
 #include "shell/click_monitor.h"
 #include "shell/display_session.h"
 #include "shell/gtk_panel_window.h"
+#include "shell/panel_dialogs.h"
 #include "shell/system_tray_item.h"
 
 // Last: its macros clash with names in the gtkmm headers.
@@ -51,6 +52,8 @@ struct Running {
   std::unique_ptr<vesk::HotkeyService> hotkeys;
   std::unique_ptr<vesk::AppDelegate> delegate;
   vesk::GtkPanelWindow* panel = nullptr;
+  // The panel's dialogs (a page's file chooser, print dialog): fitted to the screen, above the panel.
+  std::unique_ptr<vesk::PanelDialogs> dialogs;
 };
 
 // The settings store while Vesk runs, for the ways out that skip the usual shutdown.
@@ -59,6 +62,20 @@ int (*gdkIoErrorHandler)(Display*) = nullptr;
 
 // The display went away (the session ended, or the X server stopped): GDK's handler ends the
 // process at once, so the settings still being written are finished first.
+// Screen readers announce an application by the name of its accessible root, which GTK gives
+// the program name (the application id here, which desktops match windows by and which stays).
+// The root is named after the product instead.
+void nameAccessibleApplication() {
+  AtkObject* root = atk_get_root();
+  if (!root) return;
+  const std::string name(vesk::strings::appName());
+  atk_object_set_name(root, name.c_str());
+  if (g_strcmp0(atk_object_get_name(root), name.c_str()) == 0) return;
+  // GTK's root answers with the program name whatever name it was given: let it answer with its
+  // given name. The root is the one object of its class.
+  ATK_OBJECT_GET_CLASS(root)->get_name = +[](AtkObject* object) -> const gchar* { return object->name; };
+}
+
 int onDisplayLost(Display* display) {
   if (liveStore) {
     // Nothing may draw any more: the outcome is not passed on to the panel.
@@ -264,6 +281,8 @@ void start(Gtk::Application& app, Running& running) {
   platform.makePanelWindow = [&running] {
     auto panel = std::make_unique<vesk::GtkPanelWindow>();
     running.panel = panel.get();
+    running.dialogs = std::make_unique<vesk::PanelDialogs>(panel->window().gobj());
+    running.dialogs->onDialogsOpen = [window = panel.get()](bool open) { window->makeWayForDialogs(open); };
     return panel;
   };
   platform.clickMonitors = vesk::makeX11ClickMonitors(
@@ -393,6 +412,9 @@ static int runVesk(int argc, char** argv) {
     }
     // GTK's start-up derives the class from the name, capitalised; no window exists yet.
     gdk_set_program_class(std::string(vesk::applicationId).c_str());
+    // The name people read: screen readers announce the application by it, not by the id above.
+    g_set_application_name(std::string(vesk::strings::appName()).c_str());
+    nameAccessibleApplication();
     gdkIoErrorHandler = XSetIOErrorHandler(onDisplayLost);
   }
 

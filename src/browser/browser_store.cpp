@@ -159,6 +159,10 @@ void BrowserStore::reload() {
   if (auto* page = activePage()) page->reload();
 }
 
+void BrowserStore::runEditingCommand(EditingCommand command) {
+  if (auto* page = activePage()) page->runEditingCommand(command);
+}
+
 void BrowserStore::setZoom(double zoom) {
   zoom_ = zoom;
   for (auto& [id, page] : views_) page->setZoom(zoom);

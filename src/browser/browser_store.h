@@ -106,6 +106,7 @@ class BrowserStore final : private WebPageDelegate {
   void goBack();
   void goForward();
   void reload();
+  void runEditingCommand(EditingCommand command);
 
   // Applies the page zoom (1.0 = 100 %) to every page, active or not, and to pages made later.
   void setZoom(double zoom);

@@ -70,6 +70,9 @@ struct NavigationRequest {
 
 enum class PolicyDecision { allow, cancel };
 
+// Editing commands a page runs on its focused field, as its own menu would.
+enum class EditingCommand { undo, redo };
+
 // A download of a page while it runs.
 struct DownloadProgress {
   std::string name;  // the file's name in the Download folder
@@ -127,6 +130,8 @@ class WebPage {
   virtual void reload() = 0;
   // Page zoom factor, 1.0 = 100 %.
   virtual void setZoom(double zoom) = 0;
+  // Runs the engine's own editing command in the page's focused field (nothing without one).
+  virtual void runEditingCommand(EditingCommand command) = 0;
 
   // Absolute address of the page shown (or being loaded), absent when the page never had one.
   virtual std::optional<std::string> currentAddress() const = 0;

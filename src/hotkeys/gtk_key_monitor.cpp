@@ -55,19 +55,19 @@ bool GtkKeyMonitor::beforeWidgets(Gtk::Window& window, GdkEventKey* event) {
   // A widget that answers first gets the press now; what it leaves unhandled comes back
   // through the window (a second delivery of the same press) and reaches afterWidgets.
   if (focusAnswersFirst(window)) return false;
-  return runHandlers(event);
+  return runHandlers(event, false);
 }
 
 bool GtkKeyMonitor::afterWidgets(Gtk::Window& window, GdkEventKey* event) {
   // Reached only when no widget took the press. Presses that were not first given to such a
   // widget have already been through the handlers.
   if (!focusAnswersFirst(window)) return false;
-  return runHandlers(event);
+  return runHandlers(event, true);
 }
 
-bool GtkKeyMonitor::runHandlers(GdkEventKey* event) {
+bool GtkKeyMonitor::runHandlers(GdkEventKey* event, bool leftByFocus) {
   if (event == nullptr || handlers_.empty() || event->is_modifier) return false;
-  MonitoredKeyPress press{keyEventRecord(*event), event->hardware_keycode};
+  MonitoredKeyPress press{keyEventRecord(*event), event->hardware_keycode, leftByFocus};
   auto alive = lifetime_.handle();
   auto snapshot = handlers_;
   for (const auto& [token, handler] : snapshot) {

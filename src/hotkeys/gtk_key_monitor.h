@@ -41,7 +41,7 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
   bool focusAnswersFirst(Gtk::Window& window) const;
   bool beforeWidgets(Gtk::Window& window, GdkEventKey* event);
   bool afterWidgets(Gtk::Window& window, GdkEventKey* event);
-  bool runHandlers(GdkEventKey* event);
+  bool runHandlers(GdkEventKey* event, bool leftByFocus);
 
   struct Attached {
     Gtk::Window* window;

@@ -13,6 +13,8 @@ namespace vesk {
 struct MonitoredKeyPress {
   KeyEventRecord record;              // key code in the stored numbering, modifiers, characters
   std::uint32_t hardwareKeycode = 0;  // the keyboard's own code for the key (X keycode)
+  // The focused widget (a web page) saw the press first and left it unhandled.
+  bool leftByFocus = false;
 };
 
 class KeyMonitor {

@@ -1,8 +1,8 @@
 #include "hotkeys/portal_hotkey_service.h"
 
 #include <gdk/gdk.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -25,18 +25,6 @@ constexpr std::array<PortalAction, 3> portalActions{{{rawValue(ShortcutAction::s
                                                      {rawValue(ShortcutAction::nextSite), "next"},
                                                      {rawValue(ShortcutAction::previousSite), "previous"}}};
 
-std::string_view description(std::uint32_t id) {
-  switch (shortcutActionFromRaw(id).value_or(ShortcutAction::show)) {
-    case ShortcutAction::nextSite:
-      return strings::optionNext();
-    case ShortcutAction::previousSite:
-      return strings::optionPrevious();
-    case ShortcutAction::show:
-      break;
-  }
-  return strings::optionToggle();
-}
-
 using Alive = Lifetime<PortalHotkeyService>::Handle;
 
 // The bus name a portal puts into request and session paths: the unique name without its
@@ -51,6 +39,37 @@ std::string senderElement(GDBusConnection* connection) {
 }
 
 }  // namespace
+
+std::string_view hotkeyDescription(std::uint32_t id) {
+  switch (shortcutActionFromRaw(id).value_or(ShortcutAction::show)) {
+    case ShortcutAction::nextSite:
+      return strings::optionNext();
+    case ShortcutAction::previousSite:
+      return strings::optionPrevious();
+    case ShortcutAction::show:
+      break;
+  }
+  return strings::optionToggle();
+}
+
+std::optional<std::set<std::string>> portalBoundIds(GVariant* results) {
+  if (results == nullptr) return std::nullopt;
+  GVariantPtr list(g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})")));
+  if (!list) return std::nullopt;
+  std::set<std::string> ids;
+  for (gsize i = 0; i < g_variant_n_children(list.get()); ++i) {
+    const gchar* id = nullptr;
+    g_variant_get_child(list.get(), i, "(&sa{sv})", &id, nullptr);
+    ids.insert(id);
+  }
+  return ids;
+}
+
+bool portalBindingHolds(std::uint32_t response, const std::set<std::string>& asked,
+                        const std::optional<std::set<std::string>>& bound) {
+  if (response != 0 || !bound) return false;
+  return std::includes(bound->begin(), bound->end(), asked.begin(), asked.end());
+}
 
 std::optional<std::string> portalTrigger(std::uint32_t keyCode, std::uint32_t modifiers) {
   auto keysym = keysymForKeyCode(keyCode);
@@ -211,11 +230,12 @@ void PortalHotkeyService::bind() {
   // A session's shortcuts are bound once: a new set goes to a new session.
   closeSession();
   busy_ = true;
-  const std::string token = nextToken();
+  const std::string token = nextRequestToken();
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
-  g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(token.c_str()));
+  g_variant_builder_add(&options, "{sv}", "session_handle_token",
+                        g_variant_new_string(std::string(portalSessionToken).c_str()));
   request("CreateSession", g_variant_new("(a{sv})", &options), token,
           [this](std::uint32_t code, GVariant* results) { sessionCreated(code, results); });
 }
@@ -246,21 +266,24 @@ void PortalHotkeyService::sendBinding() {
     GVariantBuilder properties;
     g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&properties, "{sv}", "description",
-                          g_variant_new_string(std::string(description(id)).c_str()));
+                          g_variant_new_string(std::string(hotkeyDescription(id)).c_str()));
     if (auto trigger = portalTrigger(combination.keyCode, combination.modifiers)) {
       g_variant_builder_add(&properties, "{sv}", "preferred_trigger", g_variant_new_string(trigger->c_str()));
     }
     g_variant_builder_add(&shortcuts, "(sa{sv})", portalShortcutId(id)->c_str(), &properties);
   }
-  const std::string token = nextToken();
+  const std::string token = nextRequestToken();
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
   g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+  std::set<std::string> asked;
+  for (const auto& [id, combination] : sent) asked.insert(*portalShortcutId(id));
   request("BindShortcuts", g_variant_new("(oa(sa{sv})sa{sv})", session_.c_str(), &shortcuts, "", &options), token,
-          [this, sent](std::uint32_t code, GVariant*) {
+          [this, sent, asked](std::uint32_t code, GVariant* results) {
             busy_ = false;
-            if (code != 0) {
-              // The user declined, or the desktop could not bind: no global keys this run.
+            if (!portalBindingHolds(code, asked, portalBoundIds(results))) {
+              // The user declined, or the desktop bound less than asked: no global keys this
+              // run, and the Keys tab says how to bind the commands instead.
               becomeUnavailable();
               return;
             }
@@ -346,9 +369,10 @@ void PortalHotkeyService::request(const char* method, GVariant* parameters, cons
       call);
 }
 
-std::string PortalHotkeyService::nextToken() {
-  // Unique per request within this process, and across Vesk processes on the same bus.
-  return "vesk" + std::to_string(getpid()) + "_" + std::to_string(++tokens_);
+std::string PortalHotkeyService::nextRequestToken() {
+  // Unique per request within this process; request paths carry the connection's name, so other
+  // Vesk processes on the same bus cannot collide.
+  return "vesk_request" + std::to_string(++tokens_);
 }
 
 void PortalHotkeyService::closeSession() {

@@ -29,6 +29,22 @@ std::optional<std::string> portalTrigger(std::uint32_t keyCode, std::uint32_t mo
 // options that do the same), and back; absent for an id or name that is not an action's.
 std::optional<std::string> portalShortcutId(std::uint32_t id);
 std::optional<std::uint32_t> idForPortalShortcut(std::string_view shortcutId);
+// What the desktop shows for an action's shortcut ("Show or hide the panel", …).
+std::string_view hotkeyDescription(std::uint32_t id);
+
+// The session's token: the same at every start, because desktops name what they remember of a
+// session's shortcuts after it (Plasma's component name is the application id, empty for a
+// program that is not sandboxed, followed by this token), so keys the user assigned there are
+// found again after a restart.
+inline constexpr std::string_view portalSessionToken = "vesk";
+
+// The shortcut ids a BindShortcuts answer lists, absent when it lists none in the documented form.
+std::optional<std::set<std::string>> portalBoundIds(GVariant* results);
+// Whether the desktop bound what it was asked: a success that lists every id asked for. Some
+// desktops answer with success and fewer shortcuts or none at all (KDE Plasma 5.27 binds nothing
+// through the portal and only opens its Shortcuts settings): those keys would never fire.
+bool portalBindingHolds(std::uint32_t response, const std::set<std::string>& asked,
+                        const std::optional<std::set<std::string>>& bound);
 
 class PortalHotkeyService : public HotkeyService {
  public:
@@ -69,7 +85,7 @@ class PortalHotkeyService : public HotkeyService {
                std::function<void(std::uint32_t code, GVariant* results)> answered);
   void sessionCreated(std::uint32_t code, GVariant* results);
   void sendBinding();
-  std::string nextToken();
+  std::string nextRequestToken();
   void closeSession();
   void activated(GVariant* parameters);
 

@@ -2,18 +2,22 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "hotkeys/hotkey_service.h"
 
 namespace vesk {
 
-enum class HotkeyBackend { x11Grabs, portal };
+enum class HotkeyBackend { x11Grabs, kglobalaccel, portal };
 
-// X11 key grabs on an X11 session. On a Wayland session the portal, also when Vesk itself runs
-// through Xwayland: there X grabs see the keyboard only while an X11 window has focus.
-HotkeyBackend hotkeyBackendFor(bool waylandSession, bool x11Display);
+// X11 key grabs on an X11 session. On a Wayland session the desktop's service, also when Vesk
+// itself runs through Xwayland (there X grabs see the keyboard only while an X11 window has
+// focus): KDE Plasma's own shortcut service where XDG_CURRENT_DESKTOP (`currentDesktop`, a
+// colon-separated list) names KDE, else the desktop portal. Plasma 5.27's portal binds nothing
+// for a program that is not sandboxed and opens its Shortcuts settings at every start instead.
+HotkeyBackend hotkeyBackendFor(bool waylandSession, bool x11Display, std::string_view currentDesktop = {});
 
-// The service for this session: WAYLAND_DISPLAY and GDK's default display decide.
+// The service for this session: WAYLAND_DISPLAY, XDG_CURRENT_DESKTOP and GDK's default display decide.
 std::unique_ptr<HotkeyService> makeSessionHotkeyService();
 
 }  // namespace vesk

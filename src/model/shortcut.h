@@ -21,6 +21,8 @@ inline constexpr std::uint32_t control = 0x1000;
 namespace KeyCode {
 inline constexpr std::uint16_t space = 49;
 inline constexpr std::uint16_t escape = 53;
+inline constexpr std::uint16_t y = 16;
+inline constexpr std::uint16_t z = 6;
 }  // namespace KeyCode
 
 // What Shortcut::from reads from a key press; the platform layer fills it.

@@ -104,6 +104,7 @@ std::string_view shortcutUpdateFailed() { return _("Could not update the shortcu
 std::string trayToolTip(std::string_view shortcut) {
   return format(_("Vesk \u2014 {shortcut} \u00b7 Double-click for options"), {{"shortcut", shortcut}});
 }
+std::string_view trayMenuOpen() { return _("Open Vesk"); }
 std::string_view trayMenuSettings() { return _("Settings\u2026"); }
 std::string_view quitVesk() { return _("Quit Vesk"); }
 std::string saveErrorReport(std::string_view reason) {

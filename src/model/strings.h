@@ -58,6 +58,8 @@ std::string_view shortcutUpdateFailed();
 
 // The tray.
 std::string trayToolTip(std::string_view shortcut);
+// The first item of the tray menu where a click on the icon opens the menu (GNOME Shell).
+std::string_view trayMenuOpen();
 std::string_view trayMenuSettings();
 std::string_view quitVesk();
 std::string saveErrorReport(std::string_view reason);

@@ -168,6 +168,20 @@ void BrowserContent::render(bool onScreen) {
   }
 }
 
+Gtk::Widget* BrowserContent::focusWidget(FocusTarget target) const {
+  switch (target) {
+    case FocusTarget::page:
+      return host_ && shownKind_ == BrowserContentKind::webView ? host_->get_child() : nullptr;
+    case FocusTarget::cardButton:
+      if (shownKind_ == BrowserContentKind::handoff) return handoffOpen_;
+      if (shownKind_ == BrowserContentKind::emptyState) return addWebsite_;
+      return errorLayer_.get_visible() ? tryAgain_ : nullptr;
+    case FocusTarget::ownRule:
+      break;
+  }
+  return nullptr;
+}
+
 void BrowserContent::placeHost(const LinkSite& site) {
   if (host_ && host_->site().id == site.id) {
     // Same identity: an edited address or name is given to the same host.
@@ -181,6 +195,7 @@ void BrowserContent::placeHost(const LinkSite& site) {
   host_->set_vexpand(true);
   webLayer_.add(*host_);
   static_cast<Gtk::Widget&>(*host_).show();
+  if (pagePlaced) pagePlaced();
 }
 
 void BrowserContent::dropHost() {

@@ -9,6 +9,7 @@
 #include <gtkmm/overlay.h>
 #include <gtkmm/spinner.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,6 +40,13 @@ class BrowserContent : public Gtk::Box {
   Gtk::Button& switchWebsiteButton() { return *switchWebsite_; }
   Gtk::Widget& emptyState() { return emptyFrame_; }
   Gtk::Button& addWebsiteButton() { return *addWebsite_; }
+
+  // The widget that takes keyboard focus for `target`: the page's own view, or the first button of
+  // the error card, the hand-off card or the empty state, whichever is shown. Null while the page
+  // is not in place yet (the web engine is still loading) and for the screens' own rule.
+  Gtk::Widget* focusWidget(FocusTarget target) const;
+  // Called each time a page is placed in the area, for focus that waited for it.
+  std::function<void()> pagePlaced;
 
  private:
   void buildErrorLayer();

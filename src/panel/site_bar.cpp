@@ -77,7 +77,9 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   menuButton_.set_relief(Gtk::RELIEF_NONE);
   menuButton_.set_focus_on_click(false);
   menuButton_.set_tooltip_text(std::string(strings::switchWebsite()));
-  setAccessibleName(menuButton_, strings::switchWebsite());
+  // A screen reader reads the title shown on the button (set with it in render) and then what
+  // the button does.
+  setAccessibleDescription(menuButton_, strings::switchWebsite());
   menuButton_.set_valign(Gtk::ALIGN_CENTER);
   addClasses(menuButton_, {"vesk-menu-button"});
   menuButton_.set_popup(menu_);
@@ -133,7 +135,10 @@ void SiteBar::render() {
   std::string title = state_.siteMenuTitle();
   auto site = state_.model.selectedSite();
   title = text::shownOnOneLine(title, site && title == site->name ? shownNameLength : titleAddressLength);
-  if (title_.get_text() != title) title_.set_text(title);
+  if (title_.get_text() != title) {
+    title_.set_text(title);
+    setAccessibleName(menuButton_, title);
+  }
   rebuildMenu();
 }
 

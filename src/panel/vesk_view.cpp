@@ -72,6 +72,7 @@ VeskView::VeskView(AppModel& model, PanelServices services, std::function<void()
 
   show_all();
   observe();
+  content_->pagePlaced = [this] { placeFocus(); };
 
   signal_map().connect([this] {
     state_->appeared();
@@ -170,6 +171,7 @@ void VeskView::observe() {
   redraw_.watch(s.isAdding);
   redraw_.watch(s.editing);
   redraw_.watch(s.settingsTab);
+  redraw_.watch(s.focusRequests);
 }
 
 void VeskView::render() {
@@ -214,6 +216,37 @@ void VeskView::render() {
   if (results) results_->render();
   content_->render(s.showsBrowserArea());
   toolbar_->render();
+  placeFocus();
+}
+
+bool VeskView::focusInBrowserContent() const {
+  auto* window = dynamic_cast<const Gtk::Window*>(get_toplevel());
+  const Gtk::Widget* focus = window ? window->get_focus() : nullptr;
+  return focus == nullptr || focus == content_ || focus->is_ancestor(*content_);
+}
+
+void VeskView::placeFocus() {
+  VeskViewState& s = *state_;
+  const FocusTarget target = s.focusTarget();
+  const bool asked = s.focusRequests() != focusPlaced_;
+  if (!asked && (target == focusedTarget_ || !focusInBrowserContent())) return;
+  auto* window = dynamic_cast<Gtk::Window*>(get_toplevel());
+  if (!window) return;
+  if (target == FocusTarget::ownRule) {
+    focusPlaced_ = s.focusRequests();
+    focusedTarget_ = target;
+    return;
+  }
+  Gtk::Widget* widget = content_->focusWidget(target);
+  if (!widget) {
+    // The page is not in place yet: no control holds the focus meanwhile (Space on the site
+    // drop-down would open it), and the request waits for the page.
+    if (window->get_focus()) window->unset_focus();
+    return;
+  }
+  focusPlaced_ = s.focusRequests();
+  focusedTarget_ = target;
+  if (!widget->has_focus()) widget->grab_focus();
 }
 
 Gtk::Widget* makeVeskView(AppModel& model, std::function<void()> close, const RequestWebServices& requestWeb,

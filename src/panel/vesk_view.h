@@ -70,6 +70,10 @@ class VeskView : public Gtk::Box {
   void buildHeader();
   void observe();
   void renderMark();
+  // Moves keyboard focus where the state wants it, once per request, and again when what shows
+  // in the browser area changes under a focus that was in it (an error card over the page).
+  void placeFocus();
+  bool focusInBrowserContent() const;
 
   std::unique_ptr<VeskViewState> state_;
   std::unique_ptr<PanelStyle> style_;
@@ -102,6 +106,8 @@ class VeskView : public Gtk::Box {
   // redraw) went first and the new page waited for the one after, a whole frame interval later.
   IdleRedraw redraw_{[this] { render(); }, G_PRIORITY_HIGH_IDLE};
   bool restyle_ = false;
+  std::uint64_t focusPlaced_ = 0;  // the last focus request carried out
+  FocusTarget focusedTarget_ = FocusTarget::ownRule;
   std::unique_ptr<DesktopServices> desktop_;
   sigc::connection placed_;
 };

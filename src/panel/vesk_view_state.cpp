@@ -23,6 +23,13 @@ BrowserContentKind browserContentKind(const std::optional<LinkSite>& site, bool 
   return BrowserContentKind::webView;
 }
 
+std::optional<EditingCommand> editingCommandFor(const KeyEventRecord& key) {
+  if (!key.control || key.option || key.command) return std::nullopt;
+  if (key.keyCode == KeyCode::z) return key.shift ? EditingCommand::redo : EditingCommand::undo;
+  if (key.keyCode == KeyCode::y && !key.shift) return EditingCommand::redo;
+  return std::nullopt;
+}
+
 VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::function<void()> close)
     : model(model),
       browser(services.pages, services.clipboard, services.workspace),
@@ -37,6 +44,18 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
     showSettings.set(false);
     showSearch.set(false);
     query.set("");
+    requestFocus();
+  }));
+  // A new site's page takes the typing; so does the page again once the search row or the
+  // settings screen closes, whichever way it closes.
+  subscriptions_.push_back(model.selectedID.observe([this](const std::optional<Uuid>& id) {
+    if (id != this->model.selectedID()) requestFocus();
+  }));
+  subscriptions_.push_back(showSearch.observe([this](const bool& shown) {
+    if (!shown && showSearch()) requestFocus();
+  }));
+  subscriptions_.push_back(showSettings.observe([this](const bool& shown) {
+    if (!shown && showSettings()) requestFocus();
   }));
   subscriptions_.push_back(model.settingsRequestCount.observe([this](const std::int64_t& count) {
     if (count == this->model.settingsRequestCount()) return;
@@ -62,11 +81,22 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
     self->escape();
     return true;
   });
+  // Undo and redo in a page's field. The engine binds no keys for them; a page that handles the
+  // press itself (an editor with its own undo) keeps it, as only presses it left unhandled come here.
+  editingHandler_ = services_.keyMonitor.install([weak = lifetime_.handle()](const MonitoredKeyPress& press) {
+    VeskViewState* self = weak.get();
+    if (!self || !press.leftByFocus || !self->pageAnswersKeys()) return false;
+    const auto command = editingCommandFor(press.record);
+    if (!command) return false;
+    self->browser.runEditingCommand(*command);
+    return true;
+  });
 }
 
 VeskViewState::~VeskViewState() {
   lifetime_.end();
   if (escapeHandler_) services_.keyMonitor.remove(*escapeHandler_);
+  if (editingHandler_) services_.keyMonitor.remove(*editingHandler_);
   subscriptions_.clear();
 }
 
@@ -202,6 +232,12 @@ void VeskViewState::addPastedLink() {
 
 BrowserContentKind VeskViewState::browserContent() const {
   return browserContentKind(model.selectedSite(), browser.requiresExternalSignIn(), browser.activeID());
+}
+
+FocusTarget VeskViewState::focusTarget() const {
+  if (showSettings() || showSearch()) return FocusTarget::ownRule;
+  if (!showsPage() || browser.errorText() || !webProblem().empty()) return FocusTarget::cardButton;
+  return FocusTarget::page;
 }
 
 void VeskViewState::addFirstWebsite() {

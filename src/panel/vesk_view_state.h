@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,14 @@ struct DownloadRow {
 
 // What the browser area shows for the selected site.
 enum class BrowserContentKind { emptyState, handoff, webView };
+
+// Where keyboard focus belongs on the panel as it stands. `ownRule`: the screen places it itself
+// (the search row focuses its field, the settings screen its controls).
+enum class FocusTarget { ownRule, page, cardButton };
+
+// The editing command a key press asks a page for (Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo),
+// or absent for any other press.
+std::optional<EditingCommand> editingCommandFor(const KeyEventRecord& key);
 
 // The toolbar's state for one redraw. With no page on screen it shows nothing of the page that
 // was active last: nothing enabled, nothing loading.
@@ -74,6 +83,9 @@ class VeskViewState {
   Published<std::optional<std::string>> loginItemError;
   Published<std::optional<ShortcutAction>> recordingAction;
   Published<bool> searchFocused{false};
+  // Counts the moments keyboard focus must move to focusTarget(): the panel shown, another site
+  // selected, the search row or the settings screen closed. The view places it on its next redraw.
+  Published<std::uint64_t> focusRequests{0};
 
   Workspace& workspace() const { return services_.workspace; }
   Clipboard& clipboard() const { return services_.clipboard; }
@@ -138,6 +150,10 @@ class VeskViewState {
   // Key presses go to the page before the panel only while the page is there to answer them: on
   // screen and not behind the error card (a page whose web process ended answers nothing).
   bool pageAnswersKeys() const { return showsPage() && !browser.errorText(); }
+  // Where keyboard focus goes now: into the selected site's page, to the first button of the card
+  // or empty state shown instead of it (an error card over the page too), or left to the search
+  // row or the settings screen while they are open.
+  FocusTarget focusTarget() const;
   void addFirstWebsite();
   void switchWebsite();
   ToolbarState toolbar() const;
@@ -157,11 +173,13 @@ class VeskViewState {
 
  private:
   void finishSearch();
+  void requestFocus() { focusRequests.set(focusRequests() + 1); }
 
   PanelServices services_;
   std::function<void()> close_;
   std::vector<Subscription> subscriptions_;
   std::optional<KeyMonitor::Token> escapeHandler_;
+  std::optional<KeyMonitor::Token> editingHandler_;
   // Deferred tasks and the key handler reach the state only while it lives.
   Lifetime<VeskViewState> lifetime_{this};
 };

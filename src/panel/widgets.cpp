@@ -77,6 +77,10 @@ void setAccessibleName(Gtk::Widget& widget, std::string_view name) {
   atk_object_set_name(gtk_widget_get_accessible(widget.gobj()), std::string(name).c_str());
 }
 
+void setAccessibleDescription(Gtk::Widget& widget, std::string_view description) {
+  atk_object_set_description(gtk_widget_get_accessible(widget.gobj()), std::string(description).c_str());
+}
+
 Gtk::Button* IconButtonStyle::make(std::string_view symbol, std::string_view tooltip, std::string_view name) {
   auto* button = Gtk::make_managed<Gtk::Button>();
   button->set_image(*symbolImage(symbol, symbolPoints));

@@ -48,6 +48,8 @@ void ellipsizeCaption(Gtk::Button& button);
 
 // Gives `widget` the name a screen reader says for it.
 void setAccessibleName(Gtk::Widget& widget, std::string_view name);
+// Gives `widget` the description a screen reader says after its name (what it does).
+void setAccessibleDescription(Gtk::Widget& widget, std::string_view description);
 
 // The shared look of the panel's square symbol buttons: a 27-point square hit area, the symbol in
 // the secondary colour, and a surface fill while pressed. No hover or disabled look of its own.

@@ -38,6 +38,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusItem_->onClick = [withSelf](const TrayClick& click) {
       withSelf([&](AppDelegate& self) { self.toggleFromMenuBar(click); });
     };
+    statusItem_->onOpen = [withSelf] { withSelf([](AppDelegate& self) { self.reveal(); }); };
     statusItem_->onSettings = [withSelf] { withSelf([](AppDelegate& self) { self.openSettings(); }); };
     statusItem_->onQuit = [withSelf] { withSelf([](AppDelegate& self) { self.quitVesk(); }); };
     statusItem_->onNoTrayHost = [withSelf] { withSelf([](AppDelegate& self) { self.noTrayHost(); }); };

@@ -39,6 +39,10 @@ ColorScheme desktopColorScheme(std::optional<std::uint32_t> portalColorScheme, s
 
 SymbolColor trayGlyphColor(ColorScheme scheme) { return scheme == ColorScheme::dark ? symbolLight : symbolDark; }
 
+SymbolColor trayOutlineColor(ColorScheme scheme) {
+  return scheme == ColorScheme::dark ? symbolOutlineDark : symbolOutlineLight;
+}
+
 DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::function<void()> changed)
     : connection_(connection), changed_(std::move(changed)) {
   if (GtkSettings* settings = gtk_settings_get_default()) {

@@ -29,6 +29,9 @@ ColorScheme desktopColorScheme(std::optional<std::uint32_t> portalColorScheme, s
 // The glyph colour of the tray pixmaps: light on the dark scheme's panels, dark on the light ones.
 SymbolColor trayGlyphColor(ColorScheme scheme);
 
+// The outline drawn around that glyph: its opposite, for panels that do not follow the scheme.
+SymbolColor trayOutlineColor(ColorScheme scheme);
+
 // Follows the desktop's scheme: reads the portal once without blocking, then follows its
 // SettingChanged signal and the GTK theme's name, and calls `changed` whenever the scheme changes.
 class DesktopColorScheme {

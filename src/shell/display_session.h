@@ -24,4 +24,9 @@ std::string preferredBackends(bool hasX11Display, bool hasWaylandDisplay, const 
 // round trip and disconnects. Unreachable when there is none.
 WaylandCompositor probeWaylandCompositor();
 
+// Whether GTK's display is a Wayland display whose compositor offers layer surfaces, asked once
+// on GTK's own connection. Ask this before any gtk-layer-shell call: the library's own check
+// prints a warning on standard error on compositors without them (weston, GNOME).
+bool layerShellOffered();
+
 }  // namespace vesk

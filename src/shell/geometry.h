@@ -11,6 +11,12 @@ struct ScreenPoint {
   bool operator==(const ScreenPoint&) const = default;
 };
 
+struct ScreenSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const ScreenSize&) const = default;
+};
+
 struct ScreenRect {
   int x = 0;
   int y = 0;

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <utility>
 
+#include "model/glib_handles.h"
 #include "model/strings.h"
+#include "shell/display_session.h"
+#include "shell/sway_work_area.h"
 
 namespace vesk {
 namespace {
@@ -92,12 +95,15 @@ GtkPanelWindow::GtkPanelWindow() {
 
   // On a Wayland compositor that offers layer surfaces the panel is one: kept above windows at a
   // screen edge, clear of the bars, taking the keyboard when shown and giving it back on demand.
+  // It lives on the overlay layer, one above the click catcher's: compositors order the surfaces
+  // of one layer as they please (sway 1.7 puts the older on top, and the catcher, mapped first,
+  // then took every click meant for the panel), while a higher layer is always on top.
   GdkDisplay* display = gdk_display_get_default();
-  if (display && !GDK_IS_X11_DISPLAY(display) && gtk_layer_is_supported()) {
+  if (display && !GDK_IS_X11_DISPLAY(display) && layerShellOffered()) {
     GtkWindow* window = window_.gobj();
     gtk_layer_init_for_window(window);
     gtk_layer_set_namespace(window, "vesk");
-    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_TOP);
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
     gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
     layerShell_ = true;
     // Shown, it takes the keyboard as a window presented by the user would, and keeps it until
@@ -114,26 +120,26 @@ GtkPanelWindow::GtkPanelWindow() {
     for (auto edge :
          {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT, GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM})
       gtk_layer_set_anchor(catcher, edge, TRUE);
-    if (auto visual = catcher_.get_screen()->get_rgba_visual())
-      gtk_widget_set_visual(GTK_WIDGET(catcher), visual->gobj());
-    catcher_.set_app_paintable(true);
-    catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
-    catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
-      cr->set_operator(Cairo::OPERATOR_SOURCE);
-      cr->set_source_rgba(0, 0, 0, 0);
-      cr->paint();
-      return true;
-    });
-    catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
-      if (isShown() && onFocusLost) onFocusLost();
-      return true;
-    });
-    window_.signal_hide().connect([this] { catcher_.hide(); });
+    catchClicks();
   }
   // Where clicks in other applications cannot be seen (on Wayland, and in Wayland windows for an
   // X11 window through Xwayland), the panel closes when another application takes the keyboard.
+  // A bar takes no keyboard: through Xwayland on sway, strips of Wayland surfaces of our own over
+  // the bars catch clicks there while the panel is shown.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* sway = std::getenv("SWAYSOCK");
+  if (display && GDK_IS_X11_DISPLAY(display) && wayland && *wayland && sway && *sway) {
+    barCatcher_ = std::make_unique<BarClickCatcher>([this] {
+      if (isShown() && onFocusLost) onFocusLost();
+    });
+    barHide_ = window_.signal_hide().connect([this] {
+      barDelay_.disconnect();
+      if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+      barCatcher_->uncover();
+    });
+  }
   closesOnFocusLoss_ = (display && !GDK_IS_X11_DISPLAY(display)) || (wayland && *wayland);
+  startDesktopCatcher();
   if (closesOnFocusLoss_) {
     window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
       focusOut();
@@ -142,7 +148,87 @@ GtkPanelWindow::GtkPanelWindow() {
   }
 }
 
-GtkPanelWindow::~GtkPanelWindow() { focusCheck_.disconnect(); }
+GtkPanelWindow::~GtkPanelWindow() {
+  focusCheck_.disconnect();
+  barHide_.disconnect();
+  barDelay_.disconnect();
+  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+  watchOverview(false);
+}
+
+void GtkPanelWindow::watchOverview(bool watch) {
+  if (!watch && overviewWatch_ == 0) return;
+  // The session bus is already connected (the tray icon lives on it): this returns it at once.
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) return;
+  if (overviewWatch_ != 0) g_dbus_connection_signal_unsubscribe(bus.get(), std::exchange(overviewWatch_, 0));
+  if (!watch) return;
+  overviewWatch_ = g_dbus_connection_signal_subscribe(
+      bus.get(), "org.gnome.Shell", "org.freedesktop.DBus.Properties", "PropertiesChanged", "/org/gnome/Shell",
+      "org.gnome.Shell", G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+         gpointer data) {
+        auto* self = static_cast<GtkPanelWindow*>(data);
+        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) return;
+        GVariantPtr changed(g_variant_get_child_value(parameters, 1));
+        gboolean overview = FALSE;
+        if (g_variant_lookup(changed.get(), "OverviewActive", "b", &overview) && overview && self->isShown() &&
+            self->onFocusLost)
+          self->onFocusLost();
+      },
+      this, nullptr);
+}
+
+void GtkPanelWindow::catchClicks() {
+  if (auto visual = catcher_.get_screen()->get_rgba_visual())
+    gtk_widget_set_visual(GTK_WIDGET(catcher_.gobj()), visual->gobj());
+  catcher_.set_app_paintable(true);
+  catcher_.add_events(Gdk::BUTTON_PRESS_MASK);
+  catcher_.signal_draw().connect([](const Cairo::RefPtr<Cairo::Context>& cr) {
+    cr->set_operator(Cairo::OPERATOR_SOURCE);
+    cr->set_source_rgba(0, 0, 0, 0);
+    cr->paint();
+    return true;
+  });
+  catcher_.signal_button_press_event().connect([this](GdkEventButton*) {
+    if (isShown() && onFocusLost) onFocusLost();
+    return true;
+  });
+  window_.signal_hide().connect([this] {
+    catcher_.hide();
+    watchOverview(false);
+  });
+}
+
+void GtkPanelWindow::startDesktopCatcher() {
+  GdkDisplay* display = gdk_display_get_default();
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!display || !GDK_IS_X11_DISPLAY(display) || !wayland || !*wayland) return;
+  const std::string manager = gdk_x11_screen_get_window_manager_name(gdk_display_get_default_screen(display));
+  if (manager != "GNOME Shell" && manager != "Mutter") return;
+  desktopCatcher_ = true;
+  catcher_.set_title(std::string(strings::appName()));
+  catcher_.set_decorated(false);
+  catcher_.set_skip_taskbar_hint(true);
+  catcher_.set_skip_pager_hint(true);
+  catcher_.set_accept_focus(false);
+  catcher_.set_type_hint(Gdk::WINDOW_TYPE_HINT_DESKTOP);
+  catchClicks();
+}
+
+void GtkPanelWindow::showDesktopCatcher() {
+  if (!desktopCatcher_) return;
+  // It covers the panel's monitor; other windows, the panel and the shell stay above it.
+  GdkMonitor* monitor = monitorFor(anchor_);
+  if (!monitor) return;
+  GdkRectangle area{};
+  gdk_monitor_get_geometry(monitor, &area);
+  catcher_.move(area.x, area.y);
+  catcher_.set_default_size(area.width, area.height);
+  catcher_.resize(area.width, area.height);
+  catcher_.show();
+  watchOverview(true);
+}
 
 void GtkPanelWindow::focusOut() {
   // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
@@ -241,8 +327,10 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   anchor_ = anchor;
   if (layerShell_) {
     placeLayer(anchor);
-    keyboardClaim_->start();
-    catcher_.show();
+    if (!dialogsOpen_) {
+      keyboardClaim_->start();
+      catcher_.show();
+    }
     window_.show();
     window_.present();
     return;
@@ -256,12 +344,58 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   guint32 time = gtk_get_current_event_time();
   GdkWindow* gdkWindow = window_.get_window() ? window_.get_window()->gobj() : nullptr;
   if (time == GDK_CURRENT_TIME && gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) time = gdk_x11_get_server_time(gdkWindow);
+  showDesktopCatcher();
   window_.show();
   window_.move(at.x, at.y);
   window_.present(time);
+  if (barCatcher_) coverBars();
+}
+
+void GtkPanelWindow::coverBars() {
+  // The tray icon is in a bar: the second click of a double click on it (which opens the tray
+  // menu) must still reach it, so the strips come only once the double-click time has passed.
+  int doubleClickTime = 400;
+  if (GtkSettings* settings = gtk_settings_get_default())
+    g_object_get(settings, "gtk-double-click-time", &doubleClickTime, nullptr);
+  barDelay_.disconnect();
+  barDelay_ = Glib::signal_timeout().connect(
+      [this] {
+        askWhereTheBarsAre();
+        return false;
+      },
+      std::max(0, doubleClickTime));
+}
+
+void GtkPanelWindow::askWhereTheBarsAre() {
+  if (barQuestion_) g_cancellable_cancel(barQuestion_.get());
+  barQuestion_.reset(g_cancellable_new());
+  askSwayWorkArea(std::getenv("SWAYSOCK"), barQuestion_.get(), [this](std::optional<ScreenRect> area) {
+    if (!area || !isShown()) return;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor =
+        display ? gdk_display_get_monitor_at_point(display, area->x + area->width / 2, area->y + area->height / 2)
+                : nullptr;
+    if (!monitor) return;
+    GdkRectangle output{};
+    gdk_monitor_get_geometry(monitor, &output);
+    barCatcher_->cover(ScreenRect{output.x, output.y, output.width, output.height}, *area);
+  });
 }
 
 void GtkPanelWindow::close() { window_.hide(); }
+
+void GtkPanelWindow::makeWayForDialogs(bool open) {
+  if (!layerShell_ || open == dialogsOpen_) return;
+  dialogsOpen_ = open;
+  gtk_layer_set_layer(window_.gobj(), open ? GTK_LAYER_SHELL_LAYER_BOTTOM : GTK_LAYER_SHELL_LAYER_OVERLAY);
+  if (open) {
+    catcher_.hide();
+  } else if (isShown()) {
+    catcher_.show();
+    // Back on top the panel asks for the keyboard again: the compositor gave it to the dialog.
+    keyboardClaim_->start();
+  }
+}
 
 std::optional<ScreenRect> GtkPanelWindow::workArea(const std::optional<ScreenRect>& anchor) const {
   GdkMonitor* monitor = monitorFor(anchor);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "model/glib_handles.h"
+#include "shell/bar_click_catcher.h"
 #include "shell/geometry.h"
 #include "shell/layer_keyboard.h"
 #include "shell/panel_window.h"
@@ -69,18 +71,45 @@ class GtkPanelWindow final : public PanelWindow {
   // Whether the panel is a layer surface of a Wayland compositor.
   bool usesLayerShell() const { return layerShell_; }
 
+  // While one of the panel's dialogs (a page's file chooser, say) is open. A layer surface is
+  // above every window, so the dialog would open under the panel and its click catcher: the panel
+  // goes below windows and the catcher away until the last dialog closes. An X11 panel keeps its
+  // place (its dialogs are kept above it).
+  void makeWayForDialogs(bool open);
+
  private:
   Gtk::Window window_;
   PanelContentFrame frame_;
   int width_ = 500, height_ = 700;
   std::optional<ScreenRect> anchor_;  // the icon area the panel was last shown under
   bool layerShell_ = false;
+  bool dialogsOpen_ = false;
   bool closesOnFocusLoss_ = false;
   sigc::connection focusCheck_;
-  Gtk::Window catcher_;                                // on a layer: takes clicks outside the shown panel
+  // Takes clicks outside the shown panel: on a layer, a layer surface over everything but the
+  // panel; through Xwayland under GNOME Shell, a desktop window under every window.
+  Gtk::Window catcher_;
   std::unique_ptr<LayerKeyboardClaim> keyboardClaim_;  // on a layer
+  // X11 through Xwayland on sway: takes clicks on the bars while the panel is shown.
+  std::unique_ptr<BarClickCatcher> barCatcher_;
+  GObjectPtr<GCancellable> barQuestion_;  // the pending question to sway, cancelled on hide
+  sigc::connection barHide_;
+  sigc::connection barDelay_;  // the strips wait for the double-click time after a show
+  void coverBars();
+  void askWhereTheBarsAre();
   void placeLayer(const std::optional<ScreenRect>& anchor);
   void focusOut();
+  // Under GNOME Shell an X11 client sees no click on the desktop, which is no window there: a
+  // transparent window of the desktop's type takes them while the panel is shown.
+  void startDesktopCatcher();
+  void showDesktopCatcher();
+  bool desktopCatcher_ = false;
+  // While shown under GNOME Shell: its overview opening (Activities, the Super key) closes the
+  // panel, which the overview hides, as a click outside would.
+  unsigned overviewWatch_ = 0;
+  void watchOverview(bool watch);
+  // Sends a click on the catcher to onFocusLost.
+  void catchClicks();
   bool ownWindowHasFocus() const;
 };
 

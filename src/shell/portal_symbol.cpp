@@ -10,10 +10,15 @@
 
 namespace vesk {
 
-Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) {
+namespace {
+
+Cairo::RefPtr<Cairo::ImageSurface> newSymbolSurface(double size) {
   const int pixels = std::max(1, static_cast<int>(std::ceil(size)));
-  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, pixels, pixels);
-  auto cr = Cairo::Context::create(surface);
+  return Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, pixels, pixels);
+}
+
+// Draws the symbol in `color`, every edge moved out by `grow` (0 for the symbol itself).
+void drawSymbol(const Cairo::RefPtr<Cairo::Context>& cr, double size, SymbolColor color, double grow) {
   const double u = size / 18.0;
   // The geometry is defined with the origin at the bottom left and y growing upwards; cairo's
   // origin is the top left, so a rectangle (x, y, w, h) lands at (x, size - y - h, w, h).
@@ -21,23 +26,21 @@ Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) 
 
   cr->set_source_rgba(color.red, color.green, color.blue, color.alpha);
   roundedRectangle(cr, 4 * u, flipY(2 * u, 14 * u), 10 * u, 14 * u, 5 * u);
-  cr->set_line_width(1.8 * u);
+  cr->set_line_width(1.8 * u + 2 * grow);
   cr->stroke();
 
   roundedRectangle(cr, 7 * u, flipY(5 * u, 1.6 * u), 4 * u, 1.6 * u, 0.8 * u);
-  cr->fill();
-  surface->flush();
-  return surface;
+  if (grow > 0) {
+    // A stroke centred on the bar's edge reaches `grow` beyond it.
+    cr->fill_preserve();
+    cr->set_line_width(2 * grow);
+    cr->stroke();
+  } else {
+    cr->fill();
+  }
 }
 
-Glib::RefPtr<Gdk::Pixbuf> portalSymbolPixbuf(double size, SymbolColor color) {
-  auto surface = portalSymbol(size, color);
-  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, surface->get_width(), surface->get_height());
-  return Glib::wrap(pixbuf);
-}
-
-std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color) {
-  auto surface = portalSymbol(size, color);
+std::vector<std::uint8_t> straightArgb(const Cairo::RefPtr<Cairo::ImageSurface>& surface) {
   const int width = surface->get_width(), height = surface->get_height(), stride = surface->get_stride();
   const unsigned char* data = surface->get_data();
   std::vector<std::uint8_t> out;
@@ -58,6 +61,42 @@ std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) {
+  auto surface = newSymbolSurface(size);
+  drawSymbol(Cairo::Context::create(surface), size, color, 0);
+  surface->flush();
+  return surface;
+}
+
+double symbolOutlineWidth(double size) { return std::max(1.0, size / 22.0); }
+
+Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline) {
+  auto surface = newSymbolSurface(size);
+  auto cr = Cairo::Context::create(surface);
+  drawSymbol(cr, size, outline, symbolOutlineWidth(size));
+  // The glyph replaces the outline where they overlap, so a translucent outline never tints it.
+  cr->set_operator(Cairo::OPERATOR_SOURCE);
+  drawSymbol(cr, size, glyph, 0);
+  surface->flush();
+  return surface;
+}
+
+Glib::RefPtr<Gdk::Pixbuf> portalSymbolPixbuf(double size, SymbolColor color) {
+  auto surface = portalSymbol(size, color);
+  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, surface->get_width(), surface->get_height());
+  return Glib::wrap(pixbuf);
+}
+
+std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color) {
+  return straightArgb(portalSymbol(size, color));
+}
+
+std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline) {
+  return straightArgb(outlinedPortalSymbol(size, glyph, outline));
 }
 
 }  // namespace vesk

@@ -17,6 +17,9 @@ inline constexpr SymbolColor symbolBlack{0, 0, 0, 1};
 // The tray glyph's colours: light for dark panels, dark for light ones.
 inline constexpr SymbolColor symbolLight{0.93, 0.93, 0.93, 1};
 inline constexpr SymbolColor symbolDark{0.13, 0.13, 0.13, 1};
+// The outlines around them, a little translucent so that they read as an edge, not a second shape.
+inline constexpr SymbolColor symbolOutlineDark{0.1, 0.1, 0.1, 0.85};
+inline constexpr SymbolColor symbolOutlineLight{0.98, 0.98, 0.98, 0.85};
 
 // A new square ARGB32 image of ceil(size) pixels with the symbol drawn at `size`;
 // everything but the symbol stays transparent.
@@ -28,5 +31,17 @@ Glib::RefPtr<Gdk::Pixbuf> portalSymbolPixbuf(double size, SymbolColor color = sy
 // The drawing as the tray protocol's pixmap: width * height pixels of ARGB32 in network byte order,
 // not premultiplied.
 std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color = symbolBlack);
+
+// The tray icon: the symbol in `glyph` over a thin band of `outline` around its every edge. Tray
+// hosts do not say what colour their panel is, and a desktop's colour scheme does not tell either
+// (Plasma's light panel under a dark scheme, GNOME's dark top bar under a light one): with a light
+// glyph and a dark outline, or the reverse, one of the two contrasts with any panel.
+Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline);
+
+// How wide the outline is at `size`: one pixel at the usual tray sizes, growing with the symbol.
+double symbolOutlineWidth(double size);
+
+// The outlined symbol as the tray protocol's pixmap (as `portalSymbolArgb`).
+std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline);
 
 }  // namespace vesk

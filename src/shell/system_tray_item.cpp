@@ -16,7 +16,9 @@
 
 #include "model/constants.h"
 #include "model/strings.h"
+#include "shell/display_session.h"
 #include "shell/portal_symbol.h"
+#include "shell/sway_work_area.h"
 
 namespace vesk {
 namespace {
@@ -68,7 +70,31 @@ std::chrono::milliseconds doubleClickTime() {
   return std::chrono::milliseconds(time > 0 ? time : 400);
 }
 
+// The name of the process with this id, as the kernel keeps it (at most 15 characters).
+std::string processName(guint32 pid) {
+  gchar* contents = nullptr;
+  const std::string path = "/proc/" + std::to_string(pid) + "/comm";
+  if (!g_file_get_contents(path.c_str(), &contents, nullptr, nullptr)) return {};
+  GCharPtr owned(contents);
+  std::string name = contents;
+  while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
 }  // namespace
+
+TrayHost trayHostForProcess(std::string_view name) {
+  constexpr std::string_view screenHosts[] = {"plasmashell", "gnome-shell",  "xfce4-panel", "lxqt-panel",
+                                              "mate-panel",  "budgie-panel", "cinnamon",    "wrapper-2.0"};
+  constexpr std::string_view barHosts[] = {"waybar", "sfwbar", "ironbar", "yambar", "eww"};
+  for (auto host : screenHosts) {
+    if (name == host) return TrayHost::screenPoints;
+  }
+  for (auto host : barHosts) {
+    if (name == host) return TrayHost::barPoints;
+  }
+  return TrayHost::unknown;
+}
 
 SystemTrayItem::SystemTrayItem(std::string iconThemePath)
     : iconThemePath_(std::move(iconThemePath)),
@@ -137,15 +163,24 @@ void SystemTrayItem::exportItem() {
   // back to an XEmbed icon while there is none.
   watcherId_ = g_bus_watch_name_on_connection(
       connection_.get(), watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, gpointer self) {
-        static_cast<SystemTrayItem*>(self)->watcherAppeared();
+      [](GDBusConnection*, const char*, const char* owner, gpointer self) {
+        static_cast<SystemTrayItem*>(self)->watcherAppeared(owner);
       },
       [](GDBusConnection*, const char*, gpointer self) { static_cast<SystemTrayItem*>(self)->watcherVanished(); }, this,
       nullptr);
 }
 
-void SystemTrayItem::watcherAppeared() {
+void SystemTrayItem::watcherAppeared(const char* owner) {
   watcherPresent_ = true;
+  // GNOME Shell's AppIndicator extension opens an item's menu on a click and calls Activate only
+  // on a double click (an item without a menu it does not show at all): there the menu's first
+  // item opens the panel, as GNOME's indicator menus begin with their application.
+  lookUpProcess(owner ? owner : "", [this](const std::string& process) {
+    const bool menuOnClick = process == "gnome-shell";
+    if (menuOnClick == menuOnClick_) return;
+    menuOnClick_ = menuOnClick;
+    buildDbusMenu();
+  });
   if (trayHostCheck_) g_source_remove(std::exchange(trayHostCheck_, 0));
   hideFallbackIcon();
   registerWithWatcher();
@@ -210,7 +245,7 @@ void SystemTrayItem::onMethodCall(GDBusConnection*, const char*, const char*, co
   // Answer first: the host waits for the reply, and what follows may open a menu with a grab.
   g_dbus_method_invocation_return_value(invocation, nullptr);
   if (name == "Activate") {
-    item->activated(x, y);
+    item->activatedBy(g_dbus_method_invocation_get_sender(invocation), x, y);
   } else if (name == "ContextMenu") {
     item->popUpMenuAt({x, y});
   }
@@ -250,9 +285,9 @@ GVariant* SystemTrayItem::property(const char* name) const {
 GVariant* SystemTrayItem::pixmaps() const {
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
-  const SymbolColor color = trayGlyphColor(colorScheme_ ? colorScheme_->current() : ColorScheme::dark);
+  const ColorScheme scheme = colorScheme_ ? colorScheme_->current() : ColorScheme::dark;
   for (int size : pixmapSizes) {
-    auto argb = portalSymbolArgb(size, color);
+    auto argb = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
     GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }
@@ -280,8 +315,46 @@ void SystemTrayItem::setToolTip(const std::string& text) {
   }
 }
 
-void SystemTrayItem::activated(int x, int y) {
+void SystemTrayItem::lookUpProcess(const std::string& busName, std::function<void(const std::string& process)> found) {
+  if (busName.empty() || !connection_) {
+    found("");
+    return;
+  }
+  using Found = std::function<void(const std::string&)>;
+  g_dbus_connection_call(
+      connection_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetConnectionUnixProcessID", g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Found> found(static_cast<Found*>(data));
+        GError* raw = nullptr;
+        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+        GErrorPtr error(raw);
+        if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;  // the item is gone
+        guint32 pid = 0;
+        if (reply) g_variant_get(reply.get(), "(u)", &pid);
+        (*found)(pid != 0 ? processName(pid) : std::string());
+      },
+      new Found(std::move(found)));
+}
+
+void SystemTrayItem::activatedBy(const char* sender, int x, int y) {
   const int count = counter_.click(std::chrono::steady_clock::now());
+  const std::string caller = sender ? sender : "";
+  auto known = hosts_.find(caller);
+  if (known != hosts_.end() || caller.empty() || displayKind() != DisplayKind::xwayland) {
+    activated(count, x, y, known != hosts_.end() ? known->second : TrayHost::unknown);
+    return;
+  }
+  // Which host calls tells how to read the point: asked once per caller, by its process's name.
+  lookUpProcess(caller, [this, caller, count, x, y](const std::string& process) {
+    const TrayHost host = trayHostForProcess(process);
+    hosts_[caller] = host;
+    activated(count, x, y, host);
+  });
+}
+
+void SystemTrayItem::activated(int count, int x, int y, TrayHost host) {
   const DisplayKind display = displayKind();
   std::optional<ScreenPoint> pointer;
   if (display == DisplayKind::xwayland) {
@@ -292,7 +365,7 @@ void SystemTrayItem::activated(int x, int y) {
       pointer = ScreenPoint{pointerX, pointerY};
     }
   }
-  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer);
+  const std::optional<ScreenPoint> point = screenClickPoint({x, y}, display, pointer, host);
   if (!point) {
     // Where the icon is stays unknown: the panel and the menu go to the top right.
     lastClick_.reset();
@@ -319,7 +392,8 @@ std::optional<ScreenRect> SystemTrayItem::iconArea() const {
 }
 
 void SystemTrayItem::buildDbusMenu() {
-  menuServer_.reset(dbusmenu_server_new(menuPath));
+  // Built again when the host turns out to want "Open Vesk": the server stays, its root changes.
+  if (!menuServer_) menuServer_.reset(dbusmenu_server_new(menuPath));
   GObjectPtr<DbusmenuMenuitem> root(dbusmenu_menuitem_new());
   auto addItem = [&](const char* label, void (*handler)(DbusmenuMenuitem*, guint, gpointer)) {
     GObjectPtr<DbusmenuMenuitem> item(dbusmenu_menuitem_new());
@@ -327,6 +401,12 @@ void SystemTrayItem::buildDbusMenu() {
     g_signal_connect(item.get(), DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED, G_CALLBACK(handler), this);
     dbusmenu_menuitem_child_append(root.get(), item.get());
   };
+  if (menuOnClick_) {
+    addItem(std::string(strings::trayMenuOpen()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
+      auto* item = static_cast<SystemTrayItem*>(self);
+      if (item->onOpen) item->onOpen();
+    });
+  }
   addItem(std::string(strings::trayMenuSettings()).c_str(), [](DbusmenuMenuitem*, guint, gpointer self) {
     auto* item = static_cast<SystemTrayItem*>(self);
     if (item->onSettings) item->onSettings();
@@ -377,13 +457,29 @@ void SystemTrayItem::popUpMenu() {
     popUpMenuAt(*lastClick_);
     return;
   }
-  // Where the icon is is unknown: the top right of the screen, where trays usually are.
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
-  if (!monitor) return;
-  GdkRectangle area{};
-  gdk_monitor_get_workarea(monitor, &area);
-  popUpMenuAt({area.x + area.width - 1, area.y});
+  // Where the icon is is unknown: the top right of the usable area, where trays usually are.
+  // Through Xwayland the X11 screen knows nothing of the compositor's bars (the menu would open
+  // behind them): on sway, sway says where they leave room.
+  const char* sway = std::getenv("SWAYSOCK");
+  if (displayKind() == DisplayKind::xwayland && sway && *sway) {
+    askSwayWorkArea(sway, cancellable_.get(), [this](std::optional<ScreenRect> area) { popUpMenuAtTopRight(area); });
+    return;
+  }
+  popUpMenuAtTopRight(std::nullopt);
+}
+
+void SystemTrayItem::popUpMenuAtTopRight(std::optional<ScreenRect> area) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return;
+  if (!area) {
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return;
+    GdkRectangle workArea{};
+    gdk_monitor_get_workarea(monitor, &workArea);
+    area = ScreenRect{workArea.x, workArea.y, workArea.width, workArea.height};
+  }
+  popUpMenuAt({area->x + area->width - 1, area->y});
 }
 
 void SystemTrayItem::openMenuFromParent() {
@@ -397,7 +493,7 @@ void SystemTrayItem::popUpMenuOnLayer() {
   // positions: the menu opens from a window of ours at the top right. That window asks for the
   // keyboard and opens the menu once it has it, so that Escape and the arrows reach the menu; a
   // compositor that does not give it (sway 1.7) gets the menu a few frames later without keys.
-  if (!gtk_layer_is_supported()) return;
+  if (!layerShellOffered()) return;
   if (!menuParent_) {
     GtkWidget* parent = GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
     menuParent_.reset(parent);
@@ -532,18 +628,9 @@ void SystemTrayItem::hideFallbackIcon() {
 
 void SystemTrayItem::fallbackSizeChanged(int size) {
   if (size <= 0) return;
-  // XEmbed trays do not tint icons and may be light or dark: draw the light symbol over a thin
-  // dark halo so it reads on both.
-  auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
-  auto cr = Cairo::Context::create(surface);
-  auto halo = portalSymbol(size, SymbolColor{0.1, 0.1, 0.1, 0.8});
-  for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
-    cr->set_source(halo, dx, dy);
-    cr->paint();
-  }
-  cr->set_source(portalSymbol(size, symbolLight), 0, 0);
-  cr->paint();
-  surface->flush();
+  // XEmbed trays do not tint icons and may be light or dark: the light symbol with a dark outline
+  // reads on both.
+  auto surface = outlinedPortalSymbol(size, symbolLight, symbolOutlineDark);
   GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size));
   gtk_status_icon_set_from_pixbuf(statusIcon_.get(), pixbuf.get());
 }

@@ -5,6 +5,8 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,10 +53,16 @@ class SystemTrayItem final : public TrayItem {
  private:
   void exportItem();
   void registerWithWatcher();
-  void watcherAppeared();
+  void watcherAppeared(const char* owner);
+  // Finds the name of the process behind a bus name and hands it to `found` (empty when unknown).
+  void lookUpProcess(const std::string& busName, std::function<void(const std::string& process)> found);
   void watcherVanished();
-  void activated(int x, int y);
+  // An Activate call from the bus name `sender`, and the click it reports once the host is known.
+  void activatedBy(const char* sender, int x, int y);
+  void activated(int count, int x, int y, TrayHost host);
   void popUpMenuAt(ScreenPoint point);
+  // At the top right of `area`, or of the primary monitor's work area without one.
+  void popUpMenuAtTopRight(std::optional<ScreenRect> area);
   void popUpMenuOnLayer();
   void openMenuFromParent();
   GVariant* property(const char* name) const;
@@ -105,6 +113,11 @@ class SystemTrayItem final : public TrayItem {
   // The XEmbed icon's presses: the server time of the last one and the clicks counted so far.
   std::optional<guint32> lastPressTime_;
   int pressCount_ = 0;
+  // Whether the tray host opens the menu on a click and calls Activate only on a double click
+  // (GNOME Shell's AppIndicator extension): the menu then starts with "Open Vesk".
+  bool menuOnClick_ = false;
+  // The tray hosts seen calling Activate, by bus name.
+  std::map<std::string, TrayHost> hosts_;
   std::optional<ScreenPoint> lastClick_;
   std::optional<ScreenRect> lastArea_;
   guint trayHostCheck_ = 0;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/strings.h"
 #include "shell/geometry.h"
@@ -33,6 +34,8 @@ class TrayItem {
   virtual std::optional<ScreenRect> iconArea() const = 0;
 
   std::function<void(const TrayClick&)> onClick;
+  // The menu's "Open Vesk", offered where a click on the icon opens the menu instead.
+  std::function<void()> onOpen;
   std::function<void()> onSettings;
   std::function<void()> onQuit;
   // Called once when no tray host has shown up for a while after start: the icon is nowhere.
@@ -42,18 +45,36 @@ class TrayItem {
 // How Vesk reaches the screen: X11, X11 through Xwayland inside a Wayland session, or Wayland.
 enum class DisplayKind { x11, xwayland, wayland };
 
+// What a tray host is known to report as the point of a click.
+enum class TrayHost {
+  unknown,
+  screenPoints,  // the pointer's position on the screen
+  barPoints,     // a position inside the host's own bar
+};
+
+// The host by the name of its process. Desktop shells and panels report screen positions (KDE
+// Plasma sends Activate(1071, 778) for its bottom panel's icon, GNOME Shell's AppIndicator
+// extension the pointer's position); Wayland bars are Wayland clients themselves and report
+// positions inside their bar (waybar says (10, 15)).
+TrayHost trayHostForProcess(std::string_view name);
+
 // The screen position of a tray click from the position the host reports, or absent when that
-// cannot be one: Wayland clients know no screen positions, and hosts that are Wayland clients
-// themselves report positions inside their own bar (waybar says (10, 15)). Through Xwayland the
-// host's position counts only when the pointer, as the X server last saw it, is there too.
+// cannot be one. On X11 hosts report screen positions. Through Xwayland the host decides; a
+// host not known counts only when the pointer, as the X server last saw it, is there too (the
+// X server does not see the pointer while it is over the desktop's own shell, so this test
+// drops good positions and is a last resort). Vesk's own Wayland windows cannot be placed at a
+// position at all.
 inline std::optional<ScreenPoint> screenClickPoint(ScreenPoint reported, DisplayKind display,
-                                                   std::optional<ScreenPoint> pointer) {
+                                                   std::optional<ScreenPoint> pointer,
+                                                   TrayHost host = TrayHost::unknown) {
   constexpr int slack = 24;  // an icon's size: the pointer is somewhere on the icon clicked
   switch (display) {
     case DisplayKind::x11:
       return reported;
     case DisplayKind::xwayland:
-      if (pointer && std::abs(pointer->x - reported.x) <= slack && std::abs(pointer->y - reported.y) <= slack)
+      if (host == TrayHost::screenPoints) return reported;
+      if (host == TrayHost::unknown && pointer && std::abs(pointer->x - reported.x) <= slack &&
+          std::abs(pointer->y - reported.y) <= slack)
         return reported;
       return std::nullopt;
     case DisplayKind::wayland:

@@ -190,6 +190,11 @@ void WebKitPage::reload() {
 
 void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_.get(), zoom); }
 
+void WebKitPage::runEditingCommand(EditingCommand command) {
+  webkit_web_view_execute_editing_command(
+      view_.get(), command == EditingCommand::undo ? WEBKIT_EDITING_COMMAND_UNDO : WEBKIT_EDITING_COMMAND_REDO);
+}
+
 std::optional<std::string> WebKitPage::currentAddress() const {
   const gchar* uri = webkit_web_view_get_uri(view_.get());
   if (!uri || !*uri) return std::nullopt;

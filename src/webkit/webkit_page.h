@@ -34,6 +34,7 @@ class WebKitPage final : public WebPage {
   void goForward() override;
   void reload() override;
   void setZoom(double zoom) override;
+  void runEditingCommand(EditingCommand command) override;
 
   std::optional<std::string> currentAddress() const override;
   bool canGoBack() const override;

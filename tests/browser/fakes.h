@@ -32,6 +32,7 @@ class FakeWebPage final : public WebPage {
   void goForward() override { ++forwardCount; }
   void reload() override { ++reloadCount; }
   void setZoom(double value) override { zoom = value; }
+  void runEditingCommand(EditingCommand command) override { edits.push_back(command); }
   std::optional<std::string> currentAddress() const override { return address; }
   bool canGoBack() const override { return back; }
   bool canGoForward() const override { return forward; }
@@ -75,6 +76,7 @@ class FakeWebPage final : public WebPage {
   std::function<void(const std::string&)> onLoad;
   int backCount = 0, forwardCount = 0, reloadCount = 0;
   std::optional<double> zoom;
+  std::vector<EditingCommand> edits;
   std::optional<std::string> address;
   bool back = false, forward = false, loading = false;
   std::optional<LoadError> ended;

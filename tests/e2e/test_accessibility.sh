@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# What a screen reader meets in the real vesk, read over AT-SPI: every button and slider of the
-# browsing screen and of each settings tab (the site editor included) has a name.
+# What a screen reader meets in the real vesk, read over AT-SPI: the application is named "Vesk",
+# the site drop-down after the title it shows, and every button and slider of the browsing screen
+# and of each settings tab (the site editor included) has a name.
 #   headless.sh --wm -- test_accessibility.sh path/to/vesk path/to/atspi-tree
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -43,6 +44,25 @@ step "the browsing screen"
 "$vesk" --toggle
 wait_for 60 panel_shown || fail "the panel did not open"
 check_named "browsing screen" '|Try again|showing$'
+
+step "the application and the site drop-down are named as people read them"
+app_line=$(head -n 1 "$tree")
+[ "$app_line" = "application|Vesk|showing" ] || [ "$app_line" = "application|Vesk|hidden" ] ||
+  fail "the application is announced as '$app_line'"
+# The drop-down is named after the title it shows: the site's name while its page has no
+# address (the load failed here), else the page's address; what it does is its description.
+# The title may change between two reads of the tree while the failed load settles: the name
+# is asked for again from a fresh tree until one read and its description agree.
+described() {
+  "$atspi_tree" "$vp" >"$tree" 2>/dev/null || return 1
+  title=$(sed -nE 's/^ *toggle button\|(.*)\|showing$/\1/p' "$tree" | head -n 1)
+  [ "$title" = "Here" ] || [ "$title" = "http://127.0.0.1:$closed_port/" ] || return 1
+  description=$("$atspi_tree" --describe "$title" "$vp" 2>/dev/null)
+}
+title="" description=""
+wait_for 60 described || fail "the site drop-down is named '$title', described as '$description'"
+[ "$description" = "Switch website" ] || fail "the drop-down's description is '$description'"
+echo "application 'Vesk', drop-down '$title' described as '$description'"
 
 step "the settings screen, tab by tab"
 "$vesk" --settings

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The real vesk binary in a headless sway session with waybar as its tray host: the icon
 # registers, `vesk --toggle` shows the panel as a layer surface at the top right under the bar
-# (no window of its own in sway's tree), keys typed reach it, clicks on the icon toggle it, a
+# (no window of its own in sway's tree), keys typed reach it, clicks inside it (its loopback
+# page, a toolbar button, a settings tab) reach it and leave it open, clicks on the icon toggle it, a
 # click elsewhere closes it, and a double click on the icon opens the menu from a window of
 # Vesk's (not a window of its own), closed by a click elsewhere and by Escape. With DISPLAY set (sway's
 # Xwayland) the same holds: Vesk still chooses the layer surface, as sway ignores where X11
-# windows ask to be; made to use X11 (GDK_BACKEND=x11), its menu still closes on Escape.
+# windows ask to be; made to use X11 (GDK_BACKEND=x11), its menu opens below the bar (where sway
+# says the bar leaves room), closes on Escape and its "Settings…" opens the settings; a click on
+# the bar closes the panel.
 #   sway.sh [--xwayland] -- test_wayland.sh path/to/vesk path/to/wl-click
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -57,6 +60,17 @@ settled_as() {
 settle() { wait_for 60 settled_as "$1" || fail "the screen never stopped changing"; }
 no_vesk_view() { ! swaymsg -t get_tree | grep -qiE '"(app_id|class)": "io.github.vesk'; }
 
+# One site: a loopback page that reports the clicks it gets.
+page_log="$VESK_TEST_TMP/page.log"
+python3 "$here/loopback_page.py" >"$page_log" 2>/dev/null &
+pids+=($!)
+wait_for 60 test -s "$page_log" || fail "the loopback page did not start"
+mkdir -p "$XDG_CONFIG_HOME/vesk"
+printf '[vesk]\nvesk.sites.v1=[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Here","address":"http://127.0.0.1:%s/"}]\n' \
+  "$(head -n 1 "$page_log")" >"$XDG_CONFIG_HOME/vesk/settings.ini"
+# page_asked PATH COUNT: the page was asked for PATH at least COUNT times.
+page_asked() { [ "$(grep -cx "$1" "$page_log")" -ge "$2" ]; }
+
 # The headless seat has no keyboard of its own: a virtual one stays plugged in, as a real
 # keyboard would, so that keyboard focus is given (and seen) before anything is typed.
 wtype -s 3600000 &
@@ -96,6 +110,35 @@ no_vesk_view || fail "the panel is a window of its own: $(swaymsg -t get_tree)"
 step "keys typed reach the panel (Escape closes it)"
 wtype -k Escape
 wait_for 60 nothing_drawn before || fail "Escape did not reach the panel"
+
+step "clicks inside the panel reach what they click and leave it open"
+"$vesk" --toggle
+wait_for 60 panel_drawn before || fail "the panel did not open again"
+wait_for 60 page_asked / 1 || fail "the page was never loaded: $(cat "$page_log")"
+settle clicked
+panel_drawn before
+left=$BOX_X top=$BOX_Y right=$((BOX_X + BOX_W)) bottom=$((BOX_Y + BOX_H))
+# The screen changed since the picture taken before the last click.
+redrawn() { [ -n "$(changed_box clicked)" ]; }
+# What is clicked | where (x y) | what shows that the click arrived.
+clicks=(
+  "the page's button|$((left + 250)) $((top + 250))|page_asked /pressed 1"
+  "the toolbar's reload button|$((left + 107)) $((bottom - 21))|page_asked / 2"
+  "the settings button|$((right - 26)) $((top + 21))|redrawn"
+  "the Keys tab|$((left + 250)) $((top + 156))|redrawn"
+)
+for row in "${clicks[@]}"; do
+  IFS='|' read -r what where arrived <<<"$row"
+  # shellcheck disable=SC2086 # $where is "x y", $arrived a command with its arguments
+  "$wl_click" $where
+  # shellcheck disable=SC2086
+  wait_for 60 $arrived || fail "the click on $what did not reach it (page asked: $(tr '\n' ' ' <"$page_log"))"
+  panel_drawn before || fail "the click on $what closed the panel"
+  settle clicked
+done
+[ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/clicked.png" "$VESK_SCREENSHOT_DIR/wayland-settings.png"
+"$vesk" --toggle
+wait_for 60 nothing_drawn before || fail "vesk --toggle did not close the panel"
 
 step "a click on the icon opens the panel at the top right, and the next one closes it exactly once"
 # waybar reports clicks at positions inside its bar, as (10, 15): not screen positions.
@@ -142,7 +185,7 @@ kill -0 "$vp" 2>/dev/null || fail "vesk stopped: $(cat "$VESK_TEST_TMP/vesk.log"
 grep -q "no system tray" "$VESK_TEST_TMP/vesk.log" && fail "Vesk said it has no tray while waybar hosts it"
 
 if [ -n "${DISPLAY:-}" ]; then
-  step "made to use X11 through Xwayland, Vesk's menu closes on Escape"
+  step "made to use X11 through Xwayland, Vesk's menu opens below the bar and closes on Escape"
   kill "$vp"
   wait "$vp" 2>/dev/null
   GDK_BACKEND=x11 "$vesk" >"$VESK_TEST_TMP/vesk-x11.log" 2>&1 &
@@ -153,7 +196,28 @@ if [ -n "${DISPLAY:-}" ]; then
   "$wl_click" "$icon" 15 2
   wait_for 60 big_area_drawn before || fail "no menu over X11 after a double click"
   settle menu
+  big_area_drawn before
+  echo "menu over X11 drawn at $BOX_X,$BOX_Y size ${BOX_W}x$BOX_H"
+  # Under the bar, all of it: at the top of the screen its first item, "Settings…", was behind the bar.
+  [ "$BOX_Y" -ge 28 ] || fail "the menu over X11 is behind the bar (y $BOX_Y)"
+  [ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/now.png" "$VESK_SCREENSHOT_DIR/wayland-x11-menu.png"
   wtype -k Escape
   wait_for 60 nothing_drawn before || fail "Escape did not close the menu over X11"
+
+  step "over X11, the menu's first item opens the settings"
+  pause_between_clicks
+  "$wl_click" "$icon" 15 2
+  wait_for 60 big_area_drawn before || fail "no menu over X11 after a second double click"
+  settle menu
+  big_area_drawn before
+  "$wl_click" $((BOX_X + BOX_W / 2)) $((BOX_Y + 16))
+  # sway centres the X11 panel: only its right part is in the compared area.
+  tall_area_drawn() { big_area_drawn "$1" && [ "$BOX_H" -ge 400 ]; }
+  wait_for 60 tall_area_drawn before || fail "Settings… did not open the panel over X11"
+
+  step "over X11, a click on the bar closes the panel"
+  settle panel
+  "$wl_click" 700 15
+  wait_for 60 nothing_drawn before || fail "a click on the bar did not close the panel over X11"
 fi
 echo "PASS"

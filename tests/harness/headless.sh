@@ -22,16 +22,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "usage: headless.sh [--wm] [--tray] -- command..." >&2; exit 2; }
 
-work=$(mktemp -d /tmp/vesk-headless.XXXXXX)
-pids=()
-cleanup() {
-  local status=$?
-  stop_processes "${pids[@]}"
-  # Bus-activated helpers (xfconfd) may still be saving into the directory as it is removed.
-  for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
-  exit $status
-}
-trap cleanup EXIT INT TERM
+start_harness headless
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" XDG_DOWNLOAD_DIR="$work/home/Downloads"
@@ -50,7 +41,7 @@ pids+=($!)
 # has read, and the next read returns only the rest of the line, an empty display number.
 display=""
 read -r -t "$ready_limit" -u "$dfd" display || true
-[ -n "$display" ] || { echo "headless.sh: Xvfb did not start; its log:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+[ -n "$display" ] || fail_helper "Xvfb did not start" "$work/xvfb.log"
 export DISPLAY=":$display"
 
 if [ $tray -eq 1 ]; then
@@ -63,7 +54,7 @@ fi
 # The daemon prints its address once it listens, and only then forks into the background.
 bus_address=$(dbus-daemon "${bus_args[@]}" --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
-[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "headless.sh: the session bus did not start; its log:" >&2; cat "$work/bus.log" >&2; exit 1; }
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || fail_helper "the session bus did not start" "$work/bus.log"
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 

@@ -1,4 +1,7 @@
-# Stops what a harness started, sourced by headless.sh and sway.sh. SIGTERM goes to each process,
+# How a harness starts and stops, sourced by every harness. `start_harness NAME` makes the work
+# folder $work, the list $pids of what the harness starts, and stops them and removes the folder
+# when the harness ends; `fail_helper WHAT LOG` ends the harness saying what a helper left out.
+# `stop_processes` sends SIGTERM to each process,
 # newest first; whatever still runs 5 s later (a window manager stuck on a display that is going
 # away) gets SIGKILL. The harness's own children are reaped, so a harness never waits without end
 # for a helper that ignores SIGTERM.
@@ -25,4 +28,25 @@ stop_processes() {
     if still_running "$pid"; then kill -KILL "$pid" 2>/dev/null || true; fi
     wait "$pid" 2>/dev/null || true
   done
+}
+
+start_harness() {
+  harness_name=$1
+  work=$(mktemp -d "/tmp/vesk-$1.XXXXXX")
+  pids=()
+  trap stop_harness EXIT INT TERM
+}
+stop_harness() {
+  local status=$?
+  stop_processes "${pids[@]}"
+  # Bus-activated helpers (xfconfd) may still be saving into the folder as it is removed.
+  for _ in $(seq 1 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
+  exit $status
+}
+
+# A helper that started but left out what the session needs: say which, with its log.
+fail_helper() {
+  echo "$harness_name.sh: $1; its log ($2):" >&2
+  cat "$2" >&2
+  exit 1
 }

@@ -31,16 +31,8 @@ done
 [ $bar -eq 0 ] || command -v waybar >/dev/null || { echo "sway.sh: waybar is not installed" >&2; exit 77; }
 [ $xwayland -eq 0 ] || command -v Xwayland >/dev/null || { echo "sway.sh: Xwayland is not installed" >&2; exit 77; }
 
-work=$(mktemp -d /tmp/vesk-sway.XXXXXX)
+start_harness sway
 chmod 755 "$work"
-pids=()
-cleanup() {
-  local status=$?
-  stop_processes "${pids[@]}"
-  rm -rf "$work" 2>/dev/null || true
-  exit $status
-}
-trap cleanup EXIT INT TERM
 
 # The compositor's user and its own runtime folder (0700, as Wayland wants).
 as_user=()
@@ -67,7 +59,7 @@ sed -e 's|<policy context="default">|<policy context="default">\n    <allow user
 # The bus keeps the umask for its socket: open to the compositor's user too.
 bus_address=$(umask 000 && dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1 2>"$work/bus.log" | head -n 2)
 DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus_address")
-[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "sway.sh: the session bus did not start; its log:" >&2; cat "$work/bus.log" >&2; exit 1; }
+[ -n "$DBUS_SESSION_BUS_ADDRESS" ] || fail_helper "the session bus did not start" "$work/bus.log"
 pids+=("$(sed -n 2p <<<"$bus_address")")
 export DBUS_SESSION_BUS_ADDRESS
 

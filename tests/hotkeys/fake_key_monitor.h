@@ -44,12 +44,13 @@ class FakeKeyMonitor final : public KeyMonitor {
   std::size_t installedCount() const { return handlers_.size(); }
 
   // Returns true when a handler swallowed the press, as a window would then not see it.
-  bool press(const KeyEventRecord& record) {
+  // `leftByFocus`: the focused page saw it first and left it unhandled.
+  bool press(const KeyEventRecord& record, bool leftByFocus = false) {
     auto snapshot = handlers_;
     for (const auto& [token, handler] : snapshot) {
       bool installed = std::any_of(handlers_.begin(), handlers_.end(),
                                    [token = token](const auto& entry) { return entry.first == token; });
-      if (installed && (*handler)(MonitoredKeyPress{record, 0})) return true;
+      if (installed && (*handler)(MonitoredKeyPress{record, 0, leftByFocus})) return true;
     }
     return false;
   }

@@ -1,3 +1,4 @@
+#include <gtkmm/clipboard.h>
 #include <gtkmm/menuitem.h>
 #include <webkit2/webkit2.h>
 
@@ -681,6 +682,95 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   ASSERT_TRUE(gtk_widget_has_focus(GTK_WIDGET(page)));
   xdotool("key Escape");
   EXPECT_TRUE(testing::waitFor([&] { return closes == 2; }));
+}
+
+// Keyboard first: real key presses go straight into the selected page's focused field when the
+// panel is shown, after a site switch and after the search row or the settings close, and the
+// engine's undo and redo answer Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y.
+TEST(PanelInput, TypingGoesStraightIntoTheSelectedPage) {
+  ASSERT_TRUE(testing::startGtk()) << "no display";
+  testing::LoopbackServer server;
+  testing::Reply field;
+  // The field takes focus on load; its text is in the title after every change.
+  field.body =
+      "<!doctype html><title>ready</title><body style='margin:0'>"
+      "<textarea id=t autofocus style='position:fixed;left:0;top:0;width:100%;height:300px'></textarea>"
+      "<script>t.addEventListener('input', () => { document.title = 'text:' + t.value; });</script>";
+  server.route("/a", field);
+  server.route("/b", field);
+  const LinkSite siteA{"Field A", server.url("/a")};
+  const LinkSite siteB{"Field B", server.url("/b")};
+  PanelFixture fx{{siteA, siteB}};
+  Gtk::Window window;
+  window.set_default_size(500, 700);
+  window.move(0, 0);
+  auto* widget = makeVeskView(
+      *fx.model, [] {}, provideWebKitServices);
+  window.add(*widget);
+  window.show_all();
+  auto& panel = dynamic_cast<VeskView&>(*widget);
+  auto title = [&]() -> std::string {
+    BrowserView* host = panel.browserContent().host();
+    if (!host || !host->get_child()) return "";
+    const gchar* text = webkit_web_view_get_title(WEBKIT_WEB_VIEW(host->get_child()->gobj()));
+    return text ? text : "";
+  };
+  auto shows = [&](const LinkSite& site) {
+    return panel.browserContent().host() && panel.browserContent().host()->site().id == site.id;
+  };
+  ASSERT_TRUE(testing::waitFor([&] { return shows(siteA) && title() == "ready"; }, 60));
+  // No window manager here: the keyboard goes where the pointer is. It rests on the toolbar's host
+  // text, which takes no focus itself.
+  auto [hostX, hostY] = screenOrigin(panel.browserToolbar().hostLabel());
+  xdotool("mousemove " + std::to_string(hostX + 2) + " " + std::to_string(hostY + 2));
+  ASSERT_TRUE(testing::waitFor([&] { return window.is_active(); }, 20));
+  Gtk::Clipboard::get()->set_text("pasted");
+
+  struct Step {
+    const char* what;
+    std::function<void()> act;  // what the user did before typing
+    std::string input;          // typed text, or key names for xdotool key when it starts with "key "
+    const LinkSite& site;       // the page that must have the text
+    std::string text;
+  };
+  auto typeInSearch = [&](const std::string& text) {
+    panel.state().toggleSearch();
+    ASSERT_TRUE(testing::waitFor([&] { return panel.searchRow().field().has_focus(); }, 20));
+    xdotool("type --delay 30 '" + text + "'");
+    xdotool("key Return");
+  };
+  const Step steps[] = {
+      {"the panel shown", [&] { fx.model->showCount.set(fx.model->showCount() + 1); }, "hello world", siteA,
+       "hello world"},
+      {"the next-site key", [&] { fx.model->cycleSite(1); }, "second", siteB, "second"},
+      {"a paste", [] {}, "key ctrl+v", siteB, "secondpasted"},
+      {"Ctrl+Z undoes it", [] {}, "key ctrl+z", siteB, "second"},
+      {"Ctrl+Shift+Z redoes it", [] {}, "key ctrl+shift+z", siteB, "secondpasted"},
+      {"Ctrl+Z again", [] {}, "key ctrl+z", siteB, "second"},
+      {"Ctrl+Y redoes it", [] {}, "key ctrl+y", siteB, "secondpasted"},
+      {"a site chosen in the search row", [&] { typeInSearch("field a"); }, "!", siteA, "hello world!"},
+      {"settings left with Escape",
+       [&] {
+         panel.state().openSettings();
+         xdotool("key Escape");
+         ASSERT_TRUE(testing::waitFor([&] { return !panel.state().showSettings(); }, 20));
+       },
+       "?", siteA, "hello world!?"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    testing::settle();
+    ASSERT_TRUE(testing::waitFor([&] { return shows(step.site) && !panel.state().browser.isLoading(); }, 60));
+    if (step.input.rfind("key ", 0) == 0) {
+      xdotool(step.input);
+    } else {
+      xdotool("type --delay 30 '" + step.input + "'");
+    }
+    EXPECT_TRUE(testing::waitFor([&] { return title() == "text:" + step.text; }, 20)) << "the page has " << title();
+
+    EXPECT_EQ(fx.model->selectedID(), step.site.id) << "typing changed the site";
+  }
 }
 
 TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFollows) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "model/constants.h"
 #include "panel/search.h"
 #include "panel/vesk_view_state.h"
@@ -434,6 +436,109 @@ TEST_F(StateTest, SwitchWebsiteCyclesAndKeepsASingleSite) {
   VeskViewState single{*one.model, one.services(), [] {}};
   single.switchWebsite();
   EXPECT_EQ(one.model->selectedID(), alpha.id);
+}
+
+// Keyboard focus: which moments ask for it, and where it then goes.
+TEST_F(StateTest, FocusGoesToThePageOnShowSwitchAndClosingSearchOrSettings) {
+  state.browser.view(alpha);
+  state.browser.activate(alpha);
+  struct Case {
+    const char* moment;
+    std::function<void()> act;
+    bool asks;
+    FocusTarget target;
+  };
+  const Case cases[] = {
+      {"panel shown", [&] { fx.model->showCount.set(fx.model->showCount() + 1); }, true, FocusTarget::page},
+      {"site chosen from the menu", [&] { state.chooseSite(beta); }, true, FocusTarget::page},
+      {"next-site key", [&] { fx.model->cycleSite(1); }, true, FocusTarget::page},
+      {"same site chosen again", [&] { fx.model->select(*fx.model->selectedSite()); }, false, FocusTarget::page},
+      {"search row opened", [&] { state.toggleSearch(); }, false, FocusTarget::ownRule},
+      {"search closed by Escape", [&] { state.escape(); }, true, FocusTarget::page},
+      {"search result chosen",
+       [&] {
+         state.toggleSearch();
+         state.setQuery("alpha");
+         state.openFirstResult();
+       },
+       true, FocusTarget::page},
+      {"settings opened", [&] { state.openSettings(); }, false, FocusTarget::ownRule},
+      {"settings left by the back button", [&] { state.backToBrowser(); }, true, FocusTarget::page},
+      {"settings left by Escape",
+       [&] {
+         state.addWebsite();
+         state.escape();
+       },
+       true, FocusTarget::page},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moment);
+    const auto before = state.focusRequests();
+    c.act();
+    EXPECT_EQ(state.focusRequests() > before, c.asks);
+    EXPECT_EQ(state.focusTarget(), c.target);
+  }
+}
+
+TEST(StateFocus, CardsAndTheEmptyStateTakeFocusOnTheirButton) {
+  PanelFixture none;
+  VeskViewState empty{*none.model, none.services(), [] {}};
+  EXPECT_EQ(empty.focusTarget(), FocusTarget::cardButton);
+
+  PanelFixture fx{{LinkSite{"Gemini", "https://" + std::string(handoffHost) + "/app"}, alpha}};
+  VeskViewState state{*fx.model, fx.services(), [] {}};
+  EXPECT_EQ(state.focusTarget(), FocusTarget::cardButton) << "hand-off card";
+  fx.model->select(alpha);
+  state.browser.view(alpha);
+  state.browser.activate(alpha);
+  EXPECT_EQ(state.focusTarget(), FocusTarget::page);
+  fx.pages.pages.at(0)->fail("g-io-error-quark", 39, "Connection refused");
+  EXPECT_EQ(state.focusTarget(), FocusTarget::cardButton) << "error card over the page";
+}
+
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y reach the page as its engine's undo and redo, only when the page
+// had the press first and left it, and only while it is on screen to answer.
+TEST_F(StateTest, EditingKeysLeftByThePageRunItsUndoAndRedo) {
+  state.browser.view(alpha);
+  state.browser.activate(alpha);
+  FakeWebPage& page = *fx.pages.pages.at(0);
+  auto key = [](std::uint16_t code, bool shift = false, bool alt = false) {
+    KeyEventRecord record;
+    record.control = true;
+    record.shift = shift;
+    record.option = alt;
+    record.keyCode = code;
+    return record;
+  };
+  KeyEventRecord plainZ;
+  plainZ.keyCode = KeyCode::z;
+  struct Case {
+    const char* press;
+    KeyEventRecord key;
+    bool leftByPage;
+    std::optional<EditingCommand> runs;
+  };
+  const Case cases[] = {
+      {"Ctrl+Z", key(KeyCode::z), true, EditingCommand::undo},
+      {"Ctrl+Shift+Z", key(KeyCode::z, true), true, EditingCommand::redo},
+      {"Ctrl+Y", key(KeyCode::y), true, EditingCommand::redo},
+      {"Ctrl+Shift+Y", key(KeyCode::y, true), true, std::nullopt},
+      {"Ctrl+Alt+Z", key(KeyCode::z, false, true), true, std::nullopt},
+      {"Z alone", plainZ, true, std::nullopt},
+      {"Ctrl+Z the page handled or never had (search field)", key(KeyCode::z), false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.press);
+    page.edits.clear();
+    EXPECT_EQ(fx.keys.press(c.key, c.leftByPage), c.runs.has_value());
+    EXPECT_EQ(page.edits, c.runs ? std::vector<EditingCommand>{*c.runs} : std::vector<EditingCommand>{});
+  }
+
+  // Behind the error card the page answers nothing.
+  page.fail("g-io-error-quark", 39, "Connection refused");
+  page.edits.clear();
+  EXPECT_FALSE(fx.keys.press(key(KeyCode::z), true));
+  EXPECT_TRUE(page.edits.empty());
 }
 
 TEST(StateLifetime, DeferredTasksAfterDestructionDoNothing) {

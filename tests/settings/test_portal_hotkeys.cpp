@@ -46,8 +46,15 @@ class FakePortal {
     bool operator==(const Bound&) const = default;
   };
 
-  FakePortal(std::uint32_t createAnswer, std::uint32_t bindAnswer)
-      : createAnswer_(createAnswer), bindAnswer_(bindAnswer), info_(g_dbus_node_info_new_for_xml(portalXml, nullptr)) {
+  // What a successful BindShortcuts lists: every shortcut asked for (as the documented portal
+  // does), none (as KDE Plasma 5.27's does), or only the first.
+  enum class Listed { all, none, first };
+
+  FakePortal(std::uint32_t createAnswer, std::uint32_t bindAnswer, Listed listed = Listed::all)
+      : createAnswer_(createAnswer),
+        bindAnswer_(bindAnswer),
+        listed_(listed),
+        info_(g_dbus_node_info_new_for_xml(portalXml, nullptr)) {
     GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     bus_.reset(
         g_dbus_connection_new_for_address_sync(address.get(),
@@ -114,6 +121,8 @@ class FakePortal {
       GVariantPtr options(g_variant_get_child_value(parameters, 3));
       request = base + "request/" + element + "/" + token(options.get(), "handle_token");
       GVariantPtr shortcuts(g_variant_get_child_value(parameters, 1));
+      GVariantBuilder listed;
+      g_variant_builder_init(&listed, G_VARIANT_TYPE("a(sa{sv})"));
       std::vector<Bound> bound;
       for (gsize i = 0; i < g_variant_n_children(shortcuts.get()); ++i) {
         const gchar* id = nullptr;
@@ -124,9 +133,12 @@ class FakePortal {
         g_variant_lookup(properties.get(), "description", "&s", &description);
         g_variant_lookup(properties.get(), "preferred_trigger", "&s", &trigger);
         bound.push_back({id, description, trigger});
+        if (self.listed_ == Listed::all || (self.listed_ == Listed::first && i == 0))
+          g_variant_builder_add(&listed, "(s@a{sv})", id, g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0));
       }
       self.binds.push_back(bound);
       answer = self.bindAnswer_;
+      g_variant_builder_add(&results, "{sv}", "shortcuts", g_variant_builder_end(&listed));
     } else {
       GVariantPtr options(g_variant_get_child_value(parameters, 1));
       request = base + "request/" + element + "/" + token(options.get(), "handle_token");
@@ -137,6 +149,7 @@ class FakePortal {
   }
 
   std::uint32_t createAnswer_, bindAnswer_;
+  Listed listed_;
   GDBusNodeInfoPtr info_;
   GObjectPtr<GDBusConnection> bus_;
   guint object_ = 0;
@@ -144,9 +157,10 @@ class FakePortal {
 
 class PortalHotkeysTest : public ::testing::Test {
  protected:
-  void launch(std::uint32_t createAnswer, std::uint32_t bindAnswer) {
+  void launch(std::uint32_t createAnswer, std::uint32_t bindAnswer,
+              FakePortal::Listed listed = FakePortal::Listed::all) {
     ASSERT_TRUE(testing::startGtk()) << "no display";
-    portal = std::make_unique<FakePortal>(createAnswer, bindAnswer);
+    portal = std::make_unique<FakePortal>(createAnswer, bindAnswer, listed);
     ASSERT_TRUE(portal->named) << "the fake portal could not take its name";
     store.seed(SettingsKey::sites, encodeSites({}).value());  // no pages to load
     store.seed(SettingsKey::nextShortcut, Shortcut{124, ModifierMask::control, "⌃ →"}.encode().value());
@@ -219,6 +233,8 @@ TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsAct
   EXPECT_EQ(portal->binds, std::vector<std::vector<FakePortal::Bound>>{expected}) << "one binding of all three";
   EXPECT_TRUE(delegate->model().globalKeysOffered());
   EXPECT_EQ(delegate->model().shortcutError(), std::nullopt);
+  // The same session token at every start, so the desktop finds what it remembers of it.
+  EXPECT_TRUE(portal->session.ends_with("/vesk")) << portal->session;
 
   std::vector<std::uint32_t> ran;
   delegate->hotkey().action = [&](std::uint32_t id) { ran.push_back(id); };
@@ -242,6 +258,7 @@ TEST_F(PortalHotkeysTest, TheThreeActionsAreBoundOnceAndEachActivationRunsItsAct
   testing::settle();
   EXPECT_EQ(portal->binds.size(), 2u);
   EXPECT_EQ(portal->sessions, 2);
+  EXPECT_TRUE(portal->session.ends_with("/vesk")) << portal->session;
   EXPECT_EQ(portal->binds.back().front(), (FakePortal::Bound{"toggle", expected[0].description, "LOGO+space"}));
   portal->activate("toggle", portal->session);
   ASSERT_TRUE(delivery(5));
@@ -268,6 +285,23 @@ TEST_F(PortalHotkeysTest, ARefusalShowsThePlainLineAndCombinationsAreStillStored
     delegate->model().changeShortcut(changed, ShortcutAction::show);
     EXPECT_EQ(delegate->model().shortcutError(), std::nullopt);
     EXPECT_EQ(store.values[std::string(SettingsKey::shortcut)], changed.encode().value());
+    TearDown();
+    store = testing::MemorySettingsStore();
+  }
+}
+
+// The desktop says success but binds fewer shortcuts than asked, or none (KDE Plasma 5.27's
+// portal): those keys would never fire, so the Keys tab shows the line with the commands to bind.
+TEST_F(PortalHotkeysTest, ABindingThatListsFewerShortcutsThanAskedCountsAsNone) {
+  for (auto listed : {FakePortal::Listed::none, FakePortal::Listed::first}) {
+    SCOPED_TRACE(listed == FakePortal::Listed::none ? "none listed" : "only the first listed");
+    launch(0, 0, listed);
+    ASSERT_TRUE(waitFor([&] { return !portal->binds.empty(); }, 20)) << "nothing was bound";
+    ASSERT_TRUE(waitFor([&] { return !delegate->model().globalKeysOffered(); }, 20)) << "the keys count as bound";
+    KeysTab& tab = keysTab();
+    EXPECT_TRUE(tab.sessionNotice->get_visible());
+    EXPECT_EQ(tab.sessionNotice->get_text(), strings::globalKeysUnavailable());
+    EXPECT_FALSE(tab.error->get_visible()) << tab.error->get_text();
     TearDown();
     store = testing::MemorySettingsStore();
   }

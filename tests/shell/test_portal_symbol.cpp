@@ -1,10 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdkmm/wrap_init.h>
 #include <glibmm/init.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
 
+#include "shell/color_scheme.h"
 #include "shell/portal_symbol.h"
 #include "shell/tray_item.h"
 
@@ -94,6 +104,131 @@ TEST(PortalSymbol, TrayPixmapIsStraightArgbInNetworkOrder) {
   auto pixbuf = portalSymbolPixbuf(48);
   EXPECT_EQ(pixbuf->get_width(), 48);
   EXPECT_TRUE(pixbuf->get_has_alpha());
+}
+
+// WCAG relative luminance of an sRGB colour with channels in 0...1.
+double luminance(double r, double g, double b) {
+  auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+  return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+}
+
+double contrastRatio(double a, double b) { return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05); }
+
+// The contrast the tray pixmap `argb` reaches over a panel of colour `panel` (0xRRGGBB) on at
+// least `pixels` of its pixels: composited as the host shows it, the pixels ranked by their
+// contrast with the panel, the contrast of the `pixels`-th best.
+double iconContrast(const std::vector<std::uint8_t>& argb, std::uint32_t panel, std::size_t pixels) {
+  const double pr = ((panel >> 16) & 0xff) / 255.0, pg = ((panel >> 8) & 0xff) / 255.0, pb = (panel & 0xff) / 255.0;
+  const double panelLuminance = luminance(pr, pg, pb);
+  std::vector<double> contrasts;
+  for (std::size_t i = 0; i < argb.size(); i += 4) {
+    const double a = argb[i] / 255.0;
+    auto over = [a](std::uint8_t c, double p) { return a * c / 255.0 + (1 - a) * p; };
+    contrasts.push_back(
+        contrastRatio(luminance(over(argb[i + 1], pr), over(argb[i + 2], pg), over(argb[i + 3], pb)), panelLuminance));
+  }
+  if (pixels == 0 || pixels > contrasts.size()) return 1;
+  std::nth_element(contrasts.begin(), contrasts.begin() + (pixels - 1), contrasts.end(), std::greater<>());
+  return contrasts[pixels - 1];
+}
+
+TEST(TraySymbol, ReadsOnLightAndDarkPanelsWhateverTheScheme) {
+  // Panel colours of common desktops. Hosts never say theirs, and the desktop's scheme may not
+  // match it, so every scheme's icon must read on every panel: at least as many pixels as the
+  // glyph covers fully reach WCAG's 3:1 for graphics.
+  const struct {
+    const char* panel;
+    std::uint32_t color;
+  } panels[] = {
+      {"Plasma Breeze light", 0xeff0f1},
+      {"GNOME light", 0xf6f5f4},
+      {"Xfce Greybird light", 0xcecece},
+      {"LXQt light", 0xefefef},
+      {"white", 0xffffff},
+      {"Plasma Breeze dark", 0x31363b},
+      {"GNOME dark", 0x303030},
+      {"Xfce dark", 0x2b2b2b},
+      {"LXQt dark", 0x202020},
+      {"black", 0x000000},
+      {"waybar", 0x2b3e50},
+      {"mid grey", 0x808080},
+  };
+  constexpr double minimum = 3.0;
+  for (int size : {16, 22, 32, 48}) {
+    const auto plain = portalSymbolArgb(size);
+    std::size_t glyphPixels = 0;
+    for (std::size_t i = 0; i < plain.size(); i += 4) glyphPixels += plain[i] >= 230;
+    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light}) {
+      const auto icon = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
+      for (const auto& p : panels) {
+        const double contrast = iconContrast(icon, p.color, glyphPixels);
+        if (size == 22)
+          std::cout << (scheme == ColorScheme::dark ? "dark  " : "light ") << p.panel << ": " << contrast << ":1\n";
+        EXPECT_GE(contrast, minimum) << size << " px, " << (scheme == ColorScheme::dark ? "dark" : "light")
+                                     << " scheme, on " << p.panel;
+      }
+    }
+  }
+  // Without the outline a glyph of one colour fails on panels like it: the measure sees that.
+  EXPECT_LT(iconContrast(portalSymbolArgb(22, symbolLight), 0xeff0f1, 40), 1.5);
+}
+
+// The named tray icon as KDE Plasma shows it: the style sheet with the id "current-color-scheme"
+// replaced by the panel scheme's, with `text` as the text colour; rendered by librsvg at `size`,
+// as the tray pixmap's ARGB.
+std::vector<std::uint8_t> recolouredNamedIcon(const char* text, int size) {
+  std::ifstream file(VESK_DATA_DIR "/icons/io.github.vesk.Vesk-symbolic.svg");
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string svg =
+      std::regex_replace(content.str(), std::regex(R"((<style id="current-color-scheme"[^>]*>)[^<]*(</style>))"),
+                         std::string("$1.ColorScheme-Text { color:") + text + "; }$2");
+  // Untyped, as GTK loads symbolic icons: the file is known as SVG by its first bytes alone.
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  gdk_pixbuf_loader_set_size(loader, size, size);
+  gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(svg.data()), svg.size(), nullptr);
+  gdk_pixbuf_loader_close(loader, nullptr);
+  std::vector<std::uint8_t> argb;
+  if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader); pixbuf && gdk_pixbuf_get_has_alpha(pixbuf)) {
+    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
+      for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
+        const guchar* p = pixels + y * gdk_pixbuf_get_rowstride(pixbuf) + x * 4;
+        argb.insert(argb.end(), {p[3], p[0], p[1], p[2]});
+      }
+    }
+  }
+  g_object_unref(loader);
+  return argb;
+}
+
+TEST(TraySymbol, TheNamedIconTakesThePanelsTextColourOnPlasma) {
+  // Plasma's tray loads the icon by name and recolours it with its scheme's text colour.
+  const struct {
+    const char* scheme;
+    const char* text;
+    std::uint32_t panel;
+  } schemes[] = {{"Breeze light", "#232629", 0xeff0f1}, {"Breeze dark", "#fcfcfc", 0x31363b}};
+  const auto plain = portalSymbolArgb(22);
+  std::size_t glyphPixels = 0;
+  for (std::size_t i = 0; i < plain.size(); i += 4) glyphPixels += plain[i] >= 230;
+  for (const auto& s : schemes) {
+    const auto icon = recolouredNamedIcon(s.text, 22);
+    ASSERT_EQ(icon.size(), 22u * 22u * 4u) << "librsvg did not render the icon";
+    EXPECT_GE(iconContrast(icon, s.panel, glyphPixels), 3.0) << s.scheme;
+  }
+}
+
+TEST(TraySymbol, TheOutlineSurroundsTheGlyphWithoutCoveringIt) {
+  auto surface = outlinedPortalSymbol(36, symbolLight, symbolOutlineDark);
+  const auto pixel = [&](double ux, double uy) { return alphaAt(surface, 36, ux, uy); };
+  EXPECT_EQ(pixel(9, 11), 0) << "inside the outline stays clear";
+  EXPECT_GT(pixel(2.7, 9), 100) << "just outside the left stroke";
+  EXPECT_EQ(pixel(1.5, 9), 0) << "the outline is thin";
+  // The glyph keeps its own colour where it lies over the outline.
+  const auto* row = reinterpret_cast<const std::uint32_t*>(surface->get_data() + 18 * surface->get_stride());
+  EXPECT_EQ(row[8] >> 24, 255u);
+  EXPECT_NEAR((row[8] >> 16) & 0xff, 0.93 * 255, 1);
 }
 
 TEST(ClickCounter, CountsActivationsWithinTheDoubleClickTime) {

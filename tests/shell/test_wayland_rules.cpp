@@ -51,6 +51,32 @@ TEST(WaylandRules, OnlyPositionsThatCanBeOnTheScreenPlaceThePanel) {
   }
 }
 
+// Through Xwayland the host that calls decides: the pointer the X server last saw is stale while
+// it is over the desktop's own shell (Plasma's bottom panel, GNOME's top bar).
+TEST(WaylandRules, TheHostThatCallsTellsWhetherItsPointIsOnTheScreen) {
+  struct Case {
+    const char* process;
+    ScreenPoint reported;
+    DisplayKind display;
+    std::optional<ScreenPoint> pointer;
+    std::optional<ScreenPoint> expected;
+  } cases[] = {
+      {"plasmashell", {1071, 778}, DisplayKind::xwayland, ScreenPoint{640, 400}, ScreenPoint{1071, 778}},
+      {"gnome-shell", {1209, 15}, DisplayKind::xwayland, std::nullopt, ScreenPoint{1209, 15}},
+      {"waybar", {10, 15}, DisplayKind::xwayland, ScreenPoint{12, 14}, std::nullopt},  // even where the pointer is
+      {"waybar", {1200, 14}, DisplayKind::x11, std::nullopt, ScreenPoint{1200, 14}},
+      {"plasmashell", {1071, 778}, DisplayKind::wayland, std::nullopt, std::nullopt},
+      {"python3", {1200, 14}, DisplayKind::xwayland, ScreenPoint{1190, 20}, ScreenPoint{1200, 14}},  // unknown
+      {"python3", {1200, 14}, DisplayKind::xwayland, ScreenPoint{640, 400}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(screenClickPoint(c.reported, c.display, c.pointer, trayHostForProcess(c.process)), c.expected)
+        << c.process << " display " << static_cast<int>(c.display);
+  }
+  EXPECT_EQ(trayHostForProcess("xfce4-panel"), TrayHost::screenPoints);
+  EXPECT_EQ(trayHostForProcess(""), TrayHost::unknown);
+}
+
 TEST(WaylandRules, LayerPanelGoesToTheIconsEdgeAndSideElseTheTopRight) {
   const ScreenRect screen{0, 0, 1280, 800};
   using P = GtkPanelWindow::LayerPlacement;

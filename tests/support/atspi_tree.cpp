@@ -2,6 +2,7 @@
 // AT-SPI, one object per line, "<depth spaces><role>|<name>|<showing or hidden>".
 //   atspi-tree PID [SECONDS]         waits up to SECONDS (default 20) for the program to appear
 //   atspi-tree --press NAME PID      activates the showing button named NAME, as a screen reader does
+//   atspi-tree --describe NAME PID   prints the description of the showing control named NAME
 // Web content is not walked: its controls are the page's, not the program's.
 #include <atspi/atspi.h>
 
@@ -100,13 +101,15 @@ AtspiAccessible* findApplication(int pid) {
 
 int main(int argc, char** argv) {
   std::string press;
-  if (argc > 2 && std::string(argv[1]) == "--press") {
+  bool describe = false;
+  if (argc > 2 && (std::string(argv[1]) == "--press" || std::string(argv[1]) == "--describe")) {
+    describe = std::string(argv[1]) == "--describe";
     press = argv[2];
     argv += 2;
     argc -= 2;
   }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: atspi-tree [--press NAME] PID [SECONDS]\n");
+    std::fprintf(stderr, "usage: atspi-tree [--press NAME | --describe NAME] PID [SECONDS]\n");
     return 2;
   }
   const int pid = std::atoi(argv[1]);
@@ -128,7 +131,12 @@ int main(int argc, char** argv) {
   int status = 0;
   if (press.empty()) {
     walk(app, 0);
-  } else if (AtspiAccessible* target = findShowing(app, press)) {
+  } else if (AtspiAccessible* target = findShowing(app, press); target && describe) {
+    GError* error = nullptr;
+    std::printf("%s\n", text(atspi_accessible_get_description(target, &error)).c_str());
+    g_clear_error(&error);
+    g_object_unref(target);
+  } else if (target) {
     AtspiAction* action = atspi_accessible_get_action_iface(target);
     GError* error = nullptr;
     if (!atspi_action_do_action(action, 0, &error)) {

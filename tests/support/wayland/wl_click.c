@@ -6,39 +6,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <wayland-client.h>
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
-
-static struct zwlr_virtual_pointer_manager_v1* manager;
-static struct wl_seat* seat;
-
-static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
-  (void)data;
-  (void)version;
-  if (strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
-    manager = wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
-  else if (strcmp(interface, wl_seat_interface.name) == 0 && !seat)
-    seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
-}
-static void global_remove(void* data, struct wl_registry* registry, uint32_t name) {
-  (void)data;
-  (void)registry;
-  (void)name;
-}
-static const struct wl_registry_listener listener = {global, global_remove};
-
-static uint32_t now_ms(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (uint32_t)(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
-}
-
-static void pause_ms(long ms) {
-  struct timespec ts = {ms / 1000, (ms % 1000) * 1000000};
-  nanosleep(&ts, NULL);
-}
+#include "wl_tool.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -53,9 +24,9 @@ int main(int argc, char** argv) {
     fprintf(stderr, "wl-click: no Wayland display\n");
     return 1;
   }
-  struct wl_registry* registry = wl_display_get_registry(display);
-  wl_registry_add_listener(registry, &listener, NULL);
-  wl_display_roundtrip(display);
+  struct wl_tool_globals globals = wl_tool_bind(display, &zwlr_virtual_pointer_manager_v1_interface);
+  struct zwlr_virtual_pointer_manager_v1* manager = globals.manager;
+  struct wl_seat* seat = globals.seat;
   if (!manager) {
     fprintf(stderr, "wl-click: the compositor offers no virtual pointer\n");
     return 1;
