@@ -33,6 +33,7 @@
 #include "model/constants.h"
 #include "model/desktop_notification.h"
 #include "model/file_settings_store.h"
+#include "model/own_paths.h"
 #include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
@@ -269,6 +270,12 @@ void start(Gtk::Application& app, Running& running) {
   app.hold();  // no main window keeps the application alive: the tray icon does
   Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
 
+  // Vesk's own data and cache folders are private at every start, also when an older release made
+  // them readable by others: they hold cookies, local storage and IndexedDB of signed-in sites.
+  // (The settings folder is the store's; the engine makes its own folders beneath when it starts.)
+  for (const char* base : {g_get_user_data_dir(), g_get_user_cache_dir()}) {
+    if (auto failed = vesk::tightenFolder(std::filesystem::path(base) / "vesk")) std::cerr << *failed << "\n";
+  }
   running.store = std::make_unique<vesk::FileSettingsStore>(vesk::FileSettingsStore::defaultPath());
   if (const auto& problem = running.store->openProblem()) std::cerr << vesk::strings::errorLine(*problem) << "\n";
   liveStore = running.store.get();

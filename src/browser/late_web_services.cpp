@@ -18,7 +18,11 @@ LateWebServices::LateWebServices(const RequestWebServices& request) {
 
 void LateWebServices::receive(std::unique_ptr<WebServices> services, std::string problem) {
   services_ = std::move(services);
-  problem_ = services_ ? std::string() : problem.empty() ? std::string(strings::unknownError()) : std::move(problem);
+  // Services that are in may still be unable to make pages here (the engine cannot start): asked
+  // once, as the answer does not change while Vesk runs.
+  problem_ = services_         ? services_->pages().problem()
+             : problem.empty() ? std::string(strings::unknownError())
+                               : std::move(problem);
   arrived.emit();
 }
 

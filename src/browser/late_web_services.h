@@ -16,7 +16,8 @@ class LateWebServices final : public WebPageFactory {
   // Asks `request` for the services at once; they arrive later, on the main loop.
   explicit LateWebServices(const RequestWebServices& request);
 
-  bool ready() const override { return services_ != nullptr; }
+  // Ready once the services are in and their pages can be made.
+  bool ready() const override { return services_ != nullptr && problem_.empty(); }
   std::string problem() const override { return problem_; }
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
   bool answersKeysFirst(_GtkWidget* focus) const { return services_ && services_->answersKeysFirst(focus); }

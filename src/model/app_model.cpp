@@ -48,7 +48,26 @@ void AppModel::load() {
   std::optional<std::vector<LinkSite>> decoded;
   if (storedSites) decoded = decodeSites(*storedSites);
   if (decoded) {
-    sites.set(std::move(*decoded));
+    // Only web addresses are loaded, as only they can be added: a hand-written "javascript:" or
+    // "file:" address would otherwise run or open when its site is shown. The list as it was is
+    // kept beside the file, the others load, and the user hears of it once.
+    std::vector<LinkSite> accepted;
+    for (auto& site : *decoded) {
+      if (auto address = Address::normalized(site.address)) {
+        site.address = std::move(*address);
+        accepted.push_back(std::move(site));
+      }
+    }
+    const std::size_t refused = decoded->size() - accepted.size();
+    sites.set(std::move(accepted));
+    if (refused > 0) {
+      auto aside = store_.keepUnreadable(SettingsKey::sites, *storedSites);
+      // Without a copy the stored list stays as it is; the refused sites are only left out here.
+      if (aside) {
+        saveSites();
+        settingsNotice.set(strings::sitesRefused(refused, *aside));
+      }
+    }
   } else {
     // Never destroy what the user had: keep unreadable site data before the defaults replace it.
     if (storedSites) store_.keepUnreadable(SettingsKey::sites, *storedSites);
@@ -118,6 +137,7 @@ void AppModel::noteWrite() {
   // Only a change is published, so observers hear of a failure streak once, not at every write.
   const auto& error = store_.lastWriteError();
   if (error != saveError()) saveError.set(error);
+  if (auto notice = store_.takeNotice()) settingsNotice.set(std::move(notice));
 }
 
 std::optional<LinkSite> AppModel::selectedSite() const {

@@ -71,6 +71,10 @@ class AppModel {
   // Why the settings could not be written, from the first failed write until one succeeds.
   // Changes made meanwhile stay in memory and are written by the next write. Never stored.
   Published<std::optional<std::string>> saveError;
+  // Something about the settings file the user should hear of once (stored sites that were left
+  // out, a file another program changed and that was kept aside); each new one is published
+  // once. Never stored.
+  Published<std::optional<std::string>> settingsNotice;
 
   // Installed by the application shell once launching finishes.
   std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;

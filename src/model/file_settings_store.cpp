@@ -1,14 +1,19 @@
 #include "model/file_settings_store.h"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
+#include "model/own_paths.h"
 #include "model/strings.h"
 
 namespace vesk {
@@ -45,15 +50,16 @@ fs::path linkTarget(const fs::path& path, std::string* error) {
   return {};
 }
 
-// "<folder>/<base>.unreadable-<UTC time>", numbered when that name is taken.
-fs::path unusedName(const fs::path& folder, const std::string& base) {
+// "<folder>/<base>.<tag>-<UTC time>", numbered when that name is taken.
+fs::path unusedName(const fs::path& folder, const std::string& base, const std::string& tag) {
   const std::string stamp = utcStamp();
   auto taken = [](const fs::path& p) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(p, ec));
   };
-  fs::path candidate = folder / (base + ".unreadable-" + stamp);
-  for (int n = 2; taken(candidate); ++n) candidate = folder / (base + ".unreadable-" + stamp + "-" + std::to_string(n));
+  const std::string stem = base + "." + tag + "-" + stamp;
+  fs::path candidate = folder / stem;
+  for (int n = 2; taken(candidate); ++n) candidate = folder / (stem + "-" + std::to_string(n));
   return candidate;
 }
 
@@ -122,20 +128,81 @@ std::filesystem::path FileSettingsStore::defaultPath() {
   return std::filesystem::path(g_get_user_config_dir()) / "vesk" / "settings.ini";
 }
 
+std::optional<FileSettingsStore::Identity> FileSettingsStore::identityOf(const struct stat& info) {
+  return Identity{info.st_dev, info.st_ino, info.st_size, static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                  static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+bool FileSettingsStore::readAtOpening(std::string* why, bool* missing) {
+  // Never waits on what stands at the path: opening a named pipe without O_NONBLOCK waits for a
+  // writer that may never come, and the whole of Vesk with it.
+  const int fd = g_open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+  struct stat info {};
+  const bool opened = fd >= 0;
+  if (!opened) {
+    const int code = errno;
+    // Nothing stands at the path when it is missing or one of its folders is not a folder; the
+    // writes then say why they fail, and succeed once the way is clear.
+    *missing = code == ENOENT || code == ENOTDIR;
+    *why = g_strerror(code);
+    if (*missing || stat(path_.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return false;
+  } else if (fstat(fd, &info) != 0) {
+    *why = g_strerror(errno);
+    close(fd);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    // A pipe, a socket, a device or a folder is not the settings, and nothing is read from it.
+    // Standing at the path itself it is moved aside like an unreadable file; reached through a
+    // link it is left alone and nothing is written over it (a link to /dev/null stays one, and
+    // what it points to is never moved).
+    if (opened) close(fd);
+    struct stat link {};
+    if (lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      keptInPlace_ = strings::notARegularFile(path_.string(), kindOf(info));
+      *missing = true;
+    } else {
+      *why = strings::itIsNotARegularFile(kindOf(info));
+    }
+    return false;
+  }
+  // The user's settings are the user's alone, whatever made the file.
+  if (info.st_uid == geteuid() && (info.st_mode & 07777) != 0600) fchmod(fd, 0600);
+  std::string contents;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      contents.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      *why = g_strerror(errno);
+      close(fd);
+      return false;
+    }
+  }
+  close(fd);
+  known_ = identityOf(info);
+  GError* raw = nullptr;
+  if (g_key_file_load_from_data(file_.get(), contents.data(), contents.size(), G_KEY_FILE_KEEP_COMMENTS, &raw))
+    return true;
+  GErrorPtr error(raw);
+  // A parse error quotes the offending line, which may be anything: say it plainly instead.
+  *why = strings::notSettingsFormat();
+  return false;
+}
+
 FileSettingsStore::FileSettingsStore(std::filesystem::path path)
     : path_(std::move(path)), file_(g_key_file_new()), mainContext_(g_main_context_ref_thread_default()) {
-  GError* raw = nullptr;
-  if (g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &raw)) return;
-  GErrorPtr error(raw);
-  // Nothing stands at the path when it is missing or one of its folders is a plain file; the
-  // writes then say why they fail, and succeed once the way is clear.
-  const bool missing = g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
-                       g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
-  // A parse error quotes the offending line, which may be anything: say it plainly instead.
-  const std::string why =
-      error->domain == G_FILE_ERROR ? std::string(error->message) : std::string(strings::notSettingsFormat());
-  error.reset();
+  // Vesk's own folder is private, also when an older release or another program made it readable
+  // by others. Where that cannot be changed (a read-only file system) the settings still load.
+  tightenFolder(path_.parent_path());
+  std::string why;
+  bool missing = false;
+  if (readAtOpening(&why, &missing)) return;
   file_.reset(g_key_file_new());
+  known_.reset();
   if (missing) return;  // nothing there yet (or a link to nothing): the first write creates it
 
   // Keep what the user had: move it aside before anything replaces it. That is the file a link
@@ -143,7 +210,7 @@ FileSettingsStore::FileSettingsStore(std::filesystem::path path)
   std::string linkError;
   fs::path unreadable = linkTarget(path_, &linkError);
   if (unreadable.empty()) unreadable = path_;
-  const fs::path aside = unusedName(unreadable.parent_path(), unreadable.filename().string());
+  const fs::path aside = unusedName(unreadable.parent_path(), unreadable.filename().string(), "unreadable");
   if (g_rename(unreadable.c_str(), aside.c_str()) == 0) {
     setAside_ = aside;
     openProblem_ = strings::settingsKeptAside(path_.string(), why, aside.string());
@@ -224,11 +291,15 @@ void FileSettingsStore::remove(std::string_view key) {
   write();
 }
 
-void FileSettingsStore::keepUnreadable(std::string_view key, std::string_view bytes) {
+std::optional<std::string> FileSettingsStore::keepUnreadable(std::string_view key, std::string_view bytes) {
   std::string error;
-  if (!makeFolder(path_.parent_path(), &error)) return;
-  replaceFile(unusedName(path_.parent_path(), std::string(key)), bytes, &error);
+  if (!makeFolder(path_.parent_path(), &error)) return std::nullopt;
+  const fs::path aside = unusedName(path_.parent_path(), std::string(key), "unreadable");
+  if (!replaceFile(aside, bytes, &error)) return std::nullopt;
+  return aside.string();
 }
+
+std::optional<std::string> FileSettingsStore::takeNotice() { return std::exchange(notice_, std::nullopt); }
 
 void FileSettingsStore::write() {
   if (keptInPlace_) {
@@ -245,7 +316,9 @@ void FileSettingsStore::write() {
         // No thread to be had: write here and now rather than not at all.
         gsize length = 0;
         GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
-        lastWriteError_ = writeNow(std::string(contents.get(), length));
+        std::optional<std::string> notice;
+        lastWriteError_ = writeNow(std::string(contents.get(), length), &notice);
+        if (notice) notice_ = std::move(notice);
         finishedCount_ = requested_;
         return;
       }
@@ -268,11 +341,13 @@ void FileSettingsStore::writerLoop() {
     gsize length = 0;
     GCharPtr contents(g_key_file_to_data(file_.get(), &length, nullptr));
     lock.unlock();
-    std::optional<std::string> outcome = writeNow(std::string(contents.get(), length));
+    std::optional<std::string> notice;
+    std::optional<std::string> outcome = writeNow(std::string(contents.get(), length), &notice);
     contents.reset();
     lock.lock();
     finishedCount_ = taken;
     writerOutcome_ = std::move(outcome);
+    if (notice) writerNotice_ = std::move(notice);
     if (!outcomeSource_) {
       outcomeSource_ = g_idle_source_new();
       g_source_set_callback(outcomeSource_, &FileSettingsStore::onOutcome, this, nullptr);
@@ -282,14 +357,44 @@ void FileSettingsStore::writerLoop() {
   }
 }
 
-std::optional<std::string> FileSettingsStore::writeNow(const std::string& contents) const {
+std::optional<std::string> FileSettingsStore::writeNow(const std::string& contents,
+                                                       std::optional<std::string>* notice) {
+  // A file where the folder should be: say which, rather than the system's "Not a directory".
+  if (auto problem = notAFolder(path_.parent_path())) return problem;
   std::string error;
   fs::path target;
   // Through a link, the file it points to is replaced and the link stays.
-  const bool written = makeFolder(path_.parent_path(), &error) && !(target = linkTarget(path_, &error)).empty() &&
-                       replaceFile(target, contents, &error);
-  if (written) return std::nullopt;
-  return writeFailure(error, path_);
+  if (!makeFolder(path_.parent_path(), &error) || (target = linkTarget(path_, &error)).empty())
+    return writeFailure(error, path_);
+
+  // Another program changed the file since it was read or written here: keep its version beside
+  // it (a second name for the same file, so the path never goes missing) before it is replaced.
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0 && identityOf(info) != known_) {
+    if (!S_ISREG(info.st_mode)) return strings::notARegularFile(path_.string(), kindOf(info));
+    const fs::path aside = unusedName(target.parent_path(), target.filename().string(), "changed");
+    bool kept = link(target.c_str(), aside.c_str()) == 0;
+    if (!kept) {
+      // A file system without hard links: a copy does as well.
+      error = g_strerror(errno);
+      gchar* raw = nullptr;
+      gsize length = 0;
+      GError* readError = nullptr;
+      if (g_file_get_contents(target.c_str(), &raw, &length, &readError)) {
+        GCharPtr copy(raw);
+        kept = replaceFile(aside, std::string_view(copy.get(), length), &error);
+      } else {
+        GErrorPtr owned(readError);
+        error = owned->message;
+      }
+    }
+    // What cannot be kept is not written over.
+    if (!kept) return writeFailure(error, path_);
+    *notice = strings::settingsChangedElsewhere(path_.string(), aside.string());
+  }
+  if (!replaceFile(target, contents, &error)) return writeFailure(error, path_);
+  if (stat(target.c_str(), &info) == 0) known_ = identityOf(info);
+  return std::nullopt;
 }
 
 gboolean FileSettingsStore::onOutcome(gpointer self) {
@@ -305,6 +410,7 @@ void FileSettingsStore::deliverOutcome() {
     g_source_unref(outcomeSource_);
     outcomeSource_ = nullptr;
     lastWriteError_ = writerOutcome_;
+    if (writerNotice_) notice_ = std::exchange(writerNotice_, std::nullopt);
   }
   if (outcomeHandler_) outcomeHandler_();
 }

@@ -88,7 +88,7 @@ std::optional<LinkSite> decodeSite(std::string_view text) {
 
 std::optional<std::string> Address::normalized(std::string_view input) {
   std::string candidate = text::trimmed(input);
-  if (candidate.empty()) return std::nullopt;
+  if (candidate.empty() || candidate.size() > maxLength) return std::nullopt;
   if (candidate.find("://") == std::string::npos) candidate = "https://" + candidate;
   auto parsed = parseUrl(candidate);
   if (!parsed) return std::nullopt;

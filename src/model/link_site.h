@@ -44,7 +44,12 @@ std::optional<std::string> encodeSite(const LinkSite& site);
 std::optional<LinkSite> decodeSite(std::string_view json);
 
 namespace Address {
-// Turns typed or pasted text into an http(s) address, or absent when it is not one.
+// The longest address accepted, in bytes: the length RFC 9110 asks every client and server to
+// support at least (8000 octets). Longer texts are not taken for addresses, and search works on
+// at most one character more (`searchQueryLimit`), so that a cut text is never taken for one.
+inline constexpr std::size_t maxLength = 8000;
+// Turns typed or pasted text into an http(s) address, or absent when it is not one (also when it
+// is longer than `maxLength`).
 std::optional<std::string> normalized(std::string_view text);
 }  // namespace Address
 

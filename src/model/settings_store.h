@@ -26,8 +26,14 @@ class SettingsStore {
   virtual void setDouble(std::string_view key, double value) = 0;
   virtual void remove(std::string_view key) = 0;
 
-  // Keeps a copy of a value that could not be read, before it is replaced.
-  virtual void keepUnreadable(std::string_view key, std::string_view bytes) = 0;
+  // Keeps a copy of a value that could not be read (or was refused), before it is replaced.
+  // Where the copy is, for telling the user; absent when it could not be kept.
+  virtual std::optional<std::string> keepUnreadable(std::string_view key, std::string_view bytes) = 0;
+
+  // Something the user should hear of once about the store's file (another program changed it,
+  // and its version was kept aside), taken by the caller; absent when there is nothing new. A
+  // store that writes in the background has it after a write's outcome handler call.
+  virtual std::optional<std::string> takeNotice() { return std::nullopt; }
 
   // Why the last write failed; absent when it succeeded. A failed write keeps the new value in
   // memory, so the next write that succeeds stores it too. A store that writes in the background

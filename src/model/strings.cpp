@@ -71,6 +71,39 @@ std::string_view writeFailed() { return _("write failed"); }
 std::string writeFailedAt(std::string_view reason, std::string_view path) {
   return format(_("{reason} ({path})"), {{"reason", reason}, {"path", path}});
 }
+std::string_view kindFolder() { return _("a folder"); }
+std::string_view kindPipe() { return _("a named pipe"); }
+std::string_view kindSocket() { return _("a socket"); }
+std::string_view kindDevice() { return _("a device"); }
+std::string_view kindFile() { return _("a file"); }
+std::string notAFolder(std::string_view path, std::string_view kind) {
+  return format(_("\u201c{path}\u201d is {kind}, not a folder"), {{"path", path}, {"kind", kind}});
+}
+std::string notARegularFile(std::string_view path, std::string_view kind) {
+  return format(_("\u201c{path}\u201d is {kind}, not a regular file"), {{"path", path}, {"kind", kind}});
+}
+std::string itIsNotARegularFile(std::string_view kind) {
+  return format(_("it is {kind}, not a regular file"), {{"kind", kind}});
+}
+std::string sitesRefused(std::size_t count, std::string_view aside) {
+  const std::string number = std::to_string(count);
+  return format(dngettext(textDomain,
+                          "{count} saved site was left out: its address is not a web address (http or https). The "
+                          "site list as it was is kept in \u201c{aside}\u201d.",
+                          "{count} saved sites were left out: their addresses are not web addresses (http or "
+                          "https). The site list as it was is kept in \u201c{aside}\u201d.",
+                          count),
+                {{"count", number}, {"aside", aside}});
+}
+std::string settingsChangedElsewhere(std::string_view path, std::string_view aside) {
+  return format(_("\u201c{path}\u201d was changed by another program while Vesk was running. That version was "
+                  "kept as \u201c{aside}\u201d and Vesk's settings were saved."),
+                {{"path", path}, {"aside", aside}});
+}
+std::string_view settingsNoticeTitle() { return _("Vesk settings"); }
+std::string pagesCannotBeShown(std::string_view reason) {
+  return format(_("Pages can't be shown: {reason}."), {{"reason", reason}});
+}
 std::string_view notSettingsFormat() { return _("not in the settings format"); }
 std::string settingsKeptAside(std::string_view path, std::string_view reason, std::string_view aside) {
   return format(_("The settings file \u201c{path}\u201d could not be read ({reason}). It was kept as "

@@ -4,6 +4,7 @@
 // translation may put the parts in any order.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -45,6 +46,25 @@ std::string_view notSettingsFormat();
 std::string settingsKeptAside(std::string_view path, std::string_view reason, std::string_view aside);
 std::string settingsLeftInPlace(std::string_view path, std::string_view reason, std::string_view moveReason);
 std::string settingsNotWrittenOver(std::string_view path, std::string_view moveReason);
+// What stands where a folder or a regular file is needed, as a phrase: "a named pipe".
+std::string_view kindFolder();
+std::string_view kindPipe();
+std::string_view kindSocket();
+std::string_view kindDevice();
+std::string_view kindFile();
+// "“/home/u/.config” is a file, not a folder"
+std::string notAFolder(std::string_view path, std::string_view kind);
+// "“/home/u/.config/vesk/settings.ini” is a named pipe, not a regular file"
+std::string notARegularFile(std::string_view path, std::string_view kind);
+// "it is a named pipe, not a regular file"
+std::string itIsNotARegularFile(std::string_view kind);
+// Said once: stored sites whose address is not a web address were left out.
+std::string sitesRefused(std::size_t count, std::string_view aside);
+// Said once: another program changed the settings file while Vesk ran; its version was kept.
+std::string settingsChangedElsewhere(std::string_view path, std::string_view aside);
+std::string_view settingsNoticeTitle();
+// The page area when the web engine cannot start: "Pages can't be shown: <reason>."
+std::string pagesCannotBeShown(std::string_view reason);
 
 // Global key combinations.
 // Another application holds the combination.

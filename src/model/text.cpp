@@ -70,6 +70,16 @@ std::size_t codePointCount(std::string_view s) {
   return count;
 }
 
+std::string_view firstCodePoints(std::string_view s, std::size_t limit) {
+  const char* p = s.data();
+  const char* end = p + s.size();
+  for (std::size_t count = 0; p < end && count < limit; ++count) {
+    gunichar c = g_utf8_get_char_validated(p, end - p);
+    p += (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) ? 1 : g_utf8_skip[static_cast<guchar>(*p)];
+  }
+  return s.substr(0, static_cast<std::size_t>(p - s.data()));
+}
+
 std::string shownOnOneLine(std::string_view s, std::size_t limit) {
   // At most `limit` characters are looked at, so a huge text costs no more than a short one.
   GCharPtr valid(g_utf8_make_valid(s.data(), static_cast<gssize>(std::min(s.size(), (limit + 1) * 4))));

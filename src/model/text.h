@@ -28,6 +28,10 @@ bool isValidUtf8(std::string_view s);
 // The number of Unicode code points; invalid bytes count one each.
 std::size_t codePointCount(std::string_view s);
 
+// The first `limit` code points of `s` (all of it when shorter), counted as codePointCount does,
+// so a character is never cut in two. Reads no further than it keeps.
+std::string_view firstCodePoints(std::string_view s, std::size_t limit);
+
 // A text for one line of a list: line breaks, tabs and other control characters become blanks, and after `limit` code
 // points the rest is cut and "…" appended. Laying out a huge text costs the main loop seconds,
 // so what is shown is bounded whatever is stored. Invalid UTF-8 is shown with U+FFFD.

@@ -24,6 +24,9 @@ SearchRow::SearchRow(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL)
   field_.set_hexpand(true);
   field_.set_valign(Gtk::ALIGN_CENTER);
   field_.set_width_chars(1);
+  // The field itself cuts what is typed or pasted, before laying it out: a pasted 20 MB text
+  // would otherwise hold the panel for seconds, however quickly it is matched.
+  field_.set_max_length(static_cast<int>(searchQueryLimit));
   addClasses(field_, {"vesk-search-entry"});
   frame_.pack_start(field_, Gtk::PACK_EXPAND_WIDGET);
   field_.signal_changed().connect([this] {

@@ -167,6 +167,7 @@ void VeskViewState::openSettings() {
 }
 
 void VeskViewState::setQuery(std::string text) {
+  text.resize(text::firstCodePoints(text, searchQueryLimit).size());
   if (text != query()) query.set(std::move(text));
 }
 
@@ -215,8 +216,9 @@ void VeskViewState::pasteClipboardLink() {
     std::string trimmed = text::trimmed(*pasted);
     if (trimmed.empty()) return;
     VeskViewState& state = *self;
-    state.query.set(trimmed);
-    if (Address::normalized(trimmed)) state.addPastedLink();
+    // A pasted text longer than any address stays a (cut) search and is never added.
+    state.setQuery(std::move(trimmed));
+    if (Address::normalized(state.query())) state.addPastedLink();
   });
 }
 

@@ -19,6 +19,11 @@
 
 namespace vesk {
 
+// The most characters the search field and its query hold: one more than the longest address,
+// so that a text that was cut is never taken for an address (and never added cut short). Matching
+// and laying out a text this long is instant; a pasted book is not.
+inline constexpr std::size_t searchQueryLimit = Address::maxLength + 1;
+
 // The search field takes keyboard focus this long after the search row opens.
 inline constexpr std::chrono::milliseconds searchFocusDelay{80};
 
@@ -129,7 +134,7 @@ class VeskViewState {
   void toggleSearch();
   void openSettings();
 
-  // Search row and results.
+  // Search row and results. The query keeps at most `searchQueryLimit` characters of `text`.
   void setQuery(std::string text);
   // The search field gained or lost the keyboard focus.
   void setSearchFocused(bool focused);

@@ -72,6 +72,18 @@ void AppDelegate::applicationDidFinishLaunching() {
       if (error && !self.model_.saveError()) self.platform_.report(strings::saveErrorReport(*error));
     });
   });
+  // What the user should hear of once about the settings file (sites left out at loading, a file
+  // another program changed): one line on standard error and one desktop notification each.
+  auto tellOnce = [this](const std::string& notice) {
+    platform_.report(strings::errorLine(notice));
+    if (platform_.notify) platform_.notify(std::string(strings::settingsNoticeTitle()), notice);
+  };
+  if (model_.settingsNotice()) tellOnce(*model_.settingsNotice());
+  settingsNotices_ = model_.settingsNotice.observe([withSelf, tellOnce](const std::optional<std::string>& notice) {
+    withSelf([&](AppDelegate&) {
+      if (notice) tellOnce(*notice);
+    });
+  });
   recording_ = model_.isRecordingShortcut.observe(
       [withSelf](const bool& recording) { withSelf([&](AppDelegate& self) { self.recordingChanged(recording); }); });
 

@@ -100,6 +100,7 @@ class AppDelegate {
   std::optional<OutsideClose> lastOutsideClose_;
   Subscription recording_;
   Subscription saveFailures_;
+  Subscription settingsNotices_;
   bool saidNoTrayHost_ = false;
 
   Lifetime<AppDelegate> lifetime_{this};

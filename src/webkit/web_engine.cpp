@@ -14,6 +14,7 @@
 #include "browser/downloads.h"
 #include "model/constants.h"
 #include "model/desktop_notification.h"
+#include "model/own_paths.h"
 #include "model/strings.h"
 #include "webkit/webkit_page.h"
 
@@ -101,14 +102,21 @@ std::string signInGuardRules() {
 
 // Creates `path` empty (or keeps it) with mode 0600 before the engine opens it as its cookie
 // database: the database engine gives new files a mode readable by all, and its journals the
-// database's mode. An empty file is an empty database.
-void makePrivateFile(const std::string& path) {
-  const int fd = g_open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+// database's mode. An empty file is an empty database. Never waits on what stands there; what
+// is not a regular file comes back as the problem.
+std::optional<std::string> makePrivateFile(const std::string& path) {
+  const int fd = g_open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  struct stat info {};
+  if (fd >= 0 && fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+    close(fd);
+    return strings::notARegularFile(path, kindOf(info));
+  }
   if (fd < 0 || fchmod(fd, 0600) != 0) {
     const int code = errno;
     std::cerr << strings::cannotMakePrivate(path, g_strerror(code)) << "\n";
   }
   if (fd >= 0) close(fd);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -130,18 +138,44 @@ WebEngine::~WebEngine() {
   if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
 }
 
-WebKitWebContext* WebEngine::context() {
-  if (context_) return context_.get();
-  // Cookies, site data and the cache are the user's alone: private folders, made before the
-  // engine needs them. Without them the engine still runs, keeping nothing across launches.
-  bool dataFolder = true;
-  for (const std::string* folder : {&paths_.dataDirectory, &paths_.cacheDirectory}) {
-    if (g_mkdir_with_parents(folder->c_str(), 0700) != 0) {
-      dataFolder &= folder != &paths_.dataDirectory;
-      const int code = errno;
-      std::cerr << strings::cannotCreateDataFolder(*folder, g_strerror(code)) << "\n";
+const std::string& WebEngine::problem() {
+  if (problem_) return *problem_;
+  problem_.emplace();
+  // Every folder the sandbox binds anything beneath must be a folder or missing: the sandbox
+  // skips what is missing but refuses to start on "Not a directory".
+  for (const char* base : {g_get_user_config_dir(), g_get_user_data_dir(), g_get_user_cache_dir(), g_get_home_dir(),
+                           g_get_user_runtime_dir()}) {
+    if (auto notFolder = notAFolder(base)) {
+      problem_ = strings::pagesCannotBeShown(*notFolder);
+      return *problem_;
     }
   }
+  // Cookies, site data and the cache are the user's alone: private folders, made before the
+  // engine needs them, and made private again when something else made them readable by others.
+  // Without them the engine still runs, keeping nothing across launches.
+  for (const std::string* folder : {&paths_.dataDirectory, &paths_.cacheDirectory}) {
+    if (auto notFolder = notAFolder(*folder)) {
+      problem_ = strings::pagesCannotBeShown(*notFolder);
+      return *problem_;
+    }
+    if (g_mkdir_with_parents(folder->c_str(), 0700) != 0) {
+      dataFolder_ &= folder != &paths_.dataDirectory;
+      const int code = errno;
+      std::cerr << strings::cannotCreateDataFolder(*folder, g_strerror(code)) << "\n";
+      continue;
+    }
+    if (auto failed = tightenFolder(*folder)) std::cerr << *failed << "\n";
+  }
+  if (dataFolder_) {
+    if (auto notFile = makePrivateFile(joinPath(paths_.dataDirectory.c_str(), "cookies.sqlite", nullptr)))
+      problem_ = strings::pagesCannotBeShown(*notFile);
+  }
+  return *problem_;
+}
+
+WebKitWebContext* WebEngine::context() {
+  if (context_) return context_.get();
+  problem();  // makes the folders
   GObjectPtr<WebKitWebsiteDataManager> manager(
       webkit_website_data_manager_new("base-data-directory", paths_.dataDirectory.c_str(), "base-cache-directory",
                                       paths_.cacheDirectory.c_str(), nullptr));
@@ -149,7 +183,6 @@ WebKitWebContext* WebEngine::context() {
   // Must happen before the first web process starts, that is before the first page loads.
   webkit_web_context_set_sandbox_enabled(context_.get(), TRUE);
   std::string cookies = joinPath(paths_.dataDirectory.c_str(), "cookies.sqlite", nullptr);
-  if (dataFolder) makePrivateFile(cookies);
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
                                                cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   manager.reset();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "browser/web_page.h"
@@ -32,8 +33,15 @@ class WebEngine {
   WebEngine(const WebEngine&) = delete;
   WebEngine& operator=(const WebEngine&) = delete;
 
+  // Why the engine cannot start here, in one sentence for the page area, or empty. Checked once,
+  // on the first call (which also makes the data and cache folders, private to the user): the web
+  // processes' sandbox binds folders under the user's config, data, cache, home and runtime
+  // folders and refuses to start, which the engine answers by ending the program, when one of
+  // them is a file; the cookie database must be a regular file.
+  const std::string& problem();
+
   // The shared context, created on the first call. Pages made from it share cookies and site data,
-  // which survive restarts.
+  // which survive restarts. Only when problem() is empty.
   _WebKitWebContext* context();
   bool isStarted() const { return context_ != nullptr; }
   const Paths& paths() const { return paths_; }
@@ -58,6 +66,8 @@ class WebEngine {
   };
 
   Paths paths_;
+  std::optional<std::string> problem_;  // once checked
+  bool dataFolder_ = true;              // the data folder exists: cookies can be kept
   GObjectPtr<_WebKitWebContext> context_;
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;

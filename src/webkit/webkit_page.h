@@ -107,6 +107,9 @@ class WebKitPageFactory final : public WebPageFactory {
   explicit WebKitPageFactory(WebEngine& engine, std::chrono::milliseconds loadTimeout = pageLoadTimeout)
       : engine_(engine), loadTimeout_(loadTimeout) {}
 
+  // Pages can be made unless the engine cannot start here (see WebEngine::problem).
+  bool ready() const override { return engine_.problem().empty(); }
+  std::string problem() const override { return engine_.problem(); }
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
 
  private:

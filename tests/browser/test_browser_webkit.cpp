@@ -1,16 +1,20 @@
 // The browser store, its host and the engine context on the real WebKitGTK engine, against a
 // loopback HTTP server.
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
 #include <gtkmm/clipboard.h>
 #include <gtkmm/window.h>
+#include <sys/stat.h>
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <sstream>
 
@@ -939,18 +943,18 @@ TEST_F(WebKitBrowserTest, CookiesSurviveARestartOnTheSameDataFolder) {
   }
 }
 
-// Folders that cannot be made are said on standard error; the engine still starts.
-TEST_F(WebKitBrowserTest, AnEngineWhoseFoldersCannotBeMadeSaysSoAndStillStarts) {
+// Folders beneath a file cannot be made, and the web processes' sandbox would refuse to start on
+// them (which the engine answers by ending the program): the engine says why instead of starting.
+TEST_F(WebKitBrowserTest, AnEngineWhoseFoldersCannotBeMadeSaysWhyInsteadOfStarting) {
   const std::string blocked = std::string(g_get_tmp_dir()) + "/vesk-blocked-" + std::to_string(getpid());
   std::ofstream(blocked) << "a file where the folders should be";
-  ::testing::internal::CaptureStderr();
   {
     WebEngine engine(WebEngine::Paths{blocked + "/data", blocked + "/cache"});
-    EXPECT_NE(engine.context(), nullptr);
+    WebKitPageFactory pages(engine);
+    EXPECT_FALSE(pages.ready());
+    EXPECT_EQ(pages.problem(), "Pages can't be shown: \u201c" + blocked + "\u201d is a file, not a folder.");
+    EXPECT_FALSE(engine.isStarted());
   }
-  const std::string said = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("cannot create the folder " + blocked + "/data"), std::string::npos) << said;
-  EXPECT_NE(said.find("cannot create the folder " + blocked + "/cache"), std::string::npos) << said;
   g_unlink(blocked.c_str());
 }
 
@@ -1056,6 +1060,73 @@ TEST(WebKitChildProcess, ReadClipboard) {
   ASSERT_TRUE(testing::waitFor([&] { return text.has_value(); }));
   ASSERT_TRUE(text->has_value());
   std::ofstream(out) << **text;
+}
+
+// What cannot hold the engine's data keeps the engine from starting, with one reason for the page
+// area, and never blocks; usable folders are made, or made again, private to the user.
+TEST(WebEngineFolders, UnusableDataPathsStopTheEngineWithAReasonAndUsableOnesArePrivate) {
+  const std::string base =
+      std::string(g_getenv("VESK_TEST_TMP") ? g_getenv("VESK_TEST_TMP") : g_get_tmp_dir()) + "/engine-folders";
+  auto mode = [](const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+  };
+  const std::string data = base + "/data/vesk/web", cache = base + "/cache/vesk/web";
+  const std::string cookies = data + "/cookies.sqlite";
+  const struct {
+    const char* name;
+    std::function<void()> make;
+    std::string problem;  // empty: the engine may start
+  } cases[] = {
+      {"folders readable by others",
+       [&] {
+         g_mkdir_with_parents(data.c_str(), 0755);
+         g_mkdir_with_parents(cache.c_str(), 0755);
+         chmod(data.c_str(), 0755);
+       },
+       ""},
+      {"no folders yet", [] {}, ""},
+      {"a file where the data folder should be",
+       [&] {
+         g_mkdir_with_parents((base + "/data/vesk").c_str(), 0700);
+         std::ofstream(data) << "x";
+       },
+       "Pages can't be shown: \u201c" + data + "\u201d is a file, not a folder."},
+      {"a file above the cache folder",
+       [&] {
+         g_mkdir_with_parents((base + "/cache").c_str(), 0700);
+         std::ofstream(base + "/cache/vesk") << "x";
+       },
+       "Pages can't be shown: \u201c" + base + "/cache/vesk\u201d is a file, not a folder."},
+      {"a named pipe as the cookie file",
+       [&] {
+         g_mkdir_with_parents(data.c_str(), 0700);
+         mkfifo(cookies.c_str(), 0644);
+       },
+       "Pages can't be shown: \u201c" + cookies + "\u201d is a named pipe, not a regular file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(base);
+    c.make();
+    WebEngine engine({data, cache});
+    WebKitPageFactory pages(engine);
+    auto checking = std::async(std::launch::async, [&] { return pages.problem(); });
+    if (checking.wait_for(60s) != std::future_status::ready) {
+      ADD_FAILURE() << "checking the folders waited on the cookie file";
+      const int fd = open(cookies.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) close(fd);
+    }
+    EXPECT_EQ(checking.get(), c.problem);
+    EXPECT_EQ(pages.ready(), c.problem.empty());
+    EXPECT_FALSE(engine.isStarted());
+    if (c.problem.empty()) {
+      EXPECT_EQ(mode(data), 0700u);
+      EXPECT_EQ(mode(cache), 0700u);
+      EXPECT_EQ(mode(cookies), 0600u);
+    }
+  }
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

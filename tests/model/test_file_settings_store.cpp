@@ -299,7 +299,7 @@ TEST_F(FileSettingsStoreTest, AFailedSaveIsReportedKeptInMemoryAndWrittenByTheNe
   AppModel model(store);
   store.flush();
   ASSERT_TRUE(model.saveError()) << "the default sites could not be written";
-  EXPECT_EQ(model.saveError(), "Not a directory (" + path.string() + ")");
+  EXPECT_EQ(model.saveError(), "\u201c" + (dir / "vesk").string() + "\u201d is a file, not a folder");
   model.add("News", "news.example.com");
   store.flush();
   EXPECT_TRUE(model.saveError());
@@ -414,7 +414,7 @@ TEST_F(FileSettingsStoreTest, ABackgroundWriteFailureIsPublishedOnTheMainLoop) {
     return reached();
   };
   ASSERT_TRUE(runUntil([&] { return model.saveError().has_value(); })) << "the failure was never published";
-  EXPECT_EQ(model.saveError(), "Not a directory (" + path.string() + ")");
+  EXPECT_EQ(model.saveError(), "\u201c" + (dir / "vesk").string() + "\u201d is a file, not a folder");
   fs::remove(dir / "vesk");
   model.changeTheme(LinkTheme::midnight);
   ASSERT_TRUE(runUntil([&] { return !model.saveError(); })) << "the success was never published";

@@ -264,6 +264,30 @@ TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   EXPECT_EQ(row.field().get_text(), "");
 }
 
+// The real field cuts a pasted 20 MB text (from the real clipboard, with the field's own paste
+// key) to the search limit before it lays it out or the panel matches it.
+TEST_F(PanelWindowTest, APastedHugeTextIsCutByTheFieldItself) {
+  gtk_button_clicked(view->siteBar().searchButton().gobj());
+  fx.timers.runAll();
+  refresh();
+  Gtk::Entry& field = view->searchRow().field();
+  ASSERT_TRUE(testing::waitFor([&] { return field.is_focus(); }));
+  const std::string huge = "https://pasted.example.org/" + std::string(20 * 1024 * 1024, 'x');
+  Gtk::Clipboard::get()->set_text(huge);
+  g_signal_emit_by_name(field.gobj(), "paste-clipboard");  // what Ctrl+V does
+  ASSERT_TRUE(testing::waitFor([&] { return !field.get_text().empty(); })) << "nothing was pasted";
+  refresh();
+  EXPECT_EQ(field.get_text().size(), searchQueryLimit);
+  EXPECT_EQ(field.get_text(), huge.substr(0, searchQueryLimit));
+  EXPECT_TRUE(view->searchResults().is_visible());
+  EXPECT_EQ(view->searchResults().quickAddRow(), nullptr);  // a cut text is no address
+  EXPECT_TRUE(view->searchResults().noMatches().is_visible());
+  testing::saveScreenshot(*window, "panel", "search-cut-paste");
+  field.activate();
+  refresh();
+  EXPECT_EQ(fx.model->sites().size(), 2u);
+}
+
 TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
   gtk_button_clicked(view->siteBar().searchButton().gobj());
   refresh();

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "model/constants.h"
+#include "model/text.h"
 #include "panel/search.h"
 #include "panel/vesk_view_state.h"
 #include "panel_fakes.h"
@@ -298,6 +299,54 @@ TEST_F(StateTest, PasteOfAPaddedAddressAddsAndCloses) {
   EXPECT_EQ(state.query(), "");
 }
 
+// Whatever reaches the query, typed or pasted, is cut to `searchQueryLimit` characters before it
+// is matched, never in the middle of a character; a cut text is never added as an address, while
+// an address of the longest accepted length still is.
+TEST_F(StateTest, SearchTextIsCutBeforeMatchingAndACutTextIsNeverAdded) {
+  const std::string huge(20 * 1024 * 1024, 'a');
+  const std::string longest = "https://long.example.org/" + std::string(Address::maxLength - 25, 'p');
+  std::string accents;
+  for (int i = 0; i < 10000; ++i) accents += "\u00e9";
+  const struct {
+    const char* name;
+    std::string text;
+    bool pasted;
+    std::size_t kept;  // characters left in the query (0: the address was added and the row closed)
+  } cases[] = {
+      {"typed 20 MB", huge, false, searchQueryLimit},
+      {"pasted 20 MB", huge, true, searchQueryLimit},
+      {"pasted address followed by 20 MB", "https://pasted.example.org/" + huge, true, searchQueryLimit},
+      {"typed accented letters", accents, false, searchQueryLimit},
+      {"pasted longest address", longest, true, 0},
+      {"typed longest address", longest, false, longest.size()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    state.toggleSearch();
+    if (c.pasted) {
+      fx.clipboard.texts = {c.text};
+      state.pasteClipboardLink();
+    } else {
+      state.setQuery(c.text);
+    }
+    EXPECT_EQ(text::codePointCount(state.query()), c.kept);
+    EXPECT_TRUE(text::isValidUtf8(state.query()));
+    EXPECT_EQ(state.query(), c.text.substr(0, state.query().size()));
+    if (c.kept == 0) {
+      EXPECT_EQ(fx.model->sites().back().address, longest);
+      fx.model->remove(fx.model->sites().back());
+    } else {
+      EXPECT_EQ(state.offersQuickAdd(), c.kept <= Address::maxLength);
+      if (!state.offersQuickAdd()) {
+        state.openFirstResult();  // Return: nothing matches and nothing is added
+        EXPECT_EQ(fx.model->sites().size(), 3u);
+      }
+    }
+    state.clearQuery();
+    if (state.showSearch()) state.toggleSearch();
+  }
+}
+
 TEST_F(StateTest, PasteOfPlainTextStaysASearchAndBlankPasteDoesNothing) {
   state.toggleSearch();
   fx.clipboard.texts = {"  gamma mail "};
@@ -424,7 +473,11 @@ TEST(Toolbar, WithoutAPageOnScreenNothingIsEnabledLoadingOrReloaded) {
 }
 
 TEST(Toolbar, HostTextOfAnUnparsableAddressIsTheRawAddress) {
-  PanelFixture fx{{LinkSite{"Odd", "not a url"}}};
+  // Loading refuses such an address; a record in memory can still hold one.
+  PanelFixture fx;
+  const LinkSite odd{"Odd", "not a url"};
+  fx.model->sites.set({odd});
+  fx.model->select(odd);
   VeskViewState state{*fx.model, fx.services(), [] {}};
   EXPECT_EQ(state.toolbar().hostText, "not a url");
 }

@@ -137,6 +137,30 @@ TEST_F(AppDelegateTest, FailedSavesAreReportedOncePerStreak) {
   EXPECT_EQ(reported[1], "vesk: settings can't be saved: No space left on device (/ro/vesk/settings.ini)");
 }
 
+// What the settings store has to say once (sites left out at loading, another program's edit
+// kept aside) is said once on standard error and once as a notification, each time there is
+// something new, and never again for the same thing.
+TEST_F(AppDelegateTest, SettingsNoticesAreSaidOnceEach) {
+  store.seed(
+      "vesk.sites.v1",
+      R"json([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Bad","address":"javascript:alert(1)"},)json"
+      R"json({"id":"7C9E6679-7425-40DE-944B-E07FC1F90AE7","name":"Good","address":"https://good.example.org/"}])json");
+  launch();
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0].rfind("vesk: 1 saved site was left out", 0), 0u) << reported[0];
+  ASSERT_EQ(notifications.size(), 1u);
+  EXPECT_EQ(notifications[0], "Vesk settings: " + reported[0].substr(6));
+  model().changeTheme(LinkTheme::midnight);
+  EXPECT_EQ(reported.size(), 1u) << "nothing new: nothing said";
+  store.notice = "settings.ini was changed by another program";
+  model().changeTheme(LinkTheme::obsidian);
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_EQ(reported[1], "vesk: settings.ini was changed by another program");
+  EXPECT_EQ(notifications.size(), 2u);
+  model().changeTheme(LinkTheme::graphite);
+  EXPECT_EQ(reported.size(), 2u);
+}
+
 TEST_F(AppDelegateTest, LaunchRefusalsCarryPrefixesAndTheLastOneWins) {
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
   hotkeys.refusedKeys = {keyN};

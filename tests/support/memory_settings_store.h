@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/settings_store.h"
@@ -39,9 +40,11 @@ class MemorySettingsStore final : public SettingsStore {
     writes.push_back({std::string(key), std::nullopt});
     writeError = failWrites;
   }
-  void keepUnreadable(std::string_view key, std::string_view bytes) override {
+  std::optional<std::string> keepUnreadable(std::string_view key, std::string_view bytes) override {
     keptAside.emplace_back(std::string(key), std::string(bytes));
+    return std::string(key) + ".unreadable";
   }
+  std::optional<std::string> takeNotice() override { return std::exchange(notice, std::nullopt); }
   const std::optional<std::string>& lastWriteError() const override { return writeError; }
 
   // Sets a value without recording it as a write (for preparing a test).
@@ -59,6 +62,8 @@ class MemorySettingsStore final : public SettingsStore {
   // While set, every write fails with this reason.
   std::optional<std::string> failWrites;
   std::optional<std::string> writeError;
+  // What the store has to say once (handed out by takeNotice).
+  std::optional<std::string> notice;
 
  private:
   std::optional<std::string> lookup(std::string_view key) const {
