@@ -29,6 +29,9 @@ APP_ID = "io.github.vesk.Vesk"
 COLOURS = ["3a6ea5", "a5553a", "4f8a3c"]
 # Sites of the figure that visits many sites one after another.
 MANY_SITES = 10
+# Sites of the long-use soak: more than the eight pages that stay alive, so that every switch makes
+# a page and releases another.
+SOAK_SITES = 12
 NEXT_SHORTCUT = '{"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}'
 MIB = 1024 * 1024
 
@@ -311,6 +314,45 @@ def idle(pid, seconds):
     return total * scale, main * scale, busy or "none"
 
 
+def entries(folder):
+    try:
+        return len(os.listdir(folder))
+    except OSError:
+        return 0
+
+
+def soak_sample(pid):
+    """Descriptors and threads of vesk itself, processes below it and PSS over the whole tree."""
+    tree = process_tree(pid)
+    return {
+        "fds": entries(f"/proc/{pid}/fd"),
+        "threads": entries(f"/proc/{pid}/task"),
+        "processes": len(tree) - 1,
+        "pss": sum(pss_kib(member) for member in tree) * 1024,
+    }
+
+
+def soak(vesk, sites, switches, every):
+    """Shows the next site `switches` times (each waits until the page reported it loaded) and
+    samples every `every` switches; returns the samples as (switches, sample)."""
+    count = len(sites.urls)
+    vesk.command("--toggle")
+    sites.wait_loaded(0)
+    samples = [(0, soak_sample(vesk.pid))]
+    started = time.monotonic()
+    for done in range(1, switches + 1):
+        index = done % count
+        sites.reset()
+        vesk.command("--next")
+        sites.wait_loaded(index)
+        if done % every == 0:
+            sample = soak_sample(vesk.pid)
+            samples.append((done, sample))
+            log(f"  {done:5d} switches ({time.monotonic() - started:6.0f} s): {sample['fds']} descriptors, "
+                f"{sample['threads']} threads, {sample['processes']} processes, {sample['pss'] / MIB:.1f} MiB PSS")
+    return samples
+
+
 # ---------------------------------------------------------------------------------------------
 # Vesk on the desktop.
 
@@ -486,8 +528,11 @@ def main():
     parser.add_argument("--first-delay", type=float, default=5, help="seconds from the icon to the first show")
     parser.add_argument("--list-runs", type=int, default=5, help="openings of each list per site count")
     parser.add_argument("--write-steps", type=int, default=200, help="steps of the slider drag")
+    parser.add_argument("--soak-switches", type=int, default=2000, help="site switches of the long-use soak")
+    parser.add_argument("--soak-every", type=int, default=100, help="switches between two soak samples")
     parser.add_argument("--only", default="start,first,rest,idle,memory,show,switch,browsers,lists,many,writes",
-                        help="comma-separated subset of start,first,rest,idle,memory,show,switch,browsers,lists,many,writes")
+                        help="comma-separated subset of start,first,rest,idle,memory,show,switch,browsers,lists,many,"
+                             "writes,soak (soak runs only when named)")
     args = parser.parse_args()
     if not os.environ.get("VESK_PANEL_PID"):
         sys.exit("run me inside tests/harness/headless.sh --tray (bench/run.sh does)")
@@ -543,6 +588,17 @@ def main():
         finally:
             vesk.quit()
             many.close()
+
+    if "soak" in wanted:
+        log(f"== long use: {args.soak_switches} switches among {SOAK_SITES} sites, sampled every {args.soak_every}")
+        soak_sites = Sites(SOAK_SITES, light=True)
+        write_settings(soak_sites)
+        vesk = Vesk(vesk_binary)
+        try:
+            results["soak"] = soak(vesk, soak_sites, args.soak_switches, args.soak_every)
+        finally:
+            vesk.quit()
+            soak_sites.close()
 
     if "first" in wanted:
         light = Sites(light=True)
@@ -701,6 +757,15 @@ def main():
     if "rest" in results:
         log(f"memory at rest: {results['rest'] / MIB:.1f} MiB PSS (USS {results['rest_uss'] / MIB:.1f} MiB; "
             f"{results['rest_sharing']} other processes mapped WebKit) / <= 40 MiB: {verdict(results['rest'] <= 40 * MIB)}")
+    if "soak" in results:
+        samples = results["soak"]
+        # The first samples fill the live pages; from the second on every switch makes and releases one.
+        steady = [sample for done, sample in samples if done >= 2 * SOAK_SITES] or [samples[-1][1]]
+        for name, unit, scale in (("fds", "descriptors", 1), ("threads", "threads", 1),
+                                  ("processes", "processes", 1), ("pss", "MiB PSS", MIB)):
+            values = [sample[name] / scale for sample in steady]
+            log(f"long use, {name}: first {samples[0][1][name] / scale:.1f}, steady min {min(values):.1f} "
+                f"max {max(values):.1f}, last {values[-1]:.1f} {unit} after {samples[-1][0]} switches")
     for key, label in (("idle_rest", "never shown"), ("idle_used", "first minute after hiding"),
                        ("idle_later", "hidden after use, from the third minute")):
         if key in results:

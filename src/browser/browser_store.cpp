@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "browser/gestures.h"
 #include "model/constants.h"
 #include "model/strings.h"
 #include "model/text.h"
@@ -237,6 +238,8 @@ PolicyDecision BrowserStore::pageDecidePolicy(WebPage& page, const NavigationReq
 
 void BrowserStore::pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) {
   if (!request.address || request.address->empty()) return;
+  // A frame of another origin may not replace the page without the user's action.
+  if (!newWindowAllowed(request, page.currentAddress())) return;
   // The page loads the address itself. That load is the application's own and carries no user
   // gesture, so the navigation is decided here, with the gesture of the request: a click that opens
   // a mail address in a new window reaches the mail client as a click on a mail link does.

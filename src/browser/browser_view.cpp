@@ -41,8 +41,21 @@ void BrowserView::detach() {
   releaseChild();
 }
 
+// gtkmm's Container::remove() takes an extra reference on a child whose wrapper it did not make
+// (it counts such a widget as managed and keeps it alive for reuse). The page's widget is made and
+// owned by its page, so it moves between containers with GTK's own calls: a reference left behind
+// here would keep a released page's view, and with it its web process's sandbox helpers and
+// descriptors, alive for the rest of the run.
+namespace {
+void takeOut(GtkWidget* child) {
+  if (GtkWidget* parent = gtk_widget_get_parent(child)) gtk_container_remove(GTK_CONTAINER(parent), child);
+}
+}  // namespace
+
 void BrowserView::releaseChild() {
-  if (gobj() && get_child()) remove();
+  if (gobj()) {
+    if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(gobj()))) takeOut(child);
+  }
   shown_ = nullptr;
 }
 
@@ -65,8 +78,8 @@ bool BrowserView::isShowing(const WebPage& page) const {
 void BrowserView::show(WebPage& page) {
   releaseChild();
   if (Gtk::Widget* widget = page.widget()) {
-    if (Gtk::Container* parent = widget->get_parent()) parent->remove(*widget);
-    add(*widget);
+    takeOut(widget->gobj());
+    gtk_container_add(GTK_CONTAINER(gobj()), widget->gobj());
     widget->show();
   }
   shown_ = &page;

@@ -63,6 +63,9 @@ struct NavigationRequest {
   bool userGesture = false;            // started by the user (a click, a key) rather than the page's own script
   bool newWindow = false;              // the page asked for the address in a new window
   NavigationFrame frame = NavigationFrame::main;
+  // The address of the document that asked, as far as the engine tells (its referrer, which a page
+  // may withhold); absent when it does not. Set for new-window requests.
+  std::optional<std::string> requester;
 };
 
 enum class PolicyDecision { allow, cancel };
@@ -101,8 +104,8 @@ class WebPageDelegate {
   virtual void pageDidFailLoading(WebPage& page, const LoadError& error) = 0;
   // Decides every navigation of the page, answered synchronously.
   virtual PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) = 0;
-  // The page wants `request.address` in a new window (the request's frame is the page itself); no
-  // new page or window is ever created for it.
+  // The page or one of its frames wants `request.address` in a new window; no new page or window is
+  // ever created for it: the address may load into the page itself (see newWindowAllowed).
   virtual void pageRequestsNewWindow(WebPage& page, const NavigationRequest& request) = 0;
   // A download the user started on the page is about to be saved as `name`. Refused when false:
   // nothing is created. Downloads no user gesture started never get this far.

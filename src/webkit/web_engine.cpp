@@ -218,7 +218,9 @@ void WebEngine::compileSignInGuard() {
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
   WebKitPage* page = WebKitPage::of(webkit_download_get_web_view(download));
-  if (!page || !page->takeDownloadGesture()) {
+  WebKitURIRequest* request = webkit_download_get_request(download);
+  const gchar* address = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (!page || !address || !page->takeDownloadConsent(address)) {
     // The page's own script (or no page at all) started it: nothing is saved and nothing is said
     // beyond one line here per page load. Refused before any destination is chosen, so no file
     // is created.

@@ -54,6 +54,11 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
                        request.userGesture = webkit_navigation_action_is_user_gesture(action);
                        request.newWindow = true;
                        request.frame = NavigationFrame::main;  // it loads into the page itself
+                       // The engine names the asking document only as its referrer; a page that
+                       // withholds it is not named.
+                       SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest);
+                       const char* referrer = headers ? soup_message_headers_get_one(headers, "Referer") : nullptr;
+                       if (referrer && *referrer) request.requester = referrer;
                        page->newWindowGesture_ = request.userGesture;
                        page->delegate_.pageRequestsNewWindow(*page, request);
                        page->newWindowGesture_ = false;
@@ -61,12 +66,18 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
                      return nullptr;  // never a second view or window
                    }),
                    this);
-  // The menu's download items start their downloads without a navigation, on the user's choice.
-  // Any download the page itself starts comes with a navigation of its own, which sets the gesture.
+  // The menu's download items start their downloads without a navigation, on the user's choice:
+  // they may download what the menu was opened on, and nothing else.
   g_signal_connect(
       view_.get(), "context-menu",
-      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self) -> gboolean {
-        static_cast<WebKitPage*>(self)->downloadGesture_ = true;
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult* hit,
+                     gpointer self) -> gboolean {
+        std::vector<std::string> targets;
+        for (const gchar* uri : {webkit_hit_test_result_get_link_uri(hit), webkit_hit_test_result_get_image_uri(hit),
+                                 webkit_hit_test_result_get_media_uri(hit)}) {
+          if (uri && *uri) targets.emplace_back(uri);
+        }
+        static_cast<WebKitPage*>(self)->consent_.menuOpened(targets);
         return FALSE;
       }),
       this);
@@ -102,6 +113,11 @@ WebKitPage::~WebKitPage() {
   guardReady_.reset();
   disarmTimeout();
   g_signal_handlers_disconnect_by_data(view_.get(), this);
+  // The page's web process ends now, not when the engine gets round to it: a page merely closed
+  // leaves, every few closes, the engine's connection to its process (a thread and a descriptor in
+  // this process) behind for good. Nothing of the page is lost: its history was saved, and cookies
+  // and site data live in the network process.
+  webkit_web_view_terminate_web_process(view_.get());
   // Destroying the view also takes it out of whatever container shows it and ends its page.
   gtk_widget_destroy(GTK_WIDGET(view_.get()));
   view_.reset();
@@ -247,18 +263,24 @@ void WebKitPage::loadFailed(const GError* error) {
 }
 
 int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    responseDecided(decision);
+    return FALSE;  // WebKit shows what it can and downloads the rest
+  }
   if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-    return FALSE;  // responses: WebKit shows what it can and downloads the rest
+    return FALSE;
   }
   WebKitNavigationAction* action =
       webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   NavigationRequest request;
   request.userGesture = webkit_navigation_action_is_user_gesture(action);
   request.newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
-  // A download that starts next comes from this navigation (or, after a redirect, from the one
-  // redirected): it may run only when the user started that.
+  // A download may come from this navigation: it runs only when the user started this very
+  // navigation. A redirect carries the gesture of the navigation it continues; a new window's
+  // address, which the page loads itself, the gesture of the request that asked for it.
+  bool gesture = request.userGesture;
   if (!request.newWindow && !webkit_navigation_action_is_redirect(action)) {
-    downloadGesture_ = request.userGesture || std::exchange(loadGesture_, false);
+    gesture = std::exchange(loadGesture_, false) || gesture;
   }
 
   // WebKit asks the same question for the page's own navigations and for its frames', and tells
@@ -269,11 +291,34 @@ int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
     if (uri && *uri) request.address = uri;
   }
   if (delegate_.pageDecidePolicy(*this, request) == PolicyDecision::allow) {
+    if (!request.newWindow && request.address) {
+      const gchar* shown = webkit_web_view_get_uri(view_.get());
+      consent_.navigationAllowed(*request.address, gesture, shown ? shown : "");
+    }
     webkit_policy_decision_use(decision);
   } else {
     webkit_policy_decision_ignore(decision);
   }
   return TRUE;
+}
+
+void WebKitPage::responseDecided(WebKitPolicyDecision* decision) {
+  auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+  WebKitURIRequest* request = webkit_response_policy_decision_get_request(response);
+  const gchar* address = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (!address) return;
+  // A response the page shows ends its navigation's consent; a file (an attachment, or a type the
+  // engine cannot show) goes on to download with it.
+  bool attachment = false;
+  if (WebKitURIResponse* answer = webkit_response_policy_decision_get_response(response)) {
+    if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(answer)) {
+      char* disposition = nullptr;
+      attachment = soup_message_headers_get_content_disposition(headers, &disposition, nullptr) && disposition &&
+                   g_ascii_strcasecmp(disposition, "attachment") == 0;
+      g_free(disposition);
+    }
+  }
+  if (!attachment && webkit_response_policy_decision_is_mime_type_supported(response)) consent_.responseShown(address);
 }
 
 void WebKitPage::webProcessTerminated(int reason) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "browser/gestures.h"
 #include "browser/web_page.h"
 #include "model/lifetime.h"
 #include "webkit/web_engine.h"
@@ -52,9 +53,9 @@ class WebKitPage final : public WebPage {
   WebPageDelegate& delegate() const { return delegate_; }
   // Expires when the page goes.
   Lifetime<WebKitPage>::Handle handle() const { return lifetime_.handle(); }
-  // Whether the user started the page's latest navigation (a click, a key), which a download
-  // starting now comes from. Read once: the next download needs a gesture of its own.
-  bool takeDownloadGesture() { return std::exchange(downloadGesture_, false); }
+  // Whether the user asked for a download of `address`: a navigation to it that the user started
+  // (a click, a key), or a context-menu command on it. Uses up that consent.
+  bool takeDownloadConsent(const std::string& address) { return consent_.take(address); }
   // True for the first refused download since the page last started loading, so that a page that
   // tries many is reported once.
   bool firstRefusalOfThisLoad() { return !std::exchange(refusalReported_, true); }
@@ -70,6 +71,7 @@ class WebKitPage final : public WebPage {
   void loadChanged(int event);
   void loadFailed(const _GError* error);
   int decidePolicy(_WebKitPolicyDecision* decision, int type);
+  void responseDecided(_WebKitPolicyDecision* decision);
   void webProcessTerminated(int reason);
   void armTimeout();
   void disarmTimeout();
@@ -89,7 +91,7 @@ class WebKitPage final : public WebPage {
   bool committed_ = false;
   bool guarded_ = false;
   Subscription guardReady_;
-  bool downloadGesture_ = false;
+  DownloadConsent consent_;
   bool refusalReported_ = false;
   // The gesture of a new-window request, carried over to the page's own load of its address.
   bool newWindowGesture_ = false;

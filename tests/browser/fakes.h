@@ -57,10 +57,15 @@ class FakeWebPage final : public WebPage {
   }
   PolicyDecision navigate(std::optional<std::string> target, bool userGesture = true,
                           NavigationFrame frame = NavigationFrame::main) {
-    return delegate.pageDecidePolicy(*this, NavigationRequest{std::move(target), userGesture, false, frame});
+    return delegate.pageDecidePolicy(*this,
+                                     NavigationRequest{std::move(target), userGesture, false, frame, std::nullopt});
   }
-  void requestNewWindow(const std::string& target, bool userGesture = false) {
-    delegate.pageRequestsNewWindow(*this, NavigationRequest{target, userGesture, true, NavigationFrame::main});
+  // Asked by the page itself unless another requester is given.
+  void requestNewWindow(const std::string& target, bool userGesture = false,
+                        std::optional<std::string> requester = std::nullopt) {
+    if (!requester) requester = address;
+    delegate.pageRequestsNewWindow(*this,
+                                   NavigationRequest{target, userGesture, true, NavigationFrame::main, requester});
   }
 
   WebPageDelegate& delegate;

@@ -407,6 +407,9 @@ TEST_F(BrowserStoreTest, LocalFilesAreNeverOpenedNorShown) {
 TEST_F(BrowserStoreTest, NewWindowRequestsLoadInTheRequestingPage) {
   FakeWebPage& inactive = page(b);
   FakeWebPage& active = show(a);
+  // Each page shows its site and asks by itself.
+  inactive.address = b.address;
+  active.address = a.address;
   active.requestNewWindow("https://elsewhere.example/popup");
   inactive.requestNewWindow("https://b.example/popup");
   active.requestNewWindow("");

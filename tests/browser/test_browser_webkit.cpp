@@ -727,6 +727,107 @@ TEST_F(WebKitBrowserTest, TheContextMenuDownloadsTheLinkTheUserChose) {
   g_unlink(reports[0].path.c_str());
 }
 
+// The page starts a slow download in a hidden frame by itself; while it waits, the user acts on
+// something else. That action consents to its own navigation only, never to the page's file.
+TEST_F(WebKitBrowserTest, AUserActionLetsNoDownloadRunButTheOneOfItsOwnNavigation) {
+  std::string folder = downloadDirectory();
+  ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
+  const auto before = filesIn(folder);
+  constexpr int answerAfterMs = 3000;  // time for the user's action before the file arrives
+  testing::Reply slow = attachment("stolen.txt", "the page's file");
+  slow.delayMs = answerAfterMs;
+  server.route("/slow", slow);
+  server.route("/harmless", Reply(page("<p>harmless</p>")));
+  server.route("/", Reply(page("<p style='font-size: 40px'><a id='fragment' href='#below'>fragment</a></p>"
+                               "<p style='font-size: 40px'><a id='framed' href='/harmless' target='side'>framed</a></p>"
+                               "<p style='font-size: 40px' id='plain'>plain text</p>"
+                               "<iframe name='side'></iframe><iframe id='loader' style='display: none'></iframe>"
+                               "<p id='below'>below</p>",
+                               "setTimeout(() => document.getElementById('loader').src = '/slow', 100)")));
+  struct Case {
+    const char* name;
+    std::function<void(const LinkSite&)> act;
+  } cases[] = {
+      {"a fragment link", [&](const LinkSite& site) { clickElement(site, "fragment"); }},
+      {"a link aimed at a frame", [&](const LinkSite& site) { clickElement(site, "framed"); }},
+      {"the context menu opened and closed",
+       [&](const LinkSite& site) {
+         clickElement(site, "plain", 3);
+         ASSERT_TRUE(testing::waitFor(popupMenuShown)) << "no context menu";
+         ASSERT_TRUE(testing::xdotool("key Escape"));
+         ASSERT_TRUE(testing::waitFor([] { return !popupMenuShown(); }));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DownloadReports reports;
+    const int asked = server.count("/slow");
+    LinkSite site{c.name, server.url("/")};  // a page of its own for each case
+    show(site);
+    ASSERT_TRUE(testing::waitFor([&] { return server.count("/slow") == asked + 1; }));
+    c.act(site);
+    // The file arrives after the action; give a download that must not run the time to show up.
+    testing::spinFor(answerAfterMs + 1500);
+    EXPECT_TRUE(reports.empty()) << reports.front().path;
+    EXPECT_TRUE(store.downloads().empty());
+    EXPECT_EQ(filesIn(folder), before);
+  }
+}
+
+// New-window requests replace the page (the panel opens them in place): the page's own origin may
+// ask at any time, a frame of another origin only with the user's action in it.
+TEST_F(WebKitBrowserTest, ANewWindowReplacesThePageOnlyFromItsOwnOriginOrByTheUsersAction) {
+  testing::LoopbackServer other;  // another origin: another port
+  const std::string opens = "window.open('" + server.url("/opened") + "')";
+  other.route("/auto",
+              Reply(page("<p>other origin</p>", "setTimeout(() => { " + opens + "; fetch('/tried'); }, 100)")));
+  other.route("/button", Reply("<!doctype html><body style='margin: 0'><button id='open' style='width: 100vw;"
+                               " height: 100vh' onclick=\"" +
+                               opens + "\">open</button></body>"));
+  server.route("/same", Reply(page("<p>same origin</p>", "setTimeout(() => " + opens + ", 100)")));
+  server.route("/opened", Reply(page("<p>opened</p>")));
+  auto embedding = [](const std::string& frame, const std::string& attributes = "") {
+    return page("<iframe id='frame' style='width: 300px; height: 200px' src='" + frame + "' " + attributes +
+                "></iframe>");
+  };
+  server.route("/cross", Reply(embedding(other.url("/auto"))));
+  server.route("/sandboxed", Reply(embedding(other.url("/auto"), "sandbox='allow-scripts allow-popups'")));
+  server.route("/own", Reply(embedding("/same")));
+  server.route("/clicked", Reply(embedding(other.url("/button"))));
+  struct Case {
+    const char* path;
+    bool click;
+    bool replaced;
+  } cases[] = {
+      {"/cross", false, false},      // another origin's script alone
+      {"/sandboxed", false, false},  // the same, sandboxed to scripts and pop-ups
+      {"/own", false, true},         // a frame of the page's own origin
+      {"/clicked", true, true},      // the user's click in another origin's frame
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const int opened = server.count("/opened");
+    const int tried = other.count("/tried");
+    LinkSite site{c.path, server.url(c.path)};
+    show(site);
+    ASSERT_TRUE(settledAt(site.address));
+    if (c.click) {
+      ASSERT_TRUE(testing::waitFor([&] { return other.count("/button") > 0; }));
+      testing::spinFor(300);  // the frame's button laid out
+      clickElement(site, "frame");
+    }
+    if (c.replaced) {
+      EXPECT_TRUE(settledAt(server.url("/opened")));
+      continue;
+    }
+    // The frame has asked; a replacement that must not happen gets a moment to show up.
+    ASSERT_TRUE(testing::waitFor([&] { return other.count("/tried") > tried; }));
+    testing::spinFor(500);
+    EXPECT_EQ(store.currentAddress(), site.address);
+    EXPECT_EQ(server.count("/opened"), opened);
+  }
+}
+
 TEST_F(WebKitBrowserTest, AClickedDownloadShowsItsProgressRunsAloneOnItsSiteAndCancelRemovesItsFile) {
   std::string folder = downloadDirectory();
   ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0755), 0);
