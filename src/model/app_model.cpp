@@ -149,8 +149,10 @@ std::optional<LinkSite> AppModel::selectedSite() const {
 }
 
 void AppModel::select(const LinkSite& site) {
-  selectedID.set(site.id);
-  storeString(SettingsKey::selected, site.id.toString());
+  // `site` may be an element of the list, which an observer of the selection could replace.
+  const Uuid id = site.id;
+  selectedID.set(id);
+  storeString(SettingsKey::selected, id.toString());
 }
 
 std::string AppModel::siteName(std::string_view name, const std::string& normalizedAddress) const {
@@ -197,10 +199,12 @@ std::optional<std::string> AppModel::update(const LinkSite& site, std::string_vi
 }
 
 void AppModel::remove(const LinkSite& site) {
+  // `site` may be an element of the list replaced below: keep what is needed of it first.
+  const Uuid id = site.id;
   auto list = sites();
-  std::erase_if(list, [&](const LinkSite& s) { return s.id == site.id; });
+  std::erase_if(list, [&](const LinkSite& s) { return s.id == id; });
   sites.set(std::move(list));
-  if (selectedID() == site.id) {
+  if (selectedID() == id) {
     selectedID.set(sites().empty() ? std::nullopt : std::optional<Uuid>(sites().front().id));
   }
   saveSites();

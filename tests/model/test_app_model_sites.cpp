@@ -123,6 +123,20 @@ TEST_F(AppModelSites, RemoveRepointsTheSelectionOnlyWhenItWasRemoved) {
   EXPECT_EQ(store.writesTo("vesk.sites.v1"), 4u);
 }
 
+// Callers may hand the actions an element of the model's own list, which the action replaces:
+// each must keep what it needs first (the sanitizer build sees a read of the freed list).
+TEST_F(AppModelSites, ActionsTakeAnElementOfTheModelsOwnList) {
+  model->select(model->sites()[2]);
+  EXPECT_EQ(model->selectedID(), c.id);
+  model->remove(model->sites()[2]);
+  EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(model->selectedID(), a.id);
+  model->move(model->sites()[0], 1);
+  EXPECT_EQ(names(), (std::vector<std::string>{"B", "A"}));
+  EXPECT_EQ(model->update(model->sites()[0], "Bee", "https://b.com"), std::nullopt);
+  EXPECT_EQ(names(), (std::vector<std::string>{"Bee", "A"}));
+}
+
 TEST_F(AppModelSites, MoveSwapsNeighboursAndIgnoresTheEnds) {
   model->move(a, -1);
   model->move(c, +1);
