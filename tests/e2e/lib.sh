@@ -181,3 +181,14 @@ start_a11y_bus() {
     fail "no accessibility bus: $(cat "$VESK_TEST_TMP/a11y.log" 2>/dev/null)"
 }
 with_a11y=(env -u NO_AT_BRIDGE -u GTK_A11Y)
+
+# In a desktop session whose compositor draws into an outer X screen (tests/harness/plasma.sh,
+# gnome.sh): checks that the harness ran the test and makes $shots. Input and pictures go through
+# that screen (`outer`, `outer_shot NAME`); Vesk's windows are on the compositor's Xwayland.
+require_outer_session() {
+  [ -n "${VESK_OUTER_DISPLAY:-}" ] && [ -n "${WAYLAND_DISPLAY:-}" ] || fail "run me inside tests/harness/$1.sh"
+  shots="$VESK_TEST_TMP/shots"
+  mkdir -p "$shots"
+}
+outer() { DISPLAY=$VESK_OUTER_DISPLAY "$@"; }
+outer_shot() { outer import -window root "$shots/$1.png" 2>/dev/null; }

@@ -13,13 +13,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 vesk=$1
-[ -n "${VESK_OUTER_DISPLAY:-}" ] && [ -n "${WAYLAND_DISPLAY:-}" ] || fail "run me inside tests/harness/gnome.sh"
-shots="$VESK_TEST_TMP/shots"
-mkdir -p "$shots"
-
-# Input and pictures go through the screen gnome-shell draws into; Vesk's windows are on Xwayland.
-outer() { DISPLAY=$VESK_OUTER_DISPLAY "$@"; }
-shot() { outer import -window root "$shots/$1.png" 2>/dev/null; }
+require_outer_session gnome
 # gnome-shell nested in Xvfb tells Xwayland where the pointer is only when it enters an X11
 # window, not as it moves inside one (a limit of this rig: moved by XTest on the outer screen):
 # a click goes through a point outside every X11 window (the top bar's clock) to land where meant.
@@ -31,7 +25,7 @@ area_x=900 area_w=330
 # picture "empty": the left-most run of changed columns (the items right of it may move).
 find_icon() {
   local columns
-  shot tray || return 1
+  outer_shot tray || return 1
   columns=$(convert "$shots/empty.png" "$shots/tray.png" -crop "${area_w}x32+$area_x+0" +repage -compose difference \
     -composite -colorspace gray -threshold 3% -scale "${area_w}x1!" -depth 8 txt:- 2>/dev/null |
     awk -F'[,: ()]+' 'NR > 1 && $3 > 0 { if (start == "") start = $1; else if ($1 > last + 2) exit; last = $1 }
@@ -68,14 +62,14 @@ catcher_shown() {
 # Keeps picture $1 once the screen has stopped changing (two pictures a moment apart agree): what
 # a user sees, for the pictures kept for people to look at.
 settled_shot() {
-  shot "$1" && sleep 0.5 && shot settling && [ "$(compare -metric AE "$shots/$1.png" "$shots/settling.png" null: 2>&1)" = 0 ]
+  outer_shot "$1" && sleep 0.5 && outer_shot settling && [ "$(compare -metric AE "$shots/$1.png" "$shots/settling.png" null: 2>&1)" = 0 ]
 }
 keep_shot() {
   [ -n "${VESK_SCREENSHOT_DIR:-}" ] || return 0
   wait_for 30 settled_shot "$1" || true
   cp "$shots/$1.png" "$VESK_SCREENSHOT_DIR/gnome-$1.png"
 }
-status_settled() { shot empty && sleep 1 && shot again && [ "$(compare -metric AE -crop "${area_w}x32+$area_x+0" \
+status_settled() { outer_shot empty && sleep 1 && outer_shot again && [ "$(compare -metric AE -crop "${area_w}x32+$area_x+0" \
   "$shots/empty.png" "$shots/again.png" null: 2>&1)" = 0 ]; }
 
 # What passes between the extension and Vesk's menu: the layout the extension reads (its labels

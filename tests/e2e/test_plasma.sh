@@ -10,13 +10,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 vesk=$1
-[ -n "${VESK_OUTER_DISPLAY:-}" ] && [ -n "${WAYLAND_DISPLAY:-}" ] || fail "run me inside tests/harness/plasma.sh"
-shots="$VESK_TEST_TMP/shots"
-mkdir -p "$shots"
-
-# Input and pictures go through the screen kwin draws into; Vesk's windows are on kwin's Xwayland.
-outer() { DISPLAY=$VESK_OUTER_DISPLAY "$@"; }
-shot() { outer import -window root "$shots/$1.png" 2>/dev/null; }
+require_outer_session plasma
 press() { outer xdotool mousemove 640 300 key "$1"; }
 click() { outer xdotool mousemove "$1" "$2" click 1; }
 
@@ -57,7 +51,7 @@ strip_changed_box() {
 # right), and the rows that changed in it.
 find_icon() {
   local columns rows
-  shot tray || return 1
+  outer_shot tray || return 1
   columns=$(convert "$shots/empty.png" "$shots/tray.png" -crop 1120x44+0+756 +repage -compose difference \
     -composite -colorspace gray -threshold 3% -scale 1120x1! -depth 8 txt:- 2>/dev/null |
     awk -F'[,: ()]+' 'NR > 1 && $3 > 0 { if (start == "") start = $1; else if ($1 > last + 2) exit; last = $1 }
@@ -83,7 +77,7 @@ panel_frame() {
 # The tray strip looks the same in two pictures a second apart: plasmashell draws its panel and
 # its tray's own items after it takes its bus name, and nothing announces the end.
 tray_settled() {
-  shot empty && sleep 1 && shot again && [ -z "$(strip_changed_box empty again)" ] &&
+  outer_shot empty && sleep 1 && outer_shot again && [ -z "$(strip_changed_box empty again)" ] &&
     [ -n "$(strip_changed_box black empty)" ]
 }
 
@@ -111,7 +105,7 @@ click "$ICON_X" "$ICON_Y"
 wait_for 60 panel_shown || fail "a click on the icon did not open the panel"
 wait_for 30 panel_frame || fail "the panel has no frame"
 echo "panel at $PANEL_X,$PANEL_Y size ${PANEL_W}x$PANEL_H"
-shot panel-at-icon
+outer_shot panel-at-icon
 [ -n "${VESK_SCREENSHOT_DIR:-}" ] && cp "$shots/panel-at-icon.png" "$VESK_SCREENSHOT_DIR/plasma-panel.png"
 bottom=$((PANEL_Y + PANEL_H))
 [ "$bottom" -le "$BOX_Y" ] && [ "$bottom" -ge $((BOX_Y - 60)) ] ||
