@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "model/site_permissions.h"
 #include "model/strings.h"
 
 namespace Gtk {
@@ -88,6 +90,16 @@ struct DownloadReport {
   std::string message;     // the notification's text
 };
 
+// A permission the page asks for (notifications, the microphone, ...).
+struct PermissionRequest {
+  std::vector<PermissionKind> kinds;  // the microphone and the camera asked at once are both here
+  std::string origin;                 // of the page that asks (see originOf); empty when it has none
+  std::string host;                   // the page's host, for the question
+  // Gives the page the answer, once. A request dropped unanswered is refused: the page is never
+  // left waiting, and nothing is granted without an answer.
+  std::function<void(bool allow)> answer;
+};
+
 class WebPage;
 
 // Receives a page's events, all on the main thread. The browser store implements it.
@@ -114,6 +126,14 @@ class WebPageDelegate {
   virtual void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) = 0;
   // The page's allowed download ended; its partial file, if any, is gone.
   virtual void pageDownloadEnded(WebPage& page, const DownloadReport& report) = 0;
+  // The page asks for a permission. A delegate that keeps no request refuses it.
+  virtual void pageRequestsPermission(WebPage& /*page*/, PermissionRequest /*request*/) {}
+  // The answer already given for `kind` to the page's `origin`, for the page's own queries of its
+  // permissions; absent when the user was not asked yet.
+  virtual std::optional<PermissionAnswer> pageStoredPermission(WebPage& /*page*/, const std::string& /*origin*/,
+                                                               PermissionKind /*kind*/) {
+    return std::nullopt;
+  }
 };
 
 class WebPage {
@@ -170,6 +190,10 @@ class WebPageFactory {
   virtual std::string problem() const { return {}; }
   // The delegate outlives the page and receives all of its events.
   virtual std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) = 0;
+  // The origins whose notifications are allowed and blocked, for pages' reading of their
+  // notification permission. Taken up by web processes that start later; a page whose origin
+  // changed answer reads the new one after it reloads.
+  virtual void setNotificationPermissions(std::vector<std::string> /*allowed*/, std::vector<std::string> /*blocked*/) {}
 };
 
 }  // namespace vesk

@@ -326,6 +326,7 @@ std::string blockedPermissions(std::string_view kinds) { return format(_("Blocke
 std::string_view permissionListSeparator() { return _(", "); }
 std::string_view permissionGroupSeparator() { return _(" \u00b7 "); }
 std::string_view resetPermissions() { return _("Reset permissions"); }
+std::string_view permissionsSection() { return _("WEBSITE PERMISSIONS"); }
 std::string resetPermissionsOf(std::string_view name) {
   return format(_("Reset the permissions of {name}"), {{"name", name}});
 }

@@ -171,6 +171,7 @@ std::string blockedPermissions(std::string_view kinds);
 std::string_view permissionListSeparator();
 std::string_view permissionGroupSeparator();
 std::string_view resetPermissions();
+std::string_view permissionsSection();
 std::string resetPermissionsOf(std::string_view name);
 
 // The web pages.

@@ -15,6 +15,8 @@
 
 struct _GError;
 struct _WebKitDownload;
+struct _WebKitPermissionRequest;
+struct _WebKitPermissionStateQuery;
 struct _WebKitPolicyDecision;
 struct _WebKitWebView;
 
@@ -77,6 +79,10 @@ class WebKitPage final : public WebPage {
   void disarmTimeout();
   void timeoutExpired();
   void takeSignInGuard(WebEngine& engine);
+  // The page asks for a permission: its delegate decides, through the user where needed.
+  bool permissionRequested(_WebKitPermissionRequest* request);
+  // The page reads one of its permissions (navigator.permissions.query).
+  bool permissionQueried(_WebKitPermissionStateQuery* query);
 
   GObjectPtr<_WebKitWebView> view_;
   Gtk::Widget* widget_ = nullptr;
@@ -97,6 +103,8 @@ class WebKitPage final : public WebPage {
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
   GObjectPtr<_WebKitDownload> download_;
+  SignalConnection permissionRequest_;
+  SignalConnection permissionQuery_;
   Lifetime<WebKitPage> lifetime_{this};
 };
 
@@ -111,6 +119,9 @@ class WebKitPageFactory final : public WebPageFactory {
   bool ready() const override { return engine_.problem().empty(); }
   std::string problem() const override { return engine_.problem(); }
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
+  void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) override {
+    engine_.setNotificationPermissions(std::move(allowed), std::move(blocked));
+  }
 
  private:
   WebEngine& engine_;
