@@ -85,6 +85,7 @@ class WebKitPage final : public WebPage {
   bool permissionQueried(_WebKitPermissionStateQuery* query);
 
   GObjectPtr<_WebKitWebView> view_;
+  WebEngine& engine_;
   Gtk::Widget* widget_ = nullptr;
   WebPageDelegate& delegate_;
   std::chrono::milliseconds loadTimeout_;
@@ -103,6 +104,10 @@ class WebKitPage final : public WebPage {
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
   GObjectPtr<_WebKitDownload> download_;
+  // The engine's notificationChanges() when the page's web process started, and the address a
+  // process being replaced for a changed answer loads again.
+  std::uint64_t processNotificationChanges_ = 0;
+  std::optional<std::string> renewingAt_;
   SignalConnection permissionRequest_;
   SignalConnection permissionQuery_;
   Lifetime<WebKitPage> lifetime_{this};
