@@ -3,8 +3,7 @@
 
 namespace vesk {
 
-KeysTab::KeysTab(VeskViewState& state)
-    : SettingsTabView(10), state_(state), logic_(state.model, state.recorder, state.recordingAction) {
+KeysTab::KeysTab(VeskViewState& state) : SettingsTabView(10), state_(state), logic_(state) {
   pack_start(*sectionLabel(strings::shortcutsSection()), Gtk::PACK_SHRINK);
 
   sessionNotice = styledLabel("", {"settings-detail"}, LabelFlow::wrapping);

@@ -140,7 +140,6 @@ class WebsitesTab final : public SettingsTabView {
   void rowsChanged();
 
   VeskViewState& state_;
-  WebsiteFormBinding form_;
   std::unique_ptr<WindowedRows> windowed_;
   std::map<Gtk::Widget*, Row> made_;
   Gtk::Box editorSlot_{Gtk::ORIENTATION_VERTICAL, 0};

@@ -90,11 +90,7 @@ void SiteEditor::save() {
 
 // ---- The tab ---------------------------------------------------------------------------------
 
-WebsitesTab::WebsitesTab(VeskViewState& state)
-    : SettingsTabView(0),
-      list(Gtk::ORIENTATION_VERTICAL, 0),
-      state_(state),
-      form_{state.editing, state.isAdding, [&state] { state.leaveSettings(); }} {
+WebsitesTab::WebsitesTab(VeskViewState& state) : SettingsTabView(0), list(Gtk::ORIENTATION_VERTICAL, 0), state_(state) {
   pack_start(*sectionLabel(strings::websitesSection()), Gtk::PACK_SHRINK);
 
   addClasses(list, {"settings-card", "settings-site-list"});
@@ -111,7 +107,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   addButton->set_hexpand(true);
   addButton->set_margin_top(12);
   addButton->set_focus_on_click(false);
-  addButton->signal_clicked().connect([this] { form_.add(); });
+  addButton->signal_clicked().connect([this] { state_.openSiteEditor(std::nullopt); });
   pack_start(*addButton, Gtk::PACK_SHRINK);
 
   editorSlot_.set_margin_top(17);
@@ -157,7 +153,7 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   row.down->set_sensitive(!isLastSite(state_.model, site));
   row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
   row.edit = IconButtonStyle::make("pencil", editTooltip(site));
-  row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
+  row.edit->signal_clicked().connect([this, site] { state_.openSiteEditor(site); });
   row.remove = IconButtonStyle::make("trash", removeTooltip(site));
   row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
   // Children of the row like the rest, so they stand as far apart.
@@ -200,7 +196,7 @@ void WebsitesTab::rebuildList() {
 void WebsitesTab::refresh() {
   if (!listBuilt_ || shownSites_ != state_.model.sites()) rebuildList();
 
-  if (!form_.isOpen()) {
+  if (!state_.siteEditorOpen()) {
     if (editor) {
       editorSlot_.remove(*editor);
       editor = nullptr;
@@ -210,7 +206,7 @@ void WebsitesTab::refresh() {
   }
   if (!editor) {
     editor = Gtk::manage(new SiteEditor(
-        state_.model, state_.editing(), [this] { form_.cancel(); }, [this] { form_.saved(); }));
+        state_.model, state_.editing(), [this] { state_.closeSiteEditor(); }, [this] { state_.siteSaved(); }));
     editorSlot_.pack_start(*editor, Gtk::PACK_SHRINK);
     editor->show_all();
   } else {

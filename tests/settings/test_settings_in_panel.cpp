@@ -65,7 +65,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   EXPECT_FALSE(state.showSettings());
   EXPECT_TRUE(state.isAdding());  // the form stays open for next time
 
-  state.showSettings.set(true);
+  fx.model->requestSettings();  // the tray menu's way back: the tab and the form stay as they were
   view->render();
   testing::waitFor([&] {
     auto* tab =
@@ -79,7 +79,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   EXPECT_EQ(sites->editor->title.get_text(), "Add website");
 
   // A theme picked here repaints the panel's header too.
-  state.settingsTab.set(SettingsTab::appearance);
+  state.chooseSettingsTab(SettingsTab::appearance);
   settle();
   auto* appearance =
       dynamic_cast<AppearanceTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
@@ -114,16 +114,17 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
   window.add(*view);
   window.show_all();
   VeskViewState& state = view->state();
-  state.loginItemError.set(
+  state.loginItemChanged(
+      state.loginItemEnabled(),
       "Could not change login setting: Could not create the folder “/home/someone/.config/autostart”: Not a directory");
   fx.model->reportShortcutError(std::string(strings::shortcutTaken()));
-  state.editing.set(fx.model->sites()[0]);
+  state.openSiteEditor(fx.model->sites()[0]);
   state.openSettings();
   view->render();
   settle();
 
   for (SettingsTab tab : allSettingsTabs) {
-    state.settingsTab.set(tab);
+    state.chooseSettingsTab(tab);
     view->render();
     settle();
     int minimum = 0, natural = 0;

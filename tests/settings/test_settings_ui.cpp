@@ -50,7 +50,7 @@ class SettingsUiTest : public ::testing::Test {
     fx = std::make_unique<testing::PanelFixture>(std::move(sites));
     fx->model->onPanelSizeChange = [this] { ++resizes; };
     state = std::make_unique<VeskViewState>(*fx->model, fx->services(), [this] { ++fx->closes; });
-    state->showSettings.set(true);
+    fx->model->requestSettings();
     window = std::make_unique<Gtk::Window>();
     window->set_default_size(500, 760);
     screen = Gtk::manage(new SettingsScreen(*state, SettingsServices{login, [this] { ++quits; }}));
@@ -514,7 +514,7 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
     login.registerCalls = login.unregisterCalls = 0;
     login.failure = "Not a directory";
     login.statusAfter = LoginItemStatus::notRegistered;
-    state->loginItemEnabled.set(false);
+    state->loginItemChanged(false, std::nullopt);
     settle();
     auto& general = tab<GeneralTab>();
     testing::waitForDraw(*window);
