@@ -61,11 +61,7 @@ BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   render(true);
 }
 
-BrowserContent::~BrowserContent() {
-  firstDraw_.disconnect();
-  afterFirstDraw_.disconnect();
-  dropHost();
-}
+BrowserContent::~BrowserContent() { dropHost(); }
 
 void BrowserContent::buildErrorLayer() {
   addClasses(errorLayer_, {"vesk-error-layer"});

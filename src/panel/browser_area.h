@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "browser/browser_view.h"
+#include "model/scoped_connection.h"
 #include "panel/vesk_view_state.h"
 #include "panel/widgets.h"
 
@@ -65,8 +66,6 @@ class BrowserContent : public Gtk::Box {
   // follows when both have happened.
   bool drawn_ = false;
   bool lastOnScreen_ = true;
-  sigc::connection firstDraw_;
-  sigc::connection afterFirstDraw_;
   BrowserContentKind shownKind_ = BrowserContentKind::emptyState;
 
   Gtk::Overlay webLayer_;
@@ -86,6 +85,10 @@ class BrowserContent : public Gtk::Box {
 
   Gtk::Box emptyFrame_;
   Gtk::Button* addWebsite_;
+
+  // Last: they end before anything their handlers use goes.
+  ScopedConnection firstDraw_;
+  ScopedConnection afterFirstDraw_;
 };
 
 class BrowserToolbar : public Gtk::Box {

@@ -21,11 +21,7 @@ WindowedRows::WindowedRows(Gtk::Box& box, int stride, int lastShorterBy, std::fu
   allocated_ = box_.signal_size_allocate().connect([this](Gtk::Allocation&) { updates_.schedule(); });
 }
 
-WindowedRows::~WindowedRows() {
-  scrolled_.disconnect();
-  allocated_.disconnect();
-  updates_.stop();
-}
+WindowedRows::~WindowedRows() = default;
 
 int WindowedRows::heightOf(std::size_t first, std::size_t end) const {
   if (end <= first) return 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/idle_redraw.h"
+#include "model/scoped_connection.h"
 
 namespace vesk {
 
@@ -56,11 +57,12 @@ class WindowedRows {
   std::size_t count_ = 0;
   std::vector<std::pair<std::size_t, Gtk::Widget*>> built_;
   Gtk::ScrolledWindow* view_ = nullptr;
-  sigc::connection scrolled_;
-  sigc::connection allocated_;
   // Rows are built and dropped outside of layout, at high idle priority: before GTK's next layout
   // and frame, which would otherwise show blank space where the scrolled-to rows belong.
   IdleRedraw updates_{[this] { update(); }, G_PRIORITY_HIGH_IDLE};
+  // The box and its scrolled window may outlive the rows: their handlers end first.
+  ScopedConnection scrolled_;
+  ScopedConnection allocated_;
 };
 
 }  // namespace vesk
