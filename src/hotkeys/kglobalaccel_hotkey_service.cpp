@@ -231,7 +231,8 @@ void KGlobalAccelHotkeyService::set(std::uint32_t id, int key) {
   auto current = [this, id, generation] { return generation_[id] == generation; };
   calls_.callMethod(
       connection_.get(), serviceName, servicePath, serviceInterface, "defaultShortcutKeys",
-      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"), [this, id, key, current](GVariant* reply, const GError*) {
+      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"),
+      [this, id, key, current](GVariant* reply, const GError*) {
         if (!current()) return;
         const std::uint32_t flags = kglobalaccelSetFlags(key, keysOf(reply));
         g_dbus_connection_call(connection_.get(), serviceName, servicePath, serviceInterface, "setShortcutKeys",

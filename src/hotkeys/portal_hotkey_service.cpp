@@ -121,31 +121,33 @@ void PortalHotkeyService::connected(GDBusConnection* connection) {
 void PortalHotkeyService::probe() {
   // Asking for the interface's version tells whether the portal (and a backend implementing
   // GlobalShortcuts) is there; the portal may be started by the bus for this call.
-  calls_.callMethod(
-      connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"), [this](GVariant* reply, const GError*) {
-        guint32 version = 0;
-        if (reply) {
-          GVariant* boxed = nullptr;
-          g_variant_get(reply, "(v)", &boxed);
-          GVariantPtr value(boxed);
-          if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32)) version = g_variant_get_uint32(value.get());
-        }
-        if (version == 0) {
-          becomeUnavailable();
-          return;
-        }
-        activatedSubscription_ = BusSubscription(
-            connection_.get(),
-            g_dbus_connection_signal_subscribe(
-                connection_.get(), portalName, shortcutsInterface, "Activated", portalPath, nullptr,
-                G_DBUS_SIGNAL_FLAGS_NONE,
-                [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-                   gpointer data) { static_cast<PortalHotkeyService*>(data)->activated(parameters); },
-                this, nullptr));
-        state_ = State::ready;
-        if (auto changed = onOfferChanged) changed();
-      });
+  calls_.callMethod(connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"),
+                    [this](GVariant* reply, const GError*) {
+                      guint32 version = 0;
+                      if (reply) {
+                        GVariant* boxed = nullptr;
+                        g_variant_get(reply, "(v)", &boxed);
+                        GVariantPtr value(boxed);
+                        if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32))
+                          version = g_variant_get_uint32(value.get());
+                      }
+                      if (version == 0) {
+                        becomeUnavailable();
+                        return;
+                      }
+                      activatedSubscription_ = BusSubscription(
+                          connection_.get(), g_dbus_connection_signal_subscribe(
+                                                 connection_.get(), portalName, shortcutsInterface, "Activated",
+                                                 portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                 [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                                    const gchar*, GVariant* parameters, gpointer data) {
+                                                   static_cast<PortalHotkeyService*>(data)->activated(parameters);
+                                                 },
+                                                 this, nullptr));
+                      state_ = State::ready;
+                      if (auto changed = onOfferChanged) changed();
+                    });
 }
 
 void PortalHotkeyService::becomeUnavailable() {
