@@ -29,10 +29,11 @@ class BrowserContent : public Gtk::Box {
   // view host is then let go so that it stops claiming its site.
   void render(bool onScreen);
 
-  BrowserContentKind shownKind() const { return shownKind_; }
-  BrowserView* host() const { return host_.get(); }
-  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the area
+  // itself, the host of the selected site's page while one is placed, the cards over or instead of it.
   struct WidgetName {
+    static constexpr const char* content = "browser-content";
+    static constexpr const char* page = "browser-page";
     static constexpr const char* errorLayer = "error-layer";
     static constexpr const char* errorCard = "error-card";
     static constexpr const char* errorText = "error-text";

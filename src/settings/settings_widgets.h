@@ -94,7 +94,6 @@ class SiteEditor final : public Gtk::Box {
 
   // The site open in the form may have changed: refills the fields when its identity did.
   void setExisting(std::optional<LinkSite> existing);
-  const SiteEditorState& editorState() const { return state_; }
 
   Gtk::Label title;
   Gtk::Entry nameField;

@@ -9,6 +9,7 @@
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
+#include "settings/shown_tab.h"
 #include "support/gtk_test_support.h"
 #include "support/named_widgets.h"
 
@@ -42,7 +43,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   settle();
   ASSERT_NE(screen, nullptr);
   EXPECT_TRUE(screen->is_ancestor(testing::named(*view, VeskView::WidgetName::settingsSlot)));
-  EXPECT_EQ(screen->shownTab(), SettingsTab::general);
+  EXPECT_EQ(testing::shownTab(*screen), SettingsTab::general);
   testing::saveScreenshot(window, "settings", "in-panel-general");
 
   // The add action opens the form on the Websites tab; typed text does not outlive the screen.
@@ -51,7 +52,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   state.addWebsite();
   view->render();
   settle();
-  ASSERT_EQ(screen->shownTab(), SettingsTab::websites);
+  ASSERT_EQ(testing::shownTab(*screen), SettingsTab::websites);
   auto* sites =
       dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);

@@ -12,6 +12,7 @@
 #include "settings/fake_login_items.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
+#include "settings/shown_tab.h"
 #include "support/gtk_test_support.h"
 #include "support/named_widgets.h"
 
@@ -62,7 +63,7 @@ class SettingsUiTest : public ::testing::Test {
   void choose(SettingsTab tab) {
     tabButton(*screen, tab).clicked();
     settle();
-    ASSERT_EQ(screen->shownTab(), tab);
+    ASSERT_EQ(testing::shownTab(*screen), tab);
   }
   template <class Tab>
   Tab& tab() {
