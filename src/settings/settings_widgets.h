@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "model/strings.h"
@@ -37,12 +38,19 @@ class GeneralTab final : public SettingsTabView {
   GeneralTab(VeskViewState& state, SettingsServices& services);
   void refresh() override;
 
-  Gtk::Switch loginSwitch;
-  Gtk::Label* message = nullptr;
-  Gtk::Button* quitButton = nullptr;
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* loginSwitch = "general-login-switch";
+    static constexpr const char* message = "general-login-message";
+    static constexpr const char* quitButton = "general-quit-button";
+  };
 
  private:
   void requested(bool on);
+
+  Gtk::Switch loginSwitch;
+  Gtk::Label* message = nullptr;
+  Gtk::Button* quitButton = nullptr;
 
   VeskViewState& state_;
   SettingsServices& services_;
@@ -53,6 +61,20 @@ class KeysTab final : public SettingsTabView {
   explicit KeysTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // action's buttons, the model's message and the session's notice.
+  static std::string setButtonName(ShortcutAction action) {
+    return "keys-set-button-" + std::to_string(rawValue(action));
+  }
+  static std::string clearButtonName(ShortcutAction action) {
+    return "keys-clear-button-" + std::to_string(rawValue(action));
+  }
+  struct WidgetName {
+    static constexpr const char* error = "keys-error";
+    static constexpr const char* sessionNotice = "keys-session-notice";
+  };
+
+ private:
   struct Row {
     ShortcutAction action;
     Gtk::Button* setButton = nullptr;
@@ -61,8 +83,6 @@ class KeysTab final : public SettingsTabView {
   std::array<Row, 3> rows;
   Gtk::Label* error = nullptr;
   Gtk::Label* sessionNotice = nullptr;  // where the session offers no global keys
-
- private:
   VeskViewState& state_;
   ShortcutRows logic_;
 };
@@ -72,16 +92,26 @@ class PanelTab final : public SettingsTabView {
   explicit PanelTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // slider with the value shown above it, and the reset button.
+  static std::string scaleName(PanelSlider slider) {
+    return "panel-slider-" + std::to_string(static_cast<int>(slider));
+  }
+  static std::string valueName(PanelSlider slider) { return "panel-value-" + std::to_string(static_cast<int>(slider)); }
+  struct WidgetName {
+    static constexpr const char* resetButton = "panel-reset-button";
+  };
+
+ private:
   struct Card {
     PanelSlider slider;
     Gtk::Label* value = nullptr;
     Gtk::Scale* scale = nullptr;
   };
+  void changed(Card& card);
+
   std::array<Card, 3> cards;
   Gtk::Button* resetButton = nullptr;
-
- private:
-  void changed(Card& card);
 
   VeskViewState& state_;
   bool syncing_ = false;
@@ -95,16 +125,26 @@ class SiteEditor final : public Gtk::Box {
   // The site open in the form may have changed: refills the fields when its identity did.
   void setExisting(std::optional<LinkSite> existing);
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* title = "site-editor-title";
+    static constexpr const char* nameField = "site-editor-name";
+    static constexpr const char* addressField = "site-editor-address";
+    static constexpr const char* error = "site-editor-error";
+    static constexpr const char* cancelButton = "site-editor-cancel-button";
+    static constexpr const char* saveButton = "site-editor-save-button";
+  };
+
+ private:
+  void fill();
+  void save();
+
   Gtk::Label title;
   Gtk::Entry nameField;
   Gtk::Entry addressField;
   Gtk::Label error;
   Gtk::Button cancelButton;
   Gtk::Button saveButton;
-
- private:
-  void fill();
-  void save();
 
   SiteEditorState state_;
   std::function<void()> cancel_;
@@ -151,6 +191,12 @@ class AppearanceTab final : public SettingsTabView {
   explicit AppearanceTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // theme's card and the check on the current one.
+  static std::string cardName(LinkTheme theme) { return "appearance-card-" + std::string(rawValue(theme)); }
+  static std::string checkName(LinkTheme theme) { return "appearance-check-" + std::string(rawValue(theme)); }
+
+ private:
   struct Card {
     LinkTheme theme;
     Gtk::Button* button = nullptr;
@@ -158,7 +204,6 @@ class AppearanceTab final : public SettingsTabView {
   };
   std::array<Card, 3> cards;
 
- private:
   VeskViewState& state_;
 };
 

@@ -23,6 +23,12 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
   auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 10));
   setMargins(*stack, 13);
 
+  title.set_name(WidgetName::title);
+  nameField.set_name(WidgetName::nameField);
+  addressField.set_name(WidgetName::addressField);
+  error.set_name(WidgetName::error);
+  cancelButton.set_name(WidgetName::cancelButton);
+  saveButton.set_name(WidgetName::saveButton);
   setLabelFlow(title, LabelFlow::leading);
   addClasses(title, {"settings-form-title"});
   stack->pack_start(title, Gtk::PACK_SHRINK);

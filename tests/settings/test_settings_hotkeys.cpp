@@ -14,6 +14,7 @@
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
 #include "settings/panel_with_settings.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
@@ -62,7 +63,7 @@ class RecordingWithGrabsTest : public ::testing::Test {
     ASSERT_TRUE(panel->focus()) << "the panel never got focus";
     auto* keysTab = dynamic_cast<KeysTab*>(&panel->showTab(SettingsTab::keys));
     ASSERT_NE(keysTab, nullptr);
-    keysTab->rows[1].setButton->clicked();
+    testing::setButton(*keysTab, 1).clicked();
     ASSERT_TRUE(view->state().recorder.isRecording());
   }
   SettingsScreen& screen() { return panel->screen(); }

@@ -7,6 +7,7 @@
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "settings/shown_tab.h"
@@ -57,7 +58,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
       dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
   ASSERT_NE(sites->editor, nullptr);
-  sites->editor->nameField.set_text("Half typed");
+  testing::nameField(*sites->editor).set_text("Half typed");
   testing::saveScreenshot(window, "settings", "in-panel-websites");
 
   testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).clicked();
@@ -71,13 +72,13 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   testing::waitFor([&] {
     auto* tab =
         dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
-    return tab && tab->editor && tab->editor->nameField.get_text().empty();
+    return tab && tab->editor && testing::nameField(*tab->editor).get_text().empty();
   });
   sites = dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
   ASSERT_NE(sites->editor, nullptr);
-  EXPECT_EQ(sites->editor->nameField.get_text(), "");
-  EXPECT_EQ(sites->editor->title.get_text(), "Add website");
+  EXPECT_EQ(testing::nameField(*sites->editor).get_text(), "");
+  EXPECT_EQ(testing::editorTitle(*sites->editor).get_text(), "Add website");
 
   // A theme picked here repaints the panel's header too.
   state.chooseSettingsTab(SettingsTab::appearance);
@@ -85,7 +86,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   auto* appearance =
       dynamic_cast<AppearanceTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(appearance, nullptr);
-  appearance->cards[1].button->clicked();
+  testing::themeCard(*appearance, 1).clicked();
   view->render();
   settle();
   testing::saveScreenshot(window, "settings", "in-panel-appearance-midnight");
