@@ -93,7 +93,6 @@ void WindowedRows::update() {
   below_.set_size_request(-1, heightOf(end, count_));
   below_.set_visible(end < count_);
   box_.reorder_child(below_, -1);
-  if (changed) changed();
 }
 
 }  // namespace vesk

@@ -33,15 +33,8 @@ class WindowedRows {
   // Builds and drops rows so that those in view (and the margin) are built.
   void update();
 
-  // The built rows, in order: their indices and widgets.
-  const std::vector<std::pair<std::size_t, Gtk::Widget*>>& built() const { return built_; }
-  std::size_t count() const { return count_; }
-
   // Rows built beyond each edge of the view.
   static constexpr std::size_t margin = 3;
-
-  // Called after rows were built or dropped.
-  std::function<void()> changed;
 
  private:
   std::pair<std::size_t, std::size_t> wanted();

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "model/strings.h"
 #include "panel/widgets.h"
@@ -32,6 +33,15 @@ namespace vesk {
 Gtk::Label* sectionLabel(std::string_view title);
 // A managed settings card holding `child`, padded on all sides.
 Gtk::Box* settingsCard(Gtk::Widget* child, int padding = 13);
+
+// The name of one of a row of like parts: "keys-set-button-1".
+template <class Key>
+std::string partName(std::string_view part, Key key) {
+  if constexpr (std::is_arithmetic_v<Key>)
+    return std::string(part) + "-" + std::to_string(key);
+  else
+    return std::string(part) + "-" + std::string(key);
+}
 
 class GeneralTab final : public SettingsTabView {
  public:
@@ -62,13 +72,9 @@ class KeysTab final : public SettingsTabView {
   void refresh() override;
 
   // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
-  // action's buttons, the model's message and the session's notice.
-  static std::string setButtonName(ShortcutAction action) {
-    return "keys-set-button-" + std::to_string(rawValue(action));
-  }
-  static std::string clearButtonName(ShortcutAction action) {
-    return "keys-clear-button-" + std::to_string(rawValue(action));
-  }
+  // action's buttons (`partName`), the model's message and the session's notice.
+  static std::string setButtonName(ShortcutAction action) { return partName("keys-set-button", rawValue(action)); }
+  static std::string clearButtonName(ShortcutAction action) { return partName("keys-clear-button", rawValue(action)); }
   struct WidgetName {
     static constexpr const char* error = "keys-error";
     static constexpr const char* sessionNotice = "keys-session-notice";
@@ -94,10 +100,8 @@ class PanelTab final : public SettingsTabView {
 
   // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
   // slider with the value shown above it, and the reset button.
-  static std::string scaleName(PanelSlider slider) {
-    return "panel-slider-" + std::to_string(static_cast<int>(slider));
-  }
-  static std::string valueName(PanelSlider slider) { return "panel-value-" + std::to_string(static_cast<int>(slider)); }
+  static std::string scaleName(PanelSlider slider) { return partName("panel-slider", static_cast<int>(slider)); }
+  static std::string valueName(PanelSlider slider) { return partName("panel-value", static_cast<int>(slider)); }
   struct WidgetName {
     static constexpr const char* resetButton = "panel-reset-button";
   };
@@ -125,8 +129,9 @@ class SiteEditor final : public Gtk::Box {
   // The site open in the form may have changed: refills the fields when its identity did.
   void setExisting(std::optional<LinkSite> existing);
 
-  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  // The names of the editor and its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
   struct WidgetName {
+    static constexpr const char* editor = "site-editor";
     static constexpr const char* title = "site-editor-title";
     static constexpr const char* nameField = "site-editor-name";
     static constexpr const char* addressField = "site-editor-address";
@@ -157,30 +162,31 @@ class WebsitesTab final : public SettingsTabView {
   explicit WebsitesTab(VeskViewState& state);
   void refresh() override;
 
-  // The rows built: those in view and a few beyond (see WindowedRows).
-  struct Row {
-    LinkSite site;
-    std::size_t index = 0;  // in the model's list
-    Gtk::Label* name = nullptr;
-    Gtk::Button* up = nullptr;
-    Gtk::Button* down = nullptr;
-    Gtk::Button* edit = nullptr;
-    Gtk::Button* remove = nullptr;
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the list,
+  // each row built (those in view and a few beyond, see WindowedRows) with its line, name, buttons
+  // and the divider under all but the last, and the add button.
+  struct WidgetName {
+    static constexpr const char* list = "websites-list";
+    static constexpr const char* row = "websites-row";
+    static constexpr const char* rowLine = "websites-row-line";
+    static constexpr const char* rowName = "websites-row-name";
+    static constexpr const char* upButton = "websites-row-up-button";
+    static constexpr const char* downButton = "websites-row-down-button";
+    static constexpr const char* editButton = "websites-row-edit-button";
+    static constexpr const char* removeButton = "websites-row-remove-button";
+    static constexpr const char* divider = "websites-row-divider";
+    static constexpr const char* addButton = "websites-add-button";
   };
-  std::vector<Row> rows;
-  std::size_t dividerCount = 0;  // dividers among the built rows
-  Gtk::Box list;
-  Gtk::Button* addButton = nullptr;
-  SiteEditor* editor = nullptr;
 
  private:
   void rebuildList();
   Gtk::Widget* buildRow(std::size_t index);
-  void rowsChanged();
 
+  Gtk::Box list;
+  Gtk::Button* addButton = nullptr;
+  SiteEditor* editor = nullptr;
   VeskViewState& state_;
   std::unique_ptr<WindowedRows> windowed_;
-  std::map<Gtk::Widget*, Row> made_;
   Gtk::Box editorSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   std::vector<LinkSite> shownSites_;
   bool listBuilt_ = false;
@@ -193,8 +199,8 @@ class AppearanceTab final : public SettingsTabView {
 
   // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
   // theme's card and the check on the current one.
-  static std::string cardName(LinkTheme theme) { return "appearance-card-" + std::string(rawValue(theme)); }
-  static std::string checkName(LinkTheme theme) { return "appearance-check-" + std::string(rawValue(theme)); }
+  static std::string cardName(LinkTheme theme) { return partName("appearance-card", rawValue(theme)); }
+  static std::string checkName(LinkTheme theme) { return partName("appearance-check", rawValue(theme)); }
 
  private:
   struct Card {

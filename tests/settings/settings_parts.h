@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "settings/settings_widgets.h"
 #include "support/named_widgets.h"
@@ -50,6 +52,33 @@ inline Gtk::Button& themeCard(Gtk::Widget& root, std::size_t card) {
 inline Gtk::Widget& themeCheck(Gtk::Widget& root, std::size_t card) {
   return named(root, AppearanceTab::checkName(allLinkThemes.at(card)));
 }
+
+// Websites: the rows built, in the list's order.
+struct SiteRow {
+  std::string name;   // the site's name as the row shows it
+  Gtk::Widget* line;  // the name and host with the buttons
+  Gtk::Button* up;
+  Gtk::Button* down;
+  Gtk::Button* edit;
+  Gtk::Button* remove;
+};
+inline std::vector<SiteRow> siteRows(Gtk::Widget& root) {
+  using Name = WebsitesTab::WidgetName;
+  std::vector<SiteRow> rows;
+  for (Gtk::Box* row : allNamed<Gtk::Box>(root, Name::row)) {
+    rows.push_back({named<Gtk::Label>(*row, Name::rowName).get_text(), &named<Gtk::Box>(*row, Name::rowLine),
+                    &named<Gtk::Button>(*row, Name::upButton), &named<Gtk::Button>(*row, Name::downButton),
+                    &named<Gtk::Button>(*row, Name::editButton), &named<Gtk::Button>(*row, Name::removeButton)});
+  }
+  return rows;
+}
+inline std::size_t siteDividers(Gtk::Widget& root) { return allNamed(root, WebsitesTab::WidgetName::divider).size(); }
+inline Gtk::Box& siteList(Gtk::Widget& root) { return named<Gtk::Box>(root, WebsitesTab::WidgetName::list); }
+inline Gtk::Button& addSiteButton(Gtk::Widget& root) {
+  return named<Gtk::Button>(root, WebsitesTab::WidgetName::addButton);
+}
+// Null while the editor is closed.
+inline SiteEditor* siteEditor(Gtk::Widget& root) { return findNamed<SiteEditor>(root, SiteEditor::WidgetName::editor); }
 
 // The site editor
 inline Gtk::Label& editorTitle(Gtk::Widget& root) { return named<Gtk::Label>(root, SiteEditor::WidgetName::title); }

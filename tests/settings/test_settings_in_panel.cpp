@@ -57,8 +57,8 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   auto* sites =
       dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
-  ASSERT_NE(sites->editor, nullptr);
-  testing::nameField(*sites->editor).set_text("Half typed");
+  ASSERT_NE(testing::siteEditor(*sites), nullptr);
+  testing::nameField(*testing::siteEditor(*sites)).set_text("Half typed");
   testing::saveScreenshot(window, "settings", "in-panel-websites");
 
   testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).clicked();
@@ -72,13 +72,13 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   testing::waitFor([&] {
     auto* tab =
         dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
-    return tab && tab->editor && testing::nameField(*tab->editor).get_text().empty();
+    return tab && testing::siteEditor(*tab) && testing::nameField(*testing::siteEditor(*tab)).get_text().empty();
   });
   sites = dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
-  ASSERT_NE(sites->editor, nullptr);
-  EXPECT_EQ(testing::nameField(*sites->editor).get_text(), "");
-  EXPECT_EQ(testing::editorTitle(*sites->editor).get_text(), "Add website");
+  ASSERT_NE(testing::siteEditor(*sites), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(*sites)).get_text(), "");
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(*sites)).get_text(), "Add website");
 
   // A theme picked here repaints the panel's header too.
   state.chooseSettingsTab(SettingsTab::appearance);

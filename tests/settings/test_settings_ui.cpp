@@ -292,82 +292,82 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
   EXPECT_TRUE(showsText(*screen, "YOUR WEBSITES"));
   EXPECT_TRUE(showsText(*screen, "alpha.example.com"));
   EXPECT_TRUE(showsText(*screen, std::string(strings::websitesNote())));
-  ASSERT_EQ(sites.rows.size(), 3u);
-  EXPECT_EQ(sites.dividerCount, 2u);
-  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
-  EXPECT_TRUE(sites.rows[0].down->get_sensitive());
-  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
-  EXPECT_FALSE(sites.rows[2].down->get_sensitive());
-  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Beta");
-  EXPECT_EQ(sites.rows[1].remove->get_tooltip_text(), "Remove Beta");
-  EXPECT_EQ(sites.rows[0].up->get_tooltip_text(), "Move up");
-  EXPECT_EQ(sites.editor, nullptr);
+  ASSERT_EQ(testing::siteRows(sites).size(), 3u);
+  EXPECT_EQ(testing::siteDividers(sites), 2u);
+  EXPECT_FALSE(testing::siteRows(sites)[0].up->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[0].down->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[1].up->get_sensitive());
+  EXPECT_FALSE(testing::siteRows(sites)[2].down->get_sensitive());
+  EXPECT_EQ(testing::siteRows(sites)[1].edit->get_tooltip_text(), "Edit Beta");
+  EXPECT_EQ(testing::siteRows(sites)[1].remove->get_tooltip_text(), "Remove Beta");
+  EXPECT_EQ(testing::siteRows(sites)[0].up->get_tooltip_text(), "Move up");
+  EXPECT_EQ(testing::siteEditor(sites), nullptr);
 
-  sites.rows[0].down->clicked();
+  testing::siteRows(sites)[0].down->clicked();
   settle();
   EXPECT_EQ(fx->model->sites()[1].id, alpha.id);
-  EXPECT_EQ(sites.rows[0].site.id, beta.id);
-  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
-  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
+  EXPECT_EQ(testing::siteRows(sites)[0].name, beta.name);
+  EXPECT_FALSE(testing::siteRows(sites)[0].up->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[1].up->get_sensitive());
 
   // Add form, rejected address.
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(testing::editorTitle(*sites.editor).get_text(), "Add website");
-  EXPECT_EQ(testing::saveButton(*sites.editor).get_label(), "Add site");
-  EXPECT_EQ(testing::nameField(*sites.editor).get_text(), "");
-  testing::nameField(*sites.editor).set_text("Docs");
-  testing::addressField(*sites.editor).set_text("not an address");
-  testing::saveButton(*sites.editor).clicked();
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(sites)).get_text(), "Add website");
+  EXPECT_EQ(testing::saveButton(*testing::siteEditor(sites)).get_label(), "Add site");
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), "");
+  testing::nameField(*testing::siteEditor(sites)).set_text("Docs");
+  testing::addressField(*testing::siteEditor(sites)).set_text("not an address");
+  testing::saveButton(*testing::siteEditor(sites)).clicked();
   settle();
-  EXPECT_TRUE(testing::editorError(*sites.editor).get_visible());
-  EXPECT_EQ(testing::editorError(*sites.editor).get_text(), "Enter a valid web address.");
+  EXPECT_TRUE(testing::editorError(*testing::siteEditor(sites)).get_visible());
+  EXPECT_EQ(testing::editorError(*testing::siteEditor(sites)).get_text(), "Enter a valid web address.");
   EXPECT_TRUE(state->showSettings());
   // The add button again changes nothing.
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
-  EXPECT_EQ(testing::addressField(*sites.editor).get_text(), "not an address");
+  EXPECT_EQ(testing::addressField(*testing::siteEditor(sites)).get_text(), "not an address");
   testing::saveScreenshot(*window, "settings", "websites-add-error");
 
   // The pencil of a site refills the form and removes the message.
-  sites.rows[2].edit->clicked();
+  testing::siteRows(sites)[2].edit->clicked();
   settle();
-  EXPECT_EQ(testing::editorTitle(*sites.editor).get_text(), "Edit website");
-  EXPECT_EQ(testing::saveButton(*sites.editor).get_label(), "Save changes");
-  EXPECT_EQ(testing::nameField(*sites.editor).get_text(), "Gamma Mail");
-  EXPECT_EQ(testing::addressField(*sites.editor).get_text(), gamma.address);
-  EXPECT_FALSE(testing::editorError(*sites.editor).get_visible());
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(sites)).get_text(), "Edit website");
+  EXPECT_EQ(testing::saveButton(*testing::siteEditor(sites)).get_label(), "Save changes");
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), "Gamma Mail");
+  EXPECT_EQ(testing::addressField(*testing::siteEditor(sites)).get_text(), gamma.address);
+  EXPECT_FALSE(testing::editorError(*testing::siteEditor(sites)).get_visible());
   testing::saveScreenshot(*window, "settings", "websites-edit");
 
   // Typed text does not survive leaving the tab; the form itself stays open.
-  testing::nameField(*sites.editor).set_text("Typed");
+  testing::nameField(*testing::siteEditor(sites)).set_text("Typed");
   choose(SettingsTab::keys);
   choose(SettingsTab::websites);
   auto& again = tab<WebsitesTab>();
-  ASSERT_NE(again.editor, nullptr);
-  EXPECT_EQ(testing::nameField(*again.editor).get_text(), "Gamma Mail");
+  ASSERT_NE(testing::siteEditor(again), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(again)).get_text(), "Gamma Mail");
 
   // Removing the edited site asks nothing; saving then reports it.
-  again.rows[2].remove->clicked();
+  testing::siteRows(again)[2].remove->clicked();
   settle();
-  EXPECT_EQ(again.rows.size(), 2u);
-  EXPECT_EQ(again.dividerCount, 1u);
-  testing::saveButton(*again.editor).clicked();
+  EXPECT_EQ(testing::siteRows(again).size(), 2u);
+  EXPECT_EQ(testing::siteDividers(again), 1u);
+  testing::saveButton(*testing::siteEditor(again)).clicked();
   settle();
-  EXPECT_EQ(testing::editorError(*again.editor).get_text(), "Site not found.");
+  EXPECT_EQ(testing::editorError(*testing::siteEditor(again)).get_text(), "Site not found.");
 
   // Cancel closes the form only.
-  testing::cancelButton(*again.editor).clicked();
+  testing::cancelButton(*testing::siteEditor(again)).clicked();
   settle();
-  EXPECT_EQ(again.editor, nullptr);
+  EXPECT_EQ(testing::siteEditor(again), nullptr);
   EXPECT_TRUE(state->showSettings());
 
   // A good save closes the form and the settings screen.
-  again.addButton->clicked();
+  testing::addSiteButton(again).clicked();
   settle();
-  testing::addressField(*again.editor).set_text("example.org");
-  testing::saveButton(*again.editor).clicked();
+  testing::addressField(*testing::siteEditor(again)).set_text("example.org");
+  testing::saveButton(*testing::siteEditor(again)).clicked();
   settle();
   EXPECT_FALSE(state->showSettings());
   EXPECT_FALSE(state->isAdding());
@@ -379,9 +379,9 @@ TEST_F(SettingsUiTest, WebsitesWithNoSitesShowsNoListCard) {
   build(std::vector<LinkSite>{});
   choose(SettingsTab::websites);
   auto& sites = tab<WebsitesTab>();
-  EXPECT_TRUE(sites.rows.empty());
-  EXPECT_EQ(sites.dividerCount, 0u);
-  EXPECT_FALSE(sites.list.get_visible());
+  EXPECT_TRUE(testing::siteRows(sites).empty());
+  EXPECT_EQ(testing::siteDividers(sites), 0u);
+  EXPECT_FALSE(testing::siteList(sites).get_visible());
 }
 
 // A long stored name is shown on one line, cut, in a row as high as any other.
@@ -391,20 +391,22 @@ TEST_F(SettingsUiTest, WebsitesRowShowsALongStoredNameOnOneLineCut) {
   choose(SettingsTab::websites);
   testing::waitForDraw(*window);
   auto& sites = tab<WebsitesTab>();
-  ASSERT_EQ(sites.rows.size(), 3u);
-  for (const auto& text : testing::shownTexts(sites.list)) {
+  ASSERT_EQ(testing::siteRows(sites).size(), 3u);
+  for (const auto& text : testing::shownTexts(testing::siteList(sites))) {
     EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
   }
-  auto rowHeight = [&](std::size_t i) { return sites.rows[i].edit->get_parent()->get_allocated_height(); };
+  auto rowHeight = [&](std::size_t i) {
+    return testing::siteRows(sites)[i].edit->get_parent()->get_allocated_height();
+  };
   EXPECT_EQ(rowHeight(1), rowHeight(0));
   EXPECT_EQ(rowHeight(1), 51);
-  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Long " + std::string(195, 'W') + "\u2026");
+  EXPECT_EQ(testing::siteRows(sites)[1].edit->get_tooltip_text(), "Edit Long " + std::string(195, 'W') + "\u2026");
   // The stored name is untouched, and the editor shows it whole.
   EXPECT_EQ(fx->model->sites()[1].name, long_.name);
-  sites.rows[1].edit->clicked();
+  testing::siteRows(sites)[1].edit->clicked();
   settle();
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(testing::nameField(*sites.editor).get_text(), long_.name);
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), long_.name);
 }
 
 // With 10,000 sites only the rows in view (and a few beyond) exist, wherever the list is
@@ -417,36 +419,37 @@ TEST_F(SettingsUiTest, WebsitesListBuildsOnlyTheRowsInView) {
   choose(SettingsTab::websites);
   testing::waitForDraw(*window);
   auto& sites = tab<WebsitesTab>();
-  EXPECT_EQ(sites.list.get_allocated_height(), 10000 * 52 - 1);
-  auto indexOf = [&](const LinkSite& site) {
+  EXPECT_EQ(testing::siteList(sites).get_allocated_height(), 10000 * 52 - 1);
+  // A row's site, by the name it shows (each is another).
+  auto indexOf = [&](const std::string& name) {
     return static_cast<std::size_t>(
-        std::find_if(many.begin(), many.end(), [&](const LinkSite& s) { return s.id == site.id; }) - many.begin());
+        std::find_if(many.begin(), many.end(), [&](const LinkSite& s) { return s.name == name; }) - many.begin());
   };
   auto adjustment = screen->get_vadjustment();
   int x = 0, listTop = 0;
-  ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
+  ASSERT_TRUE(testing::siteList(sites).translate_coordinates(*screen, 0, 0, x, listTop));
   for (std::size_t target : {0u, 5000u, 9999u}) {
     SCOPED_TRACE(target);
     adjustment->set_value(adjustment->get_value() + listTop + static_cast<int>(target) * 52);
     settle();
     testing::waitForDraw(*window);
-    ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
-    ASSERT_FALSE(sites.rows.empty());
-    EXPECT_LE(sites.rows.size(), 30u);
-    EXPECT_LE(indexOf(sites.rows.front().site), target);
-    EXPECT_GE(indexOf(sites.rows.back().site), std::min<std::size_t>(target + 10, 9999));
-    for (const auto& row : sites.rows) {
+    ASSERT_TRUE(testing::siteList(sites).translate_coordinates(*screen, 0, 0, x, listTop));
+    ASSERT_FALSE(testing::siteRows(sites).empty());
+    EXPECT_LE(testing::siteRows(sites).size(), 30u);
+    EXPECT_LE(indexOf(testing::siteRows(sites).front().name), target);
+    EXPECT_GE(indexOf(testing::siteRows(sites).back().name), std::min<std::size_t>(target + 10, 9999));
+    for (const auto& row : testing::siteRows(sites)) {
       // Each built row sits where its site's place in the list says.
       int rowX = 0, rowY = 0;
-      ASSERT_TRUE(row.edit->get_parent()->translate_coordinates(sites.list, 0, 0, rowX, rowY));
-      EXPECT_EQ(rowY, static_cast<int>(indexOf(row.site)) * 52);
+      ASSERT_TRUE(row.edit->get_parent()->translate_coordinates(testing::siteList(sites), 0, 0, rowX, rowY));
+      EXPECT_EQ(rowY, static_cast<int>(indexOf(row.name)) * 52);
     }
   }
   // The last row has no divider and cannot move down; removing it removes that site.
-  EXPECT_EQ(indexOf(sites.rows.back().site), 9999u);
-  EXPECT_FALSE(sites.rows.back().down->get_sensitive());
-  EXPECT_EQ(sites.dividerCount, sites.rows.size() - 1);
-  sites.rows.back().remove->clicked();
+  EXPECT_EQ(indexOf(testing::siteRows(sites).back().name), 9999u);
+  EXPECT_FALSE(testing::siteRows(sites).back().down->get_sensitive());
+  EXPECT_EQ(testing::siteDividers(sites), testing::siteRows(sites).size() - 1);
+  testing::siteRows(sites).back().remove->clicked();
   settle();
   EXPECT_EQ(fx->model->sites().size(), 9999u);
   EXPECT_EQ(fx->model->sites().back().id, many[9998].id);
@@ -567,10 +570,10 @@ TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
 TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
   choose(SettingsTab::websites);
   auto& sites = tab<WebsitesTab>();
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
   testing::waitForDraw(*window);
-  for (const auto& row : sites.rows) {
+  for (const auto& row : testing::siteRows(sites)) {
     Gtk::Button* buttons[] = {row.up, row.down, row.edit, row.remove};
     for (std::size_t i = 1; i < 4; ++i) {
       int left = 0, right = 0, y = 0;
@@ -585,9 +588,9 @@ TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
     gtk_style_context_get(context, gtk_style_context_get_state(context), "font-size", &size, nullptr);
     return size;
   };
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(fontSize(testing::cancelButton(*sites.editor)), 13);
-  EXPECT_EQ(fontSize(testing::editorTitle(*sites.editor)), 13);
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(fontSize(testing::cancelButton(*testing::siteEditor(sites))), 13);
+  EXPECT_EQ(fontSize(testing::editorTitle(*testing::siteEditor(sites))), 13);
 }
 
 }  // namespace
