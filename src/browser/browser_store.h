@@ -60,7 +60,7 @@ class BrowserStore final : private WebPageDelegate {
   BrowserStore(const BrowserStore&) = delete;
   BrowserStore& operator=(const BrowserStore&) = delete;
 
-  // State of the active page. Observers run before each assignment, also when the value is unchanged.
+  // State of the active page. Observers run after each assignment, also when the value is unchanged.
   Published<bool> canGoBack{false};
   Published<bool> canGoForward{false};
   Published<bool> isLoading{false};

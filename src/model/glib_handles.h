@@ -1,6 +1,7 @@
 // Owning handles for GLib and GObject resources: each alias frees its handle with the call GLib
 // documents for it, once, when the pointer goes away; `SignalConnection` ends a GObject signal
-// connection and `CallGuard` cancels asynchronous calls when their owner goes.
+// connection, `SourceGuard` removes a main-loop source and `CallGuard` cancels asynchronous calls
+// when their owner goes.
 #pragma once
 
 #include <gio/gio.h>
@@ -131,6 +132,35 @@ class BusSubscription {
 
  private:
   GObjectPtr<GDBusConnection> connection_;
+  guint id_ = 0;
+};
+
+// One main-loop source (g_timeout_add…, g_idle_add…) whose callback reaches its owner, removed when
+// this goes or is given another: a member declared after whatever the callback uses. A callback that
+// returns G_SOURCE_REMOVE calls `ran()` first, as GLib removes that source itself.
+class SourceGuard {
+ public:
+  SourceGuard() = default;
+  explicit SourceGuard(guint id) : id_(id) {}
+  ~SourceGuard() { remove(); }
+  SourceGuard(SourceGuard&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+  SourceGuard& operator=(SourceGuard&& other) noexcept {
+    if (this == &other) return *this;
+    remove();
+    id_ = std::exchange(other.id_, 0);
+    return *this;
+  }
+  SourceGuard(const SourceGuard&) = delete;
+  SourceGuard& operator=(const SourceGuard&) = delete;
+
+  void remove() {
+    if (id_ != 0) g_source_remove(std::exchange(id_, 0));
+  }
+  // The source is running for the last time: forget it without removing it.
+  void ran() { id_ = 0; }
+  bool active() const { return id_ != 0; }
+
+ private:
   guint id_ = 0;
 };
 

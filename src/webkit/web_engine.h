@@ -48,6 +48,8 @@ class WebEngine {
 
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
+  // The user stops a download the engine runs; its partial file goes when it ends.
+  static void cancelDownload(_WebKitDownload* download);
 
   // A content rule that stops every main-frame load of the sign-in host before its request goes
   // out, while frames the page embeds may still load from that host. The navigation policy cannot
@@ -69,9 +71,11 @@ class WebEngine {
   std::optional<std::string> problem_;  // once checked
   bool dataFolder_ = true;              // the data folder exists: cookies can be kept
   GObjectPtr<_WebKitWebContext> context_;
+  SignalConnection downloadStartedHandler_;
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
-  Lifetime<WebEngine> lifetime_{this};  // lets downloads and the rule compilation outlive us
+  CallGuard calls_;                     // the rule's compilation
+  Lifetime<WebEngine> lifetime_{this};  // lets downloads outlive us
 };
 
 }  // namespace vesk
