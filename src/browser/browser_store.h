@@ -61,18 +61,19 @@ class BrowserStore final : private WebPageDelegate {
   BrowserStore& operator=(const BrowserStore&) = delete;
 
   // State of the active page. Observers run after each assignment, also when the value is unchanged.
-  Published<bool> canGoBack{false};
-  Published<bool> canGoForward{false};
-  Published<bool> isLoading{false};
-  Published<std::optional<std::string>> errorText;  // last load failure of the active page
-  Published<bool> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
-  Published<std::optional<std::string>> currentAddress;
+  // Only the store assigns these fields; views read them and call the store's actions.
+  Published<bool, BrowserStore> canGoBack{false};
+  Published<bool, BrowserStore> canGoForward{false};
+  Published<bool, BrowserStore> isLoading{false};
+  Published<std::optional<std::string>, BrowserStore> errorText;  // last load failure of the active page
+  Published<bool, BrowserStore> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
+  Published<std::optional<std::string>, BrowserStore> currentAddress;
 
   // Downloads of every site, in the order they started. Only a download the user started runs, and
   // at most one per site: a second one is refused while the first runs.
-  Published<std::vector<RunningDownload>> downloads;
+  Published<std::vector<RunningDownload>, BrowserStore> downloads;
   // Why the last download was refused or stopped, until dismissed or the next download starts.
-  Published<std::optional<std::string>> downloadNotice;
+  Published<std::optional<std::string>, BrowserStore> downloadNotice;
   // Stops the site's download and removes its partial file.
   void cancelDownload(const Uuid& site);
   void dismissDownloadNotice() { downloadNotice.set(std::nullopt); }
