@@ -7,6 +7,8 @@
 #include <gio/gio.h>
 #include <glib.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -36,6 +38,16 @@ struct GDateTimeUnref {
 struct GDBusNodeInfoUnref {
   void operator()(GDBusNodeInfo* p) const { g_dbus_node_info_unref(p); }
 };
+struct GMainContextUnref {
+  void operator()(GMainContext* p) const { g_main_context_unref(p); }
+};
+// An attached source stops first (it never dispatches again), then the reference goes.
+struct GSourceDestroy {
+  void operator()(GSource* p) const {
+    g_source_destroy(p);
+    g_source_unref(p);
+  }
+};
 
 // Text GLib hands over to the caller (g_strdup, g_build_filename, g_key_file_get_value, …).
 using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
@@ -48,6 +60,70 @@ using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 using GDBusNodeInfoPtr = std::unique_ptr<GDBusNodeInfo, GDBusNodeInfoUnref>;
+using GMainContextPtr = std::unique_ptr<GMainContext, GMainContextUnref>;
+// A source this pointer made (g_idle_source_new, …) and may have attached to a context.
+using GSourcePtr = std::unique_ptr<GSource, GSourceDestroy>;
+
+// One source on the default main context (an idle task, a timeout, a descriptor watch), removed
+// when this goes or is given another: a member of the object whose `this` the source's callback
+// receives, declared after whatever the callback uses. It stays where it is (no copy, no move), as
+// the one-shot tasks it schedules clear it through its address.
+class SourceGuard {
+ public:
+  SourceGuard() = default;
+  ~SourceGuard() { remove(); }
+  SourceGuard(const SourceGuard&) = delete;
+  SourceGuard& operator=(const SourceGuard&) = delete;
+
+  // Runs `task` once on the next idle at `priority`, in place of a task still pending.
+  void idle(std::function<void()> task, int priority = G_PRIORITY_DEFAULT_IDLE) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_idle_add_full(priority, &Once::run, once, &Once::free);
+  }
+  // Runs `task` once after `delay`, in place of a task still pending.
+  void timeout(std::chrono::milliseconds delay, std::function<void()> task, int priority = G_PRIORITY_DEFAULT) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_timeout_add_full(priority, static_cast<guint>(delay.count()), &Once::run, once, &Once::free);
+  }
+  // The same in whole seconds, on GLib's shared second ticks: one wake-up with the others.
+  void timeoutSeconds(std::chrono::seconds delay, std::function<void()> task) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_timeout_add_seconds_full(G_PRIORITY_DEFAULT, static_cast<guint>(delay.count()), &Once::run, once,
+                                     &Once::free);
+  }
+  // Takes over a source made elsewhere (g_unix_fd_add, …), in place of the one held.
+  void adopt(guint id) {
+    remove();
+    id_ = id;
+  }
+  // The adopted source's callback returned G_SOURCE_REMOVE, so GLib ends it: only forgets the id.
+  void finished() { id_ = 0; }
+
+  void remove() {
+    if (id_ != 0) g_source_remove(std::exchange(id_, 0));
+  }
+  bool pending() const { return id_ != 0; }
+
+ private:
+  struct Once {
+    SourceGuard* guard;
+    std::function<void()> task;
+    // Clears the guard first: the task may schedule the next one, or destroy the owner (and the
+    // guard); the task itself lives until GLib frees it after this returns.
+    static gboolean run(gpointer data) {
+      auto* once = static_cast<Once*>(data);
+      once->guard->id_ = 0;
+      once->task();
+      return G_SOURCE_REMOVE;
+    }
+    static void free(gpointer data) { delete static_cast<Once*>(data); }
+  };
+
+  guint id_ = 0;
+};
 
 // One handler connected to a GObject's signal, disconnected when this goes (or is assigned
 // another): a member of the object whose `this` the handler receives, declared after whatever the
@@ -132,35 +208,6 @@ class BusSubscription {
 
  private:
   GObjectPtr<GDBusConnection> connection_;
-  guint id_ = 0;
-};
-
-// One main-loop source (g_timeout_add…, g_idle_add…) whose callback reaches its owner, removed when
-// this goes or is given another: a member declared after whatever the callback uses. A callback that
-// returns G_SOURCE_REMOVE calls `ran()` first, as GLib removes that source itself.
-class SourceGuard {
- public:
-  SourceGuard() = default;
-  explicit SourceGuard(guint id) : id_(id) {}
-  ~SourceGuard() { remove(); }
-  SourceGuard(SourceGuard&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
-  SourceGuard& operator=(SourceGuard&& other) noexcept {
-    if (this == &other) return *this;
-    remove();
-    id_ = std::exchange(other.id_, 0);
-    return *this;
-  }
-  SourceGuard(const SourceGuard&) = delete;
-  SourceGuard& operator=(const SourceGuard&) = delete;
-
-  void remove() {
-    if (id_ != 0) g_source_remove(std::exchange(id_, 0));
-  }
-  // The source is running for the last time: forget it without removing it.
-  void ran() { id_ = 0; }
-  bool active() const { return id_ != 0; }
-
- private:
   guint id_ = 0;
 };
 
