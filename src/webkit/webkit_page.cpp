@@ -333,15 +333,7 @@ void WebKitPage::webProcessTerminated(int reason) {
 }
 
 void WebKitPage::armTimeout() {
-  timeout_ = SourceGuard(g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(loadTimeout_.count()),
-      +[](gpointer self) -> gboolean {
-        auto* page = static_cast<WebKitPage*>(self);
-        page->timeout_.ran();
-        page->timeoutExpired();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr));
+  timeout_.timeout(loadTimeout_, [this] { timeoutExpired(); });
 }
 
 void WebKitPage::disarmTimeout() { timeout_.remove(); }
