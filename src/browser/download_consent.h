@@ -56,7 +56,7 @@ class DownloadConsent {
   // sent as an attachment, `disposition` being the Content-Disposition's type) ends its consent.
   void responseDecided(std::string_view address, bool mimeTypeSupported, std::string_view disposition);
 
-  // The lower-level rules, also used directly.
+  // The rules the events above apply, each on its own.
   // A navigation of the page or of one of its frames to `address` was allowed. When the user
   // started it, a download of `address` may run. `pageAddress` is the page's own address: a
   // navigation within it (only the fragment differs) loads nothing and consents to nothing.
@@ -175,9 +175,6 @@ class DownloadLifecycle {
   DownloadSteps failed(std::string_view reason);
   // The engine is done with it, whether it succeeded or not.
   DownloadSteps finished();
-
-  // Where it is (or would have been) saved; empty before a destination was decided.
-  const std::string& path() const { return path_; }
 
  private:
   enum class Phase { starting, refused, asking, reserving, saving, ended };
