@@ -24,8 +24,8 @@ BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Worksp
       workspace_(workspace),
       livePageLimit_(std::max<std::size_t>(livePageLimit, 1)) {}
 
-// Pages go first: they may still report to the store while they are being torn down.
-BrowserStore::~BrowserStore() { views_.clear(); }
+// The pages go first, as the last member (see the header).
+BrowserStore::~BrowserStore() = default;
 
 WebPage* BrowserStore::activePage() const {
   if (!activeID_) return nullptr;

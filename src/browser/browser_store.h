@@ -138,13 +138,14 @@ class BrowserStore final : private WebPageDelegate {
   Clipboard& clipboard_;
   Workspace& workspace_;
   std::optional<Uuid> activeID_;
-  std::map<Uuid, std::unique_ptr<WebPage>> views_;
   std::map<Uuid, std::string> addresses_;
   std::set<Uuid> forgotten_;
   std::size_t livePageLimit_;
   std::list<Uuid> recent_;                // shown sites, the most recently shown first
   std::map<Uuid, std::string> released_;  // the history of each released page
   double zoom_ = 1.0;
+  // The pages, last: they go first, while everything they may still report to is in place.
+  std::map<Uuid, std::unique_ptr<WebPage>> views_;
 };
 
 }  // namespace vesk
