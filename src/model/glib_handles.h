@@ -246,6 +246,24 @@ class CallGuard {
         new Connected(std::move(connected)));
   }
 
+  // Calls a D-Bus method without waiting: `answered(reply, error)` gets the reply, or null and the
+  // error when the call failed; it does not run once the guard cancelled the call. `parameters`
+  // may be a floating reference, which the call takes.
+  template <class Answered>
+  void callMethod(GDBusConnection* connection, const char* name, const char* path, const char* interface,
+                  const char* method, GVariant* parameters, const GVariantType* replyType, Answered answered) {
+    g_dbus_connection_call(
+        connection, name, path, interface, method, parameters, replyType, G_DBUS_CALL_FLAGS_NONE, -1, get(),
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          std::unique_ptr<Answered> answered(static_cast<Answered*>(data));
+          GError* raw = nullptr;
+          GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+          GErrorPtr error(raw);
+          if (!cancelled(error.get())) (*answered)(reply.get(), error.get());
+        },
+        new Answered(std::move(answered)));
+  }
+
  private:
   GObjectPtr<GCancellable> cancellable_;
 };
