@@ -24,11 +24,10 @@ BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Worksp
       workspace_(workspace),
       livePageLimit_(std::max<std::size_t>(livePageLimit, 1)) {}
 
-// Pages go first: they may still report to the store while they are being torn down. Their
-// waiting requests are refused before.
+// Waiting permission requests are refused while their pages still live; the pages then go first,
+// as the last member (see the header).
 BrowserStore::~BrowserStore() {
   while (!waiting_.empty()) refuseWaiting(waiting_.begin()->first);
-  views_.clear();
 }
 
 WebPage* BrowserStore::activePage() const {

@@ -72,19 +72,20 @@ class BrowserStore final : private WebPageDelegate {
   BrowserStore(const BrowserStore&) = delete;
   BrowserStore& operator=(const BrowserStore&) = delete;
 
-  // State of the active page. Observers run before each assignment, also when the value is unchanged.
-  Published<bool> canGoBack{false};
-  Published<bool> canGoForward{false};
-  Published<bool> isLoading{false};
-  Published<std::optional<std::string>> errorText;  // last load failure of the active page
-  Published<bool> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
-  Published<std::optional<std::string>> currentAddress;
+  // State of the active page. Observers run after each assignment, also when the value is unchanged.
+  // Only the store assigns these fields; views read them and call the store's actions.
+  Published<bool, BrowserStore> canGoBack{false};
+  Published<bool, BrowserStore> canGoForward{false};
+  Published<bool, BrowserStore> isLoading{false};
+  Published<std::optional<std::string>, BrowserStore> errorText;  // last load failure of the active page
+  Published<bool, BrowserStore> requiresExternalSignIn{false};    // the active site tried to open the sign-in host
+  Published<std::optional<std::string>, BrowserStore> currentAddress;
 
   // Downloads of every site, in the order they started. Only a download the user started runs, and
   // at most one per site: a second one is refused while the first runs.
-  Published<std::vector<RunningDownload>> downloads;
+  Published<std::vector<RunningDownload>, BrowserStore> downloads;
   // Why the last download was refused or stopped, until dismissed or the next download starts.
-  Published<std::optional<std::string>> downloadNotice;
+  Published<std::optional<std::string>, BrowserStore> downloadNotice;
   // Stops the site's download and removes its partial file.
   void cancelDownload(const Uuid& site);
   void dismissDownloadNotice() { downloadNotice.set(std::nullopt); }
@@ -173,7 +174,6 @@ class BrowserStore final : private WebPageDelegate {
   Clipboard& clipboard_;
   Workspace& workspace_;
   std::optional<Uuid> activeID_;
-  std::map<Uuid, std::unique_ptr<WebPage>> views_;
   std::map<Uuid, std::string> addresses_;
   std::set<Uuid> forgotten_;
   std::size_t livePageLimit_;
@@ -186,6 +186,8 @@ class BrowserStore final : private WebPageDelegate {
   };
   std::map<Uuid, std::deque<WaitingPermission>> waiting_;  // per site, in the order asked
   SitePermissions permissions_;
+  // The pages, last: they go first, while everything they may still report to is in place.
+  std::map<Uuid, std::unique_ptr<WebPage>> views_;
 };
 
 }  // namespace vesk

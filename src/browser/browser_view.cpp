@@ -16,9 +16,9 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   set_visible_window(false);
   // The page's widget belongs to the store: hand it back before GTK destroys this container's
   // children (a window being destroyed destroys everything inside it), and stop updating.
-  destroyHandler_ =
-      g_signal_connect(gobj(), "destroy",
-                       G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }), this);
+  destroyHandler_ = SignalConnection::connect(
+      gobj(), "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<BrowserView*>(self)->detach(); }),
+      this);
   updates_.watch(store_.canGoBack);
   updates_.watch(store_.canGoForward);
   updates_.watch(store_.isLoading);
@@ -28,13 +28,9 @@ BrowserView::BrowserView(BrowserStore& store, LinkSite site) : store_(store), si
   update();
 }
 
-BrowserView::~BrowserView() {
-  // GTK destroys the widget only after this destructor has run; the handler must not reach this
-  // object by then.
-  if (gobj() && g_signal_handler_is_connected(gobj(), destroyHandler_))
-    g_signal_handler_disconnect(gobj(), destroyHandler_);
-  detach();
-}
+// GTK destroys the widget only after this destructor has run; by then `destroyHandler_` has gone
+// with the members, so the handler never reaches this object.
+BrowserView::~BrowserView() { detach(); }
 
 void BrowserView::detach() {
   updates_.stop();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "browser/browser_store.h"
+#include "model/glib_handles.h"
 #include "model/idle_redraw.h"
 #include "model/link_site.h"
 #include "model/published.h"
@@ -56,9 +57,9 @@ class BrowserView final : public Gtk::EventBox, private PageHolder {
   BrowserStore& store_;
   LinkSite site_;
   const WebPage* shown_ = nullptr;
-  // The store's published fields notify before they change: one update on the next idle.
+  // Any change of the store's published fields: one update on the next idle, after the burst.
   IdleRedraw updates_{[this] { update(); }};
-  gulong destroyHandler_ = 0;
+  SignalConnection destroyHandler_;  // the container's "destroy": hands the page back
 };
 
 }  // namespace vesk

@@ -2,52 +2,10 @@
 
 #include <glib.h>
 
-#include <algorithm>
-
 #include "model/glib_handles.h"
 #include "model/text.h"
 
 namespace vesk {
-
-namespace {
-
-std::string_view withoutFragment(std::string_view address) { return address.substr(0, address.find('#')); }
-
-}  // namespace
-
-void DownloadConsent::grant(std::string_view address) {
-  if (address.empty()) return;
-  granted_.emplace_back(address);
-  while (granted_.size() > limit) granted_.pop_front();
-}
-
-void DownloadConsent::navigationAllowed(std::string_view address, bool userGesture, std::string_view pageAddress) {
-  if (!userGesture) return;
-  // A fragment of the page itself scrolls the page: nothing is requested, nothing downloads.
-  if (address.find('#') != std::string_view::npos && !pageAddress.empty() &&
-      withoutFragment(address) == withoutFragment(pageAddress)) {
-    return;
-  }
-  grant(address);
-}
-
-void DownloadConsent::menuOpened(const std::vector<std::string>& addresses) {
-  for (const auto& address : addresses) grant(address);
-}
-
-void DownloadConsent::responseShown(std::string_view address) {
-  // The user's navigation ended in a page, not a file: its consent is spent.
-  if (auto found = std::find(granted_.begin(), granted_.end(), address); found != granted_.end()) {
-    granted_.erase(found);
-  }
-}
-
-bool DownloadConsent::take(std::string_view address) {
-  auto found = std::find(granted_.begin(), granted_.end(), address);
-  if (found == granted_.end()) return false;
-  granted_.erase(found);
-  return true;
-}
 
 std::optional<std::string> webOrigin(std::string_view address) {
   GUri* parsed =

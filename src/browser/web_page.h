@@ -80,6 +80,7 @@ struct DownloadProgress {
   std::string name;  // the file's name in the Download folder
   std::uint64_t received = 0;
   std::optional<std::uint64_t> total;  // absent when the server does not say
+  bool operator==(const DownloadProgress&) const = default;
 };
 
 // How a page's download ended.
@@ -88,6 +89,7 @@ struct DownloadReport {
   bool succeeded = false;
   bool cancelled = false;  // the user cancelled it
   std::string message;     // the notification's text
+  bool operator==(const DownloadReport&) const = default;
 };
 
 // A permission the page asks for (notifications, the microphone, ...).

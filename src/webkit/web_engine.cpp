@@ -8,11 +8,14 @@
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <variant>
 
+#include "browser/download_consent.h"
 #include "browser/downloads.h"
 #include "model/constants.h"
 #include "model/desktop_notification.h"
@@ -29,64 +32,6 @@ namespace {
 
 std::string joinPath(const char* base, const char* a, const char* b) {
   return GCharPtr(g_build_filename(base, a, b, nullptr)).get();
-}
-
-// What a download needs to remember between its signals.
-struct DownloadState {
-  Lifetime<WebEngine>::Handle engine;  // expires with the engine
-  Lifetime<WebKitPage>::Handle page;   // the page that started it; expires with the page
-  std::string path;
-  std::string folder;
-  std::string failure;
-  bool failed = false;
-  bool reserved = false;             // `path` was created empty for this download
-  bool refused = false;              // the page's delegate did not allow it
-  bool adopted = false;              // the page runs it
-  std::uint64_t nextSpaceCheck = 0;  // received bytes at which free space is checked next
-  bool checkingSpace = false;
-  bool ended = false;
-  std::string name;     // the file's name as shown
-  std::string stopped;  // why it was stopped for lack of space
-};
-
-std::string displayName(const std::string& path) {
-  GCharPtr base(g_path_get_basename(path.c_str()));
-  return GCharPtr(g_filename_display_name(base.get())).get();
-}
-
-std::string displayFolder(const std::string& path);
-
-// Looks up the free space of the download's folder on a worker thread, at most one look-up at a
-// time and then again after `freeSpaceCheckInterval` more bytes, and stops the download (its file
-// removed when it ends) once less than `minimumFreeSpace` is left.
-void checkFreeSpace(WebKitDownload* download, DownloadState* state) {
-  if (state->checkingSpace || state->folder.empty()) return;
-  state->checkingSpace = true;
-  state->nextSpaceCheck = webkit_download_get_received_data_length(download) + freeSpaceCheckInterval;
-  GObjectPtr<GFile> folder(g_file_new_for_path(state->folder.c_str()));
-  // The download (and with it its state) stays alive until the answer arrives.
-  g_file_query_filesystem_info_async(
-      folder.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE, G_PRIORITY_DEFAULT, nullptr,
-      +[](GObject* source, GAsyncResult* result, gpointer data) {
-        auto* download = static_cast<WebKitDownload*>(data);
-        GObjectPtr<GFileInfo> info(g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr));
-        GObjectPtr<WebKitDownload> held(download);  // the reference taken for this look-up
-        auto* state = static_cast<DownloadState*>(g_object_get_data(G_OBJECT(download), "vesk-download"));
-        if (state) state->checkingSpace = false;
-        if (state && !state->ended && info && g_file_info_has_attribute(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE) &&
-            !state->failed &&
-            g_file_info_get_attribute_uint64(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE) < minimumFreeSpace) {
-          state->stopped = strings::downloadStopped(displayFolder(state->path));
-          state->failed = true;
-          webkit_download_cancel(download);
-        }
-      },
-      g_object_ref(download));
-}
-
-std::string displayFolder(const std::string& path) {
-  GCharPtr folder(g_path_get_dirname(path.c_str()));
-  return GCharPtr(g_filename_display_name(folder.get())).get();
 }
 
 // The content rule behind WebEngine::signInGuard, in the engine's JSON rule format. The engine
@@ -133,12 +78,9 @@ void WebEngine::FilterUnref::operator()(WebKitUserContentFilter* filter) const {
   webkit_user_content_filter_unref(filter);
 }
 
-WebEngine::~WebEngine() {
-  // The guard and the filter store go before the context, as they came after it.
-  signInGuard_.reset();
-  filterStore_.reset();
-  if (context_) g_signal_handlers_disconnect_by_data(context_.get(), this);
-}
+// Members go in reverse order: the rule's compilation is cancelled, the sign-in guard and its store
+// go, then the download handler, then the context.
+WebEngine::~WebEngine() = default;
 
 const std::string& WebEngine::problem() {
   if (problem_) return *problem_;
@@ -188,11 +130,11 @@ WebKitWebContext* WebEngine::context() {
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
                                                cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   manager.reset();
-  g_signal_connect(context_.get(), "download-started",
-                   G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
-                     static_cast<WebEngine*>(self)->downloadStarted(download);
-                   }),
-                   this);
+  downloadStartedHandler_ = SignalConnection::connect(
+      context_.get(), "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
+        static_cast<WebEngine*>(self)->downloadStarted(download);
+      }),
+      this);
   notificationPermissionsAsked_ = SignalConnection::connect(
       context_.get(), "initialize-notification-permissions", G_CALLBACK(+[](WebKitWebContext*, gpointer self) {
         static_cast<WebEngine*>(self)->giveNotificationPermissions();
@@ -247,135 +189,148 @@ void WebEngine::compileSignInGuard() {
   std::string rules = signInGuardRules();
   GBytesPtr source(g_bytes_new(rules.data(), rules.size()));
   webkit_user_content_filter_store_save(
-      filterStore_.get(), "sign-in-guard", source.get(), nullptr,
-      +[](GObject* store, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Lifetime<WebEngine>::Handle> weak(static_cast<Lifetime<WebEngine>::Handle*>(data));
-        // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
+      filterStore_.get(), "sign-in-guard", source.get(), calls_.get(),
+      +[](GObject* store, GAsyncResult* result, gpointer self) {
+        GError* raw = nullptr;
         std::unique_ptr<WebKitUserContentFilter, FilterUnref> filter(
-            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
-        if (!filter) return;
-        WebEngine* engine = weak->get();
-        if (!engine) return;
+            webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &raw));
+        GErrorPtr error(raw);
+        // Without the rule, pages keep every navigation of unknown frame off the sign-in host.
+        if (CallGuard::cancelled(error.get()) || !filter) return;
+        auto* engine = static_cast<WebEngine*>(self);
         engine->signInGuard_ = std::move(filter);
         engine->signInGuardReady.emit();
       },
-      new Lifetime<WebEngine>::Handle(lifetime_.handle()));
+      this);
 }
+
+namespace {
+
+// One download as the engine runs it: the engine's signals go into its lifecycle, and the steps the
+// lifecycle returns are carried out here. It lives as the download's data, so as long as the download.
+class EngineDownload {
+ public:
+  EngineDownload(WebKitDownload* download, Lifetime<WebEngine>::Handle engine, Lifetime<WebKitPage>::Handle page)
+      : download_(download), engine_(std::move(engine)), page_(std::move(page)) {
+    signals_[0] = SignalConnection::connect(
+        download, "decide-destination", G_CALLBACK(+[](WebKitDownload*, gchar* suggested, gpointer self) -> gboolean {
+          // Always decided here: a download given no destination writes nothing.
+          static_cast<EngineDownload*>(self)->destinationAsked(suggested ? suggested : "");
+          return TRUE;
+        }),
+        this);
+    signals_[1] = SignalConnection::connect(
+        download, "received-data", G_CALLBACK(+[](WebKitDownload* download, guint64, gpointer self) {
+          std::optional<std::uint64_t> total;
+          if (WebKitURIResponse* response = webkit_download_get_response(download)) {
+            if (guint64 length = webkit_uri_response_get_content_length(response)) total = length;
+          }
+          auto* run = static_cast<EngineDownload*>(self);
+          run->carryOut(run->life.dataReceived(webkit_download_get_received_data_length(download), total));
+        }),
+        this);
+    signals_[2] =
+        SignalConnection::connect(download, "failed", G_CALLBACK(+[](WebKitDownload*, GError* error, gpointer self) {
+                                    auto* run = static_cast<EngineDownload*>(self);
+                                    run->carryOut(run->life.failed(error ? error->message : ""));
+                                  }),
+                                  this);
+    signals_[3] = SignalConnection::connect(download, "finished", G_CALLBACK(+[](WebKitDownload*, gpointer self) {
+                                              auto* run = static_cast<EngineDownload*>(self);
+                                              run->carryOut(run->life.finished());
+                                            }),
+                                            this);
+  }
+
+  static EngineDownload* of(WebKitDownload* download) {
+    return static_cast<EngineDownload*>(g_object_get_data(G_OBJECT(download), "vesk-download"));
+  }
+
+  void carryOut(DownloadSteps steps) {
+    for (auto& step : steps) std::visit([this](auto& action) { perform(action); }, step);
+  }
+
+  DownloadLifecycle life;
+
+ private:
+  void destinationAsked(const std::string& suggested) {
+    carryOut(life.destinationAsked(suggested, downloadDirectory()));
+  }
+
+  void perform(const download::Run&) {}
+  void perform(const download::Refuse& refuse) {
+    if (refuse.errorLine) std::cerr << *refuse.errorLine << "\n";
+    webkit_download_cancel(download_);
+  }
+  void perform(const download::AskPage& ask) {
+    WebKitPage* page = page_.get();
+    carryOut(life.pageAnswered(page && page->delegate().pageMayDownload(*page, ask.name)));
+  }
+  void perform(const download::Adopt&) {
+    if (WebKitPage* page = page_.get()) page->adoptDownload(download_);
+  }
+  void perform(const download::ReserveFile& reserve) {
+    std::string error;
+    std::string path = reserveDownloadFile(reserve.folder, reserve.suggested, &error);
+    carryOut(path.empty() ? life.reserveFailed(error)
+                          : life.fileReserved(path, webkit_download_get_received_data_length(download_)));
+  }
+  void perform(const download::Save& save) {
+    webkit_download_set_allow_overwrite(download_, TRUE);
+    GCharPtr uri(g_filename_to_uri(save.path.c_str(), nullptr, nullptr));
+    webkit_download_set_destination(download_, uri.get());
+  }
+  void perform(const download::CheckFreeSpace& check) {
+    GObjectPtr<GFile> folder(g_file_new_for_path(check.folder.c_str()));
+    // The download (and with it this) stays alive until the answer arrives.
+    g_file_query_filesystem_info_async(
+        folder.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE, G_PRIORITY_DEFAULT, nullptr,
+        +[](GObject* source, GAsyncResult* result, gpointer data) {
+          GObjectPtr<WebKitDownload> download(static_cast<WebKitDownload*>(data));  // the look-up's reference
+          GObjectPtr<GFileInfo> info(g_file_query_filesystem_info_finish(G_FILE(source), result, nullptr));
+          std::optional<std::uint64_t> free;
+          if (info && g_file_info_has_attribute(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE))
+            free = g_file_info_get_attribute_uint64(info.get(), G_FILE_ATTRIBUTE_FILESYSTEM_FREE);
+          if (EngineDownload* run = of(download.get())) run->carryOut(run->life.freeSpaceAnswered(free));
+        },
+        g_object_ref(download_));
+  }
+  void perform(const download::Progress& progress) {
+    if (WebKitPage* page = page_.get()) page->delegate().pageDownloadProgressed(*page, progress.progress);
+  }
+  void perform(const download::Cancel&) { webkit_download_cancel(download_); }
+  void perform(const download::RemoveFile& remove) { g_unlink(remove.path.c_str()); }
+  void perform(const download::Notify& notify) { notifyDesktop(notify.title, notify.body, downloadIcon); }
+  void perform(const download::Report& report) {
+    if (WebKitPage* page = page_.get()) {
+      page->releaseDownload(download_);
+      page->delegate().pageDownloadEnded(*page, report.report);
+    }
+    if (WebEngine* engine = engine_.get()) engine->downloadEnded.emit(report.report);
+  }
+
+  WebKitDownload* download_;            // holds this as its data
+  Lifetime<WebEngine>::Handle engine_;  // expires with the engine
+  Lifetime<WebKitPage>::Handle page_;   // the page that started it; expires with the page
+  std::array<SignalConnection, 4> signals_;
+};
+
+}  // namespace
 
 void WebEngine::downloadStarted(WebKitDownload* download) {
   WebKitPage* page = WebKitPage::of(webkit_download_get_web_view(download));
   WebKitURIRequest* request = webkit_download_get_request(download);
   const gchar* address = request ? webkit_uri_request_get_uri(request) : nullptr;
-  if (!page || !address || !page->takeDownloadConsent(address)) {
-    // The page's own script (or no page at all) started it: nothing is saved and nothing is said
-    // beyond one line here per page load. Refused before any destination is chosen, so no file
-    // is created.
-    if (!page || page->firstRefusalOfThisLoad()) {
-      std::cerr << strings::errorLine(strings::downloadRefused()) << "\n";
-    }
-    g_signal_connect(download, "decide-destination", G_CALLBACK(+[](WebKitDownload*, gchar*, gpointer) -> gboolean {
-                       return TRUE;  // no destination: nothing is written
-                     }),
-                     nullptr);
-    webkit_download_cancel(download);
-    return;
-  }
-  auto* state = new DownloadState;
-  state->engine = lifetime_.handle();
-  state->page = page->handle();
-  g_object_set_data_full(G_OBJECT(download), "vesk-download", state,
-                         [](gpointer data) { delete static_cast<DownloadState*>(data); });
+  auto* run = new EngineDownload(download, lifetime_.handle(), page ? page->handle() : Lifetime<WebKitPage>::Handle());
+  g_object_set_data_full(G_OBJECT(download), "vesk-download", run,
+                         [](gpointer data) { delete static_cast<EngineDownload*>(data); });
+  // A download the user did not ask for is cancelled before any destination is chosen, so no file
+  // is created.
+  run->carryOut(run->life.started(address ? address : "", page ? &page->downloadConsent() : nullptr));
+}
 
-  g_signal_connect(download, "decide-destination",
-                   G_CALLBACK(+[](WebKitDownload* download, gchar* suggested, gpointer data) -> gboolean {
-                     auto* state = static_cast<DownloadState*>(data);
-                     std::string directory = downloadDirectory();
-                     WebKitPage* page = state->page.get();
-                     std::string name = safeFileName(suggested ? suggested : "");
-                     if (!page || !page->delegate().pageMayDownload(*page, name)) {
-                       state->refused = true;
-                       webkit_download_cancel(download);
-                       return TRUE;
-                     }
-                     state->adopted = true;
-                     page->adoptDownload(download);
-                     std::string error;
-                     state->folder = directory;
-                     state->path = reserveDownloadFile(directory, suggested ? suggested : "", &error);
-                     if (state->path.empty()) {
-                       state->path = joinPath(directory.c_str(), name.c_str(), nullptr);
-                       state->failed = true;
-                       state->failure = error;
-                       webkit_download_cancel(download);
-                       return TRUE;
-                     }
-                     // The file was just created empty for this download alone.
-                     state->reserved = true;
-                     state->name = displayName(state->path);
-                     webkit_download_set_allow_overwrite(download, TRUE);
-                     GCharPtr uri(g_filename_to_uri(state->path.c_str(), nullptr, nullptr));
-                     webkit_download_set_destination(download, uri.get());
-                     checkFreeSpace(download, state);
-                     return TRUE;
-                   }),
-                   state);
-
-  g_signal_connect(download, "received-data", G_CALLBACK(+[](WebKitDownload* download, guint64, gpointer data) {
-                     auto* state = static_cast<DownloadState*>(data);
-                     if (!state->adopted || state->failed) return;
-                     DownloadProgress progress;
-                     progress.name = state->name;
-                     progress.received = webkit_download_get_received_data_length(download);
-                     if (WebKitURIResponse* response = webkit_download_get_response(download)) {
-                       if (guint64 length = webkit_uri_response_get_content_length(response)) progress.total = length;
-                     }
-                     if (progress.received >= state->nextSpaceCheck) checkFreeSpace(download, state);
-                     if (WebKitPage* page = state->page.get()) page->delegate().pageDownloadProgressed(*page, progress);
-                   }),
-                   state);
-
-  g_signal_connect(download, "failed", G_CALLBACK(+[](WebKitDownload*, GError* error, gpointer data) {
-                     auto* state = static_cast<DownloadState*>(data);
-                     if (!state->failed) state->failure = error ? error->message : "";
-                     state->failed = true;
-                   }),
-                   state);
-
-  g_signal_connect(download, "finished", G_CALLBACK(+[](WebKitDownload* download, gpointer data) {
-                     auto* state = static_cast<DownloadState*>(data);
-                     if (state->refused) return;
-                     state->ended = true;
-                     DownloadReport report;
-                     report.path = state->path;
-                     report.succeeded = !state->failed;
-                     report.cancelled = state->failed && g_object_get_data(G_OBJECT(download), "vesk-cancelled");
-                     std::string name = state->path.empty() ? std::string(strings::theFile())
-                                                            : strings::quotedName(displayName(state->path));
-                     if (report.succeeded) {
-                       report.message = strings::downloadSaved(name, displayFolder(state->path));
-                       notifyDesktop(std::string(strings::downloadFinished()), report.message, downloadIcon);
-                     } else {
-                       // A partial file is no use and, under its final name, looks complete: leave nothing of
-                       // ours behind.
-                       if (state->reserved) g_unlink(state->path.c_str());
-                       if (!state->stopped.empty()) {
-                         report.message = state->stopped;
-                         notifyDesktop(std::string(strings::downloadStoppedTitle()), report.message, downloadIcon);
-                       } else if (!report.cancelled) {
-                         report.message = state->failure.empty()
-                                              ? strings::downloadNotSaved(name)
-                                              : strings::downloadNotSavedBecause(name, state->failure);
-                         if (report.message.back() != '.') report.message += ".";
-                         notifyDesktop(std::string(strings::downloadFailed()), report.message, downloadIcon);
-                       }
-                     }
-                     if (WebKitPage* page = state->page.get()) {
-                       page->releaseDownload(download);
-                       page->delegate().pageDownloadEnded(*page, report);
-                     }
-                     if (WebEngine* engine = state->engine.get()) engine->downloadEnded.emit(report);
-                   }),
-                   state);
+void WebEngine::cancelDownload(WebKitDownload* download) {
+  if (EngineDownload* run = EngineDownload::of(download)) run->carryOut(run->life.cancelRequested());
 }
 
 }  // namespace vesk

@@ -62,6 +62,8 @@ class WebEngine {
 
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
+  // The user stops a download the engine runs; its partial file goes when it ends.
+  static void cancelDownload(_WebKitDownload* download);
 
   // A content rule that stops every main-frame load of the sign-in host before its request goes
   // out, while frames the page embeds may still load from that host. The navigation policy cannot
@@ -89,9 +91,11 @@ class WebEngine {
   SignalConnection notificationPermissionsAsked_;
   std::uint64_t notificationChanges_ = 0;
   std::map<std::string, std::uint64_t> notificationChanged_;  // origin → the change that last took one back
+  SignalConnection downloadStartedHandler_;
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
-  Lifetime<WebEngine> lifetime_{this};  // lets downloads and the rule compilation outlive us
+  CallGuard calls_;                     // the rule's compilation
+  Lifetime<WebEngine> lifetime_{this};  // lets downloads outlive us
 };
 
 }  // namespace vesk

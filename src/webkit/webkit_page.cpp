@@ -74,8 +74,9 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       processNotificationChanges_(engine.notificationChanges()) {
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(engine.context()))));
-  g_object_set_data(G_OBJECT(view_.get()), "vesk-page", this);
-  WebKitSettings* settings = webkit_web_view_get_settings(view_.get());
+  WebKitWebView* view = view_.get();
+  g_object_set_data(G_OBJECT(view), "vesk-page", this);
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
   // Pages draw without GPU compositing: each web process then skips the GL buffers and tiles
@@ -87,49 +88,51 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   webkit_settings_set_enable_media_stream(settings, TRUE);
   webkit_settings_set_enable_webrtc(settings, TRUE);
 
-  g_signal_connect(view_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-                     static_cast<WebKitPage*>(self)->loadChanged(event);
-                   }),
-                   this);
-  g_signal_connect(view_.get(), "load-failed",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) -> gboolean {
-                     static_cast<WebKitPage*>(self)->loadFailed(error);
-                     return TRUE;  // keep the previous content instead of WebKit's error page
-                   }),
-                   this);
-  g_signal_connect(view_.get(), "decide-policy",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                  gpointer self) -> gboolean {
-                     return static_cast<WebKitPage*>(self)->decidePolicy(decision, type);
-                   }),
-                   this);
-  g_signal_connect(view_.get(), "create",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
-                     auto* page = static_cast<WebKitPage*>(self);
-                     WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action);
-                     const gchar* uri = uriRequest ? webkit_uri_request_get_uri(uriRequest) : nullptr;
-                     if (uri && *uri) {
-                       NavigationRequest request;
-                       request.address = uri;
-                       request.userGesture = webkit_navigation_action_is_user_gesture(action);
-                       request.newWindow = true;
-                       request.frame = NavigationFrame::main;  // it loads into the page itself
-                       // The engine names the asking document only as its referrer; a page that
-                       // withholds it is not named.
-                       SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest);
-                       const char* referrer = headers ? soup_message_headers_get_one(headers, "Referer") : nullptr;
-                       if (referrer && *referrer) request.requester = referrer;
-                       page->newWindowGesture_ = request.userGesture;
-                       page->delegate_.pageRequestsNewWindow(*page, request);
-                       page->newWindowGesture_ = false;
-                     }
-                     return nullptr;  // never a second view or window
-                   }),
-                   this);
+  signals_[0] = SignalConnection::connect(view, "load-changed",
+                                          G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+                                            static_cast<WebKitPage*>(self)->loadChanged(event);
+                                          }),
+                                          this);
+  signals_[1] = SignalConnection::connect(
+      view, "load-failed",
+      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) -> gboolean {
+        static_cast<WebKitPage*>(self)->loadFailed(error);
+        return TRUE;  // keep the previous content instead of WebKit's error page
+      }),
+      this);
+  signals_[2] = SignalConnection::connect(view, "decide-policy",
+                                          G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
+                                                         WebKitPolicyDecisionType type, gpointer self) -> gboolean {
+                                            return static_cast<WebKitPage*>(self)->decidePolicy(decision, type);
+                                          }),
+                                          this);
+  signals_[3] = SignalConnection::connect(
+      view, "create", G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) -> GtkWidget* {
+        auto* page = static_cast<WebKitPage*>(self);
+        WebKitURIRequest* uriRequest = webkit_navigation_action_get_request(action);
+        const gchar* uri = uriRequest ? webkit_uri_request_get_uri(uriRequest) : nullptr;
+        if (uri && *uri) {
+          NavigationRequest request;
+          request.address = uri;
+          request.userGesture = webkit_navigation_action_is_user_gesture(action);
+          request.newWindow = true;
+          request.frame = NavigationFrame::main;  // it loads into the page itself
+          // The engine names the asking document only as its referrer; a page that
+          // withholds it is not named.
+          SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(uriRequest);
+          const char* referrer = headers ? soup_message_headers_get_one(headers, "Referer") : nullptr;
+          if (referrer && *referrer) request.requester = referrer;
+          page->consent_.newWindowRequested(request.userGesture);
+          page->delegate_.pageRequestsNewWindow(*page, request);
+          page->consent_.newWindowHandled();
+        }
+        return nullptr;  // never a second view or window
+      }),
+      this);
   // The menu's download items start their downloads without a navigation, on the user's choice:
   // they may download what the menu was opened on, and nothing else.
-  g_signal_connect(
-      view_.get(), "context-menu",
+  signals_[4] = SignalConnection::connect(
+      view, "context-menu",
       G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult* hit,
                      gpointer self) -> gboolean {
         std::vector<std::string> targets;
@@ -141,27 +144,28 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
         return FALSE;
       }),
       this);
-  g_signal_connect(view_.get(), "web-process-terminated",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
-                     static_cast<WebKitPage*>(self)->webProcessTerminated(reason);
-                   }),
-                   this);
+  signals_[5] = SignalConnection::connect(
+      view, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
+        static_cast<WebKitPage*>(self)->webProcessTerminated(reason);
+      }),
+      this);
 
   permissionRequest_ = SignalConnection::connect(
-      view_.get(), "permission-request",
+      view, "permission-request",
       G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer self) -> gboolean {
         return static_cast<WebKitPage*>(self)->permissionRequested(request);
       }),
       this);
   permissionQuery_ = SignalConnection::connect(
-      view_.get(), "query-permission-state",
+      view, "query-permission-state",
       G_CALLBACK(+[](WebKitWebView*, WebKitPermissionStateQuery* query, gpointer self) -> gboolean {
         return static_cast<WebKitPage*>(self)->permissionQueried(query);
       }),
       this);
 
-  widget_ = Glib::wrap(GTK_WIDGET(view_.get()));
-  gtk_widget_show(GTK_WIDGET(view_.get()));
+  widget_ = Glib::wrap(GTK_WIDGET(view));
+  gtk_widget_show(GTK_WIDGET(view));
 
   if (engine.signInGuard()) {
     takeSignInGuard(engine);
@@ -175,41 +179,43 @@ void WebKitPage::takeSignInGuard(WebEngine& engine) {
   guarded_ = true;
 }
 
-WebKitPage::~WebKitPage() {
-  // Its download goes with the page, reporting to no one.
-  lifetime_.end();
-  if (download_) {
-    cancelDownload();
-    download_.reset();
-  }
-  g_object_set_data(G_OBJECT(view_.get()), "vesk-page", nullptr);
-  guardReady_.reset();
-  disarmTimeout();
-  g_signal_handlers_disconnect_by_data(view_.get(), this);
+// Everything ends with the members, in reverse order (see the header).
+WebKitPage::~WebKitPage() = default;
+
+void WebKitPage::ViewEnd::operator()(WebKitWebView* view) const {
+  g_object_set_data(G_OBJECT(view), "vesk-page", nullptr);
   // The page's web process ends now, not when the engine gets round to it: a page merely closed
   // leaves, every few closes, the engine's connection to its process (a thread and a descriptor in
   // this process) behind for good. Nothing of the page is lost: its history was saved, and cookies
   // and site data live in the network process.
-  webkit_web_view_terminate_web_process(view_.get());
+  webkit_web_view_terminate_web_process(view);
   // Destroying the view also takes it out of whatever container shows it and ends its page.
-  gtk_widget_destroy(GTK_WIDGET(view_.get()));
-  view_.reset();
+  gtk_widget_destroy(GTK_WIDGET(view));
+  g_object_unref(view);
+}
+
+// Its download goes with the page, reporting to no one.
+void WebKitPage::DownloadEnd::operator()(WebKitDownload* download) const {
+  WebEngine::cancelDownload(download);
+  g_object_unref(download);
 }
 
 WebKitPage* WebKitPage::of(WebKitWebView* view) {
   return view ? static_cast<WebKitPage*>(g_object_get_data(G_OBJECT(view), "vesk-page")) : nullptr;
 }
 
-void WebKitPage::adoptDownload(WebKitDownload* download) { download_.reset(WEBKIT_DOWNLOAD(g_object_ref(download))); }
+void WebKitPage::adoptDownload(WebKitDownload* download) {
+  releaseDownload(download_.get());
+  download_.reset(WEBKIT_DOWNLOAD(g_object_ref(download)));
+}
 
+// An ended download is let go without being stopped.
 void WebKitPage::releaseDownload(WebKitDownload* download) {
-  if (download_.get() == download) download_.reset();
+  if (download && download_.get() == download) g_object_unref(download_.release());
 }
 
 void WebKitPage::cancelDownload() {
-  if (!download_) return;
-  g_object_set_data(G_OBJECT(download_.get()), "vesk-cancelled", GINT_TO_POINTER(1));
-  webkit_download_cancel(download_.get());
+  if (download_) WebEngine::cancelDownload(download_.get());
 }
 
 std::string WebKitPage::savedHistory() const {
@@ -236,15 +242,14 @@ bool WebKitPage::restoreHistory(const std::string& saved) {
   const gchar* uri = current ? webkit_back_forward_list_item_get_uri(current) : nullptr;
   if (!uri || !*uri) return false;
   lastRequested_ = uri;
-  loadGesture_ = false;
+  consent_.historyRestored();
   webkit_web_view_go_to_back_forward_list_item(view_.get(), current);
   return true;
 }
 
 void WebKitPage::load(const std::string& address) {
   lastRequested_ = address;
-  // A new window's address loads here: the click that asked for it started this load.
-  loadGesture_ = newWindowGesture_;
+  consent_.loadRequested();
   webkit_web_view_load_uri(view_.get(), address.c_str());
 }
 
@@ -292,7 +297,7 @@ bool WebKitPage::isLoading() const { return !processFailure_ && webkit_web_view_
 void WebKitPage::loadChanged(int event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
-      refusalReported_ = false;
+      consent_.loadStarted();
       pendingFailure_.reset();
       processFailure_.reset();
       timedOut_ = false;
@@ -359,14 +364,6 @@ int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
   NavigationRequest request;
   request.userGesture = webkit_navigation_action_is_user_gesture(action);
   request.newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
-  // A download may come from this navigation: it runs only when the user started this very
-  // navigation. A redirect carries the gesture of the navigation it continues; a new window's
-  // address, which the page loads itself, the gesture of the request that asked for it.
-  bool gesture = request.userGesture;
-  if (!request.newWindow && !webkit_navigation_action_is_redirect(action)) {
-    gesture = std::exchange(loadGesture_, false) || gesture;
-  }
-
   // WebKit asks the same question for the page's own navigations and for its frames', and tells
   // nothing of which it is. A new window would load into the page itself.
   request.frame = request.newWindow ? NavigationFrame::main : NavigationFrame::unknown;
@@ -374,11 +371,12 @@ int WebKitPage::decidePolicy(WebKitPolicyDecision* decision, int type) {
     const gchar* uri = webkit_uri_request_get_uri(uriRequest);
     if (uri && *uri) request.address = uri;
   }
-  if (delegate_.pageDecidePolicy(*this, request) == PolicyDecision::allow) {
-    if (!request.newWindow && request.address) {
-      const gchar* shown = webkit_web_view_get_uri(view_.get());
-      consent_.navigationAllowed(*request.address, gesture, shown ? shown : "");
-    }
+  bool allowed = delegate_.pageDecidePolicy(*this, request) == PolicyDecision::allow;
+  // A download may come from this navigation: it runs only when the user started this very one.
+  const gchar* shown = webkit_web_view_get_uri(view_.get());
+  consent_.navigationDecided({request.address, request.userGesture, bool(webkit_navigation_action_is_redirect(action)),
+                              request.newWindow, allowed, shown ? shown : ""});
+  if (allowed) {
     webkit_policy_decision_use(decision);
   } else {
     webkit_policy_decision_ignore(decision);
@@ -391,18 +389,15 @@ void WebKitPage::responseDecided(WebKitPolicyDecision* decision) {
   WebKitURIRequest* request = webkit_response_policy_decision_get_request(response);
   const gchar* address = request ? webkit_uri_request_get_uri(request) : nullptr;
   if (!address) return;
-  // A response the page shows ends its navigation's consent; a file (an attachment, or a type the
-  // engine cannot show) goes on to download with it.
-  bool attachment = false;
+  std::string disposition;
   if (WebKitURIResponse* answer = webkit_response_policy_decision_get_response(response)) {
     if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(answer)) {
-      char* disposition = nullptr;
-      attachment = soup_message_headers_get_content_disposition(headers, &disposition, nullptr) && disposition &&
-                   g_ascii_strcasecmp(disposition, "attachment") == 0;
-      g_free(disposition);
+      char* type = nullptr;
+      if (soup_message_headers_get_content_disposition(headers, &type, nullptr) && type) disposition = type;
+      g_free(type);
     }
   }
-  if (!attachment && webkit_response_policy_decision_is_mime_type_supported(response)) consent_.responseShown(address);
+  consent_.responseDecided(address, webkit_response_policy_decision_is_mime_type_supported(response), disposition);
 }
 
 bool WebKitPage::permissionRequested(WebKitPermissionRequest* request) {
@@ -457,21 +452,10 @@ void WebKitPage::webProcessTerminated(int reason) {
 }
 
 void WebKitPage::armTimeout() {
-  disarmTimeout();
-  timeoutSource_ = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(loadTimeout_.count()),
-      +[](gpointer self) -> gboolean {
-        auto* page = static_cast<WebKitPage*>(self);
-        page->timeoutSource_ = 0;
-        page->timeoutExpired();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  timeout_.timeout(loadTimeout_, [this] { timeoutExpired(); });
 }
 
-void WebKitPage::disarmTimeout() {
-  if (timeoutSource_) g_source_remove(std::exchange(timeoutSource_, 0u));
-}
+void WebKitPage::disarmTimeout() { timeout_.remove(); }
 
 void WebKitPage::timeoutExpired() {
   timedOut_ = true;

@@ -3,13 +3,15 @@
 // the engine starts (and its web processes with it) only when the store makes its first page.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "browser/gestures.h"
+#include "browser/download_consent.h"
 #include "browser/web_page.h"
+#include "model/glib_handles.h"
 #include "model/lifetime.h"
 #include "webkit/web_engine.h"
 
@@ -55,12 +57,8 @@ class WebKitPage final : public WebPage {
   WebPageDelegate& delegate() const { return delegate_; }
   // Expires when the page goes.
   Lifetime<WebKitPage>::Handle handle() const { return lifetime_.handle(); }
-  // Whether the user asked for a download of `address`: a navigation to it that the user started
-  // (a click, a key), or a context-menu command on it. Uses up that consent.
-  bool takeDownloadConsent(const std::string& address) { return consent_.take(address); }
-  // True for the first refused download since the page last started loading, so that a page that
-  // tries many is reported once.
-  bool firstRefusalOfThisLoad() { return !std::exchange(refusalReported_, true); }
+  // What the user asked this page to download; the engine's downloads take their consent here.
+  DownloadConsent& downloadConsent() { return consent_; }
   // The download the page runs, from when its delegate allowed it until it ends. The page stops it
   // when it closes.
   void adoptDownload(_WebKitDownload* download);
@@ -84,12 +82,21 @@ class WebKitPage final : public WebPage {
   // The page reads one of its permissions (navigator.permissions.query).
   bool permissionQueried(_WebKitPermissionStateQuery* query);
 
-  GObjectPtr<_WebKitWebView> view_;
+  // Members end in reverse order: the lifetime first (a download's end reports to no page), then
+  // the download (stopped), the handlers, the time limit and the guard subscription, and only then
+  // the view. Ending the view ends its web process, which emits signals into whoever still listens.
+  struct ViewEnd {
+    void operator()(_WebKitWebView* view) const;
+  };
+  struct DownloadEnd {
+    void operator()(_WebKitDownload* download) const;
+  };
+
+  std::unique_ptr<_WebKitWebView, ViewEnd> view_;
   WebEngine& engine_;
   Gtk::Widget* widget_ = nullptr;
   WebPageDelegate& delegate_;
   std::chrono::milliseconds loadTimeout_;
-  unsigned timeoutSource_ = 0;
   bool timedOut_ = false;
   std::optional<LoadError> pendingFailure_;
   std::optional<LoadError> processFailure_;
@@ -97,19 +104,17 @@ class WebKitPage final : public WebPage {
   std::string lastRequested_;
   bool committed_ = false;
   bool guarded_ = false;
-  Subscription guardReady_;
   DownloadConsent consent_;
-  bool refusalReported_ = false;
-  // The gesture of a new-window request, carried over to the page's own load of its address.
-  bool newWindowGesture_ = false;
-  bool loadGesture_ = false;
-  GObjectPtr<_WebKitDownload> download_;
   // The engine's notificationChanges() when the page's web process started, and the address a
   // process being replaced for a changed answer loads again.
   std::uint64_t processNotificationChanges_ = 0;
   std::optional<std::string> renewingAt_;
+  Subscription guardReady_;
+  SourceGuard timeout_;
+  std::array<SignalConnection, 6> signals_;
   SignalConnection permissionRequest_;
   SignalConnection permissionQuery_;
+  std::unique_ptr<_WebKitDownload, DownloadEnd> download_;
   Lifetime<WebKitPage> lifetime_{this};
 };
 

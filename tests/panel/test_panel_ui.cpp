@@ -359,7 +359,7 @@ TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
 }
 
 TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
-  view->state().browser.errorText.set("Could not connect: Connection refused");
+  fx.pages.pages.at(0)->fail("g-io-error-quark", 39, "Could not connect: Connection refused");
   refresh();
   BrowserContent& content = browserContent(*view);
   EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::errorLayer).is_visible());
@@ -373,7 +373,7 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   EXPECT_LE(testing::named(content, BrowserContent::WidgetName::errorCard).get_allocated_width(), 360 + 2 * 25);
   // A long description wraps inside the card's maximum width of 360, which its padding of 25
   // (the outline included) surrounds.
-  view->state().browser.errorText.set(std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
+  fx.pages.pages.at(0)->fail("g-io-error-quark", 39, std::string(400, 'x').replace(50, 1, " ").replace(120, 1, " "));
   refresh();
   testing::waitForDraw(*window);
   EXPECT_EQ(testing::named(content, BrowserContent::WidgetName::errorCard).get_allocated_width(), 360 + 2 * 25);
@@ -585,7 +585,7 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   EXPECT_NEAR(obsidian.blue, 0.043, 0.002);
   GdkRGBA bar = backgroundOf(testing::named(*view, SiteBar::WidgetName::siteBar));
   EXPECT_NEAR(bar.red, 0.085, 0.002);
-  view->state().browser.errorText.set("The server stopped answering.");
+  fx.pages.pages.at(0)->fail("g-io-error-quark", 24, "The server stopped answering.");
   refresh();
   testing::saveScreenshot(*window, "panel", "theme-obsidian");
   GdkRGBA prominent =

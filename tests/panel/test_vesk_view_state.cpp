@@ -392,7 +392,8 @@ TEST(BrowserContent, HandoffHostInAnySpellingGetsTheCard) {
 TEST_F(StateTest, SignInFlagCountsOnlyForTheActiveSite) {
   state.browser.view(alpha);
   state.browser.activate(alpha);
-  state.browser.requiresExternalSignIn.set(true);
+  // The page tries the sign-in host, which the store refuses.
+  static_cast<FakeWebPage&>(state.browser.view(alpha)).navigate("https://accounts.google.com/");
   EXPECT_EQ(state.browserContent(), BrowserContentKind::handoff);
   fx.model->select(beta);  // not yet active: its web view is shown
   EXPECT_EQ(state.browserContent(), BrowserContentKind::webView);
@@ -440,7 +441,10 @@ TEST(Toolbar, WithoutAPageOnScreenNothingIsEnabledLoadingOrReloaded) {
        "Gemini"},
       {"sign-in refused",
        {alpha},
-       [](AppModel&, BrowserStore& b) { b.requiresExternalSignIn.set(true); },
+       [](AppModel&, BrowserStore& b) {
+         // The page tries the sign-in host, which the store refuses.
+         static_cast<FakeWebPage&>(b.view(alpha)).navigate("https://accounts.google.com/");
+       },
        BrowserContentKind::handoff,
        "Alpha Docs"},
   };
