@@ -77,6 +77,15 @@ class BrowserStore final : private WebPageDelegate {
   void cancelDownload(const Uuid& site);
   void dismissDownloadNotice() { downloadNotice.set(std::nullopt); }
 
+  // What the pages of every site tell beyond their navigation, with the site each belongs to: a
+  // new title, a notification shown (or replaced under its key), a notification taken back.
+  Event<BrowserStore, const Uuid&, const std::string&> titleChanged;
+  Event<BrowserStore, const Uuid&, const PageNotification&> notified;
+  Event<BrowserStore, const Uuid&, const std::string&> notificationClosed;
+  // Tells the site's page that the user clicked its notification `key`; nothing when the page is
+  // no longer alive.
+  void notificationClicked(const Uuid& site, const std::string& key);
+
   // The site whose page is shown, if any.
   const std::optional<Uuid>& activeID() const { return activeID_; }
 
@@ -129,6 +138,9 @@ class BrowserStore final : private WebPageDelegate {
   bool pageMayDownload(WebPage& page, const std::string& name) override;
   void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
   void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
+  void pageTitleChanged(WebPage& page, const std::string& title) override;
+  void pageShowsNotification(WebPage& page, const PageNotification& notification) override;
+  void pageClosedNotification(WebPage& page, const std::string& key) override;
   std::optional<Uuid> siteOf(const WebPage& page) const;
   void releaseBeyondLimit();
   bool isDownloading(const Uuid& id) const;

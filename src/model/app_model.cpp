@@ -208,6 +208,23 @@ void AppModel::remove(const LinkSite& site) {
     selectedID.set(sites().empty() ? std::nullopt : std::optional<Uuid>(sites().front().id));
   }
   saveSites();
+  markRead(id);
+}
+
+void AppModel::markUnread(const Uuid& id) {
+  if (unreadSites->count(id)) return;
+  const auto& list = sites();
+  if (std::none_of(list.begin(), list.end(), [&](const LinkSite& site) { return site.id == id; })) return;
+  auto marked = unreadSites();
+  marked.insert(id);
+  unreadSites.set(std::move(marked));
+}
+
+void AppModel::markRead(const Uuid& id) {
+  if (!unreadSites->count(id)) return;
+  auto marked = unreadSites();
+  marked.erase(id);
+  unreadSites.set(std::move(marked));
 }
 
 void AppModel::move(const LinkSite& site, int by) {

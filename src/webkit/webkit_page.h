@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 
 struct _GError;
 struct _WebKitDownload;
+struct _WebKitNotification;
 struct _WebKitPolicyDecision;
 struct _WebKitWebView;
 
@@ -45,6 +47,8 @@ class WebKitPage final : public WebPage {
   std::optional<LoadError> processFailure() const override { return processFailure_; }
   bool guardsSignInHost() const override { return guarded_; }
   void cancelDownload() override;
+  std::string title() const override;
+  void notificationClicked(const std::string& key) override;
   std::string savedHistory() const override;
   bool restoreHistory(const std::string& saved) override;
 
@@ -77,6 +81,9 @@ class WebKitPage final : public WebPage {
   void disarmTimeout();
   void timeoutExpired();
   void takeSignInGuard(WebEngine& engine);
+  void showNotification(_WebKitNotification* notification);
+  void notificationClosed(_WebKitNotification* notification);
+  std::optional<NoticeImage> favicon() const;
 
   GObjectPtr<_WebKitWebView> view_;
   Gtk::Widget* widget_ = nullptr;
@@ -97,6 +104,15 @@ class WebKitPage final : public WebPage {
   bool newWindowGesture_ = false;
   bool loadGesture_ = false;
   GObjectPtr<_WebKitDownload> download_;
+  // The notifications the page shows, by key, each held until the page closes it: the engine
+  // keeps one alive only while the page does, and a click on the desktop must still reach it.
+  struct ShownNotification {
+    GObjectPtr<_WebKitNotification> notification;
+    SignalConnection closed;
+  };
+  std::map<std::string, ShownNotification> notifications_;
+  SignalConnection titleChanged_;
+  SignalConnection notificationShown_;
   Lifetime<WebKitPage> lifetime_{this};
 };
 
