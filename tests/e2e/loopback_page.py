@@ -5,7 +5,8 @@ line.
 - /mail: a mail page with an icon (/icon.png). Its button asks for permission to notify (the
   answer is reported as /permission?<answer>). Each time the page is hidden its title becomes
   "(3) Inbox", and once its button got permission it shows a notification "New mail" (tag
-  "mail"), whose click it reports as /clicked. It reports its visibility as /visibility?<state>.
+  "mail", replacing the one before), whose click it reports as /clicked; its second button closes
+  that notification. It reports its visibility as /visibility?<state>.
   loopback_page.py > log"""
 import http.server
 import struct
@@ -20,10 +21,14 @@ PAGE = b"""<!doctype html><html><head><title>Loopback page</title></head>
 
 MAIL = b"""<!doctype html><html><head><title>Inbox</title><link rel="icon" href="/icon.png"></head>
 <body style="margin:0;background:#fff">
-<button style="width:100%;height:400px;font-size:40px"
-        onclick="ask()">Notify me</button>
+<button style="width:100%;height:200px;font-size:40px" onclick="ask()">Notify me</button>
+<button style="width:100%;height:200px;font-size:40px" onclick="done()">Done</button>
 <script>
-let allowed = false;
+let allowed = false, notice = null;
+function done() {
+  if (notice) notice.close();
+  fetch('/done');
+}
 function ask() {
   Notification.requestPermission().then(answer => {
     allowed = answer === 'granted';
@@ -35,7 +40,7 @@ document.addEventListener('visibilitychange', () => {
   if (document.visibilityState !== 'hidden') return;
   document.title = '(3) Inbox';
   if (!allowed) return;
-  const notice = new Notification('New mail', {body: '2 messages from Ada', tag: 'mail'});
+  notice = new Notification('New mail', {body: '2 messages from Ada', tag: 'mail'});
   notice.onclick = () => fetch('/clicked');
   notice.onshow = () => fetch('/shown');
 });
