@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Serves test pages on a free loopback port. Prints the port, then each path asked for, one a
 line.
-- Any path: a text field and a large button whose click asks the server for /pressed.
+- Any path: a text field and a large button whose click asks the server for /pressed; the page
+  reports its visibility as /visibility?<state>.
 - /mail: a mail page with an icon (/icon.png). Its button asks for permission to notify (the
   answer is reported as /permission?<answer>). Each time the page is hidden its title becomes
   "(3) Inbox", and once its button got permission it shows a notification "New mail" (tag
@@ -17,6 +18,9 @@ PAGE = b"""<!doctype html><html><head><title>Loopback page</title></head>
 <input style="width:90%;font-size:30px" oninput="fetch('/typed?' + encodeURIComponent(this.value))">
 <button style="width:100%;height:400px;font-size:40px"
         onclick="fetch('/pressed'); this.textContent = 'Pressed'">Press</button>
+<script>
+document.addEventListener('visibilitychange', () => fetch('/visibility?' + document.visibilityState));
+</script>
 </body></html>"""
 
 MAIL = b"""<!doctype html><html><head><title>Inbox</title><link rel="icon" href="/icon.png"></head>
@@ -40,7 +44,7 @@ document.addEventListener('visibilitychange', () => {
   if (document.visibilityState !== 'hidden') return;
   document.title = '(3) Inbox';
   if (!allowed) return;
-  notice = new Notification('New mail', {body: '2 messages from Ada', tag: 'mail'});
+  notice = new Notification('New mail', {body: '2 messages from Ada & <b>Bo</b>', tag: 'mail'});
   notice.onclick = () => fetch('/clicked');
   notice.onshow = () => fetch('/shown');
 });
