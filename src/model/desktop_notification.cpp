@@ -233,6 +233,7 @@ void FreedesktopNotices::signalled(const char* name, GVariant* parameters) {
   const std::string key = found->first;
   if (!action) {
     ids_.erase(found);
+    if (onClosed) onClosed(key);
     return;
   }
   if (std::string_view(action) == "default" && onActivated) onActivated(key);

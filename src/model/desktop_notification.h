@@ -54,6 +54,9 @@ class DesktopNotices {
 
   // The user clicked the notice shown under `key` (its default action), on the main loop.
   std::function<void(const std::string& key)> onActivated;
+  // The notice shown under `key` left the desktop by itself: it expired, or the user dismissed
+  // or clicked it. Not called for notices taken back with withdraw().
+  std::function<void(const std::string& key)> onClosed;
 };
 
 // The notifications over the freedesktop.org notification service (org.freedesktop.Notifications

@@ -271,6 +271,10 @@ void AppDelegate::followSiteNotices() {
   platform_.notices->onActivated = [weak](const std::string& key) {
     if (AppDelegate* self = weak.get()) self->openSiteNotice(key);
   };
+  // A notice that expired or was dismissed is forgotten (a click closes it too, after opening it).
+  platform_.notices->onClosed = [weak](const std::string& key) {
+    if (AppDelegate* self = weak.get()) self->siteNotices_.erase(key);
+  };
   siteNoticeEvents_.push_back(model_.siteNoticePosted.connect([weak](const SiteNotice& notice) {
     AppDelegate* self = weak.get();
     if (!self) return;

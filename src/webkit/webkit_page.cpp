@@ -179,12 +179,27 @@ void WebKitPage::showNotification(WebKitNotification* notification) {
   ShownNotification& shown = notifications_[key];
   shown.closed.disconnect();
   shown.notification.reset(WEBKIT_NOTIFICATION(g_object_ref(notification)));
+  shown.order = ++notificationsShown_;
   shown.closed = SignalConnection::connect(notification, "closed",
                                            G_CALLBACK(+[](WebKitNotification* notification, gpointer self) {
                                              static_cast<WebKitPage*>(self)->notificationClosed(notification);
                                            }),
                                            this);
   delegate_.pageShowsNotification(*this, PageNotification{key, title ? title : "", body ? body : "", favicon()});
+  if (notifications_.size() > notificationLimit) {
+    auto oldest = std::min_element(notifications_.begin(), notifications_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
+    // Its "closed" handler takes it out of the map and off the desktop; should the engine not
+    // emit it, it is taken out here.
+    const std::string key = oldest->first;
+    GObjectPtr<WebKitNotification> closing(WEBKIT_NOTIFICATION(g_object_ref(oldest->second.notification.get())));
+    webkit_notification_close(closing.get());
+    if (auto still = notifications_.find(key);
+        still != notifications_.end() && still->second.notification.get() == closing.get()) {
+      notifications_.erase(still);
+      delegate_.pageClosedNotification(*this, key);
+    }
+  }
 }
 
 void WebKitPage::notificationClosed(WebKitNotification* notification) {

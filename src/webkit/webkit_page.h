@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -106,11 +107,16 @@ class WebKitPage final : public WebPage {
   GObjectPtr<_WebKitDownload> download_;
   // The notifications the page shows, by key, each held until the page closes it: the engine
   // keeps one alive only while the page does, and a click on the desktop must still reach it.
+  // Beyond `notificationLimit`, the oldest is closed (a chat that never closes its own would
+  // otherwise keep every one).
   struct ShownNotification {
     GObjectPtr<_WebKitNotification> notification;
     SignalConnection closed;
+    std::uint64_t order = 0;
   };
+  static constexpr std::size_t notificationLimit = 32;
   std::map<std::string, ShownNotification> notifications_;
+  std::uint64_t notificationsShown_ = 0;
   SignalConnection titleChanged_;
   SignalConnection notificationShown_;
   Lifetime<WebKitPage> lifetime_{this};

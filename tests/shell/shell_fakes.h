@@ -43,8 +43,11 @@ class FakeDesktopNotices final : public DesktopNotices {
     shown.erase(key);
     withdrawn.push_back(key);
   }
+  // The user clicks the notice: the service reports the click, then its closing.
   void click(const std::string& key) {
     if (onActivated) onActivated(key);
+    shown.erase(key);
+    if (onClosed) onClosed(key);
   }
 
   std::map<std::string, DesktopNotice> shown;
