@@ -24,8 +24,12 @@ BrowserStore::BrowserStore(WebPageFactory& factory, Clipboard& clipboard, Worksp
       workspace_(workspace),
       livePageLimit_(std::max<std::size_t>(livePageLimit, 1)) {}
 
-// Pages go first: they may still report to the store while they are being torn down.
-BrowserStore::~BrowserStore() { views_.clear(); }
+// Pages go first: they may still report to the store while they are being torn down. Their
+// waiting requests are refused before.
+BrowserStore::~BrowserStore() {
+  while (!waiting_.empty()) refuseWaiting(waiting_.begin()->first);
+  views_.clear();
+}
 
 WebPage* BrowserStore::activePage() const {
   if (!activeID_) return nullptr;
@@ -68,6 +72,7 @@ void BrowserStore::activate(const LinkSite& site) {
   errorText.set(std::nullopt);
   requiresExternalSignIn.set(false);
   refreshState();
+  showPrompt();
   // A page whose web process ended while another site was shown is blank: say so, so the user
   // knows to reload it.
   if (WebPage* page = activePage()) {
@@ -96,6 +101,7 @@ void BrowserStore::releaseBeyondLimit() {
     // The shown page stays, and so does a page whose download would end with it.
     if (found == views_.end() || id == activeID_ || isDownloading(id)) continue;
     released_[id] = found->second->savedHistory();
+    refuseWaiting(id);
     closing.push_back(std::move(found->second));
     views_.erase(found);
   }
@@ -120,6 +126,7 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
       continue;
     }
     forget(it->first);
+    refuseWaiting(it->first);
     if (activeID_ == it->first) {
       activeID_.reset();
       activeClosed = true;
@@ -144,6 +151,7 @@ void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
     errorText.set(std::nullopt);
     requiresExternalSignIn.set(false);
     refreshState();
+    showPrompt();
   }
 }
 
@@ -187,15 +195,27 @@ void BrowserStore::refreshState() {
 }
 
 void BrowserStore::pageDidStartLoading(WebPage& page) {
+  // The document that asked is being replaced: its questions go with it.
+  if (auto site = siteOf(page); site && waiting_.count(*site)) refuseWaiting(*site);
+  pageLoadChanged(page);
+}
+
+void BrowserStore::pageLoadChanged(WebPage& page) {
   if (&page != activePage()) return;
   errorText.set(std::nullopt);
   requiresExternalSignIn.set(false);
   refreshState();
 }
 
-void BrowserStore::pageDidFinishLoading(WebPage& page) { pageDidStartLoading(page); }
+void BrowserStore::pageDidFinishLoading(WebPage& page) { pageLoadChanged(page); }
 
-void BrowserStore::pageDidFailLoading(WebPage& page, const LoadError& error) { showNavigationError(error, page); }
+void BrowserStore::pageDidFailLoading(WebPage& page, const LoadError& error) {
+  // A page whose web process ended can no longer be answered.
+  if (error.domain == LoadErrorKind::processDomain) {
+    if (auto site = siteOf(page)) refuseWaiting(*site);
+  }
+  showNavigationError(error, page);
+}
 
 void BrowserStore::showNavigationError(const LoadError& error, WebPage& page) {
   if (&page != activePage()) return;
@@ -306,6 +326,97 @@ void BrowserStore::pageClosedNotification(WebPage& page, const std::string& key)
 
 void BrowserStore::notificationClicked(const Uuid& site, const std::string& key) {
   if (auto found = views_.find(site); found != views_.end()) found->second->notificationClicked(key);
+}
+
+std::optional<PermissionAnswer> BrowserStore::storedAnswer(const std::string& origin,
+                                                           const std::vector<PermissionKind>& kinds) const {
+  // The names of the microphones and cameras go to an origin that may use one of them, as
+  // browsers do; asking for them separately would only puzzle.
+  if (kinds == std::vector<PermissionKind>{PermissionKind::deviceInfo}) {
+    for (PermissionKind device : {PermissionKind::microphone, PermissionKind::camera}) {
+      if (permissions_.answerFor(origin, {device}) == PermissionAnswer::allow) return PermissionAnswer::allow;
+    }
+    return PermissionAnswer::block;
+  }
+  return permissions_.answerFor(origin, kinds);
+}
+
+void BrowserStore::pageRequestsPermission(WebPage& page, PermissionRequest request) {
+  if (!request.answer) return;
+  auto site = siteOf(page);
+  // A page that is not a site's (closing), or without an origin to keep an answer under, is refused.
+  if (!site || request.origin.empty() || request.kinds.empty()) {
+    request.answer(false);
+    return;
+  }
+  if (auto stored = storedAnswer(request.origin, request.kinds)) {
+    request.answer(*stored == PermissionAnswer::allow);
+    return;
+  }
+  waiting_[*site].push_back(
+      {PermissionPrompt{*site, std::move(request.kinds), std::move(request.origin), std::move(request.host)},
+       std::move(request.answer)});
+  if (site == activeID_ && waiting_[*site].size() == 1) showPrompt();
+}
+
+std::optional<PermissionAnswer> BrowserStore::pageStoredPermission(WebPage& /*page*/, const std::string& origin,
+                                                                   PermissionKind kind) {
+  return permissions_.answerFor(origin, {kind});
+}
+
+std::optional<PermissionPrompt> BrowserStore::answerPermission(PermissionAnswer answer) {
+  if (!activeID_) return std::nullopt;
+  auto found = waiting_.find(*activeID_);
+  if (found == waiting_.end() || found->second.empty()) return std::nullopt;
+  WaitingPermission first = std::move(found->second.front());
+  found->second.pop_front();
+  if (found->second.empty()) waiting_.erase(found);
+  first.answer(answer == PermissionAnswer::allow);
+  showPrompt();
+  return first.prompt;
+}
+
+void BrowserStore::setPermissions(const SitePermissions& permissions) {
+  permissions_ = permissions;
+  factory_.setNotificationPermissions(permissions_.originsWith(PermissionKind::notifications, PermissionAnswer::allow),
+                                      permissions_.originsWith(PermissionKind::notifications, PermissionAnswer::block));
+  // Requests answered meanwhile (the same question from another page of the origin) get their answer.
+  std::vector<std::pair<std::function<void(bool)>, bool>> answered;
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    std::erase_if(it->second, [&](WaitingPermission& waiting) {
+      auto stored = storedAnswer(waiting.prompt.origin, waiting.prompt.kinds);
+      if (!stored) return false;
+      answered.emplace_back(std::move(waiting.answer), *stored == PermissionAnswer::allow);
+      return true;
+    });
+    it = it->second.empty() ? waiting_.erase(it) : std::next(it);
+  }
+  showPrompt();
+  for (auto& [reply, allow] : answered) reply(allow);
+}
+
+std::size_t BrowserStore::waitingPermissions(const Uuid& site) const {
+  auto found = waiting_.find(site);
+  return found == waiting_.end() ? 0 : found->second.size();
+}
+
+void BrowserStore::refuseWaiting(const Uuid& site) {
+  auto found = waiting_.find(site);
+  if (found == waiting_.end()) return;
+  std::deque<WaitingPermission> refused = std::move(found->second);
+  waiting_.erase(found);
+  if (site == activeID_) showPrompt();
+  for (auto& waiting : refused) waiting.answer(false);
+}
+
+void BrowserStore::showPrompt() {
+  std::optional<PermissionPrompt> prompt;
+  if (activeID_) {
+    if (auto found = waiting_.find(*activeID_); found != waiting_.end() && !found->second.empty()) {
+      prompt = found->second.front().prompt;
+    }
+  }
+  if (prompt != permissionPrompt()) permissionPrompt.set(std::move(prompt));
 }
 
 }  // namespace vesk

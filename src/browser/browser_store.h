@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "browser/workspace.h"
 #include "model/link_site.h"
 #include "model/published.h"
+#include "model/site_permissions.h"
 #include "model/uuid.h"
 
 namespace vesk {
@@ -42,6 +45,15 @@ inline constexpr std::size_t defaultLivePageLimit = 8;
 struct RunningDownload {
   Uuid site;
   DownloadProgress progress;
+};
+
+// A site's page asks for a permission and waits for the user's answer.
+struct PermissionPrompt {
+  Uuid site;
+  std::vector<PermissionKind> kinds;
+  std::string origin;  // of the page that asks (see originOf)
+  std::string host;    // for the question
+  bool operator==(const PermissionPrompt&) const = default;
 };
 
 // One store per panel, kept for the whole run. Pages are created on first use and kept while their
@@ -85,6 +97,18 @@ class BrowserStore final : private WebPageDelegate {
   // Tells the site's page that the user clicked its notification `key`; nothing when the page is
   // no longer alive.
   void notificationClicked(const Uuid& site, const std::string& key);
+  // The active site's first permission request that waits for the user's answer. A request with a
+  // stored answer gets it at once; others wait, those of hidden sites until their site is shown.
+  // One the user never answers is refused when its page goes (released, site removed, store
+  // closed), its web process ends or it loads another document.
+  Published<std::optional<PermissionPrompt>> permissionPrompt;
+  // Answers the request permissionPrompt shows; returns it, so that the answer can be remembered.
+  std::optional<PermissionPrompt> answerPermission(PermissionAnswer answer);
+  // The user's stored answers changed: waiting requests that have an answer now get it, and the
+  // engine learns which origins may show notifications.
+  void setPermissions(const SitePermissions& permissions);
+  // How many requests of `site` wait.
+  std::size_t waitingPermissions(const Uuid& site) const;
 
   // The site whose page is shown, if any.
   const std::optional<Uuid>& activeID() const { return activeID_; }
@@ -131,6 +155,8 @@ class BrowserStore final : private WebPageDelegate {
   void showNavigationError(const LoadError& error, WebPage& page);
 
   void pageDidStartLoading(WebPage& page) override;
+  // The active page's state after a load started or finished.
+  void pageLoadChanged(WebPage& page);
   void pageDidFinishLoading(WebPage& page) override;
   void pageDidFailLoading(WebPage& page, const LoadError& error) override;
   PolicyDecision pageDecidePolicy(WebPage& page, const NavigationRequest& request) override;
@@ -141,6 +167,15 @@ class BrowserStore final : private WebPageDelegate {
   void pageTitleChanged(WebPage& page, const std::string& title) override;
   void pageShowsNotification(WebPage& page, const PageNotification& notification) override;
   void pageClosedNotification(WebPage& page, const std::string& key) override;
+  void pageRequestsPermission(WebPage& page, PermissionRequest request) override;
+  std::optional<PermissionAnswer> pageStoredPermission(WebPage& page, const std::string& origin,
+                                                       PermissionKind kind) override;
+  // The stored answer for a request, if any.
+  std::optional<PermissionAnswer> storedAnswer(const std::string& origin,
+                                               const std::vector<PermissionKind>& kinds) const;
+  // Refuses every waiting request of `site`.
+  void refuseWaiting(const Uuid& site);
+  void showPrompt();
   std::optional<Uuid> siteOf(const WebPage& page) const;
   void releaseBeyondLimit();
   bool isDownloading(const Uuid& id) const;
@@ -156,6 +191,12 @@ class BrowserStore final : private WebPageDelegate {
   std::list<Uuid> recent_;                // shown sites, the most recently shown first
   std::map<Uuid, std::string> released_;  // the history of each released page
   double zoom_ = 1.0;
+  struct WaitingPermission {
+    PermissionPrompt prompt;
+    std::function<void(bool allow)> answer;
+  };
+  std::map<Uuid, std::deque<WaitingPermission>> waiting_;  // per site, in the order asked
+  SitePermissions permissions_;
 };
 
 }  // namespace vesk

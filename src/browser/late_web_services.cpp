@@ -23,12 +23,22 @@ void LateWebServices::receive(std::unique_ptr<WebServices> services, std::string
   problem_ = services_         ? services_->pages().problem()
              : problem.empty() ? std::string(strings::unknownError())
                                : std::move(problem);
+  if (services_ && notificationPermissions_) {
+    services_->pages().setNotificationPermissions(notificationPermissions_->first, notificationPermissions_->second);
+  }
   arrived.emit();
 }
 
 std::unique_ptr<WebPage> LateWebServices::createPage(WebPageDelegate& delegate) {
   // Callers ask only once ready(); a page asked for earlier would have no engine to run on.
   return services_ ? services_->pages().createPage(delegate) : nullptr;
+}
+
+void LateWebServices::setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) {
+  notificationPermissions_.emplace(std::move(allowed), std::move(blocked));
+  if (services_) {
+    services_->pages().setNotificationPermissions(notificationPermissions_->first, notificationPermissions_->second);
+  }
 }
 
 }  // namespace vesk

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "browser/web_services.h"
 #include "model/lifetime.h"
@@ -20,6 +23,8 @@ class LateWebServices final : public WebPageFactory {
   bool ready() const override { return services_ != nullptr && problem_.empty(); }
   std::string problem() const override { return problem_; }
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
+  // Kept until the services arrive, then handed on with every change.
+  void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) override;
   bool answersKeysFirst(_GtkWidget* focus) const { return services_ && services_->answersKeysFirst(focus); }
 
   // Emitted once, when the services arrive or it is known that they cannot.
@@ -30,6 +35,7 @@ class LateWebServices final : public WebPageFactory {
 
   std::unique_ptr<WebServices> services_;
   std::string problem_;
+  std::optional<std::pair<std::vector<std::string>, std::vector<std::string>>> notificationPermissions_;
   Lifetime<LateWebServices> lifetime_{this};  // a late answer finds us gone
 };
 

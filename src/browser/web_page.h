@@ -3,12 +3,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "model/desktop_notification.h"
+#include "model/site_permissions.h"
 #include "model/strings.h"
 
 namespace Gtk {
@@ -99,6 +101,16 @@ struct PageNotification {
   std::optional<NoticeImage> icon;  // the page's icon (its favicon), when the engine has one
 };
 
+// A permission the page asks for (notifications, the microphone, ...).
+struct PermissionRequest {
+  std::vector<PermissionKind> kinds;  // the microphone and the camera asked at once are both here
+  std::string origin;                 // of the page that asks (see originOf); empty when it has none
+  std::string host;                   // the page's host, for the question
+  // Gives the page the answer, once. A request dropped unanswered is refused: the page is never
+  // left waiting, and nothing is granted without an answer.
+  std::function<void(bool allow)> answer;
+};
+
 class WebPage;
 
 // Receives a page's events, all on the main thread. The browser store implements it.
@@ -131,6 +143,14 @@ class WebPageDelegate {
   virtual void pageShowsNotification(WebPage& page, const PageNotification& notification) = 0;
   // The page took back its notification `key` (it closed it, or left the document that showed it).
   virtual void pageClosedNotification(WebPage& page, const std::string& key) = 0;
+  // The page asks for a permission. A delegate that keeps no request refuses it.
+  virtual void pageRequestsPermission(WebPage& /*page*/, PermissionRequest /*request*/) {}
+  // The answer already given for `kind` to the page's `origin`, for the page's own queries of its
+  // permissions; absent when the user was not asked yet.
+  virtual std::optional<PermissionAnswer> pageStoredPermission(WebPage& /*page*/, const std::string& /*origin*/,
+                                                               PermissionKind /*kind*/) {
+    return std::nullopt;
+  }
 };
 
 class WebPage {
@@ -192,6 +212,10 @@ class WebPageFactory {
   virtual std::string problem() const { return {}; }
   // The delegate outlives the page and receives all of its events.
   virtual std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) = 0;
+  // The origins whose notifications are allowed and blocked, for pages' reading of their
+  // notification permission. Taken up by web processes that start later; a page whose origin
+  // changed answer reads the new one after it reloads.
+  virtual void setNotificationPermissions(std::vector<std::string> /*allowed*/, std::vector<std::string> /*blocked*/) {}
 };
 
 }  // namespace vesk

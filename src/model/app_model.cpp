@@ -103,6 +103,16 @@ void AppModel::load() {
 
   double zoom = store_.doubleValue(SettingsKey::pageZoom);
   if (zoom > 0) pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
+
+  // Website permissions: unreadable answers are kept aside and the key is cleared, so that every
+  // site asks again rather than a hand-edited file granting what it seems to.
+  if (auto stored = store_.data(SettingsKey::permissions)) {
+    if (auto parsed = SitePermissions::parse(*stored)) {
+      permissions.set(std::move(*parsed));
+    } else if (store_.keepUnreadable(SettingsKey::permissions, *stored)) {
+      removeStored(SettingsKey::permissions);
+    }
+  }
 }
 
 void AppModel::saveSites() {
@@ -111,6 +121,34 @@ void AppModel::saveSites() {
   } else {
     removeStored(SettingsKey::sites);
   }
+}
+
+void AppModel::savePermissions() {
+  if (permissions().empty()) {
+    removeStored(SettingsKey::permissions);
+  } else {
+    storeData(SettingsKey::permissions, permissions().serialize());
+  }
+}
+
+void AppModel::rememberPermission(std::string_view origin, const std::vector<PermissionKind>& kinds,
+                                  PermissionAnswer answer) {
+  if (origin.empty() || kinds.empty()) return;
+  SitePermissions next = permissions();
+  next.remember(origin, kinds, answer);
+  permissions.set(std::move(next));
+  savePermissions();
+}
+
+void AppModel::resetPermissions(std::string_view origin) {
+  SitePermissions next = permissions();
+  if (!next.forget(origin)) return;
+  permissions.set(std::move(next));
+  savePermissions();
+}
+
+void AppModel::forgetPermissionsOf(const LinkSite& removed) {
+  if (auto origin = permissions().originLeftBy(removed, sites())) resetPermissions(*origin);
 }
 
 void AppModel::storeData(std::string_view key, std::string_view bytes) {
@@ -191,10 +229,13 @@ std::optional<std::string> AppModel::update(const LinkSite& site, std::string_vi
   std::string newName = siteName(name, *normalized);
 
   auto list = sites();
+  const LinkSite previous = list[index];
   list[index].name = std::move(newName);
   list[index].address = *normalized;
   sites.set(std::move(list));
   saveSites();
+  // Answers belong to an origin: a site moved to another one leaves its old answers behind.
+  if (originOf(previous.address) != originOf(*normalized)) forgetPermissionsOf(previous);
   return std::nullopt;
 }
 
@@ -202,12 +243,18 @@ void AppModel::remove(const LinkSite& site) {
   // `site` may be an element of the list replaced below: keep what is needed of it first.
   const Uuid id = site.id;
   auto list = sites();
+  std::optional<LinkSite> removed;
+  for (const auto& s : list) {
+    if (s.id == id) removed = s;
+  }
   std::erase_if(list, [&](const LinkSite& s) { return s.id == id; });
   sites.set(std::move(list));
   if (selectedID() == id) {
     selectedID.set(sites().empty() ? std::nullopt : std::optional<Uuid>(sites().front().id));
   }
   saveSites();
+  // The site's answers go with it, unless another saved site shares its origin.
+  if (removed) forgetPermissionsOf(*removed);
   markRead(id);
 }
 

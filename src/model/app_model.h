@@ -15,6 +15,7 @@
 #include "model/published.h"
 #include "model/settings_store.h"
 #include "model/shortcut.h"
+#include "model/site_permissions.h"
 #include "model/strings.h"
 #include "model/uuid.h"
 
@@ -30,6 +31,7 @@ inline constexpr std::string_view theme = "vesk.theme.v1";
 inline constexpr std::string_view panelWidth = "vesk.panel.width.v1";
 inline constexpr std::string_view panelHeight = "vesk.panel.height.v1";
 inline constexpr std::string_view pageZoom = "vesk.panel.zoom.v1";
+inline constexpr std::string_view permissions = "vesk.permissions.v1";
 }  // namespace SettingsKey
 
 namespace PanelLimits {
@@ -81,6 +83,8 @@ class AppModel {
   Published<double, AppModel> panelWidth{PanelLimits::defaultWidth};
   Published<double, AppModel> panelHeight{PanelLimits::defaultHeight};
   Published<double, AppModel> pageZoom{PanelLimits::defaultZoom};
+  // The answers the user gave websites that asked for a permission, per origin.
+  Published<SitePermissions, AppModel> permissions;
   // Why the settings could not be written, from the first failed write until one succeeds.
   // Changes made meanwhile stay in memory and are written by the next write. Never stored.
   Published<std::optional<std::string>, AppModel> saveError;
@@ -130,6 +134,11 @@ class AppModel {
   void changePageZoom(double zoom);
   void changeTheme(LinkTheme newTheme);
 
+  // Website permissions: the user's answer for `origin` (see originOf), for every kind in `kinds`.
+  void rememberPermission(std::string_view origin, const std::vector<PermissionKind>& kinds, PermissionAnswer answer);
+  // Forgets every answer of `origin`; the engine is told through the published field.
+  void resetPermissions(std::string_view origin);
+
   // The shell's reports: the panel shown, settings asked for, the state of global keys.
   void notePanelShown() { panelShown.emit(); }
   void requestSettings() { settingsRequested.emit(); }
@@ -147,6 +156,9 @@ class AppModel {
  private:
   void load();
   void saveSites();
+  void savePermissions();
+  // Forgets the answers of `removed`'s origin when no site in the list shares it.
+  void forgetPermissionsOf(const LinkSite& removed);
   // The store's writes, each followed by taking over its outcome into `saveError`.
   void storeData(std::string_view key, std::string_view bytes);
   void storeString(std::string_view key, std::string_view text);

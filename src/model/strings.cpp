@@ -281,6 +281,55 @@ std::string_view saveChanges() { return _("Save changes"); }
 std::string_view cancel() { return _("Cancel"); }
 std::string_view namePlaceholder() { return _("Name"); }
 std::string_view addressPlaceholder() { return _("https://example.com"); }
+std::string askNotifications(std::string_view host) {
+  return format(_("{host} wants to show notifications"), {{"host", host}});
+}
+std::string askMicrophone(std::string_view host) {
+  return format(_("{host} wants to use your microphone"), {{"host", host}});
+}
+std::string askCamera(std::string_view host) { return format(_("{host} wants to use your camera"), {{"host", host}}); }
+std::string askMicrophoneAndCamera(std::string_view host) {
+  return format(_("{host} wants to use your microphone and camera"), {{"host", host}});
+}
+std::string askLocation(std::string_view host) {
+  return format(_("{host} wants to know your location"), {{"host", host}});
+}
+std::string askClipboard(std::string_view host) {
+  return format(_("{host} wants to read your clipboard"), {{"host", host}});
+}
+std::string askPointerLock(std::string_view host) {
+  return format(_("{host} wants to hide and take over your mouse pointer"), {{"host", host}});
+}
+std::string askMediaKeys(std::string_view host) {
+  return format(_("{host} wants to play protected media"), {{"host", host}});
+}
+std::string askDeviceInfo(std::string_view host) {
+  return format(_("{host} wants to see the names of your microphones and cameras"), {{"host", host}});
+}
+std::string askWebsiteData(std::string_view host) {
+  return format(_("{host} wants to use its cookies and data on another website"), {{"host", host}});
+}
+std::string_view allowPermission() { return _("Allow"); }
+std::string_view blockPermission() { return _("Block"); }
+std::string_view permissionRequest() { return _("Permission request"); }
+std::string_view permissionNotifications() { return _("notifications"); }
+std::string_view permissionMicrophone() { return _("microphone"); }
+std::string_view permissionCamera() { return _("camera"); }
+std::string_view permissionLocation() { return _("location"); }
+std::string_view permissionClipboard() { return _("clipboard"); }
+std::string_view permissionPointerLock() { return _("mouse pointer"); }
+std::string_view permissionMediaKeys() { return _("protected media"); }
+std::string_view permissionDeviceInfo() { return _("device names"); }
+std::string_view permissionWebsiteData() { return _("website data"); }
+std::string allowedPermissions(std::string_view kinds) { return format(_("Allowed: {kinds}"), {{"kinds", kinds}}); }
+std::string blockedPermissions(std::string_view kinds) { return format(_("Blocked: {kinds}"), {{"kinds", kinds}}); }
+std::string_view permissionListSeparator() { return _(", "); }
+std::string_view permissionGroupSeparator() { return _(" \u00b7 "); }
+std::string_view resetPermissions() { return _("Reset permissions"); }
+std::string_view permissionsSection() { return _("WEBSITE PERMISSIONS"); }
+std::string resetPermissionsOf(std::string_view name) {
+  return format(_("Reset the permissions of {name}"), {{"name", name}});
+}
 std::string_view moveUp() { return _("Move up"); }
 std::string_view moveDown() { return _("Move down"); }
 std::string_view websitesNote() {

@@ -139,6 +139,41 @@ std::string_view tooManySameNames();
 std::string cannotMakePrivate(std::string_view path, std::string_view reason);
 std::string cannotCreateDataFolder(std::string_view folder, std::string_view reason);
 
+// A website asks for a permission (the bar above its page): "<host> wants to ...".
+std::string askNotifications(std::string_view host);
+std::string askMicrophone(std::string_view host);
+std::string askCamera(std::string_view host);
+std::string askMicrophoneAndCamera(std::string_view host);
+std::string askLocation(std::string_view host);
+std::string askClipboard(std::string_view host);
+std::string askPointerLock(std::string_view host);
+std::string askMediaKeys(std::string_view host);
+std::string askDeviceInfo(std::string_view host);
+std::string askWebsiteData(std::string_view host);
+std::string_view allowPermission();
+std::string_view blockPermission();
+// The bar's accessible name.
+std::string_view permissionRequest();
+// The kinds as the Websites tab lists a site's answers.
+std::string_view permissionNotifications();
+std::string_view permissionMicrophone();
+std::string_view permissionCamera();
+std::string_view permissionLocation();
+std::string_view permissionClipboard();
+std::string_view permissionPointerLock();
+std::string_view permissionMediaKeys();
+std::string_view permissionDeviceInfo();
+std::string_view permissionWebsiteData();
+// "Allowed: notifications, camera", "Blocked: microphone"; `kinds` is already a list.
+std::string allowedPermissions(std::string_view kinds);
+std::string blockedPermissions(std::string_view kinds);
+// Joins the kinds of one list, and the two lists into one line.
+std::string_view permissionListSeparator();
+std::string_view permissionGroupSeparator();
+std::string_view resetPermissions();
+std::string_view permissionsSection();
+std::string resetPermissionsOf(std::string_view name);
+
 // The web pages.
 std::string_view requestTimedOut();
 std::string_view pageCrashed();

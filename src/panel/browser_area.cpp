@@ -2,6 +2,7 @@
 
 #include <glibmm/main.h>
 
+#include "model/site_permissions.h"
 #include "model/strings.h"
 
 namespace vesk {
@@ -46,6 +47,7 @@ BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   buildErrorLayer();
   buildHandoffCard();
   buildEmptyState();
+  buildPermissionBar();
   show_all();
   firstDraw_ = signal_draw().connect(
       [this](const Cairo::RefPtr<Cairo::Context>&) {
@@ -144,6 +146,41 @@ void BrowserContent::buildEmptyState() {
   pack_start(emptyFrame_, Gtk::PACK_EXPAND_WIDGET);
 }
 
+void BrowserContent::buildPermissionBar() {
+  addClasses(permissionBar_, {"vesk-permission-bar"});
+  permissionBar_.set_name(WidgetName::permissionBar);
+  setAccessibleName(permissionBar_, strings::permissionRequest());
+  atk_object_set_role(gtk_widget_get_accessible(GTK_WIDGET(permissionBar_.gobj())), ATK_ROLE_NOTIFICATION);
+  permissionText_ = styledLabel("", {"vesk-permission-text"});
+  permissionText_->set_name(WidgetName::permissionText);
+  permissionText_->set_xalign(0);
+  permissionText_->set_hexpand(true);
+  permissionText_->set_line_wrap(true);
+  permissionText_->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+  // Asks for no width of its own: the bar is as wide as the panel and the text wraps in it.
+  permissionText_->set_width_chars(1);
+  permissionText_->set_max_width_chars(1);
+  block_ = textButton(strings::blockPermission(), {"vesk-bordered"});
+  allow_ = textButton(strings::allowPermission(), {"vesk-prominent"});
+  block_->set_name(WidgetName::blockButton);
+  allow_->set_name(WidgetName::allowButton);
+  for (Gtk::Button* button : {block_, allow_}) {
+    button->set_valign(Gtk::ALIGN_CENTER);
+    // The bar never takes the typing from the page; its buttons are still reached with Tab.
+    button->set_focus_on_click(false);
+  }
+  block_->signal_clicked().connect([this] { state_.answerPermission(PermissionAnswer::block); });
+  allow_->signal_clicked().connect([this] { state_.answerPermission(PermissionAnswer::allow); });
+  permissionBar_.pack_start(*permissionText_, Gtk::PACK_EXPAND_WIDGET);
+  permissionBar_.pack_start(*block_, Gtk::PACK_SHRINK);
+  permissionBar_.pack_start(*allow_, Gtk::PACK_SHRINK);
+  permissionBar_.show_all();
+  permissionBar_.set_no_show_all(true);
+  permissionBar_.hide();
+  pack_start(permissionBar_, Gtk::PACK_SHRINK);
+  reorder_child(permissionBar_, 0);
+}
+
 void BrowserContent::render(bool onScreen) {
   const auto site = state_.model.selectedSite();
   shownKind_ = state_.browserContent();
@@ -168,6 +205,15 @@ void BrowserContent::render(bool onScreen) {
   const std::optional<std::string> error = engineProblem.empty() ? pageError : std::optional(engineProblem);
   errorLayer_.set_visible(web && error.has_value());
   if (error && errorText_->get_text() != *error) errorText_->set_text(*error);
+
+  // The question waits while its page is off screen (another site, search results, settings).
+  const auto prompt = onScreen ? state_.permissionPrompt() : std::nullopt;
+  if (prompt) {
+    const std::string question = permissionQuestion(prompt->kinds, prompt->host);
+    if (permissionText_->get_text() != question) permissionText_->set_text(question);
+    setAccessibleDescription(permissionBar_, question);
+  }
+  permissionBar_.set_visible(prompt.has_value());
 
   if (shownKind_ == BrowserContentKind::handoff && site) {
     handoffSite_ = site;

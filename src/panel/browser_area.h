@@ -42,6 +42,10 @@ class BrowserContent : public Gtk::Box {
     static constexpr const char* switchWebsiteButton = "handoff-switch-website-button";
     static constexpr const char* emptyState = "empty-state";
     static constexpr const char* addWebsiteButton = "empty-state-add-website-button";
+    static constexpr const char* permissionBar = "permission-bar";
+    static constexpr const char* permissionText = "permission-text";
+    static constexpr const char* allowButton = "permission-allow-button";
+    static constexpr const char* blockButton = "permission-block-button";
   };
 
   // The widget that takes keyboard focus for `target`: the page's own view, or the first button of
@@ -55,6 +59,7 @@ class BrowserContent : public Gtk::Box {
   void buildErrorLayer();
   void buildHandoffCard();
   void buildEmptyState();
+  void buildPermissionBar();
   void placeHost(const LinkSite& site);
   void dropHost();
 
@@ -86,6 +91,12 @@ class BrowserContent : public Gtk::Box {
 
   Gtk::Box emptyFrame_;
   Gtk::Button* addWebsite_;
+
+  // Above the page: a permission its page asks for, with Block and Allow.
+  Gtk::Box permissionBar_{Gtk::ORIENTATION_HORIZONTAL, 9};
+  Gtk::Label* permissionText_;
+  Gtk::Button* allow_;
+  Gtk::Button* block_;
 };
 
 class BrowserToolbar : public Gtk::Box {

@@ -85,6 +85,8 @@ button.vesk-prominent label { color: @bg; }
 .vesk-download { font-size: 11px; background-color: @surface; padding: 2px 9px 2px 15px;
                  border-top: 1px solid @hairline; }
 .vesk-download-progress { color: @secondary; }
+.vesk-permission-bar { background-color: @surface; padding: 6px 9px 6px 15px; border-bottom: 1px solid @hairline; }
+.vesk-permission-text { font-size: 12px; font-weight: 500; color: @primary; }
 .vesk-download-notice { font-size: 11px; font-weight: 500; color: @orange; background-color: @surface;
                         padding: 2px 9px 2px 15px; border-top: 1px solid @hairline; }
 )css";

@@ -166,6 +166,7 @@ void VeskView::observe() {
   redraw_.watch(browser.errorText);
   redraw_.watch(browser.requiresExternalSignIn);
   redraw_.watch(browser.currentAddress);
+  redraw_.watch(browser.permissionPrompt);
   VeskViewState& s = *state_;
   redraw_.watch(s.query);
   redraw_.watch(s.showSettings);

@@ -39,6 +39,11 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
       close_(std::move(close)) {
   loginItemEnabled.set(services_.loginItemEnabled ? services_.loginItemEnabled() : false);
 
+  // The pages' permission requests are answered from the stored answers where there is one.
+  browser.setPermissions(model.permissions());
+  subscriptions_.push_back(
+      model.permissions.observe([this](const SitePermissions& permissions) { browser.setPermissions(permissions); }));
+
   // The panel shown starts on the browsing screen, the search closed, the page focused.
   subscriptions_.push_back(model.panelShown.connect([this] {
     showSettings.set(false);
@@ -320,6 +325,15 @@ ToolbarState VeskViewState::toolbar() const {
   state.site = model.selectedSite();
   if (state.site) state.hostText = state.site->host();
   return state;
+}
+
+void VeskViewState::answerPermission(PermissionAnswer answer) {
+  // The page hears the answer first; remembering it then answers the same origin's other requests.
+  if (auto answered = browser.answerPermission(answer)) {
+    model.rememberPermission(answered->origin, answered->kinds, answer);
+  }
+  // The page keeps the typing: the bar's buttons never take it from the page for long.
+  requestFocus();
 }
 
 void VeskViewState::goBack() {

@@ -174,6 +174,14 @@ class VeskViewState {
   void reload();
   void openExternally(const LinkSite& site);
   void copyLink(const LinkSite& site);
+  // The bar above the page: the active page's permission request waiting for an answer, while its
+  // page is on screen.
+  std::optional<PermissionPrompt> permissionPrompt() const {
+    const auto& prompt = browser.permissionPrompt();
+    return showsPage() && prompt && prompt->site == model.selectedID() ? prompt : std::nullopt;
+  }
+  // The user's answer to the request the bar shows: given to the page and remembered for its origin.
+  void answerPermission(PermissionAnswer answer);
 
   // Downloads. Every running download is listed, whichever site is shown: a download goes on
   // while another site is on screen, and it stays in sight and can be cancelled from anywhere.

@@ -133,9 +133,17 @@ class WebsitesTab final : public SettingsTabView {
   Gtk::Box list;
   Gtk::Button* addButton = nullptr;
   SiteEditor* editor = nullptr;
+  // The sites with stored permission answers: one line listing them and a button that forgets them.
+  struct PermissionRow {
+    SitePermissionLine line;
+    Gtk::Label* summary = nullptr;
+    Gtk::Button* reset = nullptr;
+  };
+  std::vector<PermissionRow> permissionRows;
 
  private:
   void rebuildList();
+  void rebuildPermissions();
   Gtk::Widget* buildRow(std::size_t index);
   void rowsChanged();
 
@@ -146,6 +154,9 @@ class WebsitesTab final : public SettingsTabView {
   Gtk::Box editorSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   std::vector<LinkSite> shownSites_;
   bool listBuilt_ = false;
+  Gtk::Label* permissionsHeading_ = nullptr;
+  Gtk::Box permissionList_{Gtk::ORIENTATION_VERTICAL, 0};
+  std::vector<SitePermissionLine> shownPermissions_;
 };
 
 class AppearanceTab final : public SettingsTabView {

@@ -73,4 +73,16 @@ bool SiteEditorState::save() {
   return !error.has_value();
 }
 
+std::vector<SitePermissionLine> sitePermissionLines(const AppModel& model) {
+  std::vector<SitePermissionLine> lines;
+  for (const auto& site : model.sites()) {
+    auto origin = originOf(site.address);
+    if (!origin) continue;
+    auto answers = model.permissions().answersOf(*origin);
+    if (answers.empty()) continue;
+    lines.push_back({site, *origin, SitePermissions::summary(answers)});
+  }
+  return lines;
+}
+
 }  // namespace vesk

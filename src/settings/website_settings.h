@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/app_model.h"
 #include "model/published.h"
@@ -41,6 +42,16 @@ std::string editTooltip(const LinkSite& site);
 inline constexpr std::size_t maxSiteNameLength = shownNameLength;
 bool nameTooLong(std::string_view name);
 std::string removeTooltip(const LinkSite& site);
+
+// A saved site whose origin has stored permission answers, as the Websites tab lists it.
+struct SitePermissionLine {
+  LinkSite site;
+  std::string origin;
+  std::string summary;  // "Allowed: notifications · Blocked: microphone"
+};
+// The lines for every saved site with answers, in list order. Sites that share an origin share
+// its answers, and each lists them.
+std::vector<SitePermissionLine> sitePermissionLines(const AppModel& model);
 
 // The form's own state. It lives only while the form is on screen.
 class SiteEditorState {

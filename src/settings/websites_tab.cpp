@@ -1,4 +1,5 @@
 // The Websites tab: the saved sites with move, edit and remove buttons, and the inline form.
+#include <algorithm>
 #include <map>
 
 #include "model/text.h"
@@ -118,9 +119,64 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   editorSlot_.set_no_show_all(true);
   pack_start(editorSlot_, Gtk::PACK_SHRINK);
 
+  permissionsHeading_ = sectionLabel(strings::permissionsSection());
+  permissionsHeading_->set_margin_top(22);
+  permissionsHeading_->set_no_show_all(true);
+  pack_start(*permissionsHeading_, Gtk::PACK_SHRINK);
+  addClasses(permissionList_, {"settings-card"});
+  permissionList_.set_no_show_all(true);
+  pack_start(permissionList_, Gtk::PACK_SHRINK);
+
   auto* note = styledLabel(strings::websitesNote(), {"settings-detail"}, LabelFlow::wrapping);
   note->set_margin_top(22);
   pack_start(*note, Gtk::PACK_SHRINK);
+}
+
+void WebsitesTab::rebuildPermissions() {
+  auto lines = sitePermissionLines(state_.model);
+  if (lines.size() == shownPermissions_.size() &&
+      std::equal(lines.begin(), lines.end(), shownPermissions_.begin(),
+                 [](const auto& a, const auto& b) { return a.site == b.site && a.summary == b.summary; })) {
+    return;
+  }
+  // The rows are managed: taken out of the list, they are gone.
+  for (auto* child : permissionList_.get_children()) permissionList_.remove(*child);
+  permissionRows.clear();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto& line = lines[i];
+    auto* box = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 11);
+    box->set_margin_start(12);
+    box->set_margin_end(12);
+    auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
+    texts->set_valign(Gtk::ALIGN_CENTER);
+    texts->set_margin_top(8);
+    texts->set_margin_bottom(8);
+    auto* name = styledLabel(line.site.shownName(), {"settings-row-title"}, LabelFlow::ellipsized);
+    auto* summary = styledLabel(line.summary, {"settings-detail"}, LabelFlow::wrapping);
+    for (Gtk::Label* label : {name, summary}) {
+      label->set_width_chars(1);
+      texts->pack_start(*label, Gtk::PACK_SHRINK);
+    }
+    box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+    auto* reset = Gtk::manage(new Gtk::Button(std::string(strings::resetPermissions())));
+    reset->set_valign(Gtk::ALIGN_CENTER);
+    reset->set_focus_on_click(false);
+    setAccessibleName(*reset, strings::resetPermissionsOf(line.site.shownName()));
+    reset->signal_clicked().connect([this, origin = line.origin] { state_.model.resetPermissions(origin); });
+    box->pack_start(*reset, Gtk::PACK_SHRINK);
+    if (i > 0) {
+      auto* rule = divider();
+      rule->set_margin_start(12);
+      rule->set_margin_end(12);
+      permissionList_.pack_start(*rule, Gtk::PACK_SHRINK);
+    }
+    permissionList_.pack_start(*box, Gtk::PACK_SHRINK);
+    permissionRows.push_back({line, summary, reset});
+  }
+  permissionList_.show_all_children();
+  permissionList_.set_visible(!lines.empty());
+  permissionsHeading_->set_visible(!lines.empty());
+  shownPermissions_ = std::move(lines);
 }
 
 Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
@@ -199,6 +255,7 @@ void WebsitesTab::rebuildList() {
 
 void WebsitesTab::refresh() {
   if (!listBuilt_ || shownSites_ != state_.model.sites()) rebuildList();
+  rebuildPermissions();
 
   if (!form_.isOpen()) {
     if (editor) {

@@ -194,8 +194,37 @@ WebKitWebContext* WebEngine::context() {
                      static_cast<WebEngine*>(self)->downloadStarted(download);
                    }),
                    this);
+  notificationPermissionsAsked_ = SignalConnection::connect(
+      context_.get(), "initialize-notification-permissions", G_CALLBACK(+[](WebKitWebContext*, gpointer self) {
+        static_cast<WebEngine*>(self)->giveNotificationPermissions();
+      }),
+      this);
+  giveNotificationPermissions();
   compileSignInGuard();
   return context_.get();
+}
+
+void WebEngine::setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) {
+  allowedNotifications_ = std::move(allowed);
+  blockedNotifications_ = std::move(blocked);
+  // The context is made with the first page, not for this.
+  if (context_) giveNotificationPermissions();
+}
+
+void WebEngine::giveNotificationPermissions() {
+  auto origins = [](const std::vector<std::string>& texts) {
+    GList* list = nullptr;
+    for (const auto& text : texts) {
+      if (WebKitSecurityOrigin* origin = webkit_security_origin_new_for_uri(text.c_str()))
+        list = g_list_prepend(list, origin);
+    }
+    return list;
+  };
+  GList* allowed = origins(allowedNotifications_);
+  GList* blocked = origins(blockedNotifications_);
+  webkit_web_context_initialize_notification_permissions(context_.get(), allowed, blocked);
+  g_list_free_full(allowed, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+  g_list_free_full(blocked, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
 }
 
 void WebEngine::compileSignInGuard() {

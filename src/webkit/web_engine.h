@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "browser/web_page.h"
 #include "model/glib_handles.h"
@@ -46,6 +47,12 @@ class WebEngine {
   bool isStarted() const { return context_ != nullptr; }
   const Paths& paths() const { return paths_; }
 
+  // The origins ("https://mail.example.com") whose notifications are allowed and blocked, as pages
+  // read their permission (Notification.permission). Given to the context when it starts and to
+  // every web process it starts; a process already running takes up a changed origin when its page
+  // reloads (see WebKitPage::reload).
+  void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked);
+
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
 
@@ -60,6 +67,7 @@ class WebEngine {
  private:
   void downloadStarted(_WebKitDownload* download);
   void compileSignInGuard();
+  void giveNotificationPermissions();
 
   struct FilterUnref {
     void operator()(_WebKitUserContentFilter* filter) const;
@@ -69,6 +77,9 @@ class WebEngine {
   std::optional<std::string> problem_;  // once checked
   bool dataFolder_ = true;              // the data folder exists: cookies can be kept
   GObjectPtr<_WebKitWebContext> context_;
+  std::vector<std::string> allowedNotifications_;
+  std::vector<std::string> blockedNotifications_;
+  SignalConnection notificationPermissionsAsked_;
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
   Lifetime<WebEngine> lifetime_{this};  // lets downloads and the rule compilation outlive us

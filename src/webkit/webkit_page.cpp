@@ -17,6 +17,59 @@ namespace {
 constexpr int blockedByContentRule = 104;
 // The largest side of the site icon a notification carries; larger favicons are scaled down.
 constexpr int noticeIconLimit = 64;
+
+// A permission request of the engine, refused when it is dropped unanswered.
+class PermissionReply {
+ public:
+  explicit PermissionReply(WebKitPermissionRequest* request)
+      : request_(WEBKIT_PERMISSION_REQUEST(g_object_ref(request))) {}
+  ~PermissionReply() { answer(false); }
+  PermissionReply(const PermissionReply&) = delete;
+  PermissionReply& operator=(const PermissionReply&) = delete;
+
+  void answer(bool allow) {
+    if (!request_) return;
+    if (allow) {
+      webkit_permission_request_allow(request_.get());
+    } else {
+      webkit_permission_request_deny(request_.get());
+    }
+    request_.reset();
+  }
+
+ private:
+  GObjectPtr<WebKitPermissionRequest> request_;
+};
+
+// What the request asks for; empty for requests no site is asked about (installing media
+// plugins, sharing the screen).
+std::vector<PermissionKind> kindsOf(WebKitPermissionRequest* request) {
+  if (WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) return {PermissionKind::notifications};
+  if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
+    auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
+    if (webkit_user_media_permission_is_for_display_device(media)) return {};
+    std::vector<PermissionKind> kinds;
+    if (webkit_user_media_permission_is_for_audio_device(media)) kinds.push_back(PermissionKind::microphone);
+    if (webkit_user_media_permission_is_for_video_device(media)) kinds.push_back(PermissionKind::camera);
+    return kinds;
+  }
+  if (WEBKIT_IS_GEOLOCATION_PERMISSION_REQUEST(request)) return {PermissionKind::location};
+  if (WEBKIT_IS_CLIPBOARD_PERMISSION_REQUEST(request)) return {PermissionKind::clipboard};
+  if (WEBKIT_IS_POINTER_LOCK_PERMISSION_REQUEST(request)) return {PermissionKind::pointerLock};
+  if (WEBKIT_IS_MEDIA_KEY_SYSTEM_PERMISSION_REQUEST(request)) return {PermissionKind::mediaKeys};
+  if (WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(request)) return {PermissionKind::deviceInfo};
+  if (WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(request)) return {PermissionKind::websiteData};
+  return {};
+}
+
+// The permission a page's query names ("notifications", "microphone", "camera", "geolocation").
+std::optional<PermissionKind> queriedKind(std::string_view name) {
+  if (name == "geolocation") return PermissionKind::location;
+  auto kind = permissionKindNamed(name);
+  if (kind == PermissionKind::notifications || kind == PermissionKind::microphone || kind == PermissionKind::camera)
+    return kind;
+  return std::nullopt;
+}
 }  // namespace
 
 WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
@@ -31,6 +84,10 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   // it would keep (about 50 MiB per site with software GL, measured in bench/), and switching
   // sites gets faster. The panel shows ordinary web apps, which do not need it.
   webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  // Microphone and camera (getUserMedia, through GStreamer and the desktop's PipeWire or
+  // PulseAudio) and calls; each capture waits for the user's answer (permissionRequested).
+  webkit_settings_set_enable_media_stream(settings, TRUE);
+  webkit_settings_set_enable_webrtc(settings, TRUE);
 
   g_signal_connect(view_.get(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                      static_cast<WebKitPage*>(self)->loadChanged(event);
@@ -105,6 +162,18 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       G_CALLBACK(+[](WebKitWebView*, WebKitNotification* notification, gpointer self) -> gboolean {
         static_cast<WebKitPage*>(self)->showNotification(notification);
         return TRUE;
+      }),
+      this);
+  permissionRequest_ = SignalConnection::connect(
+      view_.get(), "permission-request",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer self) -> gboolean {
+        return static_cast<WebKitPage*>(self)->permissionRequested(request);
+      }),
+      this);
+  permissionQuery_ = SignalConnection::connect(
+      view_.get(), "query-permission-state",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPermissionStateQuery* query, gpointer self) -> gboolean {
+        return static_cast<WebKitPage*>(self)->permissionQueried(query);
       }),
       this);
 
@@ -437,6 +506,35 @@ void WebKitPage::responseDecided(WebKitPolicyDecision* decision) {
     }
   }
   if (!attachment && webkit_response_policy_decision_is_mime_type_supported(response)) consent_.responseShown(address);
+}
+
+bool WebKitPage::permissionRequested(WebKitPermissionRequest* request) {
+  auto reply = std::make_shared<PermissionReply>(request);
+  PermissionRequest asked;
+  asked.kinds = kindsOf(request);
+  // The page's own origin: a frame it embeds asks in its name, as the page shows it.
+  const gchar* uri = webkit_web_view_get_uri(view_.get());
+  if (auto origin = uri ? originOf(uri) : std::nullopt) {
+    asked.origin = *origin;
+    asked.host = asked.origin.substr(asked.origin.find("://") + 3);
+  }
+  if (asked.kinds.empty()) return true;  // refused as `reply` goes
+  asked.answer = [reply](bool allow) { reply->answer(allow); };
+  delegate_.pageRequestsPermission(*this, std::move(asked));
+  return true;
+}
+
+bool WebKitPage::permissionQueried(WebKitPermissionStateQuery* query) {
+  auto kind = queriedKind(webkit_permission_state_query_get_name(query));
+  WebKitSecurityOrigin* securityOrigin = webkit_permission_state_query_get_security_origin(query);
+  GCharPtr text(securityOrigin ? webkit_security_origin_to_string(securityOrigin) : nullptr);
+  auto origin = text ? originOf(text.get()) : std::nullopt;
+  if (!kind || !origin) return false;  // the engine's own answer
+  auto answer = delegate_.pageStoredPermission(*this, *origin, *kind);
+  if (!answer) return false;
+  webkit_permission_state_query_finish(
+      query, *answer == PermissionAnswer::allow ? WEBKIT_PERMISSION_STATE_GRANTED : WEBKIT_PERMISSION_STATE_DENIED);
+  return true;
 }
 
 void WebKitPage::webProcessTerminated(int reason) {

@@ -18,6 +18,8 @@
 struct _GError;
 struct _WebKitDownload;
 struct _WebKitNotification;
+struct _WebKitPermissionRequest;
+struct _WebKitPermissionStateQuery;
 struct _WebKitPolicyDecision;
 struct _WebKitWebView;
 
@@ -85,6 +87,10 @@ class WebKitPage final : public WebPage {
   void showNotification(_WebKitNotification* notification);
   void notificationClosed(_WebKitNotification* notification);
   std::optional<NoticeImage> favicon() const;
+  // The page asks for a permission: its delegate decides, through the user where needed.
+  bool permissionRequested(_WebKitPermissionRequest* request);
+  // The page reads one of its permissions (navigator.permissions.query).
+  bool permissionQueried(_WebKitPermissionStateQuery* query);
 
   GObjectPtr<_WebKitWebView> view_;
   Gtk::Widget* widget_ = nullptr;
@@ -119,6 +125,8 @@ class WebKitPage final : public WebPage {
   std::uint64_t notificationsShown_ = 0;
   SignalConnection titleChanged_;
   SignalConnection notificationShown_;
+  SignalConnection permissionRequest_;
+  SignalConnection permissionQuery_;
   Lifetime<WebKitPage> lifetime_{this};
 };
 
@@ -133,6 +141,9 @@ class WebKitPageFactory final : public WebPageFactory {
   bool ready() const override { return engine_.problem().empty(); }
   std::string problem() const override { return engine_.problem(); }
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
+  void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) override {
+    engine_.setNotificationPermissions(std::move(allowed), std::move(blocked));
+  }
 
  private:
   WebEngine& engine_;

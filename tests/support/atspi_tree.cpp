@@ -3,6 +3,7 @@
 //   atspi-tree PID [SECONDS]         waits up to SECONDS (default 20) for the program to appear
 //   atspi-tree --press NAME PID      activates the showing button named NAME, as a screen reader does
 //   atspi-tree --describe NAME PID   prints the description of the showing control named NAME
+//   atspi-tree --where NAME PID      prints "X Y", the screen position of that control's centre
 // Web content is not walked: its controls are the page's, not the program's.
 #include <atspi/atspi.h>
 
@@ -101,15 +102,17 @@ AtspiAccessible* findApplication(int pid) {
 
 int main(int argc, char** argv) {
   std::string press;
-  bool describe = false;
-  if (argc > 2 && (std::string(argv[1]) == "--press" || std::string(argv[1]) == "--describe")) {
+  bool describe = false, where = false;
+  if (argc > 2 && (std::string(argv[1]) == "--press" || std::string(argv[1]) == "--describe" ||
+                   std::string(argv[1]) == "--where")) {
     describe = std::string(argv[1]) == "--describe";
+    where = std::string(argv[1]) == "--where";
     press = argv[2];
     argv += 2;
     argc -= 2;
   }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: atspi-tree [--press NAME | --describe NAME] PID [SECONDS]\n");
+    std::fprintf(stderr, "usage: atspi-tree [--press NAME | --describe NAME | --where NAME] PID [SECONDS]\n");
     return 2;
   }
   const int pid = std::atoi(argv[1]);
@@ -135,6 +138,20 @@ int main(int argc, char** argv) {
     GError* error = nullptr;
     std::printf("%s\n", text(atspi_accessible_get_description(target, &error)).c_str());
     g_clear_error(&error);
+    g_object_unref(target);
+  } else if (target && where) {
+    GError* error = nullptr;
+    AtspiComponent* component = atspi_accessible_get_component_iface(target);
+    AtspiRect* box = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error) : nullptr;
+    if (box && box->width > 0 && box->height > 0) {
+      std::printf("%d %d\n", box->x + box->width / 2, box->y + box->height / 2);
+    } else {
+      std::fprintf(stderr, "atspi-tree: \"%s\" has no place on the screen\n", press.c_str());
+      status = 1;
+    }
+    g_free(box);
+    g_clear_error(&error);
+    if (component) g_object_unref(component);
     g_object_unref(target);
   } else if (target) {
     AtspiAction* action = atspi_accessible_get_action_iface(target);

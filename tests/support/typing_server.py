@@ -7,6 +7,12 @@
 being loaded and drawn, with an empty text) is reported back as GET /report?site=a&v=TEXT and appended to
 REPORT_FILE as "a<TAB>TEXT". /c holds a file input that takes focus on load; serving it is reported as "c<TAB>". The chosen port is
 written to PORT_FILE once the server listens.
+
+/ask/KIND (notifications, microphone, camera, media (both), location) is one large button that asks
+for the permission when clicked and reports the outcome as "KIND<TAB>granted", "KIND<TAB>granted
+audio,video" (the tracks of a stream), "KIND<TAB>denied" or the error's name (NotAllowedError).
+On load it reports the permission as the page reads it: "KIND-state<TAB>default|granted|denied|
+prompt". Each origin has its own answers: start one server per kind.
 """
 import sys
 import urllib.parse
@@ -19,6 +25,38 @@ const report = () => fetch('/report?site={site}&v=' + encodeURIComponent(t.value
 t.addEventListener('input', report);
 // Ready once loaded and drawn: a page just made takes no keys before that.
 addEventListener('load', () => requestAnimationFrame(() => setTimeout(report)));
+</script>"""
+ASK = """<!doctype html><title>ask {kind}</title><body style='margin:0'>
+<button id=b style='position:fixed;left:0;top:0;width:100%;height:100%;font-size:30px'>Ask {kind}</button>
+<script>
+const kind = '{kind}';
+const report = (site, v) => fetch('/report?site=' + site + '&v=' + encodeURIComponent(v));
+b.onclick = async () => {
+  try {
+    if (kind == 'notifications') {
+      report(kind, await Notification.requestPermission());
+    } else if (kind == 'location') {
+      navigator.geolocation.getCurrentPosition(() => report(kind, 'granted'),
+                                               e => report(kind, e.code == 1 ? 'denied' : 'granted'));
+    } else {
+      const stream = await navigator.mediaDevices.getUserMedia({audio: kind != 'camera', video: kind != 'microphone'});
+      report(kind, 'granted ' + stream.getTracks().map(t => t.kind).sort().join(','));
+      stream.getTracks().forEach(t => t.stop());
+    }
+  } catch (e) {
+    report(kind, e.name);
+  }
+};
+addEventListener('load', async () => {
+  let state = '';
+  if (kind == 'notifications') {
+    state = Notification.permission;
+  } else {
+    const names = {location: 'geolocation', media: 'camera'};
+    try { state = (await navigator.permissions.query({name: names[kind] || kind})).state; } catch (e) { state = e.name; }
+  }
+  requestAnimationFrame(() => setTimeout(() => report(kind + '-state', state)));
+});
 </script>"""
 CHOOSER = """<!doctype html><title>file</title><body style='margin:0'>
 <input id=f type=file autofocus style='position:fixed;left:0;top:0;width:100%;height:60px'>"""
@@ -34,6 +72,8 @@ class Handler(BaseHTTPRequestHandler):
             body = b""
         elif url.path in ("/a", "/b"):
             body = FIELD.replace("{site}", url.path[1:]).encode()
+        elif url.path.startswith("/ask/") and url.path[5:] in ("notifications", "microphone", "camera", "media", "location"):
+            body = ASK.replace("{kind}", url.path[5:]).encode()
         elif url.path == "/c":
             body = CHOOSER.encode()
             with open(sys.argv[2], "a", encoding="utf-8") as out:
