@@ -35,6 +35,7 @@
 #include "model/desktop_session.h"
 #include "model/file_settings_store.h"
 #include "model/own_paths.h"
+#include "model/scoped_connection.h"
 #include "model/strings.h"
 #include "shell/app_delegate.h"
 #include "shell/click_monitor.h"
@@ -235,11 +236,11 @@ class WebModule {
     }
   }
 
-  sigc::connection firstDrawing_;
   bool started_ = false;
   bool loaded_ = false;
   LoadedModule module_;  // written by the loading thread before `loaded_` is set on the main loop
   std::vector<vesk::WebServicesReceiver> waiting_;
+  vesk::ScopedConnection firstDrawing_;
 };
 
 // Lives as long as the process: the loading thread may still be running when Vesk quits.

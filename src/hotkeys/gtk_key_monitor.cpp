@@ -6,13 +6,6 @@
 
 namespace vesk {
 
-GtkKeyMonitor::~GtkKeyMonitor() {
-  for (auto& attached : windows_) {
-    attached.keyPress.disconnect();
-    attached.unhandledKeyPress.disconnect();
-  }
-}
-
 void GtkKeyMonitor::attach(Gtk::Window& window) {
   detach(window);
   // The first runs before the window's own handler, which hands the press to the focused widget
@@ -22,16 +15,12 @@ void GtkKeyMonitor::attach(Gtk::Window& window) {
       [this, target](GdkEventKey* event) { return beforeWidgets(*target, event); }, false);
   auto after = window.signal_key_press_event().connect(
       [this, target](GdkEventKey* event) { return afterWidgets(*target, event); }, true);
-  windows_.push_back({&window, before, after});
+  windows_.push_back({&window, std::move(before), std::move(after)});
 }
 
 void GtkKeyMonitor::detach(Gtk::Window& window) {
-  std::erase_if(windows_, [&](Attached& attached) {
-    if (attached.window != &window) return false;
-    attached.keyPress.disconnect();
-    attached.unhandledKeyPress.disconnect();
-    return true;
-  });
+  // An entry erased ends its connections.
+  std::erase_if(windows_, [&](const Attached& attached) { return attached.window == &window; });
 }
 
 KeyMonitor::Token GtkKeyMonitor::install(Handler handler) {

@@ -12,13 +12,14 @@
 
 #include "hotkeys/key_monitor.h"
 #include "model/lifetime.h"
+#include "model/scoped_connection.h"
 
 namespace vesk {
 
 class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
  public:
   GtkKeyMonitor() = default;
-  ~GtkKeyMonitor() override;
+  ~GtkKeyMonitor() override = default;
   GtkKeyMonitor(const GtkKeyMonitor&) = delete;
   GtkKeyMonitor& operator=(const GtkKeyMonitor&) = delete;
 
@@ -45,8 +46,8 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
 
   struct Attached {
     Gtk::Window* window;
-    sigc::connection keyPress;
-    sigc::connection unhandledKeyPress;
+    ScopedConnection keyPress;
+    ScopedConnection unhandledKeyPress;
   };
   std::vector<Attached> windows_;
   std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "model/shortcut.h"
 
@@ -29,6 +30,20 @@ class KeyMonitor {
   // (itself included) while it runs.
   virtual Token install(Handler handler) = 0;
   virtual void remove(Token token) = 0;
+};
+
+// A handler installed on a key monitor (which must outlive it), removed when this goes.
+class InstalledKeyHandler {
+ public:
+  InstalledKeyHandler(KeyMonitor& monitor, KeyMonitor::Handler handler)
+      : monitor_(monitor), token_(monitor.install(std::move(handler))) {}
+  ~InstalledKeyHandler() { monitor_.remove(token_); }
+  InstalledKeyHandler(const InstalledKeyHandler&) = delete;
+  InstalledKeyHandler& operator=(const InstalledKeyHandler&) = delete;
+
+ private:
+  KeyMonitor& monitor_;
+  KeyMonitor::Token token_;
 };
 
 }  // namespace vesk

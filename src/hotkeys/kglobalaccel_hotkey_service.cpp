@@ -167,32 +167,25 @@ KGlobalAccelHotkeyService::~KGlobalAccelHotkeyService() {
 void KGlobalAccelHotkeyService::connected(GDBusConnection* connection) {
   connection_.reset(G_DBUS_CONNECTION(g_object_ref(connection)));
   // kglobalaccel answers a ping when it runs (or the bus starts it).
-  g_dbus_connection_call(
+  calls_.callMethod(
       connection_.get(), serviceName, servicePath, "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
-      G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (CallGuard::cancelled(error.get())) return;  // the service is gone
-        auto* self = static_cast<KGlobalAccelHotkeyService*>(data);
+      [this](GVariant* reply, const GError*) {
         if (!reply) {
-          self->state_ = State::unavailable;
-          if (auto changed = self->onOfferChanged) changed();
+          state_ = State::unavailable;
+          if (auto changed = onOfferChanged) changed();
           return;
         }
-        self->pressedSubscription_ = BusSubscription(
-            self->connection_.get(),
+        pressedSubscription_ = BusSubscription(
+            connection_.get(),
             g_dbus_connection_signal_subscribe(
-                self->connection_.get(), serviceName, "org.kde.kglobalaccel.Component", "globalShortcutPressed",
-                nullptr, std::string(applicationId).c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
+                connection_.get(), serviceName, "org.kde.kglobalaccel.Component", "globalShortcutPressed", nullptr,
+                std::string(applicationId).c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
                 [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
                    gpointer data) { static_cast<KGlobalAccelHotkeyService*>(data)->pressed(parameters); },
-                self, nullptr));
-        self->state_ = State::ready;
-        if (auto changed = self->onOfferChanged) changed();
-      },
-      this);
+                this, nullptr));
+        state_ = State::ready;
+        if (auto changed = onOfferChanged) changed();
+      });
 }
 
 GVariant* KGlobalAccelHotkeyService::actionId(std::uint32_t id) const {
@@ -233,49 +226,25 @@ void KGlobalAccelHotkeyService::set(std::uint32_t id, int key) {
   g_dbus_connection_call(connection_.get(), serviceName, servicePath, serviceInterface, "doRegister",
                          g_variant_new("(@as)", actionId(id)), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr,
                          nullptr);
-  // The registration the answers belong to: `self` is there unless the call was cancelled.
-  struct Step {
-    KGlobalAccelHotkeyService* self;
-    std::uint32_t id;
-    int key;
-    unsigned generation;
-    std::uint32_t flags = 0;
-    bool current(const GError* error) const {
-      return !CallGuard::cancelled(error) && self->generation_[id] == generation;
-    }
-  };
-  g_dbus_connection_call(
+  // The answers count only while no later registration of the same id was asked for; the guard
+  // drops them once the service is gone.
+  auto current = [this, id, generation] { return generation_[id] == generation; };
+  calls_.callMethod(
       connection_.get(), serviceName, servicePath, serviceInterface, "defaultShortcutKeys",
-      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Step> step(static_cast<Step*>(data));
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (!step->current(error.get())) return;
-        KGlobalAccelHotkeyService& self = *step->self;
-        step->flags = kglobalaccelSetFlags(step->key, keysOf(reply.get()));
-        GDBusConnection* connection = self.connection_.get();
-        g_dbus_connection_call(
-            connection, serviceName, servicePath, serviceInterface, "setShortcutKeys",
-            g_variant_new("(@as@a(ai)u)", self.actionId(step->id), keyList(step->key), KGlobalAccelFlag::isDefault),
-            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
-        GVariant* parameters = g_variant_new("(@as@a(ai)u)", self.actionId(step->id), keyList(step->key), step->flags);
-        g_dbus_connection_call(
-            connection, serviceName, servicePath, serviceInterface, "setShortcutKeys", parameters,
-            G_VARIANT_TYPE("(a(ai))"), G_DBUS_CALL_FLAGS_NONE, -1, self.calls_.get(),
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-              std::unique_ptr<Step> step(static_cast<Step*>(data));
-              GError* raw = nullptr;
-              GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-              GErrorPtr error(raw);
-              if (!step->current(error.get())) return;
-              if (!reply || !kglobalaccelHolds(step->flags, step->key, keysOf(reply.get())))
-                step->self->refused(step->id, step->key);
-            },
-            step.release());
-      },
-      new Step{this, id, key, generation});
+      g_variant_new("(@as)", actionId(id)), G_VARIANT_TYPE("(a(ai))"),
+      [this, id, key, current](GVariant* reply, const GError*) {
+        if (!current()) return;
+        const std::uint32_t flags = kglobalaccelSetFlags(key, keysOf(reply));
+        g_dbus_connection_call(connection_.get(), serviceName, servicePath, serviceInterface, "setShortcutKeys",
+                               g_variant_new("(@as@a(ai)u)", actionId(id), keyList(key), KGlobalAccelFlag::isDefault),
+                               nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+        calls_.callMethod(connection_.get(), serviceName, servicePath, serviceInterface, "setShortcutKeys",
+                          g_variant_new("(@as@a(ai)u)", actionId(id), keyList(key), flags), G_VARIANT_TYPE("(a(ai))"),
+                          [this, id, key, flags, current](GVariant* reply, const GError*) {
+                            if (!current()) return;
+                            if (!reply || !kglobalaccelHolds(flags, key, keysOf(reply))) refused(id, key);
+                          });
+      });
 }
 
 void KGlobalAccelHotkeyService::refused(std::uint32_t id, int key) {

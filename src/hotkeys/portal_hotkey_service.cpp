@@ -108,7 +108,6 @@ PortalHotkeyService::PortalHotkeyService() {
 PortalHotkeyService::PortalHotkeyService(GDBusConnection* connection) { connected(connection); }
 
 PortalHotkeyService::~PortalHotkeyService() {
-  if (bindSource_ != 0) g_source_remove(bindSource_);
   if (connection_) closeSession();
   onPressed = nullptr;
   onOfferChanged = nullptr;
@@ -122,39 +121,33 @@ void PortalHotkeyService::connected(GDBusConnection* connection) {
 void PortalHotkeyService::probe() {
   // Asking for the interface's version tells whether the portal (and a backend implementing
   // GlobalShortcuts) is there; the portal may be started by the bus for this call.
-  g_dbus_connection_call(
-      connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1,
-      calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (CallGuard::cancelled(error.get())) return;  // the service is gone
-        PortalHotkeyService& service = *static_cast<PortalHotkeyService*>(data);
-        guint32 version = 0;
-        if (reply) {
-          GVariant* boxed = nullptr;
-          g_variant_get(reply.get(), "(v)", &boxed);
-          GVariantPtr value(boxed);
-          if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32)) version = g_variant_get_uint32(value.get());
-        }
-        if (version == 0) {
-          service.becomeUnavailable();
-          return;
-        }
-        service.activatedSubscription_ = BusSubscription(
-            service.connection_.get(),
-            g_dbus_connection_signal_subscribe(
-                service.connection_.get(), portalName, shortcutsInterface, "Activated", portalPath, nullptr,
-                G_DBUS_SIGNAL_FLAGS_NONE,
-                [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-                   gpointer data) { static_cast<PortalHotkeyService*>(data)->activated(parameters); },
-                &service, nullptr));
-        service.state_ = State::ready;
-        if (auto changed = service.onOfferChanged) changed();
-      },
-      this);
+  calls_.callMethod(connection_.get(), portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"),
+                    [this](GVariant* reply, const GError*) {
+                      guint32 version = 0;
+                      if (reply) {
+                        GVariant* boxed = nullptr;
+                        g_variant_get(reply, "(v)", &boxed);
+                        GVariantPtr value(boxed);
+                        if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32))
+                          version = g_variant_get_uint32(value.get());
+                      }
+                      if (version == 0) {
+                        becomeUnavailable();
+                        return;
+                      }
+                      activatedSubscription_ = BusSubscription(
+                          connection_.get(), g_dbus_connection_signal_subscribe(
+                                                 connection_.get(), portalName, shortcutsInterface, "Activated",
+                                                 portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                 [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                                    const gchar*, GVariant* parameters, gpointer data) {
+                                                   static_cast<PortalHotkeyService*>(data)->activated(parameters);
+                                                 },
+                                                 this, nullptr));
+                      state_ = State::ready;
+                      if (auto changed = onOfferChanged) changed();
+                    });
 }
 
 void PortalHotkeyService::becomeUnavailable() {
@@ -185,17 +178,8 @@ void PortalHotkeyService::unregisterHotkey(std::uint32_t id) {
 }
 
 void PortalHotkeyService::scheduleBind() {
-  if (bindSource_ != 0) return;
-  // Removed in the destructor when still pending.
-  bindSource_ = g_idle_add_full(
-      G_PRIORITY_DEFAULT,
-      [](gpointer data) -> gboolean {
-        auto* self = static_cast<PortalHotkeyService*>(data);
-        self->bindSource_ = 0;
-        self->bind();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  if (bindSource_.pending()) return;
+  bindSource_.idle([this] { bind(); }, G_PRIORITY_DEFAULT);
 }
 
 void PortalHotkeyService::bind() {
@@ -278,35 +262,22 @@ void PortalHotkeyService::request(const char* method, GVariant* parameters, cons
   const std::string expected = std::string(portalPath) + "/request/" + senderElement(connection_.get()) + "/" + token;
   awaitResponse(expected, std::move(answered));
 
-  struct Call {
-    PortalHotkeyService* self;
-    std::string expected;
-  };
-  g_dbus_connection_call(
-      connection_.get(), portalName, portalPath, shortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Call> call(static_cast<Call*>(data));
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (CallGuard::cancelled(error.get())) return;  // the service is gone
-        PortalHotkeyService& service = *call->self;
-        if (!reply) {
-          service.responded(call->expected, 2, nullptr);
-          return;
-        }
-        const gchar* handle = nullptr;
-        g_variant_get(reply.get(), "(&o)", &handle);
-        // Portals older than the handle_token option answer on a path of their own choosing.
-        if (handle == nullptr || call->expected == handle) return;
-        auto pending = service.requests_.find(call->expected);
-        if (pending == service.requests_.end()) return;  // already answered
-        auto answered = std::move(pending->second.answered);
-        service.requests_.erase(pending);
-        service.awaitResponse(handle, std::move(answered));
-      },
-      new Call{this, expected});
+  calls_.callMethod(connection_.get(), portalName, portalPath, shortcutsInterface, method, parameters,
+                    G_VARIANT_TYPE("(o)"), [this, expected](GVariant* reply, const GError*) {
+                      if (!reply) {
+                        responded(expected, 2, nullptr);
+                        return;
+                      }
+                      const gchar* handle = nullptr;
+                      g_variant_get(reply, "(&o)", &handle);
+                      // Portals older than the handle_token option answer on a path of their own choosing.
+                      if (handle == nullptr || expected == handle) return;
+                      auto pending = requests_.find(expected);
+                      if (pending == requests_.end()) return;  // already answered
+                      auto answered = std::move(pending->second.answered);
+                      requests_.erase(pending);
+                      awaitResponse(handle, std::move(answered));
+                    });
 }
 
 void PortalHotkeyService::awaitResponse(const std::string& path,

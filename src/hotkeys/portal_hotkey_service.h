@@ -103,10 +103,11 @@ class PortalHotkeyService : public HotkeyService {
   Combinations bound_;   // what the desktop was last asked to bind in the current session
   std::string session_;  // the session's object path; empty while there is none
   bool busy_ = false;    // a session is being created or bound
-  guint bindSource_ = 0;
   std::uint32_t tokens_ = 0;
-  // What reaches `this` from the bus, ended before the state above goes: shortcut presses, the
-  // requests' answers by their object paths, and the calls under way.
+  // What reaches `this` from the main loop and the bus, ended before the state above goes: the
+  // binding asked for on the next turn, shortcut presses, the requests' answers by their object
+  // paths, and the calls under way.
+  SourceGuard bindSource_;
   BusSubscription activatedSubscription_;
   std::map<std::string, PendingRequest> requests_;
   CallGuard calls_;

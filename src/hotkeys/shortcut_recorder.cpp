@@ -6,34 +6,27 @@ namespace vesk {
 
 ShortcutRecorder::ShortcutRecorder(KeyMonitor& keyMonitor) : keyMonitor_(keyMonitor) {}
 
-ShortcutRecorder::~ShortcutRecorder() {
-  if (monitor_) keyMonitor_.remove(*monitor_);
-}
-
 void ShortcutRecorder::start(std::function<void(const Shortcut&)> onCapture) {
   stop();
   isRecording.set(true);
-  monitor_ = keyMonitor_.install(
-      [weak = lifetime_.handle(), onCapture = std::move(onCapture)](const MonitoredKeyPress& press) {
-        ShortcutRecorder* recorder = weak.get();
-        if (!recorder || !recorder->isRecording.get()) return false;
-        if (press.record.keyCode == KeyCode::escape) {
-          recorder->stop();
-          return true;
-        }
-        auto shortcut = Shortcut::from(press.record);
-        if (!shortcut) return true;  // a key alone or with shift only: keep recording
-        if (onCapture) onCapture(*shortcut);
-        if (weak.get()) recorder->stop();  // onCapture may have destroyed the recorder
-        return true;
-      });
+  monitor_.emplace(keyMonitor_,
+                   [weak = lifetime_.handle(), onCapture = std::move(onCapture)](const MonitoredKeyPress& press) {
+                     ShortcutRecorder* recorder = weak.get();
+                     if (!recorder || !recorder->isRecording.get()) return false;
+                     if (press.record.keyCode == KeyCode::escape) {
+                       recorder->stop();
+                       return true;
+                     }
+                     auto shortcut = Shortcut::from(press.record);
+                     if (!shortcut) return true;  // a key alone or with shift only: keep recording
+                     if (onCapture) onCapture(*shortcut);
+                     if (weak.get()) recorder->stop();  // onCapture may have destroyed the recorder
+                     return true;
+                   });
 }
 
 void ShortcutRecorder::stop() {
-  if (monitor_) {
-    keyMonitor_.remove(*monitor_);
-    monitor_.reset();
-  }
+  monitor_.reset();
   isRecording.set(false);
 }
 

@@ -15,12 +15,11 @@ namespace vesk {
 class ShortcutRecorder {
  public:
   explicit ShortcutRecorder(KeyMonitor& keyMonitor);
-  ~ShortcutRecorder();  // removes its handler; observers are not notified
   ShortcutRecorder(const ShortcutRecorder&) = delete;
   ShortcutRecorder& operator=(const ShortcutRecorder&) = delete;
 
   // True while a recording is in progress.
-  Published<bool> isRecording{false};
+  Published<bool, ShortcutRecorder> isRecording{false};
 
   // Ends any earlier recording (its onCapture is never called), then delivers the first
   // acceptable combination pressed to `onCapture`, once. Escape cancels. Every press seen while
@@ -31,8 +30,9 @@ class ShortcutRecorder {
 
  private:
   KeyMonitor& keyMonitor_;
-  std::optional<KeyMonitor::Token> monitor_;
-  // Points at this recorder until it is destroyed; the key handler holds it weakly.
+  // Removed when the recorder goes (observers are not notified then); the handler holds the
+  // lifetime weakly, which ends first.
+  std::optional<InstalledKeyHandler> monitor_;
   Lifetime<ShortcutRecorder> lifetime_{this};
 };
 

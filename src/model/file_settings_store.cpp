@@ -230,11 +230,6 @@ FileSettingsStore::~FileSettingsStore() {
   wake_.notify_one();
   // The writer finishes the writes still asked for before it ends: the file is complete on exit.
   if (writer_.joinable()) writer_.join();
-  if (outcomeSource_) {
-    g_source_destroy(outcomeSource_);
-    g_source_unref(outcomeSource_);
-  }
-  g_main_context_unref(mainContext_);
 }
 
 std::optional<std::string> FileSettingsStore::string(std::string_view key) const {
@@ -349,9 +344,9 @@ void FileSettingsStore::writerLoop() {
     writerOutcome_ = std::move(outcome);
     if (notice) writerNotice_ = std::move(notice);
     if (!outcomeSource_) {
-      outcomeSource_ = g_idle_source_new();
-      g_source_set_callback(outcomeSource_, &FileSettingsStore::onOutcome, this, nullptr);
-      g_source_attach(outcomeSource_, mainContext_);
+      outcomeSource_.reset(g_idle_source_new());
+      g_source_set_callback(outcomeSource_.get(), &FileSettingsStore::onOutcome, this, nullptr);
+      g_source_attach(outcomeSource_.get(), mainContext_.get());
     }
     finished_.notify_all();
   }
@@ -406,9 +401,7 @@ void FileSettingsStore::deliverOutcome() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!outcomeSource_) return;  // nothing finished since the last delivery
-    g_source_destroy(outcomeSource_);
-    g_source_unref(outcomeSource_);
-    outcomeSource_ = nullptr;
+    outcomeSource_.reset();
     lastWriteError_ = writerOutcome_;
     if (writerNotice_) notice_ = std::exchange(writerNotice_, std::nullopt);
   }

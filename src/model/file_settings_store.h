@@ -110,9 +110,9 @@ class FileSettingsStore final : public SettingsStore {
   bool stopping_ = false;
   std::optional<std::string> writerOutcome_;
   std::optional<std::string> writerNotice_;
-  GSource* outcomeSource_ = nullptr;  // pending delivery to the main loop
-  GMainContext* mainContext_ = nullptr;
-  std::thread writer_;  // started by the first change
+  GMainContextPtr mainContext_;
+  GSourcePtr outcomeSource_;  // pending delivery to the main loop, on mainContext_
+  std::thread writer_;        // started by the first change
 };
 
 // "20261207T080102Z": a UTC time stamp usable in file names.

@@ -1,11 +1,14 @@
 // Owning handles for GLib and GObject resources: each alias frees its handle with the call GLib
 // documents for it, once, when the pointer goes away; `SignalConnection` ends a GObject signal
-// connection and `CallGuard` cancels asynchronous calls when their owner goes.
+// connection, `SourceGuard` removes a main-loop source and `CallGuard` cancels asynchronous calls
+// when their owner goes.
 #pragma once
 
 #include <gio/gio.h>
 #include <glib.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -35,6 +38,16 @@ struct GDateTimeUnref {
 struct GDBusNodeInfoUnref {
   void operator()(GDBusNodeInfo* p) const { g_dbus_node_info_unref(p); }
 };
+struct GMainContextUnref {
+  void operator()(GMainContext* p) const { g_main_context_unref(p); }
+};
+// An attached source stops first (it never dispatches again), then the reference goes.
+struct GSourceDestroy {
+  void operator()(GSource* p) const {
+    g_source_destroy(p);
+    g_source_unref(p);
+  }
+};
 
 // Text GLib hands over to the caller (g_strdup, g_build_filename, g_key_file_get_value, …).
 using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
@@ -47,6 +60,70 @@ using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 using GDBusNodeInfoPtr = std::unique_ptr<GDBusNodeInfo, GDBusNodeInfoUnref>;
+using GMainContextPtr = std::unique_ptr<GMainContext, GMainContextUnref>;
+// A source this pointer made (g_idle_source_new, …) and may have attached to a context.
+using GSourcePtr = std::unique_ptr<GSource, GSourceDestroy>;
+
+// One source on the default main context (an idle task, a timeout, a descriptor watch), removed
+// when this goes or is given another: a member of the object whose `this` the source's callback
+// receives, declared after whatever the callback uses. It stays where it is (no copy, no move), as
+// the one-shot tasks it schedules clear it through its address.
+class SourceGuard {
+ public:
+  SourceGuard() = default;
+  ~SourceGuard() { remove(); }
+  SourceGuard(const SourceGuard&) = delete;
+  SourceGuard& operator=(const SourceGuard&) = delete;
+
+  // Runs `task` once on the next idle at `priority`, in place of a task still pending.
+  void idle(std::function<void()> task, int priority = G_PRIORITY_DEFAULT_IDLE) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_idle_add_full(priority, &Once::run, once, &Once::free);
+  }
+  // Runs `task` once after `delay`, in place of a task still pending.
+  void timeout(std::chrono::milliseconds delay, std::function<void()> task, int priority = G_PRIORITY_DEFAULT) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_timeout_add_full(priority, static_cast<guint>(delay.count()), &Once::run, once, &Once::free);
+  }
+  // The same in whole seconds, on GLib's shared second ticks: one wake-up with the others.
+  void timeoutSeconds(std::chrono::seconds delay, std::function<void()> task) {
+    remove();
+    auto* once = new Once{this, std::move(task)};
+    id_ = g_timeout_add_seconds_full(G_PRIORITY_DEFAULT, static_cast<guint>(delay.count()), &Once::run, once,
+                                     &Once::free);
+  }
+  // Takes over a source made elsewhere (g_unix_fd_add, …), in place of the one held.
+  void adopt(guint id) {
+    remove();
+    id_ = id;
+  }
+  // The adopted source's callback returned G_SOURCE_REMOVE, so GLib ends it: only forgets the id.
+  void finished() { id_ = 0; }
+
+  void remove() {
+    if (id_ != 0) g_source_remove(std::exchange(id_, 0));
+  }
+  bool pending() const { return id_ != 0; }
+
+ private:
+  struct Once {
+    SourceGuard* guard;
+    std::function<void()> task;
+    // Clears the guard first: the task may schedule the next one, or destroy the owner (and the
+    // guard); the task itself lives until GLib frees it after this returns.
+    static gboolean run(gpointer data) {
+      auto* once = static_cast<Once*>(data);
+      once->guard->id_ = 0;
+      once->task();
+      return G_SOURCE_REMOVE;
+    }
+    static void free(gpointer data) { delete static_cast<Once*>(data); }
+  };
+
+  guint id_ = 0;
+};
 
 // One handler connected to a GObject's signal, disconnected when this goes (or is assigned
 // another): a member of the object whose `this` the handler receives, declared after whatever the
@@ -167,6 +244,24 @@ class CallGuard {
           if (!cancelled(error.get())) (*connected)(connection.get());
         },
         new Connected(std::move(connected)));
+  }
+
+  // Calls a D-Bus method without waiting: `answered(reply, error)` gets the reply, or null and the
+  // error when the call failed; it does not run once the guard cancelled the call. `parameters`
+  // may be a floating reference, which the call takes.
+  template <class Answered>
+  void callMethod(GDBusConnection* connection, const char* name, const char* path, const char* interface,
+                  const char* method, GVariant* parameters, const GVariantType* replyType, Answered answered) {
+    g_dbus_connection_call(
+        connection, name, path, interface, method, parameters, replyType, G_DBUS_CALL_FLAGS_NONE, -1, get(),
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          std::unique_ptr<Answered> answered(static_cast<Answered*>(data));
+          GError* raw = nullptr;
+          GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+          GErrorPtr error(raw);
+          if (!cancelled(error.get())) (*answered)(reply.get(), error.get());
+        },
+        new Answered(std::move(answered)));
   }
 
  private:

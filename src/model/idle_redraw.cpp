@@ -5,25 +5,15 @@ namespace vesk {
 IdleRedraw::IdleRedraw(std::function<void()> redraw, int priority, std::function<bool()> wanted)
     : redraw_(std::move(redraw)), priority_(priority), wanted_(std::move(wanted)) {}
 
-IdleRedraw::~IdleRedraw() { stop(); }
+IdleRedraw::~IdleRedraw() = default;
 
 void IdleRedraw::schedule() {
-  if (source_ != 0 || (wanted_ && !wanted_())) return;
-  source_ = g_idle_add_full(
-      priority_,
-      +[](gpointer data) -> gboolean {
-        auto* self = static_cast<IdleRedraw*>(data);
-        // Cleared first: the redraw may schedule the next one, or destroy the owner (and this).
-        self->source_ = 0;
-        self->redraw_();
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr);
+  if (source_.pending() || (wanted_ && !wanted_())) return;
+  // The redraw may schedule the next one, or destroy the owner (and this).
+  source_.idle(redraw_, priority_);
 }
 
-void IdleRedraw::cancel() {
-  if (source_ != 0) g_source_remove(std::exchange(source_, 0));
-}
+void IdleRedraw::cancel() { source_.remove(); }
 
 void IdleRedraw::stop() {
   cancel();

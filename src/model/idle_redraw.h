@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/glib_handles.h"
 #include "model/published.h"
 
 namespace vesk {
@@ -38,7 +39,7 @@ class IdleRedraw {
   void schedule();
   // Drops a pending redraw: the owner calls it when it redraws directly.
   void cancel();
-  bool pending() const { return source_ != 0; }
+  bool pending() const { return source_.pending(); }
   // Cancels a pending redraw and ends every watch and kept observation.
   void stop();
 
@@ -46,8 +47,8 @@ class IdleRedraw {
   std::function<void()> redraw_;
   int priority_;
   std::function<bool()> wanted_;
-  unsigned source_ = 0;
   std::vector<Subscription> subscriptions_;
+  SourceGuard source_;
 };
 
 }  // namespace vesk

@@ -40,6 +40,7 @@ void centreIn(Gtk::Box& frame, Gtk::Widget& child) {
 }  // namespace
 
 BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_VERTICAL), state_(state) {
+  set_name(WidgetName::content);
   set_vexpand(true);
   webLayer_.set_vexpand(true);
   webLayer_.set_hexpand(true);
@@ -63,11 +64,7 @@ BrowserContent::BrowserContent(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION
   render(true);
 }
 
-BrowserContent::~BrowserContent() {
-  firstDraw_.disconnect();
-  afterFirstDraw_.disconnect();
-  dropHost();
-}
+BrowserContent::~BrowserContent() { dropHost(); }
 
 void BrowserContent::buildErrorLayer() {
   addClasses(errorLayer_, {"vesk-error-layer"});
@@ -247,6 +244,7 @@ void BrowserContent::placeHost(const LinkSite& site) {
   // A new selection gets a new host rather than an updated one.
   dropHost();
   host_ = std::make_unique<BrowserView>(state_.browser, site);
+  host_->set_name(WidgetName::page);
   host_->set_hexpand(true);
   host_->set_vexpand(true);
   webLayer_.add(*host_);

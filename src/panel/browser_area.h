@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "browser/browser_view.h"
+#include "model/scoped_connection.h"
 #include "panel/vesk_view_state.h"
 #include "panel/widgets.h"
 
@@ -28,10 +29,11 @@ class BrowserContent : public Gtk::Box {
   // view host is then let go so that it stops claiming its site.
   void render(bool onScreen);
 
-  BrowserContentKind shownKind() const { return shownKind_; }
-  BrowserView* host() const { return host_.get(); }
-  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the area
+  // itself, the host of the selected site's page while one is placed, the cards over or instead of it.
   struct WidgetName {
+    static constexpr const char* content = "browser-content";
+    static constexpr const char* page = "browser-page";
     static constexpr const char* errorLayer = "error-layer";
     static constexpr const char* errorCard = "error-card";
     static constexpr const char* errorText = "error-text";
@@ -70,8 +72,6 @@ class BrowserContent : public Gtk::Box {
   // follows when both have happened.
   bool drawn_ = false;
   bool lastOnScreen_ = true;
-  sigc::connection firstDraw_;
-  sigc::connection afterFirstDraw_;
   BrowserContentKind shownKind_ = BrowserContentKind::emptyState;
 
   Gtk::Overlay webLayer_;
@@ -97,6 +97,10 @@ class BrowserContent : public Gtk::Box {
   Gtk::Label* permissionText_;
   Gtk::Button* allow_;
   Gtk::Button* block_;
+
+  // Last: they end before anything their handlers use goes.
+  ScopedConnection firstDraw_;
+  ScopedConnection afterFirstDraw_;
 };
 
 class BrowserToolbar : public Gtk::Box {

@@ -45,7 +45,6 @@ class VeskView : public Gtk::Box {
   // Renders now instead of on the next idle (tests, first show).
   void render();
 
-  BrowserContent& browserContent() { return *content_; }
   // The names of the settings header's parts and of the line under both screens while the
   // settings cannot be written (`Gtk::Widget::get_name`), for the inspector and for tests.
   struct WidgetName {
@@ -103,7 +102,7 @@ class VeskView : public Gtk::Box {
   DownloadList* downloads_;
   Gtk::Label saveError_;
 
-  // Published fields notify before they change: render once, on the next idle, after a burst.
+  // Render once, on the next idle, after a burst of changes to what the view shows.
   // It runs before GTK's next frame: a site switch (or any other change) is drawn in the frame
   // that follows it. At the default idle priority a frame already asked for (the key press's own
   // redraw) went first and the new page waited for the one after, a whole frame interval later.

@@ -92,7 +92,7 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
 
   // Escape pressed in the panel. A shortcut recording in progress sees it first (it cancels the
   // recording), so the press is left alone then.
-  escapeHandler_ = services_.keyMonitor.install([weak = lifetime_.handle()](const MonitoredKeyPress& press) {
+  escapeHandler_.emplace(services_.keyMonitor, [weak = lifetime_.handle()](const MonitoredKeyPress& press) {
     VeskViewState* self = weak.get();
     if (!self) return false;
     const KeyEventRecord& key = press.record;
@@ -103,7 +103,7 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
   });
   // Undo and redo in a page's field. The engine binds no keys for them; a page that handles the
   // press itself (an editor with its own undo) keeps it, as only presses it left unhandled come here.
-  editingHandler_ = services_.keyMonitor.install([weak = lifetime_.handle()](const MonitoredKeyPress& press) {
+  editingHandler_.emplace(services_.keyMonitor, [weak = lifetime_.handle()](const MonitoredKeyPress& press) {
     VeskViewState* self = weak.get();
     if (!self || !press.leftByFocus || !self->pageAnswersKeys()) return false;
     const auto command = editingCommandFor(press.record);
@@ -111,13 +111,6 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
     self->browser.runEditingCommand(*command);
     return true;
   });
-}
-
-VeskViewState::~VeskViewState() {
-  lifetime_.end();
-  if (escapeHandler_) services_.keyMonitor.remove(*escapeHandler_);
-  if (editingHandler_) services_.keyMonitor.remove(*editingHandler_);
-  subscriptions_.clear();
 }
 
 void VeskViewState::appeared() {
@@ -245,6 +238,41 @@ void VeskViewState::setSearchFocused(bool focused) {
 void VeskViewState::loginItemChanged(bool enabled, std::optional<std::string> error) {
   loginItemEnabled.set(enabled);
   loginItemError.set(std::move(error));
+}
+
+void VeskViewState::chooseSettingsTab(SettingsTab tab) {
+  settingsTab.set(tab);
+  stopRecordingShortcut();
+}
+
+void VeskViewState::recordShortcut(ShortcutAction action) {
+  recordingAction.set(action);
+  // The recorder is the state's own, so its handler never outlives the state.
+  recorder.start([this, action](const Shortcut& shortcut) {
+    model.changeShortcut(shortcut, action);
+    recordingAction.set(std::nullopt);
+  });
+}
+
+void VeskViewState::stopRecordingShortcut() {
+  recorder.stop();
+  recordingAction.set(std::nullopt);
+}
+
+void VeskViewState::openSiteEditor(std::optional<LinkSite> site) {
+  const bool adding = !site;
+  editing.set(std::move(site));
+  isAdding.set(adding);
+}
+
+void VeskViewState::closeSiteEditor() {
+  isAdding.set(false);
+  editing.set(std::nullopt);
+}
+
+void VeskViewState::siteSaved() {
+  closeSiteEditor();
+  leaveSettings();
 }
 
 std::vector<LinkSite> VeskViewState::matches() const { return matchingSites(model.sites(), query()); }

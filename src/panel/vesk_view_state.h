@@ -71,7 +71,6 @@ class VeskViewState {
  public:
   // Services must outlive the state. `close` hides the panel.
   VeskViewState(AppModel& model, PanelServices services, std::function<void()> close);
-  ~VeskViewState();
   VeskViewState(const VeskViewState&) = delete;
   VeskViewState& operator=(const VeskViewState&) = delete;
 
@@ -79,16 +78,19 @@ class VeskViewState {
   BrowserStore browser;
   ShortcutRecorder recorder;
 
-  Published<std::string> query;
-  Published<std::optional<LinkSite>> editing;  // the site open in the site editor
-  Published<bool> isAdding{false};             // the site editor is open for a new site
-  Published<bool> showSettings{false};
-  Published<bool> showSearch{false};
-  Published<SettingsTab> settingsTab{SettingsTab::general};
-  Published<bool> loginItemEnabled{false};
-  Published<std::optional<std::string>> loginItemError;
-  Published<std::optional<ShortcutAction>> recordingAction;
-  Published<bool> searchFocused{false};
+  // Anyone reads and observes these; only the state's actions below change them.
+  template <class T>
+  using Field = Published<T, VeskViewState>;
+  Field<std::string> query;
+  Field<std::optional<LinkSite>> editing;  // the site open in the site editor
+  Field<bool> isAdding{false};             // the site editor is open for a new site
+  Field<bool> showSettings{false};
+  Field<bool> showSearch{false};
+  Field<SettingsTab> settingsTab{SettingsTab::general};
+  Field<bool> loginItemEnabled{false};
+  Field<std::optional<std::string>> loginItemError;
+  Field<std::optional<ShortcutAction>> recordingAction;  // the Keys row that asked for the recording
+  Field<bool> searchFocused{false};
   // Keyboard focus must move to focusTarget(): the panel was shown, another site selected, the
   // search row or the settings screen closed. The view places it on its next redraw.
   Event<VeskViewState> focusRequested;
@@ -129,6 +131,19 @@ class VeskViewState {
   void leaveSettings() { showSettings.set(false); }
   // Settings: the login item's state after a change was asked for, and the reason it failed.
   void loginItemChanged(bool enabled, std::optional<std::string> error);
+  // Settings: a tab button (also the tab already shown); it ends any recording.
+  void chooseSettingsTab(SettingsTab tab);
+  // Keys tab: records the next combination pressed for `action` (ending any other recording); a
+  // combination captured is handed to the model, which checks and stores it.
+  void recordShortcut(ShortcutAction action);
+  void stopRecordingShortcut();
+  // Websites tab: the site editor opens empty for a new site, or filled from a copy of `site`.
+  void openSiteEditor(std::optional<LinkSite> site);
+  bool siteEditorOpen() const { return isAdding() || editing().has_value(); }
+  // Cancel: the editor closes; the settings screen stays.
+  void closeSiteEditor();
+  // After a successful save: the editor and the settings screen close.
+  void siteSaved();
 
   // Site bar.
   // The page's address while its web view is on screen, else the selected site's name.
@@ -202,10 +217,12 @@ class VeskViewState {
   bool panelVisible_ = false;
   // The count each site's page title starts with, for the sites whose title has one.
   std::map<Uuid, unsigned> titleCounts_;
+  // What reaches the state from outside, ended in reverse order before anything above goes:
+  // observations of the model and of its own fields, the key handlers, and (last, so it ends
+  // first) the lifetime the deferred tasks and the clipboard's answer ask for the state.
   std::vector<Subscription> subscriptions_;
-  std::optional<KeyMonitor::Token> escapeHandler_;
-  std::optional<KeyMonitor::Token> editingHandler_;
-  // Deferred tasks and the key handler reach the state only while it lives.
+  std::optional<InstalledKeyHandler> escapeHandler_;
+  std::optional<InstalledKeyHandler> editingHandler_;
   Lifetime<VeskViewState> lifetime_{this};
 };
 

@@ -21,11 +21,7 @@ WindowedRows::WindowedRows(Gtk::Box& box, int stride, int lastShorterBy, std::fu
   allocated_ = box_.signal_size_allocate().connect([this](Gtk::Allocation&) { updates_.schedule(); });
 }
 
-WindowedRows::~WindowedRows() {
-  scrolled_.disconnect();
-  allocated_.disconnect();
-  updates_.stop();
-}
+WindowedRows::~WindowedRows() = default;
 
 int WindowedRows::heightOf(std::size_t first, std::size_t end) const {
   if (end <= first) return 0;
@@ -97,7 +93,6 @@ void WindowedRows::update() {
   below_.set_size_request(-1, heightOf(end, count_));
   below_.set_visible(end < count_);
   box_.reorder_child(below_, -1);
-  if (changed) changed();
 }
 
 }  // namespace vesk

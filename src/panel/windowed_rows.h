@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/idle_redraw.h"
+#include "model/scoped_connection.h"
 
 namespace vesk {
 
@@ -32,15 +33,8 @@ class WindowedRows {
   // Builds and drops rows so that those in view (and the margin) are built.
   void update();
 
-  // The built rows, in order: their indices and widgets.
-  const std::vector<std::pair<std::size_t, Gtk::Widget*>>& built() const { return built_; }
-  std::size_t count() const { return count_; }
-
   // Rows built beyond each edge of the view.
   static constexpr std::size_t margin = 3;
-
-  // Called after rows were built or dropped.
-  std::function<void()> changed;
 
  private:
   std::pair<std::size_t, std::size_t> wanted();
@@ -56,11 +50,12 @@ class WindowedRows {
   std::size_t count_ = 0;
   std::vector<std::pair<std::size_t, Gtk::Widget*>> built_;
   Gtk::ScrolledWindow* view_ = nullptr;
-  sigc::connection scrolled_;
-  sigc::connection allocated_;
   // Rows are built and dropped outside of layout, at high idle priority: before GTK's next layout
   // and frame, which would otherwise show blank space where the scrolled-to rows belong.
   IdleRedraw updates_{[this] { update(); }, G_PRIORITY_HIGH_IDLE};
+  // The box and its scrolled window may outlive the rows: their handlers end first.
+  ScopedConnection scrolled_;
+  ScopedConnection allocated_;
 };
 
 }  // namespace vesk

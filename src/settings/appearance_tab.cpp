@@ -69,6 +69,7 @@ AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(
     Card& card = cards[i];
     card.theme = allLinkThemes[i];
     card.button = Gtk::manage(new Gtk::Button());
+    card.button->set_name(cardName(card.theme));
     card.button->set_relief(Gtk::RELIEF_NONE);
     card.button->set_focus_on_click(false);
     card.button->set_margin_bottom(9);
@@ -84,6 +85,7 @@ AppearanceTab::AppearanceTab(VeskViewState& state) : SettingsTabView(0), state_(
     texts->pack_start(*styledLabel(detail(card.theme), {"settings-detail"}, LabelFlow::wrapping), Gtk::PACK_SHRINK);
     row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
     card.check = Gtk::manage(new CheckMark(state_.model.store()));
+    card.check->set_name(checkName(card.theme));
     card.check->set_valign(Gtk::ALIGN_CENTER);
     card.check->set_no_show_all(true);
     row->pack_end(*card.check, Gtk::PACK_SHRINK);

@@ -15,6 +15,7 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
   texts->pack_start(*styledLabel(strings::launchAtLoginDetail(), {"settings-detail"}, LabelFlow::wrapping),
                     Gtk::PACK_SHRINK);
   row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+  loginSwitch.set_name(WidgetName::loginSwitch);
   loginSwitch.set_valign(Gtk::ALIGN_CENTER);
   setAccessibleName(loginSwitch, strings::launchAtLogin());
   row->pack_end(loginSwitch, Gtk::PACK_SHRINK);
@@ -28,6 +29,7 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
   });
 
   message = styledLabel("", {"settings-login-error"}, LabelFlow::wrapping);
+  message->set_name(WidgetName::message);
   message->set_margin_top(7);
   message->set_no_show_all(true);
   pack_start(*message, Gtk::PACK_SHRINK);
@@ -37,6 +39,7 @@ GeneralTab::GeneralTab(VeskViewState& state, SettingsServices& services)
   pack_start(*note, Gtk::PACK_SHRINK);
 
   quitButton = Gtk::manage(new Gtk::Button(std::string(strings::quitVesk())));
+  quitButton->set_name(WidgetName::quitButton);
   quitButton->set_relief(Gtk::RELIEF_NONE);
   quitButton->set_halign(Gtk::ALIGN_START);
   quitButton->set_margin_top(20);

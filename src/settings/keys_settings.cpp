@@ -7,41 +7,33 @@ std::string_view shortcutDescription(ShortcutAction action) {
 }
 
 bool ShortcutRows::isRecording(ShortcutAction action) const {
-  return recorder_.isRecording.get() && recordingAction_.get() == action;
+  return state_.recorder.isRecording() && state_.recordingAction() == action;
 }
 
 std::string ShortcutRows::caption(ShortcutAction action) const {
   if (isRecording(action)) return std::string(strings::pressKeys());
-  if (auto shortcut = model_.shortcutFor(action)) return shortcut->displayText();
+  if (auto shortcut = state_.model.shortcutFor(action)) return shortcut->displayText();
   return std::string(strings::setKeys());
 }
 
 std::optional<std::string> ShortcutRows::sessionNotice() const {
-  if (model_.globalKeysOffered()) return std::nullopt;
+  if (state_.model.globalKeysOffered()) return std::nullopt;
   return strings::globalKeysUnavailable();
 }
 
 bool ShortcutRows::hasClearButton(ShortcutAction action) const {
-  return action != ShortcutAction::show && model_.shortcutFor(action).has_value();
+  return action != ShortcutAction::show && state_.model.shortcutFor(action).has_value();
 }
 
 void ShortcutRows::pressSetButton(ShortcutAction action) {
   if (isRecording(action)) {
-    recorder_.stop();
-    recordingAction_.set(std::nullopt);
+    state_.stopRecordingShortcut();
     return;
   }
-  recordingAction_.set(action);
-  // The handler keeps its own copy of the references (model, recorder, panel state), which live as
-  // long as the panel; the widgets holding this object may be gone by the time keys are pressed.
-  recorder_.start([rows = *this, action](const Shortcut& shortcut) mutable { rows.captured(action, shortcut); });
+  // The state records: the widgets holding this object may be gone by the time keys are pressed.
+  state_.recordShortcut(action);
 }
 
-void ShortcutRows::pressClearButton(ShortcutAction action) { model_.removeShortcut(action); }
-
-void ShortcutRows::captured(ShortcutAction action, const Shortcut& shortcut) {
-  model_.changeShortcut(shortcut, action);
-  recordingAction_.set(std::nullopt);
-}
+void ShortcutRows::pressClearButton(ShortcutAction action) { state_.model.removeShortcut(action); }
 
 }  // namespace vesk

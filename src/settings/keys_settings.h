@@ -1,15 +1,13 @@
 // The rows of the Keys tab: what each row shows and what its buttons do, in plain C++ over the
-// model, the panel's shortcut recorder and the action whose row asked for a recording.
+// panel's state (the model, its shortcut recorder and the row that asked for a recording).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "hotkeys/shortcut_recorder.h"
-#include "model/app_model.h"
-#include "model/published.h"
 #include "model/strings.h"
+#include "panel/vesk_view_state.h"
 
 namespace vesk {
 
@@ -18,8 +16,7 @@ std::string_view shortcutDescription(ShortcutAction action);
 
 class ShortcutRows {
  public:
-  ShortcutRows(AppModel& model, ShortcutRecorder& recorder, Published<std::optional<ShortcutAction>>& recordingAction)
-      : model_(model), recorder_(recorder), recordingAction_(recordingAction) {}
+  explicit ShortcutRows(VeskViewState& state) : state_(state) {}
 
   // The recorder is running and this row asked for it last.
   bool isRecording(ShortcutAction action) const;
@@ -35,13 +32,9 @@ class ShortcutRows {
   // ends any other row's recording).
   void pressSetButton(ShortcutAction action);
   void pressClearButton(ShortcutAction action);
-  // What the recorder calls with a captured combination for `action`.
-  void captured(ShortcutAction action, const Shortcut& shortcut);
 
  private:
-  AppModel& model_;
-  ShortcutRecorder& recorder_;
-  Published<std::optional<ShortcutAction>>& recordingAction_;
+  VeskViewState& state_;
 };
 
 }  // namespace vesk

@@ -3,11 +3,11 @@
 
 namespace vesk {
 
-KeysTab::KeysTab(VeskViewState& state)
-    : SettingsTabView(10), state_(state), logic_(state.model, state.recorder, state.recordingAction) {
+KeysTab::KeysTab(VeskViewState& state) : SettingsTabView(10), state_(state), logic_(state) {
   pack_start(*sectionLabel(strings::shortcutsSection()), Gtk::PACK_SHRINK);
 
   sessionNotice = styledLabel("", {"settings-detail"}, LabelFlow::wrapping);
+  sessionNotice->set_name(WidgetName::sessionNotice);
   sessionNotice->set_selectable(true);  // the commands are there to be copied
   sessionNotice->set_no_show_all(true);
   pack_start(*sessionNotice, Gtk::PACK_SHRINK);
@@ -24,6 +24,7 @@ KeysTab::KeysTab(VeskViewState& state)
     box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
     row.setButton = Gtk::manage(new Gtk::Button());
+    row.setButton->set_name(setButtonName(row.action));
     row.setButton->set_valign(Gtk::ALIGN_CENTER);
     row.setButton->set_focus_on_click(false);
     row.setButton->signal_clicked().connect([this, action = row.action] { logic_.pressSetButton(action); });
@@ -31,6 +32,7 @@ KeysTab::KeysTab(VeskViewState& state)
 
     if (row.action != ShortcutAction::show) {
       row.clearButton = IconButtonStyle::make("xmark", strings::clearShortcut());
+      row.clearButton->set_name(clearButtonName(row.action));
       row.clearButton->set_no_show_all(true);
       row.clearButton->signal_clicked().connect([this, action = row.action] { logic_.pressClearButton(action); });
       box->pack_start(*row.clearButton, Gtk::PACK_SHRINK);
@@ -39,6 +41,7 @@ KeysTab::KeysTab(VeskViewState& state)
   }
 
   error = styledLabel("", {"settings-shortcut-error"}, LabelFlow::wrapping);
+  error->set_name(WidgetName::error);
   error->set_margin_top(4);
   error->set_no_show_all(true);
   pack_start(*error, Gtk::PACK_SHRINK);

@@ -33,12 +33,14 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
     addClasses(*header, {"settings-value-row"});
     header->pack_start(*styledLabel(range.label(), {}, LabelFlow::leading), Gtk::PACK_EXPAND_WIDGET);
     card.value = styledLabel("", {"settings-value"}, LabelFlow::leading);
+    card.value->set_name(valueName(card.slider));
     card.value->set_xalign(1);
     header->pack_end(*card.value, Gtk::PACK_SHRINK);
     stack->pack_start(*header, Gtk::PACK_SHRINK);
 
     auto adjustment = Gtk::Adjustment::create(range.lower, range.lower, range.upper, range.step, range.step, 0);
     card.scale = Gtk::manage(new SettingsSlider(adjustment));
+    card.scale->set_name(scaleName(card.slider));
     card.scale->set_draw_value(false);
     card.scale->set_digits(card.slider == PanelSlider::zoom ? 2 : 0);
     card.scale->set_round_digits(-1);  // positions come from snapping to the steps, not from rounding
@@ -52,6 +54,7 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   }
 
   resetButton = Gtk::manage(new Gtk::Button(std::string(strings::resetPanel())));
+  resetButton->set_name(WidgetName::resetButton);
   resetButton->set_halign(Gtk::ALIGN_START);
   resetButton->signal_clicked().connect([this] { resetPanel(state_.model); });
   pack_start(*resetButton, Gtk::PACK_SHRINK);

@@ -13,11 +13,4 @@ int contentSpacing(SettingsTab tab) {
   }
 }
 
-void chooseSettingsTab(Published<SettingsTab>& settingsTab, ShortcutRecorder& recorder,
-                       Published<std::optional<ShortcutAction>>& recordingAction, SettingsTab tab) {
-  settingsTab.set(tab);
-  recorder.stop();
-  recordingAction.set(std::nullopt);
-}
-
 }  // namespace vesk

@@ -45,8 +45,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
     ellipsizeCaption(*button);
     addClasses(*button, {"settings-tab"});
     button->set_name(tabButtonName(tab));
-    button->signal_clicked().connect(
-        [this, tab] { chooseSettingsTab(state_.settingsTab, state_.recorder, state_.recordingAction, tab); });
+    button->signal_clicked().connect([this, tab] { state_.chooseSettingsTab(tab); });
     tabButtons_[tab] = button;
     strip_.pack_start(*button, Gtk::PACK_EXPAND_WIDGET);
   }

@@ -44,9 +44,6 @@ class SettingsScreen : public Gtk::ScrolledWindow {
   // Redraws now what changed since the last redraw (normally done on the next idle).
   void refresh();
 
-  // The tab shown now (it follows the state's tab on the next refresh).
-  SettingsTab shownTab() const { return shownTab_; }
-
   // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the
   // shown tab's content, and one button per tab in the strip.
   struct WidgetName {

@@ -15,7 +15,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "model/strings.h"
 #include "panel/widgets.h"
@@ -32,17 +34,33 @@ Gtk::Label* sectionLabel(std::string_view title);
 // A managed settings card holding `child`, padded on all sides.
 Gtk::Box* settingsCard(Gtk::Widget* child, int padding = 13);
 
+// The name of one of a row of like parts: "keys-set-button-1".
+template <class Key>
+std::string partName(std::string_view part, Key key) {
+  if constexpr (std::is_arithmetic_v<Key>)
+    return std::string(part) + "-" + std::to_string(key);
+  else
+    return std::string(part) + "-" + std::string(key);
+}
+
 class GeneralTab final : public SettingsTabView {
  public:
   GeneralTab(VeskViewState& state, SettingsServices& services);
   void refresh() override;
 
-  Gtk::Switch loginSwitch;
-  Gtk::Label* message = nullptr;
-  Gtk::Button* quitButton = nullptr;
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* loginSwitch = "general-login-switch";
+    static constexpr const char* message = "general-login-message";
+    static constexpr const char* quitButton = "general-quit-button";
+  };
 
  private:
   void requested(bool on);
+
+  Gtk::Switch loginSwitch;
+  Gtk::Label* message = nullptr;
+  Gtk::Button* quitButton = nullptr;
 
   VeskViewState& state_;
   SettingsServices& services_;
@@ -53,6 +71,16 @@ class KeysTab final : public SettingsTabView {
   explicit KeysTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // action's buttons (`partName`), the model's message and the session's notice.
+  static std::string setButtonName(ShortcutAction action) { return partName("keys-set-button", rawValue(action)); }
+  static std::string clearButtonName(ShortcutAction action) { return partName("keys-clear-button", rawValue(action)); }
+  struct WidgetName {
+    static constexpr const char* error = "keys-error";
+    static constexpr const char* sessionNotice = "keys-session-notice";
+  };
+
+ private:
   struct Row {
     ShortcutAction action;
     Gtk::Button* setButton = nullptr;
@@ -61,8 +89,6 @@ class KeysTab final : public SettingsTabView {
   std::array<Row, 3> rows;
   Gtk::Label* error = nullptr;
   Gtk::Label* sessionNotice = nullptr;  // where the session offers no global keys
-
- private:
   VeskViewState& state_;
   ShortcutRows logic_;
 };
@@ -72,16 +98,24 @@ class PanelTab final : public SettingsTabView {
   explicit PanelTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // slider with the value shown above it, and the reset button.
+  static std::string scaleName(PanelSlider slider) { return partName("panel-slider", static_cast<int>(slider)); }
+  static std::string valueName(PanelSlider slider) { return partName("panel-value", static_cast<int>(slider)); }
+  struct WidgetName {
+    static constexpr const char* resetButton = "panel-reset-button";
+  };
+
+ private:
   struct Card {
     PanelSlider slider;
     Gtk::Label* value = nullptr;
     Gtk::Scale* scale = nullptr;
   };
+  void changed(Card& card);
+
   std::array<Card, 3> cards;
   Gtk::Button* resetButton = nullptr;
-
- private:
-  void changed(Card& card);
 
   VeskViewState& state_;
   bool syncing_ = false;
@@ -94,7 +128,21 @@ class SiteEditor final : public Gtk::Box {
 
   // The site open in the form may have changed: refills the fields when its identity did.
   void setExisting(std::optional<LinkSite> existing);
-  const SiteEditorState& editorState() const { return state_; }
+
+  // The names of the editor and its parts (`Gtk::Widget::get_name`), for the inspector and for tests.
+  struct WidgetName {
+    static constexpr const char* editor = "site-editor";
+    static constexpr const char* title = "site-editor-title";
+    static constexpr const char* nameField = "site-editor-name";
+    static constexpr const char* addressField = "site-editor-address";
+    static constexpr const char* error = "site-editor-error";
+    static constexpr const char* cancelButton = "site-editor-cancel-button";
+    static constexpr const char* saveButton = "site-editor-save-button";
+  };
+
+ private:
+  void fill();
+  void save();
 
   Gtk::Label title;
   Gtk::Entry nameField;
@@ -102,10 +150,6 @@ class SiteEditor final : public Gtk::Box {
   Gtk::Label error;
   Gtk::Button cancelButton;
   Gtk::Button saveButton;
-
- private:
-  void fill();
-  void save();
 
   SiteEditorState state_;
   std::function<void()> cancel_;
@@ -118,39 +162,37 @@ class WebsitesTab final : public SettingsTabView {
   explicit WebsitesTab(VeskViewState& state);
   void refresh() override;
 
-  // The rows built: those in view and a few beyond (see WindowedRows).
-  struct Row {
-    LinkSite site;
-    std::size_t index = 0;  // in the model's list
-    Gtk::Label* name = nullptr;
-    Gtk::Button* up = nullptr;
-    Gtk::Button* down = nullptr;
-    Gtk::Button* edit = nullptr;
-    Gtk::Button* remove = nullptr;
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: the list,
+  // each row built (those in view and a few beyond, see WindowedRows) with its line, name, buttons
+  // and the divider under all but the last, and the add button.
+  struct WidgetName {
+    static constexpr const char* list = "websites-list";
+    static constexpr const char* row = "websites-row";
+    static constexpr const char* rowLine = "websites-row-line";
+    static constexpr const char* rowName = "websites-row-name";
+    static constexpr const char* upButton = "websites-row-up-button";
+    static constexpr const char* downButton = "websites-row-down-button";
+    static constexpr const char* editButton = "websites-row-edit-button";
+    static constexpr const char* removeButton = "websites-row-remove-button";
+    static constexpr const char* divider = "websites-row-divider";
+    static constexpr const char* addButton = "websites-add-button";
+    // The sites with stored permission answers: a row each with the line listing them and the
+    // button that forgets them.
+    static constexpr const char* permissionRow = "websites-permission-row";
+    static constexpr const char* permissionSummary = "websites-permission-summary";
+    static constexpr const char* resetPermissionsButton = "websites-reset-permissions-button";
   };
-  std::vector<Row> rows;
-  std::size_t dividerCount = 0;  // dividers among the built rows
-  Gtk::Box list;
-  Gtk::Button* addButton = nullptr;
-  SiteEditor* editor = nullptr;
-  // The sites with stored permission answers: one line listing them and a button that forgets them.
-  struct PermissionRow {
-    SitePermissionLine line;
-    Gtk::Label* summary = nullptr;
-    Gtk::Button* reset = nullptr;
-  };
-  std::vector<PermissionRow> permissionRows;
 
  private:
   void rebuildList();
   void rebuildPermissions();
   Gtk::Widget* buildRow(std::size_t index);
-  void rowsChanged();
 
+  Gtk::Box list;
+  Gtk::Button* addButton = nullptr;
+  SiteEditor* editor = nullptr;
   VeskViewState& state_;
-  WebsiteFormBinding form_;
   std::unique_ptr<WindowedRows> windowed_;
-  std::map<Gtk::Widget*, Row> made_;
   Gtk::Box editorSlot_{Gtk::ORIENTATION_VERTICAL, 0};
   std::vector<LinkSite> shownSites_;
   bool listBuilt_ = false;
@@ -164,6 +206,12 @@ class AppearanceTab final : public SettingsTabView {
   explicit AppearanceTab(VeskViewState& state);
   void refresh() override;
 
+  // The names of its parts (`Gtk::Widget::get_name`), for the inspector and for tests: each
+  // theme's card and the check on the current one.
+  static std::string cardName(LinkTheme theme) { return partName("appearance-card", rawValue(theme)); }
+  static std::string checkName(LinkTheme theme) { return partName("appearance-check", rawValue(theme)); }
+
+ private:
   struct Card {
     LinkTheme theme;
     Gtk::Button* button = nullptr;
@@ -171,7 +219,6 @@ class AppearanceTab final : public SettingsTabView {
   };
   std::array<Card, 3> cards;
 
- private:
   VeskViewState& state_;
 };
 

@@ -12,27 +12,6 @@ std::optional<Uuid> idOf(const std::optional<LinkSite>& site) {
 
 }  // namespace
 
-void WebsiteFormBinding::add() const {
-  editing.set(std::nullopt);
-  isAdding.set(true);
-}
-
-void WebsiteFormBinding::edit(const LinkSite& site) const {
-  editing.set(site);
-  isAdding.set(false);
-}
-
-void WebsiteFormBinding::cancel() const {
-  isAdding.set(false);
-  editing.set(std::nullopt);
-}
-
-void WebsiteFormBinding::saved() const {
-  isAdding.set(false);
-  editing.set(std::nullopt);
-  if (closeSettings) closeSettings();
-}
-
 std::string siteRowHost(const LinkSite& site) {
   auto host = site.host();
   return host.empty() ? site.address : host;

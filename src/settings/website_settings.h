@@ -1,36 +1,17 @@
-// The Websites tab in plain C++: the list rows' rules, the add/edit form's open state, and the
-// site editor's own state with its refill and save rules.
+// The Websites tab in plain C++: the list rows' rules and the site editor's own state with its
+// refill and save rules. Whether the editor is open, and for which site, is the panel state's
+// (`VeskViewState::openSiteEditor`).
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/app_model.h"
-#include "model/published.h"
 #include "model/strings.h"
 
 namespace vesk {
-
-// The panel's state that the Websites tab reads and changes.
-struct WebsiteFormBinding {
-  Published<std::optional<LinkSite>>& editing;
-  Published<bool>& isAdding;
-  // Leaves the settings screen for the browsing screen.
-  std::function<void()> closeSettings;
-
-  bool isOpen() const { return isAdding.get() || editing.get().has_value(); }
-  // The add button: the form opens empty for a new site (nothing changes when it already is).
-  void add() const;
-  // The pencil of `site`: the form opens filled from a copy of `site`.
-  void edit(const LinkSite& site) const;
-  // Cancel: the form closes; the settings screen stays.
-  void cancel() const;
-  // After a successful save: the form and the settings screen close.
-  void saved() const;
-};
 
 // The second line of a site row: the address's host, or the whole address when it has none.
 std::string siteRowHost(const LinkSite& site);

@@ -20,10 +20,17 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
       state_(model, std::move(existing)),
       cancel_(std::move(cancel)),
       saved_(std::move(saved)) {
+  set_name(WidgetName::editor);
   addClasses(*this, {"settings-card"});
   auto* stack = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 10));
   setMargins(*stack, 13);
 
+  title.set_name(WidgetName::title);
+  nameField.set_name(WidgetName::nameField);
+  addressField.set_name(WidgetName::addressField);
+  error.set_name(WidgetName::error);
+  cancelButton.set_name(WidgetName::cancelButton);
+  saveButton.set_name(WidgetName::saveButton);
   setLabelFlow(title, LabelFlow::leading);
   addClasses(title, {"settings-form-title"});
   stack->pack_start(title, Gtk::PACK_SHRINK);
@@ -91,19 +98,16 @@ void SiteEditor::save() {
 
 // ---- The tab ---------------------------------------------------------------------------------
 
-WebsitesTab::WebsitesTab(VeskViewState& state)
-    : SettingsTabView(0),
-      list(Gtk::ORIENTATION_VERTICAL, 0),
-      state_(state),
-      form_{state.editing, state.isAdding, [&state] { state.leaveSettings(); }} {
+WebsitesTab::WebsitesTab(VeskViewState& state) : SettingsTabView(0), list(Gtk::ORIENTATION_VERTICAL, 0), state_(state) {
   pack_start(*sectionLabel(strings::websitesSection()), Gtk::PACK_SHRINK);
 
+  list.set_name(WidgetName::list);
   addClasses(list, {"settings-card", "settings-site-list"});
   pack_start(list, Gtk::PACK_SHRINK);
   windowed_ = std::make_unique<WindowedRows>(list, rowHeight + 1, 1, [this](std::size_t i) { return buildRow(i); });
-  windowed_->changed = [this] { rowsChanged(); };
 
   addButton = Gtk::manage(new Gtk::Button());
+  addButton->set_name(WidgetName::addButton);
   auto* label = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 6));
   label->set_halign(Gtk::ALIGN_CENTER);
   label->pack_start(*symbolImage("plus", 12), Gtk::PACK_SHRINK);
@@ -112,7 +116,7 @@ WebsitesTab::WebsitesTab(VeskViewState& state)
   addButton->set_hexpand(true);
   addButton->set_margin_top(12);
   addButton->set_focus_on_click(false);
-  addButton->signal_clicked().connect([this] { form_.add(); });
+  addButton->signal_clicked().connect([this] { state_.openSiteEditor(std::nullopt); });
   pack_start(*addButton, Gtk::PACK_SHRINK);
 
   editorSlot_.set_margin_top(17);
@@ -141,10 +145,10 @@ void WebsitesTab::rebuildPermissions() {
   }
   // The rows are managed: taken out of the list, they are gone.
   for (auto* child : permissionList_.get_children()) permissionList_.remove(*child);
-  permissionRows.clear();
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const auto& line = lines[i];
     auto* box = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 11);
+    box->set_name(WidgetName::permissionRow);
     box->set_margin_start(12);
     box->set_margin_end(12);
     auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 2));
@@ -153,12 +157,14 @@ void WebsitesTab::rebuildPermissions() {
     texts->set_margin_bottom(8);
     auto* name = styledLabel(line.site.shownName(), {"settings-row-title"}, LabelFlow::ellipsized);
     auto* summary = styledLabel(line.summary, {"settings-detail"}, LabelFlow::wrapping);
+    summary->set_name(WidgetName::permissionSummary);
     for (Gtk::Label* label : {name, summary}) {
       label->set_width_chars(1);
       texts->pack_start(*label, Gtk::PACK_SHRINK);
     }
     box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
     auto* reset = Gtk::manage(new Gtk::Button(std::string(strings::resetPermissions())));
+    reset->set_name(WidgetName::resetPermissionsButton);
     reset->set_valign(Gtk::ALIGN_CENTER);
     reset->set_focus_on_click(false);
     setAccessibleName(*reset, strings::resetPermissionsOf(line.site.shownName()));
@@ -171,7 +177,6 @@ void WebsitesTab::rebuildPermissions() {
       permissionList_.pack_start(*rule, Gtk::PACK_SHRINK);
     }
     permissionList_.pack_start(*box, Gtk::PACK_SHRINK);
-    permissionRows.push_back({line, summary, reset});
   }
   permissionList_.show_all_children();
   permissionList_.set_visible(!lines.empty());
@@ -182,9 +187,10 @@ void WebsitesTab::rebuildPermissions() {
 Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   const auto& sites = state_.model.sites();
   const LinkSite& site = sites[index];
-  Row row{site, index};
   auto* entry = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 0));
+  entry->set_name(WidgetName::row);
   auto* box = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 11));
+  box->set_name(WidgetName::rowLine);
   // Every row is one line of name over one line of host, so all rows are equally high and only
   // those in view need to exist.
   box->set_size_request(-1, rowHeight);
@@ -197,51 +203,44 @@ Gtk::Widget* WebsitesTab::buildRow(std::size_t index) {
   texts->set_valign(Gtk::ALIGN_CENTER);
   texts->set_margin_top(6);
   texts->set_margin_bottom(6);
-  row.name = styledLabel(site.shownName(), {"settings-row-title"}, LabelFlow::ellipsized);
+  auto* name = styledLabel(site.shownName(), {"settings-row-title"}, LabelFlow::ellipsized);
+  name->set_name(WidgetName::rowName);
   auto* host =
       styledLabel(text::shownOnOneLine(siteRowHost(site), shownNameLength), {"settings-detail"}, LabelFlow::ellipsized);
-  for (Gtk::Label* label : {row.name, host}) {
+  for (Gtk::Label* label : {name, host}) {
     label->set_width_chars(1);  // the row's width decides where the text is cut
     texts->pack_start(*label, Gtk::PACK_SHRINK);
   }
   box->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
 
-  row.up = IconButtonStyle::make("arrow.up", strings::moveUp());
-  row.up->set_sensitive(!isFirstSite(state_.model, site));
-  row.up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
-  row.down = IconButtonStyle::make("arrow.down", strings::moveDown());
-  row.down->set_sensitive(!isLastSite(state_.model, site));
-  row.down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
-  row.edit = IconButtonStyle::make("pencil", editTooltip(site));
-  row.edit->signal_clicked().connect([this, site] { form_.edit(site); });
-  row.remove = IconButtonStyle::make("trash", removeTooltip(site));
-  row.remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
+  auto* up = IconButtonStyle::make("arrow.up", strings::moveUp());
+  up->set_name(WidgetName::upButton);
+  up->set_sensitive(!isFirstSite(state_.model, site));
+  up->signal_clicked().connect([this, site] { state_.model.move(site, -1); });
+  auto* down = IconButtonStyle::make("arrow.down", strings::moveDown());
+  down->set_name(WidgetName::downButton);
+  down->set_sensitive(!isLastSite(state_.model, site));
+  down->signal_clicked().connect([this, site] { state_.model.move(site, 1); });
+  auto* edit = IconButtonStyle::make("pencil", editTooltip(site));
+  edit->set_name(WidgetName::editButton);
+  edit->signal_clicked().connect([this, site] { state_.openSiteEditor(site); });
+  auto* remove = IconButtonStyle::make("trash", removeTooltip(site));
+  remove->set_name(WidgetName::removeButton);
+  remove->signal_clicked().connect([this, site] { state_.model.remove(site); });
   // Children of the row like the rest, so they stand as far apart.
-  for (auto* button : {row.up, row.down, row.edit, row.remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
+  for (auto* button : {up, down, edit, remove}) box->pack_start(*button, Gtk::PACK_SHRINK);
 
   box->set_margin_start(12);
   box->set_margin_end(12);
   entry->pack_start(*box, Gtk::PACK_SHRINK);
   if (index + 1 != sites.size()) {
     auto* rule = divider();
+    rule->set_name(WidgetName::divider);
     rule->set_margin_start(12);
     rule->set_margin_end(12);
     entry->pack_start(*rule, Gtk::PACK_SHRINK);
   }
-  made_[entry] = row;
   return entry;
-}
-
-void WebsitesTab::rowsChanged() {
-  rows.clear();
-  dividerCount = 0;
-  std::map<Gtk::Widget*, Row> kept;
-  for (const auto& [index, widget] : windowed_->built()) {
-    rows.push_back(made_.at(widget));
-    kept.emplace(widget, rows.back());
-    if (index + 1 != windowed_->count()) ++dividerCount;
-  }
-  made_ = std::move(kept);
 }
 
 void WebsitesTab::rebuildList() {
@@ -257,7 +256,7 @@ void WebsitesTab::refresh() {
   if (!listBuilt_ || shownSites_ != state_.model.sites()) rebuildList();
   rebuildPermissions();
 
-  if (!form_.isOpen()) {
+  if (!state_.siteEditorOpen()) {
     if (editor) {
       editorSlot_.remove(*editor);
       editor = nullptr;
@@ -267,7 +266,7 @@ void WebsitesTab::refresh() {
   }
   if (!editor) {
     editor = Gtk::manage(new SiteEditor(
-        state_.model, state_.editing(), [this] { form_.cancel(); }, [this] { form_.saved(); }));
+        state_.model, state_.editing(), [this] { state_.closeSiteEditor(); }, [this] { state_.siteSaved(); }));
     editorSlot_.pack_start(*editor, Gtk::PACK_SHRINK);
     editor->show_all();
   } else {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "model/glib_handles.h"
+
 namespace vesk {
 namespace {
 
@@ -87,12 +89,11 @@ struct BarClickCatcher::Connection {
   wl_pointer* pointer = nullptr;
   wl_surface* pointerSurface = nullptr;  // ours under the pointer, if any
   std::vector<std::unique_ptr<Strip>> strips;
-  guint watch = 0;
-  guint clickSource = 0;
+  // Removed as the connection goes: nothing is read from the display or told after that.
+  SourceGuard watch;
+  SourceGuard clickSource;
 
   ~Connection() {
-    if (watch) g_source_remove(watch);
-    if (clickSource) g_source_remove(clickSource);
     for (auto& strip : strips) destroyStrip(*strip);
     if (pointer) wl_pointer_destroy(pointer);
     if (seat) wl_seat_destroy(seat);
@@ -147,22 +148,17 @@ struct BarClickCatcher::Connection {
         [](void*, wl_seat*, const char*) {},
     };
     wl_seat_add_listener(seat, &seatListener, this);
-    watch = g_unix_fd_add(wl_display_get_fd(display), static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP),
-                          &Connection::readable, this);
+    watch.adopt(g_unix_fd_add(wl_display_get_fd(display), static_cast<GIOCondition>(G_IO_IN | G_IO_ERR | G_IO_HUP),
+                              &Connection::readable, this));
     return wl_display_roundtrip(display) >= 0;
   }
 
   // The owner may end this connection when told; never inside libwayland's dispatch.
   void clickedLater() {
-    if (clickSource) return;
-    clickSource = g_idle_add(
-        [](gpointer data) {
-          auto* self = static_cast<Connection*>(data);
-          self->clickSource = 0;
-          if (self->owner->clicked_) self->owner->clicked_();
-          return G_SOURCE_REMOVE;
-        },
-        this);
+    if (clickSource.pending()) return;
+    clickSource.idle([this] {
+      if (owner->clicked_) owner->clicked_();
+    });
   }
 
   // Only version 1 of wl_seat is bound, so only these events of the pointer ever arrive.
@@ -187,7 +183,7 @@ struct BarClickCatcher::Connection {
     auto* self = static_cast<Connection*>(data);
     if ((condition & (G_IO_ERR | G_IO_HUP)) || wl_display_dispatch(self->display) < 0) {
       // The compositor went away: nothing more to catch.
-      self->watch = 0;
+      self->watch.finished();
       return G_SOURCE_REMOVE;
     }
     wl_display_flush(self->display);

@@ -75,17 +75,13 @@ DesktopColorScheme::DesktopColorScheme(GDBusConnection* connection, std::functio
                                                    this, nullptr));
   // Asked once, without waiting: until the answer comes the GTK theme decides. A desktop without
   // the portal answers with an error, which leaves it at that.
-  g_dbus_connection_call(
-      connection_, portalName, portalPath, settingsInterface, "Read", g_variant_new("(ss)", appearance, colorSchemeKey),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
-        if (!reply) return;  // also when cancelled: `data` may be gone then
-        auto* self = static_cast<DesktopColorScheme*>(data);
-        self->portalValue_ = colorSchemeValue(reply.get());
-        self->update();
-      },
-      this);
+  calls_.callMethod(connection_, portalName, portalPath, settingsInterface, "Read",
+                    g_variant_new("(ss)", appearance, colorSchemeKey), G_VARIANT_TYPE("(v)"),
+                    [this](GVariant* reply, const GError*) {
+                      if (!reply) return;
+                      portalValue_ = colorSchemeValue(reply);
+                      update();
+                    });
 }
 
 DesktopColorScheme::~DesktopColorScheme() = default;

@@ -142,18 +142,14 @@ GtkPanelWindow::GtkPanelWindow() {
   closesOnFocusLoss_ = session.waylandSession();
   if (session.gnomeShell) startDesktopCatcher();
   if (closesOnFocusLoss_) {
-    window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
+    focusOut_ = window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
       focusOut();
       return false;
     });
   }
 }
 
-GtkPanelWindow::~GtkPanelWindow() {
-  focusCheck_.disconnect();
-  barHide_.disconnect();
-  barDelay_.disconnect();
-}
+GtkPanelWindow::~GtkPanelWindow() = default;
 
 void GtkPanelWindow::watchOverview(bool watch) {
   overviewWatch_.end();
@@ -227,7 +223,6 @@ void GtkPanelWindow::showDesktopCatcher() {
 void GtkPanelWindow::focusOut() {
   // The focus moves on a moment later to the panel's own menu or dialog, if it was one of them
   // that took it: decide once events have settled.
-  focusCheck_.disconnect();
   focusCheck_ = Glib::signal_idle().connect([this] {
     if (isShown() && !window_.has_toplevel_focus() && !ownWindowHasFocus() && onFocusLost) onFocusLost();
     return false;
@@ -348,7 +343,6 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
 void GtkPanelWindow::coverBars() {
   // The tray icon is in a bar: the second click of a double click on it (which opens the tray
   // menu) must still reach it, so the strips come only once the double-click time has passed.
-  barDelay_.disconnect();
   barDelay_ = Glib::signal_timeout().connect(
       [this] {
         askWhereTheBarsAre();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/glib_handles.h"
+#include "model/scoped_connection.h"
 #include "shell/bar_click_catcher.h"
 #include "shell/geometry.h"
 #include "shell/layer_keyboard.h"
@@ -86,7 +87,6 @@ class GtkPanelWindow final : public PanelWindow {
   bool layerShell_ = false;
   bool dialogsOpen_ = false;
   bool closesOnFocusLoss_ = false;
-  sigc::connection focusCheck_;
   // Takes clicks outside the shown panel: on a layer, a layer surface over everything but the
   // panel; through Xwayland under GNOME Shell, a desktop window under every window.
   Gtk::Window catcher_;
@@ -95,8 +95,6 @@ class GtkPanelWindow final : public PanelWindow {
   std::unique_ptr<BarClickCatcher> barCatcher_;
   std::string swaySocket_;
   CallGuard barQuestion_;  // the pending question to sway, cancelled on hide
-  sigc::connection barHide_;
-  sigc::connection barDelay_;  // the strips wait for the double-click time after a show
   void coverBars();
   void askWhereTheBarsAre();
   void placeLayer(const std::optional<ScreenRect>& anchor);
@@ -113,6 +111,12 @@ class GtkPanelWindow final : public PanelWindow {
   // Sends a click on the catcher to onFocusLost.
   void catchClicks();
   bool ownWindowHasFocus() const;
+
+  // Last: they end before anything their handlers use goes (the window may still hide as it goes).
+  ScopedConnection focusOut_;
+  ScopedConnection focusCheck_;
+  ScopedConnection barHide_;
+  ScopedConnection barDelay_;  // the strips wait for the double-click time after a show
 };
 
 }  // namespace vesk

@@ -13,10 +13,6 @@ LayerKeyboardClaim::LayerKeyboardClaim(GtkWindow* window, std::function<void()> 
       focused_(SignalConnection::connect(window_, "focus-in-event", G_CALLBACK(&LayerKeyboardClaim::onFocusIn), this)) {
 }
 
-LayerKeyboardClaim::~LayerKeyboardClaim() {
-  if (flipSource_) g_source_remove(flipSource_);
-}
-
 void LayerKeyboardClaim::start(int attempts) {
   gtk_layer_set_keyboard_mode(window_, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
   attemptsLeft_ = attempts;
@@ -26,20 +22,16 @@ void LayerKeyboardClaim::onDraw(GtkWidget*, cairo_t*, gpointer self) {
   auto* claim = static_cast<LayerKeyboardClaim*>(self);
   if (claim->attemptsLeft_ <= 0 || gtk_window_has_toplevel_focus(claim->window_)) return;
   // The mode changes on the next idle, after this frame is on screen.
-  if (claim->flipSource_) g_source_remove(claim->flipSource_);
-  claim->flipSource_ = g_idle_add(&LayerKeyboardClaim::flip, claim);
+  claim->flipSource_.idle([claim] { claim->flip(); });
   if (--claim->attemptsLeft_ == 0 && claim->gaveUp_) claim->gaveUp_();
 }
 
-gboolean LayerKeyboardClaim::flip(gpointer self) {
-  auto* claim = static_cast<LayerKeyboardClaim*>(self);
-  claim->flipSource_ = 0;
-  GtkWindow* window = claim->window_;
-  if (!gtk_widget_get_visible(GTK_WIDGET(window)) || gtk_window_has_toplevel_focus(window)) return G_SOURCE_REMOVE;
+void LayerKeyboardClaim::flip() {
+  GtkWindow* window = window_;
+  if (!gtk_widget_get_visible(GTK_WIDGET(window)) || gtk_window_has_toplevel_focus(window)) return;
   const bool asking = gtk_layer_get_keyboard_mode(window) == GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE;
   gtk_layer_set_keyboard_mode(
       window, asking ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-  return G_SOURCE_REMOVE;
 }
 
 gboolean LayerKeyboardClaim::onFocusIn(GtkWidget*, GdkEvent*, gpointer self) {

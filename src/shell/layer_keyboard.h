@@ -17,7 +17,6 @@ class LayerKeyboardClaim {
   // `window` is a layer surface that outlives this claim. `gaveUp` runs when the last attempt
   // passed without the keyboard.
   explicit LayerKeyboardClaim(GtkWindow* window, std::function<void()> gaveUp = {});
-  ~LayerKeyboardClaim();
   LayerKeyboardClaim(const LayerKeyboardClaim&) = delete;
   LayerKeyboardClaim& operator=(const LayerKeyboardClaim&) = delete;
 
@@ -28,14 +27,14 @@ class LayerKeyboardClaim {
  private:
   static void onDraw(GtkWidget* widget, cairo_t*, gpointer self);
   static gboolean onFocusIn(GtkWidget* widget, GdkEvent*, gpointer self);
-  static gboolean flip(gpointer self);
+  void flip();
 
   GtkWindow* window_;
   std::function<void()> gaveUp_;
   int attemptsLeft_ = 0;
-  guint flipSource_ = 0;
   SignalConnection drawn_;
   SignalConnection focused_;
+  SourceGuard flipSource_;
 };
 
 }  // namespace vesk

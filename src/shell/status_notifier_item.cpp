@@ -145,19 +145,11 @@ void StatusNotifierItem::watcherAppeared(const char* owner) {
 
 void StatusNotifierItem::registerWithWatcher() {
   if (!nameOwned_ || !watcherPresent_) return;
-  g_dbus_connection_call(
-      connection_.get(), watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
-      g_variant_new("(s)", busName_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer self) {
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (reply || CallGuard::cancelled(error.get())) return;
-        // A watcher that refuses the item leaves the desktop without our icon.
-        auto* item = static_cast<StatusNotifierItem*>(self);
-        if (item->events_.refused) item->events_.refused();
-      },
-      this);
+  calls_.callMethod(connection_.get(), watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
+                    g_variant_new("(s)", busName_.c_str()), nullptr, [this](GVariant* reply, const GError*) {
+                      // A watcher that refuses the item leaves the desktop without our icon.
+                      if (!reply && events_.refused) events_.refused();
+                    });
 }
 
 void StatusNotifierItem::onMethodCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
@@ -260,22 +252,13 @@ void StatusNotifierItem::lookUpProcess(const std::string& busName,
     found("");
     return;
   }
-  using Found = std::function<void(const std::string&)>;
-  g_dbus_connection_call(
-      connection_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "GetConnectionUnixProcessID", g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(u)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, calls_.get(),
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Found> found(static_cast<Found*>(data));
-        GError* raw = nullptr;
-        GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        GErrorPtr error(raw);
-        if (CallGuard::cancelled(error.get())) return;  // the item is gone
-        guint32 pid = 0;
-        if (reply) g_variant_get(reply.get(), "(u)", &pid);
-        (*found)(pid != 0 ? processName(pid) : std::string());
-      },
-      new Found(std::move(found)));
+  calls_.callMethod(connection_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                    "GetConnectionUnixProcessID", g_variant_new("(s)", busName.c_str()), G_VARIANT_TYPE("(u)"),
+                    [found = std::move(found)](GVariant* reply, const GError*) {
+                      guint32 pid = 0;
+                      if (reply) g_variant_get(reply, "(u)", &pid);
+                      found(pid != 0 ? processName(pid) : std::string());
+                    });
 }
 
 void StatusNotifierItem::buildMenu() {

@@ -2,10 +2,10 @@
 // start Vesk before its panel, and a panel may leave and come back.
 #pragma once
 
-#include <glib.h>
-
 #include <chrono>
 #include <functional>
+
+#include "model/glib_handles.h"
 
 namespace vesk {
 
@@ -13,7 +13,6 @@ class TrayHostWatchdog {
  public:
   // `hostPresent` says whether an icon of ours is shown now; `missing` runs at most once.
   TrayHostWatchdog(std::chrono::seconds grace, std::function<bool()> hostPresent, std::function<void()> missing);
-  ~TrayHostWatchdog();
   TrayHostWatchdog(const TrayHostWatchdog&) = delete;
   TrayHostWatchdog& operator=(const TrayHostWatchdog&) = delete;
 
@@ -26,8 +25,8 @@ class TrayHostWatchdog {
   std::chrono::seconds grace_;
   std::function<bool()> hostPresent_;
   std::function<void()> missing_;
-  guint check_ = 0;
   bool told_ = false;
+  SourceGuard check_;
 };
 
 }  // namespace vesk

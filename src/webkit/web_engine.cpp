@@ -1,5 +1,7 @@
 #include "webkit/web_engine.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
@@ -204,7 +206,22 @@ WebKitWebContext* WebEngine::context() {
   return context_.get();
 }
 
+std::uint64_t WebEngine::lastNotificationChange(const std::string& origin) const {
+  auto found = notificationChanged_.find(origin);
+  return found == notificationChanged_.end() ? 0 : found->second;
+}
+
 void WebEngine::setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) {
+  auto has = [](const std::vector<std::string>& list, const std::string& origin) {
+    return std::find(list.begin(), list.end(), origin) != list.end();
+  };
+  // An answer taken back or turned round: processes that were given it keep it until they end.
+  for (const auto& origin : allowedNotifications_) {
+    if (!has(allowed, origin)) notificationChanged_[origin] = ++notificationChanges_;
+  }
+  for (const auto& origin : blockedNotifications_) {
+    if (!has(blocked, origin)) notificationChanged_[origin] = ++notificationChanges_;
+  }
   allowedNotifications_ = std::move(allowed);
   blockedNotifications_ = std::move(blocked);
   // The context is made with the first page, not for this.

@@ -2,6 +2,8 @@
 // web processes, and downloads saved into the user's Download folder.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,6 +54,11 @@ class WebEngine {
   // every web process it starts; a process already running takes up a changed origin when its page
   // reloads (see WebKitPage::reload).
   void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked);
+  // A running web process keeps the notification answers it was given. Counts the changes that
+  // took one back (a reset, or allowed turned blocked): a page whose process started before the
+  // last such change of its origin needs a new process for its page to read the new answer.
+  std::uint64_t notificationChanges() const { return notificationChanges_; }
+  std::uint64_t lastNotificationChange(const std::string& origin) const;
 
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
@@ -80,6 +87,8 @@ class WebEngine {
   std::vector<std::string> allowedNotifications_;
   std::vector<std::string> blockedNotifications_;
   SignalConnection notificationPermissionsAsked_;
+  std::uint64_t notificationChanges_ = 0;
+  std::map<std::string, std::uint64_t> notificationChanged_;  // origin → the change that last took one back
   GObjectPtr<_WebKitUserContentFilterStore> filterStore_;
   std::unique_ptr<_WebKitUserContentFilter, FilterUnref> signInGuard_;
   Lifetime<WebEngine> lifetime_{this};  // lets downloads and the rule compilation outlive us

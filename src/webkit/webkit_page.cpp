@@ -73,7 +73,10 @@ std::optional<PermissionKind> queriedKind(std::string_view name) {
 }  // namespace
 
 WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
-    : delegate_(delegate), loadTimeout_(loadTimeout) {
+    : engine_(engine),
+      delegate_(delegate),
+      loadTimeout_(loadTimeout),
+      processNotificationChanges_(engine.notificationChanges()) {
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(engine.context()))));
   g_object_set_data(G_OBJECT(view_.get()), "vesk-page", this);
@@ -366,6 +369,17 @@ void WebKitPage::goBack() { webkit_web_view_go_back(view_.get()); }
 void WebKitPage::goForward() { webkit_web_view_go_forward(view_.get()); }
 
 void WebKitPage::reload() {
+  // A notification answer of this origin was taken back since the web process started: it
+  // would still read the old one. A new process takes up the engine's answers; the page loads
+  // again in it.
+  const gchar* shown = webkit_web_view_get_uri(view_.get());
+  auto origin = shown ? originOf(shown) : std::nullopt;
+  if (origin && committed_ && engine_.lastNotificationChange(*origin) > processNotificationChanges_) {
+    renewingAt_ = shown;
+    processNotificationChanges_ = engine_.notificationChanges();
+    webkit_web_view_terminate_web_process(view_.get());
+    return;
+  }
   // WebKit reloads only a page that arrived. Until one did (the first load failed with its error
   // page suppressed, or the web process ended first), webkit_web_view_reload() sends nothing.
   if (!committed_ && !lastRequested_.empty()) {
@@ -539,6 +553,12 @@ bool WebKitPage::permissionQueried(WebKitPermissionStateQuery* query) {
 
 void WebKitPage::webProcessTerminated(int reason) {
   disarmTimeout();
+  if (auto address = std::exchange(renewingAt_, std::nullopt);
+      address && reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
+    // Ended by reload() for a new process: nothing failed.
+    webkit_web_view_load_uri(view_.get(), address->c_str());
+    return;
+  }
   pendingFailure_.reset();
   timedOut_ = false;
   LoadError error{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed,

@@ -93,6 +93,7 @@ class WebKitPage final : public WebPage {
   bool permissionQueried(_WebKitPermissionStateQuery* query);
 
   GObjectPtr<_WebKitWebView> view_;
+  WebEngine& engine_;
   Gtk::Widget* widget_ = nullptr;
   WebPageDelegate& delegate_;
   std::chrono::milliseconds loadTimeout_;
@@ -125,6 +126,10 @@ class WebKitPage final : public WebPage {
   std::uint64_t notificationsShown_ = 0;
   SignalConnection titleChanged_;
   SignalConnection notificationShown_;
+  // The engine's notificationChanges() when the page's web process started, and the address a
+  // process being replaced for a changed answer loads again.
+  std::uint64_t processNotificationChanges_ = 0;
+  std::optional<std::string> renewingAt_;
   SignalConnection permissionRequest_;
   SignalConnection permissionQuery_;
   Lifetime<WebKitPage> lifetime_{this};

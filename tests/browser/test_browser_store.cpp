@@ -587,3 +587,90 @@ TEST_F(LivePageLimitTest, ARemovedSiteWhosePageWasReleasedIsForgotten) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// A page's permission request: answered from the stored answers, else it waits, shown only while
+// its site is active, until the user answers or its page goes away, which refuses it.
+TEST(BrowserStorePermissions, RequestsWaitForTheirSiteAndAreRefusedWhenTheirPageGoes) {
+  enum class End { allow, block, siteRemoved, pageReleased, processEnded, newDocument, storeClosed };
+  const std::vector<std::pair<End, std::optional<bool>>> cases{
+      {End::allow, true},         {End::block, false},       {End::siteRemoved, false}, {End::pageReleased, false},
+      {End::processEnded, false}, {End::newDocument, false}, {End::storeClosed, false},
+  };
+  for (const auto& [end, expected] : cases) {
+    testing::FakePageFactory factory;
+    testing::FakeClipboard clipboard;
+    testing::FakeWorkspace workspace;
+    auto store = std::make_unique<BrowserStore>(factory, clipboard, workspace, 1);
+    LinkSite a{"A", "https://a.example/"}, b{"B", "http://127.0.0.1:8080/"};
+    store->view(a);
+    store->activate(a);
+    auto& pageB = static_cast<FakeWebPage&>(store->view(b));  // made, not shown: stays alive while A is
+    std::optional<bool> answer;
+    auto ask = [&](FakeWebPage& page, std::string origin, std::vector<PermissionKind> kinds) {
+      page.delegate.pageRequestsPermission(
+          page, {kinds, origin, origin.substr(origin.find("//") + 2), [&answer](bool allow) { answer = allow; }});
+    };
+    ask(pageB, "http://127.0.0.1:8080", {PermissionKind::microphone, PermissionKind::camera});
+    EXPECT_FALSE(store->permissionPrompt()) << "a hidden site's request waits unseen";
+    EXPECT_EQ(store->waitingPermissions(b.id), 1u);
+    store->view(b);
+    store->activate(b);
+    ASSERT_TRUE(store->permissionPrompt());
+    EXPECT_EQ(store->permissionPrompt()->host, "127.0.0.1:8080");
+    EXPECT_FALSE(answer) << "nothing is granted before the user answers";
+    switch (end) {
+      case End::allow:
+      case End::block:
+        EXPECT_EQ(
+            store->answerPermission(end == End::allow ? PermissionAnswer::allow : PermissionAnswer::block)->origin,
+            "http://127.0.0.1:8080");
+        break;
+      case End::siteRemoved:
+        store->forgetSites({a});
+        break;
+      case End::pageReleased:
+        store->view(a);
+        store->activate(a);  // the limit of one live page releases B
+        break;
+      case End::processEnded:
+        pageB.fail(std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed, "ended");
+        break;
+      case End::newDocument:
+        pageB.start();
+        break;
+      case End::storeClosed:
+        store.reset();
+        break;
+    }
+    EXPECT_EQ(answer, expected) << static_cast<int>(end);
+    if (store) {
+      EXPECT_FALSE(store->permissionPrompt()) << static_cast<int>(end);
+      EXPECT_EQ(store->waitingPermissions(b.id), 0u) << static_cast<int>(end);
+    }
+  }
+
+  // A stored answer is given at once; no origin, no question: refused.
+  testing::FakePageFactory factory;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  BrowserStore store(factory, clipboard, workspace);
+  LinkSite a{"A", "https://a.example/"};
+  auto& page = static_cast<FakeWebPage&>(store.view(a));
+  store.activate(a);
+  SitePermissions stored;
+  stored.remember("https://a.example", {PermissionKind::notifications}, PermissionAnswer::allow);
+  store.setPermissions(stored);
+  std::vector<bool> answers;
+  for (const char* origin : {"https://a.example", ""}) {
+    page.delegate.pageRequestsPermission(
+        page, {{PermissionKind::notifications}, origin, "a.example", [&](bool allow) { answers.push_back(allow); }});
+  }
+  EXPECT_EQ(answers, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(store.permissionPrompt());
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1129,5 +1129,79 @@ TEST(WebEngineFolders, UnusableDataPathsStopTheEngineWithAReasonAndUsableOnesAre
   std::filesystem::remove_all(base);
 }
 
+// The microphone and the camera in the real engine, asked for on a real click: the request waits
+// for the user's answer, Allow gives the page its stream, Block refuses, a stored answer is given
+// without asking, and a request the page leaves unanswered is refused when it loads another
+// document. The engine's mock capture devices stand in for a microphone and a camera here.
+TEST_F(WebKitBrowserTest, MicrophoneAndCameraWaitForTheUsersAnswer) {
+  server.route("/media", Reply(page("<button id=ask style='width:300px;height:200px' onclick=\""
+                                    "window.result = 'waiting';"
+                                    "navigator.mediaDevices.getUserMedia({audio: !location.hash.includes('camera'),"
+                                    " video: !location.hash.includes('microphone')})"
+                                    ".then(s => { window.result = s.getTracks().map(t => t.kind).sort().join(',');"
+                                    " s.getTracks().forEach(t => t.stop()); })"
+                                    ".catch(e => { window.result = e.name; })\">Ask</button>")));
+  struct Case {
+    const char* name;
+    const char* fragment;
+    std::vector<PermissionKind> kinds;
+    std::optional<PermissionAnswer> stored;  // asked without a bar when present
+    std::optional<PermissionAnswer> answer;  // the user's; absent: the page goes elsewhere instead
+    const char* result;
+  };
+  const std::vector<Case> cases{
+      {"both allowed",
+       "#both",
+       {PermissionKind::microphone, PermissionKind::camera},
+       {},
+       PermissionAnswer::allow,
+       "audio,video"},
+      {"microphone blocked",
+       "#microphone",
+       {PermissionKind::microphone},
+       {},
+       PermissionAnswer::block,
+       "NotAllowedError"},
+      {"camera stored as allowed", "#camera", {PermissionKind::camera}, PermissionAnswer::allow, {}, "video"},
+      {"camera stored as blocked", "#camera", {PermissionKind::camera}, PermissionAnswer::block, {}, "NotAllowedError"},
+      {"unanswered, the page moves on", "#microphone", {PermissionKind::microphone}, {}, {}, nullptr},
+  };
+  const std::string origin = *originOf(server.url("/"));
+  for (const auto& c : cases) {
+    LinkSite site{c.name, server.url("/media") + c.fragment};
+    show(site);
+    webkit_settings_set_enable_mock_capture_devices(webkit_web_view_get_settings(webView(site)), TRUE);
+    ASSERT_TRUE(settledAt(site.address)) << c.name;
+    store.activate(site);
+    SitePermissions stored;
+    if (c.stored) stored.remember(origin, c.kinds, *c.stored);
+    store.setPermissions(stored);
+
+    clickElement(site, "ask");
+    if (c.stored) {
+      ASSERT_TRUE(testing::waitFor([&] { return evaluate(site, "window.result") == c.result; }))
+          << c.name << ": " << evaluate(site, "window.result").value_or("");
+      EXPECT_FALSE(store.permissionPrompt()) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(testing::waitFor([&] { return store.permissionPrompt().has_value(); })) << c.name;
+    EXPECT_EQ(store.permissionPrompt()->kinds, c.kinds) << c.name;
+    EXPECT_EQ(store.permissionPrompt()->origin, origin) << c.name;
+    EXPECT_EQ(evaluate(site, "window.result"), "waiting") << c.name;  // nothing granted yet
+    if (!c.answer) {
+      runScript(site, "location.href = '/next'");
+      ASSERT_TRUE(settledAt(server.url("/next"))) << c.name;
+      EXPECT_FALSE(store.permissionPrompt()) << c.name;
+      EXPECT_EQ(store.waitingPermissions(site.id), 0u) << c.name;
+      continue;
+    }
+    auto answered = store.answerPermission(*c.answer);
+    ASSERT_TRUE(answered) << c.name;
+    ASSERT_TRUE(testing::waitFor([&] { return evaluate(site, "window.result") == c.result; }))
+        << c.name << ": " << evaluate(site, "window.result").value_or("");
+    EXPECT_FALSE(store.permissionPrompt()) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace vesk

@@ -1,6 +1,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -123,6 +124,60 @@ TEST(CallGuard, CancelsOnTeardownSoALateReplyTouchesNothing) {
   while (!finished) g_main_context_iteration(nullptr, TRUE);
   EXPECT_FALSE(cancelledSeen);
   EXPECT_TRUE(owner.answered);
+}
+
+// An owner of a one-shot task, as the watchdog, the portal's bind and the layer keyboard hold them.
+struct Scheduler {
+  int runs = 0;
+  SourceGuard task;  // last: removed before anything its task uses goes
+};
+
+TEST(SourceGuard, RunsOnceUnlessRemovedReplacedOrItsOwnerGone) {
+  using Schedule = void (*)(Scheduler&, int* runs);
+  const Schedule idle = [](Scheduler& s, int* runs) { s.task.idle([&s, runs] { ++s.runs, ++*runs; }); };
+  const Schedule timeout = [](Scheduler& s, int* runs) {
+    s.task.timeout(std::chrono::milliseconds(1), [&s, runs] { ++s.runs, ++*runs; });
+  };
+  struct Case {
+    const char* name;
+    Schedule schedule;
+    void (*meanwhile)(std::unique_ptr<Scheduler>&, Schedule, int* runs);
+    int runs;
+  } cases[] = {
+      {"idle runs", idle, [](std::unique_ptr<Scheduler>&, Schedule, int*) {}, 1},
+      {"timeout runs", timeout, [](std::unique_ptr<Scheduler>&, Schedule, int*) {}, 1},
+      {"removed", idle, [](std::unique_ptr<Scheduler>& s, Schedule, int*) { s->task.remove(); }, 0},
+      {"owner gone", timeout, [](std::unique_ptr<Scheduler>& s, Schedule, int*) { s.reset(); }, 0},
+      {"scheduled again while pending: the later one only", idle,
+       [](std::unique_ptr<Scheduler>& s, Schedule again, int* runs) { again(*s, runs); }, 1},
+  };
+  for (const auto& c : cases) {
+    auto owner = std::make_unique<Scheduler>();
+    int runs = 0;
+    c.schedule(*owner, &runs);
+    EXPECT_TRUE(owner->task.pending()) << c.name;
+    c.meanwhile(owner, c.schedule, &runs);
+    // A marker scheduled after the task at a lower priority: once it ran, the task had its turn.
+    bool marker = false;
+    g_timeout_add_full(
+        G_PRIORITY_LOW, 5, [](gpointer flag) { return *static_cast<bool*>(flag) = true, G_SOURCE_REMOVE; }, &marker,
+        nullptr);
+    while (!marker) g_main_context_iteration(nullptr, TRUE);
+    EXPECT_EQ(runs, c.runs) << c.name;
+    if (owner) {
+      EXPECT_FALSE(owner->task.pending()) << c.name << ": a task that ran is no longer pending";
+    }
+  }
+
+  // A task that schedules the next one and one that destroys its own owner.
+  Scheduler chain;
+  chain.task.idle([&chain] { chain.task.idle([&chain] { ++chain.runs; }); });
+  while (chain.runs == 0) g_main_context_iteration(nullptr, TRUE);
+  EXPECT_FALSE(chain.task.pending());
+  auto selfEnding = std::make_unique<Scheduler>();
+  bool ended = false;
+  selfEnding->task.idle([&] { selfEnding.reset(), ended = true; });
+  while (!ended) g_main_context_iteration(nullptr, TRUE);
 }
 
 }  // namespace

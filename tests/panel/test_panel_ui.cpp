@@ -69,6 +69,25 @@ std::vector<Gtk::Widget*> resultRows(Gtk::Widget& view) {
 }
 Gtk::Button* quickAddRow(Gtk::Widget& view) { return testing::findNamed<Gtk::Button>(view, Results::quickAddRow); }
 
+using Area = BrowserContent::WidgetName;
+BrowserContent& browserContent(Gtk::Widget& view) { return testing::named<BrowserContent>(view, Area::content); }
+// The host of the page placed in the browser area, or null while none is.
+BrowserView* pageHost(Gtk::Widget& view) { return testing::findNamed<BrowserView>(browserContent(view), Area::page); }
+// Whether `widget` and every container between it and `root` are visible.
+bool shownIn(Gtk::Widget& widget, Gtk::Widget& root) {
+  for (Gtk::Widget* at = &widget; at != nullptr && at != &root; at = at->get_parent()) {
+    if (!at->get_visible()) return false;
+  }
+  return root.get_visible();
+}
+// What the browser area shows: the hand-off card, the empty state, or else the page.
+BrowserContentKind shownKind(Gtk::Widget& view) {
+  BrowserContent& content = browserContent(view);
+  if (shownIn(testing::named(content, Area::handoffCard), content)) return BrowserContentKind::handoff;
+  if (shownIn(testing::named(content, Area::emptyState), content)) return BrowserContentKind::emptyState;
+  return BrowserContentKind::webView;
+}
+
 TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
   EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
   EXPECT_FALSE(testing::named(*view, VeskView::WidgetName::settingsScreen).is_visible());
@@ -83,10 +102,10 @@ TEST_F(PanelWindowTest, PlainBrowsingScreenShowsSiteBarBrowserAreaAndToolbar) {
   EXPECT_FALSE(testing::named<Gtk::Spinner>(bar, Name::spinner).is_visible());
   EXPECT_FALSE(testing::named(*view, Search::row).is_visible());
   EXPECT_FALSE(testing::named(*view, Results::results).is_visible());
-  EXPECT_EQ(view->browserContent().shownKind(), BrowserContentKind::webView);
-  ASSERT_NE(view->browserContent().host(), nullptr);
-  EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
-  EXPECT_FALSE(testing::named(view->browserContent(), BrowserContent::WidgetName::errorLayer).is_visible());
+  EXPECT_EQ(shownKind(*view), BrowserContentKind::webView);
+  ASSERT_NE(pageHost(*view), nullptr);
+  EXPECT_EQ(pageHost(*view)->site().id, alpha.id);
+  EXPECT_FALSE(testing::named(browserContent(*view), BrowserContent::WidgetName::errorLayer).is_visible());
 
   using Toolbar = BrowserToolbar::WidgetName;
   auto& toolbar = testing::named<BrowserToolbar>(*view, Toolbar::toolbar);
@@ -259,7 +278,7 @@ TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   EXPECT_EQ(field.get_placeholder_text(), "Find a site or paste a link");
   EXPECT_EQ(tooltip(testing::named<Gtk::Button>(row, Search::pasteButton)), "Add a link from your clipboard");
   EXPECT_FALSE(clear.is_visible());
-  EXPECT_TRUE(view->browserContent().is_visible());
+  EXPECT_TRUE(browserContent(*view).is_visible());
   // The field takes focus a moment after the row opens.
   EXPECT_EQ(fx.timers.tasks.size(), 1u);
   fx.timers.runAll();
@@ -270,7 +289,7 @@ TEST_F(PanelWindowTest, SearchRowResultsAndQuickAdd) {
   refresh();
   Gtk::Widget& results = testing::named(*view, Results::results);
   EXPECT_TRUE(results.is_visible());
-  EXPECT_FALSE(view->browserContent().is_visible());
+  EXPECT_FALSE(browserContent(*view).is_visible());
   EXPECT_FALSE(testing::named(*view, BrowserToolbar::WidgetName::toolbar).is_visible());
   EXPECT_EQ(testing::named<Gtk::Label>(results, Results::heading).get_text(), "SITES");
   EXPECT_EQ(resultRows(*view).size(), 2u);
@@ -355,13 +374,13 @@ TEST_F(PanelWindowTest, QuickAddRowAndNoMatchingSites) {
   gtk_button_clicked(testing::named<Gtk::Button>(row, Search::clearButton).gobj());
   refresh();
   EXPECT_TRUE(row.is_visible());
-  EXPECT_TRUE(view->browserContent().is_visible());
+  EXPECT_TRUE(browserContent(*view).is_visible());
 }
 
 TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
   view->state().browser.errorText.set("Could not connect: Connection refused");
   refresh();
-  BrowserContent& content = view->browserContent();
+  BrowserContent& content = browserContent(*view);
   EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::errorLayer).is_visible());
   EXPECT_EQ(testing::named<Gtk::Label>(content, BrowserContent::WidgetName::errorText).get_text(),
             "Could not connect: Connection refused");
@@ -385,10 +404,10 @@ TEST_F(PanelWindowTest, ErrorCardCoversTheWebViewButNotTheToolbar) {
 }
 
 TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
-  BrowserContent& content = view->browserContent();
-  EXPECT_EQ(content.shownKind(), BrowserContentKind::handoff);
+  BrowserContent& content = browserContent(*view);
+  EXPECT_EQ(shownKind(*view), BrowserContentKind::handoff);
   EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::handoffCard).is_visible());
-  EXPECT_EQ(content.host(), nullptr);  // no web view is made for the hand-off host
+  EXPECT_EQ(pageHost(*view), nullptr);  // no web view is made for the hand-off host
   EXPECT_TRUE(fx.pages.pages.empty());
   EXPECT_EQ(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::handoffOpenButton).get_label(),
             "Open Gemini");
@@ -400,12 +419,12 @@ TEST_F(HandoffPanelTest, HandoffCardForTheProviderHostInAnyCase) {
   gtk_button_clicked(testing::named<Gtk::Button>(content, BrowserContent::WidgetName::switchWebsiteButton).gobj());
   refresh();
   EXPECT_EQ(fx.model->selectedID(), alpha.id);
-  EXPECT_EQ(content.shownKind(), BrowserContentKind::webView);
+  EXPECT_EQ(shownKind(*view), BrowserContentKind::webView);
 }
 
 TEST_F(EmptyPanelTest, NoSitesShowsTheEmptyStateAndOnlyThreeToolbarButtons) {
   EXPECT_EQ(testing::named<Gtk::Label>(*view, SiteBar::WidgetName::title).get_text(), "Choose a website");
-  BrowserContent& content = view->browserContent();
+  BrowserContent& content = browserContent(*view);
   EXPECT_TRUE(testing::named(content, BrowserContent::WidgetName::emptyState).is_visible());
   using Toolbar = BrowserToolbar::WidgetName;
   auto& toolbar = testing::named<BrowserToolbar>(*view, Toolbar::toolbar);
@@ -519,7 +538,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   EXPECT_EQ(testing::named<Gtk::Label>(*view, VeskView::WidgetName::shortcutBadge).get_text(), "Ctrl+Alt+Space");
   EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton)), "Back to browser");
   EXPECT_EQ(tooltip(testing::named<Gtk::Button>(*view, VeskView::WidgetName::closeButton)), "Close panel");
-  EXPECT_EQ(view->browserContent().host(), nullptr);  // the web view host goes with the browsing screen
+  EXPECT_EQ(pageHost(*view), nullptr);  // the web view host goes with the browsing screen
   testing::saveScreenshot(*window, "panel", "settings-header");
   EXPECT_EQ(testing::named<Gtk::Widget>(*view, VeskView::WidgetName::header).get_allocated_height(), 51);
   EXPECT_EQ(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).get_allocated_width(), 27);
@@ -527,7 +546,7 @@ TEST_F(PanelWindowTest, SettingsHeaderBadgeButtonsAndEscape) {
   gtk_button_clicked(testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).gobj());
   refresh();
   EXPECT_TRUE(testing::named(*view, VeskView::WidgetName::browsingScreen).is_visible());
-  ASSERT_NE(view->browserContent().host(), nullptr);
+  ASSERT_NE(pageHost(*view), nullptr);
 
   gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::settingsButton).gobj());
   refresh();
@@ -588,8 +607,8 @@ TEST_F(PanelWindowTest, ThemeChangeRepaintsTheBackground) {
   view->state().browser.errorText.set("The server stopped answering.");
   refresh();
   testing::saveScreenshot(*window, "panel", "theme-obsidian");
-  GdkRGBA prominent = backgroundOf(
-      testing::named<Gtk::Button>(view->browserContent(), BrowserContent::WidgetName::openInBrowserButton));
+  GdkRGBA prominent =
+      backgroundOf(testing::named<Gtk::Button>(browserContent(*view), BrowserContent::WidgetName::openInBrowserButton));
   EXPECT_NEAR(prominent.red, 0.81, 0.002);
   EXPECT_NEAR(prominent.blue, 0.88, 0.002);
 }
@@ -617,7 +636,7 @@ TEST_F(PanelWindowTest, ShowingThePanelAgainClosesSearchAndSettings) {
   fx.model->notePanelShown();
   refresh();
   EXPECT_FALSE(testing::named(*view, Search::row).is_visible());
-  EXPECT_TRUE(view->browserContent().is_visible());
+  EXPECT_TRUE(browserContent(*view).is_visible());
 }
 
 // The plain browsing screen on the real web engine with a page served on loopback.
@@ -729,15 +748,15 @@ TEST(PanelInput, EscapeReachesAFocusedPageFirst) {
   auto& panel = dynamic_cast<VeskView&>(*widget);
   BrowserStore& store = panel.state().browser;
   ASSERT_TRUE(testing::waitFor([&] { return store.currentAddress() && !store.isLoading(); }, 60));
-  ASSERT_NE(panel.browserContent().host(), nullptr);
-  auto* page = WEBKIT_WEB_VIEW(panel.browserContent().host()->get_child()->gobj());
+  ASSERT_NE(pageHost(panel), nullptr);
+  auto* page = WEBKIT_WEB_VIEW(pageHost(panel)->get_child()->gobj());
   auto title = [page] { return std::string(webkit_web_view_get_title(page) ? webkit_web_view_get_title(page) : ""); };
   ASSERT_TRUE(testing::waitFor([&] { return title() == "ready"; }));
   testing::waitForDraw(window);
 
   // A real click into the field gives the page keyboard focus.
   window.present();
-  auto [x, y] = screenOrigin(*panel.browserContent().host());
+  auto [x, y] = screenOrigin(*pageHost(panel));
   xdotool("mousemove " + std::to_string(x + 40) + " " + std::to_string(y + 40) + " click 1");
   ASSERT_TRUE(testing::waitFor([&] { return gtk_widget_has_focus(GTK_WIDGET(page)); }));
 
@@ -788,14 +807,12 @@ TEST(PanelInput, TypingGoesStraightIntoTheSelectedPage) {
   window.show_all();
   auto& panel = dynamic_cast<VeskView&>(*widget);
   auto title = [&]() -> std::string {
-    BrowserView* host = panel.browserContent().host();
+    BrowserView* host = pageHost(panel);
     if (!host || !host->get_child()) return "";
     const gchar* text = webkit_web_view_get_title(WEBKIT_WEB_VIEW(host->get_child()->gobj()));
     return text ? text : "";
   };
-  auto shows = [&](const LinkSite& site) {
-    return panel.browserContent().host() && panel.browserContent().host()->site().id == site.id;
-  };
+  auto shows = [&](const LinkSite& site) { return pageHost(panel) && pageHost(panel)->site().id == site.id; };
   ASSERT_TRUE(testing::waitFor([&] { return shows(siteA) && title() == "ready"; }, 60));
   // No window manager here: the keyboard goes where the pointer is. It rests on the toolbar's host
   // text, which takes no focus itself.
@@ -869,8 +886,8 @@ TEST(PanelFirstShow, TheFirstFrameDrawsTheChromeBeforeThePageIsMadeAndThePageFol
   window.show_all();
   ASSERT_TRUE(testing::waitFor([&] { return pagesAtFirstFrame.has_value(); }));
   EXPECT_EQ(*pagesAtFirstFrame, 0u);
-  ASSERT_TRUE(testing::waitFor([&] { return view->browserContent().host() != nullptr; }));
-  EXPECT_EQ(view->browserContent().host()->site().id, alpha.id);
+  ASSERT_TRUE(testing::waitFor([&] { return pageHost(*view) != nullptr; }));
+  EXPECT_EQ(pageHost(*view)->site().id, alpha.id);
   EXPECT_EQ(fx.pages.pages.size(), 1u);
 }
 
@@ -898,21 +915,21 @@ TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
     testing::waitForDraw(window);
     testing::waitForDraw(window);
     ASSERT_TRUE(receive);
-    EXPECT_EQ(view.browserContent().host(), nullptr);
-    EXPECT_FALSE(testing::named(view.browserContent(), BrowserContent::WidgetName::errorLayer).get_visible());
+    EXPECT_EQ(pageHost(view), nullptr);
+    EXPECT_FALSE(testing::named(browserContent(view), BrowserContent::WidgetName::errorLayer).get_visible());
 
     if (arrives) {
       receive(std::make_unique<FakeWebServices>(fx.pages), {});
-      ASSERT_TRUE(testing::waitFor([&] { return view.browserContent().host() != nullptr; }));
-      EXPECT_EQ(view.browserContent().host()->site().id, alpha.id);
+      ASSERT_TRUE(testing::waitFor([&] { return pageHost(view) != nullptr; }));
+      EXPECT_EQ(pageHost(view)->site().id, alpha.id);
       EXPECT_EQ(fx.pages.pages.size(), 1u);
     } else {
       receive(nullptr, "libvesk-web.so is missing");
       ASSERT_TRUE(testing::waitFor(
-          [&] { return testing::named(view.browserContent(), BrowserContent::WidgetName::errorLayer).get_visible(); }));
-      EXPECT_EQ(testing::named<Gtk::Label>(view.browserContent(), BrowserContent::WidgetName::errorText).get_text(),
+          [&] { return testing::named(browserContent(view), BrowserContent::WidgetName::errorLayer).get_visible(); }));
+      EXPECT_EQ(testing::named<Gtk::Label>(browserContent(view), BrowserContent::WidgetName::errorText).get_text(),
                 "libvesk-web.so is missing");
-      EXPECT_EQ(view.browserContent().host(), nullptr);
+      EXPECT_EQ(pageHost(view), nullptr);
     }
   }
 }
@@ -920,7 +937,7 @@ TEST(PanelFirstShow, ThePageWaitsForTheWebEngineAndAMissingEngineIsSaid) {
 // A site switch must reach the screen in the frame that follows it: the new selection's page is
 // in place when GTK draws next, even when a frame was already asked for (a key press does).
 TEST_F(PanelWindowTest, ASiteSwitchIsInPlaceForTheNextFrame) {
-  ASSERT_EQ(view->browserContent().host()->site().id, alpha.id);
+  ASSERT_EQ(pageHost(*view)->site().id, alpha.id);
   // Let the frame clock fall quiet so that the next frame may start at once.
   GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(window->gobj()));
   gint64 lastPaint = g_get_monotonic_time();
@@ -933,7 +950,7 @@ TEST_F(PanelWindowTest, ASiteSwitchIsInPlaceForTheNextFrame) {
   std::optional<Uuid> drawnSite;
   auto drawn = view->signal_draw().connect(
       [&](const Cairo::RefPtr<Cairo::Context>&) {
-        if (!drawnSite) drawnSite = view->browserContent().host() ? view->browserContent().host()->site().id : Uuid{};
+        if (!drawnSite) drawnSite = pageHost(*view) ? pageHost(*view)->site().id : Uuid{};
         return false;
       },
       false);

@@ -174,7 +174,7 @@ TEST(StateNoSites, TitleAsksToChooseAWebsite) {
 TEST_F(StateTest, ChoosingTheSelectedSiteStillClosesTheSearch) {
   state.toggleSearch();
   state.setQuery("a");
-  state.searchFocused.set(true);
+  state.setSearchFocused(true);
   state.chooseSite(alpha);
   EXPECT_EQ(fx.model->selectedID(), alpha.id);
   EXPECT_FALSE(state.showSearch());
@@ -183,8 +183,8 @@ TEST_F(StateTest, ChoosingTheSelectedSiteStillClosesTheSearch) {
 }
 
 TEST_F(StateTest, AddButtonOpensWebsitesTabAndSettingsButtonGeneral) {
-  state.settingsTab.set(SettingsTab::appearance);
-  state.editing.set(beta);
+  state.chooseSettingsTab(SettingsTab::appearance);
+  state.openSiteEditor(beta);
   state.addWebsite();
   EXPECT_EQ(state.settingsTab(), SettingsTab::websites);
   EXPECT_TRUE(state.isAdding());

@@ -45,7 +45,7 @@ class PanelWithSettings {
   // Opens the settings on `tab`; each tab's content is built anew when it is chosen.
   SettingsTabView& showTab(SettingsTab tab) {
     view->state().openSettings();
-    view->state().settingsTab.set(tab);
+    view->state().chooseSettingsTab(tab);
     view->render();
     settle();
     return testing::named<SettingsTabView>(screen(), SettingsScreen::WidgetName::content);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "browser/fakes.h"
 #include "hotkeys/fake_key_monitor.h"
 #include "settings/keys_settings.h"
 #include "settings/settings_frame.h"
@@ -16,10 +17,17 @@ class KeysRowsTest : public ::testing::Test {
   testing::MemorySettingsStore store;
   AppModel model{store};
   testing::FakeKeyMonitor keys;
-  ShortcutRecorder recorder{keys};
-  Published<std::optional<ShortcutAction>> recordingAction;
-  Published<SettingsTab> tab{SettingsTab::keys};
-  ShortcutRows rows{model, recorder, recordingAction};
+  testing::FakePageFactory pages;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  // The panel's state holds the recorder and the row that asked for it.
+  VeskViewState state{model, PanelServices{pages, clipboard, workspace, keys, {}, {}}, {}};
+  ShortcutRecorder& recorder = state.recorder;
+  const VeskViewState::Field<std::optional<ShortcutAction>>& recordingAction = state.recordingAction;
+  const VeskViewState::Field<SettingsTab>& tab = state.settingsTab;
+  // The state's own key handlers (Escape, undo in a page): a recording adds one while it runs.
+  const std::size_t stateHandlers = keys.installedCount();
+  ShortcutRows rows{state};
 };
 
 TEST_F(KeysRowsTest, FreshRowsShowLabelsOrSetKeysAndClearOnlyForSetNextAndPrevious) {
@@ -64,7 +72,7 @@ TEST_F(KeysRowsTest, DuplicateKeepsThePreviousCaptionAndShowsTheMessage) {
   EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
   EXPECT_FALSE(recorder.isRecording());
   // Changing the tab does not clear the model's message.
-  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::general);
+  state.chooseSettingsTab(SettingsTab::general);
   EXPECT_TRUE(model.shortcutError());
 }
 
@@ -87,7 +95,7 @@ TEST_F(KeysRowsTest, AnotherRowTakesOverTheRecording) {
   keys.press(controlOption(40, "k"));
   EXPECT_FALSE(model.nextShortcut());
   EXPECT_TRUE(model.previousShortcut());
-  EXPECT_EQ(keys.installedCount(), 0u);
+  EXPECT_EQ(keys.installedCount(), stateHandlers);
 }
 
 TEST_F(KeysRowsTest, EscapeCancelsAndTheNextPressStartsAgain) {
@@ -101,12 +109,12 @@ TEST_F(KeysRowsTest, EscapeCancelsAndTheNextPressStartsAgain) {
 
 TEST_F(KeysRowsTest, ChoosingAnyTabEndsTheRecording) {
   rows.pressSetButton(ShortcutAction::show);
-  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::keys);
+  state.chooseSettingsTab(SettingsTab::keys);
   EXPECT_EQ(tab(), SettingsTab::keys);
   EXPECT_FALSE(recorder.isRecording());
   EXPECT_EQ(recordingAction(), std::nullopt);
   EXPECT_EQ(rows.caption(ShortcutAction::show), "Ctrl+Alt+Space");
-  chooseSettingsTab(tab, recorder, recordingAction, SettingsTab::panel);
+  state.chooseSettingsTab(SettingsTab::panel);
   EXPECT_EQ(tab(), SettingsTab::panel);
 }
 
@@ -123,7 +131,7 @@ TEST_F(KeysRowsTest, ClearingRemovesTheCombinationAndTheMessage) {
 
 TEST_F(KeysRowsTest, CaptureAfterTheRowsAreGoneStillReachesTheModel) {
   {
-    ShortcutRows shortLived{model, recorder, recordingAction};
+    ShortcutRows shortLived{state};
     shortLived.pressSetButton(ShortcutAction::nextSite);
   }
   keys.press(controlOption(40, "k"));

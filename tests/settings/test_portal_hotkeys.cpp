@@ -12,6 +12,7 @@
 #include "hotkeys/portal_hotkey_service.h"
 #include "model/glib_handles.h"
 #include "settings/panel_with_settings.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
 #include "support/gtk_test_support.h"
@@ -277,9 +278,9 @@ TEST_F(PortalHotkeysTest, ARefusalShowsThePlainLineAndCombinationsAreStillStored
     ASSERT_TRUE(waitFor([&] { return portal->sessions > 0 && (c.createAnswer != 0 || !portal->binds.empty()); }));
     ASSERT_TRUE(waitFor([&] { return !delegate->model().globalKeysOffered(); }));
     KeysTab& tab = keysTab();
-    EXPECT_TRUE(tab.sessionNotice->get_visible());
-    EXPECT_EQ(tab.sessionNotice->get_text(), strings::globalKeysUnavailable());
-    EXPECT_FALSE(tab.error->get_visible()) << tab.error->get_text();
+    EXPECT_TRUE(testing::sessionNotice(tab).get_visible());
+    EXPECT_EQ(testing::sessionNotice(tab).get_text(), strings::globalKeysUnavailable());
+    EXPECT_FALSE(testing::shortcutError(tab).get_visible()) << testing::shortcutError(tab).get_text();
 
     const Shortcut changed{49, ModifierMask::command, "⌘ Space"};
     delegate->model().changeShortcut(changed, ShortcutAction::show);
@@ -299,9 +300,9 @@ TEST_F(PortalHotkeysTest, ABindingThatListsFewerShortcutsThanAskedCountsAsNone) 
     ASSERT_TRUE(waitFor([&] { return !portal->binds.empty(); }, 20)) << "nothing was bound";
     ASSERT_TRUE(waitFor([&] { return !delegate->model().globalKeysOffered(); }, 20)) << "the keys count as bound";
     KeysTab& tab = keysTab();
-    EXPECT_TRUE(tab.sessionNotice->get_visible());
-    EXPECT_EQ(tab.sessionNotice->get_text(), strings::globalKeysUnavailable());
-    EXPECT_FALSE(tab.error->get_visible()) << tab.error->get_text();
+    EXPECT_TRUE(testing::sessionNotice(tab).get_visible());
+    EXPECT_EQ(testing::sessionNotice(tab).get_text(), strings::globalKeysUnavailable());
+    EXPECT_FALSE(testing::shortcutError(tab).get_visible()) << testing::shortcutError(tab).get_text();
     TearDown();
     store = testing::MemorySettingsStore();
   }

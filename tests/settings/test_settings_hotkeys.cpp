@@ -14,6 +14,7 @@
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
 #include "settings/panel_with_settings.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
@@ -62,7 +63,7 @@ class RecordingWithGrabsTest : public ::testing::Test {
     ASSERT_TRUE(panel->focus()) << "the panel never got focus";
     auto* keysTab = dynamic_cast<KeysTab*>(&panel->showTab(SettingsTab::keys));
     ASSERT_NE(keysTab, nullptr);
-    keysTab->rows[1].setButton->clicked();
+    testing::setButton(*keysTab, 1).clicked();
     ASSERT_TRUE(view->state().recorder.isRecording());
   }
   SettingsScreen& screen() { return panel->screen(); }
@@ -153,16 +154,17 @@ TEST(WebsitesKeyboard, TabReachesRowsThatWereNotBuiltYet) {
   auto* tab =
       dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(tab, nullptr);
-  ASSERT_LT(tab->rows.size(), 40u);
-  tab->rows[1].remove->grab_focus();
+  ASSERT_LT(testing::siteRows(*tab).size(), 40u);
+  testing::siteRows(*tab)[1].remove->grab_focus();
   for (int press = 0; press < 4 * 60; ++press) {  // four buttons a row: on to row 61
     ASSERT_TRUE(xdotool("key Tab"));
     settle();
   }
   ASSERT_TRUE(waitFor(
       [&] {
-        return std::any_of(tab->rows.begin(), tab->rows.end(), [&](const WebsitesTab::Row& row) {
-          return row.remove == window.get_focus() && row.site.id == many[61].id;
+        const auto rows = testing::siteRows(*tab);
+        return std::any_of(rows.begin(), rows.end(), [&](const testing::SiteRow& row) {
+          return row.remove == window.get_focus() && row.name == many[61].name;
         });
       },
       10));

@@ -7,8 +7,10 @@
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
 #include "settings/fake_login_items.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
+#include "settings/shown_tab.h"
 #include "support/gtk_test_support.h"
 #include "support/named_widgets.h"
 
@@ -42,7 +44,7 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   settle();
   ASSERT_NE(screen, nullptr);
   EXPECT_TRUE(screen->is_ancestor(testing::named(*view, VeskView::WidgetName::settingsSlot)));
-  EXPECT_EQ(screen->shownTab(), SettingsTab::general);
+  EXPECT_EQ(testing::shownTab(*screen), SettingsTab::general);
   testing::saveScreenshot(window, "settings", "in-panel-general");
 
   // The add action opens the form on the Websites tab; typed text does not outlive the screen.
@@ -51,12 +53,12 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   state.addWebsite();
   view->render();
   settle();
-  ASSERT_EQ(screen->shownTab(), SettingsTab::websites);
+  ASSERT_EQ(testing::shownTab(*screen), SettingsTab::websites);
   auto* sites =
       dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
-  ASSERT_NE(sites->editor, nullptr);
-  sites->editor->nameField.set_text("Half typed");
+  ASSERT_NE(testing::siteEditor(*sites), nullptr);
+  testing::nameField(*testing::siteEditor(*sites)).set_text("Half typed");
   testing::saveScreenshot(window, "settings", "in-panel-websites");
 
   testing::named<Gtk::Button>(*view, VeskView::WidgetName::backButton).clicked();
@@ -65,26 +67,26 @@ TEST(SettingsInPanel, FillsTheSlotAndStartsAgainEachTimeItIsShown) {
   EXPECT_FALSE(state.showSettings());
   EXPECT_TRUE(state.isAdding());  // the form stays open for next time
 
-  state.showSettings.set(true);
+  fx.model->requestSettings();  // the tray menu's way back: the tab and the form stay as they were
   view->render();
   testing::waitFor([&] {
     auto* tab =
         dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
-    return tab && tab->editor && tab->editor->nameField.get_text().empty();
+    return tab && testing::siteEditor(*tab) && testing::nameField(*testing::siteEditor(*tab)).get_text().empty();
   });
   sites = dynamic_cast<WebsitesTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(sites, nullptr);
-  ASSERT_NE(sites->editor, nullptr);
-  EXPECT_EQ(sites->editor->nameField.get_text(), "");
-  EXPECT_EQ(sites->editor->title.get_text(), "Add website");
+  ASSERT_NE(testing::siteEditor(*sites), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(*sites)).get_text(), "");
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(*sites)).get_text(), "Add website");
 
   // A theme picked here repaints the panel's header too.
-  state.settingsTab.set(SettingsTab::appearance);
+  state.chooseSettingsTab(SettingsTab::appearance);
   settle();
   auto* appearance =
       dynamic_cast<AppearanceTab*>(testing::findNamed<SettingsTabView>(*screen, SettingsScreen::WidgetName::content));
   ASSERT_NE(appearance, nullptr);
-  appearance->cards[1].button->clicked();
+  testing::themeCard(*appearance, 1).clicked();
   view->render();
   settle();
   testing::saveScreenshot(window, "settings", "in-panel-appearance-midnight");
@@ -114,16 +116,17 @@ TEST(SettingsInPanel, EveryTabFitsTheSmallestPanelWidth) {
   window.add(*view);
   window.show_all();
   VeskViewState& state = view->state();
-  state.loginItemError.set(
+  state.loginItemChanged(
+      state.loginItemEnabled(),
       "Could not change login setting: Could not create the folder “/home/someone/.config/autostart”: Not a directory");
   fx.model->reportShortcutError(std::string(strings::shortcutTaken()));
-  state.editing.set(fx.model->sites()[0]);
+  state.openSiteEditor(fx.model->sites()[0]);
   state.openSettings();
   view->render();
   settle();
 
   for (SettingsTab tab : allSettingsTabs) {
-    state.settingsTab.set(tab);
+    state.chooseSettingsTab(tab);
     view->render();
     settle();
     int minimum = 0, natural = 0;

@@ -10,8 +10,10 @@
 #include "panel/palette.h"
 #include "panel/panel_fakes.h"
 #include "settings/fake_login_items.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
+#include "settings/shown_tab.h"
 #include "support/gtk_test_support.h"
 #include "support/named_widgets.h"
 
@@ -50,7 +52,7 @@ class SettingsUiTest : public ::testing::Test {
     fx = std::make_unique<testing::PanelFixture>(std::move(sites));
     fx->model->onPanelSizeChange = [this] { ++resizes; };
     state = std::make_unique<VeskViewState>(*fx->model, fx->services(), [this] { ++fx->closes; });
-    state->showSettings.set(true);
+    fx->model->requestSettings();
     window = std::make_unique<Gtk::Window>();
     window->set_default_size(500, 760);
     screen = Gtk::manage(new SettingsScreen(*state, SettingsServices{login, [this] { ++quits; }}));
@@ -62,7 +64,7 @@ class SettingsUiTest : public ::testing::Test {
   void choose(SettingsTab tab) {
     tabButton(*screen, tab).clicked();
     settle();
-    ASSERT_EQ(screen->shownTab(), tab);
+    ASSERT_EQ(testing::shownTab(*screen), tab);
   }
   template <class Tab>
   Tab& tab() {
@@ -120,14 +122,14 @@ TEST_F(SettingsUiTest, ChoosingATabReplacesTheContentAndStopsARecording) {
   EXPECT_TRUE(tabButton(*screen, SettingsTab::keys).get_style_context()->has_class("selected"));
   EXPECT_FALSE(tabButton(*screen, SettingsTab::general).get_style_context()->has_class("selected"));
   EXPECT_EQ(testing::named<SettingsTabView>(*screen, SettingsScreen::WidgetName::content).get_spacing(), 10);
-  tab<KeysTab>().rows[1].setButton->clicked();
+  testing::setButton(tab<KeysTab>(), 1).clicked();
   settle();
-  EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Press keys…");
+  EXPECT_EQ(testing::setButton(tab<KeysTab>(), 1).get_label(), "Press keys…");
   // The tab that is already selected still ends the recording.
   choose(SettingsTab::keys);
   EXPECT_FALSE(state->recorder.isRecording());
   EXPECT_EQ(state->recordingAction(), std::nullopt);
-  EXPECT_EQ(tab<KeysTab>().rows[1].setButton->get_label(), "Set keys");
+  EXPECT_EQ(testing::setButton(tab<KeysTab>(), 1).get_label(), "Set keys");
   choose(SettingsTab::panel);
   EXPECT_EQ(state->settingsTab(), SettingsTab::panel);
   EXPECT_EQ(testing::named<SettingsTabView>(*screen, SettingsScreen::WidgetName::content).get_spacing(), 16);
@@ -141,54 +143,55 @@ TEST_F(SettingsUiTest, GeneralSwitchShowsWhatTheServiceReportsAndQuitQuits) {
   EXPECT_TRUE(showsText(
       *screen,
       "Works while your computer is unlocked. The desktop does not show third-party panels on its lock screen."));
-  EXPECT_EQ(general.quitButton->get_label(), "Quit Vesk");
+  EXPECT_EQ(testing::quitButton(general).get_label(), "Quit Vesk");
   // The fixture's panel started with the item enabled.
-  EXPECT_TRUE(general.loginSwitch.get_active());
-  EXPECT_FALSE(general.message->get_visible());
+  EXPECT_TRUE(testing::loginSwitch(general).get_active());
+  EXPECT_FALSE(testing::loginMessage(general).get_visible());
 
   // Off, but the service fails and the item stays enabled: the switch stays on.
   login.statusAfter = LoginItemStatus::enabled;
   login.failure = "Permission denied";
-  general.loginSwitch.set_active(false);
+  testing::loginSwitch(general).set_active(false);
   settle();
   EXPECT_EQ(login.unregisterCalls, 1);
-  EXPECT_TRUE(general.loginSwitch.get_active());
-  EXPECT_TRUE(general.message->get_visible());
-  EXPECT_EQ(general.message->get_text(), "Could not change login setting: Permission denied");
+  EXPECT_TRUE(testing::loginSwitch(general).get_active());
+  EXPECT_TRUE(testing::loginMessage(general).get_visible());
+  EXPECT_EQ(testing::loginMessage(general).get_text(), "Could not change login setting: Permission denied");
 
   // The message survives a trip to another tab.
   choose(SettingsTab::appearance);
   choose(SettingsTab::general);
-  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Could not change login setting: Permission denied");
-  EXPECT_TRUE(tab<GeneralTab>().message->get_visible());
+  EXPECT_EQ(testing::loginMessage(tab<GeneralTab>()).get_text(), "Could not change login setting: Permission denied");
+  EXPECT_TRUE(testing::loginMessage(tab<GeneralTab>()).get_visible());
   testing::saveScreenshot(*window, "settings", "general-failure");
 
   // Off succeeds now.
   login.failure.reset();
   login.statusAfter = LoginItemStatus::notRegistered;
-  tab<GeneralTab>().loginSwitch.activate();  // as a click or the keyboard would
+  testing::loginSwitch(tab<GeneralTab>()).activate();  // as a click or the keyboard would
   settle();
-  EXPECT_FALSE(tab<GeneralTab>().loginSwitch.get_active());
-  EXPECT_FALSE(tab<GeneralTab>().message->get_visible());
+  EXPECT_FALSE(testing::loginSwitch(tab<GeneralTab>()).get_active());
+  EXPECT_FALSE(testing::loginMessage(tab<GeneralTab>()).get_visible());
 
   // On, and the service wants approval: on, with the approval message.
   login.statusAfter = LoginItemStatus::requiresApproval;
-  tab<GeneralTab>().loginSwitch.activate();
+  testing::loginSwitch(tab<GeneralTab>()).activate();
   settle();
-  EXPECT_TRUE(tab<GeneralTab>().loginSwitch.get_active());
-  EXPECT_EQ(tab<GeneralTab>().message->get_text(), "Allow Vesk to start at login in your desktop's settings.");
+  EXPECT_TRUE(testing::loginSwitch(tab<GeneralTab>()).get_active());
+  EXPECT_EQ(testing::loginMessage(tab<GeneralTab>()).get_text(),
+            "Allow Vesk to start at login in your desktop's settings.");
 
   // On fails with nothing registered: the switch springs back.
   login.statusAfter = LoginItemStatus::notRegistered;
   login.failure = "No such file";
-  tab<GeneralTab>().loginSwitch.set_active(false);
+  testing::loginSwitch(tab<GeneralTab>()).set_active(false);
   settle();
-  tab<GeneralTab>().loginSwitch.set_active(true);
+  testing::loginSwitch(tab<GeneralTab>()).set_active(true);
   settle();
-  EXPECT_FALSE(tab<GeneralTab>().loginSwitch.get_active());
+  EXPECT_FALSE(testing::loginSwitch(tab<GeneralTab>()).get_active());
   EXPECT_FALSE(state->loginItemEnabled());
 
-  tab<GeneralTab>().quitButton->clicked();
+  testing::quitButton(tab<GeneralTab>()).clicked();
   EXPECT_EQ(quits, 1);
 }
 
@@ -199,40 +202,40 @@ TEST_F(SettingsUiTest, KeysRowsRecordClearAndShowTheModelsMessage) {
   EXPECT_TRUE(showsText(*screen, "Show Vesk") || showsText(*screen, std::string(title(ShortcutAction::show))));
   EXPECT_TRUE(showsText(*screen, "Open or close the tray panel."));
   EXPECT_TRUE(showsText(*screen, std::string(strings::keysHelp())));
-  EXPECT_EQ(keys.rows[0].setButton->get_label(), "Ctrl+Alt+Space");
-  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
-  EXPECT_EQ(keys.rows[0].clearButton, nullptr);
-  EXPECT_FALSE(keys.rows[1].clearButton->get_visible());
-  EXPECT_FALSE(keys.error->get_visible());
+  EXPECT_EQ(testing::setButton(keys, 0).get_label(), "Ctrl+Alt+Space");
+  EXPECT_EQ(testing::setButton(keys, 1).get_label(), "Set keys");
+  EXPECT_EQ(testing::clearButton(keys, 0), nullptr);
+  EXPECT_FALSE(testing::clearButton(keys, 1)->get_visible());
+  EXPECT_FALSE(testing::shortcutError(keys).get_visible());
 
-  keys.rows[1].setButton->clicked();
+  testing::setButton(keys, 1).clicked();
   settle();
-  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Press keys…");
-  keys.rows[2].setButton->clicked();  // the recording moves to the other row
+  EXPECT_EQ(testing::setButton(keys, 1).get_label(), "Press keys…");
+  testing::setButton(keys, 2).clicked();  // the recording moves to the other row
   settle();
-  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
-  EXPECT_EQ(keys.rows[2].setButton->get_label(), "Press keys…");
+  EXPECT_EQ(testing::setButton(keys, 1).get_label(), "Set keys");
+  EXPECT_EQ(testing::setButton(keys, 2).get_label(), "Press keys…");
   fx->keys.press(controlOption(40, "k"));
   settle();
   ASSERT_TRUE(fx->model->previousShortcut());
-  EXPECT_EQ(keys.rows[2].setButton->get_label(), fx->model->previousShortcut()->displayText());
-  EXPECT_TRUE(keys.rows[2].clearButton->get_visible());
-  EXPECT_EQ(keys.rows[2].clearButton->get_tooltip_text(), "Clear shortcut");
+  EXPECT_EQ(testing::setButton(keys, 2).get_label(), fx->model->previousShortcut()->displayText());
+  EXPECT_TRUE(testing::clearButton(keys, 2)->get_visible());
+  EXPECT_EQ(testing::clearButton(keys, 2)->get_tooltip_text(), "Clear shortcut");
 
   // A duplicate: the message appears in orange under the rows, the row keeps its caption.
-  keys.rows[1].setButton->clicked();
+  testing::setButton(keys, 1).clicked();
   fx->keys.press(controlOption(40, "k"));
   settle();
-  EXPECT_TRUE(keys.error->get_visible());
-  EXPECT_EQ(keys.error->get_text(), "Choose a different key combination for each action.");
-  EXPECT_EQ(keys.rows[1].setButton->get_label(), "Set keys");
+  EXPECT_TRUE(testing::shortcutError(keys).get_visible());
+  EXPECT_EQ(testing::shortcutError(keys).get_text(), "Choose a different key combination for each action.");
+  EXPECT_EQ(testing::setButton(keys, 1).get_label(), "Set keys");
   testing::saveScreenshot(*window, "settings", "keys-duplicate");
 
-  keys.rows[2].clearButton->clicked();
+  testing::clearButton(keys, 2)->clicked();
   settle();
-  EXPECT_EQ(keys.rows[2].setButton->get_label(), "Set keys");
-  EXPECT_FALSE(keys.rows[2].clearButton->get_visible());
-  EXPECT_FALSE(keys.error->get_visible());
+  EXPECT_EQ(testing::setButton(keys, 2).get_label(), "Set keys");
+  EXPECT_FALSE(testing::clearButton(keys, 2)->get_visible());
+  EXPECT_FALSE(testing::shortcutError(keys).get_visible());
 }
 
 TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
@@ -241,25 +244,25 @@ TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
   EXPECT_TRUE(showsText(*screen, "PANEL SIZE"));
   EXPECT_TRUE(showsText(*screen, "Website zoom"));
   EXPECT_TRUE(showsText(*screen, std::string(strings::panelNote())));
-  EXPECT_EQ(panel.cards[0].value->get_text(), "500 pt");
-  EXPECT_EQ(panel.cards[1].value->get_text(), "700 pt");
-  EXPECT_EQ(panel.cards[2].value->get_text(), "100%");
-  EXPECT_EQ(panel.resetButton->get_label(), "Reset panel");
+  EXPECT_EQ(testing::panelValue(panel, 0).get_text(), "500 pt");
+  EXPECT_EQ(testing::panelValue(panel, 1).get_text(), "700 pt");
+  EXPECT_EQ(testing::panelValue(panel, 2).get_text(), "100%");
+  EXPECT_EQ(testing::resetButton(panel).get_label(), "Reset panel");
 
   // Each movement reaches the model at once, on the step grid.
-  panel.cards[0].scale->set_value(611);
+  testing::panelScale(panel, 0).set_value(611);
   EXPECT_EQ(fx->model->panelWidth(), 620);
   EXPECT_EQ(resizes, 1);
-  panel.cards[0].scale->set_value(679);
+  testing::panelScale(panel, 0).set_value(679);
   EXPECT_EQ(fx->model->panelWidth(), 680);
   EXPECT_EQ(resizes, 2);
-  EXPECT_EQ(panel.cards[0].value->get_text(), "680 pt");
-  panel.cards[2].scale->set_value(1.16);
+  EXPECT_EQ(testing::panelValue(panel, 0).get_text(), "680 pt");
+  testing::panelScale(panel, 2).set_value(1.16);
   EXPECT_DOUBLE_EQ(fx->model->pageZoom(), 1.15);
   settle();
-  EXPECT_EQ(panel.cards[2].value->get_text(), "115%");
+  EXPECT_EQ(testing::panelValue(panel, 2).get_text(), "115%");
   EXPECT_EQ(resizes, 2);
-  panel.cards[1].scale->set_value(9999);
+  testing::panelScale(panel, 1).set_value(9999);
   EXPECT_EQ(fx->model->panelHeight(), 900);
   testing::saveScreenshot(*window, "settings", "panel");
 
@@ -267,20 +270,20 @@ TEST_F(SettingsUiTest, PanelSlidersSnapApplyWhileMovingAndReset) {
   fx->model->changePanelSize(501.5, std::nullopt);
   fx->model->changePageZoom(0.999);
   settle();
-  EXPECT_EQ(panel.cards[0].value->get_text(), "501 pt");
-  EXPECT_EQ(panel.cards[2].value->get_text(), "99%");
-  EXPECT_DOUBLE_EQ(panel.cards[0].scale->get_value(), 501.5);
+  EXPECT_EQ(testing::panelValue(panel, 0).get_text(), "501 pt");
+  EXPECT_EQ(testing::panelValue(panel, 2).get_text(), "99%");
+  EXPECT_DOUBLE_EQ(testing::panelScale(panel, 0).get_value(), 501.5);
   EXPECT_EQ(fx->model->panelWidth(), 501.5);  // showing a value does not send it back
 
   resizes = 0;
-  panel.resetButton->clicked();
+  testing::resetButton(panel).clicked();
   settle();
   EXPECT_EQ(fx->model->panelWidth(), 500);
   EXPECT_EQ(fx->model->panelHeight(), 700);
   EXPECT_EQ(fx->model->pageZoom(), 1.0);
   EXPECT_EQ(resizes, 1);
-  EXPECT_EQ(panel.cards[1].value->get_text(), "700 pt");
-  EXPECT_EQ(panel.cards[1].scale->get_value(), 700);
+  EXPECT_EQ(testing::panelValue(panel, 1).get_text(), "700 pt");
+  EXPECT_EQ(testing::panelScale(panel, 1).get_value(), 700);
 }
 
 TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
@@ -289,82 +292,82 @@ TEST_F(SettingsUiTest, WebsitesListRowsAndFormFollowTheModel) {
   EXPECT_TRUE(showsText(*screen, "YOUR WEBSITES"));
   EXPECT_TRUE(showsText(*screen, "alpha.example.com"));
   EXPECT_TRUE(showsText(*screen, std::string(strings::websitesNote())));
-  ASSERT_EQ(sites.rows.size(), 3u);
-  EXPECT_EQ(sites.dividerCount, 2u);
-  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
-  EXPECT_TRUE(sites.rows[0].down->get_sensitive());
-  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
-  EXPECT_FALSE(sites.rows[2].down->get_sensitive());
-  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Beta");
-  EXPECT_EQ(sites.rows[1].remove->get_tooltip_text(), "Remove Beta");
-  EXPECT_EQ(sites.rows[0].up->get_tooltip_text(), "Move up");
-  EXPECT_EQ(sites.editor, nullptr);
+  ASSERT_EQ(testing::siteRows(sites).size(), 3u);
+  EXPECT_EQ(testing::siteDividers(sites), 2u);
+  EXPECT_FALSE(testing::siteRows(sites)[0].up->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[0].down->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[1].up->get_sensitive());
+  EXPECT_FALSE(testing::siteRows(sites)[2].down->get_sensitive());
+  EXPECT_EQ(testing::siteRows(sites)[1].edit->get_tooltip_text(), "Edit Beta");
+  EXPECT_EQ(testing::siteRows(sites)[1].remove->get_tooltip_text(), "Remove Beta");
+  EXPECT_EQ(testing::siteRows(sites)[0].up->get_tooltip_text(), "Move up");
+  EXPECT_EQ(testing::siteEditor(sites), nullptr);
 
-  sites.rows[0].down->clicked();
+  testing::siteRows(sites)[0].down->clicked();
   settle();
   EXPECT_EQ(fx->model->sites()[1].id, alpha.id);
-  EXPECT_EQ(sites.rows[0].site.id, beta.id);
-  EXPECT_FALSE(sites.rows[0].up->get_sensitive());
-  EXPECT_TRUE(sites.rows[1].up->get_sensitive());
+  EXPECT_EQ(testing::siteRows(sites)[0].name, beta.name);
+  EXPECT_FALSE(testing::siteRows(sites)[0].up->get_sensitive());
+  EXPECT_TRUE(testing::siteRows(sites)[1].up->get_sensitive());
 
   // Add form, rejected address.
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(sites.editor->title.get_text(), "Add website");
-  EXPECT_EQ(sites.editor->saveButton.get_label(), "Add site");
-  EXPECT_EQ(sites.editor->nameField.get_text(), "");
-  sites.editor->nameField.set_text("Docs");
-  sites.editor->addressField.set_text("not an address");
-  sites.editor->saveButton.clicked();
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(sites)).get_text(), "Add website");
+  EXPECT_EQ(testing::saveButton(*testing::siteEditor(sites)).get_label(), "Add site");
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), "");
+  testing::nameField(*testing::siteEditor(sites)).set_text("Docs");
+  testing::addressField(*testing::siteEditor(sites)).set_text("not an address");
+  testing::saveButton(*testing::siteEditor(sites)).clicked();
   settle();
-  EXPECT_TRUE(sites.editor->error.get_visible());
-  EXPECT_EQ(sites.editor->error.get_text(), "Enter a valid web address.");
+  EXPECT_TRUE(testing::editorError(*testing::siteEditor(sites)).get_visible());
+  EXPECT_EQ(testing::editorError(*testing::siteEditor(sites)).get_text(), "Enter a valid web address.");
   EXPECT_TRUE(state->showSettings());
   // The add button again changes nothing.
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
-  EXPECT_EQ(sites.editor->addressField.get_text(), "not an address");
+  EXPECT_EQ(testing::addressField(*testing::siteEditor(sites)).get_text(), "not an address");
   testing::saveScreenshot(*window, "settings", "websites-add-error");
 
   // The pencil of a site refills the form and removes the message.
-  sites.rows[2].edit->clicked();
+  testing::siteRows(sites)[2].edit->clicked();
   settle();
-  EXPECT_EQ(sites.editor->title.get_text(), "Edit website");
-  EXPECT_EQ(sites.editor->saveButton.get_label(), "Save changes");
-  EXPECT_EQ(sites.editor->nameField.get_text(), "Gamma Mail");
-  EXPECT_EQ(sites.editor->addressField.get_text(), gamma.address);
-  EXPECT_FALSE(sites.editor->error.get_visible());
+  EXPECT_EQ(testing::editorTitle(*testing::siteEditor(sites)).get_text(), "Edit website");
+  EXPECT_EQ(testing::saveButton(*testing::siteEditor(sites)).get_label(), "Save changes");
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), "Gamma Mail");
+  EXPECT_EQ(testing::addressField(*testing::siteEditor(sites)).get_text(), gamma.address);
+  EXPECT_FALSE(testing::editorError(*testing::siteEditor(sites)).get_visible());
   testing::saveScreenshot(*window, "settings", "websites-edit");
 
   // Typed text does not survive leaving the tab; the form itself stays open.
-  sites.editor->nameField.set_text("Typed");
+  testing::nameField(*testing::siteEditor(sites)).set_text("Typed");
   choose(SettingsTab::keys);
   choose(SettingsTab::websites);
   auto& again = tab<WebsitesTab>();
-  ASSERT_NE(again.editor, nullptr);
-  EXPECT_EQ(again.editor->nameField.get_text(), "Gamma Mail");
+  ASSERT_NE(testing::siteEditor(again), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(again)).get_text(), "Gamma Mail");
 
   // Removing the edited site asks nothing; saving then reports it.
-  again.rows[2].remove->clicked();
+  testing::siteRows(again)[2].remove->clicked();
   settle();
-  EXPECT_EQ(again.rows.size(), 2u);
-  EXPECT_EQ(again.dividerCount, 1u);
-  again.editor->saveButton.clicked();
+  EXPECT_EQ(testing::siteRows(again).size(), 2u);
+  EXPECT_EQ(testing::siteDividers(again), 1u);
+  testing::saveButton(*testing::siteEditor(again)).clicked();
   settle();
-  EXPECT_EQ(again.editor->error.get_text(), "Site not found.");
+  EXPECT_EQ(testing::editorError(*testing::siteEditor(again)).get_text(), "Site not found.");
 
   // Cancel closes the form only.
-  again.editor->cancelButton.clicked();
+  testing::cancelButton(*testing::siteEditor(again)).clicked();
   settle();
-  EXPECT_EQ(again.editor, nullptr);
+  EXPECT_EQ(testing::siteEditor(again), nullptr);
   EXPECT_TRUE(state->showSettings());
 
   // A good save closes the form and the settings screen.
-  again.addButton->clicked();
+  testing::addSiteButton(again).clicked();
   settle();
-  again.editor->addressField.set_text("example.org");
-  again.editor->saveButton.clicked();
+  testing::addressField(*testing::siteEditor(again)).set_text("example.org");
+  testing::saveButton(*testing::siteEditor(again)).clicked();
   settle();
   EXPECT_FALSE(state->showSettings());
   EXPECT_FALSE(state->isAdding());
@@ -376,9 +379,9 @@ TEST_F(SettingsUiTest, WebsitesWithNoSitesShowsNoListCard) {
   build(std::vector<LinkSite>{});
   choose(SettingsTab::websites);
   auto& sites = tab<WebsitesTab>();
-  EXPECT_TRUE(sites.rows.empty());
-  EXPECT_EQ(sites.dividerCount, 0u);
-  EXPECT_FALSE(sites.list.get_visible());
+  EXPECT_TRUE(testing::siteRows(sites).empty());
+  EXPECT_EQ(testing::siteDividers(sites), 0u);
+  EXPECT_FALSE(testing::siteList(sites).get_visible());
 }
 
 // A long stored name is shown on one line, cut, in a row as high as any other.
@@ -388,20 +391,22 @@ TEST_F(SettingsUiTest, WebsitesRowShowsALongStoredNameOnOneLineCut) {
   choose(SettingsTab::websites);
   testing::waitForDraw(*window);
   auto& sites = tab<WebsitesTab>();
-  ASSERT_EQ(sites.rows.size(), 3u);
-  for (const auto& text : testing::shownTexts(sites.list)) {
+  ASSERT_EQ(testing::siteRows(sites).size(), 3u);
+  for (const auto& text : testing::shownTexts(testing::siteList(sites))) {
     EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
   }
-  auto rowHeight = [&](std::size_t i) { return sites.rows[i].edit->get_parent()->get_allocated_height(); };
+  auto rowHeight = [&](std::size_t i) {
+    return testing::siteRows(sites)[i].edit->get_parent()->get_allocated_height();
+  };
   EXPECT_EQ(rowHeight(1), rowHeight(0));
   EXPECT_EQ(rowHeight(1), 51);
-  EXPECT_EQ(sites.rows[1].edit->get_tooltip_text(), "Edit Long " + std::string(195, 'W') + "\u2026");
+  EXPECT_EQ(testing::siteRows(sites)[1].edit->get_tooltip_text(), "Edit Long " + std::string(195, 'W') + "\u2026");
   // The stored name is untouched, and the editor shows it whole.
   EXPECT_EQ(fx->model->sites()[1].name, long_.name);
-  sites.rows[1].edit->clicked();
+  testing::siteRows(sites)[1].edit->clicked();
   settle();
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(sites.editor->nameField.get_text(), long_.name);
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(testing::nameField(*testing::siteEditor(sites)).get_text(), long_.name);
 }
 
 // With 10,000 sites only the rows in view (and a few beyond) exist, wherever the list is
@@ -414,36 +419,37 @@ TEST_F(SettingsUiTest, WebsitesListBuildsOnlyTheRowsInView) {
   choose(SettingsTab::websites);
   testing::waitForDraw(*window);
   auto& sites = tab<WebsitesTab>();
-  EXPECT_EQ(sites.list.get_allocated_height(), 10000 * 52 - 1);
-  auto indexOf = [&](const LinkSite& site) {
+  EXPECT_EQ(testing::siteList(sites).get_allocated_height(), 10000 * 52 - 1);
+  // A row's site, by the name it shows (each is another).
+  auto indexOf = [&](const std::string& name) {
     return static_cast<std::size_t>(
-        std::find_if(many.begin(), many.end(), [&](const LinkSite& s) { return s.id == site.id; }) - many.begin());
+        std::find_if(many.begin(), many.end(), [&](const LinkSite& s) { return s.name == name; }) - many.begin());
   };
   auto adjustment = screen->get_vadjustment();
   int x = 0, listTop = 0;
-  ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
+  ASSERT_TRUE(testing::siteList(sites).translate_coordinates(*screen, 0, 0, x, listTop));
   for (std::size_t target : {0u, 5000u, 9999u}) {
     SCOPED_TRACE(target);
     adjustment->set_value(adjustment->get_value() + listTop + static_cast<int>(target) * 52);
     settle();
     testing::waitForDraw(*window);
-    ASSERT_TRUE(sites.list.translate_coordinates(*screen, 0, 0, x, listTop));
-    ASSERT_FALSE(sites.rows.empty());
-    EXPECT_LE(sites.rows.size(), 30u);
-    EXPECT_LE(indexOf(sites.rows.front().site), target);
-    EXPECT_GE(indexOf(sites.rows.back().site), std::min<std::size_t>(target + 10, 9999));
-    for (const auto& row : sites.rows) {
+    ASSERT_TRUE(testing::siteList(sites).translate_coordinates(*screen, 0, 0, x, listTop));
+    ASSERT_FALSE(testing::siteRows(sites).empty());
+    EXPECT_LE(testing::siteRows(sites).size(), 30u);
+    EXPECT_LE(indexOf(testing::siteRows(sites).front().name), target);
+    EXPECT_GE(indexOf(testing::siteRows(sites).back().name), std::min<std::size_t>(target + 10, 9999));
+    for (const auto& row : testing::siteRows(sites)) {
       // Each built row sits where its site's place in the list says.
       int rowX = 0, rowY = 0;
-      ASSERT_TRUE(row.edit->get_parent()->translate_coordinates(sites.list, 0, 0, rowX, rowY));
-      EXPECT_EQ(rowY, static_cast<int>(indexOf(row.site)) * 52);
+      ASSERT_TRUE(row.edit->get_parent()->translate_coordinates(testing::siteList(sites), 0, 0, rowX, rowY));
+      EXPECT_EQ(rowY, static_cast<int>(indexOf(row.name)) * 52);
     }
   }
   // The last row has no divider and cannot move down; removing it removes that site.
-  EXPECT_EQ(indexOf(sites.rows.back().site), 9999u);
-  EXPECT_FALSE(sites.rows.back().down->get_sensitive());
-  EXPECT_EQ(sites.dividerCount, sites.rows.size() - 1);
-  sites.rows.back().remove->clicked();
+  EXPECT_EQ(indexOf(testing::siteRows(sites).back().name), 9999u);
+  EXPECT_FALSE(testing::siteRows(sites).back().down->get_sensitive());
+  EXPECT_EQ(testing::siteDividers(sites), testing::siteRows(sites).size() - 1);
+  testing::siteRows(sites).back().remove->clicked();
   settle();
   EXPECT_EQ(fx->model->sites().size(), 9999u);
   EXPECT_EQ(fx->model->sites().back().id, many[9998].id);
@@ -455,13 +461,13 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
   EXPECT_TRUE(showsText(*screen, "DARK THEMES"));
   EXPECT_TRUE(showsText(*screen, "Theme changes are saved automatically."));
   for (auto theme : allLinkThemes) EXPECT_TRUE(showsText(*screen, title(theme)));
-  EXPECT_TRUE(appearance.cards[0].check->get_visible());
-  EXPECT_FALSE(appearance.cards[2].check->get_visible());
+  EXPECT_TRUE(testing::themeCheck(appearance, 0).get_visible());
+  EXPECT_FALSE(testing::themeCheck(appearance, 2).get_visible());
   testing::saveScreenshot(*window, "settings", "appearance-graphite");
 
   auto cardColor = [&](int index) {
     int x = 0, y = 0;
-    appearance.cards[index].button->translate_coordinates(*window, 200, 4, x, y);
+    testing::themeCard(appearance, index).translate_coordinates(*window, 200, 4, x, y);
     return testing::pixelAt(*window, x, y);
   };
   auto expect = [](Color c) {
@@ -474,17 +480,17 @@ TEST_F(SettingsUiTest, AppearanceCardsMoveTheCheckAndRepaint) {
   testing::saveScreenshot(*window, "settings", "appearance-graphite");
   EXPECT_TRUE(near(cardColor(2), expect(Palette::colors(LinkTheme::graphite).surface)));
 
-  appearance.cards[2].button->clicked();
+  testing::themeCard(appearance, 2).clicked();
   settle();
   EXPECT_EQ(fx->model->theme(), LinkTheme::obsidian);
-  EXPECT_FALSE(appearance.cards[0].check->get_visible());
-  EXPECT_TRUE(appearance.cards[2].check->get_visible());
+  EXPECT_FALSE(testing::themeCheck(appearance, 0).get_visible());
+  EXPECT_TRUE(testing::themeCheck(appearance, 2).get_visible());
   testing::saveScreenshot(*window, "settings", "appearance-obsidian");
   EXPECT_TRUE(near(cardColor(0), expect(Palette::colors(LinkTheme::obsidian).surface)));
 
-  appearance.cards[2].button->clicked();  // the current theme again: nothing visible changes
+  testing::themeCard(appearance, 2).clicked();  // the current theme again: nothing visible changes
   settle();
-  EXPECT_TRUE(appearance.cards[2].check->get_visible());
+  EXPECT_TRUE(testing::themeCheck(appearance, 2).get_visible());
 }
 
 TEST_F(SettingsUiTest, ScreenshotsOfGeneralAndKeys) {
@@ -514,17 +520,17 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
     login.registerCalls = login.unregisterCalls = 0;
     login.failure = "Not a directory";
     login.statusAfter = LoginItemStatus::notRegistered;
-    state->loginItemEnabled.set(false);
+    state->loginItemChanged(false, std::nullopt);
     settle();
     auto& general = tab<GeneralTab>();
     testing::waitForDraw(*window);
-    clickCentre(general.loginSwitch);
+    clickCentre(testing::loginSwitch(general));
     ASSERT_TRUE(testing::waitFor([&] { return login.registerCalls + login.unregisterCalls > 0; }));
     testing::spinFor(600);  // past the end of the slide
     EXPECT_EQ(login.registerCalls, 1) << "animations " << animations;
     EXPECT_EQ(login.unregisterCalls, 0) << "animations " << animations;
-    EXPECT_FALSE(general.loginSwitch.get_active());
-    EXPECT_EQ(general.message->get_text(), "Could not change login setting: Not a directory");
+    EXPECT_FALSE(testing::loginSwitch(general).get_active());
+    EXPECT_EQ(testing::loginMessage(general).get_text(), "Could not change login setting: Not a directory");
   }
   Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
 }
@@ -538,7 +544,7 @@ TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
   auto adjustment = screen->get_vadjustment();
   ASSERT_GT(adjustment->get_upper(), adjustment->get_page_size());
   for (std::size_t i : {0u, 2u}) {
-    Gtk::Scale& scale = *tab<PanelTab>().cards[i].scale;
+    Gtk::Scale& scale = testing::panelScale(tab<PanelTab>(), i);
     int x = 0, y = 0;
     // Near the top of the view, with room to scroll on.
     ASSERT_TRUE(scale.translate_coordinates(*screen->get_child(), 0, 0, x, y));
@@ -564,10 +570,10 @@ TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
 TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
   choose(SettingsTab::websites);
   auto& sites = tab<WebsitesTab>();
-  sites.addButton->clicked();
+  testing::addSiteButton(sites).clicked();
   settle();
   testing::waitForDraw(*window);
-  for (const auto& row : sites.rows) {
+  for (const auto& row : testing::siteRows(sites)) {
     Gtk::Button* buttons[] = {row.up, row.down, row.edit, row.remove};
     for (std::size_t i = 1; i < 4; ++i) {
       int left = 0, right = 0, y = 0;
@@ -582,9 +588,9 @@ TEST_F(SettingsUiTest, SiteRowButtonsAreSpacedAndCancelIsBodySized) {
     gtk_style_context_get(context, gtk_style_context_get_state(context), "font-size", &size, nullptr);
     return size;
   };
-  ASSERT_NE(sites.editor, nullptr);
-  EXPECT_EQ(fontSize(sites.editor->cancelButton), 13);
-  EXPECT_EQ(fontSize(sites.editor->title), 13);
+  ASSERT_NE(testing::siteEditor(sites), nullptr);
+  EXPECT_EQ(fontSize(testing::cancelButton(*testing::siteEditor(sites))), 13);
+  EXPECT_EQ(fontSize(testing::editorTitle(*testing::siteEditor(sites))), 13);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "panel/panel_fakes.h"
 #include "panel/vesk_view.h"
 #include "settings/panel_with_settings.h"
+#include "settings/settings_parts.h"
 #include "settings/settings_screen.h"
 #include "settings/settings_widgets.h"
 #include "shell/shell_fakes.h"
@@ -131,7 +132,8 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   }
   for (const auto& text : shownTexts(screen())) shown.push_back({"settings header", text});
   shown.push_back({"header badge", testing::named<Gtk::Label>(*view, VeskView::WidgetName::shortcutBadge).get_text()});
-  for (const auto& row : keysTab().rows) shown.push_back({"Keys row", row.setButton->get_label()});
+  for (std::size_t row = 0; row < allShortcutActions.size(); ++row)
+    shown.push_back({"Keys row", testing::setButton(keysTab(), row).get_label()});
 
   // Another client holds Control+Alt+K: the refusal says who.
   Display* other = XOpenDisplay(DisplayString(GDK_DISPLAY_XDISPLAY(gdk_display_get_default())));
@@ -143,8 +145,8 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   XCloseDisplay(other);
   ASSERT_TRUE(model.shortcutError().has_value()) << "the held combination was not refused";
   const std::string taken = *model.shortcutError();
-  EXPECT_TRUE(keysTab().error->get_visible());
-  shown.push_back({"refusal by another application", keysTab().error->get_text()});
+  EXPECT_TRUE(testing::shortcutError(keysTab()).get_visible());
+  shown.push_back({"refusal by another application", testing::shortcutError(keysTab()).get_text()});
 
   // A session without an X11 display offers no global keys at all: nothing is refused, and the
   // Keys tab says so in one line.
@@ -152,7 +154,7 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   HotkeyManager manager(noDisplay, glibMainQueue());
   EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), 1), std::nullopt);
   model.setGlobalKeysOffered(false);
-  const std::string impossible = keysTab().sessionNotice->get_text();
+  const std::string impossible = testing::sessionNotice(keysTab()).get_text();
   EXPECT_FALSE(impossible.empty());
   EXPECT_EQ(impossible.find('\n'), std::string::npos) << "more than one line";
   shown.push_back({"Keys tab without global keys", impossible});
@@ -174,11 +176,11 @@ TEST_F(ShownTextsTest, EveryShownTextIsInTheDesktopsWordsAndStoredLabelsKeepThei
   EXPECT_EQ(rows, (std::vector<std::string>{"Ctrl+Alt+Space", "Shift+Super+K", "Set keys"}));
 
   // Recording a combination stores its label in the stored form, as before.
-  keysTab().rows[2].setButton->clicked();
+  testing::setButton(keysTab(), 2).clicked();
   ASSERT_TRUE(view->state().recorder.isRecording());
   ASSERT_TRUE(xdotool("key ctrl+alt+p"));
   ASSERT_TRUE(waitFor([&] { return model.previousShortcut().has_value(); })) << "the recorder never saw the press";
-  EXPECT_EQ(keysTab().rows[2].setButton->get_label(), "Ctrl+Alt+P");
+  EXPECT_EQ(testing::setButton(keysTab(), 2).get_label(), "Ctrl+Alt+P");
   store->flush();  // the file is written behind the change
   gchar* contents = nullptr;
   ASSERT_TRUE(g_file_get_contents(settingsFile.c_str(), &contents, nullptr, nullptr));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "browser/fakes.h"
+#include "hotkeys/fake_key_monitor.h"
+#include "panel/vesk_view_state.h"
 #include "settings/website_settings.h"
 #include "support/memory_settings_store.h"
 
@@ -10,36 +13,41 @@ class WebsitesTest : public ::testing::Test {
  protected:
   testing::MemorySettingsStore store;
   AppModel model{store};
-  Published<std::optional<LinkSite>> editing;
-  Published<bool> isAdding{false};
-  int settingsClosed = 0;
-  WebsiteFormBinding form{editing, isAdding, [this] { ++settingsClosed; }};
+  testing::FakePageFactory pages;
+  testing::FakeClipboard clipboard;
+  testing::FakeWorkspace workspace;
+  testing::FakeKeyMonitor keys;
+  // The panel's state holds whether the editor is open and for which site.
+  VeskViewState state{model, PanelServices{pages, clipboard, workspace, keys, {}, {}}, {}};
+  const VeskViewState::Field<std::optional<LinkSite>>& editing = state.editing;
+  const VeskViewState::Field<bool>& isAdding = state.isAdding;
 
   const LinkSite& site(std::size_t index) const { return model.sites->at(index); }
 };
 
 TEST_F(WebsitesTest, TransitionsBetweenListAddingAndEditing) {
-  EXPECT_FALSE(form.isOpen());
-  form.add();
+  model.requestSettings();
+  EXPECT_FALSE(state.siteEditorOpen());
+  state.openSiteEditor(std::nullopt);
   EXPECT_TRUE(isAdding());
   EXPECT_FALSE(editing());
-  EXPECT_TRUE(form.isOpen());
+  EXPECT_TRUE(state.siteEditorOpen());
 
-  form.edit(site(1));
+  state.openSiteEditor(site(1));
   EXPECT_FALSE(isAdding());
   EXPECT_EQ(editing()->id, site(1).id);
 
-  form.edit(site(2));
+  state.openSiteEditor(site(2));
   EXPECT_EQ(editing()->id, site(2).id);
 
-  form.cancel();
-  EXPECT_FALSE(form.isOpen());
-  EXPECT_EQ(settingsClosed, 0);
+  state.closeSiteEditor();
+  EXPECT_FALSE(state.siteEditorOpen());
+  EXPECT_EQ(state.screen(), PanelScreen::settings);  // cancel keeps the settings screen
 
-  form.add();
-  form.saved();
-  EXPECT_FALSE(form.isOpen());
-  EXPECT_EQ(settingsClosed, 1);
+  state.openSiteEditor(std::nullopt);
+  state.siteSaved();
+  EXPECT_FALSE(state.siteEditorOpen());
+  EXPECT_EQ(state.screen(), PanelScreen::browsing);  // a save leaves it
 }
 
 TEST_F(WebsitesTest, EditorFillsOnAppearAndRefillsOnlyWhenTheSiteChanges) {
