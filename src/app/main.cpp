@@ -316,6 +316,8 @@ void start(Gtk::Application& app, Running& running) {
   platform.notify = [](const std::string& title, const std::string& body) {
     vesk::notifyDesktop(title, body, std::string(vesk::trayIconName));
   };
+  platform.notices = std::make_unique<vesk::FreedesktopNotices>(std::string(vesk::strings::appName()),
+                                                                std::string(vesk::applicationId));
 
   running.delegate = std::make_unique<vesk::AppDelegate>(*running.store, *running.hotkeys, std::move(platform));
   running.delegate->applicationDidFinishLaunching();

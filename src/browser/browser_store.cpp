@@ -311,6 +311,22 @@ void BrowserStore::pageDownloadEnded(WebPage& page, const DownloadReport& report
   if (!report.succeeded && !report.cancelled) downloadNotice.set(report.message);
 }
 
+void BrowserStore::pageTitleChanged(WebPage& page, const std::string& title) {
+  if (auto site = siteOf(page)) titleChanged.emit(*site, title);
+}
+
+void BrowserStore::pageShowsNotification(WebPage& page, const PageNotification& notification) {
+  if (auto site = siteOf(page)) notified.emit(*site, notification);
+}
+
+void BrowserStore::pageClosedNotification(WebPage& page, const std::string& key) {
+  if (auto site = siteOf(page)) notificationClosed.emit(*site, key);
+}
+
+void BrowserStore::notificationClicked(const Uuid& site, const std::string& key) {
+  if (auto found = views_.find(site); found != views_.end()) found->second->notificationClicked(key);
+}
+
 std::optional<PermissionAnswer> BrowserStore::storedAnswer(const std::string& origin,
                                                            const std::vector<PermissionKind>& kinds) const {
   // The names of the microphones and cameras go to an origin that may use one of them, as

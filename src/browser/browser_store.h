@@ -90,6 +90,14 @@ class BrowserStore final : private WebPageDelegate {
   void cancelDownload(const Uuid& site);
   void dismissDownloadNotice() { downloadNotice.set(std::nullopt); }
 
+  // What the pages of every site tell beyond their navigation, with the site each belongs to: a
+  // new title, a notification shown (or replaced under its key), a notification taken back.
+  Event<BrowserStore, const Uuid&, const std::string&> titleChanged;
+  Event<BrowserStore, const Uuid&, const PageNotification&> notified;
+  Event<BrowserStore, const Uuid&, const std::string&> notificationClosed;
+  // Tells the site's page that the user clicked its notification `key`; nothing when the page is
+  // no longer alive.
+  void notificationClicked(const Uuid& site, const std::string& key);
   // The active site's first permission request that waits for the user's answer. A request with a
   // stored answer gets it at once; others wait, those of hidden sites until their site is shown.
   // One the user never answers is refused when its page goes (released, site removed, store
@@ -157,6 +165,9 @@ class BrowserStore final : private WebPageDelegate {
   bool pageMayDownload(WebPage& page, const std::string& name) override;
   void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
   void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
+  void pageTitleChanged(WebPage& page, const std::string& title) override;
+  void pageShowsNotification(WebPage& page, const PageNotification& notification) override;
+  void pageClosedNotification(WebPage& page, const std::string& key) override;
   void pageRequestsPermission(WebPage& page, PermissionRequest request) override;
   std::optional<PermissionAnswer> pageStoredPermission(WebPage& page, const std::string& origin,
                                                        PermissionKind kind) override;

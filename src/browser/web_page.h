@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/desktop_notification.h"
 #include "model/site_permissions.h"
 #include "model/strings.h"
 
@@ -92,6 +93,16 @@ struct DownloadReport {
   bool operator==(const DownloadReport&) const = default;
 };
 
+// A notification the page shows (through the web's Notification API, once allowed to).
+struct PageNotification {
+  // The page's name for it: its tag when it has one (a later notification with the same tag
+  // replaces it), else a name of its own.
+  std::string key;
+  std::string title;
+  std::string body;
+  std::optional<NoticeImage> icon;  // the page's icon (its favicon), when the engine has one
+};
+
 // A permission the page asks for (notifications, the microphone, ...).
 struct PermissionRequest {
   std::vector<PermissionKind> kinds;  // the microphone and the camera asked at once are both here
@@ -128,6 +139,12 @@ class WebPageDelegate {
   virtual void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) = 0;
   // The page's allowed download ended; its partial file, if any, is gone.
   virtual void pageDownloadEnded(WebPage& page, const DownloadReport& report) = 0;
+  // The page's title changed (empty while it has none).
+  virtual void pageTitleChanged(WebPage& page, const std::string& title) = 0;
+  // The page shows a notification, or replaces the one under the same key.
+  virtual void pageShowsNotification(WebPage& page, const PageNotification& notification) = 0;
+  // The page took back its notification `key` (it closed it, or left the document that showed it).
+  virtual void pageClosedNotification(WebPage& page, const std::string& key) = 0;
   // The page asks for a permission. A delegate that keeps no request refuses it.
   virtual void pageRequestsPermission(WebPage& /*page*/, PermissionRequest /*request*/) {}
   // The answer already given for `kind` to the page's `origin`, for the page's own queries of its
@@ -168,6 +185,11 @@ class WebPage {
   virtual bool guardsSignInHost() const = 0;
   // Stops the page's running download, if any, and removes its partial file.
   virtual void cancelDownload() = 0;
+  // The page's title, empty while it has none.
+  virtual std::string title() const = 0;
+  // The user clicked the page's notification `key` on the desktop: the page hears of it (its
+  // click handler runs). Nothing for a key the page no longer shows.
+  virtual void notificationClicked(const std::string& key) = 0;
 
   // The page's history and its place in it, in the engine's own form; empty when there is none. A
   // page made later takes it up with restoreHistory().

@@ -255,6 +255,23 @@ void AppModel::remove(const LinkSite& site) {
   saveSites();
   // The site's answers go with it, unless another saved site shares its origin.
   if (removed) forgetPermissionsOf(*removed);
+  markRead(id);
+}
+
+void AppModel::markUnread(const Uuid& id) {
+  if (unreadSites->count(id)) return;
+  const auto& list = sites();
+  if (std::none_of(list.begin(), list.end(), [&](const LinkSite& site) { return site.id == id; })) return;
+  auto marked = unreadSites();
+  marked.insert(id);
+  unreadSites.set(std::move(marked));
+}
+
+void AppModel::markRead(const Uuid& id) {
+  if (!unreadSites->count(id)) return;
+  auto marked = unreadSites();
+  marked.erase(id);
+  unreadSites.set(std::move(marked));
 }
 
 void AppModel::move(const LinkSite& site, int by) {

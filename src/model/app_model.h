@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "model/desktop_notification.h"
 #include "model/link_site.h"
 #include "model/published.h"
 #include "model/settings_store.h"
@@ -42,6 +44,17 @@ inline constexpr double minZoom = 0.75, maxZoom = 1.25, defaultZoom = 1.0;
 // written (no trimming, no case folding), graphite when it is missing or anything else. The model loads it once; the
 // panel's colours read it again at every use.
 LinkTheme storedTheme(const SettingsStore& store);
+
+// A notification a site's page asks to show on the desktop.
+struct SiteNotice {
+  Uuid site;
+  std::string pageKey;  // the page's own name for it: a later one under the same name replaces it
+  std::string title;    // as shown: the site's name and the notification's title
+  std::string body;
+  std::optional<NoticeImage> icon;  // the site's icon, when the page has one
+  // The name it goes under on the desktop: unique across sites.
+  std::string desktopKey() const { return site.toString() + "/" + pageKey; }
+};
 
 class AppModel {
  public:
@@ -80,10 +93,21 @@ class AppModel {
   // once. Never stored.
   Published<std::optional<std::string>, AppModel> settingsNotice;
 
+  // Sites with something new the user has not seen yet (a notification, or a new count in the
+  // page's title, while the site was not on screen), until the site is shown. Never stored.
+  Published<std::set<Uuid>, AppModel> unreadSites;
+
   // The shell has just shown the panel.
   Event<AppModel> panelShown;
   // The settings screen was asked for (the tray menu's Settings item), after the panel is shown.
   Event<AppModel> settingsRequested;
+
+  // A site's notification to show on the desktop, one to take back (the page closed or replaced
+  // it: the site and the page's key), and one the user clicked on the desktop (after the shell
+  // selected its site and showed the panel). The panel raises the first two, the shell the last.
+  Event<AppModel, const SiteNotice&> siteNoticePosted;
+  Event<AppModel, const Uuid&, const std::string&> siteNoticeWithdrawn;
+  Event<AppModel, const Uuid&, const std::string&> siteNoticeOpened;
 
   // Installed by the application shell once launching finishes.
   std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;
@@ -98,6 +122,9 @@ class AppModel {
   void remove(const LinkSite& site);
   void move(const LinkSite& site, int by);
   void cycleSite(int by);
+  // The unread mark of a saved site (a site not in the list is never marked).
+  void markUnread(const Uuid& id);
+  void markRead(const Uuid& id);
 
   // Key combinations, panel size, zoom and theme.
   std::optional<Shortcut> shortcutFor(ShortcutAction action) const;
@@ -119,6 +146,10 @@ class AppModel {
   void reportShortcutError(std::optional<std::string> message) { shortcutError.set(std::move(message)); }
   void setGlobalKeysOffered(bool offered);
   void setRecordingShortcut(bool recording);
+  // A site's desktop notification: shown, taken back, clicked.
+  void postSiteNotice(const SiteNotice& notice) { siteNoticePosted.emit(notice); }
+  void withdrawSiteNotice(const Uuid& site, const std::string& pageKey) { siteNoticeWithdrawn.emit(site, pageKey); }
+  void noteSiteNoticeOpened(const Uuid& site, const std::string& pageKey) { siteNoticeOpened.emit(site, pageKey); }
 
   SettingsStore& store() const { return store_; }
 

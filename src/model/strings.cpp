@@ -393,6 +393,13 @@ std::string_view noTrayHostBody() {
       "No system tray was found. Open the panel with “vesk --toggle” (and switch websites with “vesk "
       "--next” and “vesk --previous”): bind these commands to keys in your desktop's keyboard settings.");
 }
+std::string siteNoticeTitle(std::string_view siteName, std::string_view title) {
+  if (title.empty()) return std::string(siteName);
+  return format(_("{site} \u2014 {title}"), {{"site", siteName}, {"title", title}});
+}
+std::string_view showNotice() { return _("Show"); }
+std::string_view unreadMark() { return _("unread"); }
+std::string_view switchWebsiteUnread() { return _("Switch website; another website has something unread"); }
 std::string_view panelUnavailableTitle() { return _("Vesk cannot show its panel"); }
 std::string panelUnavailableDetail(std::string_view problem) {
   return format(_("{problem}. Reinstalling Vesk should bring it back."), {{"problem", problem}});

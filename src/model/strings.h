@@ -251,6 +251,14 @@ std::string cannotShowPages(std::string_view problem);
 std::string_view noTrayHostReport();
 std::string_view noTrayHostTitle();
 std::string_view noTrayHostBody();
+// A site's own notification on the desktop: "<site> — <title>", the site's name alone without a
+// title; its click action, where the desktop shows it as a button.
+std::string siteNoticeTitle(std::string_view siteName, std::string_view title);
+std::string_view showNotice();
+// What a screen reader says of a site with an unread mark in the site drop-down, and of the
+// drop-down while another site has one.
+std::string_view unreadMark();
+std::string_view switchWebsiteUnread();
 std::string_view panelUnavailableTitle();
 std::string panelUnavailableDetail(std::string_view problem);
 

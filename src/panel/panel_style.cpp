@@ -46,6 +46,7 @@ button.vesk-plain-button:active, button.vesk-row-button:active { opacity: 0.7; }
 button.vesk-menu-button:hover, button.vesk-menu-button:checked { background: none; }
 /* The rows of the drop-down's list of many sites look like menu items. */
 button.vesk-site-choice { min-height: 0; padding: 0 8px; border-radius: 5px; }
+.vesk-unread-dot { color: @orange; font-size: 9px; }
 button.vesk-switch-button label { font-size: 11px; color: @secondary; }
 
 .vesk-search-field { background-color: @surface; border: 1px solid @hairline; border-radius: 9px; padding: 0 13px; }

@@ -21,8 +21,9 @@ constexpr int listWidth = 280;
 // The most of a page address the title shows.
 constexpr std::size_t titleAddressLength = 4096;
 
-// A symbol and a one-line text, as the drop-down shows a site.
-Gtk::Box* symbolRow(std::string_view symbol, const std::string& text) {
+// A symbol and a one-line text, as the drop-down shows a site; with `unread`, a dot after the
+// text, which a screen reader reads as the row's description.
+Gtk::Box* symbolRow(std::string_view symbol, const std::string& text, bool unread = false) {
   auto* row = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 8);
   if (!symbol.empty()) {
     row->pack_start(*symbolImage(symbol, 12), Gtk::PACK_SHRINK);
@@ -34,13 +35,19 @@ Gtk::Box* symbolRow(std::string_view symbol, const std::string& text) {
   auto* label = styledLabel(text, {}, LabelFlow::ellipsized);
   label->set_max_width_chars(60);
   row->pack_start(*label, Gtk::PACK_EXPAND_WIDGET);
+  if (unread) {
+    auto* dot = styledLabel("\u25cf", {"vesk-unread-dot"});
+    dot->set_name(SiteBar::WidgetName::unreadDot);
+    row->pack_start(*dot, Gtk::PACK_SHRINK);
+  }
   return row;
 }
 
 // A menu item with a leading symbol.
-Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text) {
+Gtk::MenuItem* symbolMenuItem(std::string_view symbol, const std::string& text, bool unread = false) {
   auto* item = Gtk::make_managed<Gtk::MenuItem>();
-  item->add(*symbolRow(symbol, text));
+  item->add(*symbolRow(symbol, text, unread));
+  if (unread) setAccessibleDescription(*item, strings::unreadMark());
   item->show_all();
   return item;
 }
@@ -76,6 +83,10 @@ SiteBar::SiteBar(VeskViewState& state) : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 1
   addClasses(title_, {"vesk-site-title"});
   menuLabel_.pack_start(title_, Gtk::PACK_SHRINK);
   menuLabel_.pack_start(*symbolImage("chevron.down", 9, {"vesk-secondary"}), Gtk::PACK_SHRINK);
+  otherUnread_ = styledLabel("\u25cf", {"vesk-unread-dot"});
+  otherUnread_->set_name(WidgetName::otherUnreadDot);
+  otherUnread_->set_no_show_all(true);
+  menuLabel_.pack_start(*otherUnread_, Gtk::PACK_SHRINK);
   menuLabel_.set_halign(Gtk::ALIGN_START);
   menuButton_.set_name(WidgetName::menuButton);
   menuButton_.add(menuLabel_);
@@ -147,13 +158,23 @@ void SiteBar::render() {
     title_.set_text(title);
     setAccessibleName(menuButton_, title);
   }
+  // Another site has something unread: the drop-down says so before it is opened.
+  const auto& unread = state_.model.unreadSites();
+  const auto& selected = state_.model.selectedID();
+  const bool otherUnread = unread.size() > (selected && unread.count(*selected) ? 1u : 0u);
+  if (otherUnread_->get_visible() != otherUnread) {
+    otherUnread_->set_visible(otherUnread);
+    setAccessibleDescription(menuButton_, otherUnread ? strings::switchWebsiteUnread() : strings::switchWebsite());
+  }
   rebuildMenu();
 }
 
 Gtk::Widget* SiteBar::buildListRow(std::size_t index) {
   const LinkSite& site = listSites_[index];
   auto* button = Gtk::make_managed<Gtk::Button>();
-  button->add(*symbolRow(state_.model.selectedID() == site.id ? "checkmark" : "globe", site.shownName()));
+  const bool unread = listUnread_.count(site.id) > 0;
+  button->add(*symbolRow(state_.model.selectedID() == site.id ? "checkmark" : "globe", site.shownName(), unread));
+  if (unread) setAccessibleDescription(*button, strings::unreadMark());
   button->set_relief(Gtk::RELIEF_NONE);
   button->set_size_request(-1, listRowHeight);
   addClasses(*button, {"vesk-site-choice"});
@@ -179,9 +200,12 @@ void SiteBar::rebuildList() {
     listRows_->reset(0);
     return;
   }
-  if (listSites_ == state_.model.sites() && listSelected_ == state_.model.selectedID()) return;
+  if (listSites_ == state_.model.sites() && listSelected_ == state_.model.selectedID() &&
+      listUnread_ == state_.model.unreadSites())
+    return;
   listSites_ = state_.model.sites();
   listSelected_ = state_.model.selectedID();
+  listUnread_ = state_.model.unreadSites();
   listRows_->reset(listSites_.size());
 }
 
@@ -194,8 +218,10 @@ void SiteBar::rebuildMenu() {
   }
   std::vector<std::string> key;
   const auto& selected = state_.model.selectedID();
+  const auto& unread = state_.model.unreadSites();
   for (const LinkSite& site : state_.model.sites()) {
-    key.push_back(site.id.toString() + (selected == site.id ? "*" : " ") + site.name);
+    key.push_back(site.id.toString() + (selected == site.id ? "*" : " ") + (unread.count(site.id) ? "!" : " ") +
+                  site.name);
   }
   if (key == menuKey_ && !menu_.get_children().empty()) return;
   menuKey_ = key;
@@ -203,7 +229,8 @@ void SiteBar::rebuildMenu() {
   // Destroying a managed item removes it from the menu and frees it.
   for (Gtk::Widget* child : menu_.get_children()) gtk_widget_destroy(child->gobj());
   for (const LinkSite& site : state_.model.sites()) {
-    auto* item = symbolMenuItem(selected == site.id ? "checkmark" : "globe", site.shownName());
+    auto* item =
+        symbolMenuItem(selected == site.id ? "checkmark" : "globe", site.shownName(), unread.count(site.id) > 0);
     item->signal_activate().connect([this, site] { state_.chooseSite(site); });
     menu_.append(*item);
   }

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ class SiteBar : public Gtk::Box {
     static constexpr const char* addButton = "site-add-button";
     static constexpr const char* searchButton = "site-search-button";
     static constexpr const char* settingsButton = "site-settings-button";
+    // The dot beside the name of a site with something unread, in the drop-down; the one beside
+    // the drop-down's chevron while another site than the one shown has something unread.
+    static constexpr const char* unreadDot = "site-unread-dot";
+    static constexpr const char* otherUnreadDot = "site-other-unread-dot";
   };
 
  private:
@@ -58,6 +63,7 @@ class SiteBar : public Gtk::Box {
   Gtk::MenuButton menuButton_;
   Gtk::Box menuLabel_{Gtk::ORIENTATION_HORIZONTAL, 5};
   Gtk::Label title_;
+  Gtk::Label* otherUnread_;
   Gtk::Menu menu_;
   Gtk::Popover popover_;
   Gtk::ScrolledWindow listScroll_;
@@ -67,10 +73,11 @@ class SiteBar : public Gtk::Box {
   Gtk::Button* addButton_;
   Gtk::Button* searchButton_;
   Gtk::Button* settingsButton_;
-  // What the drop-down was last built from: each site's id and name, and the selection.
+  // What the drop-down was last built from: each site's id, name and mark, and the selection.
   std::vector<std::string> menuKey_;
   std::vector<LinkSite> listSites_;
   std::optional<Uuid> listSelected_;
+  std::set<Uuid> listUnread_;
 };
 
 }  // namespace vesk

@@ -152,6 +152,7 @@ void VeskView::observe() {
   AppModel& model = state_->model;
   redraw_.watch(model.sites);
   redraw_.watch(model.selectedID);
+  redraw_.watch(model.unreadSites);
   redraw_.watch(model.shortcut);
   redraw_.watch(model.saveError);
   redraw_.keep(model.theme.observe([this](const LinkTheme&) {

@@ -10,6 +10,7 @@
 #include "model/glib_handles.h"
 #include "model/strings.h"
 #include "model/text.h"
+#include "model/unread_count.h"
 #include "model/url.h"
 #include "panel/search.h"
 
@@ -49,19 +50,34 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
     showSearch.set(false);
     query.set("");
     requestFocus();
+    markShownSiteRead();
   }));
   // A new site's page takes the typing; so does the page again once the search row or the
   // settings screen closes, whichever way it closes.
   subscriptions_.push_back(
       model.selectedID.observeChange([this](const std::optional<Uuid>& previous, const std::optional<Uuid>& id) {
         if (id != previous) requestFocus();
+        markShownSiteRead();
       }));
   subscriptions_.push_back(showSearch.observeChange([this](const bool& was, const bool& shown) {
     if (was && !shown) requestFocus();
+    markShownSiteRead();
   }));
   subscriptions_.push_back(showSettings.observeChange([this](const bool& was, const bool& shown) {
     if (was && !shown) requestFocus();
+    markShownSiteRead();
   }));
+  subscriptions_.push_back(query.observe([this](const std::string&) { markShownSiteRead(); }));
+  // What pages tell of new things: notifications for the desktop and counts in their titles.
+  subscriptions_.push_back(browser.notified.connect(
+      [this](const Uuid& site, const PageNotification& notification) { siteNotified(site, notification); }));
+  subscriptions_.push_back(browser.notificationClosed.connect(
+      [this](const Uuid& site, const std::string& key) { this->model.withdrawSiteNotice(site, key); }));
+  subscriptions_.push_back(
+      browser.titleChanged.connect([this](const Uuid& site, const std::string& title) { siteRetitled(site, title); }));
+  // A notification clicked on the desktop: the shell has shown its site, its page hears of the click.
+  subscriptions_.push_back(model.siteNoticeOpened.connect(
+      [this](const Uuid& site, const std::string& key) { browser.notificationClicked(site, key); }));
   subscriptions_.push_back(model.settingsRequested.connect([this] {
     showSettings.set(true);
     showSearch.set(false);
@@ -97,9 +113,54 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
   });
 }
 
-void VeskViewState::appeared() { browser.setZoom(model.pageZoom()); }
+void VeskViewState::appeared() {
+  browser.setZoom(model.pageZoom());
+  panelVisible_ = true;
+  markShownSiteRead();
+}
 
-void VeskViewState::disappeared() { recorder.stop(); }
+void VeskViewState::disappeared() {
+  panelVisible_ = false;
+  recorder.stop();
+}
+
+bool VeskViewState::siteOnScreen(const Uuid& site) const {
+  return panelVisible_ && showsBrowserArea() && showsPage() && model.selectedID() == site;
+}
+
+void VeskViewState::markShownSiteRead() {
+  if (const auto& selected = model.selectedID(); selected && siteOnScreen(*selected)) model.markRead(*selected);
+}
+
+void VeskViewState::siteNotified(const Uuid& site, const PageNotification& notification) {
+  // The user is looking at the site: the page shows what it has to say itself.
+  if (siteOnScreen(site)) return;
+  const auto& sites = model.sites();
+  auto found = std::find_if(sites.begin(), sites.end(), [&](const LinkSite& s) { return s.id == site; });
+  if (found == sites.end()) return;
+  model.markUnread(site);
+  model.postSiteNotice(SiteNotice{site, notification.key,
+                                  strings::siteNoticeTitle(found->shownName(), notification.title), notification.body,
+                                  notification.icon});
+}
+
+void VeskViewState::siteRetitled(const Uuid& site, const std::string& title) {
+  const std::optional<unsigned> count = unreadCount(title);
+  std::optional<unsigned> previous;
+  if (auto found = titleCounts_.find(site); found != titleCounts_.end()) previous = found->second;
+  if (count) {
+    titleCounts_[site] = *count;
+  } else {
+    titleCounts_.erase(site);
+  }
+  // A count that appears or grows is news; one that stays or shrinks is not (the user may have
+  // read some elsewhere). A count that is gone means the site has nothing unread any more.
+  if (count && (!previous || *count > *previous)) {
+    if (!siteOnScreen(site)) model.markUnread(site);
+  } else if (!count && previous) {
+    model.markRead(site);
+  }
+}
 
 void VeskViewState::escape() {
   if (showSearch()) {

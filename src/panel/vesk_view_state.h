@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,9 +112,14 @@ class VeskViewState {
     return strings::settingsCannotBeSaved(*model.saveError());
   }
 
-  // Lifecycle of the panel's view.
+  // Lifecycle of the panel's view: shown on the screen, taken off it.
   void appeared();
   void disappeared();
+
+  // Whether the site is on screen: the panel shown on the browsing screen with the site's page in
+  // its browser area. A site on screen shows no notification on the desktop and gets no unread
+  // mark; showing a site clears its mark.
+  bool siteOnScreen(const Uuid& site) const;
 
   // Escape: closes the search row, else leaves settings, else hides the panel.
   void escape();
@@ -202,9 +208,15 @@ class VeskViewState {
  private:
   void finishSearch();
   void requestFocus() { focusRequested.emit(); }
+  void siteNotified(const Uuid& site, const PageNotification& notification);
+  void siteRetitled(const Uuid& site, const std::string& title);
+  void markShownSiteRead();
 
   PanelServices services_;
   std::function<void()> close_;
+  bool panelVisible_ = false;
+  // The count each site's page title starts with, for the sites whose title has one.
+  std::map<Uuid, unsigned> titleCounts_;
   // What reaches the state from outside, ended in reverse order before anything above goes:
   // observations of the model and of its own fields, the key handlers, and (last, so it ends
   // first) the lifetime the deferred tasks and the clipboard's answer ask for the state.

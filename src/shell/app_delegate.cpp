@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+#include "model/constants.h"
+
 namespace vesk {
 
 std::string trayToolTip(const Shortcut& showShortcut) { return strings::trayToolTip(showShortcut.displayText()); }
@@ -78,6 +80,7 @@ void AppDelegate::applicationDidFinishLaunching() {
       if (notice) tellOnce(*notice);
     });
   });
+  followSiteNotices();
   recording_ = model_.isRecordingShortcut.observe(
       [withSelf](const bool& recording) { withSelf([&](AppDelegate& self) { self.recordingChanged(recording); }); });
 
@@ -253,6 +256,53 @@ void AppDelegate::noTrayHost() {
   platform_.report(std::string(strings::noTrayHostReport()));
   if (platform_.notify)
     platform_.notify(std::string(strings::noTrayHostTitle()), std::string(strings::noTrayHostBody()));
+}
+
+void AppDelegate::followSiteNotices() {
+  auto weak = lifetime_.handle();
+  // The tray icon carries a dot while any site has something unread.
+  if (statusItem_) {
+    statusItem_->setUnread(!model_.unreadSites().empty());
+    unreadSites_ = model_.unreadSites.observe([weak](const std::set<Uuid>& unread) {
+      if (AppDelegate* self = weak.get(); self && self->statusItem_) self->statusItem_->setUnread(!unread.empty());
+    });
+  }
+  if (!platform_.notices) return;
+  platform_.notices->onActivated = [weak](const std::string& key) {
+    if (AppDelegate* self = weak.get()) self->openSiteNotice(key);
+  };
+  // A notice that expired or was dismissed is forgotten (a click closes it too, after opening it).
+  platform_.notices->onClosed = [weak](const std::string& key) {
+    if (AppDelegate* self = weak.get()) self->siteNotices_.erase(key);
+  };
+  siteNoticeEvents_.push_back(model_.siteNoticePosted.connect([weak](const SiteNotice& notice) {
+    AppDelegate* self = weak.get();
+    if (!self) return;
+    const std::string key = notice.desktopKey();
+    self->siteNotices_.insert_or_assign(key, std::make_pair(notice.site, notice.pageKey));
+    // Without an icon of the site's own, Vesk's.
+    self->platform_.notices->show(
+        DesktopNotice{key, notice.title, notice.body, notice.icon, std::string(applicationId)});
+  }));
+  siteNoticeEvents_.push_back(model_.siteNoticeWithdrawn.connect([weak](const Uuid& site, const std::string& pageKey) {
+    AppDelegate* self = weak.get();
+    if (!self) return;
+    const std::string key = SiteNotice{site, pageKey, {}, {}, {}}.desktopKey();
+    if (self->siteNotices_.erase(key)) self->platform_.notices->withdraw(key);
+  }));
+}
+
+void AppDelegate::openSiteNotice(const std::string& key) {
+  auto found = siteNotices_.find(key);
+  if (found == siteNotices_.end()) return;
+  const auto [site, pageKey] = found->second;
+  siteNotices_.erase(found);
+  const auto& sites = model_.sites();
+  auto saved = std::find_if(sites.begin(), sites.end(), [&](const LinkSite& s) { return s.id == site; });
+  // A site removed since only opens the panel.
+  if (saved != sites.end()) model_.select(*saved);
+  reveal();
+  if (saved != sites.end()) model_.noteSiteNoticeOpened(site, pageKey);
 }
 
 void AppDelegate::openSettings() {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "hotkeys/hotkey_manager.h"
 #include "model/app_model.h"
+#include "model/desktop_notification.h"
 #include "model/lifetime.h"
 #include "shell/click_monitor.h"
 #include "shell/panel_window.h"
@@ -40,6 +42,8 @@ struct ShellPlatform {
   // Shows a desktop notification with a title and a body, where the desktop has a notification
   // service; nothing otherwise.
   std::function<void(const std::string& title, const std::string& body)> notify;
+  // The sites' own notifications, which can be replaced, taken back and clicked. May be null.
+  std::unique_ptr<DesktopNotices> notices;
 };
 
 class AppDelegate {
@@ -83,6 +87,9 @@ class AppDelegate {
   void reportRefused(const std::vector<std::uint32_t>& refused);
   void panelLostFocus();
   void noTrayHost();
+  void followSiteNotices();
+  // The user clicked the site notification shown under `key`: its site is shown, its page told.
+  void openSiteNotice(const std::string& key);
 
   AppModel model_;
   HotkeyManager hotkey_;
@@ -102,6 +109,10 @@ class AppDelegate {
   Subscription saveFailures_;
   Subscription settingsNotices_;
   bool saidNoTrayHost_ = false;
+  // The sites' notifications on the desktop, by their key there: the site and the page's key.
+  std::map<std::string, std::pair<Uuid, std::string>> siteNotices_;
+  std::vector<Subscription> siteNoticeEvents_;
+  Subscription unreadSites_;
 
   // Last, so it ends first: deferred callbacks never reach a member on its way out.
   Lifetime<AppDelegate> lifetime_{this};

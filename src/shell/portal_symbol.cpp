@@ -40,6 +40,22 @@ void drawSymbol(const Cairo::RefPtr<Cairo::Context>& cr, double size, SymbolColo
   }
 }
 
+// The unread dot at the top right: a clear gap around it, the dark ring, the red dot.
+void drawUnreadDot(const Cairo::RefPtr<Cairo::Context>& cr, double size) {
+  // The ring is wider than the glyph's outline: on a mid-grey panel it alone sets the dot apart.
+  const double u = size / 18.0, x = 13.5 * u, y = 4.4 * u, radius = 3 * u, ring = 1.5 * symbolOutlineWidth(size);
+  cr->set_operator(Cairo::OPERATOR_CLEAR);
+  cr->arc(x, y, radius + ring + symbolOutlineWidth(size), 0, 2 * M_PI);
+  cr->fill();
+  cr->set_operator(Cairo::OPERATOR_SOURCE);
+  cr->set_source_rgba(unreadRingColor.red, unreadRingColor.green, unreadRingColor.blue, unreadRingColor.alpha);
+  cr->arc(x, y, radius + ring, 0, 2 * M_PI);
+  cr->fill();
+  cr->set_source_rgba(unreadDotColor.red, unreadDotColor.green, unreadDotColor.blue, unreadDotColor.alpha);
+  cr->arc(x, y, radius, 0, 2 * M_PI);
+  cr->fill();
+}
+
 std::vector<std::uint8_t> straightArgb(const Cairo::RefPtr<Cairo::ImageSurface>& surface) {
   const int width = surface->get_width(), height = surface->get_height(), stride = surface->get_stride();
   const unsigned char* data = surface->get_data();
@@ -74,13 +90,15 @@ Cairo::RefPtr<Cairo::ImageSurface> portalSymbol(double size, SymbolColor color) 
 
 double symbolOutlineWidth(double size) { return std::max(1.0, size / 22.0); }
 
-Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline) {
+Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline,
+                                                        bool unread) {
   auto surface = newSymbolSurface(size);
   auto cr = Cairo::Context::create(surface);
   drawSymbol(cr, size, outline, symbolOutlineWidth(size));
   // The glyph replaces the outline where they overlap, so a translucent outline never tints it.
   cr->set_operator(Cairo::OPERATOR_SOURCE);
   drawSymbol(cr, size, glyph, 0);
+  if (unread) drawUnreadDot(cr, size);
   surface->flush();
   return surface;
 }
@@ -95,8 +113,8 @@ std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color) {
   return straightArgb(portalSymbol(size, color));
 }
 
-std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline) {
-  return straightArgb(outlinedPortalSymbol(size, glyph, outline));
+std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline, bool unread) {
+  return straightArgb(outlinedPortalSymbol(size, glyph, outline, unread));
 }
 
 }  // namespace vesk

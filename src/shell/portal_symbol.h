@@ -32,16 +32,23 @@ Glib::RefPtr<Gdk::Pixbuf> portalSymbolPixbuf(double size, SymbolColor color = sy
 // not premultiplied.
 std::vector<std::uint8_t> portalSymbolArgb(int size, SymbolColor color = symbolBlack);
 
+// The unread mark's dot: a warm red that reads on dark panels, in a dark ring that reads on light ones.
+inline constexpr SymbolColor unreadDotColor{0.94, 0.38, 0.25, 1};
+inline constexpr SymbolColor unreadRingColor{0.1, 0.1, 0.1, 1};
+
 // The tray icon: the symbol in `glyph` over a thin band of `outline` around its every edge. Tray
 // hosts do not say what colour their panel is, and a desktop's colour scheme does not tell either
 // (Plasma's light panel under a dark scheme, GNOME's dark top bar under a light one): with a light
-// glyph and a dark outline, or the reverse, one of the two contrasts with any panel.
-Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline);
+// glyph and a dark outline, or the reverse, one of the two contrasts with any panel. With `unread`,
+// a dot at the top right, set apart from the glyph by a clear gap.
+Cairo::RefPtr<Cairo::ImageSurface> outlinedPortalSymbol(double size, SymbolColor glyph, SymbolColor outline,
+                                                        bool unread = false);
 
 // How wide the outline is at `size`: one pixel at the usual tray sizes, growing with the symbol.
 double symbolOutlineWidth(double size);
 
 // The outlined symbol as the tray protocol's pixmap (as `portalSymbolArgb`).
-std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline);
+std::vector<std::uint8_t> outlinedPortalSymbolArgb(int size, SymbolColor glyph, SymbolColor outline,
+                                                   bool unread = false);
 
 }  // namespace vesk

@@ -187,7 +187,7 @@ GVariant* StatusNotifierItem::property(const char* name) const {
   if (key == "Title") return g_variant_new_string(std::string(strings::appName()).c_str());
   if (key == "Status") return g_variant_new_string("Active");
   if (key == "WindowId") return g_variant_new_int32(0);
-  if (key == "IconName") return g_variant_new_string(std::string(trayIconName).c_str());
+  if (key == "IconName") return g_variant_new_string(unread_ ? "" : std::string(trayIconName).c_str());
   if (key == "IconPixmap") return pixmaps();
   if (key == "IconThemePath") return g_variant_new_string(iconThemePath_.c_str());
   if (key == "OverlayIconName" || key == "AttentionIconName" || key == "AttentionMovieName") {
@@ -207,7 +207,7 @@ GVariant* StatusNotifierItem::pixmaps() const {
   g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
   const ColorScheme scheme = colorScheme_ ? colorScheme_->current() : ColorScheme::dark;
   for (int size : pixmapSizes) {
-    auto argb = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
+    auto argb = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme), unread_);
     GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1);
     g_variant_builder_add(&builder, "(ii@ay)", size, size, bytes);
   }
@@ -226,6 +226,12 @@ void StatusNotifierItem::setToolTip(const std::string& text) {
   if (text == toolTip_) return;
   toolTip_ = text;
   emitSignal("NewToolTip");
+}
+
+void StatusNotifierItem::setUnread(bool unread) {
+  if (unread == unread_) return;
+  unread_ = unread;
+  emitSignal("NewIcon");
 }
 
 void StatusNotifierItem::hostOf(const std::string& sender, std::function<void(TrayHost host)> found) {

@@ -46,6 +46,9 @@ class StatusNotifierItem {
   StatusNotifierItem& operator=(const StatusNotifierItem&) = delete;
 
   void setToolTip(const std::string& text);
+  // Draws the unread dot into the pixmaps, or takes it away. While it is there the item names no
+  // themed icon, so that hosts which prefer one draw the pixmaps with the dot.
+  void setUnread(bool unread);
   // Whether a StatusNotifierWatcher is on the bus now.
   bool watcherPresent() const { return watcherPresent_; }
   // The kind of tray host behind the bus name `sender`, from the name of its process: known at
@@ -73,6 +76,7 @@ class StatusNotifierItem {
   std::string iconThemePath_;
   Events events_;
   std::string toolTip_;
+  bool unread_ = false;
   GDBusNodeInfoPtr introspection_;
   // The desktop's dark or light preference, which the pixmaps' colour follows.
   std::unique_ptr<DesktopColorScheme> colorScheme_;

@@ -75,6 +75,12 @@ void SystemTrayItem::setToolTip(const std::string& text) {
   if (fallback_) fallback_->setToolTip(text);
 }
 
+void SystemTrayItem::setUnread(bool unread) {
+  unread_ = unread;
+  if (item_) item_->setUnread(unread);
+  if (fallback_) fallback_->setUnread(unread);
+}
+
 int SystemTrayItem::countClick(ClickCounter::Clock::time_point at) {
   counter_.setDoubleClickTime(doubleClickTime());
   return counter_.click(at);
@@ -132,6 +138,7 @@ void SystemTrayItem::showFallbackIcon() {
   if (fallback_ || session_.display == DisplayKind::wayland) return;
   fallback_ =
       std::make_unique<XEmbedTrayIcon>(toolTip_, [this](GdkEventButton* event) { return fallbackPressed(event); });
+  fallback_->setUnread(unread_);
 }
 
 bool SystemTrayItem::fallbackPressed(GdkEventButton* event) {

@@ -35,6 +35,7 @@ class SystemTrayItem final : public TrayItem {
   SystemTrayItem& operator=(const SystemTrayItem&) = delete;
 
   void setToolTip(const std::string& text) override;
+  void setUnread(bool unread) override;
   void popUpMenu() override;
   std::optional<ScreenRect> iconArea() const override;
 
@@ -60,6 +61,7 @@ class SystemTrayItem final : public TrayItem {
   DesktopSession session_;
   GObjectPtr<GDBusConnection> connection_;
   std::string toolTip_;
+  bool unread_ = false;
   ClickCounter counter_{std::chrono::milliseconds(400)};
   std::optional<ScreenPoint> lastClick_;
   std::optional<ScreenRect> lastArea_;

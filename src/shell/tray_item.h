@@ -29,6 +29,8 @@ class TrayItem {
   virtual ~TrayItem() = default;
 
   virtual void setToolTip(const std::string& text) = 0;
+  // Whether the icon carries the unread mark: a small dot drawn into it.
+  virtual void setUnread(bool unread) = 0;
   // Pops up the item's own menu at the icon.
   virtual void popUpMenu() = 0;
   // The icon's last known area on the screen; absent until the icon has been clicked or placed.

@@ -52,11 +52,18 @@ std::optional<ScreenRect> XEmbedTrayIcon::area() const {
   return ScreenRect{area.x, area.y, area.width, area.height};
 }
 
+void XEmbedTrayIcon::setUnread(bool unread) {
+  if (unread == unread_) return;
+  unread_ = unread;
+  sizeChanged(size_);
+}
+
 void XEmbedTrayIcon::sizeChanged(int size) {
   if (size <= 0) return;
+  size_ = size;
   // XEmbed trays do not tint icons and may be light or dark: the light symbol with a dark outline
   // reads on both.
-  auto surface = outlinedPortalSymbol(size, symbolLight, symbolOutlineDark);
+  auto surface = outlinedPortalSymbol(size, symbolLight, symbolOutlineDark, unread_);
   GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface->cobj(), 0, 0, size, size));
   gtk_status_icon_set_from_pixbuf(icon_.get(), pixbuf.get());
 }

@@ -23,6 +23,8 @@ class XEmbedTrayIcon {
   XEmbedTrayIcon& operator=(const XEmbedTrayIcon&) = delete;
 
   void setToolTip(const std::string& text);
+  // Draws the unread dot into the icon, or takes it away.
+  void setUnread(bool unread);
   // Whether the icon sits in an XEmbed tray.
   bool embedded() const;
   // Where the tray shows it, once it is embedded.
@@ -33,6 +35,8 @@ class XEmbedTrayIcon {
 
   GObjectPtr<GtkStatusIcon> icon_;
   std::function<bool(GdkEventButton*)> pressed_;
+  int size_ = 22;
+  bool unread_ = false;
   SignalConnection sizeChanged_;
   SignalConnection buttonPressed_;
 };

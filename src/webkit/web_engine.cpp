@@ -130,6 +130,9 @@ WebKitWebContext* WebEngine::context() {
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
                                                cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   manager.reset();
+  // Site icons, which a site's desktop notifications carry; kept with the cache.
+  webkit_web_context_set_favicon_database_directory(context_.get(),
+                                                    joinPath(paths_.cacheDirectory.c_str(), "icons", nullptr).c_str());
   downloadStartedHandler_ = SignalConnection::connect(
       context_.get(), "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
         static_cast<WebEngine*>(self)->downloadStarted(download);

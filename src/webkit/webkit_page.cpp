@@ -3,6 +3,9 @@
 #include <gtkmm/widget.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace vesk {
 
 static_assert(WEBKIT_NETWORK_ERROR_CANCELLED == LoadErrorKind::cancelled);
@@ -12,6 +15,8 @@ static_assert(G_IO_ERROR_TIMED_OUT == LoadErrorKind::timedOut);
 namespace {
 // The policy error of a load that a content rule stopped (not in the public enumeration).
 constexpr int blockedByContentRule = 104;
+// The largest side of the site icon a notification carries; larger favicons are scaled down.
+constexpr int noticeIconLimit = 64;
 
 // A permission request of the engine, refused when it is dropped unanswered.
 class PermissionReply {
@@ -151,6 +156,21 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       }),
       this);
 
+  titleChanged_ =
+      SignalConnection::connect(view, "notify::title", G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
+                                  auto* page = static_cast<WebKitPage*>(self);
+                                  page->delegate_.pageTitleChanged(*page, page->title());
+                                }),
+                                this);
+  // The page's notifications go to the desktop through the panel, which knows the site and
+  // whether it is on screen; the engine's own way (straight to the notification service) is not used.
+  notificationShown_ = SignalConnection::connect(
+      view, "show-notification",
+      G_CALLBACK(+[](WebKitWebView*, WebKitNotification* notification, gpointer self) -> gboolean {
+        static_cast<WebKitPage*>(self)->showNotification(notification);
+        return TRUE;
+      }),
+      this);
   permissionRequest_ = SignalConnection::connect(
       view, "permission-request",
       G_CALLBACK(+[](WebKitWebView*, WebKitPermissionRequest* request, gpointer self) -> gboolean {
@@ -216,6 +236,100 @@ void WebKitPage::releaseDownload(WebKitDownload* download) {
 
 void WebKitPage::cancelDownload() {
   if (download_) WebEngine::cancelDownload(download_.get());
+}
+
+std::string WebKitPage::title() const {
+  const gchar* text = webkit_web_view_get_title(view_.get());
+  return text ? text : "";
+}
+
+void WebKitPage::showNotification(WebKitNotification* notification) {
+  // A tag names the notification across the page's life (a new one with the same tag replaces
+  // it); without one, each is its own.
+  const gchar* tag = webkit_notification_get_tag(notification);
+  const std::string key =
+      tag && *tag ? std::string("tag:") + tag : "id:" + std::to_string(webkit_notification_get_id(notification));
+  const gchar* title = webkit_notification_get_title(notification);
+  const gchar* body = webkit_notification_get_body(notification);
+  ShownNotification& shown = notifications_[key];
+  shown.closed.disconnect();
+  shown.notification.reset(WEBKIT_NOTIFICATION(g_object_ref(notification)));
+  shown.order = ++notificationsShown_;
+  shown.closed = SignalConnection::connect(notification, "closed",
+                                           G_CALLBACK(+[](WebKitNotification* notification, gpointer self) {
+                                             static_cast<WebKitPage*>(self)->notificationClosed(notification);
+                                           }),
+                                           this);
+  delegate_.pageShowsNotification(*this, PageNotification{key, title ? title : "", body ? body : "", favicon()});
+  if (notifications_.size() > notificationLimit) {
+    auto oldest = std::min_element(notifications_.begin(), notifications_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
+    // Its "closed" handler takes it out of the map and off the desktop; should the engine not
+    // emit it, it is taken out here.
+    const std::string key = oldest->first;
+    GObjectPtr<WebKitNotification> closing(WEBKIT_NOTIFICATION(g_object_ref(oldest->second.notification.get())));
+    webkit_notification_close(closing.get());
+    if (auto still = notifications_.find(key);
+        still != notifications_.end() && still->second.notification.get() == closing.get()) {
+      notifications_.erase(still);
+      delegate_.pageClosedNotification(*this, key);
+    }
+  }
+}
+
+void WebKitPage::notificationClosed(WebKitNotification* notification) {
+  auto found = std::find_if(notifications_.begin(), notifications_.end(),
+                            [&](const auto& entry) { return entry.second.notification.get() == notification; });
+  if (found == notifications_.end()) return;
+  const std::string key = found->first;
+  // The handler running now belongs to the entry: it goes once the handler has returned.
+  GObjectPtr<WebKitNotification> keep(std::move(found->second.notification));
+  found->second.closed.disconnect();
+  notifications_.erase(found);
+  delegate_.pageClosedNotification(*this, key);
+}
+
+void WebKitPage::notificationClicked(const std::string& key) {
+  if (auto found = notifications_.find(key); found != notifications_.end()) {
+    webkit_notification_clicked(found->second.notification.get());
+  }
+}
+
+std::optional<NoticeImage> WebKitPage::favicon() const {
+  cairo_surface_t* icon = webkit_web_view_get_favicon(view_.get());
+  if (!icon || cairo_surface_get_type(icon) != CAIRO_SURFACE_TYPE_IMAGE) return std::nullopt;
+  const int width = cairo_image_surface_get_width(icon), height = cairo_image_surface_get_height(icon);
+  if (width <= 0 || height <= 0) return std::nullopt;
+  // Drawn at most `noticeIconLimit` wide and high, keeping its shape, on a transparent square.
+  const double scale = std::min(1.0, static_cast<double>(noticeIconLimit) / std::max(width, height));
+  const int side = std::max(1, static_cast<int>(std::lround(std::max(width, height) * scale)));
+  cairo_surface_t* square = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+  cairo_t* cr = cairo_create(square);
+  cairo_translate(cr, (side - width * scale) / 2, (side - height * scale) / 2);
+  cairo_scale(cr, scale, scale);
+  cairo_set_source_surface(cr, icon, 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(square);
+  NoticeImage image{side, side, {}};
+  image.rgba.reserve(static_cast<std::size_t>(side) * side * 4);
+  const unsigned char* data = cairo_image_surface_get_data(square);
+  const int stride = cairo_image_surface_get_stride(square);
+  for (int y = 0; y < side; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+    for (int x = 0; x < side; ++x) {
+      // Premultiplied ARGB in the machine's byte order, to straight RGBA.
+      const std::uint32_t pixel = row[x], a = pixel >> 24;
+      for (int shift : {16, 8, 0}) {
+        const std::uint32_t c = (pixel >> shift) & 0xff;
+        image.rgba.push_back(a == 0 ? 0
+                                    : static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (c * 255 + a / 2) / a)));
+      }
+      image.rgba.push_back(static_cast<std::uint8_t>(a));
+    }
+  }
+  cairo_surface_destroy(square);
+  return image;
 }
 
 std::string WebKitPage::savedHistory() const {

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +19,7 @@
 
 struct _GError;
 struct _WebKitDownload;
+struct _WebKitNotification;
 struct _WebKitPermissionRequest;
 struct _WebKitPermissionStateQuery;
 struct _WebKitPolicyDecision;
@@ -49,6 +52,8 @@ class WebKitPage final : public WebPage {
   std::optional<LoadError> processFailure() const override { return processFailure_; }
   bool guardsSignInHost() const override { return guarded_; }
   void cancelDownload() override;
+  std::string title() const override;
+  void notificationClicked(const std::string& key) override;
   std::string savedHistory() const override;
   bool restoreHistory(const std::string& saved) override;
 
@@ -77,14 +82,18 @@ class WebKitPage final : public WebPage {
   void disarmTimeout();
   void timeoutExpired();
   void takeSignInGuard(WebEngine& engine);
+  void showNotification(_WebKitNotification* notification);
+  void notificationClosed(_WebKitNotification* notification);
+  std::optional<NoticeImage> favicon() const;
   // The page asks for a permission: its delegate decides, through the user where needed.
   bool permissionRequested(_WebKitPermissionRequest* request);
   // The page reads one of its permissions (navigator.permissions.query).
   bool permissionQueried(_WebKitPermissionStateQuery* query);
 
   // Members end in reverse order: the lifetime first (a download's end reports to no page), then
-  // the download (stopped), the handlers, the time limit and the guard subscription, and only then
-  // the view. Ending the view ends its web process, which emits signals into whoever still listens.
+  // the download (stopped), the handlers, the time limit, the guard subscription and the
+  // notifications the page shows, and only then the view. Ending the view ends its web process, which emits signals
+  // into whoever still listens.
   struct ViewEnd {
     void operator()(_WebKitWebView* view) const;
   };
@@ -105,6 +114,20 @@ class WebKitPage final : public WebPage {
   bool committed_ = false;
   bool guarded_ = false;
   DownloadConsent consent_;
+  // The notifications the page shows, by key, each held until the page closes it: the engine
+  // keeps one alive only while the page does, and a click on the desktop must still reach it.
+  // Beyond `notificationLimit`, the oldest is closed (a chat that never closes its own would
+  // otherwise keep every one).
+  struct ShownNotification {
+    GObjectPtr<_WebKitNotification> notification;
+    SignalConnection closed;
+    std::uint64_t order = 0;
+  };
+  static constexpr std::size_t notificationLimit = 32;
+  std::map<std::string, ShownNotification> notifications_;
+  std::uint64_t notificationsShown_ = 0;
+  SignalConnection titleChanged_;
+  SignalConnection notificationShown_;
   // The engine's notificationChanges() when the page's web process started, and the address a
   // process being replaced for a changed answer loads again.
   std::uint64_t processNotificationChanges_ = 0;

@@ -47,9 +47,17 @@ class FakeWebPage final : public WebPage {
     history = saved;
     return true;
   }
+  std::string title() const override { return pageTitle; }
+  void notificationClicked(const std::string& key) override { clickedNotifications.push_back(key); }
   Gtk::Widget* widget() const override { return nullptr; }
 
   // Engine events.
+  void retitle(std::string text) {
+    pageTitle = std::move(text);
+    delegate.pageTitleChanged(*this, pageTitle);
+  }
+  void notify(PageNotification notification) { delegate.pageShowsNotification(*this, notification); }
+  void closeNotification(const std::string& key) { delegate.pageClosedNotification(*this, key); }
   void start() { delegate.pageDidStartLoading(*this); }
   void finish() { delegate.pageDidFinishLoading(*this); }
   void fail(std::string domain, int code, std::string message) {
@@ -81,6 +89,8 @@ class FakeWebPage final : public WebPage {
   bool back = false, forward = false, loading = false;
   std::optional<LoadError> ended;
   bool guardsSignIn = false;
+  std::string pageTitle;
+  std::vector<std::string> clickedNotifications;
   std::set<const FakeWebPage*>* closed = nullptr;  // the page adds itself when destroyed
 };
 

@@ -195,5 +195,21 @@ TEST(AppModelCycle, SingleRecordReselectsItAndEmptyListDoesNothing) {
   EXPECT_TRUE(empty.writes.empty());
 }
 
+TEST_F(AppModelSites, UnreadMarksAreKeptForSavedSitesOnlyAndNeverStored) {
+  int published = 0;
+  Subscription marks = model->unreadSites.observe([&](const auto&) { ++published; });
+  model->markUnread(b.id);
+  model->markUnread(b.id);
+  model->markUnread(Uuid::random());
+  EXPECT_EQ(model->unreadSites(), std::set<Uuid>{b.id});
+  EXPECT_EQ(published, 1) << "a site already marked, or not saved, changes nothing";
+  model->markUnread(c.id);
+  model->markRead(c.id);
+  model->remove(b);
+  EXPECT_TRUE(model->unreadSites().empty()) << "a removed site takes its mark with it";
+  EXPECT_EQ(published, 4);
+  for (const auto& write : store.writes) EXPECT_EQ(write.key, "vesk.sites.v1") << "only the removal is stored";
+}
+
 }  // namespace
 }  // namespace vesk

@@ -188,8 +188,10 @@ void shownLabels(Gtk::Widget& root, std::vector<Gtk::Label*>& labels) {
 }
 
 // With many sites the drop-down builds only the rows in view, and a long stored name is shown on
-// one line, cut, in the small menu as in the long list; choosing a row still selects its site.
-TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
+// one line, cut, in the small menu as in the long list; choosing a row still selects its site. A
+// site with something unread has a dot beside its name, which a screen reader hears of, until the
+// site is shown.
+TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNamesAndMarksUnreadSites) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
   for (std::size_t count : {3u, 10000u}) {
     SCOPED_TRACE(count);
@@ -205,6 +207,10 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     window.add(*view);
     window.show_all();
     ASSERT_TRUE(testing::waitFor([&] { return view->get_mapped(); }));
+    fx.model->markUnread(sites[1].id);
+    testing::settle();
+    Gtk::Label& otherUnread = testing::named<Gtk::Label>(*view, SiteBar::WidgetName::otherUnreadDot);
+    EXPECT_TRUE(otherUnread.get_visible()) << "another site has something unread";
     Gtk::MenuButton& button = testing::named<Gtk::MenuButton>(*view, SiteBar::WidgetName::menuButton);
     button.clicked();
     testing::settle();
@@ -217,24 +223,37 @@ TEST(SiteDropDown, BuildsOnlyTheRowsInViewAndCutsLongNames) {
     }
     std::size_t siteRows = 0;
     Gtk::Label* second = nullptr;
+    Gtk::Label* third = nullptr;
     for (Gtk::Label* label : labels) {
       const std::string text = label->get_text();
       EXPECT_LE(g_utf8_strlen(text.c_str(), -1), 201) << text.substr(0, 40);
       EXPECT_EQ(text.find('\n'), std::string::npos);
       if (text.rfind("Site ", 0) == 0) ++siteRows;
       if (text == "Site 2") second = label;
+      if (text == "Site 3") third = label;
     }
     EXPECT_GE(siteRows, std::min<std::size_t>(count, 10));
     EXPECT_LE(siteRows, 40u);
     ASSERT_NE(second, nullptr);
     Gtk::Widget* row = second;
     while (row && !dynamic_cast<Gtk::MenuItem*>(row) && !dynamic_cast<Gtk::Button*>(row)) row = row->get_parent();
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(testing::findNamed<Gtk::Label>(*row, SiteBar::WidgetName::unreadDot)) << "the unread site's dot";
+    EXPECT_STREQ(atk_object_get_description(row->get_accessible()->gobj()), "unread");
+    ASSERT_NE(third, nullptr);
+    Gtk::Widget* other = third;
+    while (other && !dynamic_cast<Gtk::MenuItem*>(other) && !dynamic_cast<Gtk::Button*>(other))
+      other = other->get_parent();
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(testing::findNamed<Gtk::Label>(*other, SiteBar::WidgetName::unreadDot)) << "only that site's";
     if (auto* item = dynamic_cast<Gtk::MenuItem*>(row)) item->activate();
     if (auto* choice = dynamic_cast<Gtk::Button*>(row)) choice->clicked();
     testing::settle();
     EXPECT_EQ(fx.model->selectedID(), sites[1].id);
+    EXPECT_TRUE(fx.model->unreadSites().empty()) << "shown, so seen";
     button.set_active(false);
     testing::settle();
+    EXPECT_FALSE(otherUnread.get_visible());
     if (count > 3) continue;
     // The search results show the long name cut as well.
     gtk_button_clicked(testing::named<Gtk::Button>(*view, SiteBar::WidgetName::searchButton).gobj());

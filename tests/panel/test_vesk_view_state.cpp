@@ -610,5 +610,111 @@ TEST(StateLifetime, DeferredTasksAfterDestructionDoNothing) {
   EXPECT_EQ(fx.keys.installedCount(), 0u);
 }
 
+// Notifications and unread marks
+
+// The notices the model was asked to post and to take back, as "<title>|<body>" and "<page key>".
+struct NoticeLog {
+  explicit NoticeLog(AppModel& model)
+      : posted_(model.siteNoticePosted.connect(
+            [this](const SiteNotice& notice) { posted.push_back(notice.title + "|" + notice.body); })),
+        withdrawn_(model.siteNoticeWithdrawn.connect(
+            [this](const Uuid&, const std::string& key) { withdrawn.push_back(key); })) {}
+  std::vector<std::string> posted, withdrawn;
+
+ private:
+  Subscription posted_, withdrawn_;
+};
+
+TEST_F(StateTest, ASiteNotOnScreenIsMarkedAndItsNotificationsReachTheDesktop) {
+  enum class What { notification, countedTitle, plainTitle };
+  const struct {
+    const char* name;
+    bool panelShown;
+    bool settingsOpen;
+    const LinkSite& site;
+    What event;
+    bool marked;
+    const char* posted;  // empty: nothing posted
+  } cases[] = {
+      {"selected site on screen notifies", true, false, alpha, What::notification, false, ""},
+      {"another site notifies", true, false, beta, What::notification, true, "Beta \u2014 New mail|2 messages"},
+      {"selected site notifies, panel hidden", false, false, alpha, What::notification, true,
+       "Alpha Docs \u2014 New mail|2 messages"},
+      {"selected site notifies behind the settings", true, true, alpha, What::notification, true,
+       "Alpha Docs \u2014 New mail|2 messages"},
+      {"hidden site's title gets a count", false, false, beta, What::countedTitle, true, ""},
+      {"shown site's title gets a count", true, false, alpha, What::countedTitle, false, ""},
+      {"hidden site's title without a count", false, false, beta, What::plainTitle, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PanelFixture fx{{alpha, beta, gamma}};
+    VeskViewState state{*fx.model, fx.services(), [] {}};
+    NoticeLog log(*fx.model);
+    state.browser.view(c.site);
+    state.browser.activate(c.site);
+    if (c.panelShown) state.appeared();
+    if (c.settingsOpen) state.openSettings();
+    FakeWebPage& page = *fx.pages.pages.at(0);
+    switch (c.event) {
+      case What::notification:
+        page.notify(PageNotification{"tag:mail", "New mail", "2 messages", std::nullopt});
+        break;
+      case What::countedTitle:
+        page.retitle("(3) Inbox");
+        break;
+      case What::plainTitle:
+        page.retitle("Inbox");
+        break;
+    }
+    EXPECT_EQ(fx.model->unreadSites->count(c.site.id) > 0, c.marked);
+    EXPECT_EQ(log.posted,
+              std::string(c.posted).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.posted});
+  }
+}
+
+TEST_F(StateTest, TheMarkLastsUntilTheSiteIsShownAndFollowsTheTitlesCount) {
+  state.browser.view(beta);
+  FakeWebPage& page = *fx.pages.pages.at(0);
+  auto marked = [&] { return fx.model->unreadSites->count(beta.id) > 0; };
+
+  page.retitle("(3) Inbox");
+  EXPECT_TRUE(marked());
+  state.appeared();
+  EXPECT_TRUE(marked()) << "another site is on screen";
+  fx.model->select(beta);
+  EXPECT_FALSE(marked()) << "shown, so seen";
+
+  fx.model->select(alpha);
+  page.retitle("(3) Inbox \u2013 Mail");
+  page.retitle("(2) Inbox");
+  EXPECT_FALSE(marked()) << "a count that stays or shrinks is nothing new";
+  page.retitle("[12] Inbox");
+  EXPECT_TRUE(marked()) << "a count that grows is";
+  page.retitle("Inbox");
+  EXPECT_FALSE(marked()) << "no count left: nothing unread";
+
+  // Marked while the panel is hidden, cleared when the panel shows the site again.
+  page.notify(PageNotification{"id:1", "Hello", "", std::nullopt});
+  EXPECT_TRUE(marked());
+  state.disappeared();
+  fx.model->select(beta);
+  EXPECT_TRUE(marked()) << "selected while the panel is hidden: not seen yet";
+  state.appeared();
+  EXPECT_FALSE(marked());
+}
+
+TEST_F(StateTest, ANotificationClosedByThePageIsWithdrawnAndAClickReachesThePage) {
+  NoticeLog log(*fx.model);
+  state.browser.view(beta);
+  FakeWebPage& page = *fx.pages.pages.at(0);
+  page.notify(PageNotification{"tag:chat", "", "Hi", std::nullopt});
+  EXPECT_EQ(log.posted, std::vector<std::string>{"Beta|Hi"}) << "no title: the site's name alone";
+  page.closeNotification("tag:chat");
+  EXPECT_EQ(log.withdrawn, std::vector<std::string>{"tag:chat"});
+  fx.model->noteSiteNoticeOpened(beta.id, "tag:chat");
+  EXPECT_EQ(page.clickedNotifications, std::vector<std::string>{"tag:chat"});
+}
+
 }  // namespace
 }  // namespace vesk

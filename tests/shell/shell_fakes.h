@@ -22,15 +22,36 @@ class FakeTrayItem final : public TrayItem {
     journal_.push_back("tooltip");
     toolTip = text;
   }
+  void setUnread(bool value) override { unread = value; }
   void popUpMenu() override { ++menuPopUps; }
   std::optional<ScreenRect> iconArea() const override { return area; }
 
   std::string toolTip;
+  bool unread = false;
   int menuPopUps = 0;
   std::optional<ScreenRect> area = ScreenRect{1200, 0, 24, 28};
 
  private:
   Journal& journal_;
+};
+
+// Records the notices shown and taken back; a test clicks one with `click`.
+class FakeDesktopNotices final : public DesktopNotices {
+ public:
+  void show(const DesktopNotice& notice) override { shown.insert_or_assign(notice.key, notice); }
+  void withdraw(const std::string& key) override {
+    shown.erase(key);
+    withdrawn.push_back(key);
+  }
+  // The user clicks the notice: the service reports the click, then its closing.
+  void click(const std::string& key) {
+    if (onActivated) onActivated(key);
+    shown.erase(key);
+    if (onClosed) onClosed(key);
+  }
+
+  std::map<std::string, DesktopNotice> shown;
+  std::vector<std::string> withdrawn;
 };
 
 class FakePanelWindow final : public PanelWindow {

@@ -48,6 +48,9 @@ class AppDelegateTest : public ::testing::Test {
     platform.notify = [this](const std::string& title, const std::string& body) {
       notifications.push_back(title + ": " + body);
     };
+    auto siteNotices = std::make_unique<testing::FakeDesktopNotices>();
+    notices = siteNotices.get();
+    platform.notices = std::move(siteNotices);
     delegate = std::make_unique<AppDelegate>(store, hotkeys, std::move(platform));
     delegate->applicationDidFinishLaunching();
   }
@@ -75,6 +78,7 @@ class AppDelegateTest : public ::testing::Test {
   std::unique_ptr<AppDelegate> delegate;
   std::vector<std::string> reported;
   std::vector<std::string> notifications;
+  testing::FakeDesktopNotices* notices = nullptr;
 };
 
 TEST_F(AppDelegateTest, NoTrayHostIsSaidOnceOnStandardErrorAndInANotification) {
@@ -397,6 +401,48 @@ TEST_F(AppDelegateTest, ClosuresDoNothingOnceTheDelegateIsGone) {
   queue.runAll();
   trayItemKeepsNothing(TrayClick{});
   SUCCEED();
+}
+
+TEST_F(AppDelegateTest, ASitesNotificationShowsOnTheDesktopAndItsClickOpensThePanelOnTheSite) {
+  const LinkSite mail{"Mail", "https://mail.example.com/"}, chat{"Chat", "https://chat.example.com/"};
+  store.seed(SettingsKey::sites, encodeSites({mail, chat}).value());
+  launch();
+  std::vector<std::string> opened;
+  Subscription openings = model().siteNoticeOpened.connect(
+      [&](const Uuid& site, const std::string& key) { opened.push_back(site.toString() + " " + key); });
+  const NoticeImage icon{1, 1, {255, 0, 0, 255}};
+  model().postSiteNotice(SiteNotice{chat.id, "tag:a", "Chat \u2014 Hi", "Hello", icon});
+  model().postSiteNotice(SiteNotice{chat.id, "id:7", "Chat", "", std::nullopt});
+  const std::string key = chat.id.toString() + "/tag:a";
+  ASSERT_EQ(notices->shown.size(), 2u);
+  EXPECT_EQ(notices->shown.at(key).title, "Chat \u2014 Hi");
+  EXPECT_EQ(notices->shown.at(key).image, icon);
+  EXPECT_EQ(notices->shown.at(chat.id.toString() + "/id:7").iconName, "io.github.vesk.Vesk") << "Vesk's own icon";
+
+  // The page took one back; the other is clicked while the panel is hidden.
+  model().withdrawSiteNotice(chat.id, "id:7");
+  EXPECT_EQ(notices->withdrawn, std::vector<std::string>{chat.id.toString() + "/id:7"});
+  ASSERT_FALSE(delegate->isPanelShown());
+  notices->click(key);
+  EXPECT_EQ(model().selectedID(), chat.id);
+  EXPECT_TRUE(delegate->isPanelShown());
+  EXPECT_EQ(opened, std::vector<std::string>{chat.id.toString() + " tag:a"});
+  notices->click(key);
+  EXPECT_EQ(opened.size(), 1u) << "a notice is opened once";
+}
+
+TEST_F(AppDelegateTest, TheTrayIconCarriesADotWhileAnySiteIsUnread) {
+  const LinkSite mail{"Mail", "https://mail.example.com/"}, chat{"Chat", "https://chat.example.com/"};
+  store.seed(SettingsKey::sites, encodeSites({mail, chat}).value());
+  launch();
+  EXPECT_FALSE(tray->unread);
+  model().markUnread(mail.id);
+  model().markUnread(chat.id);
+  EXPECT_TRUE(tray->unread);
+  model().markRead(mail.id);
+  EXPECT_TRUE(tray->unread);
+  model().markRead(chat.id);
+  EXPECT_FALSE(tray->unread);
 }
 
 }  // namespace

@@ -173,6 +173,36 @@ TEST(TraySymbol, ReadsOnLightAndDarkPanelsWhateverTheScheme) {
   EXPECT_LT(iconContrast(portalSymbolArgb(22, symbolLight), 0xeff0f1, 40), 1.5);
 }
 
+TEST(TraySymbol, TheUnreadDotReadsOnEveryPanelAndLeavesTheRestAlone) {
+  const std::uint32_t panels[] = {0xeff0f1, 0xf6f5f4, 0xcecece, 0xffffff, 0x31363b,
+                                  0x303030, 0x202020, 0x000000, 0x2b3e50, 0x808080};
+  for (int size : {16, 22, 32, 48}) {
+    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light}) {
+      const auto plain = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme));
+      const auto marked = outlinedPortalSymbolArgb(size, trayGlyphColor(scheme), trayOutlineColor(scheme), true);
+      // The dot's own pixels: those of the mark that the plain icon does not have. They lie around
+      // the dot's centre at the top right, and cover at least a disc of 3/18 of the icon's side.
+      const double u = size / 18.0, reach = 3 * u + 2.5 * symbolOutlineWidth(size) + 1;
+      std::vector<std::uint8_t> dot(marked.size(), 0);
+      std::size_t changed = 0;
+      for (std::size_t i = 0; i < marked.size(); i += 4) {
+        if (std::equal(marked.begin() + i, marked.begin() + i + 4, plain.begin() + i)) continue;
+        const double x = (i / 4) % size + 0.5, y = (i / 4) / size + 0.5;
+        EXPECT_LE(std::hypot(x - 13.5 * u, y - 4.4 * u), reach) << size << " px: changed at " << x << "," << y;
+        std::copy(marked.begin() + i, marked.begin() + i + 4, dot.begin() + i);
+        ++changed;
+      }
+      const auto disc = static_cast<std::size_t>(3.14159 * 3 * u * 3 * u);
+      EXPECT_GE(changed, disc) << size << " px";
+      // At least half the disc's area reaches 3:1 on every panel: the red dot on dark panels,
+      // its dark ring on light ones.
+      for (std::uint32_t panel : panels) {
+        EXPECT_GE(iconContrast(dot, panel, disc / 2), 3.0) << size << " px on " << std::hex << panel;
+      }
+    }
+  }
+}
+
 // The named tray icon as KDE Plasma shows it: the style sheet with the id "current-color-scheme"
 // replaced by the panel scheme's, with `text` as the text colour; rendered by librsvg at `size`,
 // as the tray pixmap's ARGB.
