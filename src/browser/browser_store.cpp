@@ -399,7 +399,7 @@ std::size_t BrowserStore::waitingPermissions(const Uuid& site) const {
   return found == waiting_.end() ? 0 : found->second.size();
 }
 
-void BrowserStore::refuseWaiting(const Uuid& site) {
+void BrowserStore::refuseWaiting(Uuid site) {
   auto found = waiting_.find(site);
   if (found == waiting_.end()) return;
   std::deque<WaitingPermission> refused = std::move(found->second);

@@ -175,7 +175,7 @@ class BrowserStore final : private WebPageDelegate {
   std::optional<PermissionAnswer> storedAnswer(const std::string& origin,
                                                const std::vector<PermissionKind>& kinds) const;
   // Refuses every waiting request of `site`.
-  void refuseWaiting(const Uuid& site);
+  void refuseWaiting(Uuid site);  // by value: callers may name a key of `waiting_` itself
   void showPrompt();
   std::optional<Uuid> siteOf(const WebPage& page) const;
   void releaseBeyondLimit();

@@ -192,3 +192,15 @@ require_outer_session() {
 }
 outer() { DISPLAY=$VESK_OUTER_DISPLAY "$@"; }
 outer_shot() { outer import -window root "$shots/$1.png" 2>/dev/null; }
+
+# Starts a loopback page server (`python3 <script> <port file> <reports file>`) for the test and
+# waits for its port: sets `port` and `reports` (the lines the pages report, one per line).
+start_page_server() {
+  reports="$VESK_TEST_TMP/reports.txt"
+  local port_file="$VESK_TEST_TMP/port"
+  : >"$reports"
+  python3 "$1" "$port_file" "$reports" &
+  pids+=($!)
+  wait_for 20 test -s "$port_file" || fail "the page server did not start"
+  port=$(cat "$port_file")
+}

@@ -51,12 +51,7 @@ shown() { [ $wayland -eq 1 ] || panel_shown; }
 hidden() { [ $wayland -eq 1 ] || panel_hidden; }
 focused() { [ $wayland -eq 1 ] || panel_focused; }
 
-reports="$VESK_TEST_TMP/reports.txt" port_file="$VESK_TEST_TMP/port"
-: >"$reports"
-python3 "$server" "$port_file" "$reports" &
-pids+=($!)
-wait_for 20 test -s "$port_file" || fail "the page server did not start"
-port=$(cat "$port_file")
+start_page_server "$server"
 
 settings="$XDG_CONFIG_HOME/vesk/settings.ini"
 mkdir -p "$XDG_CONFIG_HOME/vesk"

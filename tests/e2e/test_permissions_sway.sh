@@ -11,12 +11,7 @@ vesk=$1 server=$2 wl_click=$3
 [ -n "${WAYLAND_DISPLAY:-}" ] && [ -n "${SWAYSOCK:-}" ] || fail "run me inside tests/harness/sway.sh"
 shots=${VESK_SHOTS:-$VESK_TEST_TMP}
 
-reports="$VESK_TEST_TMP/reports.txt" port_file="$VESK_TEST_TMP/port"
-: >"$reports"
-python3 "$server" "$port_file" "$reports" &
-pids+=($!)
-wait_for 20 test -s "$port_file" || fail "the page server did not start"
-port=$(cat "$port_file")
+start_page_server "$server"
 settings="$XDG_CONFIG_HOME/vesk/settings.ini"
 mkdir -p "$XDG_CONFIG_HOME/vesk"
 printf '[vesk]\nvesk.sites.v1=[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Ask","address":"http://127.0.0.1:%s/ask/notifications"}]\n' \
