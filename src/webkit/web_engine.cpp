@@ -130,9 +130,6 @@ WebKitWebContext* WebEngine::context() {
   webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
                                                cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   manager.reset();
-  // Site icons, which a site's desktop notifications carry; kept with the cache.
-  webkit_web_context_set_favicon_database_directory(context_.get(),
-                                                    joinPath(paths_.cacheDirectory.c_str(), "icons", nullptr).c_str());
   downloadStartedHandler_ = SignalConnection::connect(
       context_.get(), "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer self) {
         static_cast<WebEngine*>(self)->downloadStarted(download);
@@ -179,6 +176,14 @@ void WebEngine::giveNotificationPermissions() {
     }
     return list;
   };
+  // Site icons, which a site's desktop notifications carry, kept with the cache. The engine's icon
+  // database is turned on only once some site may notify: with it on, the engine keeps a
+  // connection (a socket here) of some released pages for good, which long use would pile up.
+  if (!allowedNotifications_.empty() && !siteIcons_) {
+    siteIcons_ = true;
+    webkit_web_context_set_favicon_database_directory(
+        context_.get(), joinPath(paths_.cacheDirectory.c_str(), "icons", nullptr).c_str());
+  }
   GList* allowed = origins(allowedNotifications_);
   GList* blocked = origins(blockedNotifications_);
   webkit_web_context_initialize_notification_permissions(context_.get(), allowed, blocked);

@@ -89,6 +89,7 @@ class WebEngine {
   std::vector<std::string> allowedNotifications_;
   std::vector<std::string> blockedNotifications_;
   SignalConnection notificationPermissionsAsked_;
+  bool siteIcons_ = false;  // the engine keeps site icons (see giveNotificationPermissions)
   std::uint64_t notificationChanges_ = 0;
   std::map<std::string, std::uint64_t> notificationChanged_;  // origin → the change that last took one back
   SignalConnection downloadStartedHandler_;
