@@ -99,13 +99,51 @@ void BrowserStore::releaseBeyondLimit() {
     auto found = views_.find(id);
     // The shown page stays, and so does a page whose download would end with it.
     if (found == views_.end() || id == activeID_ || isDownloading(id)) continue;
-    released_[id] = found->second->savedHistory();
-    refuseWaiting(id);
-    closing.push_back(std::move(found->second));
-    views_.erase(found);
+    release(id, closing);
   }
   // The pages leave the map before they close, so nothing they report on the way reaches the state.
   closing.clear();
+}
+
+void BrowserStore::release(const Uuid& id, std::vector<std::unique_ptr<WebPage>>& closing) {
+  auto found = views_.find(id);
+  released_[id] = found->second->savedHistory();
+  refuseWaiting(id);
+  closing.push_back(std::move(found->second));
+  views_.erase(found);
+}
+
+void BrowserStore::setSharedWebProcess(bool shared) {
+  const bool changed = shared != sharedWebProcess_;
+  sharedWebProcess_ = shared;
+  factory_.setSharedWebProcess(shared);
+  if (!changed) return;
+  std::vector<Uuid> hidden;
+  for (const auto& [id, page] : views_) {
+    if (id != activeID_ && !isDownloading(id)) hidden.push_back(id);
+  }
+  std::vector<std::unique_ptr<WebPage>> closing;
+  for (const Uuid& id : hidden) release(id, closing);
+  // The pages leave the map before they close, so nothing they report on the way reaches the state.
+  closing.clear();
+}
+
+void BrowserStore::remake(const Uuid& id) {
+  auto found = views_.find(id);
+  std::string history = found->second->savedHistory();
+  // The new page is made while the old one still stands, so the two never share an address, and
+  // the host sees another page and shows it. The old one's process is gone: nothing to wait for.
+  std::unique_ptr<WebPage> old = std::move(found->second);
+  found->second = factory_.createPage(*this);
+  WebPage& page = *found->second;
+  page.setZoom(zoom_);
+  if (!page.restoreHistory(history)) {
+    if (auto address = addresses_.find(id); address != addresses_.end()) {
+      if (auto url = LinkSite("", address->second).url()) page.load(*url);
+    }
+  }
+  old.reset();
+  refreshState();
 }
 
 void BrowserStore::forgetSites(const std::vector<LinkSite>& current) {
@@ -163,7 +201,13 @@ void BrowserStore::goForward() {
 }
 
 void BrowserStore::reload() {
-  if (auto* page = activePage()) page->reload();
+  WebPage* page = activePage();
+  if (!page) return;
+  if (sharedWebProcess_ && page->processFailure() && !isDownloading(*activeID_)) {
+    remake(*activeID_);
+    return;
+  }
+  page->reload();
 }
 
 void BrowserStore::runEditingCommand(EditingCommand command) {

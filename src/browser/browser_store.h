@@ -142,6 +142,15 @@ class BrowserStore final : private WebPageDelegate {
   void reload();
   void runEditingCommand(EditingCommand command);
 
+  // Whether the sites' pages share one web process. Pages made from now on follow; so that the
+  // choice holds at once, a change releases every hidden page (its history is kept, as when the
+  // live-page limit releases it; one running a download stays), and the next page of each site is
+  // made the new way. The shown page keeps its process: the pages made later join it, or leave
+  // it alone. While sharing, "Try again" on a page whose web process ended makes its page again, on
+  // the process the other pages run in (a page reloaded in place would start one of its own).
+  void setSharedWebProcess(bool shared);
+  bool sharesWebProcess() const { return sharedWebProcess_; }
+
   // Applies the page zoom (1.0 = 100 %) to every page, active or not, and to pages made later.
   void setZoom(double zoom);
   double zoom() const { return zoom_; }
@@ -179,6 +188,10 @@ class BrowserStore final : private WebPageDelegate {
   void showPrompt();
   std::optional<Uuid> siteOf(const WebPage& page) const;
   void releaseBeyondLimit();
+  // Releases the page of `id` (see livePageLimit), keeping its history.
+  void release(const Uuid& id, std::vector<std::unique_ptr<WebPage>>& closing);
+  // Makes the page of `id` again from its history, in place of one whose web process ended.
+  void remake(const Uuid& id);
   bool isDownloading(const Uuid& id) const;
 
   WebPageFactory& factory_;
@@ -191,6 +204,7 @@ class BrowserStore final : private WebPageDelegate {
   std::list<Uuid> recent_;                // shown sites, the most recently shown first
   std::map<Uuid, std::string> released_;  // the history of each released page
   double zoom_ = 1.0;
+  bool sharedWebProcess_ = false;
   struct WaitingPermission {
     PermissionPrompt prompt;
     std::function<void(bool allow)> answer;

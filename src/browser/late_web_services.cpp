@@ -26,6 +26,7 @@ void LateWebServices::receive(std::unique_ptr<WebServices> services, std::string
   if (services_ && notificationPermissions_) {
     services_->pages().setNotificationPermissions(notificationPermissions_->first, notificationPermissions_->second);
   }
+  if (services_ && sharedWebProcess_) services_->pages().setSharedWebProcess(*sharedWebProcess_);
   arrived.emit();
 }
 
@@ -39,6 +40,15 @@ void LateWebServices::setNotificationPermissions(std::vector<std::string> allowe
   if (services_) {
     services_->pages().setNotificationPermissions(notificationPermissions_->first, notificationPermissions_->second);
   }
+}
+
+}  // namespace vesk
+
+namespace vesk {
+
+void LateWebServices::setSharedWebProcess(bool shared) {
+  sharedWebProcess_ = shared;
+  if (services_) services_->pages().setSharedWebProcess(shared);
 }
 
 }  // namespace vesk

@@ -25,6 +25,8 @@ class LateWebServices final : public WebPageFactory {
   std::unique_ptr<WebPage> createPage(WebPageDelegate& delegate) override;
   // Kept until the services arrive, then handed on with every change.
   void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) override;
+  // Kept until the services arrive, then handed on with every change.
+  void setSharedWebProcess(bool shared) override;
   bool answersKeysFirst(_GtkWidget* focus) const { return services_ && services_->answersKeysFirst(focus); }
 
   // Emitted once, when the services arrive or it is known that they cannot.
@@ -36,6 +38,7 @@ class LateWebServices final : public WebPageFactory {
   std::unique_ptr<WebServices> services_;
   std::string problem_;
   std::optional<std::pair<std::vector<std::string>, std::vector<std::string>>> notificationPermissions_;
+  std::optional<bool> sharedWebProcess_;
   Lifetime<LateWebServices> lifetime_{this};  // a late answer finds us gone
 };
 

@@ -218,6 +218,10 @@ class WebPageFactory {
   // notification permission. Taken up by web processes that start later; a page whose origin
   // changed answer reads the new one after it reloads.
   virtual void setNotificationPermissions(std::vector<std::string> /*allowed*/, std::vector<std::string> /*blocked*/) {}
+  // Whether pages made from now on share one web process with the pages that live (less memory;
+  // one process's crash or hang then reaches every page on it). A page made with no live page to
+  // share with starts a process, which later pages join. Pages made earlier keep their process.
+  virtual void setSharedWebProcess(bool /*shared*/) {}
 };
 
 }  // namespace vesk

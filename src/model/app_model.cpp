@@ -104,6 +104,12 @@ void AppModel::load() {
   double zoom = store_.doubleValue(SettingsKey::pageZoom);
   if (zoom > 0) pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
 
+  // Only the two stored words count; anything else (hand-edited, unreadable) keeps the default.
+  if (auto stored = store_.string(SettingsKey::lessMemory)) {
+    if (*stored == "true") lessMemory.set(true);
+    if (*stored == "false") lessMemory.set(false);
+  }
+
   // Website permissions: unreadable answers are kept aside and the key is cleared, so that every
   // site asks again rather than a hand-edited file granting what it seems to.
   if (auto stored = store_.data(SettingsKey::permissions)) {
@@ -374,6 +380,11 @@ void AppModel::changePanelSize(std::optional<double> width, std::optional<double
 void AppModel::changePageZoom(double zoom) {
   pageZoom.set(clamp(zoom, PanelLimits::minZoom, PanelLimits::maxZoom));
   storeDouble(SettingsKey::pageZoom, pageZoom());
+}
+
+void AppModel::changeLessMemory(bool on) {
+  lessMemory.set(on);
+  storeString(SettingsKey::lessMemory, on ? "true" : "false");
 }
 
 void AppModel::setGlobalKeysOffered(bool offered) {

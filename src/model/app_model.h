@@ -31,6 +31,7 @@ inline constexpr std::string_view theme = "vesk.theme.v1";
 inline constexpr std::string_view panelWidth = "vesk.panel.width.v1";
 inline constexpr std::string_view panelHeight = "vesk.panel.height.v1";
 inline constexpr std::string_view pageZoom = "vesk.panel.zoom.v1";
+inline constexpr std::string_view lessMemory = "vesk.panel.lessMemory.v1";
 inline constexpr std::string_view permissions = "vesk.permissions.v1";
 }  // namespace SettingsKey
 
@@ -39,6 +40,11 @@ inline constexpr double minWidth = 400, maxWidth = 680, defaultWidth = 500;
 inline constexpr double minHeight = 500, maxHeight = 900, defaultHeight = 700;
 inline constexpr double minZoom = 0.75, maxZoom = 1.25, defaultZoom = 1.0;
 }  // namespace PanelLimits
+
+// Whether the sites' pages share one web process ("Use less memory") when the user never chose.
+// Sharing saves most of a web process per site beyond the first, at the cost of isolation: one
+// site's crash or hang then reaches every site (figures in bench/README.md).
+inline constexpr bool defaultLessMemory = true;
 
 // The theme stored in `store`: the "vesk.theme.v1" value when it is one of the theme names as
 // written (no trimming, no case folding), graphite when it is missing or anything else. The model loads it once; the
@@ -83,6 +89,8 @@ class AppModel {
   Published<double, AppModel> panelWidth{PanelLimits::defaultWidth};
   Published<double, AppModel> panelHeight{PanelLimits::defaultHeight};
   Published<double, AppModel> pageZoom{PanelLimits::defaultZoom};
+  // The sites' pages share one web process ("Use less memory").
+  Published<bool, AppModel> lessMemory{defaultLessMemory};
   // The answers the user gave websites that asked for a permission, per origin.
   Published<SitePermissions, AppModel> permissions;
   // Why the settings could not be written, from the first failed write until one succeeds.
@@ -133,6 +141,8 @@ class AppModel {
   void changePanelSize(std::optional<double> width, std::optional<double> height);
   void changePageZoom(double zoom);
   void changeTheme(LinkTheme newTheme);
+  // Stored as "true" or "false"; the pages follow through the published field.
+  void changeLessMemory(bool on);
 
   // Website permissions: the user's answer for `origin` (see originOf), for every kind in `kinds`.
   void rememberPermission(std::string_view origin, const std::vector<PermissionKind>& kinds, PermissionAnswer answer);

@@ -273,6 +273,11 @@ std::string_view resetPanel() { return _("Reset panel"); }
 std::string_view panelNote() {
   return _("The panel stays attached to the tray. Click outside or press Escape to close it.");
 }
+std::string_view memorySection() { return _("MEMORY"); }
+std::string_view lessMemory() { return _("Use less memory"); }
+std::string_view lessMemoryDetail() {
+  return _("Sites share one web process: less memory, but one site's crash or hang affects the others.");
+}
 std::string_view websitesSection() { return _("YOUR WEBSITES"); }
 std::string_view editWebsite() { return _("Edit website"); }
 std::string_view addSite() { return _("Add site"); }

@@ -44,6 +44,11 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
   subscriptions_.push_back(
       model.permissions.observe([this](const SitePermissions& permissions) { browser.setPermissions(permissions); }));
 
+  // "Use less memory": the pages made from the start follow the stored choice, and a change
+  // reaches the pages at once (see BrowserStore::setSharedWebProcess).
+  browser.setSharedWebProcess(model.lessMemory());
+  subscriptions_.push_back(model.lessMemory.observe([this](const bool& on) { browser.setSharedWebProcess(on); }));
+
   // The panel shown starts on the browsing screen, the search closed, the page focused.
   subscriptions_.push_back(model.panelShown.connect([this] {
     showSettings.set(false);

@@ -1,4 +1,5 @@
-// The Panel tab: width, height and zoom sliders that apply while dragging, and a reset.
+// The Panel tab: width, height and zoom sliders that apply while dragging, a reset, and whether the
+// sites share one web process ("Use less memory").
 #include "settings/settings_widgets.h"
 
 #include <cmath>
@@ -60,6 +61,24 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   pack_start(*resetButton, Gtk::PACK_SHRINK);
 
   pack_start(*styledLabel(strings::panelNote(), {"settings-detail"}, LabelFlow::wrapping), Gtk::PACK_SHRINK);
+
+  // "Use less memory": the title, the one line saying what it trades, the switch at the right.
+  pack_start(*sectionLabel(strings::memorySection()), Gtk::PACK_SHRINK);
+  auto* row = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
+  auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 4));
+  texts->pack_start(*styledLabel(strings::lessMemory(), {"settings-row-title"}, LabelFlow::leading), Gtk::PACK_SHRINK);
+  texts->pack_start(*styledLabel(strings::lessMemoryDetail(), {"settings-detail"}, LabelFlow::wrapping),
+                    Gtk::PACK_SHRINK);
+  row->pack_start(*texts, Gtk::PACK_EXPAND_WIDGET);
+  lessMemorySwitch.set_name(WidgetName::lessMemorySwitch);
+  lessMemorySwitch.set_valign(Gtk::ALIGN_CENTER);
+  setAccessibleName(lessMemorySwitch, strings::lessMemory());
+  row->pack_end(lessMemorySwitch, Gtk::PACK_SHRINK);
+  pack_start(*settingsCard(row, 13), Gtk::PACK_SHRINK);
+  lessMemorySwitch.property_active().signal_changed().connect([this] {
+    if (!syncing_ && lessMemorySwitch.get_active() != state_.model.lessMemory())
+      state_.model.changeLessMemory(lessMemorySwitch.get_active());
+  });
 }
 
 void PanelTab::changed(Card& card) {
@@ -84,6 +103,7 @@ void PanelTab::refresh() {
     if (card.scale->get_value() != value) card.scale->set_value(value);
     card.value->set_text(sliderValueText(card.slider, value));
   }
+  lessMemorySwitch.set_active(state_.model.lessMemory());
   syncing_ = false;
 }
 

@@ -79,6 +79,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   refreshes_.watch(model.panelWidth);
   refreshes_.watch(model.panelHeight);
   refreshes_.watch(model.pageZoom);
+  refreshes_.watch(model.lessMemory);
   refreshes_.watch(model.permissions);
 
   // The form's typed text and the tab's transient state do not outlive the screen being shown.

@@ -104,6 +104,7 @@ class PanelTab final : public SettingsTabView {
   static std::string valueName(PanelSlider slider) { return partName("panel-value", static_cast<int>(slider)); }
   struct WidgetName {
     static constexpr const char* resetButton = "panel-reset-button";
+    static constexpr const char* lessMemorySwitch = "panel-less-memory-switch";
   };
 
  private:
@@ -116,6 +117,7 @@ class PanelTab final : public SettingsTabView {
 
   std::array<Card, 3> cards;
   Gtk::Button* resetButton = nullptr;
+  Gtk::Switch lessMemorySwitch;
 
   VeskViewState& state_;
   bool syncing_ = false;

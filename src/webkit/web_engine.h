@@ -21,6 +21,8 @@ struct _WebKitUserContentFilterStore;
 
 namespace vesk {
 
+class WebKitPage;
+
 class WebEngine {
  public:
   struct Paths {
@@ -60,6 +62,16 @@ class WebEngine {
   std::uint64_t notificationChanges() const { return notificationChanges_; }
   std::uint64_t lastNotificationChange(const std::string& origin) const;
 
+  // Whether pages made from now on share one web process with a live page (see
+  // WebPageFactory::setSharedWebProcess). Off until told.
+  void setSharedWebProcess(bool shared) { sharedWebProcess_ = shared; }
+  bool sharesWebProcess() const { return sharedWebProcess_; }
+  // The pages alive on the context, oldest first: each page adds itself when it is made and
+  // leaves when it closes. A page made while sharing joins the process of one of them.
+  void pageMade(WebKitPage* page) { pages_.push_back(page); }
+  void pageGone(WebKitPage* page) { std::erase(pages_, page); }
+  const std::vector<WebKitPage*>& livePages() const { return pages_; }
+
   // Every download that ended, successfully or not.
   Signal<const DownloadReport&> downloadEnded;
   // The user stops a download the engine runs; its partial file goes when it ends.
@@ -89,6 +101,8 @@ class WebEngine {
   std::vector<std::string> allowedNotifications_;
   std::vector<std::string> blockedNotifications_;
   SignalConnection notificationPermissionsAsked_;
+  bool sharedWebProcess_ = false;
+  std::vector<WebKitPage*> pages_;
   bool siteIcons_ = false;  // the engine keeps site icons (see giveNotificationPermissions)
   std::uint64_t notificationChanges_ = 0;
   std::map<std::string, std::uint64_t> notificationChanged_;  // origin → the change that last took one back

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace vesk {
 
@@ -62,6 +63,21 @@ std::vector<PermissionKind> kindsOf(WebKitPermissionRequest* request) {
   return {};
 }
 
+// Which web process a view runs in, as far as the pages know: views made related to each other share
+// one token, kept as the view's data, and a view that gets a new process gets a new token. The
+// engine does not tell a view's process, and a closing view must know whether others still use it.
+using ProcessToken = std::shared_ptr<int>;
+constexpr const char* processKey = "vesk-process";
+
+const ProcessToken* processOf(WebKitWebView* view) {
+  return static_cast<const ProcessToken*>(g_object_get_data(G_OBJECT(view), processKey));
+}
+
+void setProcess(WebKitWebView* view, ProcessToken token) {
+  g_object_set_data_full(G_OBJECT(view), processKey, new ProcessToken(std::move(token)),
+                         [](gpointer data) { delete static_cast<ProcessToken*>(data); });
+}
+
 // The permission a page's query names ("notifications", "microphone", "camera", "geolocation").
 std::optional<PermissionKind> queriedKind(std::string_view name) {
   if (name == "geolocation") return PermissionKind::location;
@@ -77,9 +93,22 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       delegate_(delegate),
       loadTimeout_(loadTimeout),
       processNotificationChanges_(engine.notificationChanges()) {
+  // While the engine shares a web process, the page joins that of the last page made whose
+  // process runs (a page behind the crash card would start a process of its own for it). The
+  // related view gives only its process and context: settings and content rules stay the page's own.
+  WebKitWebView* relative = nullptr;
+  if (engine.sharesWebProcess()) {
+    const auto& pages = engine.livePages();
+    auto running = std::find_if(pages.rbegin(), pages.rend(), [](const WebKitPage* page) { return page->processRuns(); });
+    if (running != pages.rend()) relative = (*running)->webView();
+  }
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
-  view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(engine.context()))));
+  GtkWidget* made = relative ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relative, nullptr))
+                             : webkit_web_view_new_with_context(engine.context());
+  view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(made)));
   WebKitWebView* view = view_.get();
+  setProcess(view, relative ? *processOf(relative) : std::make_shared<int>());
+  engine.pageMade(this);
   g_object_set_data(G_OBJECT(view), "vesk-page", this);
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
@@ -199,16 +228,26 @@ void WebKitPage::takeSignInGuard(WebEngine& engine) {
   guarded_ = true;
 }
 
-// Everything ends with the members, in reverse order (see the header).
-WebKitPage::~WebKitPage() = default;
+// No page made from now on may join this one's process; everything else ends with the members, in
+// reverse order (see the header).
+WebKitPage::~WebKitPage() { engine_.pageGone(this); }
+
+bool WebKitPage::sharesProcessWith(const WebKitPage& other) const {
+  const ProcessToken* mine = processOf(view_.get());
+  const ProcessToken* theirs = processOf(other.view_.get());
+  return mine && theirs && *mine == *theirs;
+}
 
 void WebKitPage::ViewEnd::operator()(WebKitWebView* view) const {
   g_object_set_data(G_OBJECT(view), "vesk-page", nullptr);
+  const ProcessToken* process = processOf(view);
+  const bool alone = !process || process->use_count() == 1;
+  g_object_set_data(G_OBJECT(view), processKey, nullptr);
   // The page's web process ends now, not when the engine gets round to it: a page merely closed
   // leaves, every few closes, the engine's connection to its process (a thread and a descriptor in
   // this process) behind for good. Nothing of the page is lost: its history was saved, and cookies
-  // and site data live in the network process.
-  webkit_web_view_terminate_web_process(view);
+  // and site data live in the network process. A process other pages still run in stays.
+  if (alone) webkit_web_view_terminate_web_process(view);
   // Destroying the view also takes it out of whatever container shows it and ends its page.
   gtk_widget_destroy(GTK_WIDGET(view));
   g_object_unref(view);
@@ -377,6 +416,15 @@ void WebKitPage::reload() {
   const gchar* shown = webkit_web_view_get_uri(view_.get());
   auto origin = shown ? originOf(shown) : std::nullopt;
   if (origin && committed_ && engine_.lastNotificationChange(*origin) > processNotificationChanges_) {
+    // Every page on a shared process loses it with this one: each loads its page again too,
+    // rather than showing a crash.
+    for (WebKitPage* page : engine_.livePages()) {
+      if (page == this || !page->sharesProcessWith(*this) || !page->processRuns()) continue;
+      const gchar* at = webkit_web_view_get_uri(page->view_.get());
+      if (!at || !*at) continue;
+      page->renewingAt_ = at;
+      page->processNotificationChanges_ = engine_.notificationChanges();
+    }
     renewingAt_ = shown;
     processNotificationChanges_ = engine_.notificationChanges();
     webkit_web_view_terminate_web_process(view_.get());
@@ -545,6 +593,8 @@ bool WebKitPage::permissionQueried(WebKitPermissionStateQuery* query) {
 
 void WebKitPage::webProcessTerminated(int reason) {
   disarmTimeout();
+  // Whatever runs the page next is a process of its own.
+  setProcess(view_.get(), std::make_shared<int>());
   if (auto address = std::exchange(renewingAt_, std::nullopt);
       address && reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
     // Ended by reload() for a new process: nothing failed.

@@ -50,6 +50,11 @@ class WebKitPage final : public WebPage {
   // load it was in the middle of.
   bool isLoading() const override;
   std::optional<LoadError> processFailure() const override { return processFailure_; }
+  // Whether the page's web process runs and stays: not ended, nor being replaced.
+  bool processRuns() const { return !processFailure_ && !renewingAt_; }
+  // Whether the two pages run in the same web process (made related to each other, directly or
+  // through other pages, and neither has had a new process since).
+  bool sharesProcessWith(const WebKitPage& other) const;
   bool guardsSignInHost() const override { return guarded_; }
   void cancelDownload() override;
   std::string title() const override;
@@ -155,6 +160,7 @@ class WebKitPageFactory final : public WebPageFactory {
   void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) override {
     engine_.setNotificationPermissions(std::move(allowed), std::move(blocked));
   }
+  void setSharedWebProcess(bool shared) override { engine_.setSharedWebProcess(shared); }
 
  private:
   WebEngine& engine_;

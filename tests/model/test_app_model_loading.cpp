@@ -97,6 +97,17 @@ TEST(AppModelLoading, ThemeMustMatchARawValueExactly) {
   }
 }
 
+TEST(AppModelLoading, LessMemoryTakesOnlyTheTwoStoredWords) {
+  for (auto [stored, expected] : std::vector<std::pair<std::optional<std::string>, bool>>{
+           {"true", true}, {"false", false}, {std::nullopt, defaultLessMemory}, {"TRUE", defaultLessMemory},
+           {"1", defaultLessMemory}, {"", defaultLessMemory}}) {
+    MemorySettingsStore store;
+    if (stored) store.seed("vesk.panel.lessMemory.v1", *stored);
+    EXPECT_EQ(AppModel(store).lessMemory(), expected) << stored.value_or("(absent)");
+    EXPECT_EQ(store.string("vesk.panel.lessMemory.v1"), stored) << "loading never rewrites it";
+  }
+}
+
 TEST(AppModelLoading, SizesAndZoomAreClampedInMemoryOnly) {
   struct Case {
     const char* width;
