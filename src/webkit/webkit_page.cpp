@@ -93,6 +93,21 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       delegate_(delegate),
       loadTimeout_(loadTimeout),
       processNotificationChanges_(engine.notificationChanges()) {
+  // The page's settings are made before its view: pages that share a web process must agree on
+  // how they draw from the start (a page turned to drawing without GPU compositing after it joined
+  // a process that draws without it ended that process).
+  GObjectPtr<WebKitSettings> settings(webkit_settings_new());
+  webkit_settings_set_javascript_can_open_windows_automatically(settings.get(), TRUE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings.get(), TRUE);
+  // Pages draw without GPU compositing: each web process then skips the GL buffers and tiles
+  // it would keep (about 50 MiB per site with software GL, measured in bench/), and switching
+  // sites gets faster. The panel shows ordinary web apps, which do not need it.
+  webkit_settings_set_hardware_acceleration_policy(settings.get(), WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  // Microphone and camera (getUserMedia, through GStreamer and the desktop's PipeWire or
+  // PulseAudio) and calls; each capture waits for the user's answer (permissionRequested).
+  webkit_settings_set_enable_media_stream(settings.get(), TRUE);
+  webkit_settings_set_enable_webrtc(settings.get(), TRUE);
+
   // While the engine shares a web process, the page joins that of the last page made whose
   // process runs (a page behind the crash card would start a process of its own for it). The
   // related view gives only its process and context: settings and content rules stay the page's own.
@@ -103,24 +118,16 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
     if (running != pages.rend()) relative = (*running)->webView();
   }
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
-  GtkWidget* made = relative ? GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relative, nullptr))
-                             : webkit_web_view_new_with_context(engine.context());
+  // A related view runs on its relative's context.
+  gpointer made = relative ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relative, "settings", settings.get(),
+                                          nullptr)
+                           : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context(), "settings",
+                                          settings.get(), nullptr);
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(made)));
   WebKitWebView* view = view_.get();
   setProcess(view, relative ? *processOf(relative) : std::make_shared<int>());
   engine.pageMade(this);
   g_object_set_data(G_OBJECT(view), "vesk-page", this);
-  WebKitSettings* settings = webkit_web_view_get_settings(view);
-  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
-  webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
-  // Pages draw without GPU compositing: each web process then skips the GL buffers and tiles
-  // it would keep (about 50 MiB per site with software GL, measured in bench/), and switching
-  // sites gets faster. The panel shows ordinary web apps, which do not need it.
-  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  // Microphone and camera (getUserMedia, through GStreamer and the desktop's PipeWire or
-  // PulseAudio) and calls; each capture waits for the user's answer (permissionRequested).
-  webkit_settings_set_enable_media_stream(settings, TRUE);
-  webkit_settings_set_enable_webrtc(settings, TRUE);
 
   signals_[0] = SignalConnection::connect(view, "load-changed",
                                           G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {

@@ -18,6 +18,8 @@
 #include <map>
 #include <sstream>
 
+#include <signal.h>
+
 #include "browser/browser_store.h"
 #include "browser/browser_view.h"
 #include "browser/child_test.h"
@@ -466,7 +468,7 @@ TEST_F(WebKitBrowserTest, AWebProcessEndingBeforeTheFirstPageStopsLoadingAndTryA
 }
 
 // Web processes running below this test process (the sandbox starts them through bwrap).
-int webProcessCount() {
+std::vector<int> webProcesses() {
   std::map<int, int> parents;
   std::vector<int> webProcesses;
   GDir* proc = g_dir_open("/proc", 0, nullptr);
@@ -482,17 +484,19 @@ int webProcessCount() {
     if (stat.find("(WebKitWebProces") != std::string::npos) webProcesses.push_back(pid);
   }
   if (proc) g_dir_close(proc);
-  int count = 0;
+  std::vector<int> ours;
   for (int pid : webProcesses) {
     for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
       if (up == getpid()) {
-        ++count;
+        ours.push_back(pid);
         break;
       }
     }
   }
-  return count;
+  return ours;
 }
+
+int webProcessCount() { return static_cast<int>(webProcesses().size()); }
 
 TEST_F(WebKitBrowserTest, ARemovedSiteTakesItsWebProcessWithIt) {
   LinkSite kept{"Kept", server.url("/")};
@@ -540,6 +544,88 @@ TEST_F(WebKitBrowserTest, AReleasedPageEndsItsWebProcessAndComesBackWithItsHisto
   ASSERT_TRUE(settled(server.url("/")));
   EXPECT_TRUE(oneLive.canGoForward());
   local.reset();
+}
+
+// Two sites on different hosts (127.0.0.1 and localhost), with and without "Use less memory". The
+// engine's own identifier of a page's process is not public: the processes are counted in /proc.
+class SharedProcessTest : public WebKitBrowserTest {
+ protected:
+  void TearDown() override {
+    WebKitBrowserTest::TearDown();
+    sharedEngine().setSharedWebProcess(false);
+  }
+  // Shows both sites, the second one last.
+  void showBoth() {
+    show(first);
+    ASSERT_TRUE(settledAt(first.address));
+    show(second);
+    ASSERT_TRUE(settledAt(second.address));
+  }
+  bool running(const LinkSite& site) { return evaluate(site, "document.title") == std::optional<std::string>("t"); }
+
+  LinkSite first{"First", server.url("/")};
+  LinkSite second{"Second", "http://localhost:" + std::to_string(server.port()) + "/next"};
+};
+
+TEST_F(SharedProcessTest, SitesShareOneProcessOnlyWhenAskedAndACrossSiteLinkKeepsIt) {
+  for (bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "shared" : "one process each");
+    BrowserStore local{factory, clipboard, workspace};
+    local.setSharedWebProcess(shared);
+    auto settled = [&](const std::string& address) {
+      return testing::waitFor([&] { return !local.isLoading() && local.currentAddress() == address; });
+    };
+    auto view = std::make_unique<BrowserView>(local, first);
+    window->add(*view);
+    window->show_all();
+    ASSERT_TRUE(settled(first.address));
+    view->setSite(second);
+    ASSERT_TRUE(settled(second.address));
+    const int expected = shared ? 1 : 2;
+    EXPECT_TRUE(testing::waitFor([&] { return webProcessCount() == expected; })) << webProcessCount();
+
+    // A link from localhost to 127.0.0.1: the engine swaps no process for another site.
+    webkit_web_view_evaluate_javascript(static_cast<WebKitPage&>(local.view(second)).webView(),
+                                        ("location.href = '" + server.url("/") + "'").c_str(), -1, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
+    ASSERT_TRUE(settled(server.url("/")));
+    testing::spinFor(200);  // a swapped process would be up by now
+    EXPECT_EQ(webProcessCount(), expected);
+    window->remove();
+    view.reset();
+  }
+}
+
+TEST_F(SharedProcessTest, ACrashOfTheSharedProcessShowsOnEverySiteAndTryAgainRecoversEachOnOneProcess) {
+  store.setSharedWebProcess(true);
+  showBoth();
+  auto before = webProcesses();
+  ASSERT_EQ(before.size(), 1u);
+  // SIGSEGV sent from outside does not end a web process (the script engine's fault handler
+  // takes it and carries on): the process is killed outright, as the kernel would on a crash.
+  ASSERT_EQ(kill(before.front(), SIGKILL), 0);
+
+  // Every site shows the crash card, the hidden one when it is shown.
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText().has_value(); }));
+  EXPECT_EQ(store.errorText(), strings::pageCrashed());
+  show(first);
+  EXPECT_EQ(store.errorText(), strings::pageCrashed());
+
+  // "Try again" on the first starts a new process; the second joins it.
+  store.reload();
+  ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
+  EXPECT_EQ(store.currentAddress(), first.address);
+  show(second);
+  EXPECT_EQ(store.errorText(), strings::pageCrashed());
+  store.reload();
+  ASSERT_TRUE(testing::waitFor([&] { return !store.errorText() && !store.isLoading(); }));
+  EXPECT_EQ(store.currentAddress(), second.address);
+  EXPECT_TRUE(running(first));
+  EXPECT_TRUE(running(second));
+  EXPECT_TRUE(testing::waitFor([&] { return webProcessCount() == 1; })) << webProcessCount();
+  EXPECT_NE(webProcesses(), before);
+  // The host shows the page made again.
+  EXPECT_EQ(host->get_child(), store.view(second).widget());
 }
 
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
