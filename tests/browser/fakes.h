@@ -103,7 +103,9 @@ class FakePageFactory final : public WebPageFactory {
     if (onCreate) onCreate(*page);
     return page;
   }
+  void setSharedWebProcess(bool shared) override { sharing.push_back(shared); }
   bool isClosed(const FakeWebPage* page) const { return closed.count(page) > 0; }
+  std::vector<bool> sharing;        // every setSharedWebProcess(), in order
   std::vector<FakeWebPage*> pages;  // every page made, also those closed since (do not use those)
   std::set<const FakeWebPage*> closed;
   std::function<void(FakeWebPage&)> onCreate;

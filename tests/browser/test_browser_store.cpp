@@ -576,6 +576,49 @@ TEST_F(LivePageLimitTest, TheShownPageAndADownloadingPageAreNeverReleased) {
   EXPECT_TRUE(store.isLive(c.id));
 }
 
+// "Use less memory" changed: the hidden pages go (their history kept), so each site's next page is
+// made the new way; the shown page and a downloading one stay. Telling the same again releases nothing.
+TEST_F(LivePageLimitTest, ChangingProcessSharingReleasesTheHiddenPagesOnly) {
+  BrowserStore wide{factory, clipboard, workspace};
+  auto showIn = [&](const LinkSite& site) -> FakeWebPage& {
+    auto& page = static_cast<FakeWebPage&>(wide.view(site));
+    wide.activate(site);
+    return page;
+  };
+  FakeWebPage& pageA = showIn(a);
+  ASSERT_TRUE(pageA.delegate.pageMayDownload(pageA, "big.iso"));
+  showIn(b).history = "history of b";
+  showIn(c);
+  for (bool shared : {true, true}) wide.setSharedWebProcess(shared);
+  EXPECT_EQ(factory.sharing, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(wide.isLive(a.id));
+  EXPECT_FALSE(wide.isLive(b.id));
+  EXPECT_TRUE(wide.isLive(c.id));
+  EXPECT_EQ(showIn(b).restored, std::vector<std::string>{"history of b"});
+}
+
+// "Try again" on a page whose web process ended: reloaded in place, except while sharing, where
+// the page is made again from its history (a page reloaded in place gets a process of its own).
+TEST_F(LivePageLimitTest, TryAgainAfterTheProcessEndedMakesThePageAgainOnlyWhileSharing) {
+  for (bool shared : {false, true}) {
+    SCOPED_TRACE(shared);
+    BrowserStore own{factory, clipboard, workspace};
+    own.setSharedWebProcess(shared);
+    auto& page = static_cast<FakeWebPage&>(own.view(a));
+    own.activate(a);
+    page.history = "history of a";
+    page.ended = LoadError{std::string(LoadErrorKind::processDomain), LoadErrorKind::processCrashed, "crashed"};
+    own.reload();
+    auto& now = static_cast<FakeWebPage&>(own.view(a));
+    EXPECT_EQ(&now != &page, shared);
+    EXPECT_EQ(now.restored, shared ? std::vector<std::string>{"history of a"} : std::vector<std::string>{});
+    EXPECT_EQ(factory.isClosed(&page), shared);
+    if (!shared) {
+      EXPECT_EQ(page.reloadCount, 1);  // (a closed page is not read)
+    }
+  }
+}
+
 TEST_F(LivePageLimitTest, ARemovedSiteWhosePageWasReleasedIsForgotten) {
   show(a).history = "history of a";
   show(b);
