@@ -63,7 +63,9 @@ PanelTab::PanelTab(VeskViewState& state) : SettingsTabView(16), state_(state) {
   pack_start(*styledLabel(strings::panelNote(), {"settings-detail"}, LabelFlow::wrapping), Gtk::PACK_SHRINK);
 
   // "Use less memory": the title, the one line saying what it trades, the switch at the right.
-  pack_start(*sectionLabel(strings::memorySection()), Gtk::PACK_SHRINK);
+  auto* memory = sectionLabel(strings::memorySection());
+  memory->set_margin_top(10);
+  pack_start(*memory, Gtk::PACK_SHRINK);
   auto* row = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
   auto* texts = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_VERTICAL, 4));
   texts->pack_start(*styledLabel(strings::lessMemory(), {"settings-row-title"}, LabelFlow::leading), Gtk::PACK_SHRINK);

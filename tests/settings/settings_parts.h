@@ -41,6 +41,9 @@ inline Gtk::Label& panelValue(Gtk::Widget& root, std::size_t card) {
 inline Gtk::Scale& panelScale(Gtk::Widget& root, std::size_t card) {
   return named<Gtk::Scale>(root, PanelTab::scaleName(allPanelSliders.at(card)));
 }
+inline Gtk::Switch& lessMemorySwitch(Gtk::Widget& root) {
+  return named<Gtk::Switch>(root, PanelTab::WidgetName::lessMemorySwitch);
+}
 inline Gtk::Button& resetButton(Gtk::Widget& root) {
   return named<Gtk::Button>(root, PanelTab::WidgetName::resetButton);
 }

@@ -535,6 +535,28 @@ TEST_F(SettingsUiTest, OneClickOnTheLoginSwitchMakesOneRequest) {
   Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
 }
 
+// "Use less memory": a real click stores the choice and reaches the page factory; a change made
+// elsewhere moves the switch.
+TEST_F(SettingsUiTest, TheLessMemorySwitchStoresTheChoiceAndTellsThePages) {
+  choose(SettingsTab::panel);
+  window->resize(500, 780);
+  auto& panel = tab<PanelTab>();
+  EXPECT_TRUE(showsText(*screen, "Use less memory"));
+  EXPECT_TRUE(showsText(*screen, std::string(strings::lessMemoryDetail())));
+  EXPECT_EQ(testing::lessMemorySwitch(panel).get_active(), defaultLessMemory);
+  testing::waitForDraw(*window);
+  for (bool expected : {!defaultLessMemory, defaultLessMemory}) {
+    clickCentre(testing::lessMemorySwitch(panel));
+    ASSERT_TRUE(testing::waitFor([&] { return fx->model->lessMemory() == expected; }));
+    EXPECT_EQ(fx->store.string("vesk.panel.lessMemory.v1"), expected ? "true" : "false");
+    EXPECT_EQ(fx->pages.sharing.back(), expected);
+  }
+  testing::saveScreenshot(*window, "settings", "panel-memory");
+  fx->model->changeLessMemory(!defaultLessMemory);
+  settle();
+  EXPECT_EQ(testing::lessMemorySwitch(panel).get_active(), !defaultLessMemory);
+}
+
 // The mouse wheel over a slider of a tab that scrolls moves the tab, never the slider.
 TEST_F(SettingsUiTest, TheWheelOverASliderScrollsTheTab) {
   window->resize(500, 300);
