@@ -34,6 +34,9 @@ MANY_SITES = 10
 SOAK_SITES = 12
 NEXT_SHORTCUT = '{"keyCode":45,"modifiers":6144,"label":"⌃⌥ N"}'
 MIB = 1024 * 1024
+# "Use less memory" as written into the benchmark's settings ("true" or "false"); None leaves the
+# key out, so Vesk's default applies. Set by --less-memory.
+LESS_MEMORY = None
 
 WORDS = (
     "the a meeting deploy review ticket lunch tomorrow merge branch build release customer "
@@ -385,6 +388,8 @@ def write_settings(sites):
         f.write(f"vesk.sites.v1=[{records}]\n")
         f.write(f"vesk.selected.v1={ids[0]}\n")
         f.write(f"vesk.shortcut.next.v1={NEXT_SHORTCUT}\n")
+        if LESS_MEMORY is not None:
+            f.write(f"vesk.panel.lessMemory.v1={LESS_MEMORY}\n")
 
 
 class Vesk:
@@ -533,7 +538,14 @@ def main():
     parser.add_argument("--only", default="start,first,rest,idle,memory,show,switch,browsers,lists,many,writes",
                         help="comma-separated subset of start,first,rest,idle,memory,show,switch,browsers,lists,many,"
                              "writes,soak (soak runs only when named)")
+    parser.add_argument("--less-memory", choices=("on", "off"),
+                        help="the sites' pages share one web process (on) or keep one each (off); "
+                             "default: Vesk's own default")
     args = parser.parse_args()
+    global LESS_MEMORY
+    if args.less_memory:
+        LESS_MEMORY = "true" if args.less_memory == "on" else "false"
+        log(f"== Use less memory: {args.less_memory}")
     if not os.environ.get("VESK_PANEL_PID"):
         sys.exit("run me inside tests/harness/headless.sh --tray (bench/run.sh does)")
     wanted = set(args.only.split(","))
