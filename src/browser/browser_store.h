@@ -36,9 +36,9 @@ struct AddressParts {
 };
 AddressParts splitAddress(std::string_view address);
 
-// How many pages stay alive by default. Each live page keeps a web process of its own (tens of MiB);
-// beyond this many, the page shown least recently is released and comes back, with its history and
-// address, when shown again.
+// How many pages stay alive by default. Each live page keeps a web process of its own (tens of MiB)
+// unless the sites share one (setSharedWebProcess); beyond this many, the page shown least recently is released and
+// comes back, with its history and address, when shown again.
 inline constexpr std::size_t defaultLivePageLimit = 8;
 
 // A download that runs for a site.

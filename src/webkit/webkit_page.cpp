@@ -114,15 +114,16 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   WebKitWebView* relative = nullptr;
   if (engine.sharesWebProcess()) {
     const auto& pages = engine.livePages();
-    auto running = std::find_if(pages.rbegin(), pages.rend(), [](const WebKitPage* page) { return page->processRuns(); });
+    auto running =
+        std::find_if(pages.rbegin(), pages.rend(), [](const WebKitPage* page) { return page->processRuns(); });
     if (running != pages.rend()) relative = (*running)->webView();
   }
   // The page owns its view; hosts only borrow it, so it survives moving between containers.
   // A related view runs on its relative's context.
-  gpointer made = relative ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relative, "settings", settings.get(),
-                                          nullptr)
-                           : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context(), "settings",
-                                          settings.get(), nullptr);
+  gpointer made =
+      relative
+          ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relative, "settings", settings.get(), nullptr)
+          : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine.context(), "settings", settings.get(), nullptr);
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(made)));
   WebKitWebView* view = view_.get();
   setProcess(view, relative ? *processOf(relative) : std::make_shared<int>());

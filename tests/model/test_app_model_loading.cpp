@@ -98,9 +98,13 @@ TEST(AppModelLoading, ThemeMustMatchARawValueExactly) {
 }
 
 TEST(AppModelLoading, LessMemoryTakesOnlyTheTwoStoredWords) {
-  for (auto [stored, expected] : std::vector<std::pair<std::optional<std::string>, bool>>{
-           {"true", true}, {"false", false}, {std::nullopt, defaultLessMemory}, {"TRUE", defaultLessMemory},
-           {"1", defaultLessMemory}, {"", defaultLessMemory}}) {
+  for (auto [stored, expected] :
+       std::vector<std::pair<std::optional<std::string>, bool>>{{"true", true},
+                                                                {"false", false},
+                                                                {std::nullopt, defaultLessMemory},
+                                                                {"TRUE", defaultLessMemory},
+                                                                {"1", defaultLessMemory},
+                                                                {"", defaultLessMemory}}) {
     MemorySettingsStore store;
     if (stored) store.seed("vesk.panel.lessMemory.v1", *stored);
     EXPECT_EQ(AppModel(store).lessMemory(), expected) << stored.value_or("(absent)");
