@@ -42,10 +42,6 @@ void LateWebServices::setNotificationPermissions(std::vector<std::string> allowe
   }
 }
 
-}  // namespace vesk
-
-namespace vesk {
-
 void LateWebServices::setSharedWebProcess(bool shared) {
   sharedWebProcess_ = shared;
   if (services_) services_->pages().setSharedWebProcess(shared);

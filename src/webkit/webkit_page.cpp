@@ -93,9 +93,9 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       delegate_(delegate),
       loadTimeout_(loadTimeout),
       processNotificationChanges_(engine.notificationChanges()) {
-  // The page's settings are made before its view: pages that share a web process must agree on
-  // how they draw from the start (a page turned to drawing without GPU compositing after it joined
-  // a process that draws without it ended that process).
+  // The page's settings are made before its view and given to it at construction: a page that
+  // joined a shared process with the engine's default settings and was given these only afterwards
+  // ended that process, with every page on it.
   GObjectPtr<WebKitSettings> settings(webkit_settings_new());
   webkit_settings_set_javascript_can_open_windows_automatically(settings.get(), TRUE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings.get(), TRUE);
