@@ -287,6 +287,7 @@ void start(Gio::Application& app, Running& running) {
   const std::string icons = iconThemePath();
   platform.makeTrayItem = [icons] { return std::make_unique<vesk::SystemTrayItem>(icons); };
   platform.makePanelWindow = [&running] {
+    Gtk::Main::init_gtkmm_internals();
     auto panel = std::make_unique<vesk::GtkPanelWindow>();
     running.panel = panel.get();
     running.dialogs = std::make_unique<vesk::PanelDialogs>(panel->window().gobj());
@@ -430,8 +431,9 @@ static int runVesk(int argc, char** argv) {
 
   // A plain application object: GTK's own would load the icon theme at start-up, and with it the
   // whole widget theme, which only the panel needs (it is loaded when the panel is first shown).
-  // gtkmm's wrappers are set up here instead, as GTK's application object would.
-  Gtk::Main::init_gtkmm_internals();
+  // gtkmm's wrappers, which GTK's application object would set up, are set up with the panel's
+  // window: nothing before it uses them, and setting them up reads in much of gtkmm.
+  Gio::init();
   auto app = Gio::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
   addOptions(*app.get());
 
