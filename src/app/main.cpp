@@ -1,6 +1,7 @@
 // Program entry: one Vesk per desktop session. The first launch puts the icon in the tray; later
 // launches hand their command line to it (no options: show the panel).
 #include <gdk/gdk.h>
+#include <giomm/application.h>
 #include <giomm/init.h>
 #include <glib-unix.h>
 #include <glibmm/exception.h>
@@ -8,10 +9,9 @@
 #include <glibmm/markup.h>
 #include <gmodule.h>
 #include <gtk/gtk.h>
-#include <gtkmm/application.h>
 #include <gtkmm/box.h>
 #include <gtkmm/label.h>
-#include <gtkmm/settings.h>
+#include <gtkmm/main.h>
 #include <libintl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -91,12 +91,12 @@ int onDisplayLost(Display* display) {
 // SIGTERM (a session ending, `kill`, the session bus closing), SIGINT and SIGHUP end Vesk as its
 // Quit item does, so that the settings file is complete when the process is gone. A second signal
 // while quitting ends it at once.
-void quitOnSignals(Gtk::Application& app) {
+void quitOnSignals(Gio::Application& app) {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     g_unix_signal_add(
         signal,
         [](gpointer application) -> gboolean {
-          static_cast<Gtk::Application*>(application)->quit();
+          static_cast<Gio::Application*>(application)->quit();
           return G_SOURCE_REMOVE;
         },
         &app);
@@ -268,9 +268,8 @@ Gtk::Widget* panelUnavailableNotice(const std::string& problem) {
   return box;
 }
 
-void start(Gtk::Application& app, Running& running) {
+void start(Gio::Application& app, Running& running) {
   app.hold();  // no main window keeps the application alive: the tray icon does
-  Gtk::Settings::get_default()->property_gtk_application_prefer_dark_theme() = true;
 
   // Vesk's own data and cache folders are private at every start, also when an older release made
   // them readable by others: they hold cookies, local storage and IndexedDB of signed-in sites.
@@ -288,6 +287,7 @@ void start(Gtk::Application& app, Running& running) {
   const std::string icons = iconThemePath();
   platform.makeTrayItem = [icons] { return std::make_unique<vesk::SystemTrayItem>(icons); };
   platform.makePanelWindow = [&running] {
+    Gtk::Main::init_gtkmm_internals();
     auto panel = std::make_unique<vesk::GtkPanelWindow>();
     running.panel = panel.get();
     running.dialogs = std::make_unique<vesk::PanelDialogs>(panel->window().gobj());
@@ -429,7 +429,12 @@ static int runVesk(int argc, char** argv) {
     gdkIoErrorHandler = XSetIOErrorHandler(onDisplayLost);
   }
 
-  auto app = Gtk::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
+  // A plain application object: GTK's own would load the icon theme at start-up, and with it the
+  // whole widget theme, which only the panel needs (it is loaded when the panel is first shown).
+  // gtkmm's wrappers, which GTK's application object would set up, are set up with the panel's
+  // window: nothing before it uses them, and setting them up reads in much of gtkmm.
+  Gio::init();
+  auto app = Gio::Application::create(std::string(vesk::applicationId), Gio::APPLICATION_HANDLES_COMMAND_LINE);
   addOptions(*app.get());
 
   Running running;

@@ -39,14 +39,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusItem_->onNoTrayHost = [withSelf] { withSelf([](AppDelegate& self) { self.noTrayHost(); }); };
   }
 
-  // The panel window, sized from the stored size without clamping; its content is built the
-  // first time it is shown, so nothing heavy is created at start-up.
-  popover_ = platform_.makePanelWindow();
-  if (popover_) {
-    popover_->setContentSize(static_cast<int>(std::lround(model_.panelWidth())),
-                             static_cast<int>(std::lround(model_.panelHeight())));
-    popover_->onFocusLost = [withSelf] { withSelf([](AppDelegate& self) { self.panelLostFocus(); }); };
-  }
+  // The panel window is made the first time the panel is shown (panelWindow()): a window makes
+  // GTK load its theme, which is most of what a start would otherwise cost.
 
   hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.performAction(id); }); };
 
@@ -152,8 +146,19 @@ void AppDelegate::reveal() {
 
 bool AppDelegate::isPanelShown() const { return popover_ && popover_->isShown(); }
 
+PanelWindow* AppDelegate::panelWindow() {
+  if (popover_ || !platform_.makePanelWindow) return popover_.get();
+  popover_ = platform_.makePanelWindow();
+  if (popover_) {
+    popover_->onFocusLost = [weak = lifetime_.handle()] {
+      if (AppDelegate* self = weak.get()) self->panelLostFocus();
+    };
+  }
+  return popover_.get();
+}
+
 void AppDelegate::show() {
-  if (!statusItem_ || !popover_) return;
+  if (!statusItem_ || !panelWindow()) return;
   updatePopoverSize();
   if (!popover_->hasContent() && platform_.makePanelContent) {
     Gtk::Widget* content = platform_.makePanelContent(model_, [weak = lifetime_.handle()] {

@@ -76,6 +76,8 @@ class AppDelegate {
   HotkeyManager& hotkey() { return hotkey_; }
 
  private:
+  // The panel window, made on first use.
+  PanelWindow* panelWindow();
   void show();
   void hide();
   void updatePopoverSize();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/glib_handles.h"
 #include "shell/portal_symbol.h"
@@ -32,6 +33,10 @@ SymbolColor trayGlyphColor(ColorScheme scheme);
 // The outline drawn around that glyph: its opposite, for panels that do not follow the scheme.
 SymbolColor trayOutlineColor(ColorScheme scheme);
 
+// The GTK theme named in the `gtk-3.0/settings.ini` files of `configFolders`, read as GTK reads
+// them (a later folder's file overrides an earlier one's); empty when none names one.
+std::string gtkThemeNameFromFiles(const std::vector<std::string>& configFolders);
+
 // Follows the desktop's scheme: reads the portal once without blocking, then follows its
 // SettingChanged signal and the GTK theme's name, and calls `changed` whenever the scheme changes.
 class DesktopColorScheme {
@@ -44,6 +49,9 @@ class DesktopColorScheme {
 
   ColorScheme current() const { return scheme_; }
 
+  // The desktop changed one of its settings (GDK told GTK, which has handled it).
+  void settingChanged();
+
  private:
   std::string themeName() const;
   // Decides the scheme again (the theme's name has already changed when GTK tells) and calls
@@ -54,9 +62,8 @@ class DesktopColorScheme {
   std::function<void()> changed_;
   std::optional<std::uint32_t> portalValue_;
   ColorScheme scheme_ = ColorScheme::light;
-  GObjectPtr<GtkSettings> settings_;
-  // The three ways a change arrives, ended before the state above goes.
-  SignalConnection themeChanged_;
+  GObjectPtr<GtkSettings> settings_;  // GTK's, once it exists
+  // The ways a change arrives (besides settingChanged), ended before the state above goes.
   BusSubscription subscription_;
   CallGuard calls_;
 };

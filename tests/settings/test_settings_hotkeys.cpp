@@ -70,9 +70,11 @@ class RecordingWithGrabsTest : public ::testing::Test {
 
   // Presses Ctrl+Alt+Space; true when Vesk's own grab got it (the panel was toggled).
   bool showCombinationToggles() {
-    const int before = shell->shows + shell->closes;
+    // The shell's window is made with the first show.
+    auto toggles = [&] { return shell ? shell->shows + shell->closes : 0; };
+    const int before = toggles();
     EXPECT_TRUE(xdotool("key ctrl+alt+space"));
-    return waitFor([&] { return shell->shows + shell->closes > before; });
+    return waitFor([&] { return toggles() > before; });
   }
 
   testing::MemorySettingsStore store;

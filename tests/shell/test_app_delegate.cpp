@@ -30,6 +30,7 @@ class AppDelegateTest : public ::testing::Test {
     platform.makePanelWindow = [this] {
       journal.push_back("make panel");
       auto window = std::make_unique<FakePanelWindow>(journal);
+      if (panelScreen) window->screen = panelScreen;
       panel = window.get();
       return window;
     };
@@ -70,7 +71,8 @@ class AppDelegateTest : public ::testing::Test {
   FakeHotkeyService hotkeys{journal};
   FakeMainQueue queue;
   FakeTrayItem* tray = nullptr;
-  FakePanelWindow* panel = nullptr;
+  FakePanelWindow* panel = nullptr;  // made with the first show
+  std::optional<ScreenRect> panelScreen;  // the work area the panel's window will report
   FakeClickMonitors* clicks = nullptr;
   int contentBuilt = 0, quits = 0;
   std::function<void()> closePanel;
@@ -95,12 +97,13 @@ TEST_F(AppDelegateTest, NoTrayHostIsSaidOnceOnStandardErrorAndInANotification) {
 
 TEST_F(AppDelegateTest, LosingTheKeyboardClosesTheShownPanelAndTheNextClickOpensIt) {
   launch();
+  click(1);
   ASSERT_TRUE(panel->onFocusLost);
   panel->onFocusLost();
-  EXPECT_EQ(panel->closes, 0) << "nothing to close";
-  click(1);
-  panel->onFocusLost();
   EXPECT_FALSE(panel->shown);
+  EXPECT_EQ(panel->closes, 1);
+  panel->onFocusLost();
+  EXPECT_EQ(panel->closes, 1) << "nothing to close";
   clock += 3ms;
   click(1);
   EXPECT_TRUE(panel->shown);
@@ -116,12 +119,16 @@ TEST_F(AppDelegateTest, LaunchCreatesIconThenPanelAndInstallsCallbacksBeforeRegi
   store.setData("vesk.shortcut.next.v1", shortcutJson(keyN, "⌃⌥ N"));
   store.setData("vesk.shortcut.previous.v1", shortcutJson(keyP, "⌃⌥ P"));
   launch();
-  EXPECT_EQ(journal, (Journal{"make tray", "tooltip", "make panel", "register 1", "register 2", "register 3"}));
+  EXPECT_EQ(journal, (Journal{"make tray", "tooltip", "register 1", "register 2", "register 3"}));
   EXPECT_EQ(tray->toolTip, "Vesk — Ctrl+Alt+Space · Double-click for options");
   EXPECT_EQ(model().shortcutError(), std::nullopt);
-  EXPECT_FALSE(panel->shown) << "the panel is not shown at launch";
+  EXPECT_EQ(panel, nullptr) << "the panel's window waits for the first show";
   EXPECT_EQ(contentBuilt, 0) << "the panel content waits for the first show";
-  EXPECT_EQ(panel->size, std::make_pair(500, 700)) << "the stored size, unclamped";
+  click(1);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->shown);
+  EXPECT_EQ(contentBuilt, 1);
+  EXPECT_EQ(panel->size, std::make_pair(500, 700)) << "the stored size";
 }
 
 // Standard error hears of a failed save once per failure streak, also when it began at launch.
@@ -300,8 +307,8 @@ TEST_F(AppDelegateTest, LocalClicksCloseOnlyForWindowsThatAreNotThePanels) {
 TEST_F(AppDelegateTest, OversizePanelIsClampedToTheScreenAndTheStoredSizeKept) {
   store.setDouble("vesk.panel.width.v1", 680);
   store.setDouble("vesk.panel.height.v1", 900);
+  panelScreen = ScreenRect{0, 28, 600, 700};
   launch();
-  panel->screen = ScreenRect{0, 28, 600, 700};
   click(1);
   EXPECT_EQ(panel->size, std::make_pair(592, 680));
   EXPECT_EQ(model().panelWidth(), 680);

@@ -325,20 +325,36 @@ TEST_F(SystemTrayItemTest, PixmapsFollowTheDesktopsLightOrDarkPreference) {
   EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph on a dark desktop";
 }
 
-TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheGtkTheme) {
+// Desktops without the portal set their theme through XSETTINGS (xfsettingsd, gnome-settings-daemon):
+// here a real XSETTINGS manager, xsettingsd, names the theme and later changes it.
+TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheDesktopsGtkTheme) {
   Host host;
-  GtkSettings* settings = gtk_settings_get_default();
-  g_object_set(settings, "gtk-theme-name", "Adwaita", nullptr);
+  gchar* made = g_dir_make_tmp("vesk-xsettings-XXXXXX", nullptr);
+  ASSERT_NE(made, nullptr);
+  const std::string config = std::string(made) + "/xsettingsd.conf";
+  g_free(made);
+  auto setTheme = [&](const char* theme) {
+    ASSERT_TRUE(
+        g_file_set_contents(config.c_str(), (std::string("Net/ThemeName \"") + theme + "\"\n").c_str(), -1, nullptr));
+  };
+  setTheme("Adwaita");
+  const char* argv[] = {"xsettingsd", "-c", config.c_str(), nullptr};
+  GPid manager = 0;
+  ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &manager,
+                            nullptr));
   SystemTrayItem item("");
   EXPECT_TRUE(waitFor([&] {
     const int brightness = glyphBrightness(host, item.busName());
     return brightness >= 0 && brightness < 0x40;
   })) << "a dark glyph with a light theme";
   SignalCount newIcons(host.connection, "NewIcon");
-  g_object_set(settings, "gtk-theme-name", "Adwaita-dark", nullptr);
-  EXPECT_TRUE(waitFor([&] { return newIcons.value() == 1; }));
+  setTheme("Adwaita-dark");
+  kill(manager, SIGHUP);  // xsettingsd reads its file again and tells every client
+  EXPECT_TRUE(waitFor([&] { return newIcons.value() >= 1; }));
   EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph with a dark theme";
-  g_object_set(settings, "gtk-theme-name", "Adwaita", nullptr);
+  kill(manager, SIGTERM);
+  waitpid(manager, nullptr, 0);
+  g_spawn_close_pid(manager);
 }
 
 // GTK reports a double click on the XEmbed icon as press, press, double-press: the second press
