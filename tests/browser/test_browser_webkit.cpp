@@ -628,6 +628,25 @@ TEST_F(SharedProcessTest, ACrashOfTheSharedProcessShowsOnEverySiteAndTryAgainRec
   EXPECT_EQ(host->get_child(), store.view(second).widget());
 }
 
+// A page renewed for a notification answer taken back ends the shared process: the other site's
+// page loads again with it instead of showing the crash card.
+TEST_F(SharedProcessTest, ARenewedPageTakesTheOtherPagesOnItsProcessAlongWithoutACrash) {
+  store.setSharedWebProcess(true);
+  const std::string origin = server.url("/").substr(0, server.url("/").size() - 1);
+  sharedEngine().setNotificationPermissions({origin}, {});
+  showBoth();
+  sharedEngine().setNotificationPermissions({}, {});
+  show(first);
+  store.reload();
+  ASSERT_TRUE(testing::waitFor([&] { return server.count("/") >= 2 && !store.isLoading(); }));
+  EXPECT_FALSE(store.errorText());
+  ASSERT_TRUE(testing::waitFor([&] { return server.count("/next") >= 2; })) << "the other page loaded again";
+  show(second);
+  EXPECT_FALSE(store.errorText());
+  EXPECT_TRUE(settledAt(second.address));
+  EXPECT_TRUE(running(second));
+}
+
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
   testing::LoopbackServer server;
