@@ -85,6 +85,17 @@ GtkPanelWindow::GtkPanelWindow() {
   window_.stick();
   window_.set_default_size(width_, height_);
   window_.get_style_context()->add_class("vesk-panel");
+  // The panel keeps its look when it loses the keyboard. GTK would give every widget the
+  // unfocused look (the backdrop state) as the hidden panel loses the focus, and restyle them all
+  // again when it is next shown: a few milliseconds on the way from the key to the mapped panel.
+  // The panel closes when it loses the keyboard, so that look would only ever show behind the
+  // panel's own dialogs. Other window states still reach GTK.
+  window_.signal_window_state_event().connect(
+      [](GdkEventWindowState* event) {
+        return (event->changed_mask & GDK_WINDOW_STATE_FOCUSED) &&
+               !(event->new_window_state & GDK_WINDOW_STATE_FOCUSED);
+      },
+      false);
   frame_.setSize(width_, height_);
   window_.add(frame_);
   frame_.show();
@@ -322,6 +333,7 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
     }
     window_.show();
     window_.present();
+    gdk_display_flush(gdk_display_get_default());
     return;
   }
   const ScreenRect area = workArea(anchor).value_or(ScreenRect{0, 0, 1000, 800});
@@ -337,6 +349,9 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   window_.show();
   window_.move(at.x, at.y);
   window_.present(time);
+  // The map request goes out now, not at the end of this main-loop turn, which lays out and draws
+  // the panel: the window manager maps the window meanwhile.
+  gdk_display_flush(gdk_display_get_default());
   if (barCatcher_) coverBars();
 }
 

@@ -102,6 +102,21 @@ class ClickMonitorTest : public ::testing::Test {
   std::vector<ScreenPoint> globalSeen;
 };
 
+// The panel keeps its look when another window takes the keyboard: hidden and shown again, GTK
+// then has nothing to restyle on the way to the mapped panel.
+TEST_F(ClickMonitorTest, ThePanelKeepsItsLookWhenItLosesTheKeyboard) {
+  auto backdrop = [](Gtk::Window& window) { return (window.get_state_flags() & Gtk::STATE_FLAG_BACKDROP) != 0; };
+  panel.window().present();
+  ASSERT_TRUE(waitFor([&] { return panel.window().has_toplevel_focus(); }));
+  other.present();
+  // GDK reports the lost focus with the window's new state, so GTK has handled both by then.
+  ASSERT_TRUE(waitFor([&] { return other.has_toplevel_focus() && !panel.window().has_toplevel_focus(); }));
+  EXPECT_FALSE(backdrop(panel.window())) << "the panel took the unfocused look";
+  dialog.present();
+  ASSERT_TRUE(waitFor([&] { return backdrop(other); })) << "other windows take it as usual";
+  EXPECT_FALSE(backdrop(panel.window()));
+}
+
 TEST_F(ClickMonitorTest, OwnTransientWindowsAreNotOutsideThePanel) {
   auto local = monitors->addLocalMonitor([this](ClickTarget target) { localSeen.push_back(target); });
   auto global = monitors->addGlobalMonitor([this](ScreenPoint point) { globalSeen.push_back(point); });
