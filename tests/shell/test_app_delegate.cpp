@@ -71,7 +71,7 @@ class AppDelegateTest : public ::testing::Test {
   FakeHotkeyService hotkeys{journal};
   FakeMainQueue queue;
   FakeTrayItem* tray = nullptr;
-  FakePanelWindow* panel = nullptr;  // made with the first show
+  FakePanelWindow* panel = nullptr;       // made with the first show
   std::optional<ScreenRect> panelScreen;  // the work area the panel's window will report
   FakeClickMonitors* clicks = nullptr;
   int contentBuilt = 0, quits = 0;
