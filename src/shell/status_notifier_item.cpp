@@ -15,6 +15,8 @@ namespace {
 constexpr const char* itemPath = "/StatusNotifierItem";
 constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* menuPath = "/MenuBar";
+// How often the item registers again with one watcher that drops it.
+constexpr int maxRegistrationsAfterDrop = 3;
 constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* watcherPath = "/StatusNotifierWatcher";
 
@@ -107,6 +109,22 @@ StatusNotifierItem::StatusNotifierItem(GDBusConnection* connection, std::string 
       [](GDBusConnection*, const char*, gpointer self) { static_cast<StatusNotifierItem*>(self)->nameOwned_ = false; },
       this, nullptr);
 
+  // A host may drop the item while Vesk runs: GNOME Shell's extension sometimes does so right
+  // after taking it, while GNOME Shell is itself still starting, and the icon is then gone for
+  // the session. The item registers again, a few times at most for each watcher.
+  dropped_ = BusSubscription(
+      connection_.get(),
+      g_dbus_connection_signal_subscribe(
+          connection_.get(), watcherName, watcherName, "StatusNotifierItemUnregistered", watcherPath, busName_.c_str(),
+          G_DBUS_SIGNAL_FLAGS_NONE,
+          [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer self) {
+            auto* item = static_cast<StatusNotifierItem*>(self);
+            if (item->registrationsLeft_ <= 0) return;
+            --item->registrationsLeft_;
+            item->registerWithWatcher();
+          },
+          this, nullptr));
+
   // The watcher belongs to the tray host: register again every time it (re)appears.
   watcherId_ = g_bus_watch_name_on_connection(
       connection_.get(), watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
@@ -116,6 +134,7 @@ StatusNotifierItem::StatusNotifierItem(GDBusConnection* connection, std::string 
       [](GDBusConnection*, const char*, gpointer self) {
         auto* item = static_cast<StatusNotifierItem*>(self);
         item->watcherPresent_ = false;
+        item->menuFitsHost_ = false;
         if (item->events_.watcherChanged) item->events_.watcherChanged(false);
       },
       this, nullptr);
@@ -133,18 +152,24 @@ void StatusNotifierItem::watcherAppeared(const char* owner) {
   // GNOME Shell's AppIndicator extension opens an item's menu on a click and calls Activate only
   // on a double click (an item without a menu it does not show at all): there the menu's first
   // item opens the panel, as GNOME's indicator menus begin with their application.
+  // The item registers once the menu fits the host: a host reads the menu when the item registers,
+  // and GNOME Shell's extension does not read it again before it first shows it.
+  menuFitsHost_ = false;
+  registrationsLeft_ = maxRegistrationsAfterDrop;
   lookUpProcess(owner ? owner : "", [this](const std::string& process) {
     const bool menuOnClick = process == "gnome-shell";
-    if (menuOnClick == menuOnClick_) return;
-    menuOnClick_ = menuOnClick;
-    buildMenu();
+    if (menuOnClick != menuOnClick_) {
+      menuOnClick_ = menuOnClick;
+      buildMenu();
+    }
+    menuFitsHost_ = true;
+    registerWithWatcher();
   });
   if (events_.watcherChanged) events_.watcherChanged(true);
-  registerWithWatcher();
 }
 
 void StatusNotifierItem::registerWithWatcher() {
-  if (!nameOwned_ || !watcherPresent_) return;
+  if (!nameOwned_ || !watcherPresent_ || !menuFitsHost_) return;
   calls_.callMethod(connection_.get(), watcherName, watcherPath, watcherName, "RegisterStatusNotifierItem",
                     g_variant_new("(s)", busName_.c_str()), nullptr, [this](GVariant* reply, const GError*) {
                       // A watcher that refuses the item leaves the desktop without our icon.

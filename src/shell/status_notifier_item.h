@@ -89,11 +89,16 @@ class StatusNotifierItem {
   std::map<std::string, TrayHost> hosts_;
   bool nameOwned_ = false;
   bool watcherPresent_ = false;
+  // The menu fits the present watcher's host (see watcherAppeared): only then does the item
+  // register, so that the host reads the menu it will show.
+  bool menuFitsHost_ = false;
   // The bus's hold on `this`, released in the destructor before anything above goes.
   guint objectId_ = 0;
   guint ownerId_ = 0;
   guint watcherId_ = 0;
   CallGuard calls_;
+  int registrationsLeft_ = 0;  // registrations left after a drop by the present watcher
+  BusSubscription dropped_;    // the watcher's word that it dropped the item; ends first
 };
 
 }  // namespace vesk

@@ -256,6 +256,21 @@ TEST_F(SystemTrayItemTest, RegistersWithEveryWatcherThatAppearsAndDropsTheFallba
   host.becomeWatcher();
   ASSERT_TRUE(waitFor([&] { return host.registrations.size() == 2; }));
   EXPECT_FALSE(item.usesFallbackIcon());
+
+  // A watcher that drops the item while Vesk runs (GNOME Shell's extension does so at times while
+  // the shell starts) gets it again, three times at most; a drop of another item changes nothing.
+  auto drop = [&](const std::string& service) {
+    g_dbus_connection_emit_signal(host.connection, nullptr, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+                                  "StatusNotifierItemUnregistered", g_variant_new("(s)", service.c_str()), nullptr);
+  };
+  drop("org.kde.StatusNotifierItem-1-1");
+  for (std::size_t expected = 3; expected <= 5; ++expected) {
+    drop(item.busName());
+    ASSERT_TRUE(waitFor([&] { return host.registrations.size() == expected; }));
+  }
+  drop(item.busName());
+  testing::spinFor(300);
+  EXPECT_EQ(host.registrations.size(), 5u) << "a host that keeps dropping the item is left alone";
 }
 
 TEST_F(SystemTrayItemTest, ExportedMenuOffersSettingsAndQuit) {
