@@ -204,3 +204,8 @@ start_page_server() {
   wait_for 20 test -s "$port_file" || fail "the page server did not start"
   port=$(cat "$port_file")
 }
+# What the page server's pages reported under $1 last (fails when nothing was), whether that is $2,
+# and forgetting every report.
+reported() { awk -F'\t' -v site="$1" '$1 == site { text = $2; seen = 1 } END { if (seen) print text; else exit 1 }' "$reports"; }
+reported_is() { [ "$(reported "$1")" = "$2" ]; }
+forget_reports() { : >"$reports"; }

@@ -39,10 +39,6 @@ for row in "${table[@]}"; do
 done
 printf '[vesk]\nvesk.sites.v1=[%s]\n' "$sites" >"$settings"
 
-reported() { awk -F'\t' -v site="$1" '$1 == site { text = $2; seen = 1 } END { if (seen) print text; else exit 1 }' "$reports"; }
-reported_is() { [ "$(reported "$1")" = "$2" ]; }
-forget_reports() { : >"$reports"; }
-
 tree="$VESK_TEST_TMP/tree.txt"
 read_tree() { "$atspi_tree" "$vp" >"$tree" 2>/dev/null; }
 bar_says() { read_tree && grep -qF "label|$1|showing" "$tree"; }

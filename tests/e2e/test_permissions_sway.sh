@@ -16,8 +16,6 @@ settings="$XDG_CONFIG_HOME/vesk/settings.ini"
 mkdir -p "$XDG_CONFIG_HOME/vesk"
 printf '[vesk]\nvesk.sites.v1=[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Ask","address":"http://127.0.0.1:%s/ask/notifications"}]\n' \
   "$port" >"$settings"
-reported() { awk -F'\t' -v site="$1" '$1 == site { text = $2; seen = 1 } END { if (seen) print text; else exit 1 }' "$reports"; }
-reported_is() { [ "$(reported "$1")" = "$2" ]; }
 
 # The colour at x $1, y $2 ("R G B").
 colour_at() { grim -g "$1,$2 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tu1 | tr -s ' ' | sed 's/^ //'; }

@@ -138,17 +138,6 @@ TEST_F(AppModelSettings, PageZoomIsClampedAndStored) {
   EXPECT_EQ(store.doubleValue("vesk.panel.zoom.v1"), 1.1);
 }
 
-TEST_F(AppModelSettings, LessMemoryIsStoredAsAWordAndPublished) {
-  std::vector<bool> heard;
-  auto sub = model->lessMemory.observe([&](const bool& on) { heard.push_back(on); });
-  for (bool on : {false, true, false}) {
-    model->changeLessMemory(on);
-    EXPECT_EQ(model->lessMemory(), on);
-    EXPECT_EQ(store.string("vesk.panel.lessMemory.v1"), on ? "true" : "false");
-  }
-  EXPECT_EQ(heard, (std::vector<bool>{false, true, false}));
-}
-
 TEST_F(AppModelSettings, ThemeIsStoredBeforeObserversHear) {
   std::optional<std::string> storedAtNotification;
   auto sub = model->theme.observe([&](const LinkTheme&) { storedAtNotification = store.string("vesk.theme.v1"); });
