@@ -122,6 +122,8 @@ wait_for 60 panel_hidden || fail "a click on the desktop did not close the panel
 step "the menu again, chosen with the pointer this time"
 click "$ICON_X" "$ICON_Y"
 wait_for 60 menu_opened 2 || fail "a click on the icon opened no menu"
+# The shell tells the item before it slides the menu in: the click waits until the menu stands still.
+wait_for 30 settled_shot menu-again || fail "the menu did not stop moving"
 # "Open Vesk" is the menu's first item, right under the icon.
 outer xdotool mousemove "$ICON_X" $((ICON_Y + 47)) click 1
 wait_for 60 panel_shown || fail "a click on Open Vesk did not open the panel"
