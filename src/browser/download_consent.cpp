@@ -117,7 +117,8 @@ DownloadSteps DownloadLifecycle::pageAnswered(bool allowed) {
 }
 
 DownloadSteps DownloadLifecycle::fileReserved(std::string path, std::uint64_t received) {
-  if (phase_ != Phase::reserving) return {};
+  // Ended (cancelled, failed) while its file was being made: the empty file is nobody's.
+  if (phase_ != Phase::reserving) return {download::RemoveFile{std::move(path)}};
   phase_ = Phase::saving;
   // The file was just created empty for this download alone.
   path_ = std::move(path);

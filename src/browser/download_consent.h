@@ -162,7 +162,8 @@ class DownloadLifecycle {
   DownloadSteps destinationAsked(std::string_view suggested, std::string folder);
   // The page's answer to AskPage.
   DownloadSteps pageAnswered(bool allowed);
-  // The answers to ReserveFile. `received` is what the download has received so far.
+  // The answers to ReserveFile. `received` is what the download has received so far. A file made
+  // after the download ended is removed again.
   DownloadSteps fileReserved(std::string path, std::uint64_t received = 0);
   DownloadSteps reserveFailed(std::string_view reason);
   // More data arrived.

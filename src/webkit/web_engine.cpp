@@ -277,11 +277,36 @@ class EngineDownload {
   void perform(const download::Adopt&) {
     if (WebKitPage* page = page_.get()) page->adoptDownload(download_);
   }
+  // The file is made on a worker thread: the folder may be slow to answer (a network share, a
+  // sleeping disk), and the engine holds the download until its destination is set.
   void perform(const download::ReserveFile& reserve) {
-    std::string error;
-    std::string path = reserveDownloadFile(reserve.folder, reserve.suggested, &error);
-    carryOut(path.empty() ? life.reserveFailed(error)
-                          : life.fileReserved(path, webkit_download_get_received_data_length(download_)));
+    struct Reservation {
+      download::ReserveFile asked;
+      std::string path;
+      std::string error;
+    };
+    GTask* task = g_task_new(
+        nullptr, nullptr,
+        +[](GObject*, GAsyncResult* result, gpointer data) {
+          GObjectPtr<WebKitDownload> download(static_cast<WebKitDownload*>(data));  // the task's reference
+          auto* made = static_cast<Reservation*>(g_task_get_task_data(G_TASK(result)));
+          if (EngineDownload* run = of(download.get())) {
+            run->carryOut(
+                made->path.empty()
+                    ? run->life.reserveFailed(made->error)
+                    : run->life.fileReserved(made->path, webkit_download_get_received_data_length(download.get())));
+          }
+        },
+        g_object_ref(download_));
+    g_task_set_task_data(task, new Reservation{reserve, {}, {}},
+                         [](gpointer data) { delete static_cast<Reservation*>(data); });
+    g_task_run_in_thread(
+        task, +[](GTask* task, gpointer, gpointer data, GCancellable*) {
+          auto* made = static_cast<Reservation*>(data);
+          made->path = reserveDownloadFile(made->asked.folder, made->asked.suggested, &made->error);
+          g_task_return_boolean(task, TRUE);
+        });
+    g_object_unref(task);
   }
   void perform(const download::Save& save) {
     webkit_download_set_allow_overwrite(download_, TRUE);
@@ -307,7 +332,17 @@ class EngineDownload {
     if (WebKitPage* page = page_.get()) page->delegate().pageDownloadProgressed(*page, progress.progress);
   }
   void perform(const download::Cancel&) { webkit_download_cancel(download_); }
-  void perform(const download::RemoveFile& remove) { g_unlink(remove.path.c_str()); }
+  void perform(const download::RemoveFile& remove) {
+    GObjectPtr<GFile> file(g_file_new_for_path(remove.path.c_str()));
+    g_file_delete_async(
+        file.get(), G_PRIORITY_DEFAULT, nullptr,
+        +[](GObject* source, GAsyncResult* result, gpointer) {
+          GError* raw = nullptr;
+          g_file_delete_finish(G_FILE(source), result, &raw);
+          GErrorPtr error(raw);  // gone already, or not ours to remove: nothing more to do
+        },
+        nullptr);
+  }
   void perform(const download::Notify& notify) { notifyDesktop(notify.title, notify.body, downloadIcon); }
   void perform(const download::Report& report) {
     if (WebKitPage* page = page_.get()) {

@@ -969,7 +969,7 @@ TEST_F(WebKitBrowserTest, AClickedDownloadShowsItsProgressRunsAloneOnItsSiteAndC
   ASSERT_TRUE(testing::waitFor([&] { return !reports.empty(); }));
   EXPECT_TRUE(reports[0].cancelled);
   EXPECT_TRUE(store.downloads().empty());
-  EXPECT_FALSE(g_file_test(path.c_str(), G_FILE_TEST_EXISTS));
+  EXPECT_TRUE(testing::waitFor([&] { return !g_file_test(path.c_str(), G_FILE_TEST_EXISTS); }));
   EXPECT_EQ(reports.size(), 1u);
 }
 
@@ -997,6 +997,7 @@ TEST_F(WebKitBrowserTest, ADownloadStopsWhenLessThanAGigabyteIsFree) {
   bool started = settledAt(server.url("/"));
   if (started) runScript(site, "document.getElementById('get').click()");
   bool stopped = started && testing::waitFor([&] { return !reports.empty(); });
+  if (stopped) testing::waitFor([&] { return filesIn(mount).empty(); });  // its file goes after the report
   std::vector<std::string> left = filesIn(mount);
   g_setenv("XDG_DOWNLOAD_DIR", saved.c_str(), TRUE);
   std::system(("umount -l '" + mount + "'").c_str());

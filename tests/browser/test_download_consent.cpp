@@ -192,6 +192,11 @@ TEST(DownloadLifecycleTest, FromTheEnginesEventsToTheStepsCarriedOut) {
         download::Notify{"Download failed", "\u201creport.pdf\u201d could not be downloaded: Permission denied."},
         download::Report{
             report(false, false, "\u201creport.pdf\u201d could not be downloaded: Permission denied.", saved)}}},
+      {"cancelled while its file was being made: the file made afterwards removed",
+       {Click{}, Start{}, Ask{}, PageAnswer{true}, UserCancel{}, Failed{}, Finished{}, Reserved{}},
+       {download::Run{}, download::AskPage{"report.pdf"}, download::Adopt{},
+        download::ReserveFile{folder, "report.pdf"}, download::Cancel{}, download::Report{report(false, true, "", "")},
+        download::RemoveFile{saved}}},
       {"failed before any destination",
        {Click{}, Start{}, Failed{}, Finished{}, Finished{}},
        {download::Run{}, download::Notify{"Download failed", "The file could not be downloaded: Connection reset."},
