@@ -75,7 +75,11 @@ void BrowserStore::activate(const LinkSite& site) {
   // A page whose web process ended while another site was shown is blank: say so, so the user
   // knows to reload it.
   if (WebPage* page = activePage()) {
-    if (auto failure = page->processFailure()) errorText.set(failure->message);
+    if (auto failure = page->processFailure()) {
+      errorText.set(failure->message);
+    } else if (!page->responding()) {
+      errorText.set(std::string(strings::pageNotResponding()));
+    }
   }
   releaseBeyondLimit();
 }
@@ -353,6 +357,18 @@ void BrowserStore::pageDownloadEnded(WebPage& page, const DownloadReport& report
   downloads.set(std::move(next));
   // A finished download has its notification; a failed or stopped one also stays said in the panel.
   if (!report.succeeded && !report.cancelled) downloadNotice.set(report.message);
+}
+
+// A page that stopped answering shows the card until it answers again or "Try again" loads it
+// in a new process; the page stays behind the card, as it was.
+void BrowserStore::pageRespondingChanged(WebPage& page) {
+  if (&page != activePage()) return;
+  const std::string notResponding(strings::pageNotResponding());
+  if (!page.responding()) {
+    errorText.set(notResponding);
+  } else if (errorText() == notResponding) {
+    errorText.set(std::nullopt);
+  }
 }
 
 void BrowserStore::pageTitleChanged(WebPage& page, const std::string& title) {

@@ -175,6 +175,7 @@ class BrowserStore final : private WebPageDelegate {
   void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
   void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
   void pageTitleChanged(WebPage& page, const std::string& title) override;
+  void pageRespondingChanged(WebPage& page) override;
   void pageShowsNotification(WebPage& page, const PageNotification& notification) override;
   void pageClosedNotification(WebPage& page, const std::string& key) override;
   void pageRequestsPermission(WebPage& page, PermissionRequest request) override;

@@ -141,6 +141,8 @@ class WebPageDelegate {
   virtual void pageDownloadEnded(WebPage& page, const DownloadReport& report) = 0;
   // The page's title changed (empty while it has none).
   virtual void pageTitleChanged(WebPage& page, const std::string& title) = 0;
+  // The page's web process stopped answering, or answers again (see WebPage::responding).
+  virtual void pageRespondingChanged(WebPage& page) = 0;
   // The page shows a notification, or replaces the one under the same key.
   virtual void pageShowsNotification(WebPage& page, const PageNotification& notification) = 0;
   // The page took back its notification `key` (it closed it, or left the document that showed it).
@@ -179,6 +181,10 @@ class WebPage {
   virtual bool isLoading() const = 0;
   // Why the page's web process ended, while it has not been loaded again; absent when it runs.
   virtual std::optional<LoadError> processFailure() const = 0;
+  // False while the page's web process does not answer (a script that never ends, here or, when
+  // sites share a process, on another site); it may answer again. reload() then loads the page in
+  // a new process.
+  virtual bool responding() const = 0;
   // Whether the engine itself stops every main-frame load of the sign-in host before its request
   // goes out, reporting it as a `signInRefused` failure. Navigations whose frame is unknown can then
   // be allowed: an embedded frame of that host loads, the page itself never does.

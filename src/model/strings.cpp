@@ -220,6 +220,7 @@ std::string cannotCreateDataFolder(std::string_view folder, std::string_view rea
 
 std::string_view requestTimedOut() { return _("The request timed out."); }
 std::string_view pageCrashed() { return _("The page stopped unexpectedly. Try again to reload it."); }
+std::string_view pageNotResponding() { return _("The page is not responding. Try again to reload it."); }
 std::string_view pageExceededMemory() {
   return _("The page used too much memory and was stopped. Try again to reload it.");
 }

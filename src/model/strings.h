@@ -177,6 +177,7 @@ std::string resetPermissionsOf(std::string_view name);
 // The web pages.
 std::string_view requestTimedOut();
 std::string_view pageCrashed();
+std::string_view pageNotResponding();
 std::string_view pageExceededMemory();
 
 // The settings screen.

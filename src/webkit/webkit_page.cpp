@@ -193,6 +193,12 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       }),
       this);
 
+  respondingChanged_ = SignalConnection::connect(view, "notify::is-web-process-responsive",
+                                                 G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
+                                                   auto* page = static_cast<WebKitPage*>(self);
+                                                   page->delegate_.pageRespondingChanged(*page);
+                                                 }),
+                                                 this);
   titleChanged_ =
       SignalConnection::connect(view, "notify::title", G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
                                   auto* page = static_cast<WebKitPage*>(self);
@@ -418,24 +424,19 @@ void WebKitPage::goBack() { webkit_web_view_go_back(view_.get()); }
 void WebKitPage::goForward() { webkit_web_view_go_forward(view_.get()); }
 
 void WebKitPage::reload() {
+  const gchar* shown = webkit_web_view_get_uri(view_.get());
+  // A process that does not answer would never carry out the reload: the page loads again in a
+  // new one.
+  if (!responding()) {
+    renewProcess(shown && *shown ? shown : lastRequested_);
+    return;
+  }
   // A notification answer of this origin was taken back since the web process started: it
   // would still read the old one. A new process takes up the engine's answers; the page loads
   // again in it.
-  const gchar* shown = webkit_web_view_get_uri(view_.get());
   auto origin = shown ? originOf(shown) : std::nullopt;
   if (origin && committed_ && engine_.lastNotificationChange(*origin) > processNotificationChanges_) {
-    // Every page on a shared process loses it with this one: each loads its page again too,
-    // rather than showing a crash.
-    for (WebKitPage* page : engine_.livePages()) {
-      if (page == this || !page->sharesProcessWith(*this) || !page->processRuns()) continue;
-      const gchar* at = webkit_web_view_get_uri(page->view_.get());
-      if (!at || !*at) continue;
-      page->renewingAt_ = at;
-      page->processNotificationChanges_ = engine_.notificationChanges();
-    }
-    renewingAt_ = shown;
-    processNotificationChanges_ = engine_.notificationChanges();
-    webkit_web_view_terminate_web_process(view_.get());
+    renewProcess(shown);
     return;
   }
   // WebKit reloads only a page that arrived. Until one did (the first load failed with its error
@@ -445,6 +446,25 @@ void WebKitPage::reload() {
     return;
   }
   webkit_web_view_reload(view_.get());
+}
+
+void WebKitPage::renewProcess(const std::string& address) {
+  // Every page on a shared process loses it with this one: each loads its page again too,
+  // rather than showing a crash.
+  for (WebKitPage* page : engine_.livePages()) {
+    if (page == this || !page->sharesProcessWith(*this) || !page->processRuns()) continue;
+    const gchar* at = webkit_web_view_get_uri(page->view_.get());
+    if (!at || !*at) continue;
+    page->renewingAt_ = at;
+    page->processNotificationChanges_ = engine_.notificationChanges();
+  }
+  if (!address.empty()) renewingAt_ = address;
+  processNotificationChanges_ = engine_.notificationChanges();
+  webkit_web_view_terminate_web_process(view_.get());
+}
+
+bool WebKitPage::responding() const {
+  return processFailure_ || renewingAt_ || webkit_web_view_get_is_web_process_responsive(view_.get());
 }
 
 void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_.get(), zoom); }

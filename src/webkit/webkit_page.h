@@ -50,6 +50,7 @@ class WebKitPage final : public WebPage {
   // load it was in the middle of.
   bool isLoading() const override;
   std::optional<LoadError> processFailure() const override { return processFailure_; }
+  bool responding() const override;
   // Whether the page's web process runs and stays: not ended, nor being replaced.
   bool processRuns() const { return !processFailure_ && !renewingAt_; }
   // Whether the two pages run in the same web process (made related to each other, directly or
@@ -83,6 +84,9 @@ class WebKitPage final : public WebPage {
   int decidePolicy(_WebKitPolicyDecision* decision, int type);
   void responseDecided(_WebKitPolicyDecision* decision);
   void webProcessTerminated(int reason);
+  // Ends the page's web process and loads `address` (when given) in a new one; the other pages on
+  // a shared process load their own pages again with it.
+  void renewProcess(const std::string& address);
   void armTimeout();
   void disarmTimeout();
   void timeoutExpired();
@@ -132,6 +136,7 @@ class WebKitPage final : public WebPage {
   std::map<std::string, ShownNotification> notifications_;
   std::uint64_t notificationsShown_ = 0;
   SignalConnection titleChanged_;
+  SignalConnection respondingChanged_;
   SignalConnection notificationShown_;
   // The engine's notificationChanges() when the page's web process started, and the address a
   // process being replaced for a changed answer loads again.

@@ -38,6 +38,7 @@ class FakeWebPage final : public WebPage {
   bool canGoForward() const override { return forward; }
   bool isLoading() const override { return loading; }
   std::optional<LoadError> processFailure() const override { return ended; }
+  bool responding() const override { return answers; }
   bool guardsSignInHost() const override { return guardsSignIn; }
   void cancelDownload() override { ++downloadCancels; }
   std::string savedHistory() const override { return history; }
@@ -88,6 +89,7 @@ class FakeWebPage final : public WebPage {
   std::optional<std::string> address;
   bool back = false, forward = false, loading = false;
   std::optional<LoadError> ended;
+  bool answers = true;  // what responding() gives
   bool guardsSignIn = false;
   std::string pageTitle;
   std::vector<std::string> clickedNotifications;

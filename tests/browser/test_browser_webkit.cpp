@@ -647,6 +647,49 @@ TEST_F(SharedProcessTest, ARenewedPageTakesTheOtherPagesOnItsProcessAlongWithout
   EXPECT_TRUE(running(second));
 }
 
+// A script that does not end holds up the shared process: every site says so, the card goes when
+// the process answers again, and "Try again" loads every site again in a new process.
+TEST_F(SharedProcessTest, APageThatStopsAnsweringShowsItOnEverySiteUntilItAnswersOrIsLoadedAgain) {
+  store.setSharedWebProcess(true);
+  showBoth();
+  auto before = webProcesses();
+  const auto notResponding = std::optional<std::string>(strings::pageNotResponding());
+  // The engine looks for an answer when it hands the page a key (a click waits behind the pointer's
+  // move, which the engine does not time), so each hang is followed by a key press.
+  auto hang = [&](const std::string& loop) {
+    runScript(second, "setTimeout(() => { " + loop + " }, 0)");
+    testing::spinFor(200);
+    gtk_widget_grab_focus(GTK_WIDGET(webView(second)));
+    gint status = -1;
+    ASSERT_TRUE(g_spawn_command_line_sync("xdotool key a", nullptr, nullptr, &status, nullptr));
+    ASSERT_EQ(status, 0);
+  };
+
+  hang("const end = Date.now() + 8000; while (Date.now() < end) {}");
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText() == notResponding; }, 15))
+      << store.errorText().value_or("");
+  EXPECT_TRUE(testing::waitFor([&] { return !store.errorText(); }, 20)) << "the card stays once the page answers";
+
+  hang("for (;;) {}");
+  ASSERT_TRUE(testing::waitFor([&] { return store.errorText() == notResponding; }, 15));
+  show(first);
+  EXPECT_EQ(store.errorText(), notResponding);
+  const int firstLoads = server.count("/"), secondLoads = server.count("/next");
+  store.reload();
+  ASSERT_TRUE(testing::waitFor([&] { return server.count("/") > firstLoads && server.count("/next") > secondLoads; }));
+  EXPECT_TRUE(settledAt(first.address));
+  EXPECT_FALSE(store.errorText());
+  EXPECT_TRUE(testing::waitFor([&] { return running(first); }));
+  show(second);
+  EXPECT_TRUE(settledAt(second.address));
+  EXPECT_FALSE(store.errorText());
+  EXPECT_TRUE(testing::waitFor([&] { return running(second); }));
+  EXPECT_TRUE(testing::waitFor([&] {
+    auto now = webProcesses();
+    return std::find(now.begin(), now.end(), before.front()) == now.end();
+  })) << "the process that did not answer still runs";
+}
+
 TEST(WebKitTimeoutTest, ARequestWithoutAnswerTimesOut) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
   testing::LoopbackServer server;
