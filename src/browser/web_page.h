@@ -21,6 +21,9 @@ namespace vesk {
 
 // Every load gives up when the page's main request makes no progress for this long.
 inline constexpr std::chrono::seconds pageLoadTimeout{60};
+// How long a page may leave the user's click unanswered before it counts as not responding (the
+// engine's own limit for keys).
+inline constexpr std::chrono::seconds pageAnswerLimit{3};
 
 // Why a load failed. `domain` is the error domain's name as the engine reports it
 // (for GLib errors the quark's text, e.g. "WebKitNetworkError" or "g-io-error-quark").

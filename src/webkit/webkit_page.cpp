@@ -193,6 +193,12 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
       }),
       this);
 
+  pressed_ = SignalConnection::connect(view, "button-press-event",
+                                       G_CALLBACK(+[](WebKitWebView*, GdkEvent*, gpointer self) -> gboolean {
+                                         static_cast<WebKitPage*>(self)->pressed();
+                                         return FALSE;  // the engine handles the click as usual
+                                       }),
+                                       this);
   respondingChanged_ = SignalConnection::connect(view, "notify::is-web-process-responsive",
                                                  G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
                                                    auto* page = static_cast<WebKitPage*>(self);
@@ -464,7 +470,41 @@ void WebKitPage::renewProcess(const std::string& address) {
 }
 
 bool WebKitPage::responding() const {
-  return processFailure_ || renewingAt_ || webkit_web_view_get_is_web_process_responsive(view_.get());
+  return processFailure_ || renewingAt_ || (!unanswered_ && webkit_web_view_get_is_web_process_responsive(view_.get()));
+}
+
+void WebKitPage::pressed() {
+  if (asking_ || !processRuns()) return;
+  asking_ = true;
+  answerWait_.timeout(pageAnswerLimit, [this] { setUnanswered(true); });
+  // In a world of its own, so the page's scripts neither see nor change it.
+  webkit_web_view_evaluate_javascript(
+      view_.get(), "0", -1, "vesk-answer", nullptr, questions_.get(),
+      +[](GObject* view, GAsyncResult* result, gpointer self) {
+        GError* raw = nullptr;
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &raw)) {
+          g_object_unref(value);
+        }
+        GErrorPtr error(raw);
+        // An answer, or the process ended: either way the page no longer waits.
+        if (!CallGuard::cancelled(error.get())) static_cast<WebKitPage*>(self)->answered();
+      },
+      this);
+}
+
+void WebKitPage::answered() {
+  asking_ = false;
+  answerWait_.remove();
+  if (unanswered_) setUnanswered(false);
+}
+
+// The question went to the page's process: every page on it waits as long.
+void WebKitPage::setUnanswered(bool unanswered) {
+  std::vector<WebKitPage*> pages = engine_.livePages();  // the delegates' answers may close pages
+  for (WebKitPage* page : pages) {
+    if (page != this && !page->sharesProcessWith(*this)) continue;
+    if (std::exchange(page->unanswered_, unanswered) != unanswered) page->delegate_.pageRespondingChanged(*page);
+  }
 }
 
 void WebKitPage::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_.get(), zoom); }
@@ -621,6 +661,11 @@ bool WebKitPage::permissionQueried(WebKitPermissionStateQuery* query) {
 
 void WebKitPage::webProcessTerminated(int reason) {
   disarmTimeout();
+  // A question the ended process left unanswered says nothing about the next one.
+  questions_.cancelPending();
+  asking_ = false;
+  unanswered_ = false;
+  answerWait_.remove();
   // Whatever runs the page next is a process of its own.
   setProcess(view_.get(), std::make_shared<int>());
   if (auto address = std::exchange(renewingAt_, std::nullopt);

@@ -87,6 +87,12 @@ class WebKitPage final : public WebPage {
   // Ends the page's web process and loads `address` (when given) in a new one; the other pages on
   // a shared process load their own pages again with it.
   void renewProcess(const std::string& address);
+  // The user pressed a button on the page: it must answer within `pageAnswerLimit`. The engine
+  // times keys but not clicks (a click waits behind the pointer's move, which it does not time),
+  // so the page asks its process a trivial question and waits for the answer.
+  void pressed();
+  void answered();
+  void setUnanswered(bool unanswered);
   void armTimeout();
   void disarmTimeout();
   void timeoutExpired();
@@ -137,13 +143,19 @@ class WebKitPage final : public WebPage {
   std::uint64_t notificationsShown_ = 0;
   SignalConnection titleChanged_;
   SignalConnection respondingChanged_;
+  SignalConnection pressed_;
   SignalConnection notificationShown_;
   // The engine's notificationChanges() when the page's web process started, and the address a
   // process being replaced for a changed answer loads again.
   std::uint64_t processNotificationChanges_ = 0;
   std::optional<std::string> renewingAt_;
+  // A question asked after a click is under way; it went unanswered for `pageAnswerLimit`.
+  bool asking_ = false;
+  bool unanswered_ = false;
   Subscription guardReady_;
   SourceGuard timeout_;
+  SourceGuard answerWait_;
+  CallGuard questions_;
   std::array<SignalConnection, 6> signals_;
   SignalConnection permissionRequest_;
   SignalConnection permissionQuery_;
