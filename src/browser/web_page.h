@@ -21,9 +21,10 @@ namespace vesk {
 
 // Every load gives up when the page's main request makes no progress for this long.
 inline constexpr std::chrono::seconds pageLoadTimeout{60};
-// How long a page may leave the user's click unanswered before it counts as not responding (the
-// engine's own limit for keys).
-inline constexpr std::chrono::seconds pageAnswerLimit{3};
+// How long a page's process may leave a question unanswered, once the user clicked the page or
+// the engine found it slow to take a key or a load, before the page counts as not responding: a
+// page busy for a moment keeps its content on screen (browsers wait as long for a slow script).
+inline constexpr std::chrono::seconds pageAnswerLimit{10};
 
 // Why a load failed. `domain` is the error domain's name as the engine reports it
 // (for GLib errors the quark's text, e.g. "WebKitNetworkError" or "g-io-error-quark").

@@ -88,10 +88,12 @@ std::optional<PermissionKind> queriedKind(std::string_view name) {
 }
 }  // namespace
 
-WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout)
+WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout,
+                       std::chrono::milliseconds answerLimit)
     : engine_(engine),
       delegate_(delegate),
       loadTimeout_(loadTimeout),
+      answerLimit_(answerLimit),
       processNotificationChanges_(engine.notificationChanges()) {
   // The page's settings are made before its view and given to it at construction: a page that
   // joined a shared process with the engine's default settings and was given these only afterwards
@@ -195,14 +197,14 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
 
   pressed_ = SignalConnection::connect(view, "button-press-event",
                                        G_CALLBACK(+[](WebKitWebView*, GdkEvent*, gpointer self) -> gboolean {
-                                         static_cast<WebKitPage*>(self)->pressed();
+                                         static_cast<WebKitPage*>(self)->askForAnswer();
                                          return FALSE;  // the engine handles the click as usual
                                        }),
                                        this);
   respondingChanged_ = SignalConnection::connect(view, "notify::is-web-process-responsive",
-                                                 G_CALLBACK(+[](WebKitWebView*, GParamSpec*, gpointer self) {
-                                                   auto* page = static_cast<WebKitPage*>(self);
-                                                   page->delegate_.pageRespondingChanged(*page);
+                                                 G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer self) {
+                                                   if (!webkit_web_view_get_is_web_process_responsive(view))
+                                                     static_cast<WebKitPage*>(self)->askForAnswer();
                                                  }),
                                                  this);
   titleChanged_ =
@@ -469,14 +471,12 @@ void WebKitPage::renewProcess(const std::string& address) {
   webkit_web_view_terminate_web_process(view_.get());
 }
 
-bool WebKitPage::responding() const {
-  return processFailure_ || renewingAt_ || (!unanswered_ && webkit_web_view_get_is_web_process_responsive(view_.get()));
-}
+bool WebKitPage::responding() const { return processFailure_ || renewingAt_ || !unanswered_; }
 
-void WebKitPage::pressed() {
+void WebKitPage::askForAnswer() {
   if (asking_ || !processRuns()) return;
   asking_ = true;
-  answerWait_.timeout(pageAnswerLimit, [this] { setUnanswered(true); });
+  answerWait_.timeout(answerLimit_, [this] { setUnanswered(true); });
   // In a world of its own, so the page's scripts neither see nor change it.
   webkit_web_view_evaluate_javascript(
       view_.get(), "0", -1, "vesk-answer", nullptr, questions_.get(),
@@ -700,7 +700,7 @@ void WebKitPage::timeoutExpired() {
 }
 
 std::unique_ptr<WebPage> WebKitPageFactory::createPage(WebPageDelegate& delegate) {
-  return std::make_unique<WebKitPage>(engine_, delegate, loadTimeout_);
+  return std::make_unique<WebKitPage>(engine_, delegate, loadTimeout_, answerLimit_);
 }
 
 }  // namespace vesk

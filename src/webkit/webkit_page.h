@@ -29,9 +29,11 @@ namespace vesk {
 
 class WebKitPage final : public WebPage {
  public:
-  // `loadTimeout` is how long a main-frame request may wait for its response. The page runs on the
+  // `loadTimeout` is how long a main-frame request may wait for its response, `answerLimit` how long
+  // its process may leave a question unanswered (see responding()). The page runs on the
   // engine's context and takes up the engine's sign-in guard as soon as it is compiled.
-  WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout = pageLoadTimeout);
+  WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono::milliseconds loadTimeout = pageLoadTimeout,
+             std::chrono::milliseconds answerLimit = pageAnswerLimit);
   ~WebKitPage() override;
   WebKitPage(const WebKitPage&) = delete;
   WebKitPage& operator=(const WebKitPage&) = delete;
@@ -87,10 +89,11 @@ class WebKitPage final : public WebPage {
   // Ends the page's web process and loads `address` (when given) in a new one; the other pages on
   // a shared process load their own pages again with it.
   void renewProcess(const std::string& address);
-  // The user pressed a button on the page: it must answer within `pageAnswerLimit`. The engine
-  // times keys but not clicks (a click waits behind the pointer's move, which it does not time),
-  // so the page asks its process a trivial question and waits for the answer.
-  void pressed();
+  // The user clicked the page, or the engine found its process slow to take a key or a load (the
+  // engine times those for 3 s, but not clicks: a click waits behind the pointer's move, which it
+  // does not time). The page asks its process a trivial question; unanswered for `answerLimit_`,
+  // the page stops responding() until the answer comes.
+  void askForAnswer();
   void answered();
   void setUnanswered(bool unanswered);
   void armTimeout();
@@ -121,6 +124,7 @@ class WebKitPage final : public WebPage {
   Gtk::Widget* widget_ = nullptr;
   WebPageDelegate& delegate_;
   std::chrono::milliseconds loadTimeout_;
+  std::chrono::milliseconds answerLimit_;
   bool timedOut_ = false;
   std::optional<LoadError> pendingFailure_;
   std::optional<LoadError> processFailure_;
@@ -167,8 +171,9 @@ class WebKitPage final : public WebPage {
 class WebKitPageFactory final : public WebPageFactory {
  public:
   // The engine must outlive the factory and every page it makes.
-  explicit WebKitPageFactory(WebEngine& engine, std::chrono::milliseconds loadTimeout = pageLoadTimeout)
-      : engine_(engine), loadTimeout_(loadTimeout) {}
+  explicit WebKitPageFactory(WebEngine& engine, std::chrono::milliseconds loadTimeout = pageLoadTimeout,
+                             std::chrono::milliseconds answerLimit = pageAnswerLimit)
+      : engine_(engine), loadTimeout_(loadTimeout), answerLimit_(answerLimit) {}
 
   // Pages can be made unless the engine cannot start here (see WebEngine::problem).
   bool ready() const override { return engine_.problem().empty(); }
@@ -182,6 +187,7 @@ class WebKitPageFactory final : public WebPageFactory {
  private:
   WebEngine& engine_;
   std::chrono::milliseconds loadTimeout_;
+  std::chrono::milliseconds answerLimit_;
 };
 
 }  // namespace vesk

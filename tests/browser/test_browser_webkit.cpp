@@ -195,7 +195,9 @@ class WebKitBrowserTest : public ::testing::Test {
   testing::LoopbackServer server;
   testing::FakeWorkspace workspace;
   SystemClipboard clipboard;
-  WebKitPageFactory factory{sharedEngine()};
+  // A page may leave a question unanswered for 2 s here rather than 10, so tests of a busy page
+  // wait less.
+  WebKitPageFactory factory{sharedEngine(), pageLoadTimeout, std::chrono::seconds(2)};
   BrowserStore store{factory, clipboard, workspace};
   std::unique_ptr<Gtk::Window> window;
   std::unique_ptr<BrowserView> host;
@@ -671,10 +673,17 @@ TEST_F(SharedProcessTest, APageThatStopsAnsweringShowsItOnEverySiteUntilItAnswer
     ASSERT_EQ(status, 0);
   };
 
+  // Busy until the test answers "go" at /release.
+  const std::string untilReleased =
+      "for (;;) { const end = Date.now() + 100; while (Date.now() < end) {}"
+      " const r = new XMLHttpRequest(); r.open('GET', '/release', false); r.send();"
+      " if (r.responseText === 'go') break; }";
   for (bool key : {true, false}) {
     SCOPED_TRACE(key ? "a key" : "a click");
-    hang("const end = Date.now() + 8000; while (Date.now() < end) {}", key);
-    ASSERT_TRUE(testing::waitFor([&] { return store.errorText() == notResponding; }, 15));
+    server.route("/release", Reply("wait"));
+    hang(untilReleased, key);
+    ASSERT_TRUE(testing::waitFor([&] { return store.errorText() == notResponding; }, 20));
+    server.route("/release", Reply("go"));
     EXPECT_TRUE(testing::waitFor([&] { return !store.errorText(); }, 20)) << "the card stays once the page answers";
   }
 
@@ -1198,7 +1207,9 @@ TEST(WebKitChildProcess, LoadAddress) {
   ASSERT_TRUE(testing::startGtk()) << "no display";
   testing::FakeWorkspace workspace;
   testing::FakeClipboard clipboard;
-  WebKitPageFactory factory{sharedEngine()};
+  // A page may leave a question unanswered for 2 s here rather than 10, so tests of a busy page
+  // wait less.
+  WebKitPageFactory factory{sharedEngine(), pageLoadTimeout, std::chrono::seconds(2)};
   BrowserStore store{factory, clipboard, workspace};
   LinkSite site{"Check", address};
   store.view(site);
