@@ -458,14 +458,18 @@ void WebKitPage::reload() {
 
 void WebKitPage::renewProcess(const std::string& address) {
   // Every page on a shared process loses it with this one: each loads its page again too,
-  // rather than showing a crash.
+  // rather than showing a crash. The engine starts the pages it relaunches together in one
+  // process again, so they keep counting as one: closing one of them must not end the others'.
+  auto together = std::make_shared<int>();
   for (WebKitPage* page : engine_.livePages()) {
     if (page == this || !page->sharesProcessWith(*this) || !page->processRuns()) continue;
     const gchar* at = webkit_web_view_get_uri(page->view_.get());
     if (!at || !*at) continue;
     page->renewingAt_ = at;
     page->processNotificationChanges_ = engine_.notificationChanges();
+    page->nextProcess_ = together;
   }
+  nextProcess_ = together;
   if (!address.empty()) renewingAt_ = address;
   processNotificationChanges_ = engine_.notificationChanges();
   webkit_web_view_terminate_web_process(view_.get());
@@ -666,8 +670,8 @@ void WebKitPage::webProcessTerminated(int reason) {
   asking_ = false;
   unanswered_ = false;
   answerWait_.remove();
-  // Whatever runs the page next is a process of its own.
-  setProcess(view_.get(), std::make_shared<int>());
+  // Whatever runs the page next is a process of its own, or the one the pages renewed with it share.
+  setProcess(view_.get(), nextProcess_ ? std::exchange(nextProcess_, nullptr) : std::make_shared<int>());
   if (auto address = std::exchange(renewingAt_, std::nullopt);
       address && reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
     // Ended by reload() for a new process: nothing failed.

@@ -153,6 +153,8 @@ class WebKitPage final : public WebPage {
   // process being replaced for a changed answer loads again.
   std::uint64_t processNotificationChanges_ = 0;
   std::optional<std::string> renewingAt_;
+  // The process the page shares, after its renewal, with the pages renewed with it.
+  std::shared_ptr<int> nextProcess_;
   // A question asked after a click is under way; it went unanswered for `pageAnswerLimit`.
   bool asking_ = false;
   bool unanswered_ = false;
