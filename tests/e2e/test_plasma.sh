@@ -40,12 +40,6 @@ start_vesk() {
   wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered: $(cat "$VESK_TEST_TMP/vesk.log")"
 }
 
-# The tray strip of the bottom panel without the clock, which may tick between two pictures.
-strip_changed_box() {
-  convert "$shots/$1.png" "$shots/$2.png" -crop 1120x44+0+756 +repage -compose difference -composite \
-    -colorspace gray -threshold 3% -format '%@' info: 2>/dev/null |
-    sed -nE 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3 \4 \1 \2/p' | awk '$3 > 0 { print $1, $2 + 756, $3, $4 }'
-}
 # Sets ICON_X and ICON_Y to the centre of what Vesk's icon added to the tray since picture "empty":
 # the left-most run of changed columns (the tray's other items move by a pixel or two to its
 # right), and the rows that changed in it.
@@ -74,7 +68,8 @@ panel_frame() {
     print "PANEL_Y=" $4 } / Width:/ { print "PANEL_W=" $2 } / Height:/ { print "PANEL_H=" $2 }')"
 }
 
-# How many pixels of the tray strip differ by more than 3 % between pictures $1 and $2.
+# How many pixels of the tray strip (the bottom panel without the clock, which may tick between two
+# pictures) differ by more than 3 % between pictures $1 and $2.
 strip_pixels_changed() {
   convert "$shots/$1.png" "$shots/$2.png" -crop 1120x44+0+756 +repage -compose difference -composite \
     -colorspace gray -threshold 3% -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
@@ -108,7 +103,7 @@ wait_for 60 panel_hidden || fail "Ctrl+Alt+Space did not hide the panel"
 
 
 step "a click on the icon opens the panel above it; a click on the desktop closes it"
-wait_for 30 find_icon || fail "Vesk's icon is not in Plasma's tray (changed: $(strip_changed_box empty tray))"
+wait_for 30 find_icon || fail "Vesk's icon is not in Plasma's tray ($(strip_pixels_changed empty tray) pixels of the strip changed)"
 echo "icon at $ICON_X,$ICON_Y"
 click "$ICON_X" "$ICON_Y"
 wait_for 60 panel_shown || fail "a click on the icon did not open the panel"
