@@ -364,7 +364,18 @@ TEST_F(SystemTrayItemTest, WithoutThePortalPixmapsFollowTheDesktopsGtkTheme) {
   })) << "a dark glyph with a light theme";
   SignalCount newIcons(host.connection, "NewIcon");
   setTheme("Adwaita-dark");
-  kill(manager, SIGHUP);  // xsettingsd reads its file again and tells every client
+  // xsettingsd reads its file again on SIGHUP and tells every client, once it catches the signal:
+  // sent before, the signal ends it.
+  auto catchesHangUp = [&] {
+    gchar* raw = nullptr;
+    if (!g_file_get_contents(("/proc/" + std::to_string(manager) + "/status").c_str(), &raw, nullptr, nullptr))
+      return false;
+    const std::string status = GCharPtr(raw).get();
+    const auto at = status.find("SigCgt:");
+    return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (SIGHUP - 1)));
+  };
+  ASSERT_TRUE(waitFor(catchesHangUp));
+  kill(manager, SIGHUP);
   EXPECT_TRUE(waitFor([&] { return newIcons.value() >= 1; }));
   EXPECT_GT(glyphBrightness(host, item.busName()), 0xc0) << "a light glyph with a dark theme";
   kill(manager, SIGTERM);
