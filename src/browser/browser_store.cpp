@@ -371,6 +371,15 @@ void BrowserStore::pageRespondingChanged(WebPage& page) {
   }
 }
 
+void BrowserStore::pageTakesTyping(WebPage& page) {
+  if (auto site = siteOf(page)) typingTaken.emit(*site);
+}
+
+bool BrowserStore::takesTyping(const Uuid& site) const {
+  auto found = views_.find(site);
+  return found != views_.end() && found->second->takesTyping();
+}
+
 void BrowserStore::pageTitleChanged(WebPage& page, const std::string& title) {
   if (auto site = siteOf(page)) titleChanged.emit(*site, title);
 }

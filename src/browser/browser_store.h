@@ -95,6 +95,10 @@ class BrowserStore final : private WebPageDelegate {
   Event<BrowserStore, const Uuid&, const std::string&> titleChanged;
   Event<BrowserStore, const Uuid&, const PageNotification&> notified;
   Event<BrowserStore, const Uuid&, const std::string&> notificationClosed;
+  // The site's page takes typing now: a field of its document has the focus, or it has loaded.
+  Event<BrowserStore, const Uuid&> typingTaken;
+  // Whether the site's live page takes typing (see WebPage::takesTyping); false without one.
+  bool takesTyping(const Uuid& site) const;
   // Tells the site's page that the user clicked its notification `key`; nothing when the page is
   // no longer alive.
   void notificationClicked(const Uuid& site, const std::string& key);
@@ -175,6 +179,7 @@ class BrowserStore final : private WebPageDelegate {
   void pageDownloadProgressed(WebPage& page, const DownloadProgress& progress) override;
   void pageDownloadEnded(WebPage& page, const DownloadReport& report) override;
   void pageTitleChanged(WebPage& page, const std::string& title) override;
+  void pageTakesTyping(WebPage& page) override;
   void pageRespondingChanged(WebPage& page) override;
   void pageShowsNotification(WebPage& page, const PageNotification& notification) override;
   void pageClosedNotification(WebPage& page, const std::string& key) override;

@@ -145,6 +145,8 @@ class WebPageDelegate {
   virtual void pageDownloadEnded(WebPage& page, const DownloadReport& report) = 0;
   // The page's title changed (empty while it has none).
   virtual void pageTitleChanged(WebPage& page, const std::string& title) = 0;
+  // The page takes typing now (see WebPage::takesTyping).
+  virtual void pageTakesTyping(WebPage& /*page*/) {}
   // The page's web process stopped answering, or answers again (see WebPage::responding).
   virtual void pageRespondingChanged(WebPage& page) = 0;
   // The page shows a notification, or replaces the one under the same key.
@@ -197,6 +199,10 @@ class WebPage {
   virtual void cancelDownload() = 0;
   // The page's title, empty while it has none.
   virtual std::string title() const = 0;
+  // Whether keys sent to the page reach its document: a field of its first document has the
+  // focus, or that document has loaded. A page just made takes no keys before (they would reach
+  // the blank document it starts with); it tells its delegate once it does (pageTakesTyping).
+  virtual bool takesTyping() const = 0;
   // The user clicked the page's notification `key` on the desktop: the page hears of it (its
   // click handler runs). Nothing for a key the page no longer shows.
   virtual void notificationClicked(const std::string& key) = 0;

@@ -15,7 +15,9 @@ void GtkKeyMonitor::attach(Gtk::Window& window) {
       [this, target](GdkEventKey* event) { return beforeWidgets(*target, event); }, false);
   auto after = window.signal_key_press_event().connect(
       [this, target](GdkEventKey* event) { return afterWidgets(*target, event); }, true);
-  windows_.push_back({&window, std::move(before), std::move(after)});
+  auto release = window.signal_key_release_event().connect(
+      [this](GdkEventKey* event) { return holding_ && hold(event); }, false);
+  windows_.push_back({&window, std::move(before), std::move(after), std::move(release)});
 }
 
 void GtkKeyMonitor::detach(Gtk::Window& window) {
@@ -40,6 +42,8 @@ bool GtkKeyMonitor::focusAnswersFirst(Gtk::Window& window) const {
 }
 
 bool GtkKeyMonitor::beforeWidgets(Gtk::Window& window, GdkEventKey* event) {
+  // While keys are held, the handlers still see each press first (Escape still closes the panel).
+  if (holding_) return runHandlers(event, false) || hold(event);
   // A widget that answers first gets the press now; what it leaves unhandled comes back
   // through the window (a second delivery of the same press) and reaches afterWidgets.
   if (focusAnswersFirst(window)) return false;
@@ -65,6 +69,28 @@ bool GtkKeyMonitor::runHandlers(GdkEventKey* event, bool leftByFocus) {
     if (stillInstalled && (*handler)(press)) return true;
   }
   return false;
+}
+
+bool GtkKeyMonitor::hold(GdkEventKey* event) {
+  if (held_.size() < heldKeyLimit) held_.emplace_back(gdk_event_copy(reinterpret_cast<GdkEvent*>(event)));
+  return true;
+}
+
+void GtkKeyMonitor::releaseHeldKeys() {
+  holding_ = false;
+  auto held = std::exchange(held_, {});
+  auto alive = lifetime_.handle();
+  // Each goes through GTK as the press or release it was: to the window's handlers and then its
+  // focused widget. A window gone since takes nothing.
+  for (auto& event : held) {
+    gtk_main_do_event(event.get());
+    if (!alive) return;
+  }
+}
+
+void GtkKeyMonitor::dropHeldKeys() {
+  holding_ = false;
+  held_.clear();
 }
 
 }  // namespace vesk

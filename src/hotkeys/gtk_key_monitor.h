@@ -30,6 +30,10 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
 
   Token install(Handler handler) override;
   void remove(Token token) override;
+  void holdKeys() override { holding_ = true; }
+  void releaseHeldKeys() override;
+  void dropHeldKeys() override;
+  bool holdingKeys() const override { return holding_; }
 
   // Tells which focused widgets see a press before the handlers: widgets that answer presses
   // themselves and hand the ones they leave unhandled back through their window (a web page
@@ -43,16 +47,25 @@ class GtkKeyMonitor : public KeyMonitor, public sigc::trackable {
   bool beforeWidgets(Gtk::Window& window, GdkEventKey* event);
   bool afterWidgets(Gtk::Window& window, GdkEventKey* event);
   bool runHandlers(GdkEventKey* event, bool leftByFocus);
+  bool hold(GdkEventKey* event);
 
   struct Attached {
     Gtk::Window* window;
     ScopedConnection keyPress;
     ScopedConnection unhandledKeyPress;
+    ScopedConnection keyRelease;
   };
+  struct EventFree {
+    void operator()(GdkEvent* event) const { gdk_event_free(event); }
+  };
+  // At most this many key events are held; a hand that types on beyond it loses the rest.
+  static constexpr std::size_t heldKeyLimit = 1024;
   std::vector<Attached> windows_;
   std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;
   Token nextToken_ = 0;
   AnswersFirst answersFirst_;
+  bool holding_ = false;
+  std::vector<std::unique_ptr<GdkEvent, EventFree>> held_;
   Lifetime<GtkKeyMonitor> lifetime_{this};
 };
 

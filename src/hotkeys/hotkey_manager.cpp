@@ -12,10 +12,13 @@ HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue mainQueue)
     // Never call the action from inside the desktop's event dispatch: one hop on the main loop.
     self->mainQueue_([weak, id] {
       HotkeyManager* manager = weak.get();
-      if (manager && manager->action) {
-        auto action = manager->action;  // the action may replace itself while it runs
-        action(id);
+      if (!manager) return;
+      if (!manager->action) {
+        manager->releaseKeyboard();
+        return;
       }
+      auto action = manager->action;  // the action may replace itself while it runs
+      action(id);
     });
   };
   service_.onOfferChanged = [weak = lifetime_.handle()] {

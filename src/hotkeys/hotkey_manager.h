@@ -51,7 +51,10 @@ class HotkeyManager {
   std::function<void(const std::vector<std::uint32_t>& refused)> offerChanged;
 
   // Called on the main loop with the id of each press; presses arriving while unset are dropped.
+  // The press may hold the keyboard: the action calls releaseKeyboard() once the window that
+  // takes what is typed next has the focus, or at once when there is none.
   std::function<void(std::uint32_t id)> action;
+  void releaseKeyboard() { service_.releaseKeyboard(); }
 
  private:
   void serviceOfferChanged();

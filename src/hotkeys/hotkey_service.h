@@ -1,10 +1,15 @@
 // The desktop's global hot-key service: grabs key combinations system-wide and reports presses.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
 namespace vesk {
+
+// The longest a press holds the keyboard (see HotkeyService::releaseKeyboard), should the window
+// shown for it never take the focus.
+inline constexpr std::chrono::milliseconds keyboardHoldLimit{1000};
 
 class HotkeyService {
  public:
@@ -17,6 +22,12 @@ class HotkeyService {
   // False when this session offers no global key combinations at all, so that every refusal is
   // the session's and not another application's.
   virtual bool offersGlobalKeys() const { return true; }
+
+  // Ends the hold on the keyboard that a reported press begins where the desktop allows it: what
+  // is typed after the press waits in the desktop's queue, in order, until this is called (or
+  // `keyboardHoldLimit` has passed), and then goes to the window that has the focus by then. So a
+  // window shown for the press gets the keys typed while it appears. Nothing where none is held.
+  virtual void releaseKeyboard() {}
 
   // Called from the desktop's event dispatch with the id of every pressed combination.
   // Auto-repeat and key releases are not reported.

@@ -30,6 +30,15 @@ class KeyMonitor {
   // (itself included) while it runs.
   virtual Token install(Handler handler) = 0;
   virtual void remove(Token token) = 0;
+
+  // Holds back what is typed into the application's windows: every press no handler swallows,
+  // and every key release, reaches no widget until releaseHeldKeys() hands them on in the order
+  // they came, as if typed then, or dropHeldKeys() forgets them. Either ends the holding. A
+  // monitor that cannot hold lets everything through.
+  virtual void holdKeys() {}
+  virtual void releaseHeldKeys() {}
+  virtual void dropHeldKeys() {}
+  virtual bool holdingKeys() const { return false; }
 };
 
 // A handler installed on a key monitor (which must outlive it), removed when this goes.

@@ -33,6 +33,7 @@ X11HotkeyService::X11HotkeyService() : X11HotkeyService(gdk_display_get_default(
 X11HotkeyService::X11HotkeyService(GdkDisplay* display) : display_(display) {}
 
 X11HotkeyService::~X11HotkeyService() {
+  if (keyboardHold_.pending()) releaseKeyboard();
   for (auto& [id, grab] : grabs_) ungrab(grab);
   grabs_.clear();
   stopListening();
@@ -128,7 +129,7 @@ bool X11HotkeyService::grab(Grab& entry) {
   for (unsigned int lockState : lockStates) {
     unsigned int state = entry.modifiers | lockState;
     gdk_x11_display_error_trap_push(display_);
-    XGrabKey(xdisplay, static_cast<int>(entry.keycode), state, root, False, GrabModeAsync, GrabModeAsync);
+    XGrabKey(xdisplay, static_cast<int>(entry.keycode), state, root, False, GrabModeAsync, GrabModeSync);
     if (gdk_x11_display_error_trap_pop(display_) != 0) {
       // BadAccess: another client holds this variant. Release the variants already taken so
       // a refusal leaves nothing behind.
@@ -218,24 +219,40 @@ void X11HotkeyService::handle(const XEvent& xevent) {
     return;
   }
 
+  // Every press that starts one of our grabs froze the keyboard; only a press reported onwards
+  // keeps it frozen, until whoever handles it thaws it (releaseKeyboard) or the limit passes.
   bool grabbedKey = std::any_of(grabs_.begin(), grabs_.end(), [&](const auto& entry) {
     return entry.second.keycode == key.keycode && !entry.second.grabbedStates.empty();
   });
-  if (!grabbedKey) return;  // another key pressed while one of ours holds the keyboard
-
   // A repeat is a press of a key that is still down or, where the server cannot report
   // repeats that way, a press stamped with the same time as the release just before it.
   bool repeat = keysDown_.contains(key.keycode) || (key.keycode == lastReleaseKeycode_ && key.time == lastReleaseTime_);
-  keysDown_.insert(key.keycode);
-  if (repeat) return;
+  // Another key pressed while one of ours holds the keyboard, or a repeat.
+  if (grabbedKey) keysDown_.insert(key.keycode);
+  if (!grabbedKey || repeat) {
+    releaseKeyboard();
+    return;
+  }
 
   unsigned int state = key.state & combinationModifiers;
   for (const auto& [id, entry] : grabs_) {
     if (entry.keycode == key.keycode && entry.modifiers == state && !entry.grabbedStates.empty()) {
-      if (auto pressed = onPressed) pressed(id);
-      return;
+      if (auto pressed = onPressed) {
+        keyboardHold_.timeout(keyboardHoldLimit, [this] { releaseKeyboard(); });
+        pressed(id);
+        return;
+      }
+      break;
     }
   }
+  releaseKeyboard();
+}
+
+void X11HotkeyService::releaseKeyboard() {
+  keyboardHold_.remove();
+  if (!isX11()) return;
+  XAllowEvents(xdisplayOf(display_), AsyncKeyboard, CurrentTime);
+  XFlush(xdisplayOf(display_));
 }
 
 }  // namespace vesk

@@ -33,6 +33,9 @@ class X11HotkeyService : public HotkeyService {
   void unregisterHotkey(std::uint32_t id) override;
   // True on an X11 display (also Xwayland); false on a Wayland session without one.
   bool offersGlobalKeys() const override { return isX11(); }
+  // Each combination is grabbed so that its press freezes the keyboard: the X server keeps what
+  // is typed next until this thaws it.
+  void releaseKeyboard() override;
 
  private:
   struct Grab {
@@ -58,6 +61,7 @@ class X11HotkeyService : public HotkeyService {
   std::map<std::uint32_t, Grab> grabs_;
   bool listening_ = false;
   SignalConnection keysChanged_;
+  SourceGuard keyboardHold_;  // thaws a keyboard left frozen for `keyboardHoldLimit`
   std::set<unsigned int> keysDown_;  // grabbed keys pressed and not yet released
   unsigned int lastReleaseKeycode_ = 0;
   unsigned long lastReleaseTime_ = 0;

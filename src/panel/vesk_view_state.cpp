@@ -56,21 +56,36 @@ VeskViewState::VeskViewState(AppModel& model, PanelServices services, std::funct
     query.set("");
     requestFocus();
     markShownSiteRead();
+    holdTypingForPage();
   }));
   // A new site's page takes the typing; so does the page again once the search row or the
   // settings screen closes, whichever way it closes.
   subscriptions_.push_back(
       model.selectedID.observeChange([this](const std::optional<Uuid>& previous, const std::optional<Uuid>& id) {
-        if (id != previous) requestFocus();
+        if (id != previous) {
+          requestFocus();
+          dropHeldTyping();
+          if (panelVisible_) holdTypingForPage();
+        }
         markShownSiteRead();
       }));
   subscriptions_.push_back(showSearch.observeChange([this](const bool& was, const bool& shown) {
     if (was && !shown) requestFocus();
+    if (shown) dropHeldTyping();
     markShownSiteRead();
   }));
   subscriptions_.push_back(showSettings.observeChange([this](const bool& was, const bool& shown) {
     if (was && !shown) requestFocus();
+    if (shown) dropHeldTyping();
     markShownSiteRead();
+  }));
+  subscriptions_.push_back(browser.errorText.observe([this](const std::optional<std::string>& error) {
+    if (error) dropHeldTyping();
+  }));
+  subscriptions_.push_back(browser.typingTaken.connect([this](const Uuid& site) {
+    if (services_.keyMonitor.holdingKeys() && this->model.selectedID() == site && focusTarget() == FocusTarget::page) {
+      services_.keyMonitor.releaseHeldKeys();
+    }
   }));
   subscriptions_.push_back(query.observe([this](const std::string&) { markShownSiteRead(); }));
   // What pages tell of new things: notifications for the desktop and counts in their titles.
@@ -127,6 +142,22 @@ void VeskViewState::appeared() {
 void VeskViewState::disappeared() {
   panelVisible_ = false;
   recorder.stop();
+  dropHeldTyping();
+}
+
+void VeskViewState::holdTypingForPage() {
+  const auto& site = model.selectedID();
+  if (!site || focusTarget() != FocusTarget::page || browser.takesTyping(*site)) return;
+  services_.keyMonitor.holdKeys();
+  if (!services_.runAfter) return;
+  services_.runAfter(typingHoldLimit, [weak = lifetime_.handle(), hold = ++typingHolds_] {
+    if (VeskViewState* self = weak.get(); self && self->typingHolds_ == hold) self->dropHeldTyping();
+  });
+}
+
+void VeskViewState::dropHeldTyping() {
+  ++typingHolds_;
+  if (services_.keyMonitor.holdingKeys()) services_.keyMonitor.dropHeldKeys();
 }
 
 bool VeskViewState::siteOnScreen(const Uuid& site) const {

@@ -28,6 +28,9 @@ inline constexpr std::size_t searchQueryLimit = Address::maxLength + 1;
 // The search field takes keyboard focus this long after the search row opens.
 inline constexpr std::chrono::milliseconds searchFocusDelay{80};
 
+// Keys typed for a page that cannot take them yet are held for it at most this long.
+inline constexpr std::chrono::seconds typingHoldLimit{5};
+
 enum class PanelScreen { browsing, settings };
 
 // One running download as the panel lists it.
@@ -211,12 +214,19 @@ class VeskViewState {
   void siteNotified(const Uuid& site, const PageNotification& notification);
   void siteRetitled(const Uuid& site, const std::string& title);
   void markShownSiteRead();
+  // What is typed while the selected page cannot take keys yet (just made, its document not there)
+  // is held for it and handed to it once it can; dropped when the panel hides, another site or
+  // screen takes its place, its load fails, or after `typingHoldLimit`.
+  void holdTypingForPage();
+  void dropHeldTyping();
 
   PanelServices services_;
   std::function<void()> close_;
   bool panelVisible_ = false;
   // The count each site's page title starts with, for the sites whose title has one.
   std::map<Uuid, unsigned> titleCounts_;
+  // Counts the holds of typing, so that the time limit of one ends that hold only.
+  std::uint64_t typingHolds_ = 0;
   // What reaches the state from outside, ended in reverse order before anything above goes:
   // observations of the model and of its own fields, the key handlers, and (last, so it ends
   // first) the lifetime the deferred tasks and the clipboard's answer ask for the state.

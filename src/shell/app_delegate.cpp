@@ -42,7 +42,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // The panel window is made the first time the panel is shown (panelWindow()): a window makes
   // GTK load its theme, which is most of what a start would otherwise cost.
 
-  hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.performAction(id); }); };
+  hotkey_.action = [withSelf](std::uint32_t id) { withSelf([id](AppDelegate& self) { self.hotkeyPressed(id); }); };
 
   model_.onShortcutChange = [weak](ShortcutAction action, const Shortcut& shortcut) -> std::optional<std::string> {
     AppDelegate* self = weak.get();
@@ -140,6 +140,17 @@ void AppDelegate::performAction(std::uint32_t id) {
   }
 }
 
+void AppDelegate::hotkeyPressed(std::uint32_t id) {
+  const bool wasShown = isPanelShown();
+  performAction(id);
+  keyboardWaitsForPanel_ = !wasShown && isPanelShown();
+  if (!keyboardWaitsForPanel_) hotkey_.releaseKeyboard();
+}
+
+void AppDelegate::releaseKeyboard() {
+  if (std::exchange(keyboardWaitsForPanel_, false)) hotkey_.releaseKeyboard();
+}
+
 void AppDelegate::reveal() {
   if (!isPanelShown()) show();
 }
@@ -152,6 +163,9 @@ PanelWindow* AppDelegate::panelWindow() {
   if (popover_) {
     popover_->onFocusLost = [weak = lifetime_.handle()] {
       if (AppDelegate* self = weak.get()) self->panelLostFocus();
+    };
+    popover_->onFocused = [weak = lifetime_.handle()] {
+      if (AppDelegate* self = weak.get()) self->releaseKeyboard();
     };
   }
   return popover_.get();
@@ -183,6 +197,7 @@ void AppDelegate::followPanelWindow(Gtk::Widget& content) {
 }
 
 void AppDelegate::hide() {
+  releaseKeyboard();
   if (popover_ && popover_->isShown()) popover_->close();
   outsideClickMonitor_.reset();
   localClickMonitor_.reset();

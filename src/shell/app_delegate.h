@@ -76,6 +76,10 @@ class AppDelegate {
   HotkeyManager& hotkey() { return hotkey_; }
 
  private:
+  // A global key's press: its action, then the keyboard it holds goes on to the panel it showed,
+  // once the panel has the focus, or at once.
+  void hotkeyPressed(std::uint32_t id);
+  void releaseKeyboard();
   // The panel window, made on first use.
   PanelWindow* panelWindow();
   void show();
@@ -98,6 +102,8 @@ class AppDelegate {
   ShellPlatform platform_;
   std::unique_ptr<TrayItem> statusItem_;
   std::unique_ptr<PanelWindow> popover_;
+  // A global key showed the panel and holds the keyboard until the panel has the focus.
+  bool keyboardWaitsForPanel_ = false;
   std::unique_ptr<ClickMonitorToken> outsideClickMonitor_;
   std::unique_ptr<ClickMonitorToken> localClickMonitor_;
 

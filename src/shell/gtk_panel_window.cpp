@@ -151,6 +151,10 @@ GtkPanelWindow::GtkPanelWindow() {
     });
   }
   closesOnFocusLoss_ = session.waylandSession();
+  focusIn_ = window_.signal_focus_in_event().connect([this](GdkEventFocus*) {
+    if (onFocused) onFocused();
+    return false;
+  });
   if (session.gnomeShell) startDesktopCatcher();
   if (closesOnFocusLoss_) {
     focusOut_ = window_.signal_focus_out_event().connect([this](GdkEventFocus*) {
@@ -345,6 +349,10 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   guint32 time = gtk_get_current_event_time();
   GdkWindow* gdkWindow = window_.get_window() ? window_.get_window()->gobj() : nullptr;
   if (time == GDK_CURRENT_TIME && gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) time = gdk_x11_get_server_time(gdkWindow);
+  // The window is mapped stamped with that time. Until Vesk has had an input event of its own
+  // (the first show, by a key the desktop's shortcut service reports over D-Bus), GTK would stamp
+  // it 0, "do not focus on map", which KWin obeys: the keys then went to the desktop.
+  if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow) && time != GDK_CURRENT_TIME) gdk_x11_window_set_user_time(gdkWindow, time);
   showDesktopCatcher();
   window_.show();
   window_.move(at.x, at.y);

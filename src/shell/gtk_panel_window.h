@@ -114,6 +114,7 @@ class GtkPanelWindow final : public PanelWindow {
 
   // Last: they end before anything their handlers use goes (the window may still hide as it goes).
   ScopedConnection focusOut_;
+  ScopedConnection focusIn_;
   ScopedConnection focusCheck_;
   ScopedConnection barHide_;
   ScopedConnection barDelay_;  // the strips wait for the double-click time after a show

@@ -35,6 +35,8 @@ class PanelWindow {
   // clicks outside the panel cannot be seen (Wayland, and X11 windows through Xwayland); never
   // for the panel's own menus and dialogs. Runs on the main thread.
   std::function<void()> onFocusLost;
+  // Called when the panel's window gets the keyboard focus. Runs on the main thread.
+  std::function<void()> onFocused;
 };
 
 }  // namespace vesk

@@ -131,6 +131,7 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
   setProcess(view, relative ? *processOf(relative) : std::make_shared<int>());
   engine.pageMade(this);
   g_object_set_data(G_OBJECT(view), "vesk-page", this);
+  typing_.emplace(view, [this] { delegate_.pageTakesTyping(*this); });
 
   signals_[0] = SignalConnection::connect(view, "load-changed",
                                           G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
@@ -546,6 +547,7 @@ void WebKitPage::loadChanged(int event) {
       // The main request has its response.
       disarmTimeout();
       committed_ = true;
+      typing_->committed();
       break;
     case WEBKIT_LOAD_FINISHED: {
       disarmTimeout();
@@ -557,8 +559,10 @@ void WebKitPage::loadChanged(int event) {
       }
       timedOut_ = false;
       if (auto failure = std::exchange(pendingFailure_, std::nullopt)) {
+        typing_->finished(false);
         delegate_.pageDidFailLoading(*this, *failure);
       } else {
+        typing_->finished(true);
         delegate_.pageDidFinishLoading(*this);
       }
       break;

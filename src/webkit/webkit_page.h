@@ -15,6 +15,7 @@
 #include "browser/web_page.h"
 #include "model/glib_handles.h"
 #include "model/lifetime.h"
+#include "webkit/typing_watch.h"
 #include "webkit/web_engine.h"
 
 struct _GError;
@@ -59,6 +60,7 @@ class WebKitPage final : public WebPage {
   // through other pages, and neither has had a new process since).
   bool sharesProcessWith(const WebKitPage& other) const;
   bool guardsSignInHost() const override { return guarded_; }
+  bool takesTyping() const override { return typing_->ready(); }
   void cancelDownload() override;
   std::string title() const override;
   void notificationClicked(const std::string& key) override;
@@ -162,6 +164,7 @@ class WebKitPage final : public WebPage {
   SourceGuard timeout_;
   SourceGuard answerWait_;
   CallGuard questions_;
+  std::optional<TypingWatch> typing_;
   std::array<SignalConnection, 6> signals_;
   SignalConnection permissionRequest_;
   SignalConnection permissionQuery_;

@@ -49,6 +49,7 @@ class FakeWebPage final : public WebPage {
     return true;
   }
   std::string title() const override { return pageTitle; }
+  bool takesTyping() const override { return typing; }
   void notificationClicked(const std::string& key) override { clickedNotifications.push_back(key); }
   Gtk::Widget* widget() const override { return nullptr; }
 
@@ -60,6 +61,10 @@ class FakeWebPage final : public WebPage {
   void notify(PageNotification notification) { delegate.pageShowsNotification(*this, notification); }
   void closeNotification(const std::string& key) { delegate.pageClosedNotification(*this, key); }
   void start() { delegate.pageDidStartLoading(*this); }
+  void focusField() {
+    typing = true;
+    delegate.pageTakesTyping(*this);
+  }
   void finish() { delegate.pageDidFinishLoading(*this); }
   void fail(std::string domain, int code, std::string message) {
     delegate.pageDidFailLoading(*this, LoadError{std::move(domain), code, std::move(message)});
@@ -91,6 +96,7 @@ class FakeWebPage final : public WebPage {
   std::optional<LoadError> ended;
   bool answers = true;  // what responding() gives
   bool guardsSignIn = false;
+  bool typing = true;  // what takesTyping() gives
   std::string pageTitle;
   std::vector<std::string> clickedNotifications;
   std::set<const FakeWebPage*>* closed = nullptr;  // the page adds itself when destroyed

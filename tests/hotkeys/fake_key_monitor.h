@@ -42,6 +42,17 @@ class FakeKeyMonitor final : public KeyMonitor {
   }
 
   std::size_t installedCount() const { return handlers_.size(); }
+  void holdKeys() override { holding = true; }
+  void releaseHeldKeys() override {
+    holding = false;
+    handedOn.insert(handedOn.end(), held.begin(), held.end());
+    held.clear();
+  }
+  void dropHeldKeys() override {
+    holding = false;
+    held.clear();
+  }
+  bool holdingKeys() const override { return holding; }
 
   // Returns true when a handler swallowed the press, as a window would then not see it.
   // `leftByFocus`: the focused page saw it first and left it unhandled.
@@ -52,8 +63,14 @@ class FakeKeyMonitor final : public KeyMonitor {
                                    [token = token](const auto& entry) { return entry.first == token; });
       if (installed && (*handler)(MonitoredKeyPress{record, 0, leftByFocus})) return true;
     }
-    return false;
+    if (!holding) return false;
+    held.push_back(record);
+    return true;
   }
+
+  bool holding = false;
+  std::vector<KeyEventRecord> held;      // presses held back, in order
+  std::vector<KeyEventRecord> handedOn;  // presses released to the window's widgets
 
  private:
   std::vector<std::pair<Token, std::shared_ptr<Handler>>> handlers_;

@@ -539,6 +539,50 @@ TEST_F(StateTest, FocusGoesToThePageOnShowSwitchAndClosingSearchOrSettings) {
   }
 }
 
+// What is typed while the selected page cannot take keys yet (just made, its document not there)
+// is held for it: handed on once the page takes typing, dropped when anything else happens first.
+TEST(StateFocus, TypingWaitsForThePageThatCannotTakeItYet) {
+  struct Case {
+    const char* moment;
+    std::function<void(PanelFixture&, VeskViewState&)> act;
+    bool handedOn;
+    bool holdsAgain = false;  // for the page that takes the place of the first
+  };
+  auto page = [](PanelFixture& fx, std::size_t i) -> FakeWebPage& { return *fx.pages.pages.at(i); };
+  auto typed = [](const char* letter) { return KeyEventRecord{.charactersIgnoringModifiers = letter}; };
+  const Case cases[] = {
+      {"the page takes typing", [&](auto& fx, auto&) { page(fx, 0).focusField(); }, true},
+      {"the panel hides", [](auto&, auto& state) { state.disappeared(); }, false},
+      {"another site is chosen", [](auto&, auto& state) { state.chooseSite(beta); }, false, true},
+      {"the search row opens", [](auto&, auto& state) { state.toggleSearch(); }, false},
+      {"the load fails", [&](auto& fx, auto&) { page(fx, 0).fail("g-io-error-quark", 39, "Connection refused"); },
+       false},
+      {"the time limit passes", [](auto& fx, auto&) { fx.timers.runAll(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moment);
+    PanelFixture fx{{alpha, beta}};
+    VeskViewState state{*fx.model, fx.services(), [] {}};
+    fx.pages.onCreate = [](FakeWebPage& made) { made.typing = false; };
+    state.appeared();
+    fx.model->notePanelShown();
+    EXPECT_TRUE(fx.keys.press(typed("a"))) << "held before the page is made";
+    state.browser.view(alpha);
+    state.browser.activate(alpha);
+    EXPECT_TRUE(fx.keys.press(typed("b")));
+    c.act(fx, state);
+    EXPECT_EQ(fx.keys.handedOn.size(), c.handedOn ? 2U : 0U);
+    EXPECT_EQ(fx.keys.holdingKeys(), c.holdsAgain);
+    EXPECT_TRUE(fx.keys.held.empty());
+  }
+  PanelFixture ready{{alpha}};
+  VeskViewState state{*ready.model, ready.services(), [] {}};
+  state.browser.view(alpha);
+  state.appeared();
+  ready.model->notePanelShown();
+  EXPECT_FALSE(ready.keys.holdingKeys()) << "a page that takes typing gets it at once";
+}
+
 TEST(StateFocus, CardsAndTheEmptyStateTakeFocusOnTheirButton) {
   PanelFixture none;
   VeskViewState empty{*none.model, none.services(), [] {}};
