@@ -174,6 +174,10 @@ PanelWindow* AppDelegate::panelWindow() {
 void AppDelegate::show() {
   if (!statusItem_ || !panelWindow()) return;
   updatePopoverSize();
+  // The window goes up before its first content is made (which takes tens of milliseconds): the
+  // desktop maps it and gives it the keyboard meanwhile, and what is typed then waits in Vesk's
+  // queue for the content instead of going to the window that had the keyboard.
+  popover_->showUnder(statusItem_->iconArea());
   if (!popover_->hasContent() && platform_.makePanelContent) {
     Gtk::Widget* content = platform_.makePanelContent(model_, [weak = lifetime_.handle()] {
       if (AppDelegate* self = weak.get()) self->hide();
@@ -181,7 +185,6 @@ void AppDelegate::show() {
     popover_->setContent(content);
     if (content) followPanelWindow(*content);
   }
-  popover_->showUnder(statusItem_->iconArea());
   model_.notePanelShown();
   beginOutsideClickMonitoring();
 }
