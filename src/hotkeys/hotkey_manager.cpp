@@ -27,7 +27,10 @@ HotkeyManager::HotkeyManager(HotkeyService& service, MainQueue mainQueue)
 }
 
 HotkeyManager::~HotkeyManager() {
-  if (!paused_) {
+  if (service_.keepsKeysAfterExit()) {
+    // The desktop runs Vesk's commands, which start it again: what a recording released comes back.
+    resume();
+  } else if (!paused_) {
     for (const auto& [id, registration] : hotKeys_) service_.unregisterHotkey(id);
   }
   hotKeys_.clear();

@@ -23,7 +23,8 @@ using MainQueue = std::function<void(std::function<void()>)>;
 class HotkeyManager {
  public:
   HotkeyManager(HotkeyService& service, MainQueue mainQueue);
-  ~HotkeyManager();  // releases every grab and stops listening
+  // Releases every grab (except where the desktop keeps them after Vesk ends) and stops listening.
+  ~HotkeyManager();
   HotkeyManager(const HotkeyManager&) = delete;
   HotkeyManager& operator=(const HotkeyManager&) = delete;
 
@@ -45,6 +46,9 @@ class HotkeyManager {
 
   // False while the session offers no global key combinations (see HotkeyService).
   bool offersGlobalKeys() const { return service_.offersGlobalKeys(); }
+  // The desktop's keyboard settings holding Vesk's combinations (see HotkeyService).
+  std::optional<bool> desktopBindings() const { return service_.desktopBindings(); }
+  std::optional<std::string> setDesktopBindings(bool on) { return service_.setDesktopBindings(on); }
   // Called on the main loop when the session's offer changes. When it begins, every kept
   // registration is grabbed (unless paused); `refused` are those the desktop refused, which are
   // left without a hot key.

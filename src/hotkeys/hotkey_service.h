@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace vesk {
 
@@ -22,6 +24,17 @@ class HotkeyService {
   // False when this session offers no global key combinations at all, so that every refusal is
   // the session's and not another application's.
   virtual bool offersGlobalKeys() const { return true; }
+  // True while the desktop itself holds the combinations and runs Vesk's commands on a press:
+  // they work also while Vesk is not running, so they are not released when it ends.
+  virtual bool keepsKeysAfterExit() const { return false; }
+
+  // Where the session offers no global keys of its own but its keyboard settings can be given
+  // Vesk's combinations on the user's word (GNOME's custom shortcuts): whether they are. Absent
+  // elsewhere.
+  virtual std::optional<bool> desktopBindings() const { return std::nullopt; }
+  // Gives the desktop Vesk's combinations, or takes them back; the offer changes through
+  // onOfferChanged. Returns why it cannot be done.
+  virtual std::optional<std::string> setDesktopBindings(bool /*on*/) { return std::nullopt; }
 
   // Ends the hold on the keyboard that a reported press begins where the desktop allows it: what
   // is typed after the press waits in the desktop's queue, in order, until this is called (or

@@ -5,6 +5,7 @@
 #include <gdk/gdk.h>
 
 #include <array>
+#include <string>
 
 namespace vesk {
 
@@ -170,6 +171,37 @@ unsigned int xModifiersForMask(std::uint32_t modifiers) {
   if (modifiers & ModifierMask::shift) state |= ShiftMask;
   if (modifiers & ModifierMask::command) state |= Mod4Mask;
   return state;
+}
+
+namespace {
+
+// The combination's modifiers, each as `names` spells it (control, option, shift, command), then
+// the key's symbol name; absent for a key code the table does not know.
+std::optional<std::string> spelled(std::uint32_t keyCode, std::uint32_t modifiers,
+                                   const std::array<std::string_view, 4>& names, std::string_view after) {
+  auto keysym = keysymForKeyCode(keyCode);
+  const char* key = keysym ? gdk_keyval_name(static_cast<guint>(*keysym)) : nullptr;
+  if (!key) return std::nullopt;
+  std::string text;
+  const std::uint32_t masks[] = {ModifierMask::control, ModifierMask::option, ModifierMask::shift,
+                                 ModifierMask::command};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (modifiers & masks[i]) {
+      text += names[i];
+      text += after;
+    }
+  }
+  return text + key;
+}
+
+}  // namespace
+
+std::optional<std::string> gtkAccelerator(std::uint32_t keyCode, std::uint32_t modifiers) {
+  return spelled(keyCode, modifiers, {"<Control>", "<Alt>", "<Shift>", "<Super>"}, "");
+}
+
+std::optional<std::string> swayKeys(std::uint32_t keyCode, std::uint32_t modifiers) {
+  return spelled(keyCode, modifiers, {"Ctrl", "Alt", "Shift", "Mod4"}, "+");
 }
 
 std::uint32_t maskForXModifiers(unsigned int state) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "model/shortcut.h"
 
@@ -37,6 +38,12 @@ bool isKeypadKeyCode(std::uint32_t keyCode);
 unsigned int xModifiersForMask(std::uint32_t modifiers);
 // The stored mask for an X modifier state; lock and other modifiers are ignored.
 std::uint32_t maskForXModifiers(unsigned int state);
+
+// The combination in GTK's accelerator syntax, as GNOME's keyboard settings store it
+// ("<Control><Alt>space"), and as sway's bindsym names it ("Ctrl+Alt+space"); absent for a key
+// code the table does not know.
+std::optional<std::string> gtkAccelerator(std::uint32_t keyCode, std::uint32_t modifiers);
+std::optional<std::string> swayKeys(std::uint32_t keyCode, std::uint32_t modifiers);
 
 // Reads a key press into the record Shortcut::from takes: the key code through the table
 // (from the key's unmodified symbol in the first layout, so the active layout does not change

@@ -63,6 +63,8 @@ class PortalHotkeyService : public HotkeyService {
   bool registerHotkey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
   void unregisterHotkey(std::uint32_t id) override;
   bool offersGlobalKeys() const override { return state_ == State::ready; }
+  // The portal (or its GlobalShortcuts) is missing, or it refused.
+  bool isUnavailable() const { return state_ == State::unavailable; }
 
  private:
   enum class State { probing, ready, unavailable };

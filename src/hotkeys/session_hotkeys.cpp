@@ -4,6 +4,7 @@
 #include <gdk/gdkx.h>
 
 #include "hotkeys/current_session.h"
+#include "hotkeys/gnome_hotkey_service.h"
 #include "hotkeys/kglobalaccel_hotkey_service.h"
 #include "hotkeys/portal_hotkey_service.h"
 #include "hotkeys/x11_hotkey_service.h"
@@ -12,7 +13,8 @@ namespace vesk {
 
 HotkeyBackend hotkeyBackendFor(const DesktopSession& session) {
   if (session.display == DisplayKind::x11) return HotkeyBackend::x11Grabs;
-  return session.kde ? HotkeyBackend::kglobalaccel : HotkeyBackend::portal;
+  if (session.kde) return HotkeyBackend::kglobalaccel;
+  return session.gnome ? HotkeyBackend::gnome : HotkeyBackend::portal;
 }
 
 HotkeyBackend hotkeyBackendFor(bool waylandSession, bool x11Display, std::string_view currentDesktop) {
@@ -29,6 +31,8 @@ std::unique_ptr<HotkeyService> makeSessionHotkeyService() {
       return std::make_unique<X11HotkeyService>(gdk_display_get_default());
     case HotkeyBackend::kglobalaccel:
       return std::make_unique<KGlobalAccelHotkeyService>();
+    case HotkeyBackend::gnome:
+      return std::make_unique<GnomeHotkeyService>(std::make_unique<PortalHotkeyService>());
     case HotkeyBackend::portal:
       break;
   }

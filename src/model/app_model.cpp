@@ -391,6 +391,16 @@ void AppModel::setGlobalKeysOffered(bool offered) {
   if (offered != globalKeysOffered()) globalKeysOffered.set(offered);
 }
 
+void AppModel::setDesktopBindings(std::optional<bool> bindings) {
+  if (bindings != desktopBindings()) desktopBindings.set(bindings);
+}
+
+void AppModel::changeDesktopBindings(bool on) {
+  if (shortcutError()) shortcutError.set(std::nullopt);
+  if (!onDesktopBindingsChange) return;
+  if (auto error = onDesktopBindingsChange(on)) shortcutError.set(std::move(error));
+}
+
 void AppModel::setRecordingShortcut(bool recording) {
   if (recording != isRecordingShortcut()) isRecordingShortcut.set(recording);
 }

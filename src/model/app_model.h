@@ -85,6 +85,10 @@ class AppModel {
   // and stored, and the Keys tab says how to bind the commands instead. Set by the shell; never
   // stored.
   Published<bool, AppModel> globalKeysOffered{true};
+  // Where the session's own keyboard settings can be given Vesk's combinations on the user's word
+  // (GNOME's custom shortcuts): whether they are. Absent elsewhere. Set by the shell, which reads
+  // it back from the desktop; never stored.
+  Published<std::optional<bool>, AppModel> desktopBindings;
   Published<LinkTheme, AppModel> theme{LinkTheme::graphite};
   Published<double, AppModel> panelWidth{PanelLimits::defaultWidth};
   Published<double, AppModel> panelHeight{PanelLimits::defaultHeight};
@@ -120,6 +124,8 @@ class AppModel {
   // Installed by the application shell once launching finishes.
   std::function<std::optional<std::string>(ShortcutAction, const Shortcut&)> onShortcutChange;
   std::function<void(ShortcutAction)> onShortcutRemoval;
+  // Gives the desktop's keyboard settings Vesk's combinations, or takes them back; returns why not.
+  std::function<std::optional<std::string>(bool on)> onDesktopBindingsChange;
   std::function<void()> onPanelSizeChange;
 
   // Sites and selection.
@@ -138,6 +144,9 @@ class AppModel {
   std::optional<Shortcut> shortcutFor(ShortcutAction action) const;
   void changeShortcut(const Shortcut& newShortcut, ShortcutAction action);
   void removeShortcut(ShortcutAction action);
+  // The user's word on the desktop's keyboard settings holding Vesk's combinations: a refusal
+  // (of the whole, or of a combination another shortcut holds) goes to shortcutError.
+  void changeDesktopBindings(bool on);
   void changePanelSize(std::optional<double> width, std::optional<double> height);
   void changePageZoom(double zoom);
   void changeTheme(LinkTheme newTheme);
@@ -155,6 +164,7 @@ class AppModel {
   // A key combination that could not be registered; nullopt clears the message.
   void reportShortcutError(std::optional<std::string> message) { shortcutError.set(std::move(message)); }
   void setGlobalKeysOffered(bool offered);
+  void setDesktopBindings(std::optional<bool> bindings);
   void setRecordingShortcut(bool recording);
   // A site's desktop notification: shown, taken back, clicked.
   void postSiteNotice(const SiteNotice& notice) { siteNoticePosted.emit(notice); }

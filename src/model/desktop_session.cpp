@@ -37,6 +37,7 @@ DesktopSession desktopSession(const SessionEnvironment& environment, bool displa
   }
   if (session.waylandSession()) session.swaySocket = environment.swaySocket;
   session.kde = namesDesktop(environment.currentDesktop, "KDE");
+  session.gnome = namesDesktop(environment.currentDesktop, "GNOME");
   session.gnomeShell =
       session.display == DisplayKind::xwayland && (windowManager == "GNOME Shell" || windowManager == "Mutter");
   return session;

@@ -36,6 +36,8 @@ struct DesktopSession {
   std::string swaySocket;
   // XDG_CURRENT_DESKTOP names KDE: Plasma's own shortcut service binds global keys there.
   bool kde = false;
+  // XDG_CURRENT_DESKTOP names GNOME: its settings daemon runs commands bound as custom shortcuts.
+  bool gnome = false;
   // GNOME Shell (or Mutter) manages Vesk's X11 windows through Xwayland: its desktop is no
   // window and its overview hides the panel.
   bool gnomeShell = false;

@@ -41,6 +41,12 @@ struct GDBusNodeInfoUnref {
 struct GMainContextUnref {
   void operator()(GMainContext* p) const { g_main_context_unref(p); }
 };
+struct GStrvFree {
+  void operator()(gchar** p) const { g_strfreev(p); }
+};
+struct GSettingsSchemaUnref {
+  void operator()(GSettingsSchema* p) const { g_settings_schema_unref(p); }
+};
 // An attached source stops first (it never dispatches again), then the reference goes.
 struct GSourceDestroy {
   void operator()(GSource* p) const {
@@ -61,6 +67,9 @@ using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
 using GDateTimePtr = std::unique_ptr<GDateTime, GDateTimeUnref>;
 using GDBusNodeInfoPtr = std::unique_ptr<GDBusNodeInfo, GDBusNodeInfoUnref>;
 using GMainContextPtr = std::unique_ptr<GMainContext, GMainContextUnref>;
+// A NULL-terminated list of texts GLib hands over (g_settings_get_strv, …).
+using GStrvPtr = std::unique_ptr<gchar*, GStrvFree>;
+using GSettingsSchemaPtr = std::unique_ptr<GSettingsSchema, GSettingsSchemaUnref>;
 // A source this pointer made (g_idle_source_new, …) and may have attached to a context.
 using GSourcePtr = std::unique_ptr<GSource, GSourceDestroy>;
 

@@ -128,6 +128,27 @@ std::string globalKeysUnavailable() {
                   "keyboard settings."),
                 {{"toggle", "vesk --toggle"}, {"next", "vesk --next"}, {"previous", "vesk --previous"}});
 }
+std::string_view swayKeysNotice() {
+  return _(
+      "Global keys aren't available to apps on sway: add these lines to sway's config file "
+      "(~/.config/sway/config), then reload sway.");
+}
+std::string_view copyLines() { return _("Copy"); }
+std::string_view gnomeKeysSwitch() { return _("Use these keys in GNOME"); }
+std::string_view gnomeKeysDetail() {
+  return _(
+      "GNOME doesn't give apps global keys. Adds Vesk's combinations to GNOME's keyboard shortcuts; "
+      "turning it off removes them.");
+}
+std::string gnomeShortcutName(std::string_view action) {
+  // TRANSLATORS: the name of a shortcut in GNOME's keyboard settings, for example "Vesk: Show or hide the panel".
+  return format(_("{app}: {action}"), {{"app", appName()}, {"action", action}});
+}
+std::string gnomeShortcutsMissing(std::string_view schema) {
+  return format(_("GNOME's keyboard shortcut settings ({schema}) aren't installed, so Vesk can't add its keys "
+                  "there. Install gnome-settings-daemon, or bind the commands by hand."),
+                {{"schema", schema}});
+}
 std::string actionError(std::string_view action, std::string_view message) {
   // TRANSLATORS: a refusal of one action's key combination, for example "Next website: …".
   return format(_("{action}: {message}"), {{"action", action}, {"message", message}});

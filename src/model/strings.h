@@ -72,6 +72,16 @@ std::string_view shortcutTaken();
 // The Keys tab's one line where the session offers no global key combinations at all: the
 // commands to bind in the desktop's own keyboard settings instead.
 std::string globalKeysUnavailable();
+// Where sway runs: the lines below it go into sway's config.
+std::string_view swayKeysNotice();
+// Copies the lines shown under the notice.
+std::string_view copyLines();
+// GNOME's custom shortcuts: the switch, its detail, the name of each entry ("Vesk: …") and why
+// the switch cannot work here.
+std::string_view gnomeKeysSwitch();
+std::string_view gnomeKeysDetail();
+std::string gnomeShortcutName(std::string_view action);
+std::string gnomeShortcutsMissing(std::string_view schema);
 // A refusal of one action's combination: "Next website: <message>".
 std::string actionError(std::string_view action, std::string_view message);
 std::string_view shortcutUpdateFailed();

@@ -131,6 +131,7 @@ void VeskView::buildHeader() {
   addClasses(badge_, {"vesk-badge"});
   badge_.set_name(WidgetName::shortcutBadge);
   badge_.set_valign(Gtk::ALIGN_CENTER);
+  badge_.set_no_show_all(true);  // shown by render() where the combination works
   header_.pack_start(badge_, Gtk::PACK_SHRINK);
 
   back_ = IconButtonStyle::make("arrow.left", strings::backToBrowser());
@@ -154,6 +155,7 @@ void VeskView::observe() {
   redraw_.watch(model.selectedID);
   redraw_.watch(model.unreadSites);
   redraw_.watch(model.shortcut);
+  redraw_.watch(model.globalKeysOffered);
   redraw_.watch(model.saveError);
   redraw_.keep(model.theme.observe([this](const LinkTheme&) {
     restyle_ = true;
@@ -202,8 +204,9 @@ void VeskView::render() {
         content->show();
       }
     }
-    const std::string label = s.model.shortcut().displayText();
-    if (badge_.get_text() != label) badge_.set_text(label);
+    const auto label = s.headerShortcut();
+    badge_.set_visible(label.has_value());
+    if (label && badge_.get_text() != *label) badge_.set_text(*label);
   }
 
   const auto saveError = s.saveErrorLine();

@@ -109,6 +109,12 @@ class VeskViewState {
   // The results list replaces the browser area while the search row holds any text.
   bool showsResults() const { return showSearch() && !query().empty(); }
   bool showsBrowserArea() const { return !showSettings() && !showsResults(); }
+  // The settings header's combination for showing the panel, only where pressing it works (the
+  // session offers global keys, or the desktop's keyboard settings hold Vesk's combinations).
+  std::optional<std::string> headerShortcut() const {
+    if (!model.globalKeysOffered()) return std::nullopt;
+    return model.shortcut().displayText();
+  }
   // The line both screens show while the settings cannot be written.
   std::optional<std::string> saveErrorLine() const {
     if (!model.saveError()) return std::nullopt;

@@ -1,5 +1,9 @@
 #include "settings/keys_settings.h"
 
+#include "hotkeys/gnome_hotkey_service.h"
+#include "hotkeys/key_table.h"
+#include "hotkeys/portal_hotkey_service.h"
+
 namespace vesk {
 
 std::string_view shortcutDescription(ShortcutAction action) {
@@ -17,8 +21,35 @@ std::string ShortcutRows::caption(ShortcutAction action) const {
 }
 
 std::optional<std::string> ShortcutRows::sessionNotice() const {
-  if (state_.model.globalKeysOffered()) return std::nullopt;
+  if (state_.model.globalKeysOffered() || state_.model.desktopBindings()) return std::nullopt;
+  if (sway_) return std::string(strings::swayKeysNotice());
   return strings::globalKeysUnavailable();
+}
+
+std::optional<std::string> ShortcutRows::bindingLines() const {
+  if (!sessionNotice()) return std::nullopt;
+  std::string lines;
+  for (auto action : allShortcutActions) {
+    const auto option = portalShortcutId(rawValue(action)).value_or("toggle");
+    if (!sway_) {
+      lines += veskCommand(option) + "\n";
+      continue;
+    }
+    // A line binds keys: an action without a combination has none.
+    auto shortcut = state_.model.shortcutFor(action);
+    auto keys = shortcut ? swayKeys(shortcut->keyCode, shortcut->modifiers) : std::nullopt;
+    if (keys) lines += "bindsym " + *keys + " exec " + veskCommand(option) + "\n";
+  }
+  if (!lines.empty()) lines.pop_back();
+  return lines;
+}
+
+void ShortcutRows::pressCopyButton() {
+  if (auto lines = bindingLines()) state_.clipboard().setText(*lines);
+}
+
+void ShortcutRows::switchDesktopBindings(bool on) {
+  if (state_.model.desktopBindings() != on) state_.model.changeDesktopBindings(on);
 }
 
 bool ShortcutRows::hasClearButton(ShortcutAction action) const {

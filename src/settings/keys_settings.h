@@ -16,15 +16,24 @@ std::string_view shortcutDescription(ShortcutAction action);
 
 class ShortcutRows {
  public:
-  explicit ShortcutRows(VeskViewState& state) : state_(state) {}
+  // `sway`: the session runs under sway, whose config takes bindsym lines.
+  explicit ShortcutRows(VeskViewState& state, bool sway = false) : state_(state), sway_(sway) {}
 
   // The recorder is running and this row asked for it last.
   bool isRecording(ShortcutAction action) const;
   // "Press keys…" while recording, else the combination as the desktop shows it, else "Set keys".
   std::string caption(ShortcutAction action) const;
-  // The one line shown where the session offers no global keys (the commands to bind in the
-  // desktop's own keyboard settings); absent where it does.
+  // The one line shown where the session offers no global keys and Vesk cannot give the desktop
+  // its combinations itself (what to do with the lines below it); absent elsewhere.
   std::optional<std::string> sessionNotice() const;
+  // The lines under that notice, one per line: for sway its bindsym lines for the current
+  // combinations, elsewhere the commands to bind in the desktop's keyboard settings.
+  std::optional<std::string> bindingLines() const;
+  void pressCopyButton();
+  // The switch that gives the desktop's keyboard settings Vesk's combinations (GNOME): absent
+  // where there is none, else its position.
+  std::optional<bool> desktopBindingsSwitch() const { return state_.model.desktopBindings(); }
+  void switchDesktopBindings(bool on);
   // Only next and previous, and only while they hold a combination.
   bool hasClearButton(ShortcutAction action) const;
 
@@ -35,6 +44,7 @@ class ShortcutRows {
 
  private:
   VeskViewState& state_;
+  bool sway_;
 };
 
 }  // namespace vesk

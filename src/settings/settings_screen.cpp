@@ -75,6 +75,7 @@ SettingsScreen::SettingsScreen(VeskViewState& state, SettingsServices services)
   refreshes_.watch(model.previousShortcut);
   refreshes_.watch(model.shortcutError);
   refreshes_.watch(model.globalKeysOffered);
+  refreshes_.watch(model.desktopBindings);
   refreshes_.watch(model.theme);
   refreshes_.watch(model.panelWidth);
   refreshes_.watch(model.panelHeight);

@@ -23,6 +23,7 @@ constexpr std::string_view settingsTemplate = R"css(
 .vesk-settings .settings-row-title { font-size: 13px; font-weight: 500; }
 .vesk-settings .settings-form-title { font-size: 13px; font-weight: 600; }
 .vesk-settings .settings-detail { font-size: 11px; color: @secondary; }
+.vesk-settings .settings-lines { font-family: monospace; font-size: 11px; }
 .vesk-settings .settings-login-error { font-size: 11px; color: @loginError; }
 .vesk-settings .settings-shortcut-error { font-size: 11px; color: @orange; }
 .vesk-settings .settings-form-error { font-size: 11px; color: @red; }

@@ -78,6 +78,9 @@ class KeysTab final : public SettingsTabView {
   struct WidgetName {
     static constexpr const char* error = "keys-error";
     static constexpr const char* sessionNotice = "keys-session-notice";
+    static constexpr const char* bindingLines = "keys-binding-lines";
+    static constexpr const char* copyButton = "keys-copy-button";
+    static constexpr const char* desktopSwitch = "keys-desktop-switch";
   };
 
  private:
@@ -89,6 +92,10 @@ class KeysTab final : public SettingsTabView {
   std::array<Row, 3> rows;
   Gtk::Label* error = nullptr;
   Gtk::Label* sessionNotice = nullptr;  // where the session offers no global keys
+  Gtk::Box* linesRow = nullptr;         // the lines to add there, with their Copy button
+  Gtk::Label* bindingLines = nullptr;
+  Gtk::Box* desktopCard = nullptr;  // GNOME's custom shortcuts, where the session has them
+  Gtk::Switch desktopSwitch;
   VeskViewState& state_;
   ShortcutRows logic_;
 };

@@ -52,6 +52,10 @@ void AppDelegate::applicationDidFinishLaunching() {
   model_.onShortcutRemoval = [withSelf](ShortcutAction action) {
     withSelf([action](AppDelegate& self) { self.hotkey_.unregister(rawValue(action)); });
   };
+  model_.onDesktopBindingsChange = [weak](bool on) -> std::optional<std::string> {
+    AppDelegate* self = weak.get();
+    return self ? self->hotkey_.setDesktopBindings(on) : std::nullopt;
+  };
   model_.onPanelSizeChange = [withSelf] { withSelf([](AppDelegate& self) { self.updatePopoverSize(); }); };
   // Standard error hears of settings that cannot be written once per failure streak: at launch
   // when the first write already failed, else when a write fails after one that succeeded.
@@ -82,10 +86,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   hotkey_.offerChanged = [withSelf](const std::vector<std::uint32_t>& refused) {
     withSelf([&](AppDelegate& self) {
       self.model_.setGlobalKeysOffered(self.hotkey_.offersGlobalKeys());
+      self.model_.setDesktopBindings(self.hotkey_.desktopBindings());
       self.reportRefused(refused);
     });
   };
   model_.setGlobalKeysOffered(hotkey_.offersGlobalKeys());
+  model_.setDesktopBindings(hotkey_.desktopBindings());
   model_.reportShortcutError(hotkey_.registerShortcut(model_.shortcut(), rawValue(ShortcutAction::show)));
   if (const auto& next = model_.nextShortcut()) {
     if (auto message = hotkey_.registerShortcut(*next, rawValue(ShortcutAction::nextSite))) {

@@ -96,5 +96,22 @@ TEST(KeyTable, LabelsOfCombinationsReadThroughTheTable) {
   EXPECT_EQ(combination(XK_KP_1, "1", true, false, false, false)->label, "⌃ 1");
 }
 
+// The same combination as GNOME's keyboard settings store it and as sway's config binds it.
+TEST(KeyTable, CombinationsSpelledForGnomeAndSway) {
+  struct Case {
+    std::uint32_t keyCode, modifiers;
+    std::optional<std::string> gnome, sway;
+  } cases[] = {{KeyCode::space, ModifierMask::control | ModifierMask::option, "<Control><Alt>space", "Ctrl+Alt+space"},
+               {0, ModifierMask::command | ModifierMask::shift, "<Shift><Super>a", "Shift+Mod4+a"},
+               {124, ModifierMask::control, "<Control>Right", "Ctrl+Right"},
+               {83, ModifierMask::option, "<Alt>KP_1", "Alt+KP_1"},
+               {10, ModifierMask::control, "<Control>less", "Ctrl+less"},  // the ISO key left of Z
+               {unknownKeyCode, ModifierMask::control, std::nullopt, std::nullopt}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(gtkAccelerator(c.keyCode, c.modifiers), c.gnome) << c.keyCode;
+    EXPECT_EQ(swayKeys(c.keyCode, c.modifiers), c.sway) << c.keyCode;
+  }
+}
+
 }  // namespace
 }  // namespace vesk

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "hotkeys/fake_hotkey_service.h"
+#include "hotkeys/gnome_hotkey_service.h"
 #include "hotkeys/kglobalaccel_hotkey_service.h"
 #include "hotkeys/portal_hotkey_service.h"
 #include "hotkeys/session_hotkeys.h"
@@ -19,7 +20,7 @@ TEST(SessionHotkeys, X11GrabsOnlyOnAnX11SessionElseThePortal) {
   for (const auto& c : cases) EXPECT_EQ(hotkeyBackendFor(c.wayland, c.x11), c.backend) << c.wayland << c.x11;
 }
 
-TEST(SessionHotkeys, PlasmaOnWaylandUsesItsOwnShortcutServiceEveryOtherWaylandDesktopThePortal) {
+TEST(SessionHotkeys, PlasmaAndGnomeOnWaylandUseTheirOwnShortcutServicesOtherWaylandDesktopsThePortal) {
   struct Case {
     bool wayland, x11;
     const char* desktop;
@@ -28,7 +29,9 @@ TEST(SessionHotkeys, PlasmaOnWaylandUsesItsOwnShortcutServiceEveryOtherWaylandDe
                {true, false, "KDE", HotkeyBackend::kglobalaccel},
                {true, true, "ubuntu:KDE", HotkeyBackend::kglobalaccel},  // a list of names
                {false, true, "KDE", HotkeyBackend::x11Grabs},            // Plasma on X11
-               {true, true, "GNOME", HotkeyBackend::portal},
+               {true, true, "ubuntu:GNOME", HotkeyBackend::gnome},       // the portal, else GNOME's shortcuts
+               {true, false, "GNOME", HotkeyBackend::gnome},
+               {false, true, "GNOME", HotkeyBackend::x11Grabs},
                {true, true, "KDEX", HotkeyBackend::portal},  // only the whole name counts
                {true, true, "", HotkeyBackend::portal}};
   for (const auto& c : cases)
@@ -125,6 +128,93 @@ TEST(SessionHotkeys, PortalTriggersAreInTheXdgShortcutsFormat) {
     EXPECT_EQ(idForPortalShortcut(*id), rawValue(action));
   }
   EXPECT_FALSE(idForPortalShortcut("other"));
+}
+
+// Vesk's entries join GNOME's custom-keybindings list at its end and leave it again without
+// touching the user's; accelerators compare by keys, not spelling.
+TEST(SessionHotkeys, GnomeCustomShortcutListAndAccelerators) {
+  const std::string folder(gnomeKeys::entryFolder);
+  const std::string toggle = folder + "vesk-toggle/", next = folder + "vesk-next/",
+                    previous = folder + "vesk-previous/";
+  EXPECT_EQ(gnomeEntryPath(rawValue(ShortcutAction::show)), toggle);
+  const std::vector<std::string> users{folder + "custom0/", folder + "custom1/"};
+  const std::vector<std::string> withVesk{users[0], users[1], toggle, next, previous};
+  EXPECT_EQ(withVeskEntries(users), withVesk);
+  EXPECT_EQ(withVeskEntries({next, users[0]}), (std::vector<std::string>{users[0], toggle, next, previous}));
+  EXPECT_EQ(withoutVeskEntries(withVesk), users);
+  EXPECT_FALSE(holdsVeskEntries(users));
+  EXPECT_TRUE(holdsVeskEntries({users[0], previous}));
+
+  struct Case {
+    const char *a, *b;
+    bool same;
+  } cases[] = {{"<Control><Alt>space", "<Alt><Control>space", true},
+               {"<Primary><Alt>t", "<Ctrl><Alt>T", true},
+               {"<Super>l", "<Super>l", true},
+               {"<Control><Alt>space", "<Control>space", false},
+               {"<Control><Alt>space", "<Control><Alt><Shift>space", false},
+               {"", "", false},  // a disabled shortcut holds no keys
+               {"/org/gnome/settings-daemon/", "/org/gnome/settings-daemon/", false}};
+  for (const auto& c : cases) EXPECT_EQ(sameAccelerator(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
+// Against real GSettings (the memory backend, with GNOME's installed schemas): the user's own
+// shortcut and GNOME's lock-screen key are never taken over, the switch leaves other entries
+// alone, and whether it is on is read back from GNOME's list.
+TEST(SessionHotkeys, GnomeCustomShortcutsOnTheUsersWord) {
+  GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+  GSettingsSchemaPtr schema(source ? g_settings_schema_source_lookup(source, gnomeKeys::mediaKeysSchema, TRUE)
+                                   : nullptr);
+  if (!schema) GTEST_SKIP() << "gnome-settings-daemon's schemas are not installed";
+  g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
+  const std::string users = std::string(gnomeKeys::entryFolder) + "custom0/";
+  GObjectPtr<GSettings> mediaKeys(g_settings_new(gnomeKeys::mediaKeysSchema));
+  const gchar* list[] = {users.c_str(), nullptr};
+  g_settings_set_strv(mediaKeys.get(), gnomeKeys::listKey, list);
+  GObjectPtr<GSettings> usersEntry(g_settings_new_with_path(gnomeKeys::entrySchema, users.c_str()));
+  g_settings_set_string(usersEntry.get(), "binding", "<Primary><Alt>j");
+  auto binding = [](ShortcutAction action) {
+    GObjectPtr<GSettings> entry(
+        g_settings_new_with_path(gnomeKeys::entrySchema, gnomeEntryPath(rawValue(action)).c_str()));
+    return std::string(GCharPtr(g_settings_get_string(entry.get(), "binding")).get());
+  };
+  auto currentList = [&] {
+    GStrvPtr strv(g_settings_get_strv(mediaKeys.get(), gnomeKeys::listKey));
+    return std::vector<std::string>(strv.get(), strv.get() + g_strv_length(strv.get()));
+  };
+
+  testing::FakeMainQueue queue;
+  auto service = std::make_unique<GnomeHotkeyService>(nullptr);
+  HotkeyManager manager(*service, queue.queue());
+  std::vector<std::vector<std::uint32_t>> refusals;
+  manager.offerChanged = [&](const std::vector<std::uint32_t>& refused) { refusals.push_back(refused); };
+  EXPECT_EQ(manager.desktopBindings(), false);
+  const auto show = rawValue(ShortcutAction::show), next = rawValue(ShortcutAction::nextSite),
+             previous = rawValue(ShortcutAction::previousSite);
+  EXPECT_EQ(manager.registerShortcut(Shortcut::standard(), show), std::nullopt) << "kept until the user says";
+  EXPECT_EQ(manager.registerShortcut(Shortcut{38, ModifierMask::control | ModifierMask::option, "j"}, next),
+            std::nullopt);
+  EXPECT_EQ(binding(ShortcutAction::show), "");
+
+  EXPECT_EQ(manager.setDesktopBindings(true), std::nullopt);
+  EXPECT_TRUE(manager.offersGlobalKeys());
+  EXPECT_EQ(refusals, (std::vector<std::vector<std::uint32_t>>{{next}})) << "Ctrl+Alt+J is the user's";
+  EXPECT_EQ(binding(ShortcutAction::show), "<Control><Alt>space");
+  EXPECT_EQ(binding(ShortcutAction::nextSite), "");
+  EXPECT_EQ(currentList(), withVeskEntries({users}));
+  EXPECT_TRUE(manager.registerShortcut(Shortcut{37, ModifierMask::command, "l"}, previous)) << "GNOME's lock key";
+  EXPECT_EQ(manager.registerShortcut(Shortcut{45, ModifierMask::control | ModifierMask::option, "n"}, previous),
+            std::nullopt);
+  EXPECT_EQ(binding(ShortcutAction::previousSite), "<Control><Alt>n");
+  manager.unregister(previous);
+  EXPECT_EQ(binding(ShortcutAction::previousSite), "") << "a cleared combination is disabled there";
+  EXPECT_EQ(GnomeHotkeyService(nullptr).desktopBindings(), true) << "read back from GNOME's settings";
+
+  EXPECT_EQ(manager.setDesktopBindings(false), std::nullopt);
+  EXPECT_FALSE(manager.offersGlobalKeys());
+  EXPECT_EQ(currentList(), std::vector<std::string>{users});
+  EXPECT_EQ(binding(ShortcutAction::show), "");
+  EXPECT_EQ(std::string(GCharPtr(g_settings_get_string(usersEntry.get(), "binding")).get()), "<Primary><Alt>j");
 }
 
 // Where nothing can be grabbed, a combination is kept without a refusal and grabbed once the

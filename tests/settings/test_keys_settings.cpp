@@ -2,6 +2,7 @@
 
 #include "browser/fakes.h"
 #include "hotkeys/fake_key_monitor.h"
+#include "hotkeys/gnome_hotkey_service.h"
 #include "settings/keys_settings.h"
 #include "settings/settings_frame.h"
 #include "support/memory_settings_store.h"
@@ -127,6 +128,30 @@ TEST_F(KeysRowsTest, ClearingRemovesTheCombinationAndTheMessage) {
   EXPECT_EQ(rows.caption(ShortcutAction::previousSite), "Set keys");
   EXPECT_FALSE(rows.hasClearButton(ShortcutAction::previousSite));
   EXPECT_FALSE(model.shortcutError());
+}
+
+// Without global keys: sway's bindsym lines for the combinations set, elsewhere the commands,
+// for the Copy button; on GNOME its switch instead.
+TEST_F(KeysRowsTest, WithoutGlobalKeysTheLinesToAddOrGnomesSwitch) {
+  ShortcutRows sway{state, true};
+  EXPECT_EQ(sway.bindingLines(), std::nullopt);
+  model.setGlobalKeysOffered(false);
+  model.changeShortcut(Shortcut{45, ModifierMask::control | ModifierMask::option, "n"}, ShortcutAction::nextSite);
+  const std::string lines =
+      "bindsym Ctrl+Alt+space exec " + veskCommand("toggle") + "\nbindsym Ctrl+Alt+n exec " + veskCommand("next");
+  EXPECT_EQ(sway.bindingLines(), lines);
+  sway.pressCopyButton();
+  EXPECT_EQ(clipboard.texts, std::vector<std::string>{lines});
+  EXPECT_EQ(rows.bindingLines(), veskCommand("toggle") + "\n" + veskCommand("next") + "\n" + veskCommand("previous"));
+  EXPECT_EQ(rows.desktopBindingsSwitch(), std::nullopt);
+
+  model.setDesktopBindings(false);
+  EXPECT_EQ(rows.sessionNotice(), std::nullopt);
+  EXPECT_EQ(rows.bindingLines(), std::nullopt);
+  EXPECT_EQ(rows.desktopBindingsSwitch(), false);
+  EXPECT_EQ(state.headerShortcut(), std::nullopt) << "the header shows no combination that does nothing";
+  model.setGlobalKeysOffered(true);
+  EXPECT_EQ(state.headerShortcut(), "Ctrl+Alt+Space");
 }
 
 TEST_F(KeysRowsTest, CaptureAfterTheRowsAreGoneStillReachesTheModel) {
