@@ -109,7 +109,8 @@ void SiteEditor::fillPermissions() {
     for (auto* child : permissions.get_children()) permissions.remove(*child);
     choiceButtons_.clear();
     if (!choices.empty()) {
-      permissions.pack_start(*styledLabel(strings::sitePermissionsHeading(), {"settings-detail"}), Gtk::PACK_SHRINK);
+      permissions.pack_start(*styledLabel(strings::sitePermissionsHeading(), {"settings-detail"}, LabelFlow::leading),
+                             Gtk::PACK_SHRINK);
     }
     const std::array<std::string_view, 3> captions{strings::allowPermission(), strings::blockPermission(),
                                                    strings::askPermission()};

@@ -152,8 +152,31 @@ forget_reports
 click_named "Reload" || fail "no Reload button"
 wait_for 60 reported "notifications-state" || fail "the notifications page did not reload"
 [ "$(reported notifications-state)" = default ] || fail "after Reset the page reads '$(reported notifications-state)'"
+echo "after Reset: 'default'"
+
+step "the site editor sets an answer by hand (Allow, then Ask); a reload applies it"
+# choose ANSWER READS: picks the answer in the site's editor, shows the site again and reloads it.
+choose() {
+  timeout 20 "$vesk" --settings
+  wait_for 60 click_named "Websites" || fail "no Websites tab"
+  wait_for 60 click_named "Edit Ask notifications" || click_named "Notifications: $1" || fail "no site editor"
+  wait_for 60 click_named "Notifications: $1" || fail "no '$1' in the site editor: $(grep -E 'radio|label' "$tree")"
+  import -window root "$shots/site-editor-$1.png"
+  timeout 20 "$vesk" --toggle
+  wait_for 60 panel_hidden || fail "the panel did not close"
+  timeout 20 "$vesk" --previous && timeout 20 "$vesk" --next  # the first site again
+  wait_for 60 panel_shown || fail "the panel did not open"
+  forget_reports
+  click_named "Reload" || fail "no Reload button"
+  wait_for 60 reported "notifications-state" || fail "the notifications page did not reload"
+  [ "$(reported notifications-state)" = "$2" ] || fail "after '$1' the page reads '$(reported notifications-state)'"
+}
+choose Allow granted
+grep -q "${port[notifications]}\":{\"notifications\":\"allow" "$settings" || fail "Allow was not stored"
+choose Ask default
+! grep -q "${port[notifications]}\":{" "$settings" || fail "Ask left an answer stored"
 click_page
 wait_for 60 bar_says "127.0.0.1:${port[notifications]} wants to show notifications" || fail "no bar after Reset"
-echo "after Reset: 'default', and the page asks again"
+echo "the editor's answers apply at the next reload, and after Ask the page asks again"
 stop_vesk
 echo "PASS"
