@@ -439,6 +439,8 @@ std::optional<PermissionPrompt> BrowserStore::answerPermission(PermissionAnswer 
   WaitingPermission first = std::move(found->second.front());
   found->second.pop_front();
   if (found->second.empty()) waiting_.erase(found);
+  // The caller stores the answer right after; the page may look it up while it is told it.
+  permissions_.remember(first.prompt.origin, first.prompt.kinds, answer);
   first.answer(answer == PermissionAnswer::allow);
   showPrompt();
   return first.prompt;

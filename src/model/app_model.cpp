@@ -153,6 +153,13 @@ void AppModel::resetPermissions(std::string_view origin) {
   savePermissions();
 }
 
+void AppModel::setPermission(std::string_view origin, std::string_view kind, std::optional<PermissionAnswer> answer) {
+  SitePermissions next = permissions();
+  if (!next.set(origin, kind, answer)) return;
+  permissions.set(std::move(next));
+  savePermissions();
+}
+
 void AppModel::forgetPermissionsOf(const LinkSite& removed) {
   if (auto origin = permissions().originLeftBy(removed, sites())) resetPermissions(*origin);
 }

@@ -157,6 +157,9 @@ class AppModel {
   void rememberPermission(std::string_view origin, const std::vector<PermissionKind>& kinds, PermissionAnswer answer);
   // Forgets every answer of `origin`; the engine is told through the published field.
   void resetPermissions(std::string_view origin);
+  // One kind of `origin`'s answers, named as stored, as the user sets it by hand: allow, block,
+  // or absent to forget it (the site asks again).
+  void setPermission(std::string_view origin, std::string_view kind, std::optional<PermissionAnswer> answer);
 
   // The shell's reports: the panel shown, settings asked for, the state of global keys.
   void notePanelShown() { panelShown.emit(); }

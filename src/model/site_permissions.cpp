@@ -215,6 +215,21 @@ void SitePermissions::remember(std::string_view origin, const std::vector<Permis
   for (PermissionKind kind : kinds) answers[std::string(permissionName(kind))] = answer;
 }
 
+bool SitePermissions::set(std::string_view origin, std::string_view kind, std::optional<PermissionAnswer> answer) {
+  if (origin.empty() || kind.empty()) return false;
+  auto found = origins_.find(origin);
+  if (!answer) {
+    if (found == origins_.end() || found->second.erase(std::string(kind)) == 0) return false;
+    if (found->second.empty()) origins_.erase(found);
+    return true;
+  }
+  auto& answers = origins_[std::string(origin)];
+  auto [at, added] = answers.try_emplace(std::string(kind), *answer);
+  if (added || at->second == *answer) return added;
+  at->second = *answer;
+  return true;
+}
+
 bool SitePermissions::forget(std::string_view origin) {
   auto found = origins_.find(origin);
   if (found == origins_.end()) return false;

@@ -65,6 +65,9 @@ class SitePermissions {
   void remember(std::string_view origin, const std::vector<PermissionKind>& kinds, PermissionAnswer answer);
   // Forgets every answer of `origin`; false when it had none.
   bool forget(std::string_view origin);
+  // Sets the answer of one kind, named as stored ("notifications"); absent forgets it, so the site
+  // asks again, and an origin left without answers goes. False when nothing changed.
+  bool set(std::string_view origin, std::string_view kind, std::optional<PermissionAnswer> answer);
 
   // The origin whose answers go when `removed` leaves the list and `remaining` stays: the removed
   // site's own origin, unless another remaining site shares it (their answers are that site's

@@ -2,6 +2,8 @@
 
 #include <libintl.h>
 
+#include "model/site_permissions.h"
+
 namespace vesk::strings {
 
 namespace {
@@ -354,6 +356,34 @@ std::string_view permissionListSeparator() { return _(", "); }
 std::string_view permissionGroupSeparator() { return _(" \u00b7 "); }
 std::string_view resetPermissions() { return _("Reset permissions"); }
 std::string_view permissionsSection() { return _("WEBSITE PERMISSIONS"); }
+std::string_view permissionTitle(PermissionKind kind) {
+  switch (kind) {
+    case PermissionKind::notifications:
+      return _("Notifications");
+    case PermissionKind::microphone:
+      return _("Microphone");
+    case PermissionKind::camera:
+      return _("Camera");
+    case PermissionKind::location:
+      return _("Location");
+    case PermissionKind::clipboard:
+      return _("Clipboard");
+    case PermissionKind::pointerLock:
+      return _("Mouse pointer");
+    case PermissionKind::mediaKeys:
+      return _("Protected media");
+    case PermissionKind::deviceInfo:
+      return _("Device names");
+    case PermissionKind::websiteData:
+      return _("Website data");
+  }
+  return {};
+}
+std::string_view sitePermissionsHeading() { return _("Permissions"); }
+std::string_view askPermission() { return _("Ask"); }
+std::string permissionChoiceName(std::string_view kind, std::string_view choice) {
+  return format(_("{kind}: {choice}"), {{"kind", kind}, {"choice", choice}});
+}
 std::string resetPermissionsOf(std::string_view name) {
   return format(_("Reset the permissions of {name}"), {{"name", name}});
 }

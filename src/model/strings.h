@@ -10,6 +10,10 @@
 #include <string_view>
 #include <utility>
 
+namespace vesk {
+enum class PermissionKind;  // model/site_permissions.h
+}  // namespace vesk
+
 namespace vesk::strings {
 
 // The gettext text domain of every text here.
@@ -183,6 +187,13 @@ std::string_view permissionGroupSeparator();
 std::string_view resetPermissions();
 std::string_view permissionsSection();
 std::string resetPermissionsOf(std::string_view name);
+// The site editor's answers, one row per kind: "Notifications" with Allow, Block and Ask (no
+// stored answer: the site asks). The kind's row title; empty for a kind this version does not know.
+std::string_view permissionTitle(PermissionKind kind);
+std::string_view sitePermissionsHeading();
+std::string_view askPermission();
+// The accessible name of one choice: "Notifications: Allow".
+std::string permissionChoiceName(std::string_view kind, std::string_view choice);
 
 // The web pages.
 std::string_view requestTimedOut();

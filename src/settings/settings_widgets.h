@@ -8,9 +8,11 @@
 #include <gtkmm/entry.h>
 #include <gtkmm/image.h>
 #include <gtkmm/label.h>
+#include <gtkmm/radiobutton.h>
 #include <gtkmm/scale.h>
 #include <gtkmm/switch.h>
 
+#include <array>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -18,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "model/strings.h"
 #include "panel/widgets.h"
@@ -147,10 +150,12 @@ class SiteEditor final : public Gtk::Box {
     static constexpr const char* error = "site-editor-error";
     static constexpr const char* cancelButton = "site-editor-cancel-button";
     static constexpr const char* saveButton = "site-editor-save-button";
+    static constexpr const char* permissions = "site-editor-permissions";
   };
 
  private:
   void fill();
+  void fillPermissions();
   void save();
 
   Gtk::Label title;
@@ -159,6 +164,10 @@ class SiteEditor final : public Gtk::Box {
   Gtk::Label error;
   Gtk::Button cancelButton;
   Gtk::Button saveButton;
+  // The stored site's answers: per kind, Allow, Block and Ask.
+  Gtk::Box permissions{Gtk::ORIENTATION_VERTICAL, 6};
+  std::vector<SitePermissionChoice> shownChoices_;
+  std::vector<std::array<Gtk::RadioButton*, 3>> choiceButtons_;
 
   SiteEditorState state_;
   std::function<void()> cancel_;

@@ -1,5 +1,7 @@
 #include "settings/website_settings.h"
 
+#include <map>
+
 #include "model/text.h"
 
 namespace vesk {
@@ -50,6 +52,31 @@ bool SiteEditorState::save() {
   }
   error = existing_ ? model_.update(*existing_, name, address) : model_.add(name, address);
   return !error.has_value();
+}
+
+std::vector<SitePermissionChoice> sitePermissionChoices(const AppModel& model, const LinkSite& site) {
+  auto origin = originOf(site.address);
+  if (!origin) return {};
+  const std::string notifications(permissionName(PermissionKind::notifications));
+  std::map<std::string, std::optional<PermissionAnswer>> answers{{notifications, std::nullopt}};
+  for (const auto& [kind, answer] : model.permissions().answersOf(*origin)) answers[kind] = answer;
+  std::vector<SitePermissionChoice> choices;
+  for (const auto& [kind, answer] : answers) {
+    auto known = permissionKindNamed(kind);
+    SitePermissionChoice choice{kind, known ? std::string(strings::permissionTitle(*known)) : kind, answer};
+    // Notifications first, the rest in the stored order.
+    choices.insert(kind == notifications ? choices.begin() : choices.end(), std::move(choice));
+  }
+  return choices;
+}
+
+std::vector<SitePermissionChoice> SiteEditorState::permissionChoices() const {
+  return existing_ ? sitePermissionChoices(model_, *existing_) : std::vector<SitePermissionChoice>{};
+}
+
+void SiteEditorState::choosePermission(const std::string& kind, std::optional<PermissionAnswer> answer) {
+  if (!existing_) return;
+  if (auto origin = originOf(existing_->address)) model_.setPermission(*origin, kind, answer);
 }
 
 std::vector<SitePermissionLine> sitePermissionLines(const AppModel& model) {

@@ -34,6 +34,18 @@ struct SitePermissionLine {
 // its answers, and each lists them.
 std::vector<SitePermissionLine> sitePermissionLines(const AppModel& model);
 
+// One kind of a site's stored answers as its editor offers it: Allow, Block or Ask (no answer).
+struct SitePermissionChoice {
+  std::string kind;   // as stored: "notifications"
+  std::string title;  // "Notifications"; a kind this version does not know shows its stored name
+  std::optional<PermissionAnswer> answer;
+  bool operator==(const SitePermissionChoice&) const = default;
+};
+// Each kind the site's origin has an answer for, and notifications always: a site refused them
+// once often never asks again, so the user can allow them here. Empty for an address without an
+// origin.
+std::vector<SitePermissionChoice> sitePermissionChoices(const AppModel& model, const LinkSite& site);
+
 // The form's own state. It lives only while the form is on screen.
 class SiteEditorState {
  public:
@@ -48,6 +60,11 @@ class SiteEditorState {
   // Adds or updates with the texts exactly as typed; the model's message, if any, is kept.
   // Returns true when the model accepted them.
   bool save();
+
+  // The stored site's answers, and changing one: stored at once, not on save (a site that gave up
+  // asking learns it when its page next loads).
+  std::vector<SitePermissionChoice> permissionChoices() const;
+  void choosePermission(const std::string& kind, std::optional<PermissionAnswer> answer);
 
   const std::optional<LinkSite>& existing() const { return existing_; }
   std::string_view title() const { return existing_ ? strings::editWebsite() : strings::addWebsite(); }

@@ -49,6 +49,11 @@ SiteEditor::SiteEditor(AppModel& model, std::optional<LinkSite> existing, std::f
   setUpField(nameField, strings::namePlaceholder(), state_.name);
   setUpField(addressField, strings::addressPlaceholder(), state_.address);
 
+  permissions.set_name(WidgetName::permissions);
+  permissions.set_margin_top(4);
+  permissions.set_no_show_all(true);
+  stack->pack_start(permissions, Gtk::PACK_SHRINK);
+
   setLabelFlow(error, LabelFlow::wrapping);
   error.set_no_show_all(true);
   addClasses(error, {"settings-form-error"});
@@ -87,6 +92,63 @@ void SiteEditor::fill() {
   if (addressField.get_text() != state_.address) addressField.set_text(state_.address);
   error.set_text(state_.error.value_or(""));
   error.set_visible(state_.error.has_value());
+  syncing_ = false;
+  fillPermissions();
+}
+
+void SiteEditor::fillPermissions() {
+  auto choices = state_.permissionChoices();
+  if (choices == shownChoices_) return;
+  const bool sameKinds = std::equal(choices.begin(), choices.end(), shownChoices_.begin(), shownChoices_.end(),
+                                    [](const auto& a, const auto& b) { return a.kind == b.kind; });
+  const std::array<std::optional<PermissionAnswer>, 3> answers{PermissionAnswer::allow, PermissionAnswer::block,
+                                                               std::nullopt};
+  syncing_ = true;
+  if (!sameKinds) {
+    // The rows are managed: taken out of the box, they are gone.
+    for (auto* child : permissions.get_children()) permissions.remove(*child);
+    choiceButtons_.clear();
+    if (!choices.empty()) {
+      permissions.pack_start(*styledLabel(strings::sitePermissionsHeading(), {"settings-detail"}, LabelFlow::leading),
+                             Gtk::PACK_SHRINK);
+    }
+    const std::array<std::string_view, 3> captions{strings::allowPermission(), strings::blockPermission(),
+                                                   strings::askPermission()};
+    for (const auto& choice : choices) {
+      auto* row = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 11);
+      auto* title = styledLabel(choice.title, {"settings-row-title"}, LabelFlow::ellipsized);
+      title->set_width_chars(1);
+      row->pack_start(*title, Gtk::PACK_EXPAND_WIDGET);
+      // One segmented control: three buttons of one group, joined.
+      auto* segments = Gtk::make_managed<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL, 0);
+      addClasses(*segments, {"linked"});
+      Gtk::RadioButton::Group group;
+      std::array<Gtk::RadioButton*, 3> buttons{};
+      for (std::size_t i = 0; i < buttons.size(); ++i) {
+        auto* button = Gtk::make_managed<Gtk::RadioButton>(group, std::string(captions[i]));
+        button->set_mode(false);  // drawn as a button, not a dot
+        button->set_focus_on_click(false);
+        setAccessibleName(*button, strings::permissionChoiceName(choice.title, captions[i]));
+        button->signal_toggled().connect([this, button, kind = choice.kind, answer = answers[i]] {
+          if (!syncing_ && button->get_active()) state_.choosePermission(kind, answer);
+        });
+        segments->pack_start(*button, Gtk::PACK_SHRINK);
+        buttons[i] = button;
+      }
+      row->pack_start(*segments, Gtk::PACK_SHRINK);
+      permissions.pack_start(*row, Gtk::PACK_SHRINK);
+      choiceButtons_.push_back(buttons);
+    }
+    permissions.show_all_children();
+  }
+  // Only the answers changed (or the rows are new): the buttons say them, and keep the focus.
+  for (std::size_t row = 0; row < choices.size(); ++row) {
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+      if (answers[i] == choices[row].answer) choiceButtons_[row][i]->set_active(true);
+    }
+  }
+  permissions.set_visible(!choices.empty());
+  shownChoices_ = std::move(choices);
   syncing_ = false;
 }
 

@@ -150,16 +150,32 @@ std::uint64_t WebEngine::lastNotificationChange(const std::string& origin) const
   return found == notificationChanged_.end() ? 0 : found->second;
 }
 
+std::optional<bool> WebEngine::notificationAnswer(const std::string& origin) const {
+  auto has = [&](const std::vector<std::string>& list) {
+    return std::find(list.begin(), list.end(), origin) != list.end();
+  };
+  if (has(allowedNotifications_)) return true;
+  if (has(blockedNotifications_)) return false;
+  return std::nullopt;
+}
+
 void WebEngine::setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked) {
   auto has = [](const std::vector<std::string>& list, const std::string& origin) {
     return std::find(list.begin(), list.end(), origin) != list.end();
   };
-  // An answer taken back or turned round: processes that were given it keep it until they end.
+  // An answer given, taken back or turned round: processes that were given the old one keep it
+  // until they end.
   for (const auto& origin : allowedNotifications_) {
     if (!has(allowed, origin)) notificationChanged_[origin] = ++notificationChanges_;
   }
   for (const auto& origin : blockedNotifications_) {
     if (!has(blocked, origin)) notificationChanged_[origin] = ++notificationChanges_;
+  }
+  for (const auto& origin : allowed) {
+    if (!has(allowedNotifications_, origin)) notificationChanged_[origin] = ++notificationChanges_;
+  }
+  for (const auto& origin : blocked) {
+    if (!has(blockedNotifications_, origin)) notificationChanged_[origin] = ++notificationChanges_;
   }
   allowedNotifications_ = std::move(allowed);
   blockedNotifications_ = std::move(blocked);

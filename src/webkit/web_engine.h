@@ -56,11 +56,15 @@ class WebEngine {
   // every web process it starts; a process already running takes up a changed origin when its page
   // reloads (see WebKitPage::reload).
   void setNotificationPermissions(std::vector<std::string> allowed, std::vector<std::string> blocked);
-  // A running web process keeps the notification answers it was given. Counts the changes that
-  // took one back (a reset, or allowed turned blocked): a page whose process started before the
-  // last such change of its origin needs a new process for its page to read the new answer.
+  // A running web process keeps the notification answers it was given. Counts the changes of an
+  // origin's answer (given, taken back or turned round): a page whose process started before the
+  // last change of its origin needs a new process for its page to read the new answer, unless the
+  // process learnt it by answering the page's own request (WebKitPage::notificationAnswerStale).
   std::uint64_t notificationChanges() const { return notificationChanges_; }
   std::uint64_t lastNotificationChange(const std::string& origin) const;
+  // What a process started now would be given for `origin`: true allowed, false blocked, absent
+  // neither (the page asks).
+  std::optional<bool> notificationAnswer(const std::string& origin) const;
 
   // Whether pages made from now on share one web process with a live page (see
   // WebPageFactory::setSharedWebProcess). Off until told.

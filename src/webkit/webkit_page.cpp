@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace vesk {
@@ -19,11 +20,12 @@ constexpr int blockedByContentRule = 104;
 // The largest side of the site icon a notification carries; larger favicons are scaled down.
 constexpr int noticeIconLimit = 64;
 
-// A permission request of the engine, refused when it is dropped unanswered.
+// A permission request of the engine, refused when it is dropped unanswered. `told` hears the
+// answer the engine was given.
 class PermissionReply {
  public:
-  explicit PermissionReply(WebKitPermissionRequest* request)
-      : request_(WEBKIT_PERMISSION_REQUEST(g_object_ref(request))) {}
+  explicit PermissionReply(WebKitPermissionRequest* request, std::function<void(bool)> told = {})
+      : request_(WEBKIT_PERMISSION_REQUEST(g_object_ref(request))), told_(std::move(told)) {}
   ~PermissionReply() { answer(false); }
   PermissionReply(const PermissionReply&) = delete;
   PermissionReply& operator=(const PermissionReply&) = delete;
@@ -36,11 +38,53 @@ class PermissionReply {
       webkit_permission_request_deny(request_.get());
     }
     request_.reset();
+    if (auto told = std::exchange(told_, nullptr)) told(allow);
   }
 
  private:
   GObjectPtr<WebKitPermissionRequest> request_;
+  std::function<void(bool)> told_;
 };
+
+// The engine refuses Notification.requestPermission() made outside a user action in the page's
+// own process, before the application hears of it, and chat and mail apps ask that way while
+// they load. So the page's call is held in the page: a script in the page's world answers a
+// call made outside a user action with the answer the page already has, or holds it and tells
+// a script in a world of Vesk's own (the page can neither see nor change it), which tells Vesk.
+// Once the user (or a stored answer) has answered, Vesk asks the engine itself from its own
+// world, as a user action: the engine answers that from the stored answer, its web process keeps
+// it, and the held calls read it. Both scripts run in the main frame only: a frame the page
+// embeds asks in the page's name, so it gets no more than the engine's own rule.
+constexpr const char* notificationWorld = "vesk-permissions";
+constexpr const char* notificationMessage = "veskNotificationAsked";
+constexpr const char* holdNotificationRequests = R"js((() => {
+  const N = window.Notification;
+  if (typeof N !== 'function' || typeof N.requestPermission !== 'function') return;
+  const request = N.requestPermission;
+  const waiting = [];
+  addEventListener('vesk-notification-answered', () => { for (const done of waiting.splice(0)) done(N.permission); });
+  N.requestPermission = function requestPermission(callback) {
+    if (navigator.userActivation && navigator.userActivation.isActive) return request.apply(N, arguments);
+    const answer = N.permission !== 'default' ? Promise.resolve(N.permission) : new Promise(done => waiting.push(done));
+    if (N.permission === 'default') dispatchEvent(new Event('vesk-notification-asked'));
+    if (typeof callback === 'function') answer.then(callback);
+    return answer;
+  };
+})();)js";
+constexpr const char* passNotificationRequests =
+    "addEventListener('vesk-notification-asked', () => webkit.messageHandlers.veskNotificationAsked.postMessage(0));";
+constexpr const char* askEngineForNotifications =
+    "Notification.requestPermission().then(() => dispatchEvent(new Event('vesk-notification-answered')));";
+
+void addUserScript(WebKitUserContentManager* manager, const char* source, const char* world) {
+  WebKitUserScript* script =
+      world ? webkit_user_script_new_for_world(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, world, nullptr, nullptr)
+            : webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(manager, script);
+  webkit_user_script_unref(script);
+}
 
 // What the request asks for; empty for requests no site is asked about (installing media
 // plugins, sharing the screen).
@@ -235,6 +279,17 @@ WebKitPage::WebKitPage(WebEngine& engine, WebPageDelegate& delegate, std::chrono
         return static_cast<WebKitPage*>(self)->permissionQueried(query);
       }),
       this);
+
+  WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
+  addUserScript(content, holdNotificationRequests, nullptr);
+  addUserScript(content, passNotificationRequests, notificationWorld);
+  webkit_user_content_manager_register_script_message_handler_in_world(content, notificationMessage, notificationWorld);
+  notificationAsked_ =
+      SignalConnection::connect(content, (std::string("script-message-received::") + notificationMessage).c_str(),
+                                G_CALLBACK(+[](WebKitUserContentManager*, gpointer, gpointer self) {
+                                  static_cast<WebKitPage*>(self)->notificationsAsked();
+                                }),
+                                this);
 
   widget_ = Glib::wrap(GTK_WIDGET(view));
   gtk_widget_show(GTK_WIDGET(view));
@@ -440,11 +495,11 @@ void WebKitPage::reload() {
     renewProcess(shown && *shown ? shown : lastRequested_);
     return;
   }
-  // A notification answer of this origin was taken back since the web process started: it
-  // would still read the old one. A new process takes up the engine's answers; the page loads
-  // again in it.
+  // The notification answer of this origin changed since the web process had it (from the
+  // engine when it started, or from a request of its own that was answered): it would still
+  // read the old one. A new process takes up the engine's answers; the page loads again in it.
   auto origin = shown ? originOf(shown) : std::nullopt;
-  if (origin && committed_ && engine_.lastNotificationChange(*origin) > processNotificationChanges_) {
+  if (origin && committed_ && notificationAnswerStale(*origin)) {
     renewProcess(shown);
     return;
   }
@@ -474,6 +529,13 @@ void WebKitPage::renewProcess(const std::string& address) {
   if (!address.empty()) renewingAt_ = address;
   processNotificationChanges_ = engine_.notificationChanges();
   webkit_web_view_terminate_web_process(view_.get());
+}
+
+bool WebKitPage::notificationAnswerStale(const std::string& origin) const {
+  if (auto learnt = processLearnt_.find(origin); learnt != processLearnt_.end()) {
+    return learnt->second != engine_.notificationAnswer(origin);
+  }
+  return engine_.lastNotificationChange(origin) > processNotificationChanges_;
 }
 
 bool WebKitPage::responding() const { return processFailure_ || renewingAt_ || !unanswered_; }
@@ -638,20 +700,50 @@ void WebKitPage::responseDecided(WebKitPolicyDecision* decision) {
   consent_.responseDecided(address, webkit_response_policy_decision_is_mime_type_supported(response), disposition);
 }
 
-bool WebKitPage::permissionRequested(WebKitPermissionRequest* request) {
-  auto reply = std::make_shared<PermissionReply>(request);
+// The page's own origin: a frame it embeds asks in its name, as the page shows it.
+PermissionRequest WebKitPage::requestOfPage(std::vector<PermissionKind> kinds) const {
   PermissionRequest asked;
-  asked.kinds = kindsOf(request);
-  // The page's own origin: a frame it embeds asks in its name, as the page shows it.
+  asked.kinds = std::move(kinds);
   const gchar* uri = webkit_web_view_get_uri(view_.get());
   if (auto origin = uri ? originOf(uri) : std::nullopt) {
     asked.origin = *origin;
     asked.host = asked.origin.substr(asked.origin.find("://") + 3);
   }
+  return asked;
+}
+
+bool WebKitPage::permissionRequested(WebKitPermissionRequest* request) {
+  PermissionRequest asked = requestOfPage(kindsOf(request));
+  // The web process keeps the notification answer it is given, until it ends.
+  std::function<void(bool)> told;
+  if (asked.kinds == std::vector{PermissionKind::notifications} && !asked.origin.empty()) {
+    told = [page = handle(), origin = asked.origin](bool allowed) {
+      if (auto* self = page.get()) self->processLearnt_[origin] = allowed;
+    };
+  }
+  auto reply = std::make_shared<PermissionReply>(request, std::move(told));
   if (asked.kinds.empty()) return true;  // refused as `reply` goes
   asked.answer = [reply](bool allow) { reply->answer(allow); };
   delegate_.pageRequestsPermission(*this, std::move(asked));
   return true;
+}
+
+void WebKitPage::notificationsAsked() {
+  // One question at a time, however often the page asks.
+  if (notificationsAsking_) return;
+  notificationsAsking_ = true;
+  PermissionRequest asked = requestOfPage({PermissionKind::notifications});
+  asked.answer = [page = handle(), origin = asked.origin](bool) {
+    auto* self = page.get();
+    if (!self) return;
+    self->notificationsAsking_ = false;
+    // Only an answer the user gave (now or before) is passed on. A request dropped unanswered
+    // (the page left, or went) leaves the page's calls waiting, as for a question the user let pass.
+    if (origin.empty() || !self->delegate_.pageStoredPermission(*self, origin, PermissionKind::notifications)) return;
+    webkit_web_view_evaluate_javascript(self->view_.get(), askEngineForNotifications, -1, notificationWorld, nullptr,
+                                        nullptr, nullptr, nullptr);
+  };
+  delegate_.pageRequestsPermission(*this, std::move(asked));
 }
 
 bool WebKitPage::permissionQueried(WebKitPermissionStateQuery* query) {
@@ -674,6 +766,7 @@ void WebKitPage::webProcessTerminated(int reason) {
   asking_ = false;
   unanswered_ = false;
   answerWait_.remove();
+  processLearnt_.clear();
   // Whatever runs the page next is a process of its own, or the one the pages renewed with it share.
   setProcess(view_.get(), nextProcess_ ? std::exchange(nextProcess_, nullptr) : std::make_shared<int>());
   if (auto address = std::exchange(renewingAt_, std::nullopt);

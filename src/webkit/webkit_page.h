@@ -107,6 +107,12 @@ class WebKitPage final : public WebPage {
   std::optional<NoticeImage> favicon() const;
   // The page asks for a permission: its delegate decides, through the user where needed.
   bool permissionRequested(_WebKitPermissionRequest* request);
+  PermissionRequest requestOfPage(std::vector<PermissionKind> kinds) const;
+  // The page asked for notifications outside a user action (see holdNotificationRequests).
+  void notificationsAsked();
+  // Whether the page's web process holds another notification answer for `origin` than the
+  // engine would give it now.
+  bool notificationAnswerStale(const std::string& origin) const;
   // The page reads one of its permissions (navigator.permissions.query).
   bool permissionQueried(_WebKitPermissionStateQuery* query);
 
@@ -154,6 +160,11 @@ class WebKitPage final : public WebPage {
   // The engine's notificationChanges() when the page's web process started, and the address a
   // process being replaced for a changed answer loads again.
   std::uint64_t processNotificationChanges_ = 0;
+  // The notification answers the web process was given since it started, by answering the page's
+  // requests (true: allowed).
+  std::map<std::string, bool> processLearnt_;
+  bool notificationsAsking_ = false;
+  SignalConnection notificationAsked_;
   std::optional<std::string> renewingAt_;
   // The process the page shares, after its renewal, with the pages renewed with it.
   std::shared_ptr<int> nextProcess_;

@@ -115,6 +115,28 @@ TEST_F(WebsitesTest, SavingAnEditUpdatesInPlace) {
   EXPECT_EQ(model.sites->size(), 3u);
 }
 
+// The editor lists the site's stored answers, and notifications always; each choice is stored at
+// once, Ask forgets the answer, and a site left without answers leaves nothing stored.
+TEST_F(WebsitesTest, EditorSetsEachStoredAnswerToAllowBlockOrAsk) {
+  SiteEditorState editor(model, site(0));
+  const std::string origin = *originOf(site(0).address);
+  using Choices = std::vector<SitePermissionChoice>;
+  EXPECT_EQ(editor.permissionChoices(), (Choices{{"notifications", "Notifications", std::nullopt}}));
+  model.rememberPermission(origin, {PermissionKind::camera}, PermissionAnswer::block);
+  editor.choosePermission("notifications", PermissionAnswer::allow);
+  EXPECT_EQ(editor.permissionChoices(), (Choices{{"notifications", "Notifications", PermissionAnswer::allow},
+                                                 {"camera", "Camera", PermissionAnswer::block}}));
+  EXPECT_EQ(store.data(SettingsKey::permissions),
+            "{\"" + origin + "\":{\"camera\":\"block\",\"notifications\":\"allow\"}}");
+  editor.choosePermission("camera", std::nullopt);
+  editor.choosePermission("notifications", PermissionAnswer::block);
+  EXPECT_EQ(model.permissions().answersOf(origin),
+            (SitePermissions::Answers{{"notifications", PermissionAnswer::block}}));
+  editor.choosePermission("notifications", std::nullopt);
+  EXPECT_TRUE(model.permissions().empty());
+  EXPECT_FALSE(store.data(SettingsKey::permissions));
+}
+
 // Names are counted in code points after trimming; a refused name stores nothing, adding or editing.
 TEST_F(WebsitesTest, NamesOverTwoHundredCharactersAreRefused) {
   auto repeat = [](std::string_view piece, std::size_t times) {

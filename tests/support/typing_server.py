@@ -12,7 +12,9 @@ written to PORT_FILE once the server listens.
 for the permission when clicked and reports the outcome as "KIND<TAB>granted", "KIND<TAB>granted
 audio,video" (the tracks of a stream), "KIND<TAB>denied" or the error's name (NotAllowedError).
 On load it reports the permission as the page reads it: "KIND-state<TAB>default|granted|denied|
-prompt". Each origin has its own answers: start one server per kind.
+prompt". Each origin has its own answers: start one server per kind. /ask/notifications-on-load
+asks as soon as it is loaded, without a click (as chat and mail apps do), and reports as
+"notifications-on-load".
 """
 import sys
 import urllib.parse
@@ -29,24 +31,26 @@ addEventListener('load', () => requestAnimationFrame(() => setTimeout(report)));
 ASK = """<!doctype html><title>ask {kind}</title><body style='margin:0'>
 <button id=b style='position:fixed;left:0;top:0;width:100%;height:100%;font-size:30px'>Ask {kind}</button>
 <script>
-const kind = '{kind}';
+const asked = '{kind}';
+const kind = asked.replace('-on-load', '');
 const report = (site, v) => fetch('/report?site=' + site + '&v=' + encodeURIComponent(v));
-b.onclick = async () => {
+const ask = async () => {
   try {
     if (kind == 'notifications') {
-      report(kind, await Notification.requestPermission());
+      report(asked, await Notification.requestPermission());
     } else if (kind == 'location') {
-      navigator.geolocation.getCurrentPosition(() => report(kind, 'granted'),
-                                               e => report(kind, e.code == 1 ? 'denied' : 'granted'));
+      navigator.geolocation.getCurrentPosition(() => report(asked, 'granted'),
+                                               e => report(asked, e.code == 1 ? 'denied' : 'granted'));
     } else {
       const stream = await navigator.mediaDevices.getUserMedia({audio: kind != 'camera', video: kind != 'microphone'});
-      report(kind, 'granted ' + stream.getTracks().map(t => t.kind).sort().join(','));
+      report(asked, 'granted ' + stream.getTracks().map(t => t.kind).sort().join(','));
       stream.getTracks().forEach(t => t.stop());
     }
   } catch (e) {
-    report(kind, e.name);
+    report(asked, e.name);
   }
 };
+b.onclick = ask;
 addEventListener('load', async () => {
   let state = '';
   if (kind == 'notifications') {
@@ -55,7 +59,8 @@ addEventListener('load', async () => {
     const names = {location: 'geolocation', media: 'camera'};
     try { state = (await navigator.permissions.query({name: names[kind] || kind})).state; } catch (e) { state = e.name; }
   }
-  requestAnimationFrame(() => setTimeout(() => report(kind + '-state', state)));
+  requestAnimationFrame(() => setTimeout(() => report(asked + '-state', state)));
+  if (asked != kind) ask();
 });
 </script>"""
 CHOOSER = """<!doctype html><title>file</title><body style='margin:0'>
@@ -72,7 +77,7 @@ class Handler(BaseHTTPRequestHandler):
             body = b""
         elif url.path in ("/a", "/b"):
             body = FIELD.replace("{site}", url.path[1:]).encode()
-        elif url.path.startswith("/ask/") and url.path[5:] in ("notifications", "microphone", "camera", "media", "location"):
+        elif url.path.startswith("/ask/") and url.path[5:] in ("notifications", "notifications-on-load", "microphone", "camera", "media", "location"):
             body = ASK.replace("{kind}", url.path[5:]).encode()
         elif url.path == "/c":
             body = CHOOSER.encode()
