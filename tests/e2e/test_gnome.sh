@@ -177,11 +177,13 @@ printf 'vesk.sites.v1=[{"id":"0F8FAD5B-D9CB-469F-A165-70867728950A","name":"A","
 vp=$!
 pids+=("$vp")
 wait_for 60 item_registered "$vp" || fail "no StatusNotifierItem registered after the restart"
-# GNOME answers the combination by starting `vesk --toggle`, which reaches the running Vesk; the
-# panel has the keyboard 100–150 ms after the press (measured here, more under load), and a key
-# pressed before goes to the window that had it. The first letter comes 300 ms after the
-# combination, while the page is still being made.
-outer xdotool key ctrl+alt+k sleep 0.3 type --delay 60 'hello world'
+# GNOME answers the combination by starting `vesk --toggle`, which reaches the running Vesk, so a
+# key pressed before the panel has the keyboard (100–150 ms after the press here, more on a busy
+# machine) goes to the window that had it. Typing starts as soon as the panel has it, while its
+# page is still being made.
+outer xdotool key ctrl+alt+k
+wait_for 60 panel_focused || fail "the panel shown by the key did not take the keyboard"
+outer xdotool type --delay 60 'hello world'
 wait_for 60 reported_is a 'hello world' || fail "typed after the first show, the page has '$(reported a)'"
 panel_shown || fail "the panel closed while it was typed into"
 
