@@ -15,8 +15,8 @@ void GtkKeyMonitor::attach(Gtk::Window& window) {
       [this, target](GdkEventKey* event) { return beforeWidgets(*target, event); }, false);
   auto after = window.signal_key_press_event().connect(
       [this, target](GdkEventKey* event) { return afterWidgets(*target, event); }, true);
-  auto release = window.signal_key_release_event().connect(
-      [this](GdkEventKey* event) { return holding_ && hold(event); }, false);
+  auto release =
+      window.signal_key_release_event().connect([this](GdkEventKey* event) { return holding_ && hold(event); }, false);
   windows_.push_back({&window, std::move(before), std::move(after), std::move(release)});
 }
 

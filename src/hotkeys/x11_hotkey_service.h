@@ -61,7 +61,7 @@ class X11HotkeyService : public HotkeyService {
   std::map<std::uint32_t, Grab> grabs_;
   bool listening_ = false;
   SignalConnection keysChanged_;
-  SourceGuard keyboardHold_;  // thaws a keyboard left frozen for `keyboardHoldLimit`
+  SourceGuard keyboardHold_;         // thaws a keyboard left frozen for `keyboardHoldLimit`
   std::set<unsigned int> keysDown_;  // grabbed keys pressed and not yet released
   unsigned int lastReleaseKeycode_ = 0;
   unsigned long lastReleaseTime_ = 0;

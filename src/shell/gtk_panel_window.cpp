@@ -352,7 +352,8 @@ void GtkPanelWindow::showUnder(const std::optional<ScreenRect>& anchor) {
   // The window is mapped stamped with that time. Until Vesk has had an input event of its own
   // (the first show, by a key the desktop's shortcut service reports over D-Bus), GTK would stamp
   // it 0, "do not focus on map", which KWin obeys: the keys then went to the desktop.
-  if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow) && time != GDK_CURRENT_TIME) gdk_x11_window_set_user_time(gdkWindow, time);
+  if (gdkWindow && GDK_IS_X11_WINDOW(gdkWindow) && time != GDK_CURRENT_TIME)
+    gdk_x11_window_set_user_time(gdkWindow, time);
   showDesktopCatcher();
   window_.show();
   window_.move(at.x, at.y);
