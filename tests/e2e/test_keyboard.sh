@@ -3,8 +3,8 @@
 # a site switch takes typing in the page's own field at once, without the site changing;
 # Ctrl+A/C/V work in it, Ctrl+Z undoes and Ctrl+Shift+Z and Ctrl+Y redo. On X11 (xfce4-panel as
 # the tray host, keys from XTest) also: a file chooser the page opens fits the screen, keeps the
-# panel open and gives the keyboard back to it when it closes. In sway (native Wayland, keys from
-# a virtual keyboard with one steady keymap, as a real keyboard has) the panel is shown by
+# panel open and gives the keyboard back to it when it closes. In sway (native Wayland or through
+# Xwayland, keys from a virtual keyboard with one steady keymap, as a real keyboard has) the panel is shown by
 # `vesk --toggle` and `vesk --next`, as the desktop's own key bindings would. On both, the site
 # list reached with Shift+Tab opens with Space and takes arrows, Escape and Return.
 #   headless.sh --tray -- test_keyboard.sh path/to/vesk path/to/typing_server.py
